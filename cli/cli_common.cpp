@@ -1,0 +1,72 @@
+#include <string>
+
+#include "cli/cli.h"
+#include "logic/complex/cp1252.h"
+#include "logic/complex/numtext.h"
+#include "platform/qt_text.h"
+
+namespace ombrix::cli {
+
+namespace {
+
+void WriteLine(std::ostream& err, const std::string& title, const std::string& text) {
+  std::string line = title + ": ";
+  for (char c : text) {
+    if (c == '\n') {
+      line += "\\n";
+    } else {
+      line += c;
+    }
+  }
+  err << Cp1252ToUtf8(line) << '\n';
+}
+
+const char* const kUsage =
+    "Aufruf: ombrix-cli eval|resave|format|run [Optionen] ... (ombrix-cli help zeigt alle)";
+
+const char* const kHelp =
+    "ombrix-cli eval [--decimal-separator SEP] [--project FILE] [--var NAME=TERM]... "
+    "[--fun NAME=TERM]... [--display] TERM...\n"
+    "ombrix-cli resave [--decimal-separator SEP] [--output-decimal-separator SEP] IN OUT\n"
+    "ombrix-cli format [--decimal-separator SEP] PROJECT\n"
+    "ombrix-cli run [--decimal-separator SEP] [--png OUT] [--trace] [--click X,Y]... "
+    "[--max-steps N] PROJECT\n";
+
+}  // namespace
+
+void MessageLineBoxes::Show(MessageKind kind, const std::string& text, const std::string& title) {
+  WriteLine(err_, MessageTitle(kind, title), text);
+}
+
+bool MessageLineBoxes::Confirm(const std::string& text) {
+  WriteLine(err_, "Best\xE4tigung", text);
+  return true;
+}
+
+bool ApplySeparatorArgument(const std::string& value) {
+  if (value != "," && value != ".") return false;
+  SetDecimalSeparator(value[0]);
+  return true;
+}
+
+int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ApplySystemDecimalSeparator();
+  if (args.empty()) {
+    err << kUsage << '\n';
+    return kExitUsage;
+  }
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "eval") return RunEval(rest, out, err);
+  if (command == "resave") return RunResave(rest, out, err);
+  if (command == "format") return RunFormat(rest, out, err);
+  if (command == "run") return RunRun(rest, out, err);
+  if (command == "help" || command == "--help" || command == "-h") {
+    out << kHelp;
+    return kExitOk;
+  }
+  err << kUsage << '\n';
+  return kExitUsage;
+}
+
+}  // namespace ombrix::cli

@@ -1,0 +1,24 @@
+// Numbers as texts, and the one process-wide setting: the decimal separator.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "logic/complex/complex.h"
+
+namespace ombrix {
+
+// ',' or '.', from the regional settings; the platform layer sets it.
+char DecimalSeparator();
+void SetDecimalSeparator(char separator);
+
+// General format, 15 significant digits, the current decimal separator.
+std::string RealToText(double x);
+// Display form: 3+4*i, i, -2,5*i.
+std::string ComplexToText(TComplex z);
+// Reads a real number text; throws Fault on an invalid text or an overflow.
+double TextToReal(std::string_view s);
+// Removes every space (code 32); tabs stay.
+std::string RemoveSpaces(std::string_view s);
+
+}  // namespace ombrix

@@ -1,0 +1,44 @@
+// The text-rewriting term evaluator.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "logic/complex/complex.h"
+#include "logic/complex/messages.h"
+#include "logic/evaluator/tables.h"
+
+namespace ombrix {
+
+// What the built-ins MausPos, DeltaRe, ReMin ... read of the drawing state.
+class DrawingView {
+ public:
+  virtual ~DrawingView() = default;
+  virtual double ReMin() const = 0;
+  virtual double ReMax() const = 0;
+  virtual double ImMin() const = 0;
+  virtual double ImMax() const = 0;
+  virtual TComplex MousePosition() const = 0;
+  virtual int Width() const = 0;   // picture width in pixels, read at every use
+  virtual int Height() const = 0;
+};
+
+struct EvalContext {
+  const FunctionTable& functions;
+  const VariableTable& variables;
+  const DrawingView& drawing;
+  MessageBoxes& boxes;  // the division message of ComplexPowInt
+};
+
+// A result text: pair text, "1"/"0", or an error text. Throws Fault only where the
+// platform would fault (a number text that is no number, a floating-point fault).
+std::string EvaluateTerm(std::string_view term, const EvalContext& context);
+// The display text of the value, or the German message of the error.
+std::string EvaluateForDisplay(std::string_view term, const EvalContext& context);
+bool BracketCountsEqual(std::string_view text);
+
+// Names of the 23 built-ins in table order.
+extern const char* const kBuiltinNames[kFirstUserFunction];
+extern const int kBuiltinRules[kFirstUserFunction];
+
+}  // namespace ombrix

@@ -1,0 +1,24 @@
+// Result texts: pair texts "[re|im]", comparison texts "1"/"0", error texts "?"+code+detail.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "logic/complex/complex.h"
+
+namespace ombrix {
+
+bool IsRealText(std::string_view text);
+bool IsPairText(std::string_view text);
+bool IsNumberText(std::string_view text);
+std::string MakePairText(TComplex z);
+// Any text that is no number text reads as 0; a text that only looks like a number
+// (1e2e3, [|]) throws the conversion Fault.
+TComplex ParseNumberText(std::string_view text);
+std::string ToDisplayText(std::string_view text);
+// The German message of an error text's first two characters (case-sensitive).
+std::string ErrorMessageText(std::string_view text);
+
+inline bool IsErrorText(std::string_view text) { return !text.empty() && text[0] == '?'; }
+
+}  // namespace ombrix

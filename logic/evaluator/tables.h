@@ -1,0 +1,93 @@
+// The function table (23 built-ins, up to 105 user functions) and the variable table
+// (the constants i, e, Pi and up to 125 user variables). Indices are 0-based as in
+// the project file; names keep their case, lookups ignore it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "logic/complex/complex.h"
+
+namespace ombrix {
+
+inline constexpr int kTableCapacity = 128;
+inline constexpr int kFirstUserFunction = 23;
+inline constexpr int kUserFunctionCapacity = kTableCapacity - kFirstUserFunction;  // 105
+
+// Argument rules of the built-ins: low four bits 0 none, 1 real, 2 integer; bit 16 nonzero.
+inline constexpr int kRuleNone = 0;
+inline constexpr int kRuleReal = 1;
+inline constexpr int kRuleInteger = 2;
+inline constexpr int kRuleNonZero = 16;
+
+class FunctionTable {
+ public:
+  FunctionTable();  // the 23 built-ins, no user function
+
+  // "Neues Projekt": built-in names and rules restored, no user function.
+  void Reset();
+
+  int FirstUserFunction() const { return kFirstUserFunction; }
+  int LastFunction() const { return last_; }
+  // Precondition (callers check): kFirstUserFunction - 1 <= last < kTableCapacity.
+  void SetLastFunction(int last);
+
+  const std::string& Name(int k) const { return names_[k]; }
+  // Lower-cased name followed by "(", kept ready for the call search.
+  const std::string& CallPattern(int k) const { return patterns_[k]; }
+  void SetName(int k, std::string name);
+  // The term of a user function (k >= 23); built-ins have the empty term.
+  const std::string& Term(int k) const;
+  void SetTerm(int k, std::string term);
+  int ArgumentRule(int k) const { return rules_[k]; }
+  void SetArgumentRule(int k, int rule);
+
+  // Index of the first function (lowest index) whose name followed by "(" stands at
+  // 0-based position p of the text, case ignored; -1 if none.
+  int FindFunctionCallAt(std::string_view text, std::size_t p) const;
+
+ private:
+  std::array<std::string, kTableCapacity> names_;
+  std::array<std::string, kTableCapacity> patterns_;
+  std::array<std::string, kUserFunctionCapacity> terms_;
+  std::array<signed char, kTableCapacity> rules_{};
+  int last_ = kFirstUserFunction - 1;
+};
+
+class VariableTable {
+ public:
+  VariableTable();  // i, e, Pi in both value arrays
+
+  // "Neues Projekt": names and start values of i, e, Pi, LastVariable 2; current values stay.
+  void Reset();
+
+  int LastVariable() const { return last_; }
+  // Precondition (callers check): -1 <= last < kTableCapacity.
+  void SetLastVariable(int last);
+
+  const std::string& Name(int j) const { return names_[j]; }
+  void SetName(int j, std::string name);
+  TComplex StartValue(int j) const { return start_[j]; }
+  void SetStartValue(int j, TComplex v) { start_[j] = v; }
+  TComplex CurrentValue(int j) const { return current_[j]; }
+  void SetCurrentValue(int j, TComplex v) { current_[j] = v; }
+  // Program start: current := start for 0 .. LastVariable.
+  void CopyStartToCurrent();
+
+  // First j <= LastVariable whose lower-cased name equals `name` (passed lower-cased).
+  int FindVariable(std::string_view name) const;
+
+ private:
+  std::array<std::string, kTableCapacity> names_;
+  std::array<std::string, kTableCapacity> lowered_;
+  std::array<TComplex, kTableCapacity> start_{};
+  std::array<TComplex, kTableCapacity> current_{};
+  int last_ = 2;
+};
+
+// Every "#" of the term replaced by the argument text (brackets included).
+std::string SubstituteArgument(std::string_view term, std::string_view argument);
+
+}  // namespace ombrix

@@ -1,0 +1,29 @@
+// The drawing surface the graphics commands draw on. Coordinates are pixels, (0, 0)
+// top-left; right and bottom edges of rectangles and ellipses are exclusive; a line
+// leaves out its end pixel; anything outside the picture is clipped silently.
+#pragma once
+
+#include <cstdint>
+
+namespace ombrix {
+
+using Colour = std::uint32_t;  // 0xRRGGBB
+inline constexpr Colour kBlack = 0x000000;
+inline constexpr Colour kWhite = 0xFFFFFF;
+inline constexpr Colour kBlue = 0x0000FF;
+
+class Canvas {
+ public:
+  virtual ~Canvas() = default;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void SetPixel(int x, int y, Colour colour) = 0;
+  virtual void SetPenColour(Colour colour) = 0;
+  virtual void MoveTo(int x, int y) = 0;
+  virtual void LineTo(int x, int y) = 0;
+  virtual void SetBrushSolid(bool solid) = 0;  // the brush colour stays white
+  virtual void FillRect(int left, int top, int right, int bottom) = 0;
+  virtual void Ellipse(int left, int top, int right, int bottom) = 0;
+};
+
+}  // namespace ombrix

@@ -1,0 +1,49 @@
+// The visible rectangle of the complex plane, the mouse position, and the mapping
+// between plane points and pixels.
+#pragma once
+
+#include <cstdint>
+
+#include "logic/evaluator/evaluate.h"
+#include "logic/program/canvas.h"
+
+namespace ombrix {
+
+class DrawingState : public DrawingView {
+ public:
+  double ReMin() const override { return re_min_; }
+  double ReMax() const override { return re_max_; }
+  double ImMin() const override { return im_min_; }
+  double ImMax() const override { return im_max_; }
+  TComplex MousePosition() const override { return mouse_; }
+  // The picture's size, read at every use; 400 x 400 while no picture is attached.
+  int Width() const override;
+  int Height() const override;
+
+  static constexpr double TickSpacingRe = 1.0;
+  static constexpr double TickSpacingIm = 1.0;
+  static constexpr Colour DrawColour = kBlack;
+
+  // The picture whose size W and H are (not owned; may be null).
+  void AttachPicture(const Canvas* picture) { picture_ = picture; }
+  // Only "SetzeSkala" calls this, after checking reMin < reMax and imMin < imMax.
+  void SetScale(double reMin, double reMax, double imMin, double imMax);
+  // Mouse at pixel (x, y): MousePosition = (PixelToPlaneRe(x), PixelToPlaneIm(y)), uncut.
+  void SetMousePosition(int x, int y);
+
+  // Rounded with +0.5 and truncated toward zero in extended precision; results beyond
+  // the 32-bit range saturate.
+  std::int32_t PlaneToPixelX(double re) const;
+  std::int32_t PlaneToPixelY(double im) const;
+  std::int32_t LengthToPixelsX(double d) const;
+  std::int32_t LengthToPixelsY(double d) const;
+  double PixelToPlaneRe(double x) const;
+  double PixelToPlaneIm(double y) const;
+
+ private:
+  double re_min_ = -5, re_max_ = 5, im_min_ = -5, im_max_ = 5;
+  TComplex mouse_{1.0, 2.0};
+  const Canvas* picture_ = nullptr;
+};
+
+}  // namespace ombrix

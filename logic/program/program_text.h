@@ -1,0 +1,63 @@
+// Program texts: the two program slots, the block keywords, re-indentation and the
+// structure check, and the moves between a program and the editor's line list.
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logic/complex/messages.h"
+
+namespace ombrix {
+
+// Line n as the user counts it is element n - 1. Stored lines hold no space.
+using ProgramText = std::vector<std::string>;
+
+inline constexpr int MainProgram = 0;
+inline constexpr int MouseHandlerProgram = 1;
+// "Hauptprogramm", "Ereignisbehandlung für 'Mausknopf gedrückt'" (Windows-1252).
+extern const char* const ProgramNames[2];
+
+inline constexpr int kKeywordCount = 5;
+using KeywordTable = std::array<const char*, kKeywordCount>;
+// "Wenn", "Andernfalls", "Solange", "Wiederhole", "Für"
+extern const KeywordTable OpeningKeywords;
+// "EndeWenn", "Andernfalls", "EndeSolange", "EndeWiederhole", "EndeFür"
+extern const KeywordTable ClosingKeywords;
+
+inline constexpr int IndentStep = 2;
+
+// The text before the first "(" (or the whole line), spaces removed.
+std::string LineHead(std::string_view line);
+// Position of the first entry equal to `word` when both are lower-cased; -1 if none.
+template <std::size_t N>
+int KeywordIndex(std::string_view word, const std::array<const char*, N>& table);
+bool MatchesKeyword(std::string_view text, const KeywordTable& table);
+
+// The program editor's line list.
+class EditorLines {
+ public:
+  virtual ~EditorLines() = default;
+  virtual int Count() const = 0;
+  virtual std::string Line(int index) const = 0;
+  virtual void ReplaceLine(int index, const std::string& text) = 0;
+  virtual void Clear() = 0;
+  virtual void Append(const std::string& text) = 0;
+  virtual void BeginUpdate() = 0;
+  virtual void EndUpdate() = 0;
+  virtual void SetCaption(const std::string& caption) = 0;
+};
+
+// Caption "Programm editieren: " + display name, the program's lines, then formatting.
+void LoadProgramIntoEditor(const ProgramText& program, int slot, EditorLines& editor,
+                           MessageBoxes& boxes);
+// Re-indents every line by block depth; shows "Die Struktur Ihres Programms ist
+// fehlerhaft." once when the blocks do not balance.
+void FormatProgramText(EditorLines& editor, MessageBoxes& boxes);
+// The editor's lines, spaces removed, become the program's lines (empty lines kept).
+void StoreEditorIntoProgram(EditorLines& editor, ProgramText& program);
+
+}  // namespace ombrix
+
+#include "logic/program/program_text_inl.h"

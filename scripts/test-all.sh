@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs what is missing (Debian), builds everything under AddressSanitizer and
+# UndefinedBehaviorSanitizer, runs the whole test suite through ctest, then builds the
+# libFuzzer targets with clang and runs each for 60 seconds (also through ctest).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
+  libbenchmark-dev qt6-base-dev clang-format xvfb xauth)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  $SUDO apt-get update
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y "${missing[@]}"
+fi
+
+jobs=$(nproc)
+
+cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON
+cmake --build build/check -j "$jobs"
+(cd build/check && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
+
+if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
+  CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF
+  cmake --build build/fuzz -j "$jobs"
+  (cd build/fuzz && ctest --output-on-failure --timeout 300)
+fi
