@@ -14,12 +14,14 @@ class Fault : public std::runtime_error {
 };
 
 // Messages, Windows-1252.
-extern const char* const kFaultDivisionByZero;  // "Gleitkommadivision durch Null"
+extern const char* const kFaultDivisionByZero;    // "Gleitkommadivision durch Null"
 extern const char* const kFaultInvalidOperation;  // "Ungültige Gleitkommaoperation"
-extern const char* const kFaultOverflow;  // "Gleitkommaüberlauf"
+extern const char* const kFaultOverflow;          // "Gleitkommaüberlauf"
 
-[[noreturn]] void ThrowInvalidFloat(const std::string& text);  // "'%s' ist kein gültiger Gleitkommawert"
-[[noreturn]] void ThrowInvalidInteger(const std::string& text);  // "'%s' ist kein gültiger Integerwert"
+[[noreturn]] void ThrowInvalidFloat(
+    const std::string& text);  // "'%s' ist kein gültiger Gleitkommawert"
+[[noreturn]] void ThrowInvalidInteger(
+    const std::string& text);  // "'%s' ist kein gültiger Integerwert"
 
 // What the application's top-level handler shows for a fault: the message, with a
 // full stop added when its last character sorts after ".".

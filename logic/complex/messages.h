@@ -26,6 +26,8 @@ class MessageBoxes {
   virtual bool Confirm(const std::string& text) = 0;
 };
 
+inline constexpr const char* kConfirmationTitle = "Best\xE4tigung";
+
 // Title of a box of the given kind, Windows-1252.
 std::string MessageTitle(MessageKind kind, const std::string& title = kApplicationTitle);
 

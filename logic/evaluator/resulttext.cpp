@@ -1,0 +1,106 @@
+#include "logic/evaluator/resulttext.h"
+
+#include "logic/complex/cp1252.h"
+#include "logic/complex/numtext.h"
+
+namespace ombrix {
+
+namespace {
+
+// The character test of IsRealText on a text that is already lower case.
+bool IsRealTextLowered(std::string_view text) {
+  const char sep = DecimalSeparator();
+  int separators = 0;
+  for (char c : text) {
+    if (c == sep) {
+      if (++separators > 1) return false;
+    } else if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == 'e')) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool IsRealTextAnyCase(std::string_view text) {
+  for (char c : text) {
+    if (c == 'E') return IsRealTextLowered(LowerCase1252(text));
+  }
+  return IsRealTextLowered(text);
+}
+
+// Splits a pair text into its two parts; false when the text is no pair text.
+bool SplitPair(std::string_view text, std::string_view& re, std::string_view& im) {
+  if (text.size() < 2 || text.front() != '[' || text.back() != ']') return false;
+  const std::size_t bar = text.find('|');
+  if (bar == std::string_view::npos || bar >= text.size() - 1) return false;
+  re = text.substr(1, bar - 1);
+  im = text.substr(bar + 1, text.size() - bar - 2);
+  return IsRealTextAnyCase(re) && IsRealTextAnyCase(im);
+}
+
+}  // namespace
+
+bool IsRealText(std::string_view text) { return IsRealTextAnyCase(text); }
+
+bool IsPairText(std::string_view text) {
+  std::string_view re, im;
+  return SplitPair(text, re, im);
+}
+
+bool IsNumberText(std::string_view text) { return IsPairText(text) || IsRealText(text); }
+
+std::string MakePairText(TComplex z) {
+  std::string out = "[";
+  out += RealToText(z.Re);
+  out += '|';
+  out += RealToText(z.Im);
+  out += ']';
+  return out;
+}
+
+TComplex ParseNumberText(std::string_view text) {
+  std::string_view re, im;
+  if (SplitPair(text, re, im)) return TComplex{TextToReal(re), TextToReal(im)};
+  if (IsRealText(text)) return ComplexFromReal(TextToReal(text));
+  return TComplex{};
+}
+
+std::string ToDisplayText(std::string_view text) {
+  if (IsPairText(text)) return ComplexToText(ParseNumberText(text));
+  return std::string(text);
+}
+
+std::string ErrorMessageText(std::string_view text) {
+  if (text.size() >= 2 && text[0] == '?') {
+    switch (text[1]) {
+      case '0':
+        return "? Unzul\xE4ssiges Argument bei Rechenoperator";
+      case '1':
+        return "? Syntaxfehler";
+      case '2':
+        return "? Fehlerhafte 'Wenn'-Konstruktion";
+      case '3':
+        return "? Fehlerhafte 'Solange'-Konstruktion";
+      case '4':
+        return "? Fehlerhafte 'Wiederhole'-Konstruktion";
+      case '5':
+        return "? Unbekannter Funktionsname";
+      case '6':
+        return "? Fehlerhafte Klammerung";
+      case '7':
+        return "? Unzul\xE4ssiges Argument in Funktion";
+      case '8':
+        return "? Berechnung liefert zu gro\xDF"
+               "es Ergebnis";
+      case '9':
+        return "? Unbekanntes Kommando";
+      case 'A':
+        return "? Unbekannter Variablenname";
+      default:
+        break;
+    }
+  }
+  return "? Unbekannter Fehler";
+}
+
+}  // namespace ombrix
