@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "logic/complex/messages.h"
@@ -48,6 +49,30 @@ class EditorLines {
   virtual void EndUpdate() = 0;
   virtual void SetCaption(const std::string& caption) = 0;
 };
+
+// A line list held in memory: the command-line tool's editor, and the tests'.
+class VectorEditorLines : public EditorLines {
+ public:
+  VectorEditorLines() = default;
+  explicit VectorEditorLines(std::vector<std::string> lines) : lines(std::move(lines)) {}
+  int Count() const override { return static_cast<int>(lines.size()); }
+  std::string Line(int index) const override { return lines[static_cast<std::size_t>(index)]; }
+  void ReplaceLine(int index, const std::string& text) override {
+    lines[static_cast<std::size_t>(index)] = text;
+  }
+  void Clear() override { lines.clear(); }
+  void Append(const std::string& text) override { lines.push_back(text); }
+  void BeginUpdate() override { ++update_depth; }
+  void EndUpdate() override { --update_depth; }
+  void SetCaption(const std::string& text) override { caption = text; }
+
+  std::vector<std::string> lines;
+  std::string caption;
+  int update_depth = 0;  // open batch updates; 0 whenever an operation has ended
+};
+
+// "Programm editieren: " followed by the slot's display name.
+std::string EditorCaption(int slot);
 
 // Caption "Programm editieren: " + display name, the program's lines, then formatting.
 void LoadProgramIntoEditor(const ProgramText& program, int slot, EditorLines& editor,

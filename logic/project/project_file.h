@@ -1,6 +1,7 @@
 // The project file: a flat run of Windows-1252 fields, each ended by the byte 0xA7.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -14,6 +15,9 @@ namespace ombrix {
 inline constexpr char kFieldSeparator = '\xA7';
 inline constexpr const char* kUnnamedProject = "{ohne Namen}";
 
+// Larger files are refused unread: a real project is a few kilobytes.
+inline constexpr std::uintmax_t kMaxProjectFileSize = 64u * 1024u * 1024u;
+
 struct ProjectError {
   std::string message;  // German, Windows-1252
   bool fault = false;   // a conversion or overflow fault: shown as the platform fault
@@ -26,6 +30,18 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project,
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged.
 std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
+
+// The bytes SaveProject writes, with the current decimal separator. Refuses (and leaves
+// `bytes` empty) a project that the format cannot hold: a text containing the field
+// separator, or a start value whose text would not read back.
+std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::string& bytes);
+// LoadProject on bytes already read; `file_label` names the file in messages (Windows-1252).
+std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
+                                                 std::string_view file_label = {});
+
+// The next field from `pos`: the bytes up to the next separator, which is consumed.
+// Empty when the bytes end before a separator comes; `pos` then stays.
+std::optional<std::string_view> ReadField(std::string_view bytes, std::size_t& pos);
 
 // Decimal, or up to eight hex digits after "$", "x", "X", "0x", "0X"; throws the
 // "ist kein gültiger Integerwert" Fault otherwise.

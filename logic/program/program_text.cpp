@@ -1,0 +1,87 @@
+#include "logic/program/program_text.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "logic/complex/numtext.h"
+
+namespace ombrix {
+
+const char* const ProgramNames[2] = {
+    "Hauptprogramm",
+    "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+    "ckt'",
+};
+
+const KeywordTable OpeningKeywords = {"Wenn", "Andernfalls", "Solange", "Wiederhole", "F\xFCr"};
+const KeywordTable ClosingKeywords = {"EndeWenn", "Andernfalls", "EndeSolange", "EndeWiederhole",
+                                      "EndeF\xFCr"};
+
+namespace {
+
+// The depth keeps counting past this, so the structure check stays exact; only the
+// spaces put in front of a line stop growing. Without the cap a few thousand nested
+// openings (a small hostile file) would become gigabytes of indentation.
+constexpr std::int64_t kMaxIndent = 256;
+
+}  // namespace
+
+std::string LineHead(std::string_view line) {
+  const std::size_t bracket = line.find('(');
+  return RemoveSpaces(line.substr(0, bracket));
+}
+
+bool MatchesKeyword(std::string_view text, const KeywordTable& table) {
+  return KeywordIndex(text, table) >= 0;
+}
+
+std::string EditorCaption(int slot) {
+  std::string caption = "Programm editieren: ";
+  if (slot == MainProgram || slot == MouseHandlerProgram) caption += ProgramNames[slot];
+  return caption;
+}
+
+void LoadProgramIntoEditor(const ProgramText& program, int slot, EditorLines& editor,
+                           MessageBoxes& boxes) {
+  editor.SetCaption(EditorCaption(slot));
+  editor.BeginUpdate();
+  editor.Clear();
+  for (const std::string& line : program) editor.Append(line);
+  editor.EndUpdate();
+  FormatProgramText(editor, boxes);
+}
+
+void FormatProgramText(EditorLines& editor, MessageBoxes& boxes) {
+  editor.BeginUpdate();
+  const int count = editor.Count();
+  std::int64_t depth = 0;  // in spaces, may go negative and stay there
+  bool faulty = false;
+  for (int n = 0; n < count; ++n) {
+    const std::string line = RemoveSpaces(editor.Line(n));
+    if (MatchesKeyword(line, ClosingKeywords)) depth -= IndentStep;
+    if (depth < 0) faulty = true;
+    const std::int64_t indent = std::clamp<std::int64_t>(depth, 0, kMaxIndent);
+    editor.ReplaceLine(n, std::string(static_cast<std::size_t>(indent), ' ') + line);
+    if (MatchesKeyword(LineHead(line), OpeningKeywords)) depth += IndentStep;
+  }
+  if (depth > 0) faulty = true;
+  if (faulty) {
+    boxes.Show(MessageKind::Error, "Die Struktur Ihres Programms ist fehlerhaft.");
+  }
+  editor.EndUpdate();
+}
+
+void StoreEditorIntoProgram(EditorLines& editor, ProgramText& program) {
+  const int count = editor.Count();
+  editor.BeginUpdate();
+  program.clear();
+  program.reserve(static_cast<std::size_t>(std::max(count, 0)));
+  for (int n = 0; n < count; ++n) {
+    std::string line = RemoveSpaces(editor.Line(n));
+    editor.ReplaceLine(n, line);
+    program.push_back(std::move(line));
+  }
+  editor.EndUpdate();
+}
+
+}  // namespace ombrix

@@ -1,0 +1,529 @@
+#include "logic/project/project_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <random>
+#include <utility>
+
+#include "logic/complex/cp1252.h"
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+
+namespace ombrix {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+
+// Paths are UTF-8 bytes on this platform; messages are Windows-1252.
+std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
+
+std::string ErrnoReason(int err) {
+  switch (err) {
+    case ENOENT:
+      return "Die Datei oder der Ordner existiert nicht";
+    case EACCES:
+    case EPERM:
+      return "Zugriff verweigert";
+    case EISDIR:
+      return "Das ist ein Ordner";
+    case ENOTDIR:
+      return "Ein Teil des Pfades ist kein Ordner";
+    case ENOSPC:
+    case EDQUOT:
+      return "Auf dem Datentr\xE4ger ist kein Platz mehr";
+    case EROFS:
+      return "Der Datentr\xE4ger ist schreibgesch\xFCtzt";
+    case ENAMETOOLONG:
+      return "Der Dateiname ist zu lang";
+    case EIO:
+      return "Ein- oder Ausgabefehler des Datentr\xE4gers";
+    case EMFILE:
+    case ENFILE:
+      return "Es sind zu viele Dateien ge\xF6"
+             "ffnet";
+    case ELOOP:
+      return "Zu viele symbolische Verkn\xFCpfungen";
+    default:
+      return "Systemfehler " + std::to_string(err);
+  }
+}
+
+ProjectError SaveError(const fs::path& file, const std::string& reason) {
+  return {"Das Projekt konnte nicht in der Datei " + Quoted(PathText(file)) +
+              " gespeichert werden: " + reason + ".",
+          false};
+}
+
+ProjectError OpenError(const fs::path& file, const std::string& reason) {
+  return {"Die Datei " + Quoted(PathText(file)) +
+              " konnte nicht ge\xF6"
+              "ffnet werden: " +
+              reason + ".",
+          false};
+}
+
+// ---------------------------------------------------------------------------------------
+// Writing
+
+bool HasSeparator(std::string_view text) {
+  return text.find(kFieldSeparator) != std::string_view::npos;
+}
+
+ProjectError Unsavable(const std::string& what) {
+  return {"Das Projekt wurde nicht gespeichert: " + what, false};
+}
+
+ProjectError RefuseSeparator(const std::string& what) {
+  return Unsavable(what +
+                   " enth\xE4lt das Zeichen \"\xA7\", das in Projektdateien die Felder trennt. "
+                   "Bitte entfernen Sie es.");
+}
+
+void AppendField(std::string& out, std::string_view text) {
+  out += text;
+  out += kFieldSeparator;
+}
+
+void AppendInteger(std::string& out, long long value) {
+  AppendField(out, RealToText(static_cast<double>(value)));
+}
+
+// The text of a start value part; empty when that text would not read back (an infinite
+// value, or one that rounds to 15 digits above the largest double).
+std::optional<std::string> ReadableRealText(double x) {
+  std::string text = RealToText(x);
+  try {
+    TextToReal(text);
+  } catch (const Fault&) {
+    return std::nullopt;
+  }
+  return text;
+}
+
+std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
+  const VariableTable& vars = project.Variables;
+  for (int j = 0; j <= vars.LastVariable(); ++j) {
+    if (HasSeparator(vars.Name(j))) {
+      return RefuseSeparator("Der Name der Variablen " + Quoted(vars.Name(j)));
+    }
+  }
+  const FunctionTable& funs = project.Functions;
+  for (int k = 0; k <= funs.LastFunction(); ++k) {
+    if (HasSeparator(funs.Name(k))) {
+      return RefuseSeparator("Der Name der Funktion " + Quoted(funs.Name(k)));
+    }
+    if (k >= funs.FirstUserFunction() && HasSeparator(funs.Term(k))) {
+      return RefuseSeparator("Der Term der Funktion " + Quoted(funs.Name(k)));
+    }
+  }
+  for (int slot = 0; slot < 2; ++slot) {
+    const ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
+    for (std::size_t n = 0; n < program.size(); ++n) {
+      if (HasSeparator(program[n])) {
+        return RefuseSeparator("Zeile " + std::to_string(n + 1) + " im Programm " +
+                               Quoted(ProgramNames[slot]));
+      }
+    }
+  }
+  return std::nullopt;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading
+
+class FieldReader {
+ public:
+  FieldReader(std::string_view bytes, std::string_view label) : bytes_(bytes), label_(label) {}
+
+  std::optional<std::string_view> Text() {
+    std::optional<std::string_view> field = ReadField(bytes_, pos_);
+    if (!field) Fail("Sie endet vorzeitig");
+    return field;
+  }
+
+  // Throws the conversion Fault on a field that is no integer.
+  std::optional<std::int32_t> Integer() {
+    std::optional<std::string_view> field = Text();
+    if (!field) return std::nullopt;
+    return TextToInteger(*field);
+  }
+
+  // Throws the conversion or overflow Fault on a field that is no readable real.
+  std::optional<double> Real() {
+    std::optional<std::string_view> field = Text();
+    if (!field) return std::nullopt;
+    return TextToReal(*field);
+  }
+
+  std::size_t RemainingFields() const {
+    return static_cast<std::size_t>(std::count(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_),
+                                               bytes_.end(), kFieldSeparator));
+  }
+
+  void Fail(const std::string& reason) {
+    const std::string subject =
+        label_.empty() ? std::string("Die Daten sind") : "Die Datei " + Quoted(label_) + " ist";
+    error_ = ProjectError{subject + " keine g\xFCltige Projektdatei: " + reason + ".", false};
+  }
+
+  std::optional<ProjectError> TakeError() { return std::move(error_); }
+
+ private:
+  std::string_view bytes_;
+  std::string label_;
+  std::size_t pos_ = 0;
+  std::optional<ProjectError> error_;
+};
+
+// Fills `project` field by field; false (with the reader's error set) when the file is
+// short or a count lies outside what the tables hold. Conversion faults pass through.
+bool ReadInto(ProjectContent& project, FieldReader& in) {
+  VariableTable& vars = project.Variables;
+  const std::optional<std::int32_t> last_variable = in.Integer();
+  if (!last_variable) return false;
+  if (*last_variable < -1 || *last_variable >= kTableCapacity) {
+    in.Fail("Sie nennt " + std::to_string(static_cast<long long>(*last_variable) + 1) +
+            " Variablen, erlaubt sind 0 bis " + std::to_string(kTableCapacity));
+    return false;
+  }
+  vars.SetLastVariable(*last_variable);
+  for (int j = 0; j <= *last_variable; ++j) {
+    const std::optional<std::string_view> name = in.Text();
+    if (!name) return false;
+    const std::optional<double> re = in.Real();
+    if (!re) return false;
+    const std::optional<double> im = in.Real();
+    if (!im) return false;
+    vars.SetName(j, std::string(*name));
+    vars.SetStartValue(j, MakeComplex(*re, *im));
+  }
+
+  FunctionTable& funs = project.Functions;
+  const std::optional<std::int32_t> first_user = in.Integer();
+  if (!first_user) return false;
+  if (*first_user != kFirstUserFunction) {
+    in.Fail("Die erste eigene Funktion hat die Nummer " + std::to_string(*first_user) + " statt " +
+            std::to_string(kFirstUserFunction));
+    return false;
+  }
+  const std::optional<std::int32_t> last_function = in.Integer();
+  if (!last_function) return false;
+  if (*last_function < kFirstUserFunction - 1 || *last_function >= kTableCapacity) {
+    in.Fail("Sie nennt " + std::to_string(static_cast<long long>(*last_function) + 1) +
+            " Funktionen, erlaubt sind " + std::to_string(kFirstUserFunction) + " bis " +
+            std::to_string(kTableCapacity));
+    return false;
+  }
+  funs.SetLastFunction(*last_function);
+  for (int k = 0; k <= *last_function; ++k) {
+    const std::optional<std::string_view> name = in.Text();
+    if (!name) return false;
+    const std::optional<std::int32_t> rule = in.Integer();
+    if (!rule) return false;
+    const std::optional<std::string_view> term = in.Text();
+    if (!term) return false;
+    funs.SetName(k, std::string(*name));
+    // Stored as a signed byte, as the table holds it.
+    funs.SetArgumentRule(k, static_cast<signed char>(*rule));
+    if (k >= kFirstUserFunction) funs.SetTerm(k, std::string(*term));
+  }
+
+  for (int slot = 0; slot < 2; ++slot) {
+    ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
+    const std::optional<std::int32_t> count = in.Integer();
+    if (!count) return false;
+    const std::string subject = "Das Programm " + Quoted(ProgramNames[slot]) + " soll " +
+                                std::to_string(*count) + " Zeilen haben";
+    if (*count < 0) {
+      in.Fail(subject);
+      return false;
+    }
+    // Checked before anything is reserved, so a huge count in a tiny file costs nothing.
+    const std::size_t remaining = in.RemainingFields();
+    if (static_cast<std::size_t>(*count) > remaining) {
+      in.Fail(subject + ", es folgen aber nur noch " + std::to_string(remaining) + " Felder");
+      return false;
+    }
+    program.clear();
+    program.reserve(static_cast<std::size_t>(*count));
+    for (std::int32_t n = 0; n < *count; ++n) {
+      const std::optional<std::string_view> line = in.Text();
+      if (!line) return false;
+      program.emplace_back(*line);
+    }
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Files
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  // Closes now and reports the error a late write-back may bring.
+  int Close() {
+    const int result = ::close(fd_);
+    fd_ = -1;
+    return result == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// 0 on success, else the errno of the failed write.
+int WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (written == 0) return EIO;
+    bytes.remove_prefix(static_cast<std::size_t>(written));
+  }
+  return 0;
+}
+
+std::string RandomSuffix() {
+  std::random_device device;
+  std::uniform_int_distribution<unsigned> digit(0, 35);
+  std::string suffix;
+  for (int i = 0; i < 8; ++i) suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[digit(device)];
+  return suffix;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+
+std::optional<std::string_view> ReadField(std::string_view bytes, std::size_t& pos) {
+  if (pos > bytes.size()) return std::nullopt;
+  const std::size_t end = bytes.find(kFieldSeparator, pos);
+  if (end == std::string_view::npos) return std::nullopt;
+  const std::string_view field = bytes.substr(pos, end - pos);
+  pos = end + 1;
+  return field;
+}
+
+std::int32_t TextToInteger(std::string_view text) {
+  const auto fail = [&] { ThrowInvalidInteger(std::string(text)); };
+  const std::size_t n = text.size();
+  std::size_t i = 0;
+  while (i < n && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < n && (text[i] == '+' || text[i] == '-')) {
+    negative = text[i] == '-';
+    ++i;
+  }
+  bool hex = false;
+  if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+    hex = true;
+    i += 1;
+  } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+    hex = true;
+    i += 2;
+  }
+  if (hex) {
+    std::uint32_t value = 0;
+    int digits = 0;
+    for (; i < n; ++i) {
+      const char c = text[i];
+      unsigned d;
+      if (c >= '0' && c <= '9') {
+        d = static_cast<unsigned>(c - '0');
+      } else if (c >= 'a' && c <= 'f') {
+        d = static_cast<unsigned>(c - 'a' + 10);
+      } else if (c >= 'A' && c <= 'F') {
+        d = static_cast<unsigned>(c - 'A' + 10);
+      } else {
+        break;
+      }
+      if (++digits > 8) fail();
+      value = value * 16u + d;
+    }
+    if (digits == 0 || i != n) fail();
+    // Two's complement: $FFFFFFFF is -1, and a sign negates modulo 2^32.
+    if (negative) value = 0u - value;
+    return static_cast<std::int32_t>(value);
+  }
+  constexpr std::int64_t kLimit = std::int64_t{1} << 31;  // magnitude of the lowest value
+  std::int64_t value = 0;
+  int digits = 0;
+  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value > kLimit) fail();
+    ++digits;
+  }
+  if (digits == 0 || i != n) fail();
+  if (negative) value = -value;
+  if (value >= kLimit) fail();
+  return static_cast<std::int32_t>(value);
+}
+
+std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::string& bytes) {
+  bytes.clear();
+  if (std::optional<ProjectError> refused = CheckSavable(project)) return refused;
+
+  std::string out;
+  const VariableTable& vars = project.Variables;
+  AppendInteger(out, vars.LastVariable());
+  for (int j = 0; j <= vars.LastVariable(); ++j) {
+    AppendField(out, vars.Name(j));
+    const TComplex value = vars.StartValue(j);
+    const std::pair<double, const char*> parts[2] = {{value.Re, "Realteil"},
+                                                     {value.Im, "Imagin\xE4rteil"}};
+    for (const auto& [part, part_name] : parts) {
+      const std::optional<std::string> text = ReadableRealText(part);
+      if (!text) {
+        return Unsavable("Der " + std::string(part_name) + " des Startwerts der Variablen " +
+                         Quoted(vars.Name(j)) + " (" + RealToText(part) +
+                         ") l\xE4sst sich nicht als Zahl speichern.");
+      }
+      AppendField(out, *text);
+    }
+  }
+
+  const FunctionTable& funs = project.Functions;
+  AppendInteger(out, funs.FirstUserFunction());
+  AppendInteger(out, funs.LastFunction());
+  for (int k = 0; k <= funs.LastFunction(); ++k) {
+    AppendField(out, funs.Name(k));
+    AppendInteger(out, funs.ArgumentRule(k));
+    AppendField(out, k >= funs.FirstUserFunction() ? std::string_view(funs.Term(k)) : "");
+  }
+
+  for (const ProgramText& program : project.Programs) {
+    AppendInteger(out, static_cast<long long>(program.size()));
+    for (const std::string& line : program) AppendField(out, line);
+  }
+  bytes = std::move(out);
+  return std::nullopt;
+}
+
+std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
+                                                 std::string_view file_label) {
+  // A working copy: current values and the entries beyond the loaded counts stay as they
+  // were, and nothing of it reaches `project` unless every field was read.
+  ProjectContent fresh = project;
+  FieldReader in(bytes, file_label);
+  try {
+    if (!ReadInto(fresh, in)) return in.TakeError();
+  } catch (const Fault& fault) {
+    return ProjectError{fault.what(), true};
+  }
+  project = std::move(fresh);
+  return std::nullopt;
+}
+
+std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file) {
+  // Non-blocking, so that a named pipe given as the file cannot stall the open.
+  const int raw = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (raw < 0) return OpenError(file, ErrnoReason(errno));
+  FileDescriptor fd(raw);
+  struct stat info {};
+  if (::fstat(fd.get(), &info) != 0) return OpenError(file, ErrnoReason(errno));
+  if (S_ISDIR(info.st_mode)) return OpenError(file, ErrnoReason(EISDIR));
+  if (!S_ISREG(info.st_mode)) return OpenError(file, "Das ist keine gew\xF6hnliche Datei");
+  if (static_cast<std::uintmax_t>(info.st_size) > kMaxProjectFileSize) {
+    return OpenError(file, "Sie ist zu gro\xDF f\xFCr eine Projektdatei");
+  }
+
+  std::string bytes;
+  bytes.reserve(static_cast<std::size_t>(info.st_size));
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return OpenError(file, ErrnoReason(errno));
+    }
+    if (got == 0) break;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+    if (bytes.size() > kMaxProjectFileSize) {
+      return OpenError(file, "Sie ist zu gro\xDF f\xFCr eine Projektdatei");
+    }
+  }
+  return LoadProjectFromBytes(project, bytes, PathText(file));
+}
+
+std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs::path& file) {
+  std::string bytes;
+  if (std::optional<ProjectError> refused = ProjectToBytes(project, bytes)) return refused;
+  if (file.empty() || !file.has_filename()) {
+    return SaveError(file, "Es wurde kein Dateiname angegeben");
+  }
+
+  // Saving through a symbolic link replaces the file it points to, not the link.
+  fs::path target = file;
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(file, ec))) {
+    fs::path resolved = fs::weakly_canonical(file, ec);
+    if (!ec) target = std::move(resolved);
+  }
+
+  struct stat old {};
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists) {
+    if (S_ISDIR(old.st_mode)) return SaveError(file, ErrnoReason(EISDIR));
+    // Renaming over a device or a pipe would replace it; only plain files are saved over.
+    if (!S_ISREG(old.st_mode)) return SaveError(file, "Das ist keine gew\xF6hnliche Datei");
+    if (::access(target.c_str(), W_OK) != 0) return SaveError(file, ErrnoReason(errno));
+  } else if (errno != ENOENT) {
+    return SaveError(file, ErrnoReason(errno));
+  }
+
+  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
+  // Hidden, beside the target, short enough for any file name the target itself may have.
+  const std::string base = target.filename().string().substr(0, 200);
+  fs::path temp;
+  int raw = -1;
+  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
+    temp = folder / ("." + base + ".tmp-" + RandomSuffix());
+    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (raw < 0 && errno != EEXIST) return SaveError(file, ErrnoReason(errno));
+  }
+  if (raw < 0) return SaveError(file, ErrnoReason(EEXIST));
+  FileDescriptor fd(raw);
+
+  const auto abandon = [&](int err) {
+    fd.Close();
+    ::unlink(temp.c_str());
+    return SaveError(file, ErrnoReason(err));
+  };
+  if (exists && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return abandon(errno);
+  if (const int err = WriteAll(fd.get(), bytes)) return abandon(err);
+  if (::fsync(fd.get()) != 0) return abandon(errno);
+  if (const int err = fd.Close()) {
+    ::unlink(temp.c_str());
+    return SaveError(file, ErrnoReason(err));
+  }
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    const int err = errno;
+    ::unlink(temp.c_str());
+    return SaveError(file, ErrnoReason(err));
+  }
+  // Make the rename itself durable; a failure here leaves a complete file either way.
+  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+    ::fsync(dir);
+    ::close(dir);
+  }
+  return std::nullopt;
+}
+
+}  // namespace ombrix
