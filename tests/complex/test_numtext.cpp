@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+#include "tests/support/separator.h"
+
+namespace ombrix {
+namespace {
+
+using testing::SeparatorScope;
+
+struct RealRow {
+  const char* name;
+  double value;
+  const char* comma;
+  const char* point;  // nullptr: the same as under ','
+};
+
+class RealToTextTest : public ::testing::TestWithParam<RealRow> {};
+
+TEST_P(RealToTextTest, UnderBothSeparators) {
+  const RealRow& row = GetParam();
+  {
+    SeparatorScope sep(',');
+    EXPECT_EQ(RealToText(row.value), row.comma);
+  }
+  {
+    SeparatorScope sep('.');
+    std::string expected = row.point ? row.point : row.comma;
+    EXPECT_EQ(RealToText(row.value), expected);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RealToTextTest,
+    ::testing::Values(
+        RealRow{"Three", 3, "3", nullptr}, RealRow{"MinusTwoPointFive", -2.5, "-2,5", "-2.5"},
+        RealRow{"PointOnePlusPointTwo", 0.1 + 0.2, "0,3", "0.3"},
+        RealRow{"OneThird", 1.0 / 3, "0,333333333333333", "0.333333333333333"},
+        RealRow{"TwoThirds", 2.0 / 3, "0,666666666666667", "0.666666666666667"},
+        RealRow{"FiveHundredths", 0.05, "0,05", "0.05"},
+        RealRow{"OneTenThousandth", 0.0001, "0,0001", "0.0001"},
+        RealRow{"SmallFixed", 0.000123, "0,000123", "0.000123"},
+        RealRow{"OneHundredThousandth", 0.00001, "1E-5", nullptr},
+        RealRow{"OnePointFiveEMinus7", 1.5e-7, "1,5E-7", "1.5E-7"},
+        RealRow{"Fifteen100", 1500, "1500", nullptr},
+        RealRow{"FifteenDigits", 123456789012345.0, "123456789012345", nullptr},
+        RealRow{"TenToFifteen", 1e15, "1E15", nullptr},
+        RealRow{"NineteenDigits", 1234567890123456789.0, "1,23456789012346E18",
+                "1.23456789012346E18"},
+        RealRow{"TenToHundredOne", 1e101, "1E101", nullptr},
+        RealRow{"NegativeZero", -0.0, "0", nullptr},
+        // The 16th digit alone decides, after an 18-digit round.
+        RealRow{"SixteenthDigitFour", 1.0000000000000049, "1", nullptr},
+        RealRow{"SixteenthDigitFive", 1.0000000000000051, "1,00000000000001", "1.00000000000001"},
+        RealRow{"CarryToTen", 9.99999999999999999, "10", nullptr},
+        RealRow{"CarryFifteenNines", 9.999999999999996, "10", nullptr},
+        RealRow{"FourteenNinesThenFour", 9.999999999999995, "9,99999999999999", "9.99999999999999"},
+        RealRow{"JustBelowTenThousandth", 0.00009999999999999999, "0,0001", "0.0001"},
+        RealRow{"AlmostTenToFifteen", 999999999999999.4, "999999999999999", nullptr},
+        RealRow{"CarryIntoTenToFifteen", 999999999999999.6, "1E15", nullptr},
+        RealRow{"PiDigits", 3.141592653589793, "3,14159265358979", "3.14159265358979"},
+        RealRow{"E", 2.718281828459045, "2,71828182845905", "2.71828182845905"},
+        RealRow{"SmallScientific", 1.2345e-10, "1,2345E-10", "1.2345E-10"},
+        RealRow{"Subnormal", 5e-324, "4,94065645841247E-324", "4.94065645841247E-324"},
+        RealRow{"Largest", std::numeric_limits<double>::max(), "1,79769313486232E308",
+                "1.79769313486232E308"},
+        RealRow{"PaddedInteger", 1e14, "100000000000000", nullptr},
+        RealRow{"Infinity", std::numeric_limits<double>::infinity(), "INF", nullptr},
+        RealRow{"MinusInfinity", -std::numeric_limits<double>::infinity(), "-INF", nullptr},
+        RealRow{"NotANumber", std::numeric_limits<double>::quiet_NaN(), "NAN", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct DisplayRow {
+  const char* name;
+  TComplex z;
+  const char* comma;
+  const char* point;
+};
+
+class ComplexToTextTest : public ::testing::TestWithParam<DisplayRow> {};
+
+TEST_P(ComplexToTextTest, UnderBothSeparators) {
+  const DisplayRow& row = GetParam();
+  {
+    SeparatorScope sep(',');
+    EXPECT_EQ(ComplexToText(row.z), row.comma);
+  }
+  {
+    SeparatorScope sep('.');
+    EXPECT_EQ(ComplexToText(row.z), row.point ? row.point : row.comma);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, ComplexToTextTest,
+    ::testing::Values(DisplayRow{"Zero", {0, 0}, "0", nullptr},
+                      DisplayRow{"I", {0, 1}, "i", nullptr},
+                      DisplayRow{"MinusI", {0, -1}, "-i", nullptr},
+                      DisplayRow{"TwoI", {0, 2}, "2*i", nullptr},
+                      DisplayRow{"MinusTwoPointFiveI", {0, -2.5}, "-2,5*i", "-2.5*i"},
+                      DisplayRow{"MinusThree", {-3, 0}, "-3", nullptr},
+                      DisplayRow{"ThreePlusI", {3, 1}, "3+i", nullptr},
+                      DisplayRow{"ThreeMinusI", {3, -1}, "3-i", nullptr},
+                      DisplayRow{"ThreePlusFourI", {3, 4}, "3+4*i", nullptr},
+                      DisplayRow{"ThreeMinusFourI", {3, -4}, "3-4*i", nullptr},
+                      DisplayRow{"SmallImaginary", {0.5, 0.00001}, "0,5+1E-5*i", "0.5+1E-5*i"},
+                      DisplayRow{"LargeReal", {1e20, -2}, "1E20-2*i", nullptr},
+                      DisplayRow{"AlmostOneCoefficient", {3, 0.9999999999999999}, "3+1*i", nullptr},
+                      DisplayRow{"AlmostI", {0, 0.9999999999999999}, "1*i", nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(TextToReal, ReadsNumbers) {
+  SeparatorScope sep(',');
+  EXPECT_EQ(TextToReal("  -3,5  "), -3.5);
+  EXPECT_EQ(TextToReal("+2"), 2);
+  EXPECT_EQ(TextToReal("1e3"), 1000);
+  EXPECT_EQ(TextToReal("1E-5"), 0.00001);
+  EXPECT_EQ(TextToReal(","), 0);
+  EXPECT_EQ(TextToReal("1E"), 1);
+  EXPECT_EQ(TextToReal("1e+"), 1);
+  EXPECT_EQ(TextToReal("1E-400"), 0);
+  EXPECT_EQ(TextToReal("0,30000000000000004"), 0.30000000000000004);
+  EXPECT_EQ(TextToReal("0,3"), 0.3);
+  EXPECT_EQ(TextToReal("2,71828182845905"), 2.71828182845905);
+  EXPECT_EQ(TextToReal("000123,4500"), 123.45);
+  EXPECT_EQ(TextToReal(",5"), 0.5);
+  EXPECT_EQ(TextToReal("5,"), 5);
+  EXPECT_EQ(TextToReal("1E0308"), 1e308);
+}
+
+TEST(TextToReal, UnderPointSeparator) {
+  SeparatorScope sep('.');
+  EXPECT_EQ(TextToReal("3.5"), 3.5);
+  EXPECT_THROW(TextToReal("3,5"), Fault);
+}
+
+struct BadRow {
+  const char* name;
+  const char* text;
+  const char* message;
+};
+
+class TextToRealFailure : public ::testing::TestWithParam<BadRow> {};
+
+TEST_P(TextToRealFailure, FaultsWithPlatformMessage) {
+  SeparatorScope sep(',');
+  try {
+    TextToReal(GetParam().text);
+    ADD_FAILURE() << "no fault";
+  } catch (const Fault& f) {
+    EXPECT_EQ(std::string(f.what()), GetParam().message);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TextToRealFailure,
+    ::testing::Values(
+        BadRow{"ExponentReachesFiveHundred", "1E5000",
+               "'1E5000' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"PointUnderComma", "3.5", "'3.5' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"Empty", "", "'' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"Blanks", "   ", "'   ' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"TwoExponents", "1e2e3", "'1e2e3' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"DoubleE", "1ee2", "'1ee2' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"SignOnly", "-", "'-' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"InnerBlank", "1 2", "'1 2' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"BeyondExtended", "1E4999", "'1E4999' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"Overflow", "1E400",
+               "Gleitkomma\xFC"
+               "berlauf"},
+        BadRow{"JustAboveDoubleRange", "1,8E308",
+               "Gleitkomma\xFC"
+               "berlauf"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(RealToText, RoundTripsFifteenDigits) {
+  // Every text RealToText writes reads back, and writing it again gives the same text.
+  SeparatorScope sep(',');
+  const double values[] = {1.0 / 3,   2.0 / 3, 1e-5, 123456.789, 9.87654321e123,
+                           -4.2e-200, 0.1,     1e15, 7e-300,     5e-324};
+  for (double v : values) {
+    const std::string text = RealToText(v);
+    EXPECT_EQ(RealToText(TextToReal(text)), text) << text;
+  }
+}
+
+TEST(RealToText, TheLargestDoubleDoesNotReadBack) {
+  // Rounded to 15 digits it lies above the double range: reading it overflows.
+  SeparatorScope sep(',');
+  EXPECT_THROW(TextToReal(RealToText(std::numeric_limits<double>::max())), Fault);
+}
+
+TEST(RemoveSpaces, OnlyCodeThirtyTwo) {
+  EXPECT_EQ(RemoveSpaces("a b  c"), "abc");
+  EXPECT_EQ(RemoveSpaces("   "), "");
+  EXPECT_EQ(RemoveSpaces("a\tb"), "a\tb");
+  EXPECT_EQ(RemoveSpaces(" x := 1 "), "x:=1");
+}
+
+}  // namespace
+}  // namespace ombrix
