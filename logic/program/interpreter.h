@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "logic/complex/messages.h"
+#include "logic/evaluator/evaluate.h"
 #include "logic/program/canvas.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/project_content.h"
@@ -17,6 +18,11 @@ namespace ombrix {
 // "ZeichneLinie", "LöscheLinie", "ZeichneKreis", "LöscheKreis", "ZeichneSkala"
 inline constexpr int kCommandCount = 10;
 extern const std::array<const char*, kCommandCount> CommandWords;
+// "SetzeFarbe" is listed but not built in.
+inline constexpr int kUnavailableCommand = 2;
+
+// How many arguments command `number` reads; text after them on the line is ignored.
+int CommandArgumentCount(int number);
 
 // Flags of the main window that the interpreter clears on a failed step.
 struct RunFlags {
@@ -34,6 +40,15 @@ struct BlockRecord {
   double EndValue = 0;
   double Step = 0;
 };
+
+// Records are never dropped (a stopped run leaves its open loops behind), so a program
+// that keeps opening loops would grow its stack without end. Past this many records an
+// opening keyword fails with the structure error of its kind instead.
+inline constexpr std::size_t kMaxBlockRecords = 100000;
+
+// A mouse-click run happens inside one mouse event; a handler that does not end within
+// this many steps is stopped like a failed step.
+inline constexpr std::int64_t kMouseHandlerStepLimit = 1000000;
 
 // Per program slot: next line (0-based), argument cursor (1-based, 0 after a line
 // change), and the stack of open loops.
@@ -53,10 +68,19 @@ struct InterpreterState {
 std::string PerformCommand(int number, const TComplex* arguments, DrawingState& drawing,
                            Canvas& canvas);
 
+// The text "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht
+// eingebaut worden ist" shown for "SetzeFarbe".
+extern const char* const kUnavailableCommandMessage;
+
+// The mouse position as the window shows it: each part rounded to hundredths (times 100,
+// plus 0.5, truncated toward zero), then the display form. Parts too large for that
+// rounding are shown unrounded.
+std::string MousePositionText(TComplex position);
+
 class Interpreter {
  public:
-  Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas,
-              MessageBoxes& boxes, RunFlags& flags, InterpreterState& state);
+  Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
+              RunFlags& flags, InterpreterState& state);
 
   // Executes the line at CurrentLine[k] (which the caller checked is below the line
   // count). False after an error was reported; the caller stops. A Fault inside the
@@ -67,15 +91,35 @@ class Interpreter {
   // Shows the run-time error box for the current line of program k and clears its flag.
   void ReportRunError(int k, const std::string& code);
 
+  // The whole run of the mouse-click program from its first line. False when a step
+  // failed or the program did not end within `stepLimit` steps; either was reported and
+  // MouseHandlerEnabled is clear.
+  bool RunMouseHandler(std::int64_t stepLimit = kMouseHandlerStepLimit);
+
+  // The pieces of a step, for the program at slot k.
+  std::string ReadArgumentText(int k);
+  bool ReadArguments(int k, int n, TComplex* values);
+  void AdvanceLine(int k);
+  bool SkipToClosing(int k, int kind);
+  int SkipToElseOrEnd(int k);
+
   InterpreterState& State() { return state_; }
 
  private:
+  bool Step(int k);
+  bool PushRecord(int k, BlockRecord record);
+  bool CloseLoop(int k, int kind);
+  void ReportWithMessage(int k, const std::string& message);
+  void ClearRunFlag(int k);
+  const std::string& Line(int k) const;
+
   ProjectContent& project_;
   DrawingState& drawing_;
   Canvas& canvas_;
   MessageBoxes& boxes_;
   RunFlags& flags_;
   InterpreterState& state_;
+  EvalContext context_;
 };
 
 }  // namespace ombrix

@@ -1,0 +1,472 @@
+#include "logic/program/interpreter.h"
+
+#include <cmath>
+#include <limits>
+#include <string_view>
+
+#include "logic/complex/cp1252.h"
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+#include "logic/evaluator/resulttext.h"
+#include "logic/program/program_text.h"
+
+namespace ombrix {
+
+const char* const kUnavailableCommandMessage =
+    "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht eingebaut worden ist";
+
+namespace {
+
+constexpr int kWenn = 0;
+constexpr int kAndernfalls = 1;
+constexpr int kSolange = 2;
+constexpr int kWiederhole = 3;
+constexpr int kFuer = 4;
+
+// The keyword tables lower-cased once; comparing a lower-cased head with them is the
+// same test as KeywordIndex without lower-casing every entry at every line.
+template <std::size_t N>
+struct LoweredTable {
+  explicit LoweredTable(const std::array<const char*, N>& table) {
+    for (std::size_t i = 0; i < N; ++i) entries[i] = LowerCase1252(table[i]);
+  }
+  int Find(std::string_view lowered) const {
+    for (std::size_t i = 0; i < N; ++i) {
+      if (entries[i] == lowered) return static_cast<int>(i);
+    }
+    return -1;
+  }
+  std::array<std::string, N> entries;
+};
+
+const LoweredTable<kKeywordCount>& LoweredOpening() {
+  static const LoweredTable<kKeywordCount> table(OpeningKeywords);
+  return table;
+}
+const LoweredTable<kKeywordCount>& LoweredClosing() {
+  static const LoweredTable<kKeywordCount> table(ClosingKeywords);
+  return table;
+}
+const LoweredTable<kCommandCount>& LoweredCommands() {
+  static const LoweredTable<kCommandCount> table(CommandWords);
+  return table;
+}
+
+std::string LoweredHead(std::string_view line) { return LowerCase1252(LineHead(line)); }
+
+bool IsZero(TComplex z) { return z.Re == 0 && z.Im == 0; }
+
+std::int32_t ToInt32(std::int64_t v) {
+  if (v > std::numeric_limits<std::int32_t>::max()) return std::numeric_limits<std::int32_t>::max();
+  if (v < std::numeric_limits<std::int32_t>::min()) return std::numeric_limits<std::int32_t>::min();
+  return static_cast<std::int32_t>(v);
+}
+
+// The structure error of a loop kind; "Für" has none of its own and reports a syntax error.
+const char* StructureError(int kind) {
+  switch (kind) {
+    case kSolange:
+      return "?3";
+    case kWiederhole:
+      return "?4";
+    default:
+      return "?1";
+  }
+}
+
+std::string FirstTwo(const std::string& text) { return text.substr(0, 2); }
+
+}  // namespace
+
+std::string MousePositionText(TComplex position) {
+  const auto round = [](double v) {
+    const double scaled = v * 100 + 0.5;
+    // Beyond the 64-bit range hundredths mean nothing; show the value as it is.
+    if (!(std::fabs(scaled) < 9.2e18)) return v;
+    return static_cast<double>(static_cast<std::int64_t>(scaled)) * 0.01;
+  };
+  return ComplexToText(MakeComplex(round(position.Re), round(position.Im)));
+}
+
+Interpreter::Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas,
+                         MessageBoxes& boxes, RunFlags& flags, InterpreterState& state)
+    : project_(project),
+      drawing_(drawing),
+      canvas_(canvas),
+      boxes_(boxes),
+      flags_(flags),
+      state_(state),
+      context_{project.Functions, project.Variables, drawing, boxes} {}
+
+const std::string& Interpreter::Line(int k) const {
+  static const std::string empty;
+  const ProgramText& program = project_.Programs[k];
+  const std::int32_t n = state_.CurrentLine[k];
+  if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return empty;
+  return program[static_cast<std::size_t>(n)];
+}
+
+void Interpreter::ClearRunFlag(int k) {
+  if (k == MainProgram) {
+    flags_.MainRunning = false;
+  } else {
+    flags_.MouseHandlerEnabled = false;
+  }
+}
+
+bool Interpreter::ExecuteStep(int k) {
+  if (k != MainProgram && k != MouseHandlerProgram) return false;
+  const std::int32_t n = state_.CurrentLine[k];
+  if (n < 0 || static_cast<std::size_t>(n) >= project_.Programs[k].size()) return false;
+  try {
+    return Step(k);
+  } catch (const Fault& fault) {
+    // Reported once, as the application's top-level handler shows a fault; the run
+    // stops here instead of meeting the same fault again at the next idle call.
+    ClearRunFlag(k);
+    boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+    return false;
+  }
+}
+
+bool Interpreter::Step(int k) {
+  const std::string& line = Line(k);
+
+  if (line.empty()) {
+    AdvanceLine(k);
+    return true;
+  }
+
+  const std::size_t assign = line.find(":=");
+  if (assign != std::string::npos) {
+    const std::string result = EvaluateTerm(std::string_view(line).substr(assign + 2), context_);
+    if (IsErrorText(result)) {
+      ReportRunError(k, FirstTwo(result));
+      return false;
+    }
+    const TComplex value = ParseNumberText(result);
+    // The right-hand side is evaluated before the name is looked up.
+    const int index =
+        project_.Variables.FindVariable(LowerCase1252(std::string_view(line).substr(0, assign)));
+    if (index < 0) {
+      ReportRunError(k, "?A");
+      return false;
+    }
+    project_.Variables.SetCurrentValue(index, value);
+    AdvanceLine(k);
+    return true;
+  }
+
+  const std::string head = LoweredHead(line);
+  const std::size_t bracket = line.find('(');
+  // Without a bracket the cursor stands past the end, so every argument read fails.
+  state_.ArgumentCursor[k] =
+      ToInt32(bracket == std::string::npos ? static_cast<std::int64_t>(line.size()) + 2
+                                           : static_cast<std::int64_t>(bracket) + 2);
+  bool ok = false;
+
+  const int command = LoweredCommands().Find(head);
+  if (command == kUnavailableCommand) {
+    ReportRunError(k, "??");
+    return false;
+  }
+  if (command >= 0) {
+    std::array<TComplex, 4> arguments{};
+    if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
+      ReportRunError(k, "?7");
+      return false;
+    }
+    const std::string code = PerformCommand(command, arguments.data(), drawing_, canvas_);
+    if (!code.empty()) {
+      ReportRunError(k, code);
+      return false;
+    }
+    ok = true;
+  }
+
+  switch (LoweredOpening().Find(head)) {
+    case kWenn: {
+      TComplex condition;
+      if (!ReadArguments(k, 1, &condition)) {
+        ReportRunError(k, "?7");
+        return false;
+      }
+      if (IsZero(condition) && SkipToElseOrEnd(k) < 0) {
+        ReportRunError(k, "?2");
+        return false;
+      }
+      ok = true;
+      break;
+    }
+    case kSolange: {
+      const std::string text = ReadArgumentText(k);
+      const std::string result = EvaluateTerm(text, context_);
+      if (IsErrorText(result)) {
+        ReportRunError(k, FirstTwo(result));
+        return false;
+      }
+      if (IsZero(ParseNumberText(result))) {
+        if (!SkipToClosing(k, kSolange)) {
+          ReportRunError(k, "?3");
+          return false;
+        }
+      } else {
+        BlockRecord record;
+        record.Kind = kSolange;
+        record.StartLine = state_.CurrentLine[k];
+        record.Condition = text;
+        if (!PushRecord(k, std::move(record))) return false;
+      }
+      ok = true;
+      break;
+    }
+    case kWiederhole: {
+      TComplex count;
+      if (!ReadArguments(k, 1, &count)) {
+        ReportRunError(k, "?7");
+        return false;
+      }
+      if (!IsIntegerValue(count)) {
+        ReportRunError(k, "?7");
+        return false;
+      }
+      const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
+      if (n <= 0) {
+        if (!SkipToClosing(k, kWiederhole)) {
+          ReportRunError(k, "?4");
+          return false;
+        }
+      } else {
+        BlockRecord record;
+        record.Kind = kWiederhole;
+        record.StartLine = state_.CurrentLine[k];
+        record.RemainingCount = n;
+        if (!PushRecord(k, std::move(record))) return false;
+      }
+      ok = true;
+      break;
+    }
+    case kFuer: {
+      const int index = project_.Variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
+      if (index < 0) {
+        ReportRunError(k, "?A");
+        return false;
+      }
+      std::array<TComplex, 3> bounds{};  // start, end, step
+      if (!ReadArguments(k, 3, bounds.data())) {
+        ReportRunError(k, "?7");
+        return false;
+      }
+      if (!IsRealValue(bounds[0]) || !IsRealValue(bounds[1]) || !IsRealValue(bounds[2]) ||
+          bounds[2].Re == 0) {
+        ReportRunError(k, "?7");
+        return false;
+      }
+      project_.Variables.SetCurrentValue(index, bounds[0]);
+      BlockRecord record;
+      record.Kind = kFuer;
+      record.StartLine = state_.CurrentLine[k];
+      record.VariableIndex = index;
+      record.EndValue = bounds[1].Re;
+      record.Step = bounds[2].Re;
+      if (!PushRecord(k, std::move(record))) return false;
+      ok = true;
+      break;
+    }
+    default:  // "Andernfalls" opens nothing here; it is handled as a closing keyword
+      break;
+  }
+
+  if (!ok) {
+    switch (LoweredClosing().Find(head)) {
+      case kWenn:
+        ok = true;
+        break;
+      case kAndernfalls:
+        // Reached by running through the "Wenn" part: on past the "EndeWenn".
+        if (!SkipToClosing(k, kWenn)) {
+          ReportRunError(k, "?2");
+          return false;
+        }
+        ok = true;
+        break;
+      case kSolange:
+      case kWiederhole:
+      case kFuer:
+        if (!CloseLoop(k, LoweredClosing().Find(head))) return false;
+        ok = true;
+        break;
+      default:
+        break;
+    }
+  }
+
+  if (!ok) {
+    ReportRunError(k, "?9");
+    return false;
+  }
+  AdvanceLine(k);
+  return true;
+}
+
+bool Interpreter::PushRecord(int k, BlockRecord record) {
+  auto& stack = state_.BlockStack[k];
+  if (stack.size() >= kMaxBlockRecords) {
+    ReportRunError(k, StructureError(record.Kind));
+    return false;
+  }
+  stack.push_back(std::move(record));
+  return true;
+}
+
+// The closing keyword of a loop. It uses the top record whatever its kind; with no
+// record at all it reports the structure error of its own kind.
+bool Interpreter::CloseLoop(int k, int kind) {
+  auto& stack = state_.BlockStack[k];
+  if (stack.empty()) {
+    ReportRunError(k, StructureError(kind));
+    return false;
+  }
+  BlockRecord& top = stack.back();
+  bool again = false;
+  switch (kind) {
+    case kSolange: {
+      // No error test: a condition that has become an error reads as 0 and ends the loop.
+      const std::string condition = top.Condition;
+      again = !IsZero(ParseNumberText(EvaluateTerm(condition, context_)));
+      break;
+    }
+    case kWiederhole:
+      top.RemainingCount = ToInt32(static_cast<std::int64_t>(top.RemainingCount) - 1);
+      again = top.RemainingCount >= 1;
+      break;
+    default: {
+      const int index = top.VariableIndex;
+      if (index < 0 || index >= kTableCapacity) break;
+      const double s = top.Step > 0 ? 1.0 : -1.0;
+      const TComplex current = project_.Variables.CurrentValue(index);
+      if (s * top.EndValue > s * current.Re) {
+        project_.Variables.SetCurrentValue(index,
+                                           ComplexFromReal(CheckedAdd(current.Re, top.Step)));
+        again = true;
+      }
+      break;
+    }
+  }
+  if (again) {
+    state_.CurrentLine[k] = stack.back().StartLine;
+    state_.ArgumentCursor[k] = 0;
+  } else {
+    stack.pop_back();
+  }
+  return true;
+}
+
+void Interpreter::AdvanceLine(int k) {
+  if (state_.CurrentLine[k] < std::numeric_limits<std::int32_t>::max()) ++state_.CurrentLine[k];
+  state_.ArgumentCursor[k] = 0;
+}
+
+std::string Interpreter::ReadArgumentText(int k) {
+  const std::string& line = Line(k);
+  const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
+  const auto start = static_cast<std::size_t>(cursor - 1);
+  std::int64_t depth = 0;
+  for (std::size_t i = start; i < line.size(); ++i) {
+    const char c = line[i];
+    if ((c == ';' || c == ')') && depth == 0) {
+      state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(i) + 2);
+      return line.substr(start, i - start);
+    }
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+  }
+  if (start < line.size())
+    state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(line.size()) + 1);
+  return "?1";
+}
+
+bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
+  for (int i = 0; i < n; ++i) {
+    const std::string result = EvaluateTerm(ReadArgumentText(k), context_);
+    if (IsErrorText(result)) {
+      ReportRunError(k, FirstTwo(result));
+      return false;
+    }
+    values[i] = ParseNumberText(result);
+  }
+  return true;
+}
+
+bool Interpreter::SkipToClosing(int k, int kind) {
+  const ProgramText& program = project_.Programs[k];
+  const std::int32_t saved = state_.CurrentLine[k];
+  state_.ArgumentCursor[k] = 0;
+  std::int64_t depth = 1;
+  for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
+       n < static_cast<std::int64_t>(program.size()); ++n) {
+    const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
+    if (LoweredOpening().Find(head) == kind) ++depth;
+    if (LoweredClosing().Find(head) == kind && --depth == 0) {
+      state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      return true;
+    }
+  }
+  state_.CurrentLine[k] = saved;
+  return false;
+}
+
+int Interpreter::SkipToElseOrEnd(int k) {
+  const ProgramText& program = project_.Programs[k];
+  const std::int32_t saved = state_.CurrentLine[k];
+  state_.ArgumentCursor[k] = 0;
+  std::int64_t depth = 1;
+  for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
+       n < static_cast<std::int64_t>(program.size()); ++n) {
+    const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
+    if (LoweredOpening().Find(head) == kWenn) {
+      ++depth;
+      continue;
+    }
+    const int closing = LoweredClosing().Find(head);
+    if ((closing == kWenn || closing == kAndernfalls) && depth <= 1) {
+      state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      return closing;
+    }
+    if (closing == kWenn) --depth;
+  }
+  state_.CurrentLine[k] = saved;
+  return -1;
+}
+
+void Interpreter::ReportRunError(int k, const std::string& code) {
+  const std::string message =
+      code == "??" ? std::string(kUnavailableCommandMessage) : ErrorMessageText(code).substr(2);
+  ReportWithMessage(k, message);
+}
+
+void Interpreter::ReportWithMessage(int k, const std::string& message) {
+  ClearRunFlag(k);
+  const std::int64_t number = static_cast<std::int64_t>(state_.CurrentLine[k]) + 1;
+  boxes_.Show(MessageKind::Error, message + ":\n\nZeile " + std::to_string(number) + ": '" +
+                                      Line(k) + "'\n\nin: '" + ProgramNames[k] + "'");
+}
+
+bool Interpreter::RunMouseHandler(std::int64_t stepLimit) {
+  const int k = MouseHandlerProgram;
+  state_.ResetCounters(k);
+  std::int64_t steps = 0;
+  while (state_.CurrentLine[k] >= 0 &&
+         static_cast<std::size_t>(state_.CurrentLine[k]) < project_.Programs[k].size()) {
+    if (steps >= stepLimit) {
+      ReportWithMessage(k, "Das Programm wurde nach " + std::to_string(stepLimit) +
+                               " Schritten abgebrochen, ohne sein Ende zu erreichen");
+      return false;
+    }
+    if (!ExecuteStep(k)) return false;
+    ++steps;
+  }
+  return true;
+}
+
+}  // namespace ombrix
