@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QImage>
+#include <cstdint>
 
 #include "logic/program/canvas.h"
 
@@ -27,6 +28,9 @@ class QImageCanvas final : public Canvas {
   void Ellipse(int left, int top, int right, int bottom) override;
 
  private:
+  // Pixels x0 .. x1 (both included) of row y, clipped to the picture.
+  void Span(std::int64_t y, std::int64_t x0, std::int64_t x1, Colour colour);
+
   QImage image_;
   Colour pen_ = kBlack;
   bool brush_solid_ = true;

@@ -1,0 +1,145 @@
+#include "platform/qimage_canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <utility>
+
+namespace ombrix {
+
+namespace {
+
+constexpr QRgb ToRgb(Colour colour) { return 0xFF000000u | (colour & 0xFFFFFFu); }
+
+using Interval = std::pair<std::int64_t, std::int64_t>;  // both ends included
+
+// The pixels of row y whose centres lie inside the ellipse inscribed in the rectangle
+// (left, top) .. (right, bottom), right and bottom exclusive. Computed the same way for
+// every call, so drawing a figure again in white covers exactly the same pixels.
+std::optional<Interval> EllipseRow(std::int64_t y, double cx, double cy, double a, double b) {
+  const double v = (static_cast<double>(y) + 0.5 - cy) / b;
+  if (!(std::fabs(v) <= 1)) return std::nullopt;
+  const double w = a * std::sqrt(1 - v * v);
+  const double first = std::ceil(cx - w - 0.5);
+  const double last = std::floor(cx + w - 0.5);
+  if (first > last) return std::nullopt;
+  return Interval{static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)};
+}
+
+}  // namespace
+
+QImageCanvas::QImageCanvas(int width, int height)
+    : image_(std::max(width, 0), std::max(height, 0), QImage::Format_RGB32) {
+  image_.fill(ToRgb(kWhite));
+}
+
+void QImageCanvas::SetImage(const QImage& image) {
+  image_ = image.convertToFormat(QImage::Format_RGB32);
+}
+
+int QImageCanvas::Width() const { return image_.width(); }
+int QImageCanvas::Height() const { return image_.height(); }
+
+void QImageCanvas::SetPixel(int x, int y, Colour colour) {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
+  reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToRgb(colour);
+}
+
+void QImageCanvas::SetPenColour(Colour colour) { pen_ = colour; }
+
+void QImageCanvas::MoveTo(int x, int y) {
+  pen_x_ = x;
+  pen_y_ = y;
+}
+
+// Each pixel of the line is computed from its step along the longer axis (the other
+// coordinate rounded, halves away from the start), so only the steps that fall inside
+// the picture are visited, however far away the ends lie. The end pixel is left out.
+void QImageCanvas::LineTo(int x, int y) {
+  const std::int64_t x0 = pen_x_, y0 = pen_y_;
+  pen_x_ = x;
+  pen_y_ = y;
+  const std::int64_t dx = std::int64_t{x} - x0, dy = std::int64_t{y} - y0;
+  const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
+  if (adx == 0 && ady == 0) return;
+  const bool alongX = adx >= ady;
+  const std::int64_t major0 = alongX ? x0 : y0, minor0 = alongX ? y0 : x0;
+  const std::int64_t majorSign = (alongX ? dx : dy) < 0 ? -1 : 1;
+  const std::int64_t minorSign = (alongX ? dy : dx) < 0 ? -1 : 1;
+  const std::int64_t n = alongX ? adx : ady, m = alongX ? ady : adx;
+  const std::int64_t majorSize = alongX ? image_.width() : image_.height();
+  // Steps t in [0, n) whose major coordinate major0 + majorSign * t lies in [0, majorSize).
+  std::int64_t tFirst = 0, tLast = n - 1;
+  if (majorSign > 0) {
+    tFirst = std::max(tFirst, -major0);
+    tLast = std::min(tLast, majorSize - 1 - major0);
+  } else {
+    tFirst = std::max(tFirst, major0 - (majorSize - 1));
+    tLast = std::min(tLast, major0);
+  }
+  for (std::int64_t t = tFirst; t <= tLast; ++t) {
+    const __int128 offset = (__int128{2} * t * m + n) / (__int128{2} * n);
+    const std::int64_t minor = minor0 + minorSign * static_cast<std::int64_t>(offset);
+    const std::int64_t major = major0 + majorSign * t;
+    const std::int64_t px = alongX ? major : minor, py = alongX ? minor : major;
+    if (px < 0 || py < 0 || px >= image_.width() || py >= image_.height()) continue;
+    SetPixel(static_cast<int>(px), static_cast<int>(py), pen_);
+  }
+}
+
+void QImageCanvas::SetBrushSolid(bool solid) { brush_solid_ = solid; }
+
+void QImageCanvas::Span(std::int64_t y, std::int64_t x0, std::int64_t x1, Colour colour) {
+  if (y < 0 || y >= image_.height()) return;
+  x0 = std::max<std::int64_t>(x0, 0);
+  x1 = std::min<std::int64_t>(x1, image_.width() - 1);
+  if (x0 > x1) return;
+  QRgb* row = reinterpret_cast<QRgb*>(image_.scanLine(static_cast<int>(y)));
+  std::fill(row + x0, row + x1 + 1, ToRgb(colour));
+}
+
+void QImageCanvas::FillRect(int left, int top, int right, int bottom) {
+  // A hollow brush fills nothing; the brush colour is always white.
+  if (!brush_solid_) return;
+  const std::int64_t y0 = std::max(top, 0);
+  const std::int64_t y1 = std::min(bottom, image_.height());
+  for (std::int64_t y = y0; y < y1; ++y) Span(y, left, std::int64_t{right} - 1, kWhite);
+}
+
+// The pixels whose centres lie inside the inscribed ellipse form the figure; those of
+// them with a neighbour (left, right, above, below) outside it are the outline, drawn
+// with the pen, and the rest is filled with the white brush when it is solid. Only the
+// rows of the picture are visited.
+void QImageCanvas::Ellipse(int left, int top, int right, int bottom) {
+  if (right <= left || bottom <= top) return;
+  const double cx = (static_cast<double>(left) + right) / 2;
+  const double cy = (static_cast<double>(top) + bottom) / 2;
+  const double a = (static_cast<double>(right) - left) / 2;
+  const double b = (static_cast<double>(bottom) - top) / 2;
+  const std::int64_t y0 = std::max(top, 0);
+  const std::int64_t y1 = std::min<std::int64_t>(std::int64_t{bottom} - 1, image_.height() - 1);
+  for (std::int64_t y = y0; y <= y1; ++y) {
+    const auto row = EllipseRow(y, cx, cy, a, b);
+    if (!row) continue;
+    const auto above = EllipseRow(y - 1, cx, cy, a, b);
+    const auto below = EllipseRow(y + 1, cx, cy, a, b);
+    const auto [first, last] = *row;
+    std::int64_t innerFirst = first + 1, innerLast = last - 1;
+    if (above && below) {
+      innerFirst = std::max({innerFirst, above->first, below->first});
+      innerLast = std::min({innerLast, above->second, below->second});
+    } else {
+      innerFirst = last + 1;  // a top or bottom row is outline throughout
+      innerLast = last;
+    }
+    if (innerFirst > innerLast) {
+      Span(y, first, last, pen_);
+      continue;
+    }
+    Span(y, first, innerFirst - 1, pen_);
+    Span(y, innerLast + 1, last, pen_);
+    if (brush_solid_) Span(y, innerFirst, innerLast, kWhite);
+  }
+}
+
+}  // namespace ombrix
