@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "logic/complex/numtext.h"
+#include "logic/project/project_file.h"
+
+namespace ombrix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result Run(const std::vector<std::string>& args) {
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = Main(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+class CliProjectTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir_ = fs::temp_directory_path() /
+           ("ombrix-cli-project-" + std::to_string(::getpid()) + "-" + std::to_string(stamp));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  // Saves `project` under the given separator and returns the file's path as a string.
+  std::string Save(const ProjectContent& project, const std::string& name, char separator) {
+    SetDecimalSeparator(separator);
+    const fs::path file = dir_ / name;
+    EXPECT_FALSE(SaveProject(project, file));
+    return file.string();
+  }
+  fs::path dir_;
+};
+
+TEST_F(CliProjectTest, ResaveConvertsBetweenSeparators) {
+  ProjectContent project;
+  project.Variables.SetLastVariable(3);
+  project.Variables.SetName(3, "\xC4");
+  project.Variables.SetStartValue(3, {-0.5, 1.25});
+  const std::string german = Save(project, "de.omp", ',');
+  const std::string english = Save(project, "en-expected.omp", '.');
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string in;
+    std::string expected;
+  };
+  const std::string out = (dir_ / "out.omp").string();
+  const Row rows[] = {
+      {"German to English",
+       {"resave", "--decimal-separator", ",", "--output-decimal-separator", ".", german, out},
+       german,
+       english},
+      {"English to German, options with =",
+       {"resave", "--output-decimal-separator=,", "--decimal-separator=.", english, out},
+       english,
+       german},
+      {"same separator keeps the bytes",
+       {"resave", "--decimal-separator", ",", german, out},
+       german,
+       german},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Result r = Run(row.args);
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(ReadBytes(out), ReadBytes(row.expected));
+  }
+}
+
+TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
+  const std::string german = Save(ProjectContent{}, "de.omp", ',');
+  const std::string missing = (dir_ / "fehlt.omp").string();
+  const std::string out = (dir_ / "out.omp").string();
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string err;
+  };
+  const Row rows[] = {
+      {"missing input",
+       {"resave", "--decimal-separator", ",", missing, out},
+       "Fehler: Die Datei \"" + missing +
+           "\" konnte nicht ge\xC3\xB6"
+           "ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
+      {"wrong separator is a fault",
+       {"resave", "--decimal-separator", ".", german, out},
+       "Ombrix 0.98 (mit Formulon 2.11): '2,71828182845905' ist kein g\xC3\xBCltiger "
+       "Gleitkommawert.\n"},
+      {"output folder missing",
+       {"resave", "--decimal-separator", ",", german, (dir_ / "nicht" / "da.omp").string()},
+       "Fehler: Das Projekt konnte nicht in der Datei \"" + (dir_ / "nicht" / "da.omp").string() +
+           "\" gespeichert werden: Die Datei oder der Ordner existiert nicht.\n"},
+      {"format of a missing file",
+       {"format", "--decimal-separator", ",", missing},
+       "Fehler: Die Datei \"" + missing +
+           "\" konnte nicht ge\xC3\xB6"
+           "ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Result r = Run(row.args);
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err, row.err);
+    EXPECT_EQ(r.out, "");
+    EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+TEST_F(CliProjectTest, UsageErrors) {
+  const std::vector<std::string> rows[] = {
+      {"resave"},
+      {"resave", "a.omp"},
+      {"resave", "a.omp", "b.omp", "c.omp"},
+      {"resave", "--decimal-separator", ";", "a.omp", "b.omp"},
+      {"resave", "--decimal-separator"},
+      {"resave", "--unbekannt", "a.omp", "b.omp"},
+      {"format"},
+      {"format", "--output-decimal-separator", ".", "a.omp"},
+      {"format", "a.omp", "b.omp"},
+  };
+  for (const auto& args : rows) {
+    SCOPED_TRACE(args.size() > 1 ? args[1] : args[0]);
+    const Result r = Run(args);
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.find("Aufruf: ombrix-cli " + args[0]), std::string::npos) << r.err;
+  }
+}
+
+TEST_F(CliProjectTest, FormatPrintsBothProgramsAsTheEditorShowsThem) {
+  struct Row {
+    const char* name;
+    ProgramText main;
+    ProgramText mouse;
+    std::string out;
+    std::string err;
+  };
+  const Row rows[] = {
+      {"balanced programs",
+       {"Wenn(x>0)", "L\xF6scheBild", "", "EndeWenn"},
+       {"F\xFCr(i;1;2)", "ZeichnePunkt(i)", "EndeF\xFCr"},
+       "Programm editieren: Hauptprogramm\nWenn(x>0)\n  L\xC3\xB6scheBild\n  \nEndeWenn\n"
+       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
+       "ckt'\nF\xC3\xBCr(i;1;2)\n  ZeichnePunkt(i)\nEndeF\xC3\xBCr\n",
+       ""},
+      {"faulty main program, empty handler",
+       {"Solange(a)", "b"},
+       {},
+       "Programm editieren: Hauptprogramm\nSolange(a)\n  b\n"
+       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
+       "ckt'\n",
+       "Fehler: Die Struktur Ihres Programms ist fehlerhaft.\n"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ProjectContent project;
+    project.Programs[MainProgram] = row.main;
+    project.Programs[MouseHandlerProgram] = row.mouse;
+    const std::string file = Save(project, "p.omp", '.');
+    const Result r = Run({"format", "--decimal-separator", ".", file});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.out, row.out);
+    EXPECT_EQ(r.err, row.err);
+  }
+}
+
+}  // namespace
+}  // namespace ombrix::cli
