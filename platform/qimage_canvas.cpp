@@ -13,15 +13,18 @@ constexpr QRgb ToRgb(Colour colour) { return 0xFF000000u | (colour & 0xFFFFFFu);
 
 using Interval = std::pair<std::int64_t, std::int64_t>;  // both ends included
 
-// The pixels of row y whose centres lie inside the ellipse inscribed in the rectangle
-// (left, top) .. (right, bottom), right and bottom exclusive. Computed the same way for
-// every call, so drawing a figure again in white covers exactly the same pixels.
+// The pixels of row y whose square reaches into the ellipse inscribed in the rectangle
+// (left, top) .. (right, bottom), right and bottom exclusive: the figure touches all four
+// edges of the rectangle and never leaves it. Computed the same way at every call, so
+// drawing a figure again in white covers exactly the same pixels.
 std::optional<Interval> EllipseRow(std::int64_t y, double cx, double cy, double a, double b) {
-  const double v = (static_cast<double>(y) + 0.5 - cy) / b;
-  if (!(std::fabs(v) <= 1)) return std::nullopt;
+  const double dy = std::max(0.0, std::fabs(static_cast<double>(y) + 0.5 - cy) - 0.5);
+  const double v = dy / b;
+  if (!(v < 1)) return std::nullopt;
   const double w = a * std::sqrt(1 - v * v);
-  const double first = std::ceil(cx - w - 0.5);
-  const double last = std::floor(cx + w - 0.5);
+  // Pixel x is in when its nearest point lies closer than w to the centre column.
+  const double first = std::floor(cx - w - 1) + 1;
+  const double last = std::ceil(cx + w) - 1;
   if (first > last) return std::nullopt;
   return Interval{static_cast<std::int64_t>(first), static_cast<std::int64_t>(last)};
 }
@@ -106,7 +109,7 @@ void QImageCanvas::FillRect(int left, int top, int right, int bottom) {
   for (std::int64_t y = y0; y < y1; ++y) Span(y, left, std::int64_t{right} - 1, kWhite);
 }
 
-// The pixels whose centres lie inside the inscribed ellipse form the figure; those of
+// The pixels whose squares reach into the inscribed ellipse form the figure; those of
 // them with a neighbour (left, right, above, below) outside it are the outline, drawn
 // with the pen, and the rest is filled with the white brush when it is solid. Only the
 // rows of the picture are visited.

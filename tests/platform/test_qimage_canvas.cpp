@@ -1,0 +1,278 @@
+#include "platform/qimage_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <climits>
+#include <functional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ombrix {
+namespace {
+
+using Pixels = std::set<std::pair<int, int>>;
+
+// Every pixel that is not white.
+Pixels Coloured(const QImageCanvas& canvas) {
+  Pixels out;
+  for (int y = 0; y < canvas.Height(); ++y) {
+    for (int x = 0; x < canvas.Width(); ++x) {
+      if ((canvas.Image().pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) out.insert({x, y});
+    }
+  }
+  return out;
+}
+
+Pixels OfColour(const QImageCanvas& canvas, QRgb colour) {
+  Pixels out;
+  for (int y = 0; y < canvas.Height(); ++y) {
+    for (int x = 0; x < canvas.Width(); ++x) {
+      if ((canvas.Image().pixel(x, y) & 0xFFFFFF) == colour) out.insert({x, y});
+    }
+  }
+  return out;
+}
+
+void Line(QImageCanvas& c, int x0, int y0, int x1, int y1) {
+  c.MoveTo(x0, y0);
+  c.LineTo(x1, y1);
+}
+
+struct Figure {
+  const char* name;
+  std::function<void(QImageCanvas&)> draw;  // draws with the current pen
+  bool visible;                             // leaves at least one pixel in the picture
+};
+
+const std::vector<Figure>& Figures() {
+  static const std::vector<Figure> figures = {
+      {"horizontal line", [](QImageCanvas& c) { Line(c, 200, 200, 240, 200); }, true},
+      {"shallow line", [](QImageCanvas& c) { Line(c, 3, 7, 391, 150); }, true},
+      {"steep line backwards", [](QImageCanvas& c) { Line(c, 390, 399, 17, 2); }, true},
+      {"line through from far outside",
+       [](QImageCanvas& c) { Line(c, INT_MIN, INT_MIN + 7, INT_MAX, INT_MAX - 3); }, true},
+      {"line wholly outside", [](QImageCanvas& c) { Line(c, -50, -10, -1, 500); }, false},
+      {"point", [](QImageCanvas& c) { c.SetPixel(17, 399, c.Width() ? 0 : 0); }, true},
+      {"circle", [](QImageCanvas& c) { c.Ellipse(160, 161, 240, 239); }, true},
+      {"flat ellipse", [](QImageCanvas& c) { c.Ellipse(10, 100, 390, 104); }, true},
+      {"ellipse one pixel wide", [](QImageCanvas& c) { c.Ellipse(30, 30, 31, 60); }, true},
+      {"huge ellipse crossing the picture",
+       [](QImageCanvas& c) { c.Ellipse(-2000000000, -100, 2000000200, 300); }, true},
+      {"ellipse around the whole picture",
+       [](QImageCanvas& c) { c.Ellipse(INT_MIN, INT_MIN, INT_MAX, INT_MAX); }, false},
+  };
+  return figures;
+}
+
+TEST(QImageCanvasTest, StartsWhiteAtTheRequestedSize) {
+  QImageCanvas canvas;
+  EXPECT_EQ(canvas.Width(), 400);
+  EXPECT_EQ(canvas.Height(), 400);
+  EXPECT_EQ(canvas.Image().format(), QImage::Format_RGB32);
+  EXPECT_TRUE(Coloured(canvas).empty());
+}
+
+TEST(QImageCanvasTest, AFigureDrawnThenErasedLeavesAWhitePicture) {
+  for (const auto& figure : Figures()) {
+    SCOPED_TRACE(figure.name);
+    QImageCanvas canvas;
+    canvas.SetBrushSolid(false);
+    canvas.SetPenColour(kBlack);
+    if (std::string(figure.name) == "point") {
+      canvas.SetPixel(17, 399, kBlack);
+    } else {
+      figure.draw(canvas);
+    }
+    EXPECT_EQ(!Coloured(canvas).empty(), figure.visible);
+    canvas.SetPenColour(kWhite);
+    if (std::string(figure.name) == "point") {
+      canvas.SetPixel(17, 399, kWhite);
+    } else {
+      figure.draw(canvas);
+    }
+    EXPECT_TRUE(Coloured(canvas).empty());
+  }
+}
+
+TEST(QImageCanvasTest, ErasingOneFigureLeavesAnOverlappingOneUntouchedOutsideIt) {
+  QImageCanvas both, only;
+  for (QImageCanvas* c : {&both, &only}) {
+    c->SetBrushSolid(false);
+    c->SetPenColour(kBlack);
+    Line(*c, 0, 200, 400, 200);
+  }
+  both.Ellipse(100, 100, 300, 300);
+  both.SetPenColour(kWhite);
+  both.Ellipse(100, 100, 300, 300);
+  // Only the pixels the circle shares with the line have gone.
+  const Pixels line = Coloured(only);
+  const Pixels left = Coloured(both);
+  for (const auto& p : left) EXPECT_TRUE(line.count(p));
+  EXPECT_GE(left.size(), line.size() - 2);
+}
+
+struct LineRow {
+  const char* name;
+  int x0, y0, x1, y1;
+  Pixels expected;
+};
+
+TEST(QImageCanvasTest, LinesLeaveOutTheirEndPixel) {
+  const std::vector<LineRow> rows = {
+      {"right", 2, 5, 6, 5, {{2, 5}, {3, 5}, {4, 5}, {5, 5}}},
+      {"left", 6, 5, 2, 5, {{6, 5}, {5, 5}, {4, 5}, {3, 5}}},
+      {"down", 1, 1, 1, 4, {{1, 1}, {1, 2}, {1, 3}}},
+      {"diagonal", 0, 0, 3, 3, {{0, 0}, {1, 1}, {2, 2}}},
+      {"two by one", 0, 0, 4, 2, {{0, 0}, {1, 1}, {2, 1}, {3, 2}}},
+      {"single step", 9, 9, 10, 9, {{9, 9}}},
+      {"zero length", 9, 9, 9, 9, {}},
+      {"clipped at the left edge", -3, 0, 2, 0, {{0, 0}, {1, 0}}},
+      {"end beyond the right edge", 397, 0, 405, 0, {{397, 0}, {398, 0}, {399, 0}}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    QImageCanvas canvas;
+    Line(canvas, row.x0, row.y0, row.x1, row.y1);
+    EXPECT_EQ(Coloured(canvas), row.expected);
+  }
+}
+
+TEST(QImageCanvasTest, LineToMovesThePenToItsEnd) {
+  QImageCanvas canvas;
+  canvas.MoveTo(0, 0);
+  canvas.LineTo(3, 0);
+  canvas.LineTo(3, 2);  // continues from (3, 0), which the first line left out
+  EXPECT_EQ(Coloured(canvas), (Pixels{{0, 0}, {1, 0}, {2, 0}, {3, 0}, {3, 1}}));
+}
+
+TEST(QImageCanvasTest, EllipseStaysInsideItsRectangleAndTouchesEachEdge) {
+  struct Row {
+    const char* name;
+    int l, t, r, b;
+  };
+  const std::vector<Row> rows = {
+      {"circle of radius 40 by 39", 160, 161, 240, 239},
+      {"small circle", 10, 10, 14, 14},
+      {"tall ellipse", 50, 20, 60, 380},
+      {"odd sizes", 7, 8, 20, 13},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    QImageCanvas canvas;
+    canvas.SetBrushSolid(false);
+    canvas.Ellipse(row.l, row.t, row.r, row.b);
+    const Pixels set = Coloured(canvas);
+    ASSERT_FALSE(set.empty());
+    int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    for (const auto& [x, y] : set) {
+      minX = std::min(minX, x);
+      maxX = std::max(maxX, x);
+      minY = std::min(minY, y);
+      maxY = std::max(maxY, y);
+    }
+    EXPECT_EQ(minX, row.l);
+    EXPECT_EQ(maxX, row.r - 1);
+    EXPECT_EQ(minY, row.t);
+    EXPECT_EQ(maxY, row.b - 1);
+    // The figure is mirror-symmetric in its rectangle.
+    for (const auto& [x, y] : set) {
+      EXPECT_TRUE(set.count({row.l + row.r - 1 - x, y}));
+      EXPECT_TRUE(set.count({x, row.t + row.b - 1 - y}));
+    }
+  }
+}
+
+TEST(QImageCanvasTest, HollowEllipseIsAThinClosedOutline) {
+  QImageCanvas canvas;
+  canvas.SetBrushSolid(false);
+  canvas.Ellipse(160, 161, 240, 239);
+  const Pixels set = Coloured(canvas);
+  // Thin: the middle row holds just its two ends; closed: every pixel has an outline
+  // neighbour (8-connected) on both sides, so a walk around never breaks.
+  EXPECT_TRUE(set.count({160, 199}));
+  EXPECT_TRUE(set.count({239, 199}));
+  EXPECT_FALSE(set.count({161, 199}));
+  EXPECT_FALSE(set.count({200, 199}));
+  for (const auto& [x, y] : set) {
+    int neighbours = 0;
+    for (int dx = -1; dx <= 1; ++dx) {
+      for (int dy = -1; dy <= 1; ++dy) {
+        if ((dx || dy) && set.count({x + dx, y + dy})) ++neighbours;
+      }
+    }
+    EXPECT_GE(neighbours, 2) << x << "," << y;
+  }
+}
+
+TEST(QImageCanvasTest, BrushDecidesWhetherRectanglesAndEllipsesAreFilled) {
+  QImage black(400, 400, QImage::Format_RGB32);
+  black.fill(qRgb(0, 0, 0));
+
+  QImageCanvas canvas;
+  canvas.SetImage(black);
+  canvas.SetBrushSolid(false);
+  canvas.FillRect(0, 0, 400, 400);
+  EXPECT_TRUE(OfColour(canvas, 0xFFFFFF).empty());
+
+  canvas.SetBrushSolid(true);
+  canvas.FillRect(10, 20, 13, 22);  // right and bottom exclusive
+  EXPECT_EQ(OfColour(canvas, 0xFFFFFF),
+            (Pixels{{10, 20}, {11, 20}, {12, 20}, {10, 21}, {11, 21}, {12, 21}}));
+
+  canvas.SetImage(black);
+  canvas.SetPenColour(kBlue);
+  canvas.Ellipse(100, 100, 200, 200);  // solid brush: white inside a blue outline
+  EXPECT_TRUE(OfColour(canvas, 0xFFFFFF).count({150, 150}));
+  EXPECT_TRUE(OfColour(canvas, 0x0000FF).count({100, 149}));
+  EXPECT_TRUE(OfColour(canvas, 0x000000).count({100, 100}));
+}
+
+TEST(QImageCanvasTest, FillingTheWholePictureClearsItAndClipsTheRest) {
+  QImageCanvas canvas;
+  canvas.SetPenColour(kBlack);
+  Line(canvas, 0, 0, 400, 400);
+  canvas.SetPixel(399, 0, kBlue);
+  canvas.SetBrushSolid(true);
+  canvas.FillRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX);
+  EXPECT_TRUE(Coloured(canvas).empty());
+}
+
+TEST(QImageCanvasTest, PixelsOutsideThePictureAreIgnored) {
+  QImageCanvas canvas;
+  for (const auto& [x, y] :
+       std::vector<std::pair<int, int>>{{-1, 0}, {0, -1}, {400, 0}, {0, 400}, {INT_MIN, INT_MAX}}) {
+    canvas.SetPixel(x, y, kBlack);
+  }
+  EXPECT_TRUE(Coloured(canvas).empty());
+  canvas.SetPixel(399, 399, kBlue);
+  EXPECT_EQ(canvas.Image().pixel(399, 399), qRgb(0, 0, 255));
+}
+
+TEST(QImageCanvasTest, GiantFiguresFinishAtOnce) {
+  const auto start = std::chrono::steady_clock::now();
+  QImageCanvas canvas;
+  for (int i = 0; i < 20; ++i) {
+    Line(canvas, INT_MIN, INT_MAX, INT_MAX, INT_MIN + i);
+    canvas.Ellipse(INT_MIN, INT_MIN + i, INT_MAX, INT_MAX);
+    canvas.Ellipse(-1000000000, 0, 1000000000, 400);
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(QImageCanvasTest, TakesOverALoadedPictureAsRgb32) {
+  QImage small(20, 10, QImage::Format_ARGB32);
+  small.fill(qRgba(1, 2, 3, 255));
+  QImageCanvas canvas;
+  canvas.SetImage(small);
+  EXPECT_EQ(canvas.Width(), 20);
+  EXPECT_EQ(canvas.Height(), 10);
+  EXPECT_EQ(canvas.Image().format(), QImage::Format_RGB32);
+  canvas.SetPixel(19, 9, kWhite);
+  EXPECT_EQ(canvas.Image().pixel(19, 9), qRgb(255, 255, 255));
+}
+
+}  // namespace
+}  // namespace ombrix
