@@ -1,10 +1,290 @@
+#include <QByteArray>
+#include <QFileInfo>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <QString>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "cli/cli.h"
+#include "logic/complex/cp1252.h"
+#include "logic/complex/fault.h"
+#include "logic/program/drawing_state.h"
+#include "logic/program/interpreter.h"
+#include "logic/project/project_file.h"
+#include "platform/qimage_canvas.h"
 
 namespace ombrix::cli {
 
-int RunRun(const std::vector<std::string>&, std::ostream&, std::ostream& err) {
-  err << "ombrix-cli run: noch nicht verf\xC3\xBC" "gbar\n";
-  return kExitUsage;
+namespace {
+
+const char* const kRunUsage =
+    "Aufruf: ombrix-cli run [--decimal-separator SEP] [--png OUT] [--trace] [--click X,Y]... "
+    "[--max-steps N] PROJECT";
+
+struct RunOptions {
+  std::optional<std::string> separator;
+  std::optional<std::string> png;
+  bool trace = false;
+  std::vector<std::pair<int, int>> clicks;
+  std::optional<std::int64_t> max_steps;
+  std::vector<std::string> files;
+};
+
+// A decimal integer with an optional leading "-", within [low, high].
+bool ParseInteger(const std::string& text, std::int64_t low, std::int64_t high,
+                  std::int64_t& value) {
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative) i = 1;
+  if (i >= text.size() || text.size() - i > 18) return false;
+  std::int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (negative) v = -v;
+  if (v < low || v > high) return false;
+  value = v;
+  return true;
+}
+
+bool ParseClick(const std::string& text, std::pair<int, int>& click) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string::npos) return false;
+  constexpr std::int64_t kLow = std::numeric_limits<int>::min();
+  constexpr std::int64_t kHigh = std::numeric_limits<int>::max();
+  std::int64_t x = 0, y = 0;
+  if (!ParseInteger(text.substr(0, comma), kLow, kHigh, x) ||
+      !ParseInteger(text.substr(comma + 1), kLow, kHigh, y)) {
+    return false;
+  }
+  click = {static_cast<int>(x), static_cast<int>(y)};
+  return true;
+}
+
+// False, with the reason on `err`, for anything that is not a known option with a valid
+// value or a file. "--" ends the options.
+bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
+  bool only_files = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (only_files || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      options.files.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      only_files = true;
+      continue;
+    }
+    if (arg == "--trace") {
+      options.trace = true;
+      continue;
+    }
+    std::string name = arg;
+    std::optional<std::string> value;
+    if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+      name = arg.substr(0, eq);
+      value = arg.substr(eq + 1);
+    }
+    if (name != "--decimal-separator" && name != "--png" && name != "--click" &&
+        name != "--max-steps") {
+      err << "Unbekannte Option: " << arg << '\n';
+      return false;
+    }
+    if (!value) {
+      if (i + 1 >= args.size()) {
+        err << "Der Option " << name << " fehlt der Wert\n";
+        return false;
+      }
+      value = args[++i];
+    }
+    if (name == "--decimal-separator") {
+      if (*value != "," && *value != ".") {
+        err << "Das Dezimaltrennzeichen muss \",\" oder \".\" sein, nicht \"" << *value << "\"\n";
+        return false;
+      }
+      options.separator = *value;
+    } else if (name == "--png") {
+      options.png = *value;
+    } else if (name == "--click") {
+      std::pair<int, int> click;
+      if (!ParseClick(*value, click)) {
+        err << "Ein Mausklick wird als X,Y in ganzen Pixeln angegeben, nicht \"" << *value
+            << "\"\n";
+        return false;
+      }
+      options.clicks.push_back(click);
+    } else {
+      std::int64_t steps = 0;
+      if (!ParseInteger(*value, 0, std::numeric_limits<std::int64_t>::max(), steps)) {
+        err << "Die Schrittzahl muss eine ganze Zahl ab 0 sein, nicht \"" << *value << "\"\n";
+        return false;
+      }
+      options.max_steps = steps;
+    }
+  }
+  return true;
+}
+
+std::string Hex(Colour colour) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(colour & 0xFFFFFFu));
+  return text;
+}
+
+// Writes every drawing call as one line, then passes it on to the picture.
+class TracingCanvas final : public Canvas {
+ public:
+  TracingCanvas(Canvas& target, std::ostream& out) : target_(target), out_(out) {}
+  int Width() const override { return target_.Width(); }
+  int Height() const override { return target_.Height(); }
+  void SetPixel(int x, int y, Colour colour) override {
+    out_ << "SetPixel " << x << ' ' << y << ' ' << Hex(colour) << '\n';
+    target_.SetPixel(x, y, colour);
+  }
+  void SetPenColour(Colour colour) override {
+    out_ << "PenColor " << Hex(colour) << '\n';
+    target_.SetPenColour(colour);
+  }
+  void MoveTo(int x, int y) override {
+    out_ << "MoveTo " << x << ' ' << y << '\n';
+    target_.MoveTo(x, y);
+  }
+  void LineTo(int x, int y) override {
+    out_ << "LineTo " << x << ' ' << y << '\n';
+    target_.LineTo(x, y);
+  }
+  void SetBrushSolid(bool solid) override {
+    out_ << "BrushStyle " << (solid ? "solid" : "none") << '\n';
+    target_.SetBrushSolid(solid);
+  }
+  void FillRect(int left, int top, int right, int bottom) override {
+    out_ << "FillRect " << left << ' ' << top << ' ' << right << ' ' << bottom << '\n';
+    target_.FillRect(left, top, right, bottom);
+  }
+  void Ellipse(int left, int top, int right, int bottom) override {
+    out_ << "Ellipse " << left << ' ' << top << ' ' << right << ' ' << bottom << '\n';
+    target_.Ellipse(left, top, right, bottom);
+  }
+
+ private:
+  Canvas& target_;
+  std::ostream& out_;
+};
+
+// Saves through a temporary file, so a failed write leaves an existing picture intact.
+// The format follows the extension; "" on success, else the German reason.
+std::string SavePicture(const QImage& image, const std::string& path) {
+  const QString file_name = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
+  const QByteArray format = QFileInfo(file_name).suffix().toLower().toLatin1();
+  if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
+    return "Das Bildformat von '" + Utf8ToCp1252(path) +
+           "' wird nicht unterst\xFCtzt (m\xF6glich sind etwa .png, .bmp, .jpg)";
+  }
+  QSaveFile file(file_name);
+  if (!file.open(QIODevice::WriteOnly)) {
+    return "Das Bild konnte nicht in '" + Utf8ToCp1252(path) + "' gespeichert werden";
+  }
+  QImageWriter writer(&file, format);
+  if (!writer.write(image) || !file.commit()) {
+    file.cancelWriting();
+    return "Das Bild konnte nicht in '" + Utf8ToCp1252(path) + "' gespeichert werden";
+  }
+  return "";
+}
+
+}  // namespace
+
+int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  RunOptions options;
+  if (!ParseRunOptions(args, options, err) || options.files.size() != 1) {
+    err << kRunUsage << '\n';
+    return kExitUsage;
+  }
+  if (options.separator) ApplySeparatorArgument(*options.separator);
+
+  MessageLineBoxes line_boxes(err);
+  MessageBoxes& boxes = line_boxes;
+  ProjectContent project;
+  if (const std::optional<ProjectError> error =
+          LoadProject(project, std::filesystem::path(options.files[0]))) {
+    if (error->fault) {
+      boxes.Show(MessageKind::Fault, FaultDisplayText(error->message));
+    } else {
+      boxes.Show(MessageKind::Error, error->message);
+    }
+    return kExitUsage;
+  }
+
+  QImageCanvas picture;
+  TracingCanvas tracing(picture, out);
+  Canvas& canvas = options.trace ? static_cast<Canvas&>(tracing) : picture;
+  DrawingState drawing;
+  drawing.AttachPicture(&picture);
+  RunFlags flags;
+  InterpreterState state;
+  Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+
+  // "Starten": start values into current values, counters to 0, both programs on.
+  flags.MainRunning = true;
+  flags.MouseHandlerEnabled = true;
+  project.Variables.CopyStartToCurrent();
+  state.ResetCounters(MainProgram);
+  state.ResetCounters(MouseHandlerProgram);
+
+  bool failed = false;
+  bool stopped = false;
+  std::int64_t steps = 0;
+  const ProgramText& main_program = project.Programs[MainProgram];
+  while (flags.MainRunning) {
+    if (static_cast<std::size_t>(state.CurrentLine[MainProgram]) >= main_program.size()) {
+      flags.MainRunning = false;
+      boxes.Show(MessageKind::Information, "Das Hauptprogramm wurde erfolgreich beendet.");
+      break;
+    }
+    if (options.max_steps && steps >= *options.max_steps) {
+      flags.MainRunning = false;  // as "Abbrechen": the mouse-click program stays on
+      stopped = true;
+      err << "Das Hauptprogramm wurde nach " << steps << " Schritten angehalten.\n";
+      break;
+    }
+    ++steps;
+    if (!interpreter.ExecuteStep(MainProgram)) {
+      failed = true;
+      flags.MainRunning = false;
+      flags.MouseHandlerEnabled = false;
+    }
+  }
+
+  for (const auto& [x, y] : options.clicks) {
+    flags.MouseButtonDown = true;
+    drawing.SetMousePosition(x, y);
+    err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
+    if (flags.MouseHandlerEnabled && flags.MouseButtonDown && !interpreter.RunMouseHandler()) {
+      failed = true;
+      flags.MainRunning = false;
+      flags.MouseHandlerEnabled = false;
+    }
+    flags.MouseButtonDown = false;
+  }
+
+  if (options.png) {
+    const std::string problem = SavePicture(picture.Image(), *options.png);
+    if (!problem.empty()) {
+      boxes.Show(MessageKind::Error, problem);
+      return kExitUsage;
+    }
+  }
+  if (failed) return kExitFailed;
+  if (stopped) return kExitStepLimit;
+  return kExitOk;
 }
 
 }  // namespace ombrix::cli
