@@ -1,0 +1,595 @@
+#include "ui/Unitform1.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <new>
+#include <variant>
+
+#include "logic/complex/fault.h"
+#include "platform/qt_text.h"
+#include "ui/Unitformfkten.h"
+#include "ui/Unitformprgeditor.h"
+#include "ui/Unitformvars.h"
+#include "ui/picture_box.h"
+#include "ui/picture_files.h"
+
+namespace ombrix {
+
+namespace {
+
+const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
+const char* const kChanged = "ge\xE4ndert";
+const char* const kMainProgramEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
+const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
+
+// While a modal box is open the run waits, as it did behind the original's boxes; the
+// timer then only looks now and then whether the box has gone.
+constexpr int kPausedPollMs = 15;
+
+constexpr int kClientWidth = 435;
+constexpr int kClientHeight = 504;
+constexpr int kStatusHeight = 20;
+
+std::filesystem::path FilePath(const QString& name) {
+  const QByteArray encoded = QFile::encodeName(name);
+  return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
+}
+
+QFont CourierNew() {
+  QFont font(QStringLiteral("Courier New"), 9);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+}  // namespace
+
+TForm1::TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* parent)
+    : QMainWindow(parent),
+      world_(world),
+      boxes_(boxes),
+      files_(files),
+      interpreter_(world.Project, world.Drawing, world.Canvas, boxes, world.Flags, world.Interp) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(ToQt(kApplicationTitle));
+  setWindowIcon(QIcon(QStringLiteral(":/ombrix/ombrix.png")));
+  CreateComponents();
+  CreateActions();
+  CreateMenus();
+  // The dialogs come after the window, in this order, hidden until used.
+  FormFkten = new TFormFkten(boxes_, this);
+  FormVars = new TFormVars(boxes_, this);
+  FormPrgEditor = new TFormPrgEditor(world_.ProjectChanged, boxes_, this);
+
+  idle_timer_.setInterval(0);
+  connect(&idle_timer_, &QTimer::timeout, this, [this] { Guarded([this] { IdleStep(); }); });
+  // The regional settings may change while Ombrix runs; the application hears of it.
+  if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
+  FormCreate();
+}
+
+TForm1::~TForm1() {
+  if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
+}
+
+void TForm1::CreateComponents() {
+  auto* client = new QWidget(this);
+  client->setObjectName(QStringLiteral("ClientArea"));
+  client->setFixedSize(kClientWidth, kClientHeight - kStatusHeight);
+  setCentralWidget(client);
+
+  Bevel1 = new QFrame(client);
+  Bevel1->setObjectName(QStringLiteral("Bevel1"));
+  Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  Bevel1->setGeometry(8, 2, 419, 56);
+  Bevel2 = new QFrame(client);
+  Bevel2->setObjectName(QStringLiteral("Bevel2"));
+  Bevel2->setFrameStyle(QFrame::Box | QFrame::Sunken);
+  Bevel2->setGeometry(8, 60, 419, 408);
+
+  Label4 = new QLabel(QStringLiteral("Mausposition:"), client);
+  Label4->setObjectName(QStringLiteral("Label4"));
+  Label4->setGeometry(16, 8, 180, 16);
+  Label5 = new QLabel(QStringLiteral("0"), client);
+  Label5->setObjectName(QStringLiteral("Label5"));
+  Label5->setFont(CourierNew());
+  Label5->setGeometry(16, 24, 188, 16);
+
+  CheckBox1 = new QCheckBox(QStringLiteral("Hauptprogramm aktiv?"), client);
+  CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
+  CheckBox1->setGeometry(208, 8, 215, 17);
+  CheckBox2 = new QCheckBox(ToQt("Ereignisbehandlung f\xFCr Mausklick aktiv?"), client);
+  CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
+  CheckBox2->setGeometry(208, 24, 215, 17);
+  // A change of state counts however it came about: a click or an operation.
+  connect(CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
+  connect(CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
+
+  Image1 = new PictureBox(world_.Canvas, client);
+  Image1->move(16, 64);
+  Image1->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
+    Guarded([&] { Image1MouseDown(b, x, y); });
+  };
+  Image1->OnMouseMove = [this](int x, int y) { Guarded([&] { Image1MouseMove(x, y); }); };
+  Image1->OnMouseUp = [this](Qt::MouseButton b, int x, int y) {
+    Guarded([&] { Image1MouseUp(b, x, y); });
+  };
+
+  QStatusBar* bar = statusBar();
+  bar->setObjectName(QStringLiteral("StatusBar1"));
+  bar->setSizeGripEnabled(false);
+  bar->setFixedHeight(kStatusHeight);
+  StatusFilePanel = new QLabel(bar);
+  StatusFilePanel->setObjectName(QStringLiteral("StatusFilePanel"));
+  StatusFilePanel->setFixedWidth(355);
+  StatusChangedPanel = new QLabel(bar);
+  StatusChangedPanel->setObjectName(QStringLiteral("StatusChangedPanel"));
+  StatusChangedPanel->setFixedWidth(45);
+  for (QLabel* panel : {StatusFilePanel, StatusChangedPanel}) {
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    bar->addWidget(panel);
+  }
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+QAction* TForm1::MakeAction(const char* name, const char* caption, const char* category,
+                            const QKeySequence& shortcut, int imageIndex,
+                            void (TForm1::*handler)()) {
+  auto* action = new QAction(ToQt(caption), this);
+  action->setObjectName(QString::fromLatin1(name));
+  action->setShortcut(shortcut);
+  action->setProperty("category", ToQt(category));
+  action->setProperty("imageIndex", imageIndex);
+  action->setIcon(
+      QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(imageIndex, 2, 10, QLatin1Char('0'))));
+  connect(action, &QAction::triggered, this,
+          [this, handler] { Guarded([&] { (this->*handler)(); }); });
+  addAction(action);  // the shortcuts work wherever the focus is in the window
+  return action;
+}
+
+void TForm1::CreateActions() {
+  ProjektNeu =
+      MakeAction("ProjektNeu", "Neues Projekt", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0, &TForm1::ProjektNeuExecute);
+  ProjektOeffnen =
+      MakeAction("ProjektOeffnen",
+                 "Projekt \xF6"
+                 "ffnen",
+                 "Datei", QKeySequence(Qt::CTRL | Qt::Key_O), 1, &TForm1::ProjektOeffnenExecute);
+  ProjektSpeichern =
+      MakeAction("ProjektSpeichern", "Projekt speichern", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_S), 2, &TForm1::ProjektSpeichernExecute);
+  ProjektSpeichernUnter = MakeAction("ProjektSpeichernUnter", "Projekt speichern unter", "Datei",
+                                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), 3,
+                                     &TForm1::ProjektSpeichernUnterExecute);
+  ProjektBeenden =
+      MakeAction("ProjektBeenden", "Beenden", "Datei", QKeySequence(Qt::ALT | Qt::Key_F4), 4,
+                 &TForm1::ProjektBeendenExecute);
+  ProjektBildOeffnen = MakeAction("ProjektBildOeffnen",
+                                  "Bild \xF6"
+                                  "ffnen",
+                                  "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5,
+                                  &TForm1::ProjektBildOeffnenExecute);
+  ProjektBildSpeichernUnter = MakeAction("ProjektBildSpeichernUnter", "Bild speichern unter",
+                                         "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6,
+                                         &TForm1::ProjektBildSpeichernUnterExecute);
+  BearbeitenHauptprogramm =
+      MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_H), 7, &TForm1::BearbeitenHauptprogrammExecute);
+  BearbeitenMausknopfGedrueckt = MakeAction("BearbeitenMausknopfGedrueckt",
+                                            "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+                                            "ckt'",
+                                            "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_M), 8,
+                                            &TForm1::BearbeitenMausknopfGedruecktExecute);
+  BearbeitenVariablen =
+      MakeAction("BearbeitenVariablen", "Variablen", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_I), 9, &TForm1::BearbeitenVariablenExecute);
+  BearbeitenFunktionen =
+      MakeAction("BearbeitenFunktionen", "Funktionen", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_F), 10, &TForm1::BearbeitenFunktionenExecute);
+  StartStarten = MakeAction("StartStarten", "Starten", "Start", QKeySequence(Qt::Key_F1), 11,
+                            &TForm1::StartStartenExecute);
+  StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12,
+                              &TForm1::StartAbbrechenExecute);
+}
+
+void TForm1::CreateMenus() {
+  QMenuBar* menu = menuBar();
+  menu->setObjectName(QStringLiteral("MainMenu1"));
+  QMenu* datei = menu->addMenu(QStringLiteral("Datei"));
+  datei->setObjectName(QStringLiteral("Datei1"));
+  datei->addAction(ProjektNeu);
+  datei->addSeparator();
+  datei->addAction(ProjektOeffnen);
+  datei->addAction(ProjektSpeichern);
+  datei->addAction(ProjektSpeichernUnter);
+  datei->addSeparator();
+  datei->addAction(ProjektBildOeffnen);
+  datei->addAction(ProjektBildSpeichernUnter);
+  datei->addSeparator();
+  datei->addAction(ProjektBeenden);
+  QMenu* bearbeiten = menu->addMenu(QStringLiteral("Bearbeiten"));
+  bearbeiten->setObjectName(QStringLiteral("Bearbeiten1"));
+  bearbeiten->addAction(BearbeitenFunktionen);
+  bearbeiten->addAction(BearbeitenVariablen);
+  bearbeiten->addSeparator();
+  bearbeiten->addAction(BearbeitenHauptprogramm);
+  bearbeiten->addAction(BearbeitenMausknopfGedrueckt);
+  QMenu* start = menu->addMenu(QStringLiteral("Start"));
+  start->setObjectName(QStringLiteral("Start1"));
+  start->addAction(StartStarten);
+  start->addAction(StartAbbrechen);
+}
+
+void TForm1::FormCreate() {
+  // Qt paints widgets double-buffered already.
+  world_.Interp.ResetCounters(MainProgram);
+  world_.Interp.ResetCounters(MouseHandlerProgram);
+  QImage start(QStringLiteral(":/ombrix/start.png"));
+  if (!start.isNull()) world_.Canvas.SetImage(start);
+  ShowFileName();
+  StatusChangedPanel->clear();
+}
+
+std::array<QAction*, kLockedActionCount> TForm1::LockedActions() const {
+  return {ProjektNeu,
+          ProjektOeffnen,
+          ProjektSpeichern,
+          ProjektSpeichernUnter,
+          ProjektBildOeffnen,
+          BearbeitenFunktionen,
+          BearbeitenVariablen,
+          BearbeitenHauptprogramm,
+          BearbeitenMausknopfGedrueckt,
+          StartStarten};
+}
+
+template <class F>
+void TForm1::Guarded(F&& handler) {
+  try {
+    handler();
+  } catch (const Fault& fault) {
+    ShowFault(fault.what());
+  } catch (const std::bad_alloc&) {
+    ShowFault(kOutOfMemory);
+  }
+}
+
+void TForm1::ShowFault(const std::string& message) {
+  boxes_.Show(MessageKind::Fault, FaultDisplayText(message));
+}
+
+void TForm1::ShowProjectError(const ProjectError& error) {
+  if (error.fault) {
+    ShowFault(error.message);
+  } else {
+    boxes_.Show(MessageKind::Error, error.message);
+  }
+}
+
+void TForm1::ShowFileName() {
+  StatusFilePanel->setText(world_.ProjectFileName);
+  StatusFilePanel->setToolTip(world_.ProjectFileName);
+}
+
+void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
+
+// ---------------------------------------------------------------- project lifecycle
+
+void TForm1::ProjektNeuExecute() {
+  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
+  if (world_.ProjectChanged) return;
+  world_.Project.Reset();
+  world_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  world_.Interp.ResetCounters(MainProgram);
+  world_.Interp.ResetCounters(MouseHandlerProgram);
+  world_.Canvas.SetBrushSolid(true);
+  world_.Canvas.FillRect(0, 0, world_.Canvas.Width(), world_.Canvas.Height());
+  Image1->update();
+  ShowFileName();
+  StatusChangedPanel->clear();
+}
+
+void TForm1::ProjektOeffnenExecute() {
+  UncheckBoth();
+  // Unsaved changes are not dropped without a question, as for a new project and quitting.
+  if (world_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
+  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::OpenProject));
+  if (!chosen) return;
+  // The load takes the file over only when all of it was read; otherwise the open project,
+  // its name and the status bar stay as they were.
+  if (const std::optional<ProjectError> error = LoadProject(world_.Project, FilePath(*chosen))) {
+    ShowProjectError(*error);
+    return;
+  }
+  world_.ProjectFileName = *chosen;
+  world_.ProjectChanged = false;
+  ShowFileName();
+  StatusChangedPanel->clear();
+  if (!world_.Project.Programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
+  if (!world_.Project.Programs[MouseHandlerProgram].empty()) BearbeitenMausknopfGedruecktExecute();
+}
+
+void TForm1::ProjektSpeichernExecute() {
+  if (world_.ProjectFileName == QLatin1String(kUnnamedProject)) {
+    ProjektSpeichernUnterExecute();
+    return;
+  }
+  UncheckBoth();
+  if (const std::optional<ProjectError> error =
+          SaveProject(world_.Project, FilePath(world_.ProjectFileName))) {
+    ShowProjectError(*error);  // the changes are not saved: flag and panel stay
+    return;
+  }
+  world_.ProjectChanged = false;
+  StatusChangedPanel->clear();
+}
+
+void TForm1::ProjektSpeichernUnterExecute() {
+  UncheckBoth();
+  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::SaveProject));
+  if (!chosen) return;
+  if (const std::optional<ProjectError> error = SaveProject(world_.Project, FilePath(*chosen))) {
+    ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
+    return;
+  }
+  world_.ProjectFileName = *chosen;
+  world_.ProjectChanged = false;
+  ShowFileName();
+  StatusChangedPanel->clear();
+}
+
+void TForm1::ProjektBeendenExecute() {
+  UncheckBoth();
+  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
+  if (!world_.ProjectChanged) close();
+}
+
+bool TForm1::FormClose() {
+  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
+  return !world_.ProjectChanged;
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  bool allowed = false;
+  Guarded([&] { allowed = FormClose(); });
+  if (allowed) {
+    idle_timer_.stop();
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TForm1::BearbeitenFunktionenExecute() {
+  UncheckBoth();
+  ExchangeFunctions(*FormFkten, world_.Project.Functions);
+  world_.ProjectChanged = true;
+  MarkChangedPanel();
+}
+
+void TForm1::BearbeitenVariablenExecute() {
+  UncheckBoth();
+  const EvalContext context{world_.Project.Functions, world_.Project.Variables, world_.Drawing,
+                            boxes_};
+  ExchangeVariables(*FormVars, world_.Project.Variables, context);
+  world_.ProjectChanged = true;
+  MarkChangedPanel();
+}
+
+void TForm1::BearbeitenHauptprogrammExecute() {
+  UncheckBoth();
+  EditProgram(MainProgram);
+}
+
+void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
+
+void TForm1::EditProgram(int slot) {
+  ProgramText& program = world_.Project.Programs[static_cast<std::size_t>(slot)];
+  // One batch for the whole load, so that a long program is not re-shown line by line.
+  FormPrgEditor->BeginUpdate();
+  try {
+    LoadProgramIntoEditor(program, slot, *FormPrgEditor, boxes_);
+  } catch (...) {
+    FormPrgEditor->EndUpdate();
+    throw;
+  }
+  FormPrgEditor->EndUpdate();
+  FormPrgEditor->SetCurrentLine(program, world_.Interp.CurrentLine[static_cast<std::size_t>(slot)]);
+  FormPrgEditor->exec();  // "OK" and the close box both keep the text
+  StoreEditorIntoProgram(*FormPrgEditor, program);
+  if (world_.ProjectChanged) MarkChangedPanel();
+}
+
+void TForm1::ProjektBildOeffnenExecute() {
+  UncheckBoth();
+  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::OpenPicture));
+  if (!chosen) return;
+  std::variant<QImage, std::string> loaded = LoadPictureFile(*chosen);
+  if (const std::string* error = std::get_if<std::string>(&loaded)) {
+    ShowFault(*error);  // the picture stays as it was
+    return;
+  }
+  world_.Canvas.SetImage(std::get<QImage>(loaded));
+  Image1->update();
+}
+
+void TForm1::ProjektBildSpeichernUnterExecute() {
+  UncheckBoth();
+  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::SavePicture));
+  if (!chosen) return;
+  if (const std::optional<std::string> error = SavePictureFile(world_.Canvas.Image(), *chosen)) {
+    ShowFault(*error);
+  }
+}
+
+// ---------------------------------------------------------------- run control
+
+void TForm1::SetChecked(QCheckBox* box, bool checked) {
+  const bool outer = run_control_changes_box_;
+  run_control_changes_box_ = true;
+  box->setChecked(checked);
+  run_control_changes_box_ = outer;
+}
+
+void TForm1::SetLockedEnabled(bool enabled) {
+  for (QAction* action : LockedActions()) action->setEnabled(enabled);
+}
+
+void TForm1::CheckBox1Click() {
+  if (run_control_changes_box_) return;
+  if (CheckBox1->isChecked()) {
+    StartRun();
+  } else {
+    StopRun();
+  }
+}
+
+void TForm1::CheckBox2Click() { world_.Flags.MouseHandlerEnabled = CheckBox2->isChecked(); }
+
+void TForm1::StartRun() {
+  world_.Flags.MainRunning = true;
+  world_.Flags.MouseHandlerEnabled = true;
+  SetChecked(CheckBox1, true);
+  CheckBox2->setChecked(true);
+  SetLockedEnabled(false);
+  world_.Project.Variables.CopyStartToCurrent();
+  world_.Interp.ResetCounters(MainProgram);
+  world_.Interp.ResetCounters(MouseHandlerProgram);
+  IdleStep();
+}
+
+void TForm1::StopRun() {
+  world_.Flags.MainRunning = false;
+  SetChecked(CheckBox1, false);
+  SetLockedEnabled(true);
+  idle_timer_.stop();
+}
+
+void TForm1::UncheckBoth() {
+  CheckBox1->setChecked(false);
+  CheckBox2->setChecked(false);
+  // A failed step clears the flags before the boxes are unchecked; the boxes then
+  // change state and the handlers above bring flags and actions in line.
+  world_.Flags.MouseHandlerEnabled = false;
+  if (world_.Flags.MainRunning) StopRun();
+}
+
+void TForm1::StartIdle() {
+  idle_timer_.setInterval(0);
+  if (!idle_timer_.isActive()) idle_timer_.start();
+}
+
+void TForm1::IdleStep() {
+  if (stepping_) return;  // a box inside a step runs its own loop: no step in between
+  if (!world_.Flags.MainRunning) {
+    idle_timer_.stop();
+    return;
+  }
+  if (QApplication::activeModalWidget() != nullptr) {
+    idle_timer_.start(kPausedPollMs);
+    return;
+  }
+  const ProgramText& program = world_.Project.Programs[MainProgram];
+  auto& line = world_.Interp.CurrentLine[MainProgram];
+  bool ended = false;
+  bool failed = false;
+  std::int64_t lines = 0;
+  QElapsedTimer clock;
+  clock.start();
+  const std::int64_t sliceNs = std::chrono::nanoseconds(idle_slice_).count();
+  idle_timer_.stop();
+  stepping_ = true;
+  try {
+    while (world_.Flags.MainRunning) {
+      if (line < 0 || static_cast<std::size_t>(line) >= program.size()) {
+        ended = true;
+        break;
+      }
+      if (!interpreter_.ExecuteStep(MainProgram)) {
+        failed = true;
+        break;
+      }
+      ++lines;
+      if ((idle_line_limit_ > 0 && lines >= idle_line_limit_) || clock.nsecsElapsed() >= sliceNs)
+        break;
+    }
+  } catch (const Fault& fault) {
+    // The interpreter reports its own faults; one that still gets here stops the run once.
+    stepping_ = false;
+    world_.Flags.MainRunning = false;
+    ShowFault(fault.what());
+    failed = true;
+  }
+  stepping_ = false;
+  lines_run_ += lines;
+  Image1->update();
+  if (ended) {
+    StopRun();
+    boxes_.Show(MessageKind::Information, kMainProgramEnded);
+  } else if (failed) {
+    UncheckBoth();
+    BearbeitenHauptprogrammExecute();  // the editor opens on the failing line; no restart
+  } else if (world_.Flags.MainRunning) {
+    StartIdle();
+  }
+}
+
+void TForm1::RunMouseHandler() {
+  if (stepping_) return;  // never inside a step of the main program
+  stepping_ = true;
+  bool ok = false;
+  try {
+    ok = interpreter_.RunMouseHandler();
+  } catch (const Fault& fault) {
+    stepping_ = false;
+    world_.Flags.MouseHandlerEnabled = false;
+    ShowFault(fault.what());
+  }
+  stepping_ = false;
+  Image1->update();
+  if (!ok) {
+    UncheckBoth();
+    // The editor takes the mouse; its release will not reach the picture.
+    world_.Flags.MouseButtonDown = false;
+    BearbeitenMausknopfGedruecktExecute();
+  }
+}
+
+void TForm1::Image1MouseMove(int x, int y) {
+  world_.Drawing.SetMousePosition(x, y);
+  Label5->setText(ToQt(MousePositionText(world_.Drawing.MousePosition())));
+  if (world_.Flags.MouseHandlerEnabled && world_.Flags.MouseButtonDown) RunMouseHandler();
+}
+
+void TForm1::Image1MouseDown(Qt::MouseButton, int x, int y) {
+  world_.Flags.MouseButtonDown = true;
+  Image1MouseMove(x, y);
+}
+
+void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { world_.Flags.MouseButtonDown = false; }
+
+// ---------------------------------------------------------------- events
+
+void TForm1::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::LocaleChange) ApplySystemDecimalSeparator();
+  QMainWindow::changeEvent(event);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == QCoreApplication::instance() && event->type() == QEvent::LocaleChange) {
+    ApplySystemDecimalSeparator();
+  }
+  return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace ombrix

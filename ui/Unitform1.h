@@ -1,0 +1,143 @@
+// The main window: the menus and actions, the mouse position, the two program switches,
+// the picture and the status bar; the life of a project; and the run control that steps
+// the main program from the event loop and runs the mouse-click program.
+#pragma once
+
+#include <QMainWindow>
+#include <QTimer>
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+#include "logic/complex/messages.h"
+#include "logic/program/interpreter.h"
+#include "ui/file_dialogs.h"
+#include "ui/world.h"
+
+class QAction;
+class QCheckBox;
+class QFrame;
+class QLabel;
+class TFormFkten;
+class TFormVars;
+
+namespace ombrix {
+
+class PictureBox;
+class TFormPrgEditor;
+
+inline constexpr int kLockedActionCount = 10;
+
+class TForm1 final : public QMainWindow {
+ public:
+  TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // Components, named as in the window's design.
+  QLabel* Label4;
+  QLabel* Label5;
+  QCheckBox* CheckBox1;
+  QCheckBox* CheckBox2;
+  PictureBox* Image1;
+  QLabel* StatusFilePanel;
+  QLabel* StatusChangedPanel;
+  QFrame* Bevel1;
+  QFrame* Bevel2;
+
+  // ActionList1, in its order.
+  QAction* ProjektNeu;
+  QAction* ProjektOeffnen;
+  QAction* ProjektSpeichern;
+  QAction* ProjektSpeichernUnter;
+  QAction* ProjektBeenden;
+  QAction* ProjektBildOeffnen;
+  QAction* ProjektBildSpeichernUnter;
+  QAction* BearbeitenHauptprogramm;
+  QAction* BearbeitenMausknopfGedrueckt;
+  QAction* BearbeitenVariablen;
+  QAction* BearbeitenFunktionen;
+  QAction* StartStarten;
+  QAction* StartAbbrechen;
+  std::array<QAction*, kLockedActionCount> LockedActions() const;
+
+  // The dialogs, created hidden after the window and kept for the whole run.
+  TFormFkten* FormFkten;
+  TFormVars* FormVars;
+  TFormPrgEditor* FormPrgEditor;
+
+  // Project lifecycle.
+  void ProjektNeuExecute();
+  void ProjektOeffnenExecute();
+  void ProjektSpeichernExecute();
+  void ProjektSpeichernUnterExecute();
+  void ProjektBeendenExecute();
+  void ProjektBildOeffnenExecute();
+  void ProjektBildSpeichernUnterExecute();
+  void BearbeitenFunktionenExecute();
+  void BearbeitenVariablenExecute();
+  void BearbeitenHauptprogrammExecute();
+  void BearbeitenMausknopfGedruecktExecute();
+  // The close query: true when the window may close.
+  bool FormClose();
+
+  // Run control.
+  void StartStartenExecute() { StartRun(); }
+  void StartAbbrechenExecute() { StopRun(); }
+  void StartRun();
+  void StopRun();
+  void UncheckBoth();
+  void IdleStep();
+  void RunMouseHandler();
+  void CheckBox1Click();
+  void CheckBox2Click();
+  void Image1MouseDown(Qt::MouseButton button, int x, int y);
+  void Image1MouseMove(int x, int y);
+  void Image1MouseUp(Qt::MouseButton button, int x, int y);
+
+  // How long one idle call may run lines before it returns to the event loop, and how
+  // many lines at most (0: no limit; 1 steps exactly as the original did).
+  void SetIdleSlice(std::chrono::microseconds slice) { idle_slice_ = slice; }
+  void SetIdleLineLimit(std::int64_t lines) { idle_line_limit_ = lines; }
+  bool IdleActive() const { return idle_timer_.isActive(); }
+  std::int64_t LinesRun() const { return lines_run_; }  // main-program lines since start
+
+  World& world() { return world_; }
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateComponents();
+  void CreateActions();
+  void CreateMenus();
+  void FormCreate();
+  QAction* MakeAction(const char* name, const char* caption, const char* category,
+                      const QKeySequence& shortcut, int imageIndex, void (TForm1::*handler)());
+  // Runs an event handler; a fault that reaches it is shown as the top-level handler
+  // shows it, and the event loop goes on.
+  template <class F>
+  void Guarded(F&& handler);
+  void ShowFault(const std::string& message);
+  void ShowProjectError(const ProjectError& error);
+  void EditProgram(int slot);
+  void SetLockedEnabled(bool enabled);
+  void SetChecked(QCheckBox* box, bool checked);
+  void ShowFileName();
+  void MarkChangedPanel();
+  void StartIdle();
+
+  World& world_;
+  MessageBoxes& boxes_;
+  FileDialogs& files_;
+  Interpreter interpreter_;
+  QTimer idle_timer_;
+  std::chrono::microseconds idle_slice_{8000};
+  std::int64_t idle_line_limit_ = 0;
+  std::int64_t lines_run_ = 0;
+  bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
+  bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
+};
+
+}  // namespace ombrix

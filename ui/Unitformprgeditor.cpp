@@ -1,0 +1,217 @@
+#include "ui/Unitformprgeditor.h"
+
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextBlock>
+
+#include "platform/qt_text.h"
+
+namespace ombrix {
+
+namespace {
+
+constexpr int kMargin = 8;
+constexpr int kButtonWidth = 89;
+constexpr int kButtonHeight = 28;
+
+QFont CourierNew() {
+  QFont font(QStringLiteral("Courier New"), 10);
+  font.setStyleHint(QFont::TypeWriter);
+  return font;
+}
+
+// Keys that, in the original, produced a character message: everything with text
+// except Delete, plus the editing shortcuts that reach the memo as control characters.
+bool ProducesCharacter(const QKeyEvent& key) {
+  switch (key.key()) {
+    case Qt::Key_Delete:
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+      return false;
+    case Qt::Key_Backspace:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return true;
+    default:
+      break;
+  }
+  if (key.matches(QKeySequence::Paste) || key.matches(QKeySequence::Cut) ||
+      key.matches(QKeySequence::Undo) || key.matches(QKeySequence::Redo)) {
+    return true;
+  }
+  const QString text = key.text();
+  return !text.isEmpty() && text != QString(QChar(0x7F));
+}
+
+}  // namespace
+
+std::vector<std::string> SplitEditorText(const QString& text) {
+  std::vector<std::string> lines;
+  if (text.isEmpty()) return lines;
+  QStringList parts = text.split(QLatin1Char('\n'));
+  if (text.endsWith(QLatin1Char('\n'))) parts.removeLast();
+  lines.reserve(static_cast<std::size_t>(parts.size()));
+  for (const QString& p : parts) lines.push_back(FromQt(p));
+  return lines;
+}
+
+QString JoinEditorLines(const std::vector<std::string>& lines) {
+  QString text;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (i > 0) text += QLatin1Char('\n');
+    text += ToQt(lines[i]);
+  }
+  if (!lines.empty() && lines.back().empty()) text += QLatin1Char('\n');
+  return text;
+}
+
+TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent), project_changed_(projectChanged), boxes_(boxes) {
+  setObjectName(QStringLiteral("FormPrgEditor"));
+  setWindowTitle(QStringLiteral("Programm editieren: "));
+  setSizeGripEnabled(true);
+
+  Memo1 = new QPlainTextEdit(this);
+  Memo1->setObjectName(QStringLiteral("Memo1"));
+  Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
+  Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Memo1->setFont(CourierNew());
+  QPalette palette = Memo1->palette();
+  palette.setColor(QPalette::Base, QColor(0xC0, 0xC0, 0xC0));
+  palette.setColor(QPalette::Text, Qt::black);
+  Memo1->setPalette(palette);
+  Memo1->setTabChangesFocus(true);  // Tab moves to the buttons, as in a plain memo
+  Memo1->installEventFilter(this);
+  connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
+    if (!writing_) memo_is_newer_ = true;
+  });
+
+  Button2 = new QPushButton(QStringLiteral("Neu formatieren"), this);
+  Button2->setObjectName(QStringLiteral("Button2"));
+  Button2->setAutoDefault(false);
+  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
+
+  Button1 = new QPushButton(QStringLiteral("OK"), this);
+  Button1->setObjectName(QStringLiteral("Button1"));
+  Button1->setAutoDefault(false);
+  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+
+  setTabOrder(Memo1, Button2);
+  setTabOrder(Button2, Button1);
+  setMinimumSize(2 * kMargin + 2 * kButtonWidth + 20, 120);
+  resize(605, 384);  // client area of the 613 x 411 window
+}
+
+void TFormPrgEditor::resizeEvent(QResizeEvent* event) {
+  QDialog::resizeEvent(event);
+  // Memo1 grows with the window; the buttons keep to the bottom right corner.
+  const int w = width();
+  const int h = height();
+  Memo1->setGeometry(kMargin, kMargin, w - 20, h - kMargin - 47);
+  Button2->setGeometry(w - 205, h - 41, kButtonWidth, kButtonHeight);
+  Button1->setGeometry(w - 101, h - 40, kButtonWidth, kButtonHeight);
+}
+
+const std::vector<std::string>& TFormPrgEditor::Lines() const {
+  if (memo_is_newer_) {
+    lines_ = SplitEditorText(Memo1->toPlainText());
+    memo_is_newer_ = false;
+  }
+  return lines_;
+}
+
+int TFormPrgEditor::Count() const { return static_cast<int>(Lines().size()); }
+
+std::string TFormPrgEditor::Line(int index) const {
+  const auto& lines = Lines();
+  if (index < 0 || static_cast<std::size_t>(index) >= lines.size()) return {};
+  return lines[static_cast<std::size_t>(index)];
+}
+
+void TFormPrgEditor::ReplaceLine(int index, const std::string& text) {
+  Lines();
+  if (index < 0 || static_cast<std::size_t>(index) >= lines_.size()) return;
+  lines_[static_cast<std::size_t>(index)] = text;
+  Changed();
+}
+
+void TFormPrgEditor::Clear() {
+  Lines();
+  lines_.clear();
+  Changed();
+}
+
+void TFormPrgEditor::Append(const std::string& text) {
+  Lines();
+  lines_.push_back(text);
+  Changed();
+}
+
+void TFormPrgEditor::BeginUpdate() { ++update_depth_; }
+
+void TFormPrgEditor::EndUpdate() {
+  if (update_depth_ > 0 && --update_depth_ == 0 && lines_are_newer_) WriteToMemo();
+}
+
+void TFormPrgEditor::Changed() {
+  lines_are_newer_ = true;
+  if (update_depth_ == 0) WriteToMemo();
+}
+
+void TFormPrgEditor::WriteToMemo() {
+  writing_ = true;
+  Memo1->setPlainText(JoinEditorLines(lines_));
+  writing_ = false;
+  lines_are_newer_ = false;
+}
+
+void TFormPrgEditor::SetCaption(const std::string& caption) { setWindowTitle(ToQt(caption)); }
+
+void TFormPrgEditor::SetCurrentLine(const ProgramText& program, int currentLine) {
+  selection_text_.clear();
+  if (currentLine >= 0 && static_cast<std::size_t>(currentLine) < program.size()) {
+    selection_text_ = program[static_cast<std::size_t>(currentLine)];
+  }
+}
+
+void TFormPrgEditor::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  FormShow();
+}
+
+void TFormPrgEditor::FormShow() {
+  if (lines_are_newer_) WriteToMemo();
+  Memo1->setFocus();
+  QTextCursor cursor(Memo1->document());
+  cursor.movePosition(QTextCursor::Start);
+  if (!selection_text_.empty()) {
+    // The first occurrence in the whole text, even when an earlier line holds the same text.
+    const QString needle = ToQt(selection_text_);
+    const qsizetype at = Memo1->toPlainText().indexOf(needle);
+    if (at >= 0) {
+      cursor.setPosition(static_cast<int>(at));
+      cursor.setPosition(static_cast<int>(at + needle.size()), QTextCursor::KeepAnchor);
+    }
+  }
+  Memo1->setTextCursor(cursor);
+  Memo1->ensureCursorVisible();
+}
+
+void TFormPrgEditor::Button1Click() { accept(); }
+
+void TFormPrgEditor::Button2Click() { FormatProgramText(*this, boxes_); }
+
+void TFormPrgEditor::Memo1KeyPress() { project_changed_ = true; }
+
+bool TFormPrgEditor::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == Memo1 && event->type() == QEvent::KeyPress &&
+      ProducesCharacter(*static_cast<QKeyEvent*>(event))) {
+    Memo1KeyPress();
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace ombrix

@@ -1,0 +1,66 @@
+// The four file dialogs of the main window behind one small interface, so that the
+// window can be driven without a modal dialog (tests, benchmarks).
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <optional>
+#include <vector>
+
+class QWidget;
+
+namespace ombrix {
+
+enum class FileDialogKind { OpenProject, SaveProject, OpenPicture, SavePicture };
+
+struct FileDialogSpec {
+  FileDialogKind kind;
+  bool save = false;
+  QString title;
+  QStringList filters;  // Qt filter strings, "Bitmaps (*.bmp)"
+  QString defaultSuffix;
+  QString selectedFilter;  // the filter shown first
+};
+
+// The dialog as the main window shows it: title, filters, default extension.
+FileDialogSpec DialogSpec(FileDialogKind kind);
+
+// "Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg,*.jpeg" -> {"Bitmaps (*.bmp)", "JPEG (*.jpg *.jpeg)"}:
+// each description|pattern pair becomes "description (patterns)", patterns split at ";"
+// and ","; a pattern part already written at the end of the description is replaced.
+QStringList ToolkitFilterToQt(const QString& filter);
+
+class FileDialogs {
+ public:
+  virtual ~FileDialogs() = default;
+  // The chosen file, or nothing when the user cancelled.
+  virtual std::optional<QString> Choose(const FileDialogSpec& spec) = 0;
+};
+
+class QtFileDialogs final : public FileDialogs {
+ public:
+  explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  std::optional<QString> Choose(const FileDialogSpec& spec) override;
+
+ private:
+  QWidget* parent_;
+};
+
+// Answers from a queue (a file name, or nothing for "Abbrechen") and records every
+// dialog that was asked for; an empty queue answers "Abbrechen".
+class ScriptedFileDialogs final : public FileDialogs {
+ public:
+  std::optional<QString> Choose(const FileDialogSpec& spec) override {
+    asked.push_back(spec);
+    if (answers.empty()) return std::nullopt;
+    std::optional<QString> a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::deque<std::optional<QString>> answers;
+  std::vector<FileDialogSpec> asked;
+};
+
+}  // namespace ombrix

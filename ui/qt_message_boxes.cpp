@@ -1,0 +1,54 @@
+#include "ui/qt_message_boxes.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include "platform/qt_text.h"
+
+namespace ombrix {
+
+namespace {
+
+QMessageBox::Icon IconOf(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::Error:
+    case MessageKind::Fault:
+      return QMessageBox::Critical;
+    case MessageKind::Information:
+      return QMessageBox::Information;
+    case MessageKind::Plain:
+      break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QWidget* QtMessageBoxes::Owner() const {
+  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+  if (parent_) return parent_.data();
+  return QApplication::activeWindow();
+}
+
+void QtMessageBoxes::Show(MessageKind kind, const std::string& text, const std::string& title) {
+  QMessageBox box(IconOf(kind), ToQt(MessageTitle(kind, title)), ToQt(text), QMessageBox::NoButton,
+                  Owner());
+  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(ok);
+  box.exec();
+}
+
+bool QtMessageBoxes::Confirm(const std::string& text) {
+  QMessageBox box(QMessageBox::Question, QString::fromUtf8("Best\xC3\xA4tigung"), ToQt(text),
+                  QMessageBox::NoButton, Owner());
+  QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
+  box.setDefaultButton(ok);
+  box.setEscapeButton(cancel);
+  box.exec();
+  return box.clickedButton() == ok;
+}
+
+}  // namespace ombrix

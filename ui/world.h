@@ -1,0 +1,33 @@
+// Everything one running Ombrix works on: the project (tables and programs), the
+// drawing state and its picture, the interpreter's counters and the window's flags.
+// main() creates one; every test builds its own.
+#pragma once
+
+#include <QString>
+
+#include "logic/program/drawing_state.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/project_content.h"
+#include "logic/project/project_file.h"
+#include "platform/qimage_canvas.h"
+
+namespace ombrix {
+
+struct World {
+  World() { Drawing.AttachPicture(&Canvas); }
+  World(const World&) = delete;
+  World& operator=(const World&) = delete;
+
+  ProjectContent Project;
+  DrawingState Drawing;
+  QImageCanvas Canvas;
+  RunFlags Flags;
+  InterpreterState Interp;
+
+  // A path, not a Windows-1252 text, so that any file name survives; "{ohne Namen}"
+  // while the project was never saved or opened.
+  QString ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  bool ProjectChanged = false;
+};
+
+}  // namespace ombrix
