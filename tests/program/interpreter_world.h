@@ -1,0 +1,106 @@
+// A fresh world for interpreter tests: a project, the drawing state, a canvas that
+// records its calls in the trace form of "ombrix-cli run", recorded message boxes.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "logic/complex/numtext.h"
+#include "logic/program/interpreter.h"
+#include "tests/support/recording.h"
+
+namespace ombrix::testing {
+
+class RecordingCanvas final : public Canvas {
+ public:
+  int Width() const override { return 400; }
+  int Height() const override { return 400; }
+  void SetPixel(int x, int y, Colour c) override {
+    Add("SetPixel " + std::to_string(x) + " " + std::to_string(y) + " " + Hex(c));
+  }
+  void SetPenColour(Colour c) override { Add("PenColor " + Hex(c)); }
+  void MoveTo(int x, int y) override {
+    Add("MoveTo " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void LineTo(int x, int y) override {
+    Add("LineTo " + std::to_string(x) + " " + std::to_string(y));
+  }
+  void SetBrushSolid(bool solid) override {
+    Add(std::string("BrushStyle ") + (solid ? "solid" : "none"));
+  }
+  void FillRect(int l, int t, int r, int b) override { Add("FillRect " + Rect(l, t, r, b)); }
+  void Ellipse(int l, int t, int r, int b) override { Add("Ellipse " + Rect(l, t, r, b)); }
+
+  std::vector<std::string> calls;
+  std::size_t limit = 100000;  // a runaway test keeps its memory
+
+ private:
+  void Add(std::string call) {
+    if (calls.size() < limit) calls.push_back(std::move(call));
+  }
+  static std::string Hex(Colour c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(c));
+    return text;
+  }
+  static std::string Rect(int l, int t, int r, int b) {
+    return std::to_string(l) + " " + std::to_string(t) + " " + std::to_string(r) + " " +
+           std::to_string(b);
+  }
+};
+
+struct World {
+  ProjectContent project;
+  DrawingState drawing;
+  RecordingCanvas canvas;
+  RecordingMessageBoxes boxes;
+  RunFlags flags;
+  InterpreterState state;
+  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
+
+  // A user variable with its start value; returns its index.
+  int AddVariable(const std::string& name, TComplex start = {}) {
+    const int j = project.Variables.LastVariable() + 1;
+    project.Variables.SetLastVariable(j);
+    project.Variables.SetName(j, name);
+    project.Variables.SetStartValue(j, start);
+    project.Variables.SetCurrentValue(j, start);
+    return j;
+  }
+  TComplex Value(const std::string& lowered) const {
+    return project.Variables.CurrentValue(project.Variables.FindVariable(lowered));
+  }
+
+  // "Starten" and the idle steps of the main program: to its end, a failed step or
+  // `limit` steps. True when the program reached its end; `steps` counts the steps.
+  bool Run(std::vector<std::string> lines, long limit = 100000) {
+    project.Programs[MainProgram] = std::move(lines);
+    flags.MainRunning = true;
+    flags.MouseHandlerEnabled = true;
+    project.Variables.CopyStartToCurrent();
+    state.ResetCounters(MainProgram);
+    state.ResetCounters(MouseHandlerProgram);
+    steps = 0;
+    while (steps < limit) {
+      if (static_cast<std::size_t>(state.CurrentLine[MainProgram]) >=
+          project.Programs[MainProgram].size()) {
+        return true;
+      }
+      ++steps;
+      if (!interpreter.ExecuteStep(MainProgram)) return false;
+    }
+    return false;
+  }
+
+  long steps = 0;
+};
+
+// The run-error box text for line `number` (1-based) of program `slot`.
+inline std::string RunError(const std::string& message, int number, const std::string& line,
+                            int slot = MainProgram) {
+  return message + ":\n\nZeile " + std::to_string(number) + ": '" + line + "'\n\nin: '" +
+         ProgramNames[slot] + "'";
+}
+
+}  // namespace ombrix::testing

@@ -1,0 +1,439 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+#include "logic/program/interpreter.h"
+#include "tests/program/interpreter_world.h"
+
+namespace ombrix {
+namespace {
+
+using testing::RunError;
+using testing::World;
+using Lines = std::vector<std::string>;
+
+const char* const kSyntax = "Syntaxfehler";
+const char* const kBadArgument = "Unzul\xE4ssiges Argument in Funktion";
+const char* const kUnknownVariable = "Unbekannter Variablenname";
+const char* const kUnknownCommand = "Unbekanntes Kommando";
+
+class InterpreterTest : public ::testing::Test {
+ protected:
+  void SetUp() override { SetDecimalSeparator('.'); }
+};
+
+// Programs that end normally, with the values they leave behind in x and the steps taken.
+struct ValueRow {
+  const char* name;
+  Lines program;
+  double x;    // real part of x afterwards
+  long steps;  // 0: not checked
+};
+
+TEST_F(InterpreterTest, ProgramsThatRunToTheirEnd) {
+  const std::vector<ValueRow> rows = {
+      {"empty lines cost a step each", {"", "", ""}, 0, 3},
+      {"assignment", {"x:=3"}, 3, 1},
+      {"name in another case", {"X:=3"}, 3, 1},
+      {"comparison result reads as a number", {"x:=2<3"}, 1, 1},
+      {"Wenn(0) runs only the Andernfalls part",
+       {"Wenn(0)", "x:=1", "Andernfalls", "x:=x+10", "EndeWenn", "x:=x+100"},
+       110,
+       4},
+      {"Wenn(1) skips the Andernfalls part",
+       {"Wenn(1)", "x:=1", "Andernfalls", "x:=x+10", "EndeWenn", "x:=x+100"},
+       101,
+       4},
+      {"Wenn(0) without Andernfalls", {"Wenn(0)", "x:=1", "EndeWenn", "x:=x+2"}, 2, 0},
+      {"Wenn(0) passes over a nested Wenn",
+       {"Wenn(0)", "Wenn(1)", "x:=1", "Andernfalls", "x:=2", "EndeWenn", "Andernfalls", "x:=x+5",
+        "EndeWenn"},
+       5,
+       0},
+      {"a complex condition is true", {"Wenn(i)", "x:=7", "EndeWenn"}, 7, 0},
+      {"Wiederhole(3) runs its body three times",
+       {"Wiederhole(3)", "x:=x+1", "EndeWiederhole"},
+       3,
+       0},
+      {"Wiederhole(0) skips", {"Wiederhole(0)", "x:=x+1", "EndeWiederhole", "x:=x+5"}, 5, 0},
+      {"Wiederhole(-2) skips", {"Wiederhole(-2)", "x:=x+1", "EndeWiederhole"}, 0, 0},
+      {"nested Wiederhole",
+       {"Wiederhole(2)", "Wiederhole(3)", "x:=x+1", "EndeWiederhole", "EndeWiederhole"},
+       6,
+       0},
+      {"skipping Wiederhole passes over a nested one",
+       {"Wiederhole(0)", "Wiederhole(3)", "EndeWiederhole", "x:=9", "EndeWiederhole"},
+       0,
+       0},
+      {"Fuer 1..3 leaves the variable at 3",
+       {"F\xFCr(k;1;3;1)", "x:=x+k", "EndeF\xFCr", "x:=x*10+k"},
+       63,
+       0},
+      {"Fuer 3..1 with step 1 runs once with 3", {"F\xFCr(k;3;1;1)", "x:=x+k", "EndeF\xFCr"}, 3, 0},
+      {"Fuer 3..1 with step -1 runs with 3, 2, 1",
+       {"F\xFCr(k;3;1;-1)", "x:=x*10+k", "EndeF\xFCr"},
+       321,
+       0},
+      {"a body that changes the loop variable changes the count",
+       {"F\xFCr(k;1;10;1)", "x:=x+1", "k:=k+4", "EndeF\xFCr"},
+       2,
+       0},
+      {"Solange re-evaluates its condition", {"Solange(x<3)", "x:=x+1", "EndeSolange"}, 3, 0},
+      {"Solange that is false at once skips", {"Solange(x>0)", "x:=5", "EndeSolange"}, 0, 1},
+      {"a condition that becomes an error ends the loop silently",
+       {"Solange(1/(2-x))", "x:=x+1", "EndeSolange", "x:=x+10"},
+       12,
+       0},
+      {"keywords ignore case",
+       {"WENN(1)", "x:=1", "ANDERNFALLS", "x:=2", "endewenn", "F\xDCR(k;1;2;1)", "x:=x+1",
+        "ENDEF\xDCR"},
+       3,
+       0},
+      {"EndeWenn with an argument is still EndeWenn", {"Wenn(1)", "x:=4", "EndeWenn(x)"}, 4, 3},
+      {"the constants can be assigned", {"pi:=2", "x:=Pi"}, 2, 2},
+      {"SetzeSkala changes what the built-ins read",
+       {"SetzeSkala(0;8;-1;1)", "x:=DeltaRe()*100"},
+       2,
+       2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    world.AddVariable("k");
+    EXPECT_TRUE(world.Run(row.program));
+    EXPECT_TRUE(world.boxes.boxes.empty()) << world.boxes.Texts()[0];
+    EXPECT_EQ(world.Value("x").Re, row.x);
+    if (row.steps) {
+      EXPECT_EQ(world.steps, row.steps);
+    }
+    EXPECT_TRUE(world.flags.MainRunning);
+  }
+}
+
+TEST_F(InterpreterTest, ForLoopStepsRunWithEachValue) {
+  World world;
+  world.AddVariable("k");
+  world.AddVariable("s");
+  ASSERT_TRUE(world.Run({"F\xFCr(k;1;3;1)", "s:=s*10+k", "EndeF\xFCr"}));
+  EXPECT_EQ(world.Value("s").Re, 123);
+  EXPECT_EQ(world.Value("k").Re, 3);
+  EXPECT_EQ(world.steps, 1 + 3 * 2);  // the opening line runs once
+}
+
+// Programs that fail, with the boxes they show and the line they stop on.
+struct FailRow {
+  const char* name;
+  Lines program;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(InterpreterTest, RunErrorsNameTheMessageTheLineAndTheProgram) {
+  const std::vector<FailRow> rows = {
+      {"unknown variable after evaluating the right side",
+       {"x:=1", "y:=1"},
+       {RunError(kUnknownVariable, 2, "y:=1")}},
+      {"right side is checked before the name",
+       {"y:=(1"},
+       {RunError("Fehlerhafte Klammerung", 1, "y:=(1")}},
+      {"an error of the right side keeps its code",
+       {"x:=1/0"},
+       {RunError("Unzul\xE4ssiges Argument bei Rechenoperator", 1, "x:=1/0")}},
+      {"a line that is nothing known", {"", "Hallo"}, {RunError(kUnknownCommand, 2, "Hallo")}},
+      {"SetzeFarbe is not built in",
+       {"x:=1", "SetzeFarbe(1)"},
+       {RunError("Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht "
+                 "eingebaut worden ist",
+                 2, "SetzeFarbe(1)")}},
+      {"command without brackets",
+       {"ZeichnePunkt"},
+       {RunError(kSyntax, 1, "ZeichnePunkt"), RunError(kBadArgument, 1, "ZeichnePunkt")}},
+      {"command without its closing bracket",
+       {"ZeichnePunkt(1"},
+       {RunError(kSyntax, 1, "ZeichnePunkt(1"), RunError(kBadArgument, 1, "ZeichnePunkt(1")}},
+      {"too few arguments",
+       {"ZeichneLinie(1)"},
+       {RunError(kSyntax, 1, "ZeichneLinie(1)"), RunError(kBadArgument, 1, "ZeichneLinie(1)")}},
+      {"failing argument of a command shows two boxes",
+       {"ZeichnePunkt(nix)"},
+       {RunError("Unbekannter Funktionsname", 1, "ZeichnePunkt(nix)"),
+        RunError(kBadArgument, 1, "ZeichnePunkt(nix)")}},
+      {"failing argument of Wenn",
+       {"Wenn(1/0)", "EndeWenn"},
+       {RunError("Unzul\xE4ssiges Argument bei Rechenoperator", 1, "Wenn(1/0)"),
+        RunError(kBadArgument, 1, "Wenn(1/0)")}},
+      {"Wenn(0) without Andernfalls or EndeWenn",
+       {"Wenn(0)", "x:=1"},
+       {RunError("Fehlerhafte 'Wenn'-Konstruktion", 1, "Wenn(0)")}},
+      {"Andernfalls without EndeWenn",
+       {"Wenn(1)", "x:=1", "Andernfalls", "x:=2"},
+       {RunError("Fehlerhafte 'Wenn'-Konstruktion", 3, "Andernfalls")}},
+      {"Wiederhole(5/2)",
+       {"Wiederhole(5/2)", "EndeWiederhole"},
+       {RunError(kBadArgument, 1, "Wiederhole(5/2)")}},
+      {"Wiederhole(i)",
+       {"Wiederhole(i)", "EndeWiederhole"},
+       {RunError(kBadArgument, 1, "Wiederhole(i)")}},
+      {"Wiederhole(0) without EndeWiederhole",
+       {"Wiederhole(0)"},
+       {RunError("Fehlerhafte 'Wiederhole'-Konstruktion", 1, "Wiederhole(0)")}},
+      {"false Solange without EndeSolange",
+       {"Solange(x>0)", "x:=1"},
+       {RunError("Fehlerhafte 'Solange'-Konstruktion", 1, "Solange(x>0)")}},
+      {"Solange with a failing condition reports its code",
+       {"Solange(nix<3)", "EndeSolange"},
+       {RunError(kSyntax, 1, "Solange(nix<3)")}},
+      {"Fuer with step 0",
+       {"F\xFCr(k;1;3;0)", "EndeF\xFCr"},
+       {RunError(kBadArgument, 1, "F\xFCr(k;1;3;0)")}},
+      {"Fuer with a complex bound",
+       {"F\xFCr(k;1;3*i;1)", "EndeF\xFCr"},
+       {RunError(kBadArgument, 1, "F\xFCr(k;1;3*i;1)")}},
+      {"Fuer with an unknown variable",
+       {"F\xFCr(nix;1;3;1)", "EndeF\xFCr"},
+       {RunError(kUnknownVariable, 1, "F\xFCr(nix;1;3;1)")}},
+      {"Fuer with too few arguments",
+       {"F\xFCr(k;1;3)"},
+       {RunError(kSyntax, 1, "F\xFCr(k;1;3)"), RunError(kBadArgument, 1, "F\xFCr(k;1;3)")}},
+      {"SetzeSkala refusing its arguments",
+       {"SetzeSkala(1;1;0;1)"},
+       {RunError(kBadArgument, 1, "SetzeSkala(1;1;0;1)")}},
+      {"an assignment anywhere in the line wins",
+       {"ZeichnePunkt(a:=1)"},
+       {RunError("Fehlerhafte Klammerung", 1, "ZeichnePunkt(a:=1)")}},
+      // The closing keyword of a loop that was never opened.
+      {"EndeSolange without a loop",
+       {"x:=1", "EndeSolange"},
+       {RunError("Fehlerhafte 'Solange'-Konstruktion", 2, "EndeSolange")}},
+      {"EndeWiederhole without a loop",
+       {"EndeWiederhole"},
+       {RunError("Fehlerhafte 'Wiederhole'-Konstruktion", 1, "EndeWiederhole")}},
+      {"EndeFuer without a loop", {"EndeF\xFCr"}, {RunError(kSyntax, 1, "EndeF\xFCr")}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    world.AddVariable("k");
+    EXPECT_FALSE(world.Run(row.program));
+    EXPECT_EQ(world.boxes.Texts(), row.boxes);
+    for (const auto& box : world.boxes.boxes) EXPECT_EQ(box.kind, MessageKind::Error);
+    EXPECT_FALSE(world.flags.MainRunning);
+    EXPECT_TRUE(world.flags.MouseHandlerEnabled);  // only the failing program's flag
+  }
+}
+
+TEST_F(InterpreterTest, ErrorsOfTheMouseProgramNameItAndClearItsFlag) {
+  World world;
+  world.flags.MainRunning = true;
+  world.flags.MouseHandlerEnabled = true;
+  world.project.Programs[MouseHandlerProgram] = {"", "Hallo"};
+  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.boxes.Texts(),
+            std::vector<std::string>{RunError(kUnknownCommand, 2, "Hallo", MouseHandlerProgram)});
+  const std::string tail =
+      "\n\nin: 'Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+      "ckt''";
+  EXPECT_TRUE(world.boxes.Texts()[0].ends_with(tail));
+  EXPECT_TRUE(world.flags.MainRunning);
+  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+  EXPECT_EQ(world.state.CurrentLine[MouseHandlerProgram], 1);  // the editor opens on it
+}
+
+TEST_F(InterpreterTest, MouseProgramRunsFromItsFirstLineEachTime) {
+  World world;
+  world.AddVariable("n");
+  world.flags.MouseHandlerEnabled = true;
+  world.project.Programs[MouseHandlerProgram] = {"n:=n+1", "ZeichnePunkt(MausPos())"};
+  world.drawing.SetMousePosition(200, 200);
+  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  world.drawing.SetMousePosition(240, 160);
+  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.Value("n").Re, 2);
+  EXPECT_EQ(world.canvas.calls,
+            (std::vector<std::string>{"SetPixel 200 200 000000", "SetPixel 240 160 000000"}));
+}
+
+TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
+  World world;
+  world.flags.MouseHandlerEnabled = true;
+  world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
+  EXPECT_FALSE(world.interpreter.RunMouseHandler(1000));
+  ASSERT_EQ(world.boxes.boxes.size(), 1u);
+  EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Error);
+  EXPECT_EQ(world.boxes.Texts()[0],
+            RunError("Das Programm wurde nach 1000 Schritten abgebrochen, ohne sein Ende zu "
+                     "erreichen",
+                     2, "EndeSolange", MouseHandlerProgram));
+  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+  EXPECT_EQ(kMouseHandlerStepLimit, 1000000);
+}
+
+TEST_F(InterpreterTest, FaultInsideAStepIsReportedOnceAndStopsTheProgram) {
+  struct Row {
+    const char* name;
+    Lines program;
+    std::string message;
+    int line;  // 0-based line the program stops on
+  };
+  const std::vector<Row> rows = {
+      {"number text that is no number",
+       {"x:=1", "x:=1e2e3"},
+       "'1e2e3' ist kein g\xFCltiger Gleitkommawert.",
+       1},
+      {"loop variable overflowing",
+       {"F\xFCr(x;-17e307;-175e306;-17e307)", "", "EndeF\xFCr"},
+       "Gleitkomma\xFC"
+       "berlauf.",
+       2},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    EXPECT_FALSE(world.Run(row.program));
+    ASSERT_EQ(world.boxes.boxes.size(), 1u);
+    EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Fault);
+    EXPECT_EQ(world.boxes.boxes[0].text, row.message);
+    EXPECT_FALSE(world.flags.MainRunning);
+    EXPECT_EQ(world.state.CurrentLine[MainProgram], row.line);
+  }
+}
+
+TEST_F(InterpreterTest, FaultInTheMouseProgramClearsOnlyItsFlag) {
+  World world;
+  world.AddVariable("x");
+  world.flags.MainRunning = true;
+  world.flags.MouseHandlerEnabled = true;
+  world.project.Programs[MouseHandlerProgram] = {"x:=1e2e3"};
+  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.boxes.boxes.size(), 1u);
+  EXPECT_TRUE(world.flags.MainRunning);
+  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+}
+
+TEST_F(InterpreterTest, BlockStacksStopGrowingAtTheirBound) {
+  struct Row {
+    const char* name;
+    std::string line;
+    std::string message;
+  };
+  const std::vector<Row> rows = {
+      {"Solange", "Solange(1)", "Fehlerhafte 'Solange'-Konstruktion"},
+      {"Wiederhole", "Wiederhole(2)", "Fehlerhafte 'Wiederhole'-Konstruktion"},
+      {"Fuer", "F\xFCr(x;1;2;1)", kSyntax},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    world.state.BlockStack[MainProgram].resize(kMaxBlockRecords - 1);
+    EXPECT_TRUE(world.Run({row.line}));  // the last record that fits
+    EXPECT_EQ(world.state.BlockStack[MainProgram].size(), kMaxBlockRecords);
+    EXPECT_FALSE(world.Run({row.line}));
+    EXPECT_EQ(world.boxes.Texts(), std::vector<std::string>{RunError(row.message, 1, row.line)});
+    EXPECT_EQ(world.state.BlockStack[MainProgram].size(), kMaxBlockRecords);
+  }
+}
+
+TEST_F(InterpreterTest, RecordsLeftByAStoppedRunStayBelowLaterOnes) {
+  World world;
+  world.AddVariable("x");
+  // The first run stops inside its loop; its record stays and a closing keyword of the
+  // next run uses it.
+  EXPECT_FALSE(world.Run({"Wiederhole(5)", "x:=x+1", "EndeWiederhole"}, 2));
+  EXPECT_EQ(world.state.BlockStack[MainProgram].size(), 1u);
+  EXPECT_TRUE(world.Run({"x:=0", "EndeWiederhole"}));
+  EXPECT_TRUE(world.state.BlockStack[MainProgram].empty() ||
+              world.state.BlockStack[MainProgram].back().RemainingCount < 5);
+  EXPECT_TRUE(world.boxes.boxes.empty());
+}
+
+TEST_F(InterpreterTest, ClosingKeywordsDoNotCheckTheKindOfTheirRecord) {
+  World world;
+  world.AddVariable("x");
+  // EndeWiederhole closes the Solange record: its count of 0 drops to -1 and it pops.
+  EXPECT_TRUE(world.Run({"Solange(1)", "x:=x+1", "EndeWiederhole", "x:=x+10"}));
+  EXPECT_EQ(world.Value("x").Re, 11);
+  EXPECT_TRUE(world.state.BlockStack[MainProgram].empty());
+}
+
+TEST_F(InterpreterTest, JumpsBackLandOnTheFirstBodyLine) {
+  World world;
+  world.AddVariable("x");
+  world.project.Programs[MainProgram] = {"Wiederhole(2)", "x:=x+1", "EndeWiederhole"};
+  world.project.Variables.CopyStartToCurrent();
+  std::vector<int> lines;
+  while (static_cast<std::size_t>(world.state.CurrentLine[0]) < 3) {
+    lines.push_back(world.state.CurrentLine[0]);
+    ASSERT_TRUE(world.interpreter.ExecuteStep(MainProgram));
+    EXPECT_EQ(world.state.ArgumentCursor[0], 0);
+  }
+  EXPECT_EQ(lines, (std::vector<int>{0, 1, 2, 1, 2}));
+}
+
+TEST_F(InterpreterTest, ArgumentsAreReadUpToTheirSeparator) {
+  struct Row {
+    const char* name;
+    std::string line;
+    std::vector<std::string> texts;  // successive ReadArgumentText results
+  };
+  const std::vector<Row> rows = {
+      {"two arguments", "ZeichneLinie(1;2)", {"1", "2", "?1"}},
+      {"brackets inside an argument", "F\xFCr(k;f(1;2);(3)+4;5)", {"k", "f(1;2)", "(3)+4", "5"}},
+      {"no bracket at all", "ZeichneSkala", {"?1", "?1"}},
+      {"missing closing bracket", "Wenn(x", {"?1"}},
+      {"empty argument", "Wenn()", {"", "?1"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.project.Programs[MainProgram] = {row.line};
+    const std::size_t bracket = row.line.find('(');
+    world.state.ArgumentCursor[0] =
+        static_cast<int>(bracket == std::string::npos ? row.line.size() + 2 : bracket + 2);
+    for (const auto& expected : row.texts) {
+      EXPECT_EQ(world.interpreter.ReadArgumentText(MainProgram), expected);
+    }
+  }
+}
+
+TEST_F(InterpreterTest, PreconditionViolationsAnswerFalseWithoutABox) {
+  World world;
+  world.project.Programs[MainProgram] = {"x:=1"};
+  world.state.CurrentLine[0] = 1;
+  EXPECT_FALSE(world.interpreter.ExecuteStep(MainProgram));
+  world.state.CurrentLine[0] = -3;
+  EXPECT_FALSE(world.interpreter.ExecuteStep(MainProgram));
+  EXPECT_FALSE(world.interpreter.ExecuteStep(2));
+  EXPECT_TRUE(world.boxes.boxes.empty());
+}
+
+TEST_F(InterpreterTest, MousePositionIsShownInHundredths) {
+  struct Row {
+    const char* name;
+    TComplex position;
+    std::string text;
+  };
+  const std::vector<Row> rows = {
+      {"positive rounds half up", {1.234, 0}, "1.23"},
+      {"negative toward zero after adding a half", {-1.236, 0}, "-1.23"},
+      {"negative just below", {-1.234, 0}, "-1.22"},
+      {"both parts; -5 shows as -4.99", {-5, 5}, "-4.99+5*i"},
+      {"origin", {0, 0}, "0"},
+      {"beyond 32 bits", {30000000.004, 0}, "30000000"},
+      {"beyond 64 bits shown as it is", {1e300, 0}, "1E300"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    EXPECT_EQ(MousePositionText(row.position), row.text);
+  }
+  SetDecimalSeparator(',');
+  EXPECT_EQ(MousePositionText({1.234, -2.5}), "1,23-2,49*i");
+}
+
+}  // namespace
+}  // namespace ombrix
