@@ -47,13 +47,23 @@ class FunctionTable {
   // Index of the first function (lowest index) whose name followed by "(" stands at
   // 0-based position p of the text, case ignored; -1 if none.
   int FindFunctionCallAt(std::string_view text, std::size_t p) const;
+  // Length of the longest call pattern in use (name plus "("): a call can only start
+  // this close before a "(".
+  std::size_t MaxPatternLength() const { return max_pattern_; }
 
  private:
+  void RebuildIndex();
+
   std::array<std::string, kTableCapacity> names_;
   std::array<std::string, kTableCapacity> patterns_;
   std::array<std::string, kUserFunctionCapacity> terms_;
   std::array<signed char, kTableCapacity> rules_{};
   int last_ = kFirstUserFunction - 1;
+  // Entries 0 .. last_ grouped by the first character of their pattern, each group in
+  // index order: the call search only looks at the group of the character it stands on.
+  std::array<unsigned char, kTableCapacity> by_first_{};
+  std::array<unsigned short, 257> group_start_{};
+  std::size_t max_pattern_ = 1;
 };
 
 class VariableTable {

@@ -1,0 +1,525 @@
+#include "logic/evaluator/evaluate.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "logic/complex/cp1252.h"
+#include "logic/complex/numtext.h"
+#include "logic/evaluator/builtins.h"
+#include "logic/evaluator/resulttext.h"
+
+namespace ombrix {
+
+namespace {
+
+constexpr std::string_view::size_type npos = std::string_view::npos;
+
+// Guards that keep hostile terms from exhausting the stack, the memory or the patience.
+constexpr int kMaxDepth = 256;             // nesting of bracket groups (and calls)
+constexpr std::size_t kMaxOperands = 128;  // entries of one operand list
+constexpr int kMaxExpansions = 10000;      // user function calls expanded per evaluation
+constexpr std::size_t kMaxWorkingText = std::size_t{1} << 20;
+
+struct Run {
+  const EvalContext& context;
+  int expansions = 0;
+};
+
+std::string Evaluate(std::string_view term, Run& run, int depth);
+
+std::string Wrapped(char code, std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 6);
+  out += '?';
+  out += code;
+  out += '\'';
+  out += text;
+  out += "' ?";
+  return out;
+}
+
+bool IsOperatorChar(char c) {
+  switch (c) {
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '^':
+    case '%':
+    case '&':
+    case '\\':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// Bit 0: the character lower-cases to another one; bit 1: a blank.
+const std::array<unsigned char, 256>& NormaliseFlags() {
+  static const std::array<unsigned char, 256> flags = [] {
+    std::array<unsigned char, 256> f{};
+    for (int c = 0; c < 256; ++c) {
+      const char ch = static_cast<char>(c);
+      f[static_cast<std::size_t>(c)] = static_cast<unsigned char>(LowerChar1252(ch) != ch);
+    }
+    f[' '] = 2;
+    return f;
+  }();
+  return flags;
+}
+
+bool NeedsNormalising(std::string_view s, unsigned char mask) {
+  const auto& flags = NormaliseFlags();
+  unsigned char any = 0;
+  for (char c : s) any |= flags[static_cast<unsigned char>(c)];
+  return (any & mask) != 0;
+}
+
+// Lower case, blanks removed.
+std::string Normalise(std::string_view term) {
+  if (!NeedsNormalising(term, 3)) return std::string(term);
+  std::string out;
+  out.reserve(term.size());
+  for (char c : term) {
+    if (c != ' ') out += LowerChar1252(c);
+  }
+  return out;
+}
+
+void LowerInPlace(std::string& s) {
+  if (!NeedsNormalising(s, 1)) return;
+  for (char& c : s) c = LowerChar1252(c);
+}
+
+std::size_t MaxNesting(std::string_view s) {
+  std::ptrdiff_t depth = 0, deepest = 0;
+  for (char c : s) {
+    if (c == '(') {
+      deepest = std::max(deepest, ++depth);
+    } else if (c == ')') {
+      --depth;
+    }
+  }
+  return static_cast<std::size_t>(deepest);
+}
+
+// One past the ")" that closes the "(" at `open`, or the end of the text when none does.
+std::size_t MatchEnd(std::string_view s, std::size_t open) {
+  std::ptrdiff_t depth = 1;
+  for (std::size_t j = open + 1; j < s.size(); ++j) {
+    if (s[j] == '(') {
+      ++depth;
+    } else if (s[j] == ')' && --depth == 0) {
+      return j + 1;
+    }
+  }
+  return s.size();
+}
+
+// The text still to be searched for calls: buf[pos ..]. Replacements are put in front
+// of it, into the room left by what was consumed, so every call costs only its own size.
+struct Pending {
+  std::string buf;
+  std::size_t pos = 0;
+
+  void PutInFront(std::string_view a, std::string_view b, std::size_t from) {
+    const std::size_t len = a.size() + b.size();
+    if (from >= len) {
+      pos = from - len;
+      std::memcpy(buf.data() + pos, a.data(), a.size());
+      std::memcpy(buf.data() + pos + a.size(), b.data(), b.size());
+      return;
+    }
+    const std::size_t rest = buf.size() - from;
+    const std::size_t room = std::max(len, rest);
+    std::string next;
+    next.reserve(room + len + rest);
+    next.assign(room, '\0');
+    next += a;
+    next += b;
+    next.append(buf, from, npos);
+    buf.swap(next);
+    pos = room;
+  }
+};
+
+// Step 4: expands user functions textually and replaces built-in calls by their values.
+// Returns an error text, or the empty text when `text` now holds no call.
+std::string ReplaceCalls(std::string& text, Run& run, int depth) {
+  if (text.find('(') == npos) return {};
+  const FunctionTable& functions = run.context.functions;
+  const std::size_t longest = functions.MaxPatternLength();
+  std::string done;
+  done.reserve(text.size());
+  Pending pending{std::move(text), 0};
+  for (;;) {
+    // The next call: positions in order, lowest index first at each. Only positions a
+    // "(" lies close behind can start one.
+    const std::string& buf = pending.buf;
+    int k = -1;
+    std::size_t at = pending.pos;
+    while (k < 0) {
+      const std::size_t open = buf.find('(', at);
+      if (open == npos) break;
+      if (open - at >= longest) at = open - longest + 1;
+      for (; at <= open; ++at) {
+        k = functions.FindFunctionCallAt(buf, at);
+        if (k >= 0) break;
+      }
+    }
+    if (k < 0) break;
+    done.append(buf, pending.pos, at - pending.pos);
+    const std::size_t open = at + functions.CallPattern(k).size() - 1;
+    const std::size_t end = MatchEnd(buf, open);
+    const std::string_view argument(buf.data() + open, end - open);
+    std::string replacement;
+    if (k >= kFirstUserFunction) {
+      const std::size_t size = done.size() + (buf.size() - at);
+      if (++run.expansions > kMaxExpansions || size > kMaxWorkingText) {
+        return Wrapped('1', done.append(buf, at, npos));
+      }
+      replacement = "(";
+      replacement += SubstituteArgument(functions.Term(k), argument);
+      replacement += ')';
+    } else {
+      const std::string value = Evaluate(argument, run, depth);
+      if (IsErrorText(value)) return Wrapped('1', value);
+      const std::optional<TComplex> result =
+          ComputeBuiltin(k, ParseNumberText(value), functions.ArgumentRule(k), run.context.drawing);
+      if (!result) return Wrapped('7', value);
+      replacement = MakePairText(*result);
+    }
+    // A name ending inside the replacement may start a little before it: search again
+    // from there (the text before that cannot have changed its answer).
+    const std::size_t back = std::min(done.size(), longest - 1);
+    const std::string tail = done.substr(done.size() - back);
+    done.resize(done.size() - back);
+    pending.PutInFront(tail, replacement, end);
+  }
+  done.append(pending.buf, pending.pos, npos);
+  text = std::move(done);
+  return {};
+}
+
+// Step 6: every bracket group, from the left, replaced by its value. Values hold no "(",
+// so working from left to right is the same as always taking the first "(".
+std::string ReplaceGroups(std::string& text, Run& run, int depth) {
+  std::size_t open = text.find('(');
+  if (open == npos) return {};
+  std::string out;
+  out.reserve(text.size());
+  std::size_t pos = 0;
+  for (; open != npos; open = text.find('(', pos)) {
+    out.append(text, pos, open - pos);
+    const std::size_t end = MatchEnd(text, open);
+    // Without a closing bracket the last character stands in for it.
+    const std::size_t close = end - 1;
+    const std::string_view inner = close > open
+                                       ? std::string_view(text).substr(open + 1, close - open - 1)
+                                       : std::string_view();
+    std::string value = Evaluate(inner, run, depth + 1);
+    if (IsErrorText(value)) return value;
+    out += value;
+    pos = end;
+  }
+  out.append(text, pos, npos);
+  text = std::move(out);
+  return {};
+}
+
+// The first occurrence, at or after a start, of each comparison character; the start
+// only moves forward, so all searches together read the text once per character.
+class ComparisonFinder {
+ public:
+  explicit ComparisonFinder(std::string_view text) : text_(text) {
+    for (std::size_t i = 0; i < kChars.size(); ++i) next_[i] = text_.find(kChars[i]);
+  }
+  // The largest of the first occurrences at or after `from`, or npos.
+  std::size_t Split(std::size_t from) {
+    std::size_t split = npos;
+    for (std::size_t i = 0; i < kChars.size(); ++i) {
+      if (next_[i] != npos && next_[i] < from) next_[i] = text_.find(kChars[i], from);
+      if (next_[i] != npos && (split == npos || next_[i] > split)) split = next_[i];
+    }
+    return split;
+  }
+
+ private:
+  static constexpr std::array<char, 5> kChars = {'~', '#', '>', '=', '<'};
+  std::string_view text_;
+  std::array<std::size_t, 5> next_{};
+};
+
+// Compares two number texts; "1"/"0", or an error code when < or > meet a non-real side.
+char CompareValues(char op, TComplex left, TComplex right) {
+  switch (op) {
+    case '=':
+      return left == right ? '1' : '0';
+    case '#':
+      return left == right ? '0' : '1';
+    case '~':
+      return ComplexAbs(left - right) < ZeroCutThreshold ? '1' : '0';
+    default:
+      if (!IsRealValue(left) || !IsRealValue(right)) return '?';
+      if (op == '<') return left.Re < right.Re ? '1' : '0';
+      return left.Re > right.Re ? '1' : '0';
+  }
+}
+
+// Step 7. The sides hold no bracket any more, so they need no further depth. The right side of a
+// split is evaluated like a term of its own and may split again; that chain is walked in a loop
+// instead of by recursion, with the same order of evaluation and the same outcome: any failure
+// below the first split reaches this level as a side that is no number.
+std::optional<std::string> Comparison(const std::string& text, Run& run, int depth) {
+  ComparisonFinder first(text);
+  const std::size_t split = first.Split(0);
+  if (split == npos) return std::nullopt;
+
+  struct Link {
+    std::string left;
+    char op;
+  };
+  std::vector<Link> chain;
+  chain.push_back({Evaluate(std::string_view(text).substr(0, split), run, depth), text[split]});
+
+  // Below the first level every side is normalised; blanks can only come from odd user
+  // function bodies, and removing them keeps the order of all other characters.
+  const std::string rest = text.find(' ', split + 1) == npos ? text.substr(split + 1)
+                                                             : RemoveSpaces(text.substr(split + 1));
+  const std::size_t last_close = rest.rfind(')');
+  ComparisonFinder finder(rest);
+  std::string right;
+  for (std::size_t from = 0;;) {
+    // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
+    // leading "?".
+    if (last_close != npos && last_close >= from) {
+      right = "?6";
+      break;
+    }
+    if (from < rest.size() && rest[from] == '?') {
+      right = "?";
+      break;
+    }
+    const std::size_t next = finder.Split(from);
+    if (next == npos) {
+      right = Evaluate(std::string_view(rest).substr(from), run, depth);
+      break;
+    }
+    chain.push_back(
+        {Evaluate(std::string_view(rest).substr(from, next - from), run, depth), rest[next]});
+    from = next + 1;
+  }
+
+  for (std::size_t level = chain.size(); level-- > 0;) {
+    const Link& link = chain[level];
+    char outcome = '?';
+    if (IsNumberText(link.left) && IsNumberText(right)) {
+      outcome = CompareValues(link.op, ParseNumberText(link.left), ParseNumberText(right));
+      if (outcome == '?' && level == 0) return Wrapped('0', text);
+    }
+    if (outcome == '?') {
+      if (level == 0) return Wrapped('1', text);
+      right = "?";
+    } else {
+      right.assign(1, outcome);
+    }
+  }
+  return right;
+}
+
+bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
+
+std::string OverflowText(std::string_view operand) {
+  std::string out = "?8'";
+  out += operand;
+  out += " !";
+  return out;
+}
+
+struct Entry {
+  char op;
+  TComplex value;
+};
+
+// Step 8: operand scan, then the power, product and sum passes.
+[[gnu::noinline]] std::string Arithmetic(std::string& text, const EvalContext& context) {
+  if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+  std::array<Entry, kMaxOperands> list;
+  std::size_t count = 0;
+  std::string_view last_operand;
+  const std::string_view w = text;
+  const std::size_t n = w.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const char op = w[i];
+    // After a bracketed pair the next character must be an operator; anything else
+    // would silently drop the rest of the term.
+    if (count > 0 && !IsOperatorChar(op)) return Wrapped('1', w);
+    ++i;
+    std::size_t c = i;
+    double sign = 1.0;
+    std::size_t look = i;
+    while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
+    if (look < n && w[look] == '[') {
+      bool passed = false;
+      while (c + 1 < n && w[c] != ']') {
+        if (!passed) {
+          if (w[c] == '-') {
+            sign = -sign;
+            ++i;
+          } else if (w[c] == '+') {
+            ++i;
+          } else if (w[c] == '[') {
+            passed = true;
+          }
+        }
+        ++c;
+      }
+      ++c;
+    } else {
+      bool at_start = true;
+      while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
+        const char ch = w[c];
+        if (ch == '-') {
+          sign = -sign;
+          ++i;
+        } else if (ch == '+') {
+          ++i;
+        } else {
+          at_start = false;
+          if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
+        }
+        ++c;
+      }
+    }
+    const std::string_view operand = w.substr(i, c - i);
+    TComplex value{};
+    if (operand.empty()) {
+      // An empty operand counts as 0: "2*" is 0, "2+" is 2.
+    } else if (operand[0] >= 'a' && operand[0] <= 'z') {
+      const int j = context.variables.FindVariable(operand);
+      if (j < 0) {
+        std::string out = "?5";
+        out += operand;
+        out += " !";
+        return out;
+      }
+      value = sign * context.variables.CurrentValue(j);
+    } else {
+      if (!IsNumberText(operand)) return Wrapped('1', operand);
+      value = sign * ParseNumberText(operand);
+    }
+    if (count == kMaxOperands) return Wrapped('1', w);
+    list[count++] = {op, value};
+    last_operand = operand;
+    i = c;
+  }
+
+  const auto remove = [&](std::size_t e) {
+    std::copy(list.begin() + static_cast<std::ptrdiff_t>(e) + 1,
+              list.begin() + static_cast<std::ptrdiff_t>(count),
+              list.begin() + static_cast<std::ptrdiff_t>(e));
+    --count;
+  };
+
+  for (std::size_t e = 1; e < count;) {
+    if (list[e].op != '^') {
+      ++e;
+      continue;
+    }
+    const TComplex exponent = list[e].value;
+    TComplex& base = list[e - 1].value;
+    if (!IsIntegerValue(exponent)) return Wrapped('0', w);
+    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
+    base = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
+    if (Overflows(base)) return OverflowText(last_operand);
+    remove(e);
+  }
+
+  for (std::size_t f = 1; f < count;) {
+    TComplex& a = list[f - 1].value;
+    const TComplex b = list[f].value;
+    const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
+    switch (list[f].op) {
+      case '*':
+        a = a * b;
+        break;
+      case '/':
+        if (b_zero) return "?0Division '/'";
+        a = ComplexDiv(a, b, context.boxes);
+        break;
+      case '%':
+        if (b_zero) return "?0Rest-Operator '%'";
+        if (!IsRealValue(a) || !IsRealValue(b)) return Wrapped('0', w);
+        a = ComplexFromReal(std::fmod(a.Re, b.Re));
+        break;
+      case '&':
+      case '\\': {
+        if (!IsIntegerValue(a) || !IsIntegerValue(b)) return Wrapped('0', w);
+        const auto x = static_cast<std::int32_t>(a.Re);
+        const auto y = static_cast<std::int32_t>(b.Re);
+        a = ComplexFromReal(static_cast<double>(list[f].op == '&' ? (x & y) : (x | y)));
+        break;
+      }
+      default:
+        ++f;
+        continue;
+    }
+    remove(f);
+  }
+
+  TComplex sum{};
+  for (std::size_t e = 0; e < count; ++e) {
+    if (list[e].op == '+') {
+      sum = sum + list[e].value;
+    } else if (list[e].op == '-') {
+      sum = sum - list[e].value;
+    }
+    if (Overflows(sum)) return OverflowText(last_operand);
+  }
+  return MakePairText(sum);
+}
+
+std::string Evaluate(std::string_view term, Run& run, int depth) {
+  std::string text = Normalise(term);
+  if (!BracketCountsEqual(text)) return Wrapped('6', text);
+  if (!text.empty() && text[0] == '?') return text;
+  // Deeper nesting is refused before any recursion, so no term can exhaust the stack;
+  // the second test catches nesting that user function bodies add.
+  if ((depth == 0 && MaxNesting(text) > kMaxDepth) || depth > kMaxDepth) {
+    return Wrapped('1', text);
+  }
+
+  std::string error = ReplaceCalls(text, run, depth);
+  if (!error.empty()) return error;
+  LowerInPlace(text);  // function bodies keep the case they were stored with
+  error = ReplaceGroups(text, run, depth);
+  if (!error.empty()) return error;
+  if (std::optional<std::string> compared = Comparison(text, run, depth)) return *compared;
+  return Arithmetic(text, run.context);
+}
+
+}  // namespace
+
+std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
+  Run run{context};
+  return Evaluate(term, run, 0);
+}
+
+std::string EvaluateForDisplay(std::string_view term, const EvalContext& context) {
+  const std::string display = ToDisplayText(EvaluateTerm(term, context));
+  if (IsErrorText(display)) return ErrorMessageText(display);
+  return display;
+}
+
+bool BracketCountsEqual(std::string_view text) {
+  std::ptrdiff_t balance = 0;
+  for (char c : text) balance += (c == '(') - (c == ')');
+  return balance == 0;
+}
+
+}  // namespace ombrix

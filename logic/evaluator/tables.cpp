@@ -1,0 +1,150 @@
+#include "logic/evaluator/tables.h"
+
+#include <algorithm>
+
+#include "logic/complex/cp1252.h"
+#include "logic/evaluator/evaluate.h"
+
+namespace ombrix {
+
+namespace {
+
+const std::string kEmpty;
+
+constexpr double kE = 2.718281828459045;
+constexpr double kPi = 3.141592653589793;
+
+bool ValidIndex(int k) { return k >= 0 && k < kTableCapacity; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// FunctionTable
+
+FunctionTable::FunctionTable() { Reset(); }
+
+void FunctionTable::Reset() {
+  for (int k = 0; k < kFirstUserFunction; ++k) {
+    names_[k] = kBuiltinNames[k];
+    patterns_[k] = LowerCase1252(names_[k]) + "(";
+    rules_[k] = static_cast<signed char>(kBuiltinRules[k]);
+  }
+  // The user entries keep their stale texts; nothing reads them beyond the last index.
+  last_ = kFirstUserFunction - 1;
+  RebuildIndex();
+}
+
+void FunctionTable::SetLastFunction(int last) {
+  // More entries than the table holds are refused, never overrun.
+  last_ = std::clamp(last, kFirstUserFunction - 1, kTableCapacity - 1);
+  RebuildIndex();
+}
+
+void FunctionTable::SetName(int k, std::string name) {
+  if (!ValidIndex(k)) return;
+  patterns_[k] = LowerCase1252(name) + "(";
+  names_[k] = std::move(name);
+  RebuildIndex();
+}
+
+const std::string& FunctionTable::Term(int k) const {
+  if (k < kFirstUserFunction || k >= kTableCapacity) return kEmpty;
+  return terms_[k - kFirstUserFunction];
+}
+
+void FunctionTable::SetTerm(int k, std::string term) {
+  if (k < kFirstUserFunction || k >= kTableCapacity) return;
+  terms_[k - kFirstUserFunction] = std::move(term);
+}
+
+void FunctionTable::SetArgumentRule(int k, int rule) {
+  if (!ValidIndex(k)) return;
+  rules_[k] = static_cast<signed char>(rule);
+}
+
+void FunctionTable::RebuildIndex() {
+  std::array<unsigned short, 257> counts{};
+  max_pattern_ = 1;
+  for (int k = 0; k <= last_; ++k) {
+    ++counts[static_cast<unsigned char>(patterns_[k][0]) + 1];
+    max_pattern_ = std::max(max_pattern_, patterns_[k].size());
+  }
+  for (int c = 0; c < 256; ++c) counts[c + 1] += counts[c];
+  group_start_ = counts;
+  // Stable placement keeps each group in index order, so the first hit is the lowest index.
+  for (int k = 0; k <= last_; ++k) {
+    by_first_[counts[static_cast<unsigned char>(patterns_[k][0])]++] =
+        static_cast<unsigned char>(k);
+  }
+}
+
+int FunctionTable::FindFunctionCallAt(std::string_view text, std::size_t p) const {
+  if (p >= text.size()) return -1;
+  const auto first = static_cast<unsigned char>(LowerChar1252(text[p]));
+  const std::size_t rest = text.size() - p;
+  for (unsigned short g = group_start_[first]; g < group_start_[first + 1]; ++g) {
+    const int k = by_first_[g];
+    const std::string& pattern = patterns_[k];
+    if (pattern.size() > rest) continue;
+    std::size_t i = 1;
+    while (i < pattern.size() && LowerChar1252(text[p + i]) == pattern[i]) ++i;
+    if (i == pattern.size()) return k;
+  }
+  return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+// VariableTable
+
+VariableTable::VariableTable() {
+  Reset();
+  for (int j = 0; j < 3; ++j) current_[j] = start_[j];
+}
+
+void VariableTable::Reset() {
+  SetName(0, "i");
+  SetName(1, "e");
+  SetName(2, "Pi");
+  start_[0] = ImaginaryUnit;
+  start_[1] = ComplexFromReal(kE);
+  start_[2] = ComplexFromReal(kPi);
+  last_ = 2;
+}
+
+void VariableTable::SetLastVariable(int last) { last_ = std::clamp(last, -1, kTableCapacity - 1); }
+
+void VariableTable::SetName(int j, std::string name) {
+  if (!ValidIndex(j)) return;
+  lowered_[j] = LowerCase1252(name);
+  names_[j] = std::move(name);
+}
+
+void VariableTable::CopyStartToCurrent() {
+  for (int j = 0; j <= last_; ++j) current_[j] = start_[j];
+}
+
+int VariableTable::FindVariable(std::string_view name) const {
+  for (int j = 0; j <= last_; ++j) {
+    if (lowered_[j] == name) return j;
+  }
+  return -1;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+std::string SubstituteArgument(std::string_view term, std::string_view argument) {
+  std::size_t hashes = 0;
+  for (char c : term) hashes += (c == '#');
+  std::string out;
+  out.reserve(term.size() + hashes * argument.size());
+  for (char c : term) {
+    if (c == '#') {
+      out += argument;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+}  // namespace ombrix

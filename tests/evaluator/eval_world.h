@@ -1,0 +1,64 @@
+// A fresh evaluation world for the evaluator tests: tables, a drawing view and
+// recording message boxes.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "logic/complex/numtext.h"
+#include "logic/evaluator/evaluate.h"
+#include "tests/support/recording.h"
+
+namespace ombrix::testing {
+
+class FakeDrawing : public DrawingView {
+ public:
+  double ReMin() const override { return re_min; }
+  double ReMax() const override { return re_max; }
+  double ImMin() const override { return im_min; }
+  double ImMax() const override { return im_max; }
+  TComplex MousePosition() const override { return mouse; }
+  int Width() const override { return width; }
+  int Height() const override { return height; }
+
+  double re_min = -5, re_max = 5, im_min = -5, im_max = 5;
+  TComplex mouse{1.0, 2.0};
+  int width = 400, height = 400;
+};
+
+struct EvalWorld {
+  FunctionTable functions;
+  VariableTable variables;
+  FakeDrawing drawing;
+  RecordingMessageBoxes boxes;
+  EvalContext context{functions, variables, drawing, boxes};
+
+  std::string Eval(std::string_view term) { return EvaluateTerm(term, context); }
+
+  int AddFunction(const std::string& name, const std::string& term) {
+    const int k = functions.LastFunction() + 1;
+    functions.SetLastFunction(k);
+    functions.SetName(k, name);
+    functions.SetTerm(k, term);
+    return k;
+  }
+
+  int AddVariable(const std::string& name, TComplex value) {
+    const int j = variables.LastVariable() + 1;
+    variables.SetLastVariable(j);
+    variables.SetName(j, name);
+    variables.SetStartValue(j, value);
+    variables.SetCurrentValue(j, value);
+    return j;
+  }
+};
+
+// Rows are written with ',' as the decimal separator; under '.' every ',' becomes '.'.
+inline std::string WithSeparator(std::string text) {
+  for (char& c : text) {
+    if (c == ',') c = DecimalSeparator();
+  }
+  return text;
+}
+
+}  // namespace ombrix::testing

@@ -1,0 +1,332 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/resulttext.h"
+#include "tests/evaluator/eval_world.h"
+
+namespace ombrix {
+namespace {
+
+using testing::EvalWorld;
+using testing::WithSeparator;
+
+struct TermRow {
+  const char* name;
+  const char* term;
+  const char* expected;  // written with ',' as the separator
+};
+
+constexpr char kSeparators[] = {',', '.'};
+
+void ExpectRows(const std::vector<TermRow>& rows, EvalWorld& world) {
+  for (char sep : kSeparators) {
+    SetDecimalSeparator(sep);
+    for (const TermRow& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + " under '" + sep + "'");
+      EXPECT_EQ(world.Eval(WithSeparator(row.term)), WithSeparator(row.expected)) << row.term;
+    }
+  }
+}
+
+TEST(EvaluateTerm, ValuesAndOperators) {
+  EvalWorld world;
+  ExpectRows(
+      {
+          {"empty term", "", "[0|0]"},
+          {"lone plus", "+", "[0|0]"},
+          {"lone minus", "-", "[0|0]"},
+          {"complex sum", "3+4*i", "[3|4]"},
+          {"product of brackets", "(1+i)*(1-i)", "[2|0]"},
+          {"power", "2^10", "[1024|0]"},
+          {"negative power", "2^-1", "[0,5|0]"},
+          {"zero to zero", "0^0", "[1|0]"},
+          {"power cut to zero", "2^-50", "[0|0]"},
+          {"powers group from the left", "2^3^2", "[64|0]"},
+          {"remainder", "7%3", "[1|0]"},
+          {"remainder takes the leading sign afterwards", "-7%3", "[-1|0]"},
+          {"bitwise and", "6&3", "[2|0]"},
+          {"bitwise or", "6\\3", "[7|0]"},
+          {"or and product share a level", "6\\1*3", "[21|0]"},
+          {"sum travels with 15 digits", "0,1+0,2-0,3", "[0|0]"},
+          {"exponent in a number", "1e-3*1000", "[1|0]"},
+          {"huge negative without error", "-(10^50)*(10^60)", "[-1E110|0]"},
+          {"sign after an operator binds tighter than power", "2*-3^2", "[18|0]"},
+          {"leading sign applies after the power", "-3^2", "[-9|0]"},
+          {"runs of signs", "2*--3", "[6|0]"},
+          {"empty operand after product", "2*", "[0|0]"},
+          {"empty operand after sum", "2+", "[2|0]"},
+          {"e plus one via leading sign", "-1+e", "[1,71828182845905|0]"},
+          {"e minus one via brackets", "(e)-1", "[1,71828182845905|0]"},
+          {"comparison in brackets joins the product", "(1<2)*5", "[5|0]"},
+          {"comparison in brackets joins the digits around", "2*(1<2)3", "[26|0]"},
+          {"exponent without digits", "2e", "[2|0]"},
+          {"exponent sign without digits", "1e+", "[1|0]"},
+          {"lone separator", ",", "[0|0]"},
+          {"typed pair text", "[1|2]*2", "[2|4]"},
+          {"signs before a typed pair", "-[1|2]", "[-1|-2]"},
+          {"upper case and blanks", "SIN (0) + 2 * I", "[0|2]"},
+          {"sin of pi cut by the sum", "Sin(Pi)", "[0|0]"},
+      },
+      world);
+  EXPECT_TRUE(world.boxes.boxes.empty());
+}
+
+TEST(EvaluateTerm, Comparisons) {
+  EvalWorld world;
+  ExpectRows(
+      {
+          {"less", "1<2", "1"},
+          {"greater", "1>2", "0"},
+          {"equal complex", "1+i=1+i", "1"},
+          {"not equal", "2#2", "0"},
+          {"nearly equal", "1~1", "1"},
+          {"nearly equal within the cut", "1~1+1e-15", "1"},
+          {"15-digit round trip makes 0,1+0,2 equal 0,3", "0,1+0,2=0,3", "1"},
+          {"split at the largest first occurrence", "1<2=1", "1"},
+          {"chains split at the first of one kind", "1<2<3", "0"},
+          {"less with a complex side", "i<1", "?0'i<1' ?"},
+          {"greater with a complex side", "1>i", "?0'1>i' ?"},
+          {"side that is an error", "1<x", "?1'1<x' ?"},
+          {"error deeper in a chain is code 1", "1<2<i", "?1'1<2<i' ?"},
+          {"empty right side is 0", "1>", "1"},
+          {"comparison of a call's value", "sin(0)=0", "1"},
+      },
+      world);
+}
+
+TEST(EvaluateTerm, ErrorTexts) {
+  EvalWorld world;
+  ExpectRows(
+      {
+          {"non-integer exponent", "2^0,5", "?0'+2^0,5' ?"},
+          {"zero to a negative power", "0^-1", "?0'+0^-1' ?"},
+          {"exponent beyond 32 bits", "2^2147483648", "?0'+2^2147483648' ?"},
+          {"power overflow", "2^2147483647", "?8'2147483647 !"},
+          {"overflow test names the last operand", "10^200+1", "?8'1 !"},
+          {"overflow before the leading sign", "-10^200", "?8'200 !"},
+          {"big power", "10^200", "?8'200 !"},
+          {"sum overflow", "9e99+9e99", "?8'9e99 !"},
+          {"remainder by zero", "7%0", "?0Rest-Operator '%'"},
+          {"remainder of a complex value", "7%i", "?0'+7%i' ?"},
+          {"remainder zero test comes first", "i%0", "?0Rest-Operator '%'"},
+          {"division by zero", "1/0", "?0Division '/'"},
+          {"division by a zero bracket", "1/(1-1)", "?0Division '/'"},
+          {"bracket error passes up unchanged", "(1/0)+1", "?0Division '/'"},
+          {"built-in argument error wrapped", "sin(1/0)", "?1'?0Division '/'' ?"},
+          {"and of a fraction", "1,5&1", "?0'+1,5&1' ?"},
+          {"or of a complex value", "i\\1", "?0'+i\\1' ?"},
+          {"juxtaposition is no product", "2i", "?1'2i' ?"},
+          {"e followed by a sign continues the name", "e-1", "?5e-1 !"},
+          {"unknown name", "xyz+1", "?5xyz !"},
+          {"bracket after an unknown name", "x(2)", "?5x[2|0] !"},
+          {"unknown name keeps the value's exponent", "x(0,00001)", "?5x[1E-5|0] !"},
+          {"unequal bracket counts", "((2)", "?6'((2)' ?"},
+          {"bracket count of the normalised term", "( (A)", "?6'((a)' ?"},
+          {"brackets in the wrong order", ")(", "?1')[0|0]' ?"},
+          {"error text passed in stays", "?5x !", "?5x!"},
+          {"error text passed in is lower-cased", "?A Test", "?atest"},
+          {"operand neither name nor number", "2+3$", "?1'3$' ?"},
+          {"umlaut is no name", "\xE4+1", "?1'\xE4' ?"},
+          {"user pair text without closing bracket", "[1|2", "?1'[1|2' ?"},
+      },
+      world);
+}
+
+TEST(EvaluateTerm, SeparatorOfTheOtherLocaleIsRefused) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  EXPECT_EQ(world.Eval("1.5"), "?1'1.5' ?");
+  SetDecimalSeparator('.');
+  EXPECT_EQ(world.Eval("1,5"), "?1'1,5' ?");
+}
+
+TEST(EvaluateTerm, NumberLookalikesRaiseTheConversionFault) {
+  EvalWorld world;
+  for (char sep : kSeparators) {
+    SetDecimalSeparator(sep);
+    for (const char* term : {"1e2e3", "1ee2", "[|]", "2*[1|]"}) {
+      SCOPED_TRACE(term);
+      try {
+        world.Eval(term);
+        ADD_FAILURE() << "no fault";
+      } catch (const Fault& fault) {
+        EXPECT_NE(std::string(fault.what()).find("ist kein g\xFCltiger Gleitkommawert"),
+                  std::string::npos);
+      }
+    }
+  }
+}
+
+TEST(EvaluateTerm, FloatingPointOverflowFaults) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  EXPECT_THROW(world.Eval("1e300*1e300"), Fault);
+  EXPECT_THROW(world.Eval("1e400"), Fault);
+}
+
+TEST(EvaluateTerm, OverviewTrace) {
+  EvalWorld world;
+  world.AddVariable("x", ComplexFromReal(0.5));
+  world.AddFunction("f", "#^2");
+  ExpectRows({{"traced line", "2*Sin(x)+f(3)", "[9,95885107720841|0]"}}, world);
+}
+
+TEST(EvaluateTerm, PowerDivisionMessageGoesThroughTheBoxes) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  // The square of 1E-7 is cut to 0, so the final division of the negative power divides by 0.
+  // A complex division by 0 shows the message twice before the fault.
+  EXPECT_THROW(world.Eval("(1e-7)^-2"), Fault);
+  ASSERT_EQ(world.boxes.boxes.size(), 2u);
+  EXPECT_EQ(world.boxes.boxes[0].text, "Leider Division durch Null aufgetreten!");
+}
+
+TEST(EvaluateTerm, TextAfterABracketedPairIsRefused) {
+  EvalWorld world;
+  ExpectRows(
+      {
+          {"letter after a bracket", "(2)x+1", "?1'+[2|0]x+1' ?"},
+          {"digit after a call", "sin(0)2", "?1'+[0|0]2' ?"},
+          {"pair after a pair", "[1|2][3|4]", "?1'+[1|2][3|4]' ?"},
+          {"operator after a pair is fine", "(2)*3", "[6|0]"},
+      },
+      world);
+}
+
+TEST(EvaluateTerm, TooManyOperandsAreRefused) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  std::string term = "1";
+  for (int k = 1; k < 129; ++k) term += "+1";
+  const std::string result = world.Eval(term);
+  EXPECT_EQ(result, "?1'+" + term + "' ?");
+  // At another bracket level each list starts afresh.
+  EXPECT_EQ(world.Eval("(" + term.substr(0, 255) + ")+(" + term.substr(0, 255) + ")"), "[256|0]");
+}
+
+TEST(EvaluateTerm, NestingLimit) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  const auto nested = [](int depth, const std::string& inner) {
+    return std::string(static_cast<std::size_t>(depth), '(') + inner +
+           std::string(static_cast<std::size_t>(depth), ')');
+  };
+  EXPECT_EQ(world.Eval(nested(256, "1")), "[1|0]");
+  EXPECT_EQ(world.Eval(nested(257, "1")).substr(0, 3), "?1'");
+  // Calls nest through their brackets.
+  std::string calls = "1";
+  for (int k = 0; k < 256; ++k) calls = "re(" + calls + ")";
+  EXPECT_EQ(world.Eval(calls), "[1|0]");
+  calls = "re(" + calls + ")";
+  EXPECT_EQ(world.Eval(calls).substr(0, 3), "?1'");
+}
+
+TEST(EvaluateTerm, HostileTermsEndQuickly) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  struct Row {
+    const char* name;
+    std::string term;
+    std::string prefix;
+  };
+  const std::size_t million = 1000000;
+  std::string chain;
+  for (int k = 0; k < 100000; ++k) chain += "1<";
+  chain += "1";
+  std::string calls;
+  for (int k = 0; k < 20000; ++k) calls += "sin(1)+";
+  calls += "1";
+  std::string groups;
+  for (int k = 0; k < 50000; ++k) groups += "((1))<";
+  groups += "1";
+  const std::vector<Row> rows = {
+      {"a million brackets", std::string(million, '(') + std::string(million, ')'), "?1'"},
+      {"a long comparison chain", chain, "0"},
+      {"many calls at one level", calls, "?1'"},
+      {"many groups in a chain", groups, "0"},
+      {"closing brackets first", std::string(million, ')') + std::string(million, '('), "?6'"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const auto start = std::chrono::steady_clock::now();
+    const std::string result = world.Eval(row.term);
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(result.substr(0, row.prefix.size()), row.prefix);
+    EXPECT_LT(seconds, 20.0);  // generous: sanitizer builds are slow
+  }
+}
+
+TEST(EvaluateTerm, SelfReferentialFunctionsEndWithAnError) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  struct Row {
+    const char* name;
+    const char* fterm;
+  };
+  for (const Row& row :
+       {Row{"doubling", "f(#)+f(#)"}, Row{"direct", "f(#)"}, Row{"without argument", "f(1)"},
+        Row{"through a built-in", "sin(f(#))"}, Row{"through a growing argument", "f(#*#)"}}) {
+    SCOPED_TRACE(row.name);
+    EvalWorld w;
+    w.AddFunction("f", row.fterm);
+    const std::string result = w.Eval("f(2)");
+    ASSERT_GE(result.size(), 2u);
+    EXPECT_EQ(result.substr(0, 2), "?1");
+  }
+}
+
+TEST(EvaluateTerm, FunctionNamesEndingInsideAReplacement) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  // "b[0|0]" only becomes a call once sin(0) has been replaced by its value.
+  world.AddFunction("b[0|0]", "7");
+  EXPECT_EQ(world.Eval("bsin(0)(1)"), "[7|0]");
+  EXPECT_EQ(world.Eval("2*bsin(0)(1)+bsin(0)(1)"), "[21|0]");
+}
+
+TEST(EvaluateForDisplay, DisplayTextOrMessage) {
+  EvalWorld world;
+  struct Row {
+    const char* name;
+    const char* term;
+    const char* expected;
+  };
+  for (char sep : kSeparators) {
+    SetDecimalSeparator(sep);
+    for (const Row& row : {
+             Row{"pair", "3+4*i", "3+4*i"},
+             Row{"fraction", "1/4", "0,25"},
+             Row{"comparison", "1<2", "1"},
+             Row{"syntax error", "2i", "? Syntaxfehler"},
+             Row{"unknown name", "x", "? Unbekannter Funktionsname"},
+             Row{"brackets", "(", "? Fehlerhafte Klammerung"},
+             Row{"division", "1/0", "? Unzul\xE4ssiges Argument bei Rechenoperator"},
+             Row{"too large", "10^200",
+                 "? Berechnung liefert zu gro\xDF"
+                 "es Ergebnis"},
+             Row{"function argument", "ln(0)", "? Unzul\xE4ssiges Argument in Funktion"},
+         }) {
+      SCOPED_TRACE(row.name);
+      EXPECT_EQ(EvaluateForDisplay(WithSeparator(row.term), world.context),
+                WithSeparator(row.expected));
+    }
+  }
+}
+
+TEST(BracketCountsEqual, CountsOnly) {
+  EXPECT_TRUE(BracketCountsEqual(""));
+  EXPECT_TRUE(BracketCountsEqual(")("));
+  EXPECT_TRUE(BracketCountsEqual("(a)(b)"));
+  EXPECT_FALSE(BracketCountsEqual("(()"));
+  EXPECT_FALSE(BracketCountsEqual(")"));
+}
+
+}  // namespace
+}  // namespace ombrix
