@@ -22,6 +22,10 @@
 #include "ui/picture_box.h"
 #include "ui/picture_files.h"
 
+// The pictures and icons are compiled into the ui library; a static library has to
+// register them itself. Q_INIT_RESOURCE must be used outside any namespace.
+static void InitResources() { Q_INIT_RESOURCE(ombrix); }
+
 namespace ombrix {
 
 namespace {
@@ -58,6 +62,7 @@ TForm1::TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* p
       boxes_(boxes),
       files_(files),
       interpreter_(world.Project, world.Drawing, world.Canvas, boxes, world.Flags, world.Interp) {
+  InitResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
   setWindowIcon(QIcon(QStringLiteral(":/ombrix/ombrix.png")));
@@ -105,10 +110,18 @@ void TForm1::CreateComponents() {
 
   CheckBox1 = new QCheckBox(QStringLiteral("Hauptprogramm aktiv?"), client);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(208, 8, 215, 17);
+  CheckBox1->setGeometry(208, 8, 219, 17);
   CheckBox2 = new QCheckBox(ToQt("Ereignisbehandlung f\xFCr Mausklick aktiv?"), client);
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-  CheckBox2->setGeometry(208, 24, 215, 17);
+  CheckBox2->setGeometry(208, 24, 219, 17);
+  // The top strip uses the small dialog font, so that the long caption fits its place.
+  QFont small = CheckBox1->font();
+  small.setPointSizeF(8);
+  small.setStretch(QFont::SemiCondensed);
+  for (QWidget* w : {static_cast<QWidget*>(Label4), static_cast<QWidget*>(CheckBox1),
+                     static_cast<QWidget*>(CheckBox2)}) {
+    w->setFont(small);
+  }
   // A change of state counts however it came about: a click or an operation.
   connect(CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
   connect(CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
@@ -549,7 +562,7 @@ void TForm1::RunMouseHandler() {
   stepping_ = true;
   bool ok = false;
   try {
-    ok = interpreter_.RunMouseHandler();
+    ok = interpreter_.RunMouseHandler(mouse_step_limit_);
   } catch (const Fault& fault) {
     stepping_ = false;
     world_.Flags.MouseHandlerEnabled = false;

@@ -98,6 +98,8 @@ class TForm1 final : public QMainWindow {
   // many lines at most (0: no limit; 1 steps exactly as the original did).
   void SetIdleSlice(std::chrono::microseconds slice) { idle_slice_ = slice; }
   void SetIdleLineLimit(std::int64_t lines) { idle_line_limit_ = lines; }
+  // Steps one mouse event may run before the mouse-click program is stopped.
+  void SetMouseHandlerStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
   bool IdleActive() const { return idle_timer_.isActive(); }
   std::int64_t LinesRun() const { return lines_run_; }  // main-program lines since start
 
@@ -136,6 +138,7 @@ class TForm1 final : public QMainWindow {
   std::chrono::microseconds idle_slice_{8000};
   std::int64_t idle_line_limit_ = 0;
   std::int64_t lines_run_ = 0;
+  std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
 };
