@@ -29,7 +29,7 @@ struct Result {
   std::string err;
 };
 
-Result Run(const std::vector<std::string>& args) {
+Result RunCli(const std::vector<std::string>& args) {
   std::ostringstream out;
   std::ostringstream err;
   const int status = Main(args, out, err);
@@ -88,7 +88,7 @@ TEST_F(CliProjectTest, ResaveConvertsBetweenSeparators) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const Result r = Run(row.args);
+    const Result r = RunCli(row.args);
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, "");
@@ -127,7 +127,7 @@ TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
-    const Result r = Run(row.args);
+    const Result r = RunCli(row.args);
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, row.err);
     EXPECT_EQ(r.out, "");
@@ -149,7 +149,7 @@ TEST_F(CliProjectTest, UsageErrors) {
   };
   for (const auto& args : rows) {
     SCOPED_TRACE(args.size() > 1 ? args[1] : args[0]);
-    const Result r = Run(args);
+    const Result r = RunCli(args);
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_NE(r.err.find("Aufruf: ombrix-cli " + args[0]), std::string::npos) << r.err;
   }
@@ -185,7 +185,7 @@ TEST_F(CliProjectTest, FormatPrintsBothProgramsAsTheEditorShowsThem) {
     project.Programs[MainProgram] = row.main;
     project.Programs[MouseHandlerProgram] = row.mouse;
     const std::string file = Save(project, "p.omp", '.');
-    const Result r = Run({"format", "--decimal-separator", ".", file});
+    const Result r = RunCli({"format", "--decimal-separator", ".", file});
     EXPECT_EQ(r.status, kExitOk);
     EXPECT_EQ(r.out, row.out);
     EXPECT_EQ(r.err, row.err);
