@@ -524,6 +524,22 @@ TEST_F(ProjectFileTest, SaveFailuresAreReportedAndLeaveNoTraces) {
   EXPECT_TRUE(Leftovers({"ordner", "datei", "rohr"}).empty());
 }
 
+TEST_F(ProjectFileTest, SaveIntoAReadOnlyFolderKeepsTheOldFile) {
+  // Root writes anywhere; the rows above make the same failure in ways root cannot bypass.
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root";
+  const fs::path folder = dir_ / "nurlesen";
+  fs::create_directory(folder);
+  WriteBytes(folder / "p.omp", "alt");
+  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+  const std::optional<ProjectError> error = SaveProject(SampleProject(), folder / "p.omp");
+  ::chmod(folder.c_str(), 0755);
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->message, "Das Projekt konnte nicht in der Datei \"" +
+                                (folder / "p.omp").string() +
+                                "\" gespeichert werden: Zugriff verweigert.");
+  EXPECT_EQ(ReadBytes(folder / "p.omp"), "alt");
+}
+
 TEST_F(ProjectFileTest, SaveReplacesTheOldFileAndKeepsItsPermissions) {
   const fs::path file = dir_ / "p.omp";
   WriteBytes(file, std::string(10000, 'x'));
