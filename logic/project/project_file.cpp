@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <random>
+#include <chrono>
 #include <utility>
 
 #include "logic/complex/cp1252.h"
@@ -299,11 +299,18 @@ int WriteAll(int fd, std::string_view bytes) {
   return 0;
 }
 
-std::string RandomSuffix() {
-  std::random_device device;
-  std::uniform_int_distribution<unsigned> digit(0, 35);
+// Distinct per process, call and attempt; O_EXCL settles any clash that remains.
+std::string TempSuffix(int attempt) {
+  std::uint64_t seed =
+      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+  seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
+  seed += static_cast<std::uint64_t>(attempt) * 0x9E3779B97F4A7C15ull;
+  seed ^= seed >> 29;
   std::string suffix;
-  for (int i = 0; i < 8; ++i) suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[digit(device)];
+  for (int i = 0; i < 10; ++i) {
+    suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[seed % 36];
+    seed /= 36;
+  }
   return suffix;
 }
 
@@ -493,7 +500,7 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
   fs::path temp;
   int raw = -1;
   for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-    temp = folder / ("." + base + ".tmp-" + RandomSuffix());
+    temp = folder / ("." + base + ".tmp-" + TempSuffix(attempt));
     raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (raw < 0 && errno != EEXIST) return SaveError(file, ErrnoReason(errno));
   }
