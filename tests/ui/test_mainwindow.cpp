@@ -1,0 +1,757 @@
+// The main window as the user meets it: its parts, actions and menus, the life of a
+// project, the file dialogs and the pictures.
+#include <QAction>
+#include <QCheckBox>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QtTest>
+
+#include "logic/project/project_file.h"
+#include "tests/ui/ui_rig.h"
+#include "ui/picture_box.h"
+
+using namespace ombrix;
+using namespace ombrix::testing;
+
+namespace {
+
+const char* const kDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
+const char* const kMainCaption = "Programm editieren: Hauptprogramm";
+const char* const kMouseCaption =
+    "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+    "ckt'";
+
+QString Cp(const char* text) { return ToQt(text); }
+
+// A project file with the given programs and one user function "f" = "#^2".
+QString WriteProject(const QTemporaryDir& dir, const QString& name, const ProgramText& main,
+                     const ProgramText& mouse) {
+  ProjectContent content;
+  content.Functions.SetLastFunction(kFirstUserFunction);
+  content.Functions.SetName(kFirstUserFunction, "f");
+  content.Functions.SetTerm(kFirstUserFunction, "#^2");
+  content.Programs[MainProgram] = main;
+  content.Programs[MouseHandlerProgram] = mouse;
+  const QString path = dir.filePath(name);
+  const auto error = SaveProject(content, QFile::encodeName(path).toStdString());
+  if (error) qFatal("cannot write the test project");
+  return path;
+}
+
+bool AllWhite(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
+  return true;
+}
+
+}  // namespace
+
+class TestMainWindow : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void layout();
+  void actions_data();
+  void actions();
+  void menus_data();
+  void menus();
+  void fileDialogs_data();
+  void fileDialogs();
+  void toolkitFilters_data();
+  void toolkitFilters();
+
+  void newProjectWithoutChanges();
+  void newProjectWithChanges_data();
+  void newProjectWithChanges();
+  void saveUnnamedAsksForName_data();
+  void saveUnnamedAsksForName();
+  void saveAndSaveAs();
+  void failedSaveKeepsChanges_data();
+  void failedSaveKeepsChanges();
+  void openOpensEditors_data();
+  void openOpensEditors();
+  void openAsksBeforeDroppingChanges_data();
+  void openAsksBeforeDroppingChanges();
+  void failedOpenKeepsProject_data();
+  void failedOpenKeepsProject();
+  void nonLatinFileName();
+  void closeQuery_data();
+  void closeQuery();
+  void quitWithOk();
+  void dialogsAlwaysMarkChanged_data();
+  void dialogsAlwaysMarkChanged();
+  void editorMarksOnlyWhenTyped_data();
+  void editorMarksOnlyWhenTyped();
+
+  void loadPicture_data();
+  void loadPicture();
+  void refusedPicture_data();
+  void refusedPicture();
+  void savePicture_data();
+  void savePicture();
+  void drawingOnLoadedPicture();
+  void localeChange();
+};
+
+void TestMainWindow::layout() {
+  Rig rig;
+  TForm1& f = rig.form;
+  QCOMPARE(FromQt(f.windowTitle()), std::string("Ombrix 0.98 (mit Formulon 2.11)"));
+  QCOMPARE(f.centralWidget()->size() + QSize(0, f.statusBar()->height()), QSize(435, 504));
+  QCOMPARE(f.Image1->geometry(), QRect(16, 64, 400, 400));
+  QCOMPARE(f.Image1->cursor().shape(), Qt::CrossCursor);
+  QCOMPARE(f.Label4->pos(), QPoint(16, 8));
+  QCOMPARE(f.Label4->text(), QStringLiteral("Mausposition:"));
+  QCOMPARE(f.Label5->pos(), QPoint(16, 24));
+  QCOMPARE(f.Label5->text(), QStringLiteral("0"));
+  QCOMPARE(f.Label5->font().family(), QStringLiteral("Courier New"));
+  QCOMPARE(f.CheckBox1->pos(), QPoint(208, 8));
+  QCOMPARE(f.CheckBox2->pos(), QPoint(208, 24));
+  QCOMPARE(FromQt(f.CheckBox2->text()), std::string("Ereignisbehandlung f\xFCr Mausklick aktiv?"));
+  QVERIFY(!f.CheckBox1->isChecked());
+  QVERIFY(!f.CheckBox2->isChecked());
+  QCOMPARE(f.StatusFilePanel->width(), 355);
+  QCOMPARE(f.StatusChangedPanel->width(), 45);
+  QCOMPARE(f.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
+  QVERIFY(f.StatusChangedPanel->text().isEmpty());
+  QVERIFY(!f.windowIcon().isNull());
+  // The start picture: 400 x 400, white corners, a logo in the middle.
+  const QImage& picture = rig.world.Canvas.Image();
+  QCOMPARE(picture.size(), QSize(400, 400));
+  QCOMPARE(picture.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
+  QVERIFY(!AllWhite(picture));
+  // The dialogs exist from the start, hidden.
+  QVERIFY(f.FormFkten && f.FormVars && f.FormPrgEditor);
+  QVERIFY(!f.FormPrgEditor->isVisible());
+}
+
+void TestMainWindow::actions_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QString>("caption");
+  QTest::addColumn<QString>("category");
+  QTest::addColumn<QKeySequence>("shortcut");
+  QTest::addColumn<int>("image");
+  auto row = [](const char* name, const char* caption, const char* category, QKeySequence key,
+                int image) {
+    QTest::newRow(name) << QString::fromLatin1(name) << Cp(caption) << Cp(category) << key << image;
+  };
+  row("ProjektNeu", "Neues Projekt", "Datei", QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0);
+  row("ProjektOeffnen",
+      "Projekt \xF6"
+      "ffnen",
+      "Datei", QKeySequence(Qt::CTRL | Qt::Key_O), 1);
+  row("ProjektSpeichern", "Projekt speichern", "Datei", QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+  row("ProjektSpeichernUnter", "Projekt speichern unter", "Datei",
+      QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), 3);
+  row("ProjektBeenden", "Beenden", "Datei", QKeySequence(Qt::ALT | Qt::Key_F4), 4);
+  row("ProjektBildOeffnen",
+      "Bild \xF6"
+      "ffnen",
+      "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5);
+  row("ProjektBildSpeichernUnter", "Bild speichern unter", "Datei",
+      QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6);
+  row("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_H),
+      7);
+  row("BearbeitenMausknopfGedrueckt",
+      "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+      "ckt'",
+      "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_M), 8);
+  row("BearbeitenVariablen", "Variablen", "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_I), 9);
+  row("BearbeitenFunktionen", "Funktionen", "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_F), 10);
+  row("StartStarten", "Starten", "Start", QKeySequence(Qt::Key_F1), 11);
+  row("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12);
+}
+
+void TestMainWindow::actions() {
+  QFETCH(QString, name);
+  QFETCH(QString, caption);
+  QFETCH(QString, category);
+  QFETCH(QKeySequence, shortcut);
+  QFETCH(int, image);
+  Rig rig;
+  auto* action = rig.form.findChild<QAction*>(name);
+  QVERIFY(action != nullptr);
+  QCOMPARE(action->text(), caption);
+  QCOMPARE(action->property("category").toString(), category);
+  QCOMPARE(action->shortcut(), shortcut);
+  QCOMPARE(action->property("imageIndex").toInt(), image);
+  QVERIFY(!action->icon().isNull());
+  QCOMPARE(action->icon().availableSizes().value(0), QSize(16, 16));
+  QVERIFY(action->isEnabled());
+}
+
+void TestMainWindow::menus_data() {
+  QTest::addColumn<int>("index");
+  QTest::addColumn<QString>("title");
+  QTest::addColumn<QStringList>("items");
+  QTest::newRow("Datei") << 0 << QStringLiteral("Datei")
+                         << QStringList{Cp("Neues Projekt"),
+                                        "-",
+                                        Cp("Projekt \xF6"
+                                           "ffnen"),
+                                        "Projekt speichern",
+                                        "Projekt speichern unter",
+                                        "-",
+                                        Cp("Bild \xF6"
+                                           "ffnen"),
+                                        "Bild speichern unter",
+                                        "-",
+                                        "Beenden"};
+  QTest::newRow("Bearbeiten") << 1 << QStringLiteral("Bearbeiten")
+                              << QStringList{"Funktionen", "Variablen", "-", "Hauptprogramm",
+                                             Cp("Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+                                                "ckt'")};
+  QTest::newRow("Start") << 2 << QStringLiteral("Start") << QStringList{"Starten", "Abbrechen"};
+}
+
+void TestMainWindow::menus() {
+  QFETCH(int, index);
+  QFETCH(QString, title);
+  QFETCH(QStringList, items);
+  Rig rig;
+  const QList<QAction*> top = rig.form.menuBar()->actions();
+  QCOMPARE(top.size(), 3);
+  QMenu* menu = top[index]->menu();
+  QCOMPARE(menu->title(), title);
+  QStringList shown;
+  for (QAction* a : menu->actions()) shown << (a->isSeparator() ? QStringLiteral("-") : a->text());
+  QCOMPARE(shown, items);
+}
+
+void TestMainWindow::fileDialogs_data() {
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<QString>("title");
+  QTest::addColumn<QString>("suffix");
+  QTest::addColumn<QString>("shownFirst");
+  QTest::addColumn<int>("filterCount");
+  QTest::newRow("open project") << int(FileDialogKind::OpenProject)
+                                << Cp("Projekt \xF6"
+                                      "ffnen")
+                                << "omp"
+                                << "Nur Ombrix-Projekte (*.omp)" << 2;
+  QTest::newRow("save project") << int(FileDialogKind::SaveProject) << "Projekt speichern"
+                                << "omp"
+                                << "Nur Ombrix-Projekte (*.omp)" << 2;
+  QTest::newRow("open picture") << int(FileDialogKind::OpenPicture)
+                                << Cp("Ombrix-Bild \xF6"
+                                      "ffnen")
+                                << "bmp"
+                                << "Bitmaps (*.bmp)" << 7;
+  QTest::newRow("save picture") << int(FileDialogKind::SavePicture) << "Ombrix-Bild speichern unter"
+                                << "bmp"
+                                << "Bitmaps (*.bmp)" << 7;
+}
+
+void TestMainWindow::fileDialogs() {
+  QFETCH(int, kind);
+  QFETCH(QString, title);
+  QFETCH(QString, suffix);
+  QFETCH(QString, shownFirst);
+  QFETCH(int, filterCount);
+  const FileDialogSpec spec = DialogSpec(static_cast<FileDialogKind>(kind));
+  QCOMPARE(spec.title, title);
+  QCOMPARE(spec.defaultSuffix, suffix);
+  QCOMPARE(spec.selectedFilter, shownFirst);
+  QCOMPARE(spec.filters.size(), filterCount);
+  QVERIFY(spec.filters.contains(spec.selectedFilter));
+  if (spec.kind == FileDialogKind::OpenPicture || spec.kind == FileDialogKind::SavePicture) {
+    QCOMPARE(spec.filters[0], QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.png *.ico *.emf *.wmf)"));
+    QCOMPARE(spec.filters[1], QStringLiteral("JPEG-Grafikdatei (*.jpg *.jpeg)"));
+    QVERIFY(spec.filters.contains(QStringLiteral("PNG-Grafikdatei (*.png)")));
+  } else {
+    QCOMPARE(spec.filters[1], QStringLiteral("Alle Dateien (*.*)"));
+  }
+}
+
+void TestMainWindow::toolkitFilters_data() {
+  QTest::addColumn<QString>("toolkit");
+  QTest::addColumn<QStringList>("qt");
+  QTest::newRow("one pair") << "Bitmaps (*.bmp)|*.bmp" << QStringList{"Bitmaps (*.bmp)"};
+  QTest::newRow("semicolons") << "Alle (*.a;*.b)|*.a;*.b" << QStringList{"Alle (*.a *.b)"};
+  QTest::newRow("comma means both")
+      << "JPEG (*.jpg)|*.jpg,*.jpeg" << QStringList{"JPEG (*.jpg *.jpeg)"};
+  QTest::newRow("description without patterns") << "Alles|*.*" << QStringList{"Alles (*.*)"};
+  QTest::newRow("dangling description dropped") << "A|*.a|B" << QStringList{"A (*.a)"};
+  QTest::newRow("empty") << "" << QStringList{};
+}
+
+void TestMainWindow::toolkitFilters() {
+  QFETCH(QString, toolkit);
+  QFETCH(QStringList, qt);
+  QCOMPARE(ToolkitFilterToQt(toolkit), qt);
+}
+
+void TestMainWindow::newProjectWithoutChanges() {
+  Rig rig;
+  rig.world.Project.Functions.SetLastFunction(kFirstUserFunction);
+  rig.world.Project.Functions.SetName(kFirstUserFunction, "g");
+  rig.AddVariable("x", 4);
+  rig.Main() = {"x:=1"};
+  rig.Mouse() = {"x:=2"};
+  rig.world.Interp.CurrentLine = {1, 1};
+  rig.world.ProjectFileName = QStringLiteral("/tmp/p.omp");
+  rig.form.ProjektNeuExecute();
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(rig.world.Project.Functions.LastFunction(), kFirstUserFunction - 1);
+  QCOMPARE(rig.world.Project.Variables.LastVariable(), 2);
+  QCOMPARE(rig.world.Project.Variables.Name(2), std::string("Pi"));
+  QVERIFY(rig.Main().empty() && rig.Mouse().empty());
+  QCOMPARE(rig.world.Interp.CurrentLine[0], 0);
+  QCOMPARE(rig.world.Interp.CurrentLine[1], 0);
+  QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
+  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("{ohne Namen}"));
+  QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
+  QVERIFY(AllWhite(rig.world.Canvas.Image()));
+}
+
+void TestMainWindow::newProjectWithChanges_data() {
+  QTest::addColumn<bool>("answer");
+  QTest::newRow("Abbrechen keeps everything") << false;
+  QTest::newRow("OK proceeds") << true;
+}
+
+void TestMainWindow::newProjectWithChanges() {
+  QFETCH(bool, answer);
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  rig.world.ProjectChanged = true;
+  rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
+  rig.boxes.answers = {answer};
+  rig.form.ProjektNeuExecute();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QVERIFY(rig.boxes.boxes[0].confirm);
+  QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
+  QCOMPARE(rig.Main().empty(), answer);
+  QCOMPARE(rig.world.ProjectChanged, !answer);
+  QCOMPARE(rig.Changed(), std::string(answer ? "" : "ge\xE4ndert"));
+}
+
+void TestMainWindow::saveUnnamedAsksForName_data() {
+  QTest::addColumn<bool>("changed");
+  QTest::newRow("changed") << true;
+  QTest::newRow("unchanged") << false;
+}
+
+void TestMainWindow::saveUnnamedAsksForName() {
+  QFETCH(bool, changed);
+  Rig rig;
+  rig.world.ProjectChanged = changed;
+  rig.form.ProjektSpeichernExecute();  // the dialog is cancelled
+  QCOMPARE(rig.files.asked.size(), std::size_t{1});
+  QCOMPARE(rig.files.asked[0].title, QStringLiteral("Projekt speichern"));
+  QVERIFY(rig.files.asked[0].save);
+  QCOMPARE(rig.world.ProjectChanged, changed);
+  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("{ohne Namen}"));
+}
+
+void TestMainWindow::saveAndSaveAs() {
+  QTemporaryDir dir;
+  Rig rig;
+  rig.Main() = {"x:=1", "ZeichnePunkt(x)"};
+  rig.world.ProjectChanged = true;
+  rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
+  const QString path = dir.filePath(QStringLiteral("eins.omp"));
+  rig.files.answers = {path};
+  rig.form.ProjektSpeichernExecute();  // unnamed: save as
+  QCOMPARE(rig.world.ProjectFileName, path);
+  QCOMPARE(rig.form.StatusFilePanel->text(), path);
+  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
+  ProjectContent back;
+  QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
+  QCOMPARE(back.Programs[MainProgram], rig.Main());
+  // Named now: "Projekt speichern" writes without a dialog.
+  rig.Main().push_back("LöscheBild");
+  rig.world.ProjectChanged = true;
+  rig.form.ProjektSpeichernExecute();
+  QCOMPARE(rig.files.asked.size(), std::size_t{1});
+  QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
+  QCOMPARE(back.Programs[MainProgram].size(), std::size_t{3});
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestMainWindow::failedSaveKeepsChanges_data() {
+  QTest::addColumn<bool>("saveAs");
+  QTest::newRow("Projekt speichern") << false;
+  QTest::newRow("Projekt speichern unter") << true;
+}
+
+void TestMainWindow::failedSaveKeepsChanges() {
+  QFETCH(bool, saveAs);
+  QTemporaryDir dir;
+  Rig rig;
+  const QString good = dir.filePath(QStringLiteral("gut.omp"));
+  const QString bad = dir.filePath(QStringLiteral("fehlt/nirgends.omp"));
+  rig.world.ProjectFileName = saveAs ? good : bad;
+  rig.form.StatusFilePanel->setText(rig.world.ProjectFileName);
+  rig.world.ProjectChanged = true;
+  rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
+  if (saveAs) {
+    rig.files.answers = {bad};
+    rig.form.ProjektSpeichernUnterExecute();
+  } else {
+    rig.form.ProjektSpeichernExecute();
+  }
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
+  QVERIFY(!rig.boxes.boxes[0].text.empty());
+  QVERIFY(rig.world.ProjectChanged);
+  QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
+  QCOMPARE(rig.world.ProjectFileName, saveAs ? good : bad);
+  QCOMPARE(rig.form.StatusFilePanel->text(), saveAs ? good : bad);
+  QVERIFY(!QFile::exists(bad));
+}
+
+void TestMainWindow::openOpensEditors_data() {
+  QTest::addColumn<QStringList>("main");
+  QTest::addColumn<QStringList>("mouse");
+  QTest::addColumn<QStringList>("captions");
+  const QString m = Cp(kMainCaption);
+  const QString h = Cp(kMouseCaption);
+  QTest::newRow("both programs") << QStringList{"x:=1"} << QStringList{"y:=2"} << QStringList{m, h};
+  QTest::newRow("main only") << QStringList{"x:=1", ""} << QStringList{} << QStringList{m};
+  QTest::newRow("mouse only") << QStringList{} << QStringList{"y:=2"} << QStringList{h};
+  QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{};
+}
+
+void TestMainWindow::openOpensEditors() {
+  QFETCH(QStringList, main);
+  QFETCH(QStringList, mouse);
+  QFETCH(QStringList, captions);
+  auto lines = [](const QStringList& l) {
+    ProgramText p;
+    for (const QString& s : l) p.push_back(FromQt(s));
+    return p;
+  };
+  QTemporaryDir dir;
+  const QString path = WriteProject(dir, QStringLiteral("p.omp"), lines(main), lines(mouse));
+  Rig rig;
+  ModalDriver driver;
+  rig.files.answers = {path};
+  rig.form.ProjektOeffnenExecute();
+  QStringList seen;
+  for (const ModalVisit& v : driver.visits) seen << ToQt(v.title);
+  QCOMPARE(seen, captions);
+  QCOMPARE(rig.world.ProjectFileName, path);
+  QCOMPARE(rig.form.StatusFilePanel->text(), path);
+  QVERIFY(!rig.world.ProjectChanged);
+  QCOMPARE(rig.world.Project.Functions.LastFunction(), kFirstUserFunction);
+  QCOMPARE(rig.Main(), lines(main));
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestMainWindow::openAsksBeforeDroppingChanges_data() {
+  QTest::addColumn<bool>("changed");
+  QTest::addColumn<bool>("answer");
+  QTest::addColumn<bool>("opened");
+  QTest::newRow("no changes: no question") << false << false << true;
+  QTest::newRow("changes, Abbrechen keeps everything") << true << false << false;
+  QTest::newRow("changes, OK opens") << true << true << true;
+}
+
+void TestMainWindow::openAsksBeforeDroppingChanges() {
+  QFETCH(bool, changed);
+  QFETCH(bool, answer);
+  QFETCH(bool, opened);
+  QTemporaryDir dir;
+  const QString path = WriteProject(dir, QStringLiteral("p.omp"), {}, {});
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  rig.world.ProjectChanged = changed;
+  rig.boxes.answers = {answer};
+  rig.files.answers = {path};
+  rig.form.ProjektOeffnenExecute();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{changed ? 1u : 0u});
+  if (changed) QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
+  QCOMPARE(rig.files.asked.size(), std::size_t{opened ? 1u : 0u});
+  QCOMPARE(rig.Main().empty(), opened);
+  QCOMPARE(rig.world.ProjectChanged, !opened);
+}
+
+void TestMainWindow::failedOpenKeepsProject_data() {
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<bool>("exists");
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("not a number") << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
+                                << Cp("'abc' ist kein g\xFCltiger Integerwert.");
+  QTest::newRow("missing file") << QByteArray() << false << -1 << QString();
+  QTest::newRow("cut short") << QByteArray(
+                                    "2\xA7i\xA7"
+                                    "0\xA7")
+                             << true << -1 << QString();
+}
+
+void TestMainWindow::failedOpenKeepsProject() {
+  QFETCH(QByteArray, content);
+  QFETCH(bool, exists);
+  QFETCH(int, kind);
+  QFETCH(QString, message);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("kaputt.omp"));
+  if (exists) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+  }
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  rig.world.ProjectFileName = QStringLiteral("/alt/projekt.omp");
+  rig.form.StatusFilePanel->setText(rig.world.ProjectFileName);
+  rig.files.answers = {path};
+  rig.form.ProjektOeffnenExecute();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  if (kind >= 0) QCOMPARE(int(rig.boxes.boxes[0].kind), kind);
+  if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
+  QVERIFY(!rig.boxes.boxes[0].text.empty());
+  QCOMPARE(rig.Main(), ProgramText{"x:=1"});
+  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("/alt/projekt.omp"));
+  QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("/alt/projekt.omp"));
+}
+
+void TestMainWindow::nonLatinFileName() {
+  QTemporaryDir dir;
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  const QString path = dir.filePath(QString::fromUtf8("\xE5\x9B\xBE\xE5\xBD\xA2 \xD0\xBF.omp"));
+  rig.files.answers = {path};
+  rig.form.ProjektSpeichernUnterExecute();
+  QVERIFY(rig.boxes.boxes.empty());
+  QVERIFY(QFile::exists(path));
+  QCOMPARE(rig.form.StatusFilePanel->text(), path);
+  Rig other;
+  ModalDriver driver;
+  other.files.answers = {path};
+  other.form.ProjektOeffnenExecute();
+  QCOMPARE(other.world.ProjectFileName, path);
+  QCOMPARE(other.Main(), ProgramText{"x:=1"});
+}
+
+void TestMainWindow::closeQuery_data() {
+  QTest::addColumn<bool>("changed");
+  QTest::addColumn<bool>("answer");
+  QTest::addColumn<bool>("closes");
+  QTest::addColumn<int>("questions");
+  QTest::newRow("no changes") << false << false << true << 0;
+  QTest::newRow("changes, Abbrechen keeps the window") << true << false << false << 1;
+  QTest::newRow("changes, OK closes") << true << true << true << 1;
+}
+
+void TestMainWindow::closeQuery() {
+  QFETCH(bool, changed);
+  QFETCH(bool, answer);
+  QFETCH(bool, closes);
+  QFETCH(int, questions);
+  Rig rig;
+  rig.form.show();
+  rig.world.ProjectChanged = changed;
+  rig.boxes.answers = {answer};
+  QCOMPARE(rig.form.close(), closes);
+  QCOMPARE(rig.form.isVisible(), !closes);
+  QCOMPARE(int(rig.boxes.boxes.size()), questions);
+}
+
+void TestMainWindow::quitWithOk() {
+  Rig rig;
+  rig.form.show();
+  rig.Main() = {"Solange(1)", "EndeSolange"};
+  rig.form.StartRun();
+  QVERIFY(rig.world.Flags.MainRunning);
+  rig.world.ProjectChanged = true;
+  rig.boxes.answers = {true};
+  rig.form.ProjektBeenden->trigger();
+  QVERIFY(!rig.form.isVisible());
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // no second question from the close
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.IdleActive());
+}
+
+void TestMainWindow::dialogsAlwaysMarkChanged_data() {
+  QTest::addColumn<QString>("action");
+  QTest::newRow("Funktionen") << "BearbeitenFunktionen";
+  QTest::newRow("Variablen") << "BearbeitenVariablen";
+}
+
+void TestMainWindow::dialogsAlwaysMarkChanged() {
+  QFETCH(QString, action);
+  Rig rig;
+  ModalDriver driver;
+  rig.form.findChild<QAction*>(action)->trigger();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QVERIFY(rig.world.ProjectChanged);
+  QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
+  QCOMPARE(rig.world.Project.Variables.LastVariable(), 2);
+}
+
+void TestMainWindow::editorMarksOnlyWhenTyped_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("type");
+  QTest::newRow("main program, no typing") << "BearbeitenHauptprogramm" << false;
+  QTest::newRow("main program, typed") << "BearbeitenHauptprogramm" << true;
+  QTest::newRow("mouse program, no typing") << "BearbeitenMausknopfGedrueckt" << false;
+  QTest::newRow("mouse program, typed") << "BearbeitenMausknopfGedrueckt" << true;
+}
+
+void TestMainWindow::editorMarksOnlyWhenTyped() {
+  QFETCH(QString, action);
+  QFETCH(bool, type);
+  Rig rig;
+  ModalDriver driver;
+  driver.actions.push_back([type](QDialog& d) {
+    auto& editor = dynamic_cast<TFormPrgEditor&>(d);
+    if (type) QTest::keyClicks(editor.Memo1, QStringLiteral("x:=1"));
+  });
+  rig.form.findChild<QAction*>(action)->trigger();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(rig.world.ProjectChanged, type);
+  QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
+  const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
+  QCOMPARE(rig.world.Project.Programs[slot].size(), std::size_t{type ? 1u : 0u});
+}
+
+void TestMainWindow::loadPicture_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QByteArray>("format");
+  QTest::addColumn<QSize>("size");
+  QTest::newRow("bmp") << "bild.bmp" << QByteArray("BMP") << QSize(120, 80);
+  QTest::newRow("upper-case BMP") << "BILD.BMP" << QByteArray("BMP") << QSize(400, 400);
+  QTest::newRow("png") << "bild.png" << QByteArray("PNG") << QSize(500, 300);
+  QTest::newRow("jpg") << "bild.jpg" << QByteArray("JPG") << QSize(64, 64);
+  QTest::newRow("jpeg") << "bild.jpeg" << QByteArray("JPG") << QSize(64, 64);
+  QTest::newRow("ico") << "bild.ico" << QByteArray("ICO") << QSize(32, 32);
+}
+
+void TestMainWindow::loadPicture() {
+  QFETCH(QString, name);
+  QFETCH(QByteArray, format);
+  QFETCH(QSize, size);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(name);
+  QImage source(size, QImage::Format_ARGB32);
+  source.fill(Qt::transparent);
+  QPainter(&source).fillRect(0, 0, size.width() / 2, size.height(), QColor(200, 0, 0));
+  QVERIFY(source.save(path, format.constData()));
+  Rig rig;
+  rig.files.answers = {path};
+  rig.form.ProjektBildOeffnenExecute();
+  QVERIFY(rig.boxes.boxes.empty());
+  const QImage& picture = rig.world.Canvas.Image();
+  QCOMPARE(picture.size(), size);
+  QCOMPARE(rig.world.Drawing.Width(), size.width());
+  QVERIFY(qRed(picture.pixel(1, 1)) > 150 && qGreen(picture.pixel(1, 1)) < 60);
+  // Transparent parts show white (formats without alpha were saved on black or white).
+  if (format == "PNG" || format == "ICO")
+    QCOMPARE(picture.pixel(size.width() - 1, 0) & 0xFFFFFF, 0xFFFFFFu);
+  QVERIFY(!rig.world.ProjectChanged);
+  QCOMPARE(rig.files.asked[0].title, Cp("Ombrix-Bild \xF6"
+                                        "ffnen"));
+}
+
+void TestMainWindow::refusedPicture_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QByteArray>("content");
+  QTest::addColumn<QString>("message");
+  QTest::newRow("emf") << "a.emf" << QByteArray("x") << "Unbekannte Bilddateierweiterung (.emf)";
+  QTest::newRow("wmf keeps its case")
+      << "a.WMF" << QByteArray("x") << "Unbekannte Bilddateierweiterung (.WMF)";
+  QTest::newRow("gif") << "a.gif" << QByteArray("GIF89a")
+                       << "Unbekannte Bilddateierweiterung (.gif)";
+  QTest::newRow("no extension") << "bild" << QByteArray("x")
+                                << "Unbekannte Bilddateierweiterung (.)";
+  QTest::newRow("broken bitmap") << "kaputt.bmp" << QByteArray("BM nonsense")
+                                 << Cp("Bitmap ist ung\xFCltig.");
+  QTest::newRow("empty png") << "leer.png" << QByteArray() << Cp("PNG-Bild ist ung\xFCltig.");
+}
+
+void TestMainWindow::refusedPicture() {
+  QFETCH(QString, name);
+  QFETCH(QByteArray, content);
+  QFETCH(QString, message);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(name);
+  QFile file(path);
+  QVERIFY(file.open(QIODevice::WriteOnly));
+  file.write(content);
+  file.close();
+  Rig rig;
+  const QImage before = rig.world.Canvas.Image();
+  rig.files.answers = {path};
+  rig.form.ProjektBildOeffnenExecute();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Fault);
+  QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
+  QCOMPARE(rig.world.Canvas.Image(), before);
+}
+
+void TestMainWindow::savePicture_data() {
+  QTest::addColumn<QString>("name");
+  QTest::addColumn<QByteArray>("written");  // the format read back; empty: refused
+  QTest::newRow("bmp") << "b.bmp" << QByteArray("bmp");
+  QTest::newRow("png") << "b.png" << QByteArray("png");
+  QTest::newRow("jpg") << "b.jpg" << QByteArray("jpeg");
+  QTest::newRow("JPEG") << "b.JPEG" << QByteArray("jpeg");
+  QTest::newRow("other extension gets a bitmap") << "b.txt" << QByteArray("bmp");
+  QTest::newRow("emf refused") << "b.emf" << QByteArray();
+  QTest::newRow("wmf refused") << "b.wmf" << QByteArray();
+}
+
+void TestMainWindow::savePicture() {
+  QFETCH(QString, name);
+  QFETCH(QByteArray, written);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(name);
+  Rig rig;
+  rig.files.answers = {path};
+  rig.form.ProjektBildSpeichernUnterExecute();
+  QCOMPARE(rig.files.asked[0].title, QStringLiteral("Ombrix-Bild speichern unter"));
+  if (written.isEmpty()) {
+    QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+    QVERIFY(rig.boxes.boxes[0].text.rfind("Unbekannte Bilddateierweiterung (.", 0) == 0);
+    QVERIFY(!QFile::exists(path));
+    return;
+  }
+  QVERIFY(rig.boxes.boxes.empty());
+  QImageReader reader(path);
+  reader.setDecideFormatFromContent(true);
+  QCOMPARE(reader.format(), written);
+  QCOMPARE(reader.read().size(), QSize(400, 400));
+  QVERIFY(!rig.world.ProjectChanged);
+}
+
+void TestMainWindow::drawingOnLoadedPicture() {
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("s.ico"));
+  QImage icon(32, 32, QImage::Format_ARGB32);
+  icon.fill(Qt::transparent);
+  QVERIFY(icon.save(path, "ICO"));
+  Rig rig;
+  rig.files.answers = {path};
+  rig.form.ProjektBildOeffnenExecute();
+  QCOMPARE(rig.world.Canvas.Width(), 32);
+  rig.Main() = {"ZeichnePunkt(0)"};
+  rig.form.StartRun();
+  rig.form.IdleStep();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // the success box, nothing refused
+  QCOMPARE(rig.world.Canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
+}
+
+void TestMainWindow::localeChange() {
+  Rig rig;
+  const char system = SystemDecimalSeparator();
+  SetDecimalSeparator(system == ',' ? '.' : ',');
+  QEvent change(QEvent::LocaleChange);
+  QCoreApplication::sendEvent(QCoreApplication::instance(), &change);
+  QCOMPARE(DecimalSeparator(), system);
+  SetDecimalSeparator(system == ',' ? '.' : ',');
+  QCoreApplication::sendEvent(&rig.form, &change);
+  QCOMPARE(DecimalSeparator(), system);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "test_mainwindow.moc"

@@ -1,0 +1,103 @@
+// What every window test needs: a fresh world, recording message boxes, scripted file
+// dialogs, the real window; and a driver that answers modal dialogs as they open.
+#pragma once
+
+#include <QApplication>
+#include <QDialog>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "logic/complex/cp1252.h"
+#include "logic/complex/numtext.h"
+#include "platform/qt_text.h"
+#include "tests/support/recording.h"
+#include "ui/Unitform1.h"
+#include "ui/Unitformprgeditor.h"
+#include "ui/file_dialogs.h"
+#include "ui/world.h"
+
+namespace ombrix::testing {
+
+struct Rig {
+  Rig() { SetDecimalSeparator(','); }
+  World world;
+  RecordingMessageBoxes boxes;
+  ScriptedFileDialogs files;
+  TForm1 form{world, boxes, files};
+
+  ProgramText& Main() { return world.Project.Programs[MainProgram]; }
+  ProgramText& Mouse() { return world.Project.Programs[MouseHandlerProgram]; }
+  // Adds a user variable with its start value; returns its index.
+  int AddVariable(const std::string& name, double start) {
+    VariableTable& v = world.Project.Variables;
+    const int j = v.LastVariable() + 1;
+    v.SetLastVariable(j);
+    v.SetName(j, name);
+    v.SetStartValue(j, ComplexFromReal(start));
+    v.SetCurrentValue(j, ComplexFromReal(start));
+    return j;
+  }
+  double Current(const std::string& name) const {
+    const VariableTable& v = world.Project.Variables;
+    return v.CurrentValue(v.FindVariable(LowerCase1252(name))).Re;
+  }
+  std::string Changed() const { return FromQt(form.StatusChangedPanel->text()); }
+};
+
+// One opening of a modal dialog, as the driver saw it.
+struct ModalVisit {
+  std::string className;
+  std::string title;
+  std::string text;      // the editor's text
+  std::string selected;  // the editor's selection
+  int selectionStart = -1;
+  bool memoHasFocus = false;
+};
+
+// Polls for modal dialogs; each one that opens is recorded, given the next scripted
+// action (if any) and then closed with its "OK" (or as the action leaves it).
+class ModalDriver {
+ public:
+  using Action = std::function<void(QDialog&)>;
+  ModalDriver() {
+    timer_.setInterval(1);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { Poll(); });
+    timer_.start();
+  }
+  std::vector<ModalVisit> visits;
+  std::deque<Action> actions;
+
+ private:
+  void Poll() {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog == nullptr || !dialog->isVisible()) return;
+    ModalVisit visit;
+    visit.className = dynamic_cast<TFormPrgEditor*>(dialog) != nullptr
+                          ? "TFormPrgEditor"
+                          : dialog->metaObject()->className();
+    visit.title = FromQt(dialog->windowTitle());
+    if (auto* editor = dynamic_cast<TFormPrgEditor*>(dialog)) {
+      visit.text = FromQt(editor->Memo1->toPlainText());
+      const QTextCursor cursor = editor->Memo1->textCursor();
+      visit.selected = FromQt(cursor.selectedText());
+      visit.selectionStart = cursor.hasSelection() ? cursor.selectionStart() : -1;
+      visit.memoHasFocus = editor->Memo1->hasFocus() || editor->focusWidget() == editor->Memo1;
+    }
+    visits.push_back(visit);
+    if (!actions.empty()) {
+      Action action = std::move(actions.front());
+      actions.pop_front();
+      if (action) action(*dialog);
+    }
+    if (dialog->isVisible()) dialog->done(QDialog::Accepted);
+  }
+  QTimer timer_;
+};
+
+}  // namespace ombrix::testing
