@@ -171,21 +171,37 @@ class TestFormVars : public QObject {
   void invalidValues_data() {
     QTest::addColumn<std::string>("typed");
     QTest::addColumn<std::string>("message");
-    QTest::newRow("syntax error") << std::string("3x") << std::string("Syntaxfehler");
-    QTest::newRow("bracketing") << std::string("(1+2") << std::string("Fehlerhafte Klammerung");
-    QTest::newRow("unknown name") << std::string("zz") << std::string("Unbekannter Funktionsname");
+    QTest::addColumn<bool>("inEditor");  // still in the open cell editor when "OK" is hit
+    QTest::newRow("syntax error") << std::string("3x") << std::string("Syntaxfehler") << false;
+    QTest::newRow("syntax error in the open editor")
+        << std::string("3x") << std::string("Syntaxfehler") << true;
+    QTest::newRow("bracketing") << std::string("(1+2") << std::string("Fehlerhafte Klammerung")
+                                << false;
+    QTest::newRow("unknown name") << std::string("zz") << std::string("Unbekannter Funktionsname")
+                                  << false;
     QTest::newRow("variable added while open")
-        << std::string("b") << std::string("Unbekannter Funktionsname");
+        << std::string("b") << std::string("Unbekannter Funktionsname") << false;
   }
   void invalidValues() {
     QFETCH(std::string, typed);
     QFETCH(std::string, message);
+    QFETCH(bool, inEditor);
     Fixture f;
     f.Fill();
     ShowAndActivate(f.form);
-    f.Add("a", typed);
+    f.Add("a", inEditor ? "" : typed);
     f.Add("b", "1");
-    f.form.Button3->setFocus();
+    if (inEditor) {
+      TValueListEditor* grid = f.form.ValueListEditor1;
+      grid->setFocus();
+      QVERIFY(grid->SelectGridRow(4));
+      grid->editItem(grid->item(3, 1));
+      auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(grid->model()->index(3, 1)));
+      QVERIFY(editor != nullptr);
+      editor->setText(ToQt(typed));
+    } else {
+      f.form.Button3->setFocus();
+    }
     f.form.Button3->click();
     QCOMPARE(f.boxes.Texts(), Strings{InvalidValue("a", message)});
     QCOMPARE(f.boxes.boxes[0].title, std::string("Fehler"));
