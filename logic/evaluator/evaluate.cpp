@@ -292,43 +292,39 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
                                                              : RemoveSpaces(text.substr(split + 1));
   const std::size_t last_close = rest.rfind(')');
   ComparisonFinder finder(rest);
-  std::string right;
-  for (std::size_t from = 0;;) {
-    // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
-    // leading "?".
-    if (last_close != npos && last_close >= from) {
-      right = "?6";
-      break;
+  // The innermost right side: a failed check before its comparison, or its value.
+  const std::string innermost = [&]() -> std::string {
+    for (std::size_t from = 0;;) {
+      // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
+      // leading "?".
+      if (last_close != npos && last_close >= from) return "?6";
+      if (from < rest.size() && rest[from] == '?') return "?";
+      const std::size_t next = finder.Split(from);
+      if (next == npos) return Evaluate(std::string_view(rest).substr(from), run, depth);
+      chain.push_back(
+          {Evaluate(std::string_view(rest).substr(from, next - from), run, depth), rest[next]});
+      from = next + 1;
     }
-    if (from < rest.size() && rest[from] == '?') {
-      right = "?";
-      break;
-    }
-    const std::size_t next = finder.Split(from);
-    if (next == npos) {
-      right = Evaluate(std::string_view(rest).substr(from), run, depth);
-      break;
-    }
-    chain.push_back(
-        {Evaluate(std::string_view(rest).substr(from, next - from), run, depth), rest[next]});
-    from = next + 1;
-  }
+  }();
 
+  bool right_is_number = IsNumberText(innermost);
+  TComplex right = right_is_number ? ParseNumberText(innermost) : TComplex{};
   for (std::size_t level = chain.size(); level-- > 0;) {
     const Link& link = chain[level];
     char outcome = '?';
-    if (IsNumberText(link.left) && IsNumberText(right)) {
-      outcome = CompareValues(link.op, ParseNumberText(link.left), ParseNumberText(right));
+    if (right_is_number && IsNumberText(link.left)) {
+      outcome = CompareValues(link.op, ParseNumberText(link.left), right);
       if (outcome == '?' && level == 0) return Wrapped('0', text);
     }
     if (outcome == '?') {
       if (level == 0) return Wrapped('1', text);
-      right = "?";
+      right_is_number = false;
     } else {
-      right.assign(1, outcome);
+      if (level == 0) return std::string(1, outcome);
+      right = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
     }
   }
-  return right;
+  return std::nullopt;  // not reached: the chain holds level 0
 }
 
 bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
