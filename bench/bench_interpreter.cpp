@@ -1,0 +1,122 @@
+// Interpreter speed: simple assignment lines per second, and a whole run of the Julia
+// example without a window.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "logic/complex/numtext.h"
+#include "logic/program/interpreter.h"
+#include "logic/project/project_file.h"
+
+namespace ombrix {
+namespace {
+
+// Draws into a plain pixel array so the run pays for the calls but not for a picture.
+class BufferCanvas final : public Canvas {
+ public:
+  int Width() const override { return 400; }
+  int Height() const override { return 400; }
+  void SetPixel(int x, int y, Colour c) override {
+    if (x >= 0 && y >= 0 && x < 400 && y < 400) pixels_[y * 400 + x] = c;
+  }
+  void SetPenColour(Colour) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void SetBrushSolid(bool) override {}
+  void FillRect(int, int, int, int) override {}
+  void Ellipse(int, int, int, int) override {}
+
+ private:
+  std::vector<Colour> pixels_ = std::vector<Colour>(400 * 400, kWhite);
+};
+
+class SilentBoxes final : public MessageBoxes {
+ public:
+  void Show(MessageKind, const std::string& text, const std::string&) override { last = text; }
+  bool Confirm(const std::string&) override { return true; }
+  std::string last;
+};
+
+struct Run {
+  ProjectContent project;
+  DrawingState drawing;
+  BufferCanvas canvas;
+  SilentBoxes boxes;
+  RunFlags flags;
+  InterpreterState state;
+  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
+
+  void Start() {
+    flags.MainRunning = true;
+    flags.MouseHandlerEnabled = true;
+    project.Variables.CopyStartToCurrent();
+    state.ResetCounters(MainProgram);
+    state.ResetCounters(MouseHandlerProgram);
+  }
+};
+
+void BM_SimpleAssignmentLines(benchmark::State& bench) {
+  SetDecimalSeparator('.');
+  Run run;
+  run.project.Variables.SetLastVariable(4);
+  run.project.Variables.SetName(3, "x");
+  run.project.Variables.SetName(4, "y");
+  // A loop whose body is ten simple assignments; the closing line counts as a line too.
+  run.project.Programs[MainProgram] = {"Wiederhole(2000000000)",
+                                       "x:=x+1",
+                                       "y:=x",
+                                       "x:=2*y",
+                                       "y:=y-1",
+                                       "x:=3",
+                                       "y:=x+y",
+                                       "x:=y/2",
+                                       "y:=1",
+                                       "x:=x-y",
+                                       "y:=x",
+                                       "EndeWiederhole"};
+  run.Start();
+  std::int64_t lines = 0;
+  for (auto _ : bench) {
+    if (!run.interpreter.ExecuteStep(MainProgram)) {
+      bench.SkipWithError(run.boxes.last.c_str());
+      break;
+    }
+    ++lines;
+  }
+  bench.SetItemsProcessed(lines);
+  bench.counters["lines/s"] =
+      benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_SimpleAssignmentLines);
+
+void BM_JuliaExample(benchmark::State& bench) {
+  SetDecimalSeparator('.');
+  const std::filesystem::path file =
+      std::filesystem::path(OMBRIX_SOURCE_DIR) / "examples" / "julia.omp";
+  std::int64_t lines = 0;
+  for (auto _ : bench) {
+    Run run;
+    if (LoadProject(run.project, file)) {
+      bench.SkipWithError("examples/julia.omp does not load");
+      break;
+    }
+    run.Start();
+    const auto& program = run.project.Programs[MainProgram];
+    while (static_cast<std::size_t>(run.state.CurrentLine[MainProgram]) < program.size()) {
+      if (!run.interpreter.ExecuteStep(MainProgram)) {
+        bench.SkipWithError(run.boxes.last.c_str());
+        break;
+      }
+      ++lines;
+    }
+  }
+  bench.counters["lines"] = static_cast<double>(lines);
+}
+BENCHMARK(BM_JuliaExample)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
+}  // namespace ombrix
+
+BENCHMARK_MAIN();

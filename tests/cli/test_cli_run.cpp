@@ -1,0 +1,466 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QImage>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "logic/complex/numtext.h"
+#include "logic/project/project_file.h"
+
+namespace ombrix::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+struct Result {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+Result RunCli(std::vector<std::string> args) {
+  args.insert(args.begin(), "run");
+  std::ostringstream out;
+  std::ostringstream err;
+  const int status = Main(args, out, err);
+  return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// --- The example projects -------------------------------------------------------------
+// Written by the generator below so that no field holds a decimal separator: fractions
+// are terms (4/5), and the constants e and Pi start at 0 and are computed by the programs
+// that use them. Run with OMBRIX_WRITE_EXAMPLES=1 to write them into examples/.
+
+void AddVariable(ProjectContent& p, const std::string& name, TComplex start = {}) {
+  const int j = p.Variables.LastVariable() + 1;
+  p.Variables.SetLastVariable(j);
+  p.Variables.SetName(j, name);
+  p.Variables.SetStartValue(j, start);
+}
+
+void AddFunction(ProjectContent& p, const std::string& name, const std::string& term) {
+  const int k = p.Functions.LastFunction() + 1;
+  p.Functions.SetLastFunction(k);
+  p.Functions.SetName(k, name);
+  p.Functions.SetTerm(k, term);
+}
+
+ProjectContent NewExample() {
+  ProjectContent p;
+  p.Variables.SetStartValue(1, {});
+  p.Variables.SetStartValue(2, {});
+  return p;
+}
+
+ProjectContent Julia() {
+  ProjectContent p = NewExample();
+  for (const char* name : {"x", "y", "p", "z", "c", "n"}) AddVariable(p, name);
+  p.Programs[0] = {
+      "SetzeSkala(-8/5;8/5;-8/5;8/5)",
+      "L\xF6scheBild",
+      "c:=-4/5+156/1000*i",
+      "F\xFCr(y;0;399;1)",
+      "F\xFCr(x;0;399;1)",
+      "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
+      "z:=p",
+      "n:=0",
+      "Solange((Betrag(z)<2)*(n<30))",
+      "z:=z^2+c",
+      "n:=n+1",
+      "EndeSolange",
+      "Wenn((n=30)+(n%2)*(n>3))",
+      "ZeichnePunkt(p)",
+      "EndeWenn",
+      "EndeF\xFCr",
+      "EndeF\xFCr",
+  };
+  return p;
+}
+
+ProjectContent RootsOfUnity() {
+  ProjectContent p = NewExample();
+  AddVariable(p, "n", {12, 0});
+  AddVariable(p, "w");
+  AddVariable(p, "z");
+  p.Programs[0] = {
+      "Pi:=4*ATan(1)",
+      "SetzeSkala(-3/2;3/2;-3/2;3/2)",
+      "L\xF6scheBild",
+      "ZeichneSkala",
+      "ZeichneKreis(0;1)",
+      "w:=E(2*Pi/n)",
+      "z:=1",
+      "Wiederhole(n)",
+      "ZeichneLinie(0;z)",
+      "ZeichneKreis(z;1/25)",
+      "z:=z*w",
+      "EndeWiederhole",
+  };
+  return p;
+}
+
+ProjectContent Spiral() {
+  ProjectContent p = NewExample();
+  AddVariable(p, "q");
+  AddVariable(p, "z");
+  p.Programs[0] = {
+      "L\xF6scheBild",       "ZeichneSkala", "q:=(1+i/12)*99/100", "z:=4+i", "Wiederhole(600)",
+      "ZeichneLinie(z;z*q)", "z:=z*q",       "EndeWiederhole",
+  };
+  return p;
+}
+
+ProjectContent FunctionPlot() {
+  ProjectContent p = NewExample();
+  AddFunction(p, "f", "#^3/10-2*#");
+  AddFunction(p, "g", "3*Sin(#)");
+  AddVariable(p, "x");
+  AddVariable(p, "h");
+  p.Programs[0] = {
+      "L\xF6scheBild",
+      "ZeichneSkala",
+      "h:=1/10",
+      "x:=ReMin()",
+      "Solange(x<ReMax())",
+      "ZeichneLinie(x+f(x)*i;x+h+f(x+h)*i)",
+      "ZeichneLinie(x+g(x)*i;x+h+g(x+h)*i)",
+      "x:=x+h",
+      "EndeSolange",
+  };
+  return p;
+}
+
+ProjectContent MousePainting() {
+  ProjectContent p = NewExample();
+  AddVariable(p, "a");
+  AddVariable(p, "s");
+  p.Programs[0] = {
+      "L\xF6scheBild",
+      "ZeichneSkala",
+  };
+  p.Programs[1] = {
+      "Wenn(s)", "ZeichneLinie(a;MausPos())", "EndeWenn", "a:=MausPos()",
+      "s:=1",    "ZeichneKreis(a;1/10)",
+  };
+  return p;
+}
+
+struct Example {
+  const char* file;
+  std::function<ProjectContent()> build;
+};
+
+const std::vector<Example>& Examples() {
+  static const std::vector<Example> examples = {
+      {"julia.omp", Julia},
+      {"einheitswurzeln.omp", RootsOfUnity},
+      {"spirale.omp", Spiral},
+      {"funktionsplot.omp", FunctionPlot},
+      {"mausmalen.omp", MousePainting},
+  };
+  return examples;
+}
+
+const fs::path kExamples = fs::path(OMBRIX_SOURCE_DIR) / "examples";
+
+class CliRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SetDecimalSeparator('.');
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    dir_ = fs::temp_directory_path() /
+           ("ombrix-cli-run-" + std::to_string(::getpid()) + "-" + std::to_string(stamp));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(dir_, ec);
+  }
+  // A project with the two programs and the user variables x and n, saved under ".".
+  std::string Project(std::vector<std::string> main, std::vector<std::string> mouse = {}) {
+    ProjectContent project = NewExample();
+    AddVariable(project, "x");
+    AddVariable(project, "n");
+    project.Programs[0] = std::move(main);
+    project.Programs[1] = std::move(mouse);
+    const fs::path file = dir_ / ("p" + std::to_string(count_++) + ".omp");
+    SetDecimalSeparator('.');
+    EXPECT_FALSE(SaveProject(project, file));
+    return file.string();
+  }
+  fs::path dir_;
+  int count_ = 0;
+};
+
+TEST_F(CliRunTest, ExampleFilesAreWhatTheirGeneratorWrites) {
+  const bool write = std::getenv("OMBRIX_WRITE_EXAMPLES") != nullptr;
+  for (const auto& example : Examples()) {
+    SCOPED_TRACE(example.file);
+    const fs::path file = write ? kExamples / example.file : dir_ / example.file;
+    ASSERT_FALSE(SaveProject(example.build(), file));
+    const std::string bytes = ReadBytes(file);
+    EXPECT_EQ(bytes.find_first_of(".,"), std::string::npos) << "a decimal separator";
+    EXPECT_EQ(ReadBytes(kExamples / example.file), bytes);
+  }
+}
+
+TEST_F(CliRunTest, EveryExampleRunsUnderBothSeparators) {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(kExamples)) {
+    if (entry.path().extension() == ".omp") files.push_back(entry.path());
+  }
+  ASSERT_GE(files.size(), 5u);
+  for (const char* separator : {",", "."}) {
+    for (const auto& file : files) {
+      SCOPED_TRACE(file.filename().string() + " " + separator);
+      const Result r = RunCli({"--decimal-separator", separator, "--max-steps", "20000", "--click",
+                               "200,200", "--click", "300,120", file.string()});
+      EXPECT_TRUE(r.status == kExitOk || r.status == kExitStepLimit) << r.err;
+      EXPECT_EQ(r.err.find("Fehler"), std::string::npos) << r.err;
+      EXPECT_EQ(r.err.find("Ombrix 0.98"), std::string::npos) << r.err;
+    }
+  }
+}
+
+TEST_F(CliRunTest, MousePaintingDrawsAtEachClick) {
+  const Result r = RunCli({"--trace", "--click", "200,200", "--click", "240,160",
+                           (kExamples / "mausmalen.omp").string()});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  const std::vector<std::string> out = Lines(r.out);
+  ASSERT_GE(out.size(), 9u);
+  const std::vector<std::string> tail(out.end() - 9, out.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"BrushStyle none", "PenColor 000000",
+                                            "Ellipse 196 197 204 203", "PenColor 000000",
+                                            "MoveTo 200 200", "LineTo 240 160", "BrushStyle none",
+                                            "PenColor 000000", "Ellipse 236 157 244 163"}));
+  EXPECT_EQ(Lines(r.err),
+            (std::vector<std::string>{"Information: Das Hauptprogramm wurde erfolgreich beendet.",
+                                      "Mausposition: 0", "Mausposition: 1+i"}));
+}
+
+TEST_F(CliRunTest, TraceShowsEveryCanvasCall) {
+  const Result r = RunCli({"--trace", Project({"ZeichnePunkt(1+i)", "ZeichneKreis(0;1)",
+                                               "L\xC3\xB6scheLinie(0;1)", "L\xC3\xB6scheBild"})});
+  // Program lines in the file are Windows-1252; the ones above are UTF-8 and unknown.
+  EXPECT_EQ(r.status, kExitFailed);
+  const Result ok = RunCli({"--trace", Project({"ZeichnePunkt(1+i)", "ZeichneKreis(0;1)",
+                                                "L\xF6scheLinie(0;1)", "L\xF6scheBild"})});
+  EXPECT_EQ(ok.status, kExitOk) << ok.err;
+  EXPECT_EQ(Lines(ok.out), (std::vector<std::string>{
+                               "SetPixel 240 160 000000", "BrushStyle none", "PenColor 000000",
+                               "Ellipse 160 161 240 239", "PenColor FFFFFF", "MoveTo 200 200",
+                               "LineTo 240 200", "BrushStyle solid", "FillRect 0 0 400 400"}));
+  EXPECT_EQ(ok.err, "Information: Das Hauptprogramm wurde erfolgreich beendet.\n");
+}
+
+TEST_F(CliRunTest, ExitStatusAndMessages) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> main;
+    std::vector<std::string> options;
+    int status;
+    std::vector<std::string> err;
+  };
+  const std::vector<Row> rows = {
+      {"empty program",
+       {},
+       {},
+       kExitOk,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet."}},
+      {"failed step",
+       {"x:=1", "Hallo"},
+       {},
+       kExitFailed,
+       {"Fehler: Unbekanntes Kommando:\\n\\nZeile 2: 'Hallo'\\n\\nin: 'Hauptprogramm'"}},
+      {"fault",
+       {"x:=1e2e3"},
+       {},
+       kExitFailed,
+       {"Ombrix 0.98 (mit Formulon 2.11): '1e2e3' ist kein g\xC3\xBCltiger Gleitkommawert."}},
+      {"step limit",
+       {"Solange(1)", "EndeSolange"},
+       {"--max-steps", "50"},
+       kExitStepLimit,
+       {"Das Hauptprogramm wurde nach 50 Schritten angehalten."}},
+      {"limit of zero on an empty program",
+       {},
+       {"--max-steps=0"},
+       kExitOk,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet."}},
+      {"limit not reached",
+       {"x:=1", "x:=2"},
+       {"--max-steps", "2"},
+       kExitOk,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet."}},
+      {"two boxes of a failing argument",
+       {"ZeichnePunkt(nix)"},
+       {},
+       kExitFailed,
+       {"Fehler: Unbekannter Funktionsname:\\n\\nZeile 1: 'ZeichnePunkt(nix)'\\n\\nin: "
+        "'Hauptprogramm'",
+        "Fehler: Unzul\xC3\xA4ssiges Argument in Funktion:\\n\\nZeile 1: 'ZeichnePunkt(nix)'"
+        "\\n\\nin: 'Hauptprogramm'"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::string> args = row.options;
+    args.push_back(Project(row.main));
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(Lines(r.err), row.err);
+    EXPECT_EQ(r.out, "");
+  }
+}
+
+TEST_F(CliRunTest, ClicksRunTheMouseProgramWhileItIsEnabled) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> main;
+    std::vector<std::string> mouse;
+    std::vector<std::string> clicks;
+    int status;
+    std::vector<std::string> err;
+    std::vector<std::string> out;
+  };
+  const std::vector<Row> rows = {
+      {"handler draws at the mouse",
+       {},
+       {"ZeichnePunkt(MausPos())"},
+       {"200,200", "0,0", "400,400"},
+       kExitOk,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet.", "Mausposition: 0",
+        "Mausposition: -4.99+5*i", "Mausposition: 5-4.99*i"},
+       {"SetPixel 200 200 000000", "SetPixel 0 0 000000", "SetPixel 400 400 000000"}},
+      {"a failed main program switches the handler off",
+       {"Hallo"},
+       {"ZeichnePunkt(MausPos())"},
+       {"200,200"},
+       kExitFailed,
+       {"Fehler: Unbekanntes Kommando:\\n\\nZeile 1: 'Hallo'\\n\\nin: 'Hauptprogramm'",
+        "Mausposition: 0"},
+       {}},
+      {"a failing handler reports and switches itself off",
+       {},
+       {"n:=n+1", "Wenn(n>1)", "Hallo", "EndeWenn", "ZeichnePunkt(MausPos())"},
+       {"200,200", "240,200", "280,200"},
+       kExitFailed,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet.", "Mausposition: 0",
+        "Mausposition: 1",
+        "Fehler: Unbekanntes Kommando:\\n\\nZeile 3: 'Hallo'\\n\\nin: 'Ereignisbehandlung "
+        "f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
+        "ckt''",
+        "Mausposition: 2"},
+       {"SetPixel 200 200 000000"}},
+      {"clicks after the step limit still reach the handler",
+       {"Solange(1)", "EndeSolange"},
+       {"ZeichnePunkt(MausPos())"},
+       {"10,20"},
+       kExitStepLimit,
+       {"Das Hauptprogramm wurde nach 10 Schritten angehalten.", "Mausposition: -4.74+4.5*i"},
+       {"SetPixel 10 20 000000"}},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::vector<std::string> args = {"--trace", "--max-steps", "10"};
+    for (const auto& click : row.clicks) {
+      args.push_back("--click");
+      args.push_back(click);
+    }
+    args.push_back(Project(row.main, row.mouse));
+    const Result r = RunCli(args);
+    EXPECT_EQ(r.status, row.status);
+    EXPECT_EQ(Lines(r.err), row.err);
+    EXPECT_EQ(Lines(r.out), row.out);
+  }
+}
+
+TEST_F(CliRunTest, PicturesTakeTheFormatOfTheirExtension) {
+  const std::string project = Project({"ZeichneLinie(0;1)", "ZeichnePunkt(-1)"});
+  for (const char* name : {"bild.png", "bild.bmp", "bild.jpg", "BILD.PNG"}) {
+    SCOPED_TRACE(name);
+    const fs::path file = dir_ / name;
+    const Result r = RunCli({"--png", file.string(), project});
+    EXPECT_EQ(r.status, kExitOk) << r.err;
+    QImage image;
+    ASSERT_TRUE(image.load(QString::fromStdString(file.string())));
+    EXPECT_EQ(image.size(), QSize(400, 400));
+    if (std::string(name) != "bild.jpg") {
+      EXPECT_EQ(image.pixel(200, 200), qRgb(0, 0, 0));
+      EXPECT_EQ(image.pixel(239, 200), qRgb(0, 0, 0));
+      EXPECT_EQ(image.pixel(240, 200), qRgb(255, 255, 255));
+      EXPECT_EQ(image.pixel(160, 200), qRgb(0, 0, 0));
+      EXPECT_EQ(image.pixel(161, 200), qRgb(255, 255, 255));
+    }
+  }
+}
+
+TEST_F(CliRunTest, ThePictureIsWrittenAlsoAfterAFailedStep) {
+  const fs::path file = dir_ / "bild.png";
+  const Result r = RunCli({"--png", file.string(), Project({"ZeichnePunkt(0)", "Hallo"})});
+  EXPECT_EQ(r.status, kExitFailed);
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(file.string())));
+  EXPECT_EQ(image.pixel(200, 200), qRgb(0, 0, 0));
+}
+
+TEST_F(CliRunTest, UsageAndFileErrors) {
+  const std::string project = Project({"x:=1"});
+  const fs::path existing = dir_ / "alt.png";
+  { std::ofstream(existing) << "alt"; }
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string errStart;
+  };
+  const std::vector<Row> rows = {
+      {"no project", {}, "Aufruf: ombrix-cli run"},
+      {"two projects", {project, project}, "Aufruf: ombrix-cli run"},
+      {"unknown option", {"--farbe", project}, "Unbekannte Option: --farbe"},
+      {"click without comma", {"--click", "12", project}, "Ein Mausklick"},
+      {"click with letters", {"--click", "1,y", project}, "Ein Mausklick"},
+      {"click beyond int", {"--click", "1,99999999999", project}, "Ein Mausklick"},
+      {"negative step limit", {"--max-steps", "-1", project}, "Die Schrittzahl"},
+      {"step limit missing", {project, "--max-steps"}, "Der Option --max-steps fehlt"},
+      {"bad separator", {"--decimal-separator", ";", project}, "Das Dezimaltrennzeichen"},
+      {"missing project file", {(dir_ / "fehlt.omp").string()}, "Fehler: "},
+      {"unknown picture format",
+       {"--png", (dir_ / "bild.xyz").string(), project},
+       "Fehler: Das Bildformat"},
+      {"picture in a missing folder",
+       {"--png", (dir_ / "nix" / "b.png").string(), project},
+       "Fehler: Das Bild konnte nicht"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const Result r = RunCli(row.args);
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.err.find(row.errStart),
+              r.err.find("Information") == std::string::npos ? 0u : r.err.find('\n') + 1)
+        << r.err;
+  }
+  EXPECT_EQ(ReadBytes(existing), "alt");
+}
+
+}  // namespace
+}  // namespace ombrix::cli
