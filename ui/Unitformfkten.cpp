@@ -36,8 +36,16 @@ bool IsValidNewName(std::string_view name) {
 
 TValueListEditor::TValueListEditor(QWidget* parent) : QTableWidget(0, 2, parent) {
   setObjectName(QStringLiteral("ValueListEditor1"));
-  setFont(QFont(QStringLiteral("Courier New")));
+  QFont font(QStringLiteral("Courier New"));
+  font.setStyleHint(QFont::TypeWriter);  // a fixed-pitch stand-in where it is missing
+  setFont(font);
   verticalHeader()->hide();
+  verticalHeader()->setMinimumSectionSize(1);
+  verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  // The value column takes the width left beside the keys, so that nothing scrolls
+  // sideways when the vertical scroll bar appears.
+  horizontalHeader()->setStretchLastSection(true);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   horizontalHeader()->setSectionsClickable(false);
   horizontalHeader()->setSectionsMovable(false);
   horizontalHeader()->setHighlightSections(false);
@@ -228,7 +236,6 @@ TFormFkten::TFormFkten(ombrix::MessageBoxes& boxes, QWidget* parent)
   ValueListEditor1->setGeometry(16, 16, 369, 345);
   ValueListEditor1->setHorizontalHeaderLabels({ToQt("Funktionsname"), ToQt("Funktionsterm")});
   ValueListEditor1->setColumnWidth(0, 150);
-  ValueListEditor1->setColumnWidth(1, 213);
   ValueListEditor1->OnSelectCell = [this](int row) { return ValueListEditor1SelectCell(row); };
 
   // Enter must not close the dialog or add a name behind the user's back.

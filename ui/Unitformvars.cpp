@@ -28,7 +28,6 @@ TFormVars::TFormVars(ombrix::MessageBoxes& boxes, QWidget* parent)
   ValueListEditor1->setHorizontalHeaderLabels(
       {ToQt("Variablenname"), ToQt("Variablenwert bei Programmstart")});
   ValueListEditor1->setColumnWidth(0, 150);
-  ValueListEditor1->setColumnWidth(1, 277);
   ValueListEditor1->OnSelectCell = [this](int row) { return ValueListEditor1SelectCell(row); };
 
   Label1 = new QLabel(ToQt("Name einer neuen Variable:"), this);
