@@ -265,12 +265,19 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   for (const auto& [x, y] : options.clicks) {
     flags.MouseButtonDown = true;
-    drawing.SetMousePosition(x, y);
-    err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
-    if (flags.MouseHandlerEnabled && flags.MouseButtonDown && !interpreter.RunMouseHandler()) {
+    try {
+      drawing.SetMousePosition(x, y);
+      err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
+      if (flags.MouseHandlerEnabled && flags.MouseButtonDown && !interpreter.RunMouseHandler()) {
+        failed = true;
+        flags.MainRunning = false;
+        flags.MouseHandlerEnabled = false;
+      }
+    } catch (const Fault& fault) {
+      // A pixel far outside the picture on a huge scale: the event ends as the top-level
+      // handler ends it, and the next click comes.
+      boxes.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
       failed = true;
-      flags.MainRunning = false;
-      flags.MouseHandlerEnabled = false;
     }
     flags.MouseButtonDown = false;
   }

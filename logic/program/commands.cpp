@@ -52,7 +52,9 @@ void DrawTicks(double low, double high, int size, ToPixel toPixel, PixelCentre c
     return;
   }
   for (int p = 0; p < size; ++p) {
-    const double nearest = std::clamp(std::nearbyint(centre(p)), first, last);
+    const double c = centre(p);
+    if (!std::isfinite(c)) continue;
+    const double nearest = std::clamp(std::nearbyint(c), first, last);
     for (const double candidate : {nearest, nearest - 1, nearest + 1}) {
       if (candidate < first || candidate > last) continue;
       if (toPixel(candidate) == p) {

@@ -76,6 +76,8 @@ const char* StructureError(int kind) {
 
 std::string FirstTwo(const std::string& text) { return text.substr(0, 2); }
 
+bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
+
 }  // namespace
 
 std::string MousePositionText(TComplex position) {
@@ -115,7 +117,7 @@ void Interpreter::ClearRunFlag(int k) {
 }
 
 bool Interpreter::ExecuteStep(int k) {
-  if (k != MainProgram && k != MouseHandlerProgram) return false;
+  if (!ValidSlot(k)) return false;
   const std::int32_t n = state_.CurrentLine[k];
   if (n < 0 || static_cast<std::size_t>(n) >= project_.Programs[k].size()) return false;
   try {
@@ -363,11 +365,13 @@ bool Interpreter::CloseLoop(int k, int kind) {
 }
 
 void Interpreter::AdvanceLine(int k) {
+  if (!ValidSlot(k)) return;
   if (state_.CurrentLine[k] < std::numeric_limits<std::int32_t>::max()) ++state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
 }
 
 std::string Interpreter::ReadArgumentText(int k) {
+  if (!ValidSlot(k)) return "?1";
   const std::string& line = Line(k);
   const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
   const auto start = static_cast<std::size_t>(cursor - 1);
@@ -387,6 +391,7 @@ std::string Interpreter::ReadArgumentText(int k) {
 }
 
 bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
+  if (!ValidSlot(k)) return false;
   for (int i = 0; i < n; ++i) {
     const std::string result = EvaluateTerm(ReadArgumentText(k), context_);
     if (IsErrorText(result)) {
@@ -399,6 +404,7 @@ bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
 }
 
 bool Interpreter::SkipToClosing(int k, int kind) {
+  if (!ValidSlot(k)) return false;
   const ProgramText& program = project_.Programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
@@ -417,6 +423,7 @@ bool Interpreter::SkipToClosing(int k, int kind) {
 }
 
 int Interpreter::SkipToElseOrEnd(int k) {
+  if (!ValidSlot(k)) return -1;
   const ProgramText& program = project_.Programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
@@ -440,6 +447,7 @@ int Interpreter::SkipToElseOrEnd(int k) {
 }
 
 void Interpreter::ReportRunError(int k, const std::string& code) {
+  if (!ValidSlot(k)) return;
   const std::string message =
       code == "??" ? std::string(kUnavailableCommandMessage) : ErrorMessageText(code).substr(2);
   ReportWithMessage(k, message);

@@ -379,6 +379,16 @@ TEST_F(CliRunTest, ClicksRunTheMouseProgramWhileItIsEnabled) {
        kExitStepLimit,
        {"Das Hauptprogramm wurde nach 10 Schritten angehalten.", "Mausposition: -4.74+4.5*i"},
        {"SetPixel 10 20 000000"}},
+      {"a click whose position overflows ends like a faulting event",
+       {"SetzeSkala(-17e307;1;-1;1)"},
+       {"ZeichnePunkt(MausPos())"},
+       {"2147483647,0", "0,0"},
+       kExitFailed,
+       {"Information: Das Hauptprogramm wurde erfolgreich beendet.",
+        "Ombrix 0.98 (mit Formulon 2.11): Gleitkomma\xC3\xBC"
+        "berlauf.",
+        "Mausposition: -1.7E308+i"},
+       {"SetPixel 0 0 000000"}},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
