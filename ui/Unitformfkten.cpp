@@ -193,6 +193,9 @@ void TValueListEditor::keyPressEvent(QKeyEvent* event) {
 }
 
 QModelIndex TValueListEditor::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
+  // Without a current row the move comes from the grid taking the focus: it must not
+  // pick a row, least of all one whose refusal shows a box.
+  if (!currentIndex().isValid()) return QModelIndex();
   const QModelIndex target = QTableWidget::moveCursor(action, modifiers);
   if (!target.isValid() || target.row() + 1 == CurrentGridRow()) return target;
   return Allowed(target.row() + 1) ? target : currentIndex();

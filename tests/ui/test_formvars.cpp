@@ -332,6 +332,28 @@ class TestFormVars : public QObject {
     QCOMPARE(f.form.ValueListEditor1->Key(2), std::string(kPlaceholderKey));
   }
 
+  // A project may hold no variable at all: only the placeholder row is shown.
+  void emptyTable() {
+    Fixture f;
+    f.variables.SetLastVariable(-1);
+    f.Fill();
+    ShowAndActivate(f.form);
+    QTRY_VERIFY(f.form.ValueListEditor1->hasFocus());
+    QCOMPARE(f.boxes.Texts(), Strings{});  // taking the focus selects nothing
+    QCOMPARE(f.form.ValueListEditor1->CurrentGridRow(), -1);
+    f.form.Button2->click();
+    QCOMPARE(f.boxes.Texts(),
+             Strings{"Bitte w\xE4hlen Sie zuerst die Variable aus,\ndie Sie l\xF6schen wollen."});
+    QCOMPARE(f.form.Last(), -1);
+    f.Add("x", "4");
+    f.form.Button3->click();
+    QVERIFY(!f.form.isVisible());
+    f.form.WriteBack(f.variables);
+    QCOMPARE(f.variables.LastVariable(), 0);
+    QCOMPARE(f.variables.Name(0), std::string("x"));
+    QCOMPARE(f.variables.StartValue(0).Re, 4.0);
+  }
+
   void addNames_data() {
     QTest::addColumn<Strings>("typed");
     QTest::addColumn<Strings>("boxes");
@@ -376,7 +398,7 @@ class TestFormVars : public QObject {
 
   // The placeholder key: set by a non-empty Edit1, kept by an empty one.
   void placeholderKey_data() {
-    QTest::addColumn<Strings>("steps");  // a text typed, or "+" for the add button
+    QTest::addColumn<Strings>("steps");  // a text typed, "+" for the add button, "show"
     QTest::addColumn<std::string>("key");
     QTest::addColumn<std::string>("edit1");
     QTest::newRow("typing shows the name")
@@ -385,6 +407,8 @@ class TestFormVars : public QObject {
         << Strings{"ab", ""} << std::string("ab") << std::string();
     QTest::newRow("after adding, the new placeholder")
         << Strings{"ab", "+"} << std::string(kPlaceholderKey) << std::string();
+    QTest::newRow("showing again keeps the key")
+        << Strings{"ab", "show"} << std::string("ab") << std::string();
     QTest::newRow("a refused name stays shown")
         << Strings{"e", "+"} << std::string("e") << std::string("e");
   }
@@ -398,6 +422,8 @@ class TestFormVars : public QObject {
     for (const std::string& step : steps) {
       if (step == "+") {
         f.form.Button1Click();
+      } else if (step == "show") {
+        f.form.FormShow();
       } else {
         f.Type(step);
       }
