@@ -23,10 +23,18 @@ constexpr int kMaxDepth = 256;             // nesting of bracket groups (and cal
 constexpr std::size_t kMaxOperands = 128;  // entries of one operand list
 constexpr int kMaxExpansions = 10000;      // user function calls expanded per evaluation
 constexpr std::size_t kMaxWorkingText = std::size_t{1} << 20;
+// All text that expansions produce in one evaluation: bounds the work of a body whose
+// growing argument is copied again at every expansion.
+constexpr std::size_t kMaxExpansionText = std::size_t{4} << 20;
+// All text that the nested evaluations of one term read: a huge payload inside hundreds
+// of brackets would otherwise be copied and scanned once per level.
+constexpr std::size_t kMaxTextRead = std::size_t{32} << 20;
 
 struct Run {
   const EvalContext& context;
   int expansions = 0;
+  std::size_t expansion_text = 0;
+  std::size_t text_read = 0;
 };
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
@@ -178,12 +186,17 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
     const std::string_view argument(buf.data() + open, end - open);
     std::string replacement;
     if (k >= kFirstUserFunction) {
+      const std::string& body = functions.Term(k);
+      const auto hashes = static_cast<std::size_t>(std::count(body.begin(), body.end(), '#'));
+      // Sized before it is built, so no single expansion can ask for a huge block.
+      run.expansion_text += body.size() - hashes + hashes * argument.size() + 2;
       const std::size_t size = done.size() + (buf.size() - at);
-      if (++run.expansions > kMaxExpansions || size > kMaxWorkingText) {
+      if (++run.expansions > kMaxExpansions || size > kMaxWorkingText ||
+          run.expansion_text > kMaxExpansionText) {
         return Wrapped('1', done.append(buf, at, npos));
       }
       replacement = "(";
-      replacement += SubstituteArgument(functions.Term(k), argument);
+      replacement += SubstituteArgument(body, argument);
       replacement += ')';
     } else {
       const std::string value = Evaluate(argument, run, depth);
@@ -486,7 +499,9 @@ std::string Evaluate(std::string_view term, Run& run, int depth) {
   if (!text.empty() && text[0] == '?') return text;
   // Deeper nesting is refused before any recursion, so no term can exhaust the stack;
   // the second test catches nesting that user function bodies add.
-  if ((depth == 0 && MaxNesting(text) > kMaxDepth) || depth > kMaxDepth) {
+  run.text_read += text.size();
+  if ((depth == 0 && MaxNesting(text) > kMaxDepth) || depth > kMaxDepth ||
+      run.text_read > kMaxTextRead) {
     return Wrapped('1', text);
   }
 

@@ -133,17 +133,15 @@ int VariableTable::FindVariable(std::string_view name) const {
 // ---------------------------------------------------------------------------------------------
 
 std::string SubstituteArgument(std::string_view term, std::string_view argument) {
-  std::size_t hashes = 0;
-  for (char c : term) hashes += (c == '#');
   std::string out;
-  out.reserve(term.size() + hashes * argument.size());
-  for (char c : term) {
-    if (c == '#') {
-      out += argument;
-    } else {
-      out += c;
-    }
+  std::size_t from = 0;
+  for (std::size_t hash = term.find('#'); hash != std::string_view::npos;
+       hash = term.find('#', from)) {
+    out.append(term, from, hash - from);
+    out += argument;
+    from = hash + 1;
   }
+  out.append(term, from, std::string_view::npos);
   return out;
 }
 

@@ -245,7 +245,10 @@ TEST(EvaluateTerm, HostileTermsEndQuickly) {
   std::string groups;
   for (int k = 0; k < 50000; ++k) groups += "((1))<";
   groups += "1";
+  const std::string deep = std::string(200, '(') + std::string(1000000, '1') + "+1" +
+                           std::string(200, ')');
   const std::vector<Row> rows = {
+      {"a huge payload deep inside brackets", deep, "?1'"},
       {"a million brackets", std::string(million, '(') + std::string(million, ')'), "?1'"},
       {"a long comparison chain", chain, "0"},
       {"many calls at one level", calls, "?1'"},
