@@ -1,5 +1,9 @@
 #include "platform/qimage_canvas.h"
 
+#include "logic/complex/numtext.h"
+#include "logic/program/interpreter.h"
+#include "tests/support/recording.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -272,6 +276,68 @@ TEST(QImageCanvasTest, TakesOverALoadedPictureAsRgb32) {
   EXPECT_EQ(canvas.Image().format(), QImage::Format_RGB32);
   canvas.SetPixel(19, 9, kWhite);
   EXPECT_EQ(canvas.Image().pixel(19, 9), qRgb(255, 255, 255));
+}
+
+// A program run on the picture: what it draws and erases again leaves no trace.
+TEST(QImageCanvasTest, ProgramsThatEraseWhatTheyDrewLeaveAWhitePicture) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    std::size_t coloured;  // non-white pixels afterwards
+  };
+  const std::vector<Row> rows = {
+      {"line", {"ZeichneLinie(0;1+2*i)", "L\xF6scheLinie(0;1+2*i)"}, 0},
+      {"circle", {"ZeichneKreis(1;2)", "L\xF6scheKreis(1;2)"}, 0},
+      {"point", {"ZeichnePunkt(3-i)", "L\xF6schePunkt(3-i)"}, 0},
+      {"crossing figures erased in another order",
+       {"ZeichneKreis(0;3)", "ZeichneLinie(-5;5*i)", "ZeichnePunkt(0)", "L\xF6scheKreis(0;3)",
+        "L\xF6schePunkt(0)", "L\xF6scheLinie(-5;5*i)"},
+       0},
+      {"scale and circle cleared", {"ZeichneSkala", "ZeichneKreis(0;1)", "L\xF6scheBild"}, 0},
+      {"a line leaves 40 pixels", {"ZeichneLinie(0;1)"}, 40},
+      {"a clipped point leaves none", {"ZeichnePunkt(5+5*i)"}, 0},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetDecimalSeparator('.');
+    ProjectContent project;
+    DrawingState drawing;
+    QImageCanvas canvas;
+    drawing.AttachPicture(&canvas);
+    testing::RecordingMessageBoxes boxes;
+    RunFlags flags;
+    InterpreterState state;
+    Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+    project.Programs[MainProgram] = row.program;
+    for (std::size_t line = 0; line < row.program.size(); ++line) {
+      ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
+    }
+    EXPECT_EQ(Coloured(canvas).size(), row.coloured);
+  }
+}
+
+TEST(QImageCanvasTest, ScaleIsDrawnInBlue) {
+  SetDecimalSeparator('.');
+  ProjectContent project;
+  DrawingState drawing;
+  QImageCanvas canvas;
+  testing::RecordingMessageBoxes boxes;
+  RunFlags flags;
+  InterpreterState state;
+  Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+  project.Programs[MainProgram] = {"ZeichneSkala"};
+  ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
+  const Pixels blue = OfColour(canvas, 0x0000FF);
+  EXPECT_EQ(blue, Coloured(canvas));
+  // Both axes over the whole picture, and tick marks two pixels to either side.
+  for (int p = 0; p < 400; ++p) {
+    EXPECT_TRUE(blue.count({200, p}));
+    EXPECT_TRUE(blue.count({p, 200}));
+  }
+  EXPECT_TRUE(blue.count({240, 198}));
+  EXPECT_TRUE(blue.count({240, 201}));
+  EXPECT_FALSE(blue.count({240, 202}));  // the end pixel of a tick is left out
+  EXPECT_TRUE(blue.count({0, 198}));
 }
 
 }  // namespace
