@@ -1,0 +1,470 @@
+// Running the programs from the window: starting and stopping, idle stepping, the
+// locked actions, the check boxes, the mouse position and the mouse-click program.
+#include <QAction>
+#include <QCheckBox>
+#include <QLabel>
+#include <QtTest>
+
+#include "tests/ui/ui_rig.h"
+#include "ui/picture_box.h"
+
+using namespace ombrix;
+using namespace ombrix::testing;
+
+namespace {
+
+const char* const kEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
+const char* const kMouseCaption =
+    "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+    "ckt'";
+const ProgramText kEndless = {"Solange(1)", "EndeSolange"};
+
+// Runs idle calls until the main program has stopped (or a generous bound was hit).
+void RunToEnd(Rig& rig) {
+  for (int i = 0; i < 100000 && rig.world.Flags.MainRunning; ++i) rig.form.IdleStep();
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+}  // namespace
+
+class TestRunControl : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void emptyProgramEndsAtOnce();
+  void startTwiceResetsVariables();
+  void runTimeError_data();
+  void runTimeError();
+  void faultStopsBothOnce_data();
+  void faultStopsBothOnce();
+  void lockedActions_data();
+  void lockedActions();
+  void stoppingActions_data();
+  void stoppingActions();
+  void checkBox1_data();
+  void checkBox1();
+  void checkBox2SwitchesHandlerOnly();
+  void shortcutsF1F2();
+  void idleStepsReturnToEventLoop();
+  void pictureRepaintsWhileRunning();
+  void abortKeepsLineForEditor();
+  void mousePositionDisplay_data();
+  void mousePositionDisplay();
+  void mausPosIsUnrounded();
+  void mousePressDragRelease_data();
+  void mousePressDragRelease();
+  void mouseHandlerErrorStopsBoth();
+  void endlessMouseHandlerIsBounded();
+  void mouseHandlerWhileMainRuns();
+};
+
+void TestRunControl::emptyProgramEndsAtOnce() {
+  Rig rig;
+  rig.form.StartStarten->trigger();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Information);
+  QCOMPARE(rig.boxes.boxes[0].text, std::string(kEnded));
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(rig.form.CheckBox2->isChecked());
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(rig.world.Flags.MouseHandlerEnabled);
+  for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
+  QVERIFY(!rig.form.IdleActive());
+}
+
+void TestRunControl::startTwiceResetsVariables() {
+  Rig rig;
+  rig.AddVariable("x", 5);
+  rig.Main() = {"x:=x+1", "X:=x*2"};
+  for (int run = 0; run < 2; ++run) {
+    rig.form.StartRun();
+    RunToEnd(rig);
+    QCOMPARE(rig.Current("x"), 12.0);
+  }
+  QCOMPARE(rig.boxes.Texts(), (std::vector<std::string>{kEnded, kEnded}));
+}
+
+void TestRunControl::runTimeError_data() {
+  QTest::addColumn<QStringList>("program");
+  QTest::addColumn<int>("failingLine");
+  QTest::addColumn<QString>("selected");
+  QTest::addColumn<int>("selectionStart");
+  QTest::newRow("line 1") << QStringList{"Hallo", "x:=1"} << 1 << "Hallo" << 0;
+  QTest::newRow("after a skipped block") << QStringList{"x:=1", "Hallo(2)"} << 2 << "Hallo(2)" << 5;
+  QTest::newRow("same text earlier is selected")
+      << QStringList{"Wenn(0)", "Hallo", "EndeWenn", "Hallo"} << 4 << "Hallo" << 10;
+}
+
+void TestRunControl::runTimeError() {
+  QFETCH(QStringList, program);
+  QFETCH(int, failingLine);
+  QFETCH(QString, selected);
+  QFETCH(int, selectionStart);
+  Rig rig;
+  rig.AddVariable("x", 0);
+  for (const QString& l : program) rig.Main().push_back(FromQt(l));
+  ModalDriver driver;
+  rig.form.StartRun();
+  RunToEnd(rig);
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
+  QVERIFY(Contains(rig.boxes.boxes[0].text, "Zeile " + std::to_string(failingLine) + ": '"));
+  QVERIFY(Contains(rig.boxes.boxes[0].text, "in: 'Hauptprogramm'"));
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!rig.form.CheckBox2->isChecked());
+  QVERIFY(!rig.world.Flags.MouseHandlerEnabled);
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(driver.visits[0].title, std::string("Programm editieren: Hauptprogramm"));
+  QCOMPARE(ToQt(driver.visits[0].selected), selected);
+  QCOMPARE(driver.visits[0].selectionStart, selectionStart);
+  // Closing the editor does not restart the program.
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.IdleActive());
+  QTest::qWait(20);
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
+}
+
+void TestRunControl::faultStopsBothOnce_data() {
+  QTest::addColumn<QString>("line");
+  QTest::newRow("overflow in an assignment") << "x:=1e308*10";
+  QTest::newRow("overflowing number text") << "ZeichnePunkt(1E400)";
+}
+
+void TestRunControl::faultStopsBothOnce() {
+  QFETCH(QString, line);
+  Rig rig;
+  rig.AddVariable("x", 0);
+  rig.Main() = {"x:=1", FromQt(line), "x:=2"};
+  ModalDriver driver;
+  rig.form.StartRun();
+  for (int i = 0; i < 5; ++i) rig.form.IdleStep();
+  QTest::qWait(20);
+  int faults = 0;
+  for (const RecordedBox& b : rig.boxes.boxes) faults += b.kind == MessageKind::Fault;
+  QCOMPARE(faults, 1);
+  QVERIFY(Contains(rig.boxes.boxes.back().text, "Gleitkomma"));
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!rig.form.CheckBox2->isChecked());
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(ToQt(driver.visits[0].selected), line);
+  QCOMPARE(rig.Current("x"), 1.0);
+}
+
+void TestRunControl::lockedActions_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("enabledWhileRunning");
+  for (const char* name :
+       {"ProjektNeu", "ProjektOeffnen", "ProjektSpeichern", "ProjektSpeichernUnter",
+        "ProjektBildOeffnen", "BearbeitenFunktionen", "BearbeitenVariablen",
+        "BearbeitenHauptprogramm", "BearbeitenMausknopfGedrueckt", "StartStarten"}) {
+    QTest::newRow(name) << QString::fromLatin1(name) << false;
+  }
+  for (const char* name : {"ProjektBeenden", "StartAbbrechen", "ProjektBildSpeichernUnter"}) {
+    QTest::newRow(name) << QString::fromLatin1(name) << true;
+  }
+}
+
+void TestRunControl::lockedActions() {
+  QFETCH(QString, action);
+  QFETCH(bool, enabledWhileRunning);
+  Rig rig;
+  rig.Main() = kEndless;
+  auto* a = rig.form.findChild<QAction*>(action);
+  QVERIFY(a != nullptr);
+  rig.form.StartRun();
+  QVERIFY(rig.world.Flags.MainRunning);
+  QCOMPARE(a->isEnabled(), enabledWhileRunning);
+  const auto lockedActions = rig.form.LockedActions();
+  const bool locked =
+      std::find(lockedActions.begin(), lockedActions.end(), a) != lockedActions.end();
+  QCOMPARE(locked, !enabledWhileRunning);
+  rig.form.StopRun();
+  QVERIFY(a->isEnabled());
+}
+
+void TestRunControl::stoppingActions_data() {
+  QTest::addColumn<QString>("action");
+  QTest::addColumn<bool>("mouseHandlerStaysOn");
+  QTest::newRow("Abbrechen") << "StartAbbrechen" << true;
+  QTest::newRow("Bild speichern unter") << "ProjektBildSpeichernUnter" << false;
+  QTest::newRow("Beenden") << "ProjektBeenden" << false;
+}
+
+void TestRunControl::stoppingActions() {
+  QFETCH(QString, action);
+  QFETCH(bool, mouseHandlerStaysOn);
+  Rig rig;
+  rig.form.show();
+  rig.Main() = kEndless;
+  rig.form.StartRun();
+  rig.form.findChild<QAction*>(action)->trigger();  // the picture dialog is cancelled
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.form.CheckBox2->isChecked(), mouseHandlerStaysOn);
+  QCOMPARE(rig.world.Flags.MouseHandlerEnabled, mouseHandlerStaysOn);
+  QVERIFY(!rig.form.IdleActive());
+  for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
+  QVERIFY(rig.boxes.boxes.empty());  // stopping is not an end: no success box
+}
+
+void TestRunControl::checkBox1_data() {
+  QTest::addColumn<bool>("viaClick");
+  QTest::newRow("mouse click") << true;
+  QTest::newRow("state change by the program") << false;
+}
+
+void TestRunControl::checkBox1() {
+  QFETCH(bool, viaClick);
+  Rig rig;
+  rig.form.show();
+  rig.AddVariable("x", 0);
+  rig.Main() = {"x:=x+1", "Solange(1)", "EndeSolange"};
+  auto toggle = [&] {
+    if (viaClick) {
+      QTest::mouseClick(rig.form.CheckBox1, Qt::LeftButton, {}, QPoint(6, 8));
+    } else {
+      rig.form.CheckBox1->setChecked(!rig.form.CheckBox1->isChecked());
+    }
+  };
+  toggle();
+  QVERIFY(rig.world.Flags.MainRunning);
+  QVERIFY(rig.form.CheckBox2->isChecked());
+  QVERIFY(!rig.form.StartStarten->isEnabled());
+  // Started once: the box's own change did not start again (every start leaves one loop
+  // record behind).
+  QCOMPARE(rig.world.Interp.BlockStack[0].size(), std::size_t{1});
+  QCOMPARE(rig.Current("x"), 1.0);
+  toggle();
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(rig.form.CheckBox2->isChecked());
+  QVERIFY(rig.form.StartStarten->isEnabled());
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunControl::checkBox2SwitchesHandlerOnly() {
+  Rig rig;
+  rig.form.CheckBox2->setChecked(true);
+  QVERIFY(rig.world.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.world.Flags.MainRunning);
+  rig.form.CheckBox2->setChecked(false);
+  QVERIFY(!rig.world.Flags.MouseHandlerEnabled);
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunControl::shortcutsF1F2() {
+  Rig rig;
+  rig.Main() = kEndless;
+  rig.form.show();
+  rig.form.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+  QTest::keyClick(&rig.form, Qt::Key_F1);
+  QVERIFY(rig.world.Flags.MainRunning);
+  QVERIFY(rig.form.IdleActive());
+  QTest::keyClick(&rig.form, Qt::Key_F2);
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.IdleActive());
+  // F1 again starts again; F1 while running does nothing (the action is locked).
+  QTest::keyClick(rig.form.Image1, Qt::Key_F1);
+  QVERIFY(rig.world.Flags.MainRunning);
+  QTest::keyClick(&rig.form, Qt::Key_F1);
+  QVERIFY(rig.world.Flags.MainRunning);
+  QTest::keyClick(&rig.form, Qt::Key_F2);
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunControl::idleStepsReturnToEventLoop() {
+  Rig rig;
+  rig.Main() = kEndless;
+  rig.form.SetIdleLineLimit(1);
+  rig.form.StartRun();
+  QCOMPARE(rig.form.LinesRun(), std::int64_t{1});  // the first line runs at once
+  rig.form.IdleStep();
+  QCOMPARE(rig.form.LinesRun(), std::int64_t{2});
+  // With the time slice only, other events still come through while it runs.
+  rig.form.SetIdleLineLimit(0);
+  rig.form.SetIdleSlice(std::chrono::milliseconds(5));
+  int turns = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+  ticker.start(1);
+  QTRY_VERIFY_WITH_TIMEOUT(turns >= 5, 5000);
+  QVERIFY(rig.world.Flags.MainRunning);
+  QVERIFY(rig.form.LinesRun() > 2);
+  rig.form.StopRun();
+}
+
+void TestRunControl::pictureRepaintsWhileRunning() {
+  Rig rig;
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  rig.AddVariable("x", 0);
+  rig.Main() = {"Solange(1)", "x:=x+0,01", "ZeichnePunkt(x-5)", "EndeSolange"};
+  int paints = 0;
+  struct Counter : QObject {
+    int* n;
+    explicit Counter(int* c) : n(c) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) ++*n;
+      return false;
+    }
+  } counter(&paints);
+  rig.form.Image1->installEventFilter(&counter);
+  rig.form.StartRun();
+  QTRY_VERIFY_WITH_TIMEOUT(paints >= 3, 5000);
+  QVERIFY(rig.world.Flags.MainRunning);
+  rig.form.StopRun();
+  rig.form.Image1->removeEventFilter(&counter);
+}
+
+void TestRunControl::abortKeepsLineForEditor() {
+  Rig rig;
+  rig.Main() = {"Solange(1)", "Hallo(1)", "EndeSolange"};
+  rig.Main()[1] = "ZeichnePunkt(1)";
+  rig.form.SetIdleLineLimit(1);
+  rig.form.StartRun();  // line 1
+  rig.form.IdleStep();  // line 2
+  rig.form.StartAbbrechen->trigger();
+  QCOMPARE(rig.world.Interp.CurrentLine[0], 2);
+  ModalDriver driver;
+  rig.form.BearbeitenHauptprogramm->trigger();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(driver.visits[0].selected, std::string("EndeSolange"));
+}
+
+void TestRunControl::mousePositionDisplay_data() {
+  QTest::addColumn<double>("re");
+  QTest::addColumn<double>("im");
+  QTest::addColumn<QString>("shown");
+  QTest::newRow("rounds half up") << 1.234 << -1.236 << "1,23-1,23*i";
+  QTest::newRow("negative truncates toward zero") << -1.234 << 0.0 << "-1,22";
+  QTest::newRow("exact hundredths") << 2.5 << 0.25 << "2,5+0,25*i";
+  QTest::newRow("beyond the 32-bit range")
+      << 30000000.5 << -40000000.0 << "30000000,5-39999999,99*i";
+  QTest::newRow("beyond the 64-bit range")
+      << 1e20 << 0.0 << ToQt(ComplexToText(MakeComplex(1e20, 0)));
+}
+
+void TestRunControl::mousePositionDisplay() {
+  QFETCH(double, re);
+  QFETCH(double, im);
+  QFETCH(QString, shown);
+  Rig rig;
+  // Pixel (0, 400) is (ReMin, ImMin).
+  rig.world.Drawing.SetScale(re, re + 10, im, im + 10);
+  rig.form.Image1MouseMove(0, 400);
+  QCOMPARE(rig.form.Label5->text(), shown);
+  QCOMPARE(rig.world.Drawing.MousePosition().Re, re);
+}
+
+void TestRunControl::mausPosIsUnrounded() {
+  Rig rig;
+  rig.AddVariable("m", 0);
+  rig.Mouse() = {"m:=Re(MausPos())"};
+  rig.world.Drawing.SetScale(1.234, 11.234, -1.236, 8.764);
+  rig.form.CheckBox2->setChecked(true);
+  ModalDriver driver;
+  rig.form.Image1MouseDown(Qt::LeftButton, 0, 400);
+  QVERIFY(driver.visits.empty());
+  QCOMPARE(rig.Current("m"), 1.234);
+  QCOMPARE(rig.form.Label5->text(), QStringLiteral("1,23-1,23*i"));
+}
+
+void TestRunControl::mousePressDragRelease_data() {
+  QTest::addColumn<bool>("handlerOn");
+  QTest::addColumn<Qt::MouseButton>("button");
+  QTest::addColumn<int>("runs");
+  QTest::newRow("handler on, left button") << true << Qt::LeftButton << 3;
+  QTest::newRow("handler on, right button") << true << Qt::RightButton << 3;
+  QTest::newRow("handler off: display only") << false << Qt::LeftButton << 0;
+}
+
+void TestRunControl::mousePressDragRelease() {
+  QFETCH(bool, handlerOn);
+  QFETCH(Qt::MouseButton, button);
+  QFETCH(int, runs);
+  Rig rig;
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  rig.AddVariable("n", 0);
+  rig.Mouse() = {"n:=n+1"};
+  rig.form.CheckBox2->setChecked(handlerOn);
+  PictureBox* image = rig.form.Image1;
+  QTest::mouseMove(image,
+                   QPoint(99, 300));  // a move to where the last row left the mouse is dropped
+  QTest::mouseMove(image, QPoint(100, 300));
+  QCOMPARE(rig.Current("n"), 0.0);
+  QCOMPARE(rig.form.Label5->text(), QStringLiteral("-2,49-2,49*i"));  // +0,5, then toward zero
+  QTest::mousePress(image, button, {}, QPoint(200, 200));             // once on the press
+  QCOMPARE(rig.form.Label5->text(), QStringLiteral("0"));
+  QTest::mouseMove(image, QPoint(210, 200));  // and once per move with the button held
+  QTest::mouseMove(image, QPoint(220, 200));
+  QTest::mouseRelease(image, button, {}, QPoint(220, 200));
+  QTest::mouseMove(image, QPoint(240, 200));  // released: display only
+  QCOMPARE(rig.Current("n"), double(runs));
+  QCOMPARE(rig.form.Label5->text(), QStringLiteral("1"));
+  QVERIFY(!rig.world.Flags.MouseButtonDown);
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunControl::mouseHandlerErrorStopsBoth() {
+  Rig rig;
+  rig.Main() = kEndless;
+  rig.Mouse() = {"ZeichnePunkt(0)", "Hallo"};
+  rig.form.StartRun();
+  QVERIFY(rig.world.Flags.MainRunning);
+  ModalDriver driver;
+  rig.form.Image1MouseDown(Qt::LeftButton, 200, 200);
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QVERIFY(Contains(rig.boxes.boxes[0].text, "Zeile 2: 'Hallo'"));
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!rig.form.CheckBox2->isChecked());
+  QVERIFY(!rig.world.Flags.MouseButtonDown);
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
+  QCOMPARE(driver.visits[0].selected, std::string("Hallo"));
+  // Further moves run nothing: the handler is off.
+  rig.form.Image1MouseMove(10, 10);
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+}
+
+void TestRunControl::endlessMouseHandlerIsBounded() {
+  Rig rig;
+  rig.form.SetMouseHandlerStepLimit(1000);
+  rig.Mouse() = kEndless;
+  rig.form.CheckBox2->setChecked(true);
+  ModalDriver driver;
+  rig.form.Image1MouseDown(Qt::LeftButton, 5, 5);
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
+  QVERIFY(Contains(rig.boxes.boxes[0].text, "1000 Schritten"));
+  QVERIFY(!rig.world.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.form.CheckBox2->isChecked());
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
+}
+
+void TestRunControl::mouseHandlerWhileMainRuns() {
+  Rig rig;
+  rig.AddVariable("n", 0);
+  rig.AddVariable("k", 0);
+  rig.Main() = {"Solange(1)", "k:=k+1", "EndeSolange"};
+  rig.Mouse() = {"n:=n+k"};
+  rig.form.SetIdleLineLimit(1);
+  rig.form.StartRun();
+  for (int i = 0; i < 3; ++i) rig.form.IdleStep();
+  rig.form.Image1MouseDown(Qt::LeftButton, 1, 1);
+  rig.form.Image1MouseUp(Qt::LeftButton, 1, 1);
+  QVERIFY(rig.world.Flags.MainRunning);  // the main program goes on
+  QVERIFY(rig.Current("n") >= 1.0);      // and both share the variables
+  rig.form.StopRun();
+  QVERIFY(rig.world.Flags.MouseHandlerEnabled);  // "Abbrechen" leaves the handler on
+}
+
+QTEST_MAIN(TestRunControl)
+#include "test_runcontrol.moc"
