@@ -25,7 +25,7 @@ constexpr int kMaxExpansions = 10000;      // user function calls expanded per e
 constexpr std::size_t kMaxWorkingText = std::size_t{1} << 20;
 // All text that expansions produce in one evaluation: bounds the work of a body whose
 // growing argument is copied again at every expansion.
-constexpr std::size_t kMaxExpansionText = std::size_t{4} << 20;
+constexpr std::size_t kMaxExpansionText = std::size_t{1} << 20;
 // All text that the nested evaluations of one term read: a huge payload inside hundreds
 // of brackets would otherwise be copied and scanned once per level.
 constexpr std::size_t kMaxTextRead = std::size_t{32} << 20;

@@ -102,6 +102,11 @@ TEST(CliEval, OutputLinesAndExitCodes) {
       {"unknown option", {"--frobnicate", "1"}, 2, "", nullptr},
       {"option without value", {"1", "--var"}, 2, "", nullptr},
       {"definition without name", {"--var", "=3", "1"}, 2, "", nullptr},
+      {"fault in a variable's term",
+       {"--decimal-separator", ",", "--var", "a=[|]", "1"},
+       1,
+       "",
+       nullptr},
       {"missing project", {"--project", "/nonexistent/dir/x.omp", "1"}, 1, "", nullptr},
   };
   for (const Row& row : rows) {

@@ -70,6 +70,8 @@ TEST(EvaluateTerm, ValuesAndOperators) {
           {"lone separator", ",", "[0|0]"},
           {"typed pair text", "[1|2]*2", "[2|4]"},
           {"signs before a typed pair", "-[1|2]", "[-1|-2]"},
+          {"upper case call", "SIN(0)", "[0|0]"},
+          {"blank before the bracket", "sin (0)", "[0|0]"},
           {"upper case and blanks", "SIN (0) + 2 * I", "[0|2]"},
           {"sin of pi cut by the sum", "Sin(Pi)", "[0|0]"},
       },
@@ -245,8 +247,8 @@ TEST(EvaluateTerm, HostileTermsEndQuickly) {
   std::string groups;
   for (int k = 0; k < 50000; ++k) groups += "((1))<";
   groups += "1";
-  const std::string deep = std::string(200, '(') + std::string(1000000, '1') + "+1" +
-                           std::string(200, ')');
+  const std::string deep =
+      std::string(200, '(') + std::string(1000000, '1') + "+1" + std::string(200, ')');
   const std::vector<Row> rows = {
       {"a huge payload deep inside brackets", deep, "?1'"},
       {"a million brackets", std::string(million, '(') + std::string(million, ')'), "?1'"},
