@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -47,6 +48,29 @@ std::string Wrapped(char code, std::string_view text) {
   out += '\'';
   out += text;
   out += "' ?";
+  return out;
+}
+
+// The text of a real as RealToText writes it; whole numbers below 1E15 have exactly their
+// digits there, and they are most sub-results, so they skip the general formatting.
+void AppendReal(std::string& out, double x) {
+  if (std::fabs(x) < 1E15 && x == std::trunc(x)) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(x)).ptr;
+    out.append(digits, end);
+    return;
+  }
+  out += RealToText(x);
+}
+
+std::string PairText(TComplex z) {
+  std::string out;
+  out.reserve(32);
+  out += '[';
+  AppendReal(out, z.Re);
+  out += '|';
+  AppendReal(out, z.Im);
+  out += ']';
   return out;
 }
 
@@ -204,7 +228,7 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
       const std::optional<TComplex> result =
           ComputeBuiltin(k, ParseNumberText(value), functions.ArgumentRule(k), run.context.drawing);
       if (!result) return Wrapped('7', value);
-      replacement = MakePairText(*result);
+      replacement = PairText(*result);
     }
     // A name ending inside the replacement may start a little before it: search again
     // from there (the text before that cannot have changed its answer).
@@ -249,7 +273,33 @@ std::string ReplaceGroups(std::string& text, Run& run, int depth) {
 class ComparisonFinder {
  public:
   explicit ComparisonFinder(std::string_view text) : text_(text) {
-    for (std::size_t i = 0; i < kChars.size(); ++i) next_[i] = text_.find(kChars[i]);
+    if (text.size() > 64) {
+      for (std::size_t i = 0; i < kChars.size(); ++i) next_[i] = text_.find(kChars[i]);
+      return;
+    }
+    // Short texts, the usual case: one pass instead of five searches.
+    next_.fill(npos);
+    for (std::size_t p = text.size(); p-- > 0;) {
+      switch (text[p]) {
+        case '~':
+          next_[0] = p;
+          break;
+        case '#':
+          next_[1] = p;
+          break;
+        case '>':
+          next_[2] = p;
+          break;
+        case '=':
+          next_[3] = p;
+          break;
+        case '<':
+          next_[4] = p;
+          break;
+        default:
+          break;
+      }
+    }
   }
   // The largest of the first occurrences at or after `from`, or npos.
   std::size_t Split(std::size_t from) {
@@ -349,15 +399,21 @@ std::string OverflowText(std::string_view operand) {
   return out;
 }
 
+// Left uninitialised until filled: the list is made for every arithmetic step.
 struct Entry {
   char op;
-  TComplex value;
+  double re, im;
+  TComplex Value() const { return TComplex{re, im}; }
+  void Set(TComplex v) {
+    re = v.Re;
+    im = v.Im;
+  }
 };
 
 // Step 8: operand scan, then the power, product and sum passes.
 [[gnu::noinline]] std::string Arithmetic(std::string& text, const EvalContext& context) {
   if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
-  std::array<Entry, kMaxOperands> list;
+  Entry list[kMaxOperands];
   std::size_t count = 0;
   std::string_view last_operand;
   const std::string_view w = text;
@@ -423,15 +479,13 @@ struct Entry {
       value = sign * ParseNumberText(operand);
     }
     if (count == kMaxOperands) return Wrapped('1', w);
-    list[count++] = {op, value};
+    list[count++] = {op, value.Re, value.Im};
     last_operand = operand;
     i = c;
   }
 
   const auto remove = [&](std::size_t e) {
-    std::copy(list.begin() + static_cast<std::ptrdiff_t>(e) + 1,
-              list.begin() + static_cast<std::ptrdiff_t>(count),
-              list.begin() + static_cast<std::ptrdiff_t>(e));
+    std::copy(list + e + 1, list + count, list + e);
     --count;
   };
 
@@ -440,18 +494,20 @@ struct Entry {
       ++e;
       continue;
     }
-    const TComplex exponent = list[e].value;
-    TComplex& base = list[e - 1].value;
+    const TComplex exponent = list[e].Value();
+    const TComplex base = list[e - 1].Value();
     if (!IsIntegerValue(exponent)) return Wrapped('0', w);
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
-    base = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
-    if (Overflows(base)) return OverflowText(last_operand);
+    const TComplex power =
+        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
+    if (Overflows(power)) return OverflowText(last_operand);
+    list[e - 1].Set(power);
     remove(e);
   }
 
   for (std::size_t f = 1; f < count;) {
-    TComplex& a = list[f - 1].value;
-    const TComplex b = list[f].value;
+    TComplex a = list[f - 1].Value();
+    const TComplex b = list[f].Value();
     const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
     switch (list[f].op) {
       case '*':
@@ -478,19 +534,20 @@ struct Entry {
         ++f;
         continue;
     }
+    list[f - 1].Set(a);
     remove(f);
   }
 
   TComplex sum{};
   for (std::size_t e = 0; e < count; ++e) {
     if (list[e].op == '+') {
-      sum = sum + list[e].value;
+      sum = sum + list[e].Value();
     } else if (list[e].op == '-') {
-      sum = sum - list[e].value;
+      sum = sum - list[e].Value();
     }
     if (Overflows(sum)) return OverflowText(last_operand);
   }
-  return MakePairText(sum);
+  return PairText(sum);
 }
 
 std::string Evaluate(std::string_view term, Run& run, int depth) {
