@@ -36,6 +36,7 @@ struct Run {
   int expansions = 0;
   std::size_t expansion_text = 0;
   std::size_t text_read = 0;
+  int call_depth = 0;  // built-in arguments being evaluated, one inside the other
 };
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
@@ -223,7 +224,11 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
       replacement += SubstituteArgument(body, argument);
       replacement += ')';
     } else {
+      // Bodies that call a built-in around themselves nest calls without adding
+      // brackets to any one text; this bound keeps that recursion off the stack's end.
+      if (++run.call_depth > kMaxDepth) return Wrapped('1', done.append(buf, at, npos));
       const std::string value = Evaluate(argument, run, depth);
+      --run.call_depth;
       if (IsErrorText(value)) return Wrapped('1', value);
       const std::optional<TComplex> result =
           ComputeBuiltin(k, ParseNumberText(value), functions.ArgumentRule(k), run.context.drawing);

@@ -275,9 +275,11 @@ TEST(EvaluateTerm, SelfReferentialFunctionsEndWithAnError) {
     const char* name;
     const char* fterm;
   };
-  for (const Row& row :
-       {Row{"doubling", "f(#)+f(#)"}, Row{"direct", "f(#)"}, Row{"without argument", "f(1)"},
-        Row{"through a built-in", "sin(f(#))"}, Row{"through a growing argument", "f(#*#)"}}) {
+  for (const Row& row : {Row{"doubling", "f(#)+f(#)"}, Row{"direct", "f(#)"},
+                         Row{"without argument", "f(1)"}, Row{"through a built-in", "sin(f(#))"},
+                         Row{"through a built-in, same argument", "sin(f(1))"},
+                         Row{"through two built-ins", "re(im(f(1))+1)"},
+                         Row{"through a growing argument", "f(#*#)"}}) {
     SCOPED_TRACE(row.name);
     EvalWorld w;
     w.AddFunction("f", row.fterm);
