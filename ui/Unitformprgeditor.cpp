@@ -103,10 +103,15 @@ TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidge
   setTabOrder(Button2, Button1);
   setMinimumSize(2 * kMargin + 2 * kButtonWidth + 20, 120);
   resize(605, 384);  // client area of the 613 x 411 window
+  Arrange();
 }
 
 void TFormPrgEditor::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
+  Arrange();
+}
+
+void TFormPrgEditor::Arrange() {
   // Memo1 grows with the window; the buttons keep to the bottom right corner.
   const int w = width();
   const int h = height();

@@ -48,6 +48,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  void Arrange();
   const std::vector<std::string>& Lines() const;
   void Changed();
   void WriteToMemo();

@@ -1,0 +1,342 @@
+// The program editor: its line list, the selection it opens with, change marking,
+// "Neu formatieren", and that every way of closing keeps the text.
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include "tests/ui/ui_rig.h"
+
+using namespace ombrix;
+using namespace ombrix::testing;
+
+namespace {
+
+const char* const kStructure = "Die Struktur Ihres Programms ist fehlerhaft.";
+
+QStringList ToList(const std::vector<std::string>& lines) {
+  QStringList out;
+  for (const auto& l : lines) out << ToQt(l);
+  return out;
+}
+
+ProgramText FromList(const QStringList& lines) {
+  ProgramText out;
+  for (const QString& l : lines) out.push_back(FromQt(l));
+  return out;
+}
+
+struct Keys {
+  QList<int> keys;  // Qt::Key values, with modifiers or'ed in
+};
+
+}  // namespace
+
+Q_DECLARE_METATYPE(Keys)
+
+class TestEditor : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void splitText_data();
+  void splitText();
+  void roundTrip_data();
+  void roundTrip();
+  void lineListOperations();
+  void batchUpdate();
+  void layout();
+  void selectionOnOpening_data();
+  void selectionOnOpening();
+  void changeMarking_data();
+  void changeMarking();
+  void reformat_data();
+  void reformat();
+  void everyCloseKeepsText_data();
+  void everyCloseKeepsText();
+  void storedLineCount_data();
+  void storedLineCount();
+  void programSurvivesUntouchedEditor_data();
+  void programSurvivesUntouchedEditor();
+};
+
+void TestEditor::splitText_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("lines");
+  QTest::newRow("empty") << "" << QStringList{};
+  QTest::newRow("one line") << "a" << QStringList{"a"};
+  QTest::newRow("final break adds no line") << "a\n" << QStringList{"a"};
+  QTest::newRow("empty line before the final break") << "a\n\n" << QStringList{"a", ""};
+  QTest::newRow("one break") << "\n" << QStringList{""};
+  QTest::newRow("two lines") << "a\nb" << QStringList{"a", "b"};
+  QTest::newRow("tabs and umlauts stay")
+      << QString::fromUtf8("\xC3\xA4\tb") << QStringList{QString::fromUtf8("\xC3\xA4\tb")};
+}
+
+void TestEditor::splitText() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, lines);
+  QCOMPARE(ToList(SplitEditorText(text)), lines);
+}
+
+void TestEditor::roundTrip_data() {
+  QTest::addColumn<QStringList>("lines");
+  QTest::newRow("none") << QStringList{};
+  QTest::newRow("one empty line") << QStringList{""};
+  QTest::newRow("two empty lines") << QStringList{"", ""};
+  QTest::newRow("trailing empty line") << QStringList{"x:=1", ""};
+  QTest::newRow("empty line inside") << QStringList{"a", "", "b"};
+  QTest::newRow("indented") << QStringList{"Wenn(1)", "  x:=1", "EndeWenn"};
+}
+
+void TestEditor::roundTrip() {
+  QFETCH(QStringList, lines);
+  QCOMPARE(ToList(SplitEditorText(JoinEditorLines(FromList(lines)))), lines);
+}
+
+void TestEditor::lineListOperations() {
+  bool changed = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(changed, boxes);
+  EditorLines& lines = editor;
+  QCOMPARE(lines.Count(), 0);
+  lines.Append("a");
+  lines.Append("");
+  lines.Append("c");
+  QCOMPARE(lines.Count(), 3);
+  QCOMPARE(editor.Memo1->toPlainText(), QStringLiteral("a\n\nc"));
+  lines.ReplaceLine(1, "b\xE4");
+  QCOMPARE(editor.Memo1->toPlainText(), QString::fromUtf8("a\nb\xC3\xA4\nc"));
+  QCOMPARE(lines.Line(1), std::string("b\xE4"));
+  QCOMPARE(lines.Line(7), std::string());  // out of range reads empty, changes nothing
+  lines.ReplaceLine(-1, "x");
+  QCOMPARE(lines.Count(), 3);
+  // What the user types is what the list then holds.
+  editor.Memo1->setPlainText(QStringLiteral("eins\nzwei"));
+  QCOMPARE(lines.Count(), 2);
+  QCOMPARE(lines.Line(1), std::string("zwei"));
+  lines.Clear();
+  QCOMPARE(lines.Count(), 0);
+  QVERIFY(editor.Memo1->toPlainText().isEmpty());
+  lines.SetCaption("Programm editieren: Hauptprogramm");
+  QCOMPARE(editor.windowTitle(), QStringLiteral("Programm editieren: Hauptprogramm"));
+  QVERIFY(!changed);
+}
+
+void TestEditor::batchUpdate() {
+  bool changed = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(changed, boxes);
+  editor.Append("alt");
+  editor.BeginUpdate();
+  editor.BeginUpdate();
+  editor.Clear();
+  editor.Append("neu");
+  editor.Append("zwei");
+  QCOMPARE(editor.Count(), 2);  // the list already holds the new lines
+  QCOMPARE(editor.Memo1->toPlainText(), QStringLiteral("alt"));  // the text area waits
+  editor.EndUpdate();
+  QCOMPARE(editor.Memo1->toPlainText(), QStringLiteral("alt"));
+  editor.EndUpdate();
+  QCOMPARE(editor.Memo1->toPlainText(), QStringLiteral("neu\nzwei"));
+  editor.EndUpdate();  // an unmatched end does no harm
+  QCOMPARE(editor.Count(), 2);
+}
+
+void TestEditor::layout() {
+  Rig rig;
+  TFormPrgEditor& e = *rig.form.FormPrgEditor;
+  QCOMPARE(e.Memo1->geometry(), QRect(8, 8, 585, 329));
+  QCOMPARE(e.Button2->geometry(), QRect(400, 343, 89, 28));
+  QCOMPARE(e.Button1->geometry(), QRect(504, 344, 89, 28));
+  QCOMPARE(e.Button1->text(), QStringLiteral("OK"));
+  QCOMPARE(e.Button2->text(), QStringLiteral("Neu formatieren"));
+  QCOMPARE(e.Memo1->font().family(), QStringLiteral("Courier New"));
+  QCOMPARE(e.Memo1->lineWrapMode(), QPlainTextEdit::NoWrap);
+  QCOMPARE(e.Memo1->palette().color(QPalette::Base), QColor(0xC0, 0xC0, 0xC0));
+  QCOMPARE(e.Memo1->palette().color(QPalette::Text), QColor(Qt::black));
+  QCOMPARE(e.Memo1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+  QVERIFY(e.minimumSize() != e.maximumSize());  // resizable
+  QVERIFY(!e.isVisible());
+  // Growing the window grows the text; the buttons keep to the corner.
+  e.show();
+  e.resize(805, 484);
+  QCOMPARE(e.Memo1->size(), QSize(785, 429));
+  QCOMPARE(e.Button1->pos(), QPoint(704, 444));
+  e.hide();
+}
+
+void TestEditor::selectionOnOpening_data() {
+  QTest::addColumn<QStringList>("program");
+  QTest::addColumn<int>("currentLine");
+  QTest::addColumn<QString>("selected");
+  QTest::addColumn<int>("start");
+  QTest::newRow("stopped at line 3")
+      << QStringList{"z:=1", "x:=2", "ZeichnePunkt(z)"} << 2 << "ZeichnePunkt(z)" << 10;
+  QTest::newRow("same text earlier is taken")
+      << QStringList{"ZeichnePunkt(z)", "x:=2", "ZeichnePunkt(z)"} << 2 << "ZeichnePunkt(z)" << 0;
+  QTest::newRow("found inside an earlier line")
+      << QStringList{"yx:=12", "x:=1"} << 1 << "x:=1" << 1;
+  QTest::newRow("after the indentation")
+      << QStringList{"Wenn(1)", "ZeichnePunkt(z)", "EndeWenn"} << 1 << "ZeichnePunkt(z)" << 10;
+  QTest::newRow("second EndeWenn finds the first")
+      << QStringList{"Wenn(1)", "EndeWenn", "Wenn(0)", "EndeWenn"} << 3 << "EndeWenn" << 8;
+  QTest::newRow("empty program") << QStringList{} << 0 << "" << -1;
+  QTest::newRow("run reached the end") << QStringList{"x:=1"} << 1 << "" << -1;
+  QTest::newRow("empty stored line") << QStringList{"a:=1", "", "b:=2"} << 1 << "" << -1;
+}
+
+void TestEditor::selectionOnOpening() {
+  QFETCH(QStringList, program);
+  QFETCH(int, currentLine);
+  QFETCH(QString, selected);
+  QFETCH(int, start);
+  Rig rig;
+  rig.Main() = FromList(program);
+  rig.world.Interp.CurrentLine[MainProgram] = currentLine;
+  ModalDriver driver;
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(ToQt(driver.visits[0].selected), selected);
+  QCOMPARE(driver.visits[0].selectionStart, start);
+  QVERIFY(driver.visits[0].memoHasFocus);
+  if (program.isEmpty()) QVERIFY(driver.visits[0].text.empty());
+  QVERIFY(!rig.world.ProjectChanged);
+}
+
+void TestEditor::changeMarking_data() {
+  QTest::addColumn<Keys>("keys");
+  QTest::addColumn<bool>("changed");
+  QTest::newRow("a letter") << Keys{{Qt::Key_A}} << true;
+  QTest::newRow("a sign") << Keys{{Qt::Key_ParenLeft}} << true;
+  QTest::newRow("a letter, then Backspace") << Keys{{Qt::Key_X, Qt::Key_Backspace}} << true;
+  QTest::newRow("Backspace alone") << Keys{{Qt::Key_Backspace}} << true;
+  QTest::newRow("Enter") << Keys{{Qt::Key_Return}} << true;
+  QTest::newRow("Ctrl+V") << Keys{{int(Qt::ControlModifier) | Qt::Key_V}} << true;
+  QTest::newRow("arrow keys") << Keys{{Qt::Key_Left, Qt::Key_Right, Qt::Key_Up, Qt::Key_Down}}
+                              << false;
+  QTest::newRow("Home, End, pages") << Keys{{Qt::Key_Home, Qt::Key_End, Qt::Key_PageDown}} << false;
+  QTest::newRow("Delete") << Keys{{Qt::Key_Delete}} << false;
+  QTest::newRow("Shift alone") << Keys{{Qt::Key_Shift}} << false;
+}
+
+void TestEditor::changeMarking() {
+  QFETCH(Keys, keys);
+  QFETCH(bool, changed);
+  bool flag = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(flag, boxes);
+  editor.Append("abc");
+  editor.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&editor));
+  const QString before = editor.Memo1->toPlainText();
+  for (int k : keys.keys) {
+    const auto modifiers = Qt::KeyboardModifiers(k & int(Qt::KeyboardModifierMask));
+    QTest::keyClick(editor.Memo1, Qt::Key(k & ~int(Qt::KeyboardModifierMask)), modifiers);
+  }
+  QCOMPARE(flag, changed);
+  if (!changed && keys.keys != QList<int>{Qt::Key_Delete})
+    QCOMPARE(editor.Memo1->toPlainText(), before);
+}
+
+void TestEditor::reformat_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("formatted");
+  QTest::addColumn<int>("messages");
+  QTest::newRow("unclosed block") << "Solange(x>0)\nZeichnePunkt(x)"
+                                  << "Solange(x>0)\n  ZeichnePunkt(x)" << 1;
+  QTest::newRow("balanced, spaces removed") << "wenn ( x > 0 )\n    x := 1\nENDEWENN"
+                                            << "wenn(x>0)\n  x:=1\nENDEWENN" << 0;
+  QTest::newRow("empty") << ""
+                         << "" << 0;
+}
+
+void TestEditor::reformat() {
+  QFETCH(QString, text);
+  QFETCH(QString, formatted);
+  QFETCH(int, messages);
+  bool flag = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(flag, boxes);
+  editor.Memo1->setPlainText(text);
+  QTest::mouseClick(editor.Button2, Qt::LeftButton);
+  QCOMPARE(editor.Memo1->toPlainText(), formatted);
+  QCOMPARE(int(boxes.boxes.size()), messages);
+  if (messages > 0) {
+    QCOMPARE(boxes.boxes[0].kind, MessageKind::Error);
+    QCOMPARE(boxes.boxes[0].text, std::string(kStructure));
+  }
+  QVERIFY(!flag);  // formatting is not typing
+}
+
+void TestEditor::everyCloseKeepsText_data() {
+  QTest::addColumn<QString>("how");
+  QTest::newRow("OK button") << "ok";
+  QTest::newRow("close box") << "close";
+  QTest::newRow("Escape") << "escape";
+}
+
+void TestEditor::everyCloseKeepsText() {
+  QFETCH(QString, how);
+  Rig rig;
+  rig.Mouse() = {"x:=1"};
+  ModalDriver driver;
+  driver.actions.push_back([how](QDialog& d) {
+    auto& editor = dynamic_cast<TFormPrgEditor&>(d);
+    QTest::keyClick(editor.Memo1, Qt::Key_End, Qt::ControlModifier);
+    QTest::keyClick(editor.Memo1, Qt::Key_Return);
+    QTest::keyClicks(editor.Memo1, QStringLiteral("Zeichne Punkt ( x )"));
+    if (how == QLatin1String("ok")) QTest::mouseClick(editor.Button1, Qt::LeftButton);
+    if (how == QLatin1String("close")) editor.close();
+    if (how == QLatin1String("escape")) QTest::keyClick(editor.Memo1, Qt::Key_Escape);
+    QVERIFY(!editor.isVisible());
+  });
+  rig.form.BearbeitenMausknopfGedruecktExecute();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(rig.Mouse(), (ProgramText{"x:=1", "ZeichnePunkt(x)"}));
+  QVERIFY(rig.world.ProjectChanged);
+  QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
+}
+
+void TestEditor::storedLineCount_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QStringList>("program");
+  QTest::newRow("final break") << "a\nb\n" << QStringList{"a", "b"};
+  QTest::newRow("empty last line") << "a\n\n" << QStringList{"a", ""};
+  QTest::newRow("only breaks") << "\n\n\n" << QStringList{"", "", ""};
+  QTest::newRow("spaces go, tabs stay") << "  Wenn ( x > 0 )\t\n" << QStringList{"Wenn(x>0)\t"};
+  QTest::newRow("nothing") << "" << QStringList{};
+}
+
+void TestEditor::storedLineCount() {
+  QFETCH(QString, text);
+  QFETCH(QStringList, program);
+  Rig rig;
+  rig.Main() = {"alt"};
+  ModalDriver driver;
+  driver.actions.push_back(
+      [text](QDialog& d) { dynamic_cast<TFormPrgEditor&>(d).Memo1->setPlainText(text); });
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(ToList(rig.Main()), program);
+}
+
+void TestEditor::programSurvivesUntouchedEditor_data() {
+  QTest::addColumn<QStringList>("program");
+  QTest::newRow("trailing empty line") << QStringList{"x:=1", ""};
+  QTest::newRow("only an empty line") << QStringList{""};
+  QTest::newRow("empty lines in a block") << QStringList{"Wenn(1)", "", "EndeWenn", ""};
+  QTest::newRow("unbalanced") << QStringList{"EndeWenn", "Solange(1)"};
+}
+
+void TestEditor::programSurvivesUntouchedEditor() {
+  QFETCH(QStringList, program);
+  Rig rig;
+  rig.Main() = FromList(program);
+  ModalDriver driver;
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(ToList(rig.Main()), program);
+  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
+}
+
+QTEST_MAIN(TestEditor)
+#include "test_editor.moc"
