@@ -405,6 +405,20 @@ std::string OverflowText(std::string_view operand) {
 }
 
 // Left uninitialised until filled: the list is made for every arithmetic step.
+// A power is formed by one product per unit of the exponent. It ends early when the
+// modulus passes the overflow limit or the products are cut to 0 or reach exactly 1;
+// a base whose modulus lies this close to 1 (other than 1, -1, i, -i) does neither in
+// time, and billions of products would freeze the program for minutes.
+constexpr double kMaxPowerProducts = 1 << 23;
+
+bool PowerNeverEndsEarly(TComplex base) {
+  const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
+  if (!(square > 0.99998 && square < 1.0002)) return false;
+  const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
+                    (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
+  return !unit;
+}
+
 struct Entry {
   char op;
   double re, im;
@@ -503,6 +517,9 @@ struct Entry {
     const TComplex base = list[e - 1].Value();
     if (!IsIntegerValue(exponent)) return Wrapped('0', w);
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
+    if (std::fabs(exponent.Re) > kMaxPowerProducts && PowerNeverEndsEarly(base)) {
+      return Wrapped('0', w);
+    }
     const TComplex power =
         ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
     if (Overflows(power)) return OverflowText(last_operand);
