@@ -166,8 +166,13 @@ double TextToReal(std::string_view s) {
     magnitude = -static_cast<long>(f);
   }
   const long decimal_exponent = magnitude + exponent;
-  // Beyond the extended range the platform refuses the text outright.
+  // Beyond the extended range (about 1.19E4932) the platform refuses the text outright;
+  // between the double and the extended range it overflows.
   if (decimal_exponent > 4933) ThrowInvalidFloat(std::string(s));
+  if (decimal_exponent == 4933) {
+    while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
+    if (mantissa > "118973149535723176502") ThrowInvalidFloat(std::string(s));
+  }
   if (decimal_exponent > 310) throw Fault(kFaultOverflow);
   if (decimal_exponent < -400) return negative ? -0.0 : 0.0;
 

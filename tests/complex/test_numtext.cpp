@@ -170,6 +170,11 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"SignOnly", "-", "'-' ist kein g\xFCltiger Gleitkommawert"},
         BadRow{"InnerBlank", "1 2", "'1 2' ist kein g\xFCltiger Gleitkommawert"},
         BadRow{"BeyondExtended", "1E4999", "'1E4999' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"JustAboveExtendedRange", "1,2E4932",
+               "'1,2E4932' ist kein g\xFCltiger Gleitkommawert"},
+        BadRow{"JustBelowExtendedRange", "1,1E4932",
+               "Gleitkomma\xFC"
+               "berlauf"},
         BadRow{"Overflow", "1E400",
                "Gleitkomma\xFC"
                "berlauf"},
