@@ -118,6 +118,12 @@ std::string Utf8ToCp1252(std::string_view s) {
         cp = (cp << 6) | (c & 0x3F);
       }
     }
+    // Overlong forms, surrogates and code points beyond Unicode are invalid UTF-8; an
+    // overlong form could otherwise smuggle in a character such as "\xA7".
+    constexpr std::uint32_t kLowest[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (valid && (cp < kLowest[len] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF)) {
+      valid = false;
+    }
     if (!valid) {
       out += '?';
       ++i;

@@ -48,6 +48,12 @@ TEST(Utf8Conversion, WhatWindows1252CannotHoldBecomesQuestionMark) {
                          "b"),
             "a?b");                      // an invalid byte
   EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");  // cut short
+  // Overlong forms, surrogates and code points beyond Unicode are no characters.
+  // Each byte of such a sequence becomes "?".
+  EXPECT_EQ(Utf8ToCp1252("\xC0\xAF"), "??");            // overlong "/"
+  EXPECT_EQ(Utf8ToCp1252("\xE0\x82\xA7"), "???");       // overlong "\xA7"
+  EXPECT_EQ(Utf8ToCp1252("\xED\xA0\x80"), "???");       // a surrogate
+  EXPECT_EQ(Utf8ToCp1252("\xF4\x90\x80\x80"), "????");  // above U+10FFFF
 }
 
 TEST(FaultDisplayText, AddsFullStopAfterLettersOnly) {
