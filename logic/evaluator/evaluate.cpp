@@ -37,6 +37,7 @@ struct Run {
   std::size_t expansion_text = 0;
   std::size_t text_read = 0;
   int call_depth = 0;  // built-in arguments being evaluated, one inside the other
+  double power_products = 0;
 };
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
@@ -406,17 +407,23 @@ std::string OverflowText(std::string_view operand) {
 
 // Left uninitialised until filled: the list is made for every arithmetic step.
 // A power is formed by one product per unit of the exponent. It ends early when the
-// modulus passes the overflow limit or the products are cut to 0 or reach exactly 1;
-// a base whose modulus lies this close to 1 (other than 1, -1, i, -i) does neither in
-// time, and billions of products would freeze the program for minutes.
-constexpr double kMaxPowerProducts = 1 << 23;
+// modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
+// products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).
+// This estimate, twice the expected count, keeps a term from running billions of products,
+// which would freeze the program for minutes.
+constexpr double kMaxPowerProducts = 1 << 23;          // one power
+constexpr double kMaxProductsPerEvaluation = 1 << 24;  // all powers of one evaluation
 
-bool PowerNeverEndsEarly(TComplex base) {
+double EstimatedProducts(TComplex base, double exponent) {
+  const double n = std::fabs(exponent);
   const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
-  if (!(square > 0.99998 && square < 1.0002)) return false;
   const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
                     (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
-  return !unit;
+  if (n <= 4.0 || square == 0.0 || unit || !(square < HUGE_VAL)) return std::min(n, 4.0);
+  const double log_modulus = 0.5 * std::log(square);
+  if (log_modulus > 0.0) return std::min(n, 2.0 * 230.3 / log_modulus + 4.0);
+  if (log_modulus < 0.0) return std::min(n, 2.0 * 32.3 / -log_modulus + 4.0);
+  return n;
 }
 
 struct Entry {
@@ -430,7 +437,8 @@ struct Entry {
 };
 
 // Step 8: operand scan, then the power, product and sum passes.
-[[gnu::noinline]] std::string Arithmetic(std::string& text, const EvalContext& context) {
+[[gnu::noinline]] std::string Arithmetic(std::string& text, Run& run) {
+  const EvalContext& context = run.context;
   if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
   Entry list[kMaxOperands];
   std::size_t count = 0;
@@ -517,7 +525,9 @@ struct Entry {
     const TComplex base = list[e - 1].Value();
     if (!IsIntegerValue(exponent)) return Wrapped('0', w);
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
-    if (std::fabs(exponent.Re) > kMaxPowerProducts && PowerNeverEndsEarly(base)) {
+    const double products = EstimatedProducts(base, exponent.Re);
+    run.power_products += products;
+    if (products > kMaxPowerProducts || run.power_products > kMaxProductsPerEvaluation) {
       return Wrapped('0', w);
     }
     const TComplex power =
@@ -590,7 +600,7 @@ std::string Evaluate(std::string_view term, Run& run, int depth) {
   error = ReplaceGroups(text, run, depth);
   if (!error.empty()) return error;
   if (std::optional<std::string> compared = Comparison(text, run, depth)) return *compared;
-  return Arithmetic(text, run.context);
+  return Arithmetic(text, run);
 }
 
 }  // namespace

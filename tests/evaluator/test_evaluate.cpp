@@ -119,6 +119,11 @@ TEST(EvaluateTerm, ErrorTexts) {
           {"power of a base near 1 within the product limit", "1,0000001^1000",
            "[1,00010000499522|0]"},
           {"power of a small base ends at 0", "0,5^2147483647", "[0|0]"},
+          {"power of a base near 1 from below that would run long", "0,999999^2147483647",
+           "?0'+0,999999^2147483647' ?"},
+          {"power of a base a little below 1 ends at 0 in time", "0,9999^2147483647", "[0|0]"},
+          {"power of a base a little above 1 overflows in time", "1,001^2147483647",
+           "?8'2147483647 !"},
           {"overflow test names the last operand", "10^200+1", "?8'1 !"},
           {"overflow before the leading sign", "-10^200", "?8'200 !"},
           {"big power", "10^200", "?8'200 !"},
@@ -219,6 +224,16 @@ TEST(EvaluateTerm, TooManyOperandsAreRefused) {
   EXPECT_EQ(result, "?1'+" + term + "' ?");
   // At another bracket level each list starts afresh.
   EXPECT_EQ(world.Eval("(" + term.substr(0, 255) + ")+(" + term.substr(0, 255) + ")"), "[256|0]");
+}
+
+TEST(EvaluateTerm, PowersShareOneBudgetOfProducts) {
+  EvalWorld world;
+  SetDecimalSeparator(',');
+  // Each power alone is allowed; together they would run for seconds.
+  std::string term = "0,9999^1000000";
+  EXPECT_EQ(world.Eval(term), "[0|0]");
+  for (int k = 0; k < 30; ++k) term += "+0,9999^1000000";
+  EXPECT_EQ(world.Eval(term), "?0'+" + term + "' ?");
 }
 
 TEST(EvaluateTerm, NestingLimit) {
