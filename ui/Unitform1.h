@@ -135,7 +135,7 @@ class TForm1 final : public QMainWindow {
   FileDialogs& files_;
   Interpreter interpreter_;
   QTimer idle_timer_;
-  std::chrono::microseconds idle_slice_{8000};
+  std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;
   std::int64_t lines_run_ = 0;
   std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;

@@ -55,9 +55,11 @@ class ScriptedFileDialogs final : public FileDialogs {
   std::optional<QString> Choose(const FileDialogSpec& spec) override {
     asked.push_back(spec);
     if (answers.empty()) return std::nullopt;
-    std::optional<QString> a = answers.front();
+    const bool cancelled = !answers.front().has_value();
+    const QString name = cancelled ? QString() : *answers.front();
     answers.pop_front();
-    return a;
+    if (cancelled) return std::nullopt;
+    return name;
   }
   std::deque<std::optional<QString>> answers;
   std::vector<FileDialogSpec> asked;
