@@ -227,7 +227,8 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
     } else {
       // Bodies that call a built-in around themselves nest calls without adding
       // brackets to any one text; this bound keeps that recursion off the stack's end.
-      if (++run.call_depth > kMaxDepth) return Wrapped('1', done.append(buf, at, npos));
+      if (run.call_depth >= kMaxDepth) return Wrapped('1', done.append(buf, at, npos));
+      ++run.call_depth;
       const std::string value = Evaluate(argument, run, depth);
       --run.call_depth;
       if (IsErrorText(value)) return Wrapped('1', value);
