@@ -1,0 +1,138 @@
+// Arbitrary bytes as the two programs of a project: the lines before the first line
+// "---" form the main program, the lines after it the mouse-click program. The main
+// program is started as "Starten" does and stepped to its end, a failed step or a step
+// bound; then the mouse-click program runs for two presses at different pixels. A few
+// user functions and variables are preset. Failures are reported through the message
+// boxes; nothing may escape ExecuteStep.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/numtext.h"
+#include "logic/program/drawing_state.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/project_content.h"
+
+namespace {
+
+class DiscardingBoxes : public ombrix::MessageBoxes {
+ public:
+  void Show(ombrix::MessageKind, const std::string&, const std::string&) override {}
+  bool Confirm(const std::string&) override { return true; }
+};
+
+// Draws nothing; counts the calls.
+class NullCanvas final : public ombrix::Canvas {
+ public:
+  int Width() const override { return 400; }
+  int Height() const override { return 400; }
+  void SetPixel(int, int, ombrix::Colour) override { ++calls; }
+  void SetPenColour(ombrix::Colour) override { ++calls; }
+  void MoveTo(int, int) override { ++calls; }
+  void LineTo(int, int) override { ++calls; }
+  void SetBrushSolid(bool) override { ++calls; }
+  void FillRect(int, int, int, int) override { ++calls; }
+  void Ellipse(int, int, int, int) override { ++calls; }
+  std::size_t calls = 0;
+};
+
+constexpr int kMainStepBound = 2000;
+constexpr std::int64_t kMouseStepBound = 50;
+// A scale of 10,000 ticks per axis makes 40,000 calls in one step, which is fine for a
+// window but adds up over thousands of steps under the sanitizers; past this many calls
+// the run is stopped as a user would stop it.
+constexpr std::size_t kCanvasCallBudget = 2000000;
+
+void AddFunction(ombrix::FunctionTable& functions, const char* name, const char* term) {
+  const int k = functions.LastFunction() + 1;
+  functions.SetLastFunction(k);
+  functions.SetName(k, name);
+  functions.SetTerm(k, term);
+}
+
+void AddVariable(ombrix::VariableTable& variables, const char* name, ombrix::TComplex start) {
+  const int j = variables.LastVariable() + 1;
+  variables.SetLastVariable(j);
+  variables.SetName(j, name);
+  variables.SetStartValue(j, start);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  // A leading "," selects the comma as the decimal separator for this input.
+  ombrix::SetDecimalSeparator(!input.empty() && input[0] == ',' ? ',' : '.');
+
+  ombrix::ProjectContent project;
+  AddFunction(project.Functions, "f", "#^2");
+  AddFunction(project.Functions, "g", "f(#)+x");
+  AddFunction(project.Functions, "h", "Wenn(#>0;#;-#)");
+  AddVariable(project.Variables, "x", {0.5, -2.0});
+  AddVariable(project.Variables, "y", {});
+  AddVariable(project.Variables, "k", {3, 0});
+  AddVariable(project.Variables, "n", {});
+
+  // Stored program lines hold no spaces, as the editor stores them.
+  int slot = ombrix::MainProgram;
+  std::size_t begin = 0;
+  while (begin <= input.size()) {
+    std::size_t end = input.find('\n', begin);
+    if (end == std::string_view::npos) end = input.size();
+    std::string_view line = input.substr(begin, end - begin);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (line == "---" && slot == ombrix::MainProgram) {
+      slot = ombrix::MouseHandlerProgram;
+    } else {
+      project.Programs[slot].push_back(ombrix::RemoveSpaces(line));
+    }
+    begin = end + 1;
+  }
+
+  ombrix::DrawingState drawing;
+  NullCanvas canvas;
+  drawing.AttachPicture(&canvas);
+  DiscardingBoxes boxes;
+  ombrix::RunFlags flags;
+  ombrix::InterpreterState state;
+  ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+
+  // "Starten", then the idle steps.
+  flags.MainRunning = true;
+  flags.MouseHandlerEnabled = true;
+  project.Variables.CopyStartToCurrent();
+  state.ResetCounters(ombrix::MainProgram);
+  state.ResetCounters(ombrix::MouseHandlerProgram);
+  const auto& main = project.Programs[ombrix::MainProgram];
+  for (int steps = 0;
+       steps < kMainStepBound && flags.MainRunning && canvas.calls < kCanvasCallBudget; ++steps) {
+    if (static_cast<std::size_t>(state.CurrentLine[ombrix::MainProgram]) >= main.size()) break;
+    if (!interpreter.ExecuteStep(ombrix::MainProgram)) {
+      flags.MainRunning = false;
+      flags.MouseHandlerEnabled = false;
+    }
+  }
+
+  // Two presses over the picture; a failed step switches the handler off. Records that
+  // the main program left open stay below those of the handler.
+  flags.MouseHandlerEnabled = true;
+  for (const auto& [x, y] : {std::pair{200, 200}, std::pair{17, 383}}) {
+    if (canvas.calls >= kCanvasCallBudget) break;
+    flags.MouseButtonDown = true;
+    try {
+      drawing.SetMousePosition(x, y);
+    } catch (const ombrix::Fault&) {
+      // A position beyond the doubles on a huge scale ends the mouse event, as the
+      // window's top-level handler ends it.
+      flags.MouseButtonDown = false;
+      continue;
+    }
+    (void)ombrix::MousePositionText(drawing.MousePosition());
+    if (flags.MouseHandlerEnabled) interpreter.RunMouseHandler(kMouseStepBound);
+    flags.MouseButtonDown = false;
+  }
+  return 0;
+}
