@@ -99,6 +99,12 @@ TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidge
   Button1->setAutoDefault(false);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
+  // The dialog font of the original is small; "Neu formatieren" has to fit 89 pixels.
+  QFont buttons = Button2->font();
+  buttons.setPointSizeF(8);
+  buttons.setStretch(QFont::SemiCondensed);
+  Button1->setFont(buttons);
+  Button2->setFont(buttons);
   setTabOrder(Memo1, Button2);
   setTabOrder(Button2, Button1);
   setMinimumSize(2 * kMargin + 2 * kButtonWidth + 20, 120);
