@@ -74,6 +74,8 @@ TForm1::TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* p
   FormVars = new TFormVars(boxes_, this);
   FormPrgEditor = new TFormPrgEditor(world_.ProjectChanged, boxes_, this);
 
+  // The application's idle event: a zero-interval timer while the main program runs.
+  idle_timer_.setObjectName(QStringLiteral("ApplicationEvents1"));
   idle_timer_.setInterval(0);
   connect(&idle_timer_, &QTimer::timeout, this, [this] { Guarded([this] { IdleStep(); }); });
   // The regional settings may change while Ombrix runs; the application hears of it.

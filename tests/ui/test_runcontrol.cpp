@@ -58,6 +58,7 @@ class TestRunControl : public QObject {
   void mousePressDragRelease();
   void mouseHandlerErrorStopsBoth();
   void endlessMouseHandlerIsBounded();
+  void faultInMouseHandlerStopsBothOnce();
   void mouseHandlerWhileMainRuns();
 };
 
@@ -447,6 +448,27 @@ void TestRunControl::endlessMouseHandlerIsBounded() {
   QVERIFY(!rig.form.CheckBox2->isChecked());
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
+}
+
+void TestRunControl::faultInMouseHandlerStopsBothOnce() {
+  Rig rig;
+  rig.AddVariable("x", 0);
+  rig.Main() = kEndless;
+  rig.Mouse() = {"x:=1e308*10", "x:=2"};
+  rig.form.StartRun();
+  ModalDriver driver;
+  rig.form.Image1MouseDown(Qt::LeftButton, 3, 3);
+  rig.form.Image1MouseMove(4, 4);  // the button is still held, but the handler is off now
+  for (int i = 0; i < 3; ++i) rig.form.IdleStep();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Fault);
+  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!rig.form.CheckBox2->isChecked());
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
+  QCOMPARE(driver.visits[0].selected, std::string("x:=1e308*10"));
+  QCOMPARE(rig.Current("x"), 0.0);
 }
 
 void TestRunControl::mouseHandlerWhileMainRuns() {
