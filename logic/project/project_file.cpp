@@ -125,6 +125,13 @@ std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
   }
   for (int slot = 0; slot < 2; ++slot) {
     const ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
+    if (program.size() > kMaxProgramLines) {
+      return Unsavable("Das Programm " + Quoted(ProgramNames[slot]) + " hat " +
+                       std::to_string(program.size()) +
+                       " Zeilen, erlaubt sind h\xF6"
+                       "chstens " +
+                       std::to_string(kMaxProgramLines) + ".");
+    }
     for (std::size_t n = 0; n < program.size(); ++n) {
       if (HasSeparator(program[n])) {
         return RefuseSeparator("Zeile " + std::to_string(n + 1) + " im Programm " +
@@ -249,6 +256,13 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     const std::size_t remaining = in.RemainingFields();
     if (static_cast<std::size_t>(*count) > remaining) {
       in.Fail(subject + ", es folgen aber nur noch " + std::to_string(remaining) + " Felder");
+      return false;
+    }
+    if (static_cast<std::size_t>(*count) > kMaxProgramLines) {
+      in.Fail(subject +
+              ", erlaubt sind h\xF6"
+              "chstens " +
+              std::to_string(kMaxProgramLines));
       return false;
     }
     program.clear();

@@ -17,6 +17,10 @@ inline constexpr const char* kUnnamedProject = "{ohne Namen}";
 
 // Larger files are refused unread: a real project is a few kilobytes.
 inline constexpr std::uintmax_t kMaxProjectFileSize = 64u * 1024u * 1024u;
+// Lines of one program that a project may hold, checked at save and at load alike: every
+// line costs far more in memory and in the editor than its byte in the file, so a file of
+// separators alone must not become tens of millions of lines.
+inline constexpr std::size_t kMaxProgramLines = 100000;
 
 struct ProjectError {
   std::string message;  // German, Windows-1252

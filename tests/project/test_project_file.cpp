@@ -455,6 +455,50 @@ TEST_F(ProjectFileTest, OutOfRangeCountsAreRefused) {
   }
 }
 
+TEST_F(ProjectFileTest, ProgramLineLimitHoldsAtLoadAndSave) {
+  // A file of separators alone must not become tens of millions of lines in memory; what
+  // a load refuses, a save refuses too.
+  struct Row {
+    const char* name;
+    std::size_t lines;
+    bool accepted;
+  };
+  const Row rows[] = {{"at the limit", kMaxProgramLines, true},
+                      {"one line more", kMaxProgramLines + 1, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Fields fields = NewProjectFields("2,71828182845905", "3,14159265358979");
+    const std::size_t main_count = fields.size() - 2;
+    fields[main_count] = std::to_string(row.lines);
+    fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(main_count) + 1, row.lines, "");
+    ProjectContent project = SampleProject();
+    const std::optional<ProjectError> error = LoadProjectFromBytes(project, Join(fields), "z.omp");
+    ProjectContent big;
+    big.Programs[MainProgram].assign(row.lines, "");
+    std::string bytes;
+    const std::optional<ProjectError> refused = ProjectToBytes(big, bytes);
+    if (row.accepted) {
+      EXPECT_FALSE(error);
+      EXPECT_EQ(project.Programs[MainProgram].size(), row.lines);
+      EXPECT_FALSE(refused);
+      EXPECT_EQ(bytes, Join(fields));
+      continue;
+    }
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message,
+              "Die Datei \"z.omp\" ist keine g\xFCltige Projektdatei: Das Programm "
+              "\"Hauptprogramm\" soll 100001 Zeilen haben, erlaubt sind h\xF6"
+              "chstens 100000.");
+    ExpectSameProject(project, SampleProject());
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message,
+              "Das Projekt wurde nicht gespeichert: Das Programm \"Hauptprogramm\" hat 100001 "
+              "Zeilen, erlaubt sind h\xF6"
+              "chstens 100000.");
+    EXPECT_TRUE(bytes.empty());
+  }
+}
+
 TEST_F(ProjectFileTest, FilesThatCannotBeReadAreRefusedWithoutHanging) {
   ASSERT_EQ(::mkfifo((dir_ / "rohr").c_str(), 0600), 0);
   fs::create_directory(dir_ / "ordner");
