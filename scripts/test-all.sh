@@ -11,11 +11,11 @@ jobs=$(nproc)
 
 cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON
 cmake --build build/check -j "$jobs"
-(cd build/check && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" --timeout 600)
+(cd build/check && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 600)
 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF
   cmake --build build/fuzz -j "$jobs"
-  (cd build/fuzz && ctest --output-on-failure --timeout 300)
+  (cd build/fuzz && ctest --output-on-failure --no-tests=error --timeout 300)
 fi
