@@ -17,5 +17,5 @@ if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF
   cmake --build build/fuzz -j "$jobs"
-  (cd build/fuzz && ctest --output-on-failure --no-tests=error --timeout 300)
+  (cd build/fuzz && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 300)
 fi
