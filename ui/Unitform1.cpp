@@ -148,7 +148,11 @@ void TForm1::CreateComponents() {
   StatusChangedPanel = new QLabel(bar);
   StatusChangedPanel->setObjectName(QStringLiteral("StatusChangedPanel"));
   StatusChangedPanel->setFixedWidth(45);
+  // A narrow small font, so that the change mark fits its 45 pixels.
+  QFont panelFont = Label4->font();
+  panelFont.setStretch(QFont::Condensed);
   for (QLabel* panel : {StatusFilePanel, StatusChangedPanel}) {
+    panel->setFont(panelFont);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panel);
   }

@@ -118,6 +118,14 @@ void TestMainWindow::layout() {
   QVERIFY(!f.CheckBox2->isChecked());
   QCOMPARE(f.StatusFilePanel->width(), 355);
   QCOMPARE(f.StatusChangedPanel->width(), 45);
+  // What the panels and the top strip show fits their fixed places.
+  const auto fits = [](const QWidget* w, const QString& text, int room) {
+    return w->fontMetrics().horizontalAdvance(text) <= room;
+  };
+  QVERIFY(
+      fits(f.StatusChangedPanel, Cp("ge\xE4ndert"), 45 - 2 * f.StatusChangedPanel->frameWidth()));
+  QVERIFY(fits(f.CheckBox2, f.CheckBox2->text(), f.CheckBox2->width() - 20));
+  QVERIFY(fits(f.Label5, QStringLiteral("-21474836,47-21474836,47*i"), f.Label5->width()));
   QCOMPARE(f.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
   QVERIFY(f.StatusChangedPanel->text().isEmpty());
   QVERIFY(!f.windowIcon().isNull());
