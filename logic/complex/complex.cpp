@@ -112,7 +112,9 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
   constexpr double kSquareBelowLimit = 0.99e200;
   TComplex acc = a;
   // 1 * a reproduces a exactly only when a is already cut.
-  const bool base_is_cut = MakeComplex(a.Re, a.Im) == a;
+  const TComplex cut = MakeComplex(a.Re, a.Im);
+  const bool base_is_cut = cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
+                           !std::signbit(a.Im) == !std::signbit(cut.Im);
   for (std::int64_t k = 1; k < n; ++k) {
     acc = acc * a;
     const double square = acc.Re * acc.Re + acc.Im * acc.Im;
