@@ -322,7 +322,7 @@ void TForm1::ProjektOeffnenExecute() {
   UncheckBoth();
   // Unsaved changes are not dropped without a question, as for a new project and quitting.
   if (world_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
-  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::OpenProject));
+  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenProject));
   if (!chosen) return;
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
@@ -355,7 +355,7 @@ void TForm1::ProjektSpeichernExecute() {
 
 void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::SaveProject));
+  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SaveProject));
   if (!chosen) return;
   if (const std::optional<ProjectError> error = SaveProject(world_.Project, FilePath(*chosen))) {
     ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
@@ -431,7 +431,7 @@ void TForm1::EditProgram(int slot) {
 
 void TForm1::ProjektBildOeffnenExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::OpenPicture));
+  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenPicture));
   if (!chosen) return;
   std::variant<QImage, std::string> loaded = LoadPictureFile(*chosen);
   if (const std::string* error = std::get_if<std::string>(&loaded)) {
@@ -444,7 +444,7 @@ void TForm1::ProjektBildOeffnenExecute() {
 
 void TForm1::ProjektBildSpeichernUnterExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSpec(FileDialogKind::SavePicture));
+  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SavePicture));
   if (!chosen) return;
   if (const std::optional<std::string> error = SavePictureFile(world_.Canvas.Image(), *chosen)) {
     ShowFault(*error);

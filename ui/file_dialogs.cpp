@@ -34,42 +34,42 @@ QStringList ToolkitFilterToQt(const QString& filter) {
   return out;
 }
 
-FileDialogSpec DialogSpec(FileDialogKind kind) {
-  FileDialogSpec spec{kind, false, {}, {}, {}, {}};
+FileDialogSetup DialogSetup(FileDialogKind kind) {
+  FileDialogSetup setup{kind, false, {}, {}, {}, {}};
   switch (kind) {
     case FileDialogKind::OpenProject:
     case FileDialogKind::SaveProject:
-      spec.save = kind == FileDialogKind::SaveProject;
-      spec.title = spec.save ? Utf8("Projekt speichern")
-                             : Utf8(
-                                   "Projekt \xC3\xB6"
-                                   "ffnen");
-      spec.filters = ToolkitFilterToQt(Utf8(kProjectFilter));
-      spec.defaultSuffix = QStringLiteral("omp");
-      spec.selectedFilter = spec.filters.value(0);
+      setup.save = kind == FileDialogKind::SaveProject;
+      setup.title = setup.save ? Utf8("Projekt speichern")
+                               : Utf8(
+                                     "Projekt \xC3\xB6"
+                                     "ffnen");
+      setup.filters = ToolkitFilterToQt(Utf8(kProjectFilter));
+      setup.defaultSuffix = QStringLiteral("omp");
+      setup.selectedFilter = setup.filters.value(0);
       break;
     case FileDialogKind::OpenPicture:
     case FileDialogKind::SavePicture:
-      spec.save = kind == FileDialogKind::SavePicture;
-      spec.title = spec.save ? Utf8("Ombrix-Bild speichern unter")
-                             : Utf8(
-                                   "Ombrix-Bild \xC3\xB6"
-                                   "ffnen");
-      spec.filters = ToolkitFilterToQt(Utf8(kPictureFilter));
-      spec.defaultSuffix = QStringLiteral("bmp");
-      spec.selectedFilter = spec.filters.value(2);  // "Bitmaps"
+      setup.save = kind == FileDialogKind::SavePicture;
+      setup.title = setup.save ? Utf8("Ombrix-Bild speichern unter")
+                               : Utf8(
+                                     "Ombrix-Bild \xC3\xB6"
+                                     "ffnen");
+      setup.filters = ToolkitFilterToQt(Utf8(kPictureFilter));
+      setup.defaultSuffix = QStringLiteral("bmp");
+      setup.selectedFilter = setup.filters.value(2);  // "Bitmaps"
       break;
   }
-  return spec;
+  return setup;
 }
 
-std::optional<QString> QtFileDialogs::Choose(const FileDialogSpec& spec) {
-  QFileDialog dialog(parent_, spec.title);
-  dialog.setAcceptMode(spec.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(spec.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  dialog.setNameFilters(spec.filters);
-  dialog.selectNameFilter(spec.selectedFilter);
-  dialog.setDefaultSuffix(spec.defaultSuffix);
+std::optional<QString> QtFileDialogs::Choose(const FileDialogSetup& setup) {
+  QFileDialog dialog(parent_, setup.title);
+  dialog.setAcceptMode(setup.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(setup.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  dialog.setNameFilters(setup.filters);
+  dialog.selectNameFilter(setup.selectedFilter);
+  dialog.setDefaultSuffix(setup.defaultSuffix);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;

@@ -14,7 +14,7 @@ namespace ombrix {
 
 enum class FileDialogKind { OpenProject, SaveProject, OpenPicture, SavePicture };
 
-struct FileDialogSpec {
+struct FileDialogSetup {
   FileDialogKind kind;
   bool save = false;
   QString title;
@@ -24,7 +24,7 @@ struct FileDialogSpec {
 };
 
 // The dialog as the main window shows it: title, filters, default extension.
-FileDialogSpec DialogSpec(FileDialogKind kind);
+FileDialogSetup DialogSetup(FileDialogKind kind);
 
 // "Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg,*.jpeg" -> {"Bitmaps (*.bmp)", "JPEG (*.jpg *.jpeg)"}:
 // each description|pattern pair becomes "description (patterns)", patterns split at ";"
@@ -35,14 +35,14 @@ class FileDialogs {
  public:
   virtual ~FileDialogs() = default;
   // The chosen file, or nothing when the user cancelled.
-  virtual std::optional<QString> Choose(const FileDialogSpec& spec) = 0;
+  virtual std::optional<QString> Choose(const FileDialogSetup& setup) = 0;
 };
 
 class QtFileDialogs final : public FileDialogs {
  public:
   explicit QtFileDialogs(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
-  std::optional<QString> Choose(const FileDialogSpec& spec) override;
+  std::optional<QString> Choose(const FileDialogSetup& setup) override;
 
  private:
   QWidget* parent_;
@@ -52,8 +52,8 @@ class QtFileDialogs final : public FileDialogs {
 // dialog that was asked for; an empty queue answers "Abbrechen".
 class ScriptedFileDialogs final : public FileDialogs {
  public:
-  std::optional<QString> Choose(const FileDialogSpec& spec) override {
-    asked.push_back(spec);
+  std::optional<QString> Choose(const FileDialogSetup& setup) override {
+    asked.push_back(setup);
     if (answers.empty()) return std::nullopt;
     const bool cancelled = !answers.front().has_value();
     const QString name = cancelled ? QString() : *answers.front();
@@ -62,7 +62,7 @@ class ScriptedFileDialogs final : public FileDialogs {
     return name;
   }
   std::deque<std::optional<QString>> answers;
-  std::vector<FileDialogSpec> asked;
+  std::vector<FileDialogSetup> asked;
 };
 
 }  // namespace ombrix

@@ -262,18 +262,18 @@ void TestMainWindow::fileDialogs() {
   QFETCH(QString, suffix);
   QFETCH(QString, shownFirst);
   QFETCH(int, filterCount);
-  const FileDialogSpec spec = DialogSpec(static_cast<FileDialogKind>(kind));
-  QCOMPARE(spec.title, title);
-  QCOMPARE(spec.defaultSuffix, suffix);
-  QCOMPARE(spec.selectedFilter, shownFirst);
-  QCOMPARE(spec.filters.size(), filterCount);
-  QVERIFY(spec.filters.contains(spec.selectedFilter));
-  if (spec.kind == FileDialogKind::OpenPicture || spec.kind == FileDialogKind::SavePicture) {
-    QCOMPARE(spec.filters[0], QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.png *.ico *.emf *.wmf)"));
-    QCOMPARE(spec.filters[1], QStringLiteral("JPEG-Grafikdatei (*.jpg *.jpeg)"));
-    QVERIFY(spec.filters.contains(QStringLiteral("PNG-Grafikdatei (*.png)")));
+  const FileDialogSetup setup = DialogSetup(static_cast<FileDialogKind>(kind));
+  QCOMPARE(setup.title, title);
+  QCOMPARE(setup.defaultSuffix, suffix);
+  QCOMPARE(setup.selectedFilter, shownFirst);
+  QCOMPARE(setup.filters.size(), filterCount);
+  QVERIFY(setup.filters.contains(setup.selectedFilter));
+  if (setup.kind == FileDialogKind::OpenPicture || setup.kind == FileDialogKind::SavePicture) {
+    QCOMPARE(setup.filters[0], QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.png *.ico *.emf *.wmf)"));
+    QCOMPARE(setup.filters[1], QStringLiteral("JPEG-Grafikdatei (*.jpg *.jpeg)"));
+    QVERIFY(setup.filters.contains(QStringLiteral("PNG-Grafikdatei (*.png)")));
   } else {
-    QCOMPARE(spec.filters[1], QStringLiteral("Alle Dateien (*.*)"));
+    QCOMPARE(setup.filters[1], QStringLiteral("Alle Dateien (*.*)"));
   }
 }
 
