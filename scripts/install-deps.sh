@@ -2,7 +2,8 @@
 # Installs the Debian packages Ombrix needs to build, test and run; skips what is there.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-  libbenchmark-dev qt6-base-dev clang-format xvfb xauth imagemagick)
+  libbenchmark-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core clang-format xvfb xauth
+  imagemagick)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
