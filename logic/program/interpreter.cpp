@@ -186,6 +186,15 @@ bool Interpreter::Step(int k) {
     ok = true;
   }
 
+  // A loop that runs not even once goes on past its closing keyword; any other is
+  // entered with its record.
+  const auto enter_loop = [&](bool runs, BlockRecord record) {
+    if (runs) return PushRecord(k, std::move(record));
+    if (SkipToClosing(k, record.Kind)) return true;
+    ReportRunError(k, StructureError(record.Kind));
+    return false;
+  };
+
   switch (LoweredOpening().Find(head)) {
     case kWenn: {
       TComplex condition;
@@ -207,44 +216,27 @@ bool Interpreter::Step(int k) {
         ReportRunError(k, FirstTwo(result));
         return false;
       }
-      if (IsZero(ParseNumberText(result))) {
-        if (!SkipToClosing(k, kSolange)) {
-          ReportRunError(k, "?3");
-          return false;
-        }
-      } else {
-        BlockRecord record;
-        record.Kind = kSolange;
-        record.StartLine = state_.CurrentLine[k];
-        record.Condition = text;
-        if (!PushRecord(k, std::move(record))) return false;
-      }
+      const bool runs = !IsZero(ParseNumberText(result));
+      BlockRecord record;
+      record.Kind = kSolange;
+      record.StartLine = state_.CurrentLine[k];
+      record.Condition = text;
+      if (!enter_loop(runs, std::move(record))) return false;
       ok = true;
       break;
     }
     case kWiederhole: {
       TComplex count;
-      if (!ReadArguments(k, 1, &count)) {
-        ReportRunError(k, "?7");
-        return false;
-      }
-      if (!IsIntegerValue(count)) {
+      if (!ReadArguments(k, 1, &count) || !IsIntegerValue(count)) {
         ReportRunError(k, "?7");
         return false;
       }
       const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
-      if (n <= 0) {
-        if (!SkipToClosing(k, kWiederhole)) {
-          ReportRunError(k, "?4");
-          return false;
-        }
-      } else {
-        BlockRecord record;
-        record.Kind = kWiederhole;
-        record.StartLine = state_.CurrentLine[k];
-        record.RemainingCount = n;
-        if (!PushRecord(k, std::move(record))) return false;
-      }
+      BlockRecord record;
+      record.Kind = kWiederhole;
+      record.StartLine = state_.CurrentLine[k];
+      record.RemainingCount = n;
+      if (!enter_loop(n > 0, std::move(record))) return false;
       ok = true;
       break;
     }
@@ -255,12 +247,8 @@ bool Interpreter::Step(int k) {
         return false;
       }
       std::array<TComplex, 3> bounds{};  // start, end, step
-      if (!ReadArguments(k, 3, bounds.data())) {
-        ReportRunError(k, "?7");
-        return false;
-      }
-      if (!IsRealValue(bounds[0]) || !IsRealValue(bounds[1]) || !IsRealValue(bounds[2]) ||
-          bounds[2].Re == 0) {
+      if (!ReadArguments(k, 3, bounds.data()) || !IsRealValue(bounds[0]) ||
+          !IsRealValue(bounds[1]) || !IsRealValue(bounds[2]) || bounds[2].Re == 0) {
         ReportRunError(k, "?7");
         return false;
       }
