@@ -2,11 +2,14 @@
 // inside, every text is Windows-1252.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "logic/complex/messages.h"
+#include "logic/program/project_content.h"
+#include "logic/project/project_file.h"
 
 namespace ombrix::cli {
 
@@ -39,5 +42,34 @@ class MessageLineBoxes : public MessageBoxes {
 
 // Parses "," or "." into the process-wide separator; false for anything else.
 bool ApplySeparatorArgument(const std::string& value);
+
+// The options a subcommand knows.
+struct OptionSyntax {
+  std::vector<std::string> flags;   // without a value
+  std::vector<std::string> valued;  // with a value: "--name VALUE", or "--name=VALUE"
+  bool equals_form = true;          // false: "--name=VALUE" is no known option
+};
+
+// Reads the words after a subcommand's name. A word that does not start with "--", and
+// every word after a lone "--", goes to `operand`; a flag (with an empty value) or a
+// known option with its value goes to `option`, which may refuse it. False on a usage
+// error, with the reason on `err` unless `err` is null (`option` writes its own).
+bool ReadOptions(
+    const std::vector<std::string>& args, const OptionSyntax& syntax, std::ostream* err,
+    const std::function<void(const std::string& word)>& operand,
+    const std::function<bool(const std::string& name, const std::string& value)>& option);
+
+// True for "," or "."; else false, with the reason on `err` unless `err` is null.
+bool CheckSeparatorArgument(const std::string& value, std::ostream* err);
+
+// Writes the subcommand's usage line and gives the exit code for a usage error.
+int UsageError(std::ostream& err, const char* usage);
+
+// The load or save error as a message box: a fault as the platform shows it.
+void ShowProjectError(MessageBoxes& boxes, const ProjectError& error);
+
+// Loads the project file named in UTF-8; false, with the reason as a message box,
+// when it cannot.
+bool LoadProjectReporting(ProjectContent& project, const std::string& path, MessageBoxes& boxes);
 
 }  // namespace ombrix::cli

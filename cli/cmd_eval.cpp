@@ -1,6 +1,5 @@
 // ombrix-cli eval: evaluates terms against the built-ins, an optional project and the
 // variables and functions given on the command line.
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -46,39 +45,30 @@ bool SplitDefinition(const std::string& text, bool variable, Definition& out) {
   return true;
 }
 
-// False on a usage error.
+// False on a usage error. Options take their value from the next word only: in
+// "--var=a=1" the name would stand between two "=".
 bool ParseOptions(const std::vector<std::string>& args, EvalOptions& options) {
-  bool only_terms = false;
-  for (std::size_t k = 0; k < args.size(); ++k) {
-    const std::string& arg = args[k];
-    if (only_terms || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      options.terms.push_back(Utf8ToCp1252(arg));
-      continue;
-    }
-    if (arg == "--") {
-      only_terms = true;
-      continue;
-    }
-    if (arg == "--display") {
-      options.display = true;
-      continue;
-    }
-    if (k + 1 >= args.size()) return false;
-    const std::string& value = args[++k];
-    if (arg == "--decimal-separator") {
-      if (value != "," && value != ".") return false;
-      options.separator = value;
-    } else if (arg == "--project") {
-      options.project = value;
-    } else if (arg == "--var" || arg == "--fun") {
-      Definition definition;
-      if (!SplitDefinition(value, arg == "--var", definition)) return false;
-      options.definitions.push_back(std::move(definition));
-    } else {
-      return false;
-    }
-  }
-  return !options.terms.empty();
+  const OptionSyntax syntax{
+      {"--display"}, {"--decimal-separator", "--project", "--var", "--fun"}, false};
+  const bool read = ReadOptions(
+      args, syntax, nullptr,
+      [&](const std::string& word) { options.terms.push_back(Utf8ToCp1252(word)); },
+      [&](const std::string& name, const std::string& value) {
+        if (name == "--display") {
+          options.display = true;
+        } else if (name == "--decimal-separator") {
+          if (!CheckSeparatorArgument(value, nullptr)) return false;
+          options.separator = value;
+        } else if (name == "--project") {
+          options.project = value;
+        } else {
+          Definition definition;
+          if (!SplitDefinition(value, name == "--var", definition)) return false;
+          options.definitions.push_back(std::move(definition));
+        }
+        return true;
+      });
+  return read && !options.terms.empty();
 }
 
 int FindFunctionByName(const FunctionTable& functions, const std::string& name) {
@@ -124,8 +114,7 @@ bool Define(const Definition& definition, ProjectContent& project, const EvalCon
 int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   EvalOptions options;
   if (!ParseOptions(args, options)) {
-    err << kEvalUsage << '\n';
-    return kExitUsage;
+    return UsageError(err, kEvalUsage);
   }
   if (options.separator) ApplySeparatorArgument(*options.separator);
 
@@ -136,15 +125,7 @@ int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   const EvalContext context{project.Functions, project.Variables, drawing, boxes};
 
   if (options.project) {
-    if (const std::optional<ProjectError> error =
-            LoadProject(project, std::filesystem::path(*options.project))) {
-      if (error->fault) {
-        boxes.Show(MessageKind::Fault, FaultDisplayText(error->message));
-      } else {
-        boxes.Show(MessageKind::Error, error->message);
-      }
-      return kExitFailed;
-    }
+    if (!LoadProjectReporting(project, *options.project, boxes)) return kExitFailed;
     // As at a program start: the start values become the current values.
     project.Variables.CopyStartToCurrent();
   }

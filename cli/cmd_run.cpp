@@ -5,7 +5,6 @@
 #include <QString>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <limits>
 #include <optional>
 #include <string>
@@ -70,67 +69,38 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 }
 
 // False, with the reason on `err`, for anything that is not a known option with a valid
-// value or a file. "--" ends the options.
+// value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
-  bool only_files = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (only_files || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      options.files.push_back(arg);
-      continue;
-    }
-    if (arg == "--") {
-      only_files = true;
-      continue;
-    }
-    if (arg == "--trace") {
-      options.trace = true;
-      continue;
-    }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-    }
-    if (name != "--decimal-separator" && name != "--png" && name != "--click" &&
-        name != "--max-steps") {
-      err << "Unbekannte Option: " << arg << '\n';
-      return false;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        err << "Der Option " << name << " fehlt der Wert\n";
-        return false;
-      }
-      value = args[++i];
-    }
-    if (name == "--decimal-separator") {
-      if (*value != "," && *value != ".") {
-        err << "Das Dezimaltrennzeichen muss \",\" oder \".\" sein, nicht \"" << *value << "\"\n";
-        return false;
-      }
-      options.separator = *value;
-    } else if (name == "--png") {
-      options.png = *value;
-    } else if (name == "--click") {
-      std::pair<int, int> click;
-      if (!ParseClick(*value, click)) {
-        err << "Ein Mausklick wird als X,Y in ganzen Pixeln angegeben, nicht \"" << *value
-            << "\"\n";
-        return false;
-      }
-      options.clicks.push_back(click);
-    } else {
-      std::int64_t steps = 0;
-      if (!ParseInteger(*value, 0, std::numeric_limits<std::int64_t>::max(), steps)) {
-        err << "Die Schrittzahl muss eine ganze Zahl ab 0 sein, nicht \"" << *value << "\"\n";
-        return false;
-      }
-      options.max_steps = steps;
-    }
-  }
-  return true;
+  const OptionSyntax syntax{{"--trace"},
+                            {"--decimal-separator", "--png", "--click", "--max-steps"}};
+  return ReadOptions(
+      args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
+      [&](const std::string& name, const std::string& value) {
+        if (name == "--trace") {
+          options.trace = true;
+        } else if (name == "--decimal-separator") {
+          if (!CheckSeparatorArgument(value, &err)) return false;
+          options.separator = value;
+        } else if (name == "--png") {
+          options.png = value;
+        } else if (name == "--click") {
+          std::pair<int, int> click;
+          if (!ParseClick(value, click)) {
+            err << "Ein Mausklick wird als X,Y in ganzen Pixeln angegeben, nicht \"" << value
+                << "\"\n";
+            return false;
+          }
+          options.clicks.push_back(click);
+        } else {
+          std::int64_t steps = 0;
+          if (!ParseInteger(value, 0, std::numeric_limits<std::int64_t>::max(), steps)) {
+            err << "Die Schrittzahl muss eine ganze Zahl ab 0 sein, nicht \"" << value << "\"\n";
+            return false;
+          }
+          options.max_steps = steps;
+        }
+        return true;
+      });
 }
 
 std::string Hex(Colour colour) {
@@ -205,23 +175,14 @@ std::string SavePicture(const QImage& image, const std::string& path) {
 int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   RunOptions options;
   if (!ParseRunOptions(args, options, err) || options.files.size() != 1) {
-    err << kRunUsage << '\n';
-    return kExitUsage;
+    return UsageError(err, kRunUsage);
   }
   if (options.separator) ApplySeparatorArgument(*options.separator);
 
   MessageLineBoxes line_boxes(err);
   MessageBoxes& boxes = line_boxes;
   ProjectContent project;
-  if (const std::optional<ProjectError> error =
-          LoadProject(project, std::filesystem::path(options.files[0]))) {
-    if (error->fault) {
-      boxes.Show(MessageKind::Fault, FaultDisplayText(error->message));
-    } else {
-      boxes.Show(MessageKind::Error, error->message);
-    }
-    return kExitUsage;
-  }
+  if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
 
   QImageCanvas picture;
   TracingCanvas tracing(picture, out);
