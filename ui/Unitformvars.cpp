@@ -1,12 +1,9 @@
 #include "ui/Unitformvars.h"
 
-#include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <algorithm>
 #include <vector>
 
-#include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/numtext.h"
 #include "logic/evaluator/resulttext.h"
@@ -14,58 +11,35 @@
 
 using ombrix::FromQt;
 using ombrix::MessageKind;
-using ombrix::ToQt;
+
+namespace {
+
+const TValueListDialogTexts kTexts{
+    "FormVars",
+    "FormVars",
+    470,
+    515,
+    241,
+    "Variablenname",
+    "Variablenwert bei Programmstart",
+    "Name einer neuen Variable:",
+    "Neue Variable hinzuf\xFCgen",
+    "Variable l\xF6schen",
+    "Es sind h\xF6"
+    "chstens 128 Variablen m\xF6glich.\n"
+    "Bitte l\xF6schen Sie zuerst eine Variable.",
+    "Bitte geben Sie einen\ngeeigneten Variablennamen ein.",
+    "Variablenname",
+    "Bitte klicken Sie zuerst den Button\n'Neue Variable hinzuf\xFCgen' an,\n"
+    "bevor Sie einen Variablenwert eingeben.",
+    "Bitte w\xE4hlen Sie zuerst die Variable aus,\ndie Sie l\xF6schen wollen.",
+    "Variable",
+};
+
+}  // namespace
 
 TFormVars::TFormVars(ombrix::MessageBoxes& boxes, QWidget* parent)
-    : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), boxes_(boxes) {
-  setObjectName(QStringLiteral("FormVars"));
-  setWindowTitle(ToQt("FormVars"));
-  setFixedSize(470, 515);
-  setModal(true);
-
-  ValueListEditor1 = new TValueListEditor(this);
-  ValueListEditor1->setGeometry(16, 16, 433, 345);
-  ValueListEditor1->setHorizontalHeaderLabels(
-      {ToQt("Variablenname"), ToQt("Variablenwert bei Programmstart")});
-  ValueListEditor1->setColumnWidth(0, 150);
-  ValueListEditor1->OnSelectCell = [this](int row) { return ValueListEditor1SelectCell(row); };
-
-  Label1 = new QLabel(ToQt("Name einer neuen Variable:"), this);
-  Label1->setObjectName(QStringLiteral("Label1"));
-  Label1->setGeometry(16, 372, 241, 17);
-
-  Edit1 = new QLineEdit(this);
-  Edit1->setObjectName(QStringLiteral("Edit1"));
-  Edit1->setGeometry(16, 392, 241, 23);
-
-  Button1 = new QPushButton(ToQt("Neue Variable hinzuf\xFCgen"), this);
-  Button1->setObjectName(QStringLiteral("Button1"));
-  Button1->setGeometry(16, 424, 241, 25);
-
-  Button2 = new QPushButton(ToQt("Variable l\xF6schen"), this);
-  Button2->setObjectName(QStringLiteral("Button2"));
-  Button2->setGeometry(16, 456, 241, 25);
-
-  Button3 = new QPushButton(ToQt("OK"), this);
-  Button3->setObjectName(QStringLiteral("Button3"));
-  Button3->setGeometry(272, 424, 177, 57);
-
-  // Enter must not close the dialog or add a name behind the user's back.
-  for (QPushButton* b : {Button1, Button2, Button3}) {
-    b->setAutoDefault(false);
-    b->setDefault(false);
-  }
-
-  setTabOrder(ValueListEditor1, Edit1);
-  setTabOrder(Edit1, Button1);
-  setTabOrder(Button1, Button2);
-  setTabOrder(Button2, Button3);
-
-  connect(Edit1, &QLineEdit::textChanged, this, [this] { Edit1Change(); });
-  connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
-  connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
-  connect(Button3, &QPushButton::clicked, this, [this] { Button3Click(); });
-
+    : TValueListDialog(boxes, kTexts, parent) {
   ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
   last_ = -1;
 }
@@ -115,8 +89,6 @@ void TFormVars::showEvent(QShowEvent* event) {
   ValueListEditor1->setFocus();
 }
 
-void TFormVars::reject() {}
-
 void TFormVars::FormShow() {
   Edit1->clear();
   ValueListEditor1->SelectGridRow(last_ + 1);
@@ -127,75 +99,24 @@ void TFormVars::Edit1Change() {
   if (!text.empty()) ValueListEditor1->SetKey(last_ + 2, text);
 }
 
-bool TFormVars::ValueListEditor1SelectCell(int row) {
-  if (row == last_ + 2) {
-    boxes_.Show(MessageKind::Information,
-                "Bitte klicken Sie zuerst den Button\n'Neue Variable hinzuf\xFCgen' an,\n"
-                "bevor Sie einen Variablenwert eingeben.",
-                ombrix::MessageTitle(MessageKind::Information));
-    return false;
-  }
-  return true;
-}
+bool TFormVars::ValueListEditor1SelectCell(int row) { return RefusePlaceholder(row); }
 
 void TFormVars::Button1Click() {
-  const std::string text = FromQt(Edit1->text());
-  if (last_ >= ombrix::kTableCapacity - 1) {
-    boxes_.Show(MessageKind::Error,
-                "Es sind h\xF6"
-                "chstens 128 Variablen m\xF6glich.\n"
-                "Bitte l\xF6schen Sie zuerst eine Variable.",
-                ombrix::MessageTitle(MessageKind::Error));
-    Edit1->setFocus();
-    return;
-  }
-  if (!IsValidNewName(text)) {
-    boxes_.Show(MessageKind::Error, "Bitte geben Sie einen\ngeeigneten Variablennamen ein.",
-                ombrix::MessageTitle(MessageKind::Error));
-    Edit1->setFocus();
-    return;
-  }
-  const std::string lower = ombrix::LowerCase1252(text);
-  for (int row = 1; row <= last_ + 1; ++row) {
-    if (ombrix::LowerCase1252(ValueListEditor1->Key(row)) == lower) {
-      boxes_.Show(
-          MessageKind::Error,
-          "Variablenname '" + text + "' existiert bereits\nund kann nicht verwendet werden.",
-          ombrix::MessageTitle(MessageKind::Error));
-      Edit1->setFocus();
-      return;
-    }
-  }
   // Emptying Edit1 leaves the placeholder key, which shows the typed name, as it is.
-  Edit1->clear();
-  ValueListEditor1->SetKey(last_ + 2, text);
-  ValueListEditor1->SetValue(last_ + 2, "");
-  ValueListEditor1->SetValueEditable(last_ + 2, true);
-  ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
-  ++last_;
+  if (AddEntry()) Edit1->clear();
 }
 
 void TFormVars::Button2Click() {
   const int row = ValueListEditor1->CurrentGridRow();
   // Only an entry's row may go: deleting the placeholder row would lose the last entry.
-  if (row < 1 || row > last_ + 1) {
-    boxes_.Show(MessageKind::Error,
-                "Bitte w\xE4hlen Sie zuerst die Variable aus,\ndie Sie l\xF6schen wollen.",
-                ombrix::MessageTitle(MessageKind::Error));
+  if (!CheckEntryChosen(row)) return;
+  if (ValueListEditor1->Key(row) == "i") {
+    ShowError(
+        "Sie k\xF6nnen die imagin\xE4re Gr\xF6\xDF"
+        "e 'i' nicht l\xF6schen.");
     return;
   }
-  const std::string key = ValueListEditor1->Key(row);
-  if (key == "i") {
-    boxes_.Show(MessageKind::Error,
-                "Sie k\xF6nnen die imagin\xE4re Gr\xF6\xDF"
-                "e 'i' nicht l\xF6schen.",
-                ombrix::MessageTitle(MessageKind::Error));
-    return;
-  }
-  if (!boxes_.Confirm("Wollen Sie die Variable '" + key + "'\nwirklich l\xF6schen?")) return;
-  ValueListEditor1->DeleteGridRow(row);
-  --last_;
-  FormShow();
+  DeleteEntry(row);
 }
 
 void TFormVars::Button3Click() {
@@ -226,12 +147,10 @@ void TFormVars::Button3Click() {
                   ombrix::MessageTitle(MessageKind::Information));
     }
     if (ombrix::IsErrorText(result)) {
-      boxes_.Show(MessageKind::Error,
-                  "Bitte geben Sie der Variable '" + key +
-                      "'\neinen g\xFCltigen Wert.\n\nBei der Auswertung Ihrer Eingabe ist der "
-                      "Fehler\n'" +
-                      (result.size() > 2 ? result.substr(2) : std::string()) + "'\naufgetreten.",
-                  ombrix::MessageTitle(MessageKind::Error));
+      ShowError("Bitte geben Sie der Variable '" + key +
+                "'\neinen g\xFCltigen Wert.\n\nBei der Auswertung Ihrer Eingabe ist der "
+                "Fehler\n'" +
+                (result.size() > 2 ? result.substr(2) : std::string()) + "'\naufgetreten.");
       ValueListEditor1->setFocus();
       ValueListEditor1->ForceCurrentGridRow(row);
       return;

@@ -3,18 +3,14 @@
 #pragma once
 
 #include <QDialog>
-#include <string>
 
 #include "logic/complex/messages.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/tables.h"
 #include "ui/Unitformfkten.h"
+#include "ui/valuelistdialog.h"
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-
-class TFormVars : public QDialog {
+class TFormVars : public TValueListDialog {
   Q_OBJECT
 
  public:
@@ -28,33 +24,19 @@ class TFormVars : public QDialog {
   // start values.
   void WriteBack(ombrix::VariableTable& table);
 
-  int Last() const { return last_; }  // L; the placeholder is row L + 2
-
   // The dialog's events.
-  void FormShow();
-  void Edit1Change();
-  bool ValueListEditor1SelectCell(int row);
-  void Button1Click();
-  void Button2Click();
-  void Button3Click();
-
-  TValueListEditor* ValueListEditor1;
-  QLabel* Label1;
-  QLineEdit* Edit1;
-  QPushButton* Button1;
-  QPushButton* Button2;
-  QPushButton* Button3;
-
- public slots:
-  void reject() override;  // Escape and the window's close are refused: "OK" is the way out
+  void FormShow() override;
+  void Edit1Change() override;
+  bool ValueListEditor1SelectCell(int row) override;
+  void Button1Click() override;
+  void Button2Click() override;
+  void Button3Click() override;
 
  protected:
   void showEvent(QShowEvent* event) override;
 
  private:
-  ombrix::MessageBoxes& boxes_;
   const ombrix::EvalContext* context_ = nullptr;
-  int last_ = 2;
 };
 
 // Fills the dialog from the table, shows it modally and writes the table back. The
