@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -49,6 +50,9 @@ inline constexpr std::size_t kMaxBlockRecords = 100000;
 // A mouse-click run happens inside one mouse event; a handler that does not end within
 // this many steps is stopped like a failed step.
 inline constexpr std::int64_t kMouseHandlerStepLimit = 1000000;
+// Steps are cheap or dear: an endless loop over a line that draws thousands of ticks would
+// stay within the step bound for minutes, so a run is also bounded in time.
+inline constexpr std::chrono::milliseconds kMouseHandlerTimeLimit{10000};
 
 // Per program slot: next line (0-based), argument cursor (1-based, 0 after a line
 // change), and the stack of open loops.
@@ -92,9 +96,10 @@ class Interpreter {
   void ReportRunError(int k, const std::string& code);
 
   // The whole run of the mouse-click program from its first line. False when a step
-  // failed or the program did not end within `stepLimit` steps; either was reported and
-  // MouseHandlerEnabled is clear.
-  bool RunMouseHandler(std::int64_t stepLimit = kMouseHandlerStepLimit);
+  // failed or the program did not end within `stepLimit` steps or `timeLimit`; either
+  // was reported and MouseHandlerEnabled is clear.
+  bool RunMouseHandler(std::int64_t stepLimit = kMouseHandlerStepLimit,
+                       std::chrono::milliseconds timeLimit = kMouseHandlerTimeLimit);
 
   // The pieces of a step, for the program at slot k.
   std::string ReadArgumentText(int k);

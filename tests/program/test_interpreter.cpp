@@ -272,6 +272,20 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
   EXPECT_EQ(kMouseHandlerStepLimit, 1000000);
 }
 
+TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheTimeBound) {
+  World world;
+  world.flags.MouseHandlerEnabled = true;
+  world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
+  EXPECT_FALSE(
+      world.interpreter.RunMouseHandler(kMouseHandlerStepLimit, std::chrono::milliseconds(0)));
+  ASSERT_EQ(world.boxes.boxes.size(), 1u);
+  EXPECT_EQ(world.boxes.Texts()[0],
+            RunError("Das Programm wurde nach 256 Schritten abgebrochen, ohne sein Ende zu "
+                     "erreichen",
+                     2, "EndeSolange", MouseHandlerProgram));
+  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+}
+
 TEST_F(InterpreterTest, FaultInsideAStepIsReportedOnceAndStopsTheProgram) {
   struct Row {
     const char* name;
