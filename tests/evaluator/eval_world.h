@@ -2,8 +2,11 @@
 // recording message boxes.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logic/complex/numtext.h"
 #include "logic/evaluator/evaluate.h"
@@ -59,6 +62,23 @@ inline std::string WithSeparator(std::string text) {
     if (c == ',') c = DecimalSeparator();
   }
   return text;
+}
+
+struct TermRow {
+  const char* name;
+  const char* term;
+  const char* expected;  // written with ',' as the separator
+};
+
+// Every row under ',' and under '.'.
+inline void ExpectRows(const std::vector<TermRow>& rows, EvalWorld& world) {
+  for (char sep : {',', '.'}) {
+    SetDecimalSeparator(sep);
+    for (const TermRow& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + " under '" + sep + "'");
+      EXPECT_EQ(world.Eval(WithSeparator(row.term)), WithSeparator(row.expected)) << row.term;
+    }
+  }
 }
 
 }  // namespace ombrix::testing

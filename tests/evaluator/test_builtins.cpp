@@ -14,21 +14,8 @@ namespace {
 using testing::EvalWorld;
 using testing::WithSeparator;
 
-struct Row {
-  const char* name;
-  const char* term;
-  const char* expected;  // ',' as the separator
-};
-
-void ExpectRows(std::initializer_list<Row> rows, EvalWorld& world) {
-  for (char sep : {',', '.'}) {
-    SetDecimalSeparator(sep);
-    for (const Row& row : rows) {
-      SCOPED_TRACE(std::string(row.name) + " under '" + sep + "'");
-      EXPECT_EQ(world.Eval(WithSeparator(row.term)), WithSeparator(row.expected)) << row.term;
-    }
-  }
-}
+using Row = testing::TermRow;
+using testing::ExpectRows;
 
 TEST(Builtins, ComplexFunctions) {
   EvalWorld world;

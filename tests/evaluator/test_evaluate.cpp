@@ -16,23 +16,10 @@ namespace {
 using testing::EvalWorld;
 using testing::WithSeparator;
 
-struct TermRow {
-  const char* name;
-  const char* term;
-  const char* expected;  // written with ',' as the separator
-};
+using testing::ExpectRows;
+using testing::TermRow;
 
 constexpr char kSeparators[] = {',', '.'};
-
-void ExpectRows(const std::vector<TermRow>& rows, EvalWorld& world) {
-  for (char sep : kSeparators) {
-    SetDecimalSeparator(sep);
-    for (const TermRow& row : rows) {
-      SCOPED_TRACE(std::string(row.name) + " under '" + sep + "'");
-      EXPECT_EQ(world.Eval(WithSeparator(row.term)), WithSeparator(row.expected)) << row.term;
-    }
-  }
-}
 
 TEST(EvaluateTerm, ValuesAndOperators) {
   EvalWorld world;
