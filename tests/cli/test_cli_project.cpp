@@ -12,29 +12,17 @@
 #include "cli/cli.h"
 #include "logic/complex/numtext.h"
 #include "logic/project/project_file.h"
+#include "tests/cli/cli_run_util.h"
 
 namespace ombrix::cli {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::ReadBytes;
+using testing::Result;
 
-struct Result {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-Result RunCli(const std::vector<std::string>& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = Main(args, out, err);
-  return {status, out.str(), err.str()};
-}
+Result RunCli(const std::vector<std::string>& args) { return testing::Invoke("", args); }
 
 class CliProjectTest : public ::testing::Test {
  protected:
