@@ -19,26 +19,12 @@
 #include "logic/program/drawing_state.h"
 #include "platform/qt_text.h"
 #include "tests/support/recording.h"
+#include "tests/ui/cp1252_output.h"
 #include "ui/Unitformvars.h"
 
 using ombrix::FromQt;
 using ombrix::ToQt;
 using ombrix::testing::RecordingMessageBoxes;
-
-Q_DECLARE_METATYPE(std::string)
-Q_DECLARE_METATYPE(std::vector<std::string>)
-
-// Readable failure output for the Windows-1252 texts.
-template <>
-inline char* QTest::toString(const std::string& text) {
-  return QTest::toString(ToQt(text));
-}
-template <>
-inline char* QTest::toString(const std::vector<std::string>& texts) {
-  QStringList list;
-  for (const std::string& t : texts) list << ToQt(t);
-  return QTest::toString(list.join(QStringLiteral(" | ")));
-}
 
 namespace {
 
