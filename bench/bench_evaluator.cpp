@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/program/drawing_state.h"
 
@@ -15,14 +15,14 @@ class SilentBoxes : public ombrix::MessageBoxes {
   bool Confirm(const std::string&) override { return true; }
 };
 
-struct World {
+struct EvalBench {
   ombrix::FunctionTable functions;
   ombrix::VariableTable variables;
   ombrix::DrawingState drawing;
   SilentBoxes boxes;
   ombrix::EvalContext context{functions, variables, drawing, boxes};
 
-  World() {
+  EvalBench() {
     ombrix::SetDecimalSeparator(',');
     AddVariable("z", {0.3, -0.4});
     AddVariable("c", {-0.75, 0.1});
@@ -48,9 +48,9 @@ struct World {
 };
 
 void BM_Evaluate(benchmark::State& state, const char* term) {
-  World world;
+  EvalBench bench;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(ombrix::EvaluateTerm(term, world.context));
+    benchmark::DoNotOptimize(ombrix::EvaluateTerm(term, bench.context));
   }
 }
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/project/project_file.h"
 

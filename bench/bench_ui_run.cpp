@@ -11,10 +11,10 @@
 #include <ctime>
 #include <string>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "ui/Unitform1.h"
 #include "ui/file_dialogs.h"
-#include "ui/world.h"
+#include "ui/session.h"
 
 namespace {
 
@@ -70,18 +70,18 @@ class Heartbeat final : public QObject {
 
 void RunProgram(benchmark::State& state, const ProgramText& program) {
   SetDecimalSeparator(',');
-  World world;
+  Session session;
   SilentBoxes boxes;
   ScriptedFileDialogs files;
-  TForm1 form(world, boxes, files);
+  TForm1 form(session, boxes, files);
   form.show();
   {
-    VariableTable& v = world.Project.Variables;
+    VariableTable& v = session.Project.Variables;
     v.SetLastVariable(3);
     v.SetName(3, "x");
     v.SetStartValue(3, ComplexFromReal(0));
   }
-  world.Project.Programs[MainProgram] = program;
+  session.Project.Programs[MainProgram] = program;
   double longestGap = 0;
   double longestCpuGap = 0;
   std::int64_t lines = 0;
@@ -90,7 +90,7 @@ void RunProgram(benchmark::State& state, const ProgramText& program) {
     QEventLoop loop;
     QTimer watch;
     QObject::connect(&watch, &QTimer::timeout, [&] {
-      if (!world.Flags.MainRunning) loop.quit();
+      if (!session.Flags.MainRunning) loop.quit();
     });
     watch.start(1);
     const std::int64_t before = form.LinesRun();

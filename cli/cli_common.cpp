@@ -2,7 +2,7 @@
 
 #include "cli/cli.h"
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "platform/qt_text.h"
 
 namespace ombrix::cli {

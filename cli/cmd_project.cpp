@@ -5,7 +5,7 @@
 
 #include "cli/cli.h"
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/program_text.h"
 #include "logic/project/project_file.h"
 

@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/program/drawing_state.h"
 

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/program_text.h"
 #include "logic/project/project_file.h"
 

@@ -3,7 +3,7 @@
 #include <QLocale>
 
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 

@@ -56,12 +56,13 @@ QFont CourierNew() {
 
 }  // namespace
 
-TForm1::TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* parent)
+TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidget* parent)
     : QMainWindow(parent),
-      world_(world),
+      session_(session),
       boxes_(boxes),
       files_(files),
-      interpreter_(world.Project, world.Drawing, world.Canvas, boxes, world.Flags, world.Interp) {
+      interpreter_(session.Project, session.Drawing, session.Canvas, boxes, session.Flags,
+                   session.Interp) {
   InitResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
@@ -72,7 +73,7 @@ TForm1::TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* p
   // The dialogs come after the window, in this order, hidden until used.
   FormFkten = new TFormFkten(boxes_, this);
   FormVars = new TFormVars(boxes_, this);
-  FormPrgEditor = new TFormPrgEditor(world_.ProjectChanged, boxes_, this);
+  FormPrgEditor = new TFormPrgEditor(session_.ProjectChanged, boxes_, this);
 
   // The application's idle event: a zero-interval timer while the main program runs.
   idle_timer_.setObjectName(QStringLiteral("ApplicationEvents1"));
@@ -128,7 +129,7 @@ void TForm1::CreateComponents() {
   connect(CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
   connect(CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
 
-  Image1 = new PictureBox(world_.Canvas, client);
+  Image1 = new PictureBox(session_.Canvas, client);
   Image1->move(16, 64);
   Image1->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
     Guarded([&] { Image1MouseDown(b, x, y); });
@@ -251,10 +252,10 @@ void TForm1::CreateMenus() {
 
 void TForm1::FormCreate() {
   // Qt paints widgets double-buffered already.
-  world_.Interp.ResetCounters(MainProgram);
-  world_.Interp.ResetCounters(MouseHandlerProgram);
+  session_.Interp.ResetCounters(MainProgram);
+  session_.Interp.ResetCounters(MouseHandlerProgram);
   QImage start(QStringLiteral(":/ombrix/start.png"));
-  if (!start.isNull()) world_.Canvas.SetImage(start);
+  if (!start.isNull()) session_.Canvas.SetImage(start);
   ShowFileName();
   StatusChangedPanel->clear();
 }
@@ -296,8 +297,8 @@ void TForm1::ShowProjectError(const ProjectError& error) {
 }
 
 void TForm1::ShowFileName() {
-  StatusFilePanel->setText(world_.ProjectFileName);
-  StatusFilePanel->setToolTip(world_.ProjectFileName);
+  StatusFilePanel->setText(session_.ProjectFileName);
+  StatusFilePanel->setToolTip(session_.ProjectFileName);
 }
 
 void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
@@ -305,14 +306,14 @@ void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
 // ---------------------------------------------------------------- project lifecycle
 
 void TForm1::ProjektNeuExecute() {
-  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
-  if (world_.ProjectChanged) return;
-  world_.Project.Reset();
-  world_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
-  world_.Interp.ResetCounters(MainProgram);
-  world_.Interp.ResetCounters(MouseHandlerProgram);
-  world_.Canvas.SetBrushSolid(true);
-  world_.Canvas.FillRect(0, 0, world_.Canvas.Width(), world_.Canvas.Height());
+  if (session_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) session_.ProjectChanged = false;
+  if (session_.ProjectChanged) return;
+  session_.Project.Reset();
+  session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  session_.Interp.ResetCounters(MainProgram);
+  session_.Interp.ResetCounters(MouseHandlerProgram);
+  session_.Canvas.SetBrushSolid(true);
+  session_.Canvas.FillRect(0, 0, session_.Canvas.Width(), session_.Canvas.Height());
   Image1->update();
   ShowFileName();
   StatusChangedPanel->clear();
@@ -321,35 +322,36 @@ void TForm1::ProjektNeuExecute() {
 void TForm1::ProjektOeffnenExecute() {
   UncheckBoth();
   // Unsaved changes are not dropped without a question, as for a new project and quitting.
-  if (world_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
+  if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
   const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenProject));
   if (!chosen) return;
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
-  if (const std::optional<ProjectError> error = LoadProject(world_.Project, FilePath(*chosen))) {
+  if (const std::optional<ProjectError> error = LoadProject(session_.Project, FilePath(*chosen))) {
     ShowProjectError(*error);
     return;
   }
-  world_.ProjectFileName = *chosen;
-  world_.ProjectChanged = false;
+  session_.ProjectFileName = *chosen;
+  session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
-  if (!world_.Project.Programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
-  if (!world_.Project.Programs[MouseHandlerProgram].empty()) BearbeitenMausknopfGedruecktExecute();
+  if (!session_.Project.Programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
+  if (!session_.Project.Programs[MouseHandlerProgram].empty())
+    BearbeitenMausknopfGedruecktExecute();
 }
 
 void TForm1::ProjektSpeichernExecute() {
-  if (world_.ProjectFileName == QLatin1String(kUnnamedProject)) {
+  if (session_.ProjectFileName == QLatin1String(kUnnamedProject)) {
     ProjektSpeichernUnterExecute();
     return;
   }
   UncheckBoth();
   if (const std::optional<ProjectError> error =
-          SaveProject(world_.Project, FilePath(world_.ProjectFileName))) {
+          SaveProject(session_.Project, FilePath(session_.ProjectFileName))) {
     ShowProjectError(*error);  // the changes are not saved: flag and panel stay
     return;
   }
-  world_.ProjectChanged = false;
+  session_.ProjectChanged = false;
   StatusChangedPanel->clear();
 }
 
@@ -357,25 +359,25 @@ void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
   const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SaveProject));
   if (!chosen) return;
-  if (const std::optional<ProjectError> error = SaveProject(world_.Project, FilePath(*chosen))) {
+  if (const std::optional<ProjectError> error = SaveProject(session_.Project, FilePath(*chosen))) {
     ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
     return;
   }
-  world_.ProjectFileName = *chosen;
-  world_.ProjectChanged = false;
+  session_.ProjectFileName = *chosen;
+  session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
 }
 
 void TForm1::ProjektBeendenExecute() {
   UncheckBoth();
-  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
-  if (!world_.ProjectChanged) close();
+  if (session_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) session_.ProjectChanged = false;
+  if (!session_.ProjectChanged) close();
 }
 
 bool TForm1::FormClose() {
-  if (world_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) world_.ProjectChanged = false;
-  return !world_.ProjectChanged;
+  if (session_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) session_.ProjectChanged = false;
+  return !session_.ProjectChanged;
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
@@ -391,17 +393,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::BearbeitenFunktionenExecute() {
   UncheckBoth();
-  ExchangeFunctions(*FormFkten, world_.Project.Functions);
-  world_.ProjectChanged = true;
+  ExchangeFunctions(*FormFkten, session_.Project.Functions);
+  session_.ProjectChanged = true;
   MarkChangedPanel();
 }
 
 void TForm1::BearbeitenVariablenExecute() {
   UncheckBoth();
-  const EvalContext context{world_.Project.Functions, world_.Project.Variables, world_.Drawing,
-                            boxes_};
-  ExchangeVariables(*FormVars, world_.Project.Variables, context);
-  world_.ProjectChanged = true;
+  const EvalContext context{session_.Project.Functions, session_.Project.Variables,
+                            session_.Drawing, boxes_};
+  ExchangeVariables(*FormVars, session_.Project.Variables, context);
+  session_.ProjectChanged = true;
   MarkChangedPanel();
 }
 
@@ -413,7 +415,7 @@ void TForm1::BearbeitenHauptprogrammExecute() {
 void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
 
 void TForm1::EditProgram(int slot) {
-  ProgramText& program = world_.Project.Programs[static_cast<std::size_t>(slot)];
+  ProgramText& program = session_.Project.Programs[static_cast<std::size_t>(slot)];
   // One batch for the whole load, so that a long program is not re-shown line by line.
   FormPrgEditor->BeginUpdate();
   try {
@@ -423,10 +425,11 @@ void TForm1::EditProgram(int slot) {
     throw;
   }
   FormPrgEditor->EndUpdate();
-  FormPrgEditor->SetCurrentLine(program, world_.Interp.CurrentLine[static_cast<std::size_t>(slot)]);
+  FormPrgEditor->SetCurrentLine(program,
+                                session_.Interp.CurrentLine[static_cast<std::size_t>(slot)]);
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
-  if (world_.ProjectChanged) MarkChangedPanel();
+  if (session_.ProjectChanged) MarkChangedPanel();
 }
 
 void TForm1::ProjektBildOeffnenExecute() {
@@ -438,7 +441,7 @@ void TForm1::ProjektBildOeffnenExecute() {
     ShowFault(*error);  // the picture stays as it was
     return;
   }
-  world_.Canvas.SetImage(std::get<QImage>(loaded));
+  session_.Canvas.SetImage(std::get<QImage>(loaded));
   Image1->update();
 }
 
@@ -446,7 +449,7 @@ void TForm1::ProjektBildSpeichernUnterExecute() {
   UncheckBoth();
   const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SavePicture));
   if (!chosen) return;
-  if (const std::optional<std::string> error = SavePictureFile(world_.Canvas.Image(), *chosen)) {
+  if (const std::optional<std::string> error = SavePictureFile(session_.Canvas.Image(), *chosen)) {
     ShowFault(*error);
   }
 }
@@ -473,22 +476,22 @@ void TForm1::CheckBox1Click() {
   }
 }
 
-void TForm1::CheckBox2Click() { world_.Flags.MouseHandlerEnabled = CheckBox2->isChecked(); }
+void TForm1::CheckBox2Click() { session_.Flags.MouseHandlerEnabled = CheckBox2->isChecked(); }
 
 void TForm1::StartRun() {
-  world_.Flags.MainRunning = true;
-  world_.Flags.MouseHandlerEnabled = true;
+  session_.Flags.MainRunning = true;
+  session_.Flags.MouseHandlerEnabled = true;
   SetChecked(CheckBox1, true);
   CheckBox2->setChecked(true);
   SetLockedEnabled(false);
-  world_.Project.Variables.CopyStartToCurrent();
-  world_.Interp.ResetCounters(MainProgram);
-  world_.Interp.ResetCounters(MouseHandlerProgram);
+  session_.Project.Variables.CopyStartToCurrent();
+  session_.Interp.ResetCounters(MainProgram);
+  session_.Interp.ResetCounters(MouseHandlerProgram);
   IdleStep();
 }
 
 void TForm1::StopRun() {
-  world_.Flags.MainRunning = false;
+  session_.Flags.MainRunning = false;
   SetChecked(CheckBox1, false);
   SetLockedEnabled(true);
   idle_timer_.stop();
@@ -499,8 +502,8 @@ void TForm1::UncheckBoth() {
   CheckBox2->setChecked(false);
   // A failed step clears the flags before the boxes are unchecked; the boxes then
   // change state and the handlers above bring flags and actions in line.
-  world_.Flags.MouseHandlerEnabled = false;
-  if (world_.Flags.MainRunning) StopRun();
+  session_.Flags.MouseHandlerEnabled = false;
+  if (session_.Flags.MainRunning) StopRun();
 }
 
 void TForm1::StartIdle() {
@@ -510,7 +513,7 @@ void TForm1::StartIdle() {
 
 void TForm1::IdleStep() {
   if (stepping_) return;  // a box inside a step runs its own loop: no step in between
-  if (!world_.Flags.MainRunning) {
+  if (!session_.Flags.MainRunning) {
     idle_timer_.stop();
     return;
   }
@@ -518,8 +521,8 @@ void TForm1::IdleStep() {
     idle_timer_.start(kPausedPollMs);
     return;
   }
-  const ProgramText& program = world_.Project.Programs[MainProgram];
-  auto& line = world_.Interp.CurrentLine[MainProgram];
+  const ProgramText& program = session_.Project.Programs[MainProgram];
+  auto& line = session_.Interp.CurrentLine[MainProgram];
   bool ended = false;
   bool failed = false;
   std::int64_t lines = 0;
@@ -529,7 +532,7 @@ void TForm1::IdleStep() {
   idle_timer_.stop();
   stepping_ = true;
   try {
-    while (world_.Flags.MainRunning) {
+    while (session_.Flags.MainRunning) {
       if (line < 0 || static_cast<std::size_t>(line) >= program.size()) {
         ended = true;
         break;
@@ -545,7 +548,7 @@ void TForm1::IdleStep() {
   } catch (const Fault& fault) {
     // The interpreter reports its own faults; one that still gets here stops the run once.
     stepping_ = false;
-    world_.Flags.MainRunning = false;
+    session_.Flags.MainRunning = false;
     ShowFault(fault.what());
     failed = true;
   }
@@ -558,7 +561,7 @@ void TForm1::IdleStep() {
   } else if (failed) {
     UncheckBoth();
     BearbeitenHauptprogrammExecute();  // the editor opens on the failing line; no restart
-  } else if (world_.Flags.MainRunning) {
+  } else if (session_.Flags.MainRunning) {
     StartIdle();
   }
 }
@@ -571,7 +574,7 @@ void TForm1::RunMouseHandler() {
     ok = interpreter_.RunMouseHandler(mouse_step_limit_);
   } catch (const Fault& fault) {
     stepping_ = false;
-    world_.Flags.MouseHandlerEnabled = false;
+    session_.Flags.MouseHandlerEnabled = false;
     ShowFault(fault.what());
   }
   stepping_ = false;
@@ -579,23 +582,23 @@ void TForm1::RunMouseHandler() {
   if (!ok) {
     UncheckBoth();
     // The editor takes the mouse; its release will not reach the picture.
-    world_.Flags.MouseButtonDown = false;
+    session_.Flags.MouseButtonDown = false;
     BearbeitenMausknopfGedruecktExecute();
   }
 }
 
 void TForm1::Image1MouseMove(int x, int y) {
-  world_.Drawing.SetMousePosition(x, y);
-  Label5->setText(ToQt(MousePositionText(world_.Drawing.MousePosition())));
-  if (world_.Flags.MouseHandlerEnabled && world_.Flags.MouseButtonDown) RunMouseHandler();
+  session_.Drawing.SetMousePosition(x, y);
+  Label5->setText(ToQt(MousePositionText(session_.Drawing.MousePosition())));
+  if (session_.Flags.MouseHandlerEnabled && session_.Flags.MouseButtonDown) RunMouseHandler();
 }
 
 void TForm1::Image1MouseDown(Qt::MouseButton, int x, int y) {
-  world_.Flags.MouseButtonDown = true;
+  session_.Flags.MouseButtonDown = true;
   Image1MouseMove(x, y);
 }
 
-void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { world_.Flags.MouseButtonDown = false; }
+void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { session_.Flags.MouseButtonDown = false; }
 
 // ---------------------------------------------------------------- events
 

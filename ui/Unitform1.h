@@ -12,25 +12,25 @@
 #include "logic/complex/messages.h"
 #include "logic/program/interpreter.h"
 #include "ui/file_dialogs.h"
-#include "ui/world.h"
+#include "ui/session.h"
 
 class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
-class TFormFkten;
-class TFormVars;
 
 namespace ombrix {
 
 class PictureBox;
+class TFormFkten;
 class TFormPrgEditor;
+class TFormVars;
 
 inline constexpr int kLockedActionCount = 10;
 
 class TForm1 final : public QMainWindow {
  public:
-  TForm1(World& world, MessageBoxes& boxes, FileDialogs& files, QWidget* parent = nullptr);
+  TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidget* parent = nullptr);
   ~TForm1() override;
 
   // Components, named as in the window's design.
@@ -103,7 +103,7 @@ class TForm1 final : public QMainWindow {
   bool IdleActive() const { return idle_timer_.isActive(); }
   std::int64_t LinesRun() const { return lines_run_; }  // main-program lines since start
 
-  World& world() { return world_; }
+  Session& session() { return session_; }
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -130,7 +130,7 @@ class TForm1 final : public QMainWindow {
   void MarkChangedPanel();
   void StartIdle();
 
-  World& world_;
+  Session& session_;
   MessageBoxes& boxes_;
   FileDialogs& files_;
   Interpreter interpreter_;

@@ -3,10 +3,10 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "platform/qt_text.h"
 
-using ombrix::FromQt;
+namespace ombrix {
 
 namespace {
 
@@ -37,15 +37,15 @@ const TValueListDialogTexts kTexts{
 
 }  // namespace
 
-TFormFkten::TFormFkten(ombrix::MessageBoxes& boxes, QWidget* parent)
+TFormFkten::TFormFkten(MessageBoxes& boxes, QWidget* parent)
     : TValueListDialog(boxes, kTexts, parent) {
   // Until filled, the grid holds the built-in names only.
-  Fill(ombrix::FunctionTable());
+  Fill(FunctionTable());
 }
 
-void TFormFkten::Fill(const ombrix::FunctionTable& table) {
+void TFormFkten::Fill(const FunctionTable& table) {
   first_user_ = table.FirstUserFunction();
-  last_ = std::clamp(table.LastFunction(), first_user_ - 1, ombrix::kTableCapacity - 1);
+  last_ = std::clamp(table.LastFunction(), first_user_ - 1, kTableCapacity - 1);
   ValueListEditor1->ClearRows();
   for (int i = 0; i <= last_; ++i) {
     const bool builtin = i < first_user_;
@@ -54,15 +54,15 @@ void TFormFkten::Fill(const ombrix::FunctionTable& table) {
   ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
 }
 
-void TFormFkten::WriteBack(ombrix::FunctionTable& table) {
+void TFormFkten::WriteBack(FunctionTable& table) {
   ValueListEditor1->CommitPendingEdit();
-  const int last = std::clamp(last_, first_user_ - 1, ombrix::kTableCapacity - 1);
+  const int last = std::clamp(last_, first_user_ - 1, kTableCapacity - 1);
   table.SetLastFunction(last);
   for (int i = first_user_; i <= last; ++i) {
     // Each function takes the term of its own row, so that names which differ only in
     // case (possible in a loaded project) do not take each other's terms.
     table.SetName(i, ValueListEditor1->Key(i + 1));
-    table.SetTerm(i, ombrix::RemoveSpaces(ValueListEditor1->Value(i + 1)));
+    table.SetTerm(i, RemoveSpaces(ValueListEditor1->Value(i + 1)));
   }
 }
 
@@ -101,8 +101,10 @@ void TFormFkten::Button2Click() {
   DeleteEntry(row);
 }
 
-void ExchangeFunctions(TFormFkten& form, ombrix::FunctionTable& table) {
+void ExchangeFunctions(TFormFkten& form, FunctionTable& table) {
   form.Fill(table);
   form.exec();
   form.WriteBack(table);
 }
+
+}  // namespace ombrix

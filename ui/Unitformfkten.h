@@ -6,17 +6,19 @@
 
 #include "logic/complex/messages.h"
 #include "logic/evaluator/tables.h"
-#include "ui/valuelistdialog.h"
+#include "ui/value_list_dialog.h"
+
+namespace ombrix {
 
 class TFormFkten : public TValueListDialog {
   Q_OBJECT
 
  public:
-  explicit TFormFkten(ombrix::MessageBoxes& boxes, QWidget* parent = nullptr);
+  explicit TFormFkten(MessageBoxes& boxes, QWidget* parent = nullptr);
 
   // The exchange with the table, split so that it can be driven without exec().
-  void Fill(const ombrix::FunctionTable& table);
-  void WriteBack(ombrix::FunctionTable& table);
+  void Fill(const FunctionTable& table);
+  void WriteBack(FunctionTable& table);
 
   int FirstUser() const { return first_user_; }  // F
 
@@ -30,8 +32,10 @@ class TFormFkten : public TValueListDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  int first_user_ = ombrix::kFirstUserFunction;
+  int first_user_ = kFirstUserFunction;
 };
 
 // Fills the dialog from the table, shows it modally and writes the table back.
-void ExchangeFunctions(TFormFkten& form, ombrix::FunctionTable& table);
+void ExchangeFunctions(TFormFkten& form, FunctionTable& table);
+
+}  // namespace ombrix

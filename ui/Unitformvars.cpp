@@ -5,12 +5,11 @@
 #include <vector>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/result_text.h"
 #include "platform/qt_text.h"
 
-using ombrix::FromQt;
-using ombrix::MessageKind;
+namespace ombrix {
 
 namespace {
 
@@ -38,38 +37,37 @@ const TValueListDialogTexts kTexts{
 
 }  // namespace
 
-TFormVars::TFormVars(ombrix::MessageBoxes& boxes, QWidget* parent)
+TFormVars::TFormVars(MessageBoxes& boxes, QWidget* parent)
     : TValueListDialog(boxes, kTexts, parent) {
   ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
   last_ = -1;
 }
 
-void TFormVars::Fill(const ombrix::VariableTable& table, const ombrix::EvalContext& context) {
+void TFormVars::Fill(const VariableTable& table, const EvalContext& context) {
   context_ = &context;
-  last_ = std::clamp(table.LastVariable(), -1, ombrix::kTableCapacity - 1);
+  last_ = std::clamp(table.LastVariable(), -1, kTableCapacity - 1);
   ValueListEditor1->ClearRows();
   for (int j = 0; j <= last_; ++j) {
-    ValueListEditor1->AppendRow(table.Name(j), ombrix::ComplexToText(table.StartValue(j)), true);
+    ValueListEditor1->AppendRow(table.Name(j), ComplexToText(table.StartValue(j)), true);
   }
   ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
 }
 
-void TFormVars::WriteBack(ombrix::VariableTable& table) {
+void TFormVars::WriteBack(VariableTable& table) {
   ValueListEditor1->CommitPendingEdit();
   if (context_ == nullptr) return;  // never filled: nothing to write
-  const int last = std::clamp(last_, -1, ombrix::kTableCapacity - 1);
+  const int last = std::clamp(last_, -1, kTableCapacity - 1);
   // All entries first, so that every one sees the table as it was when the dialog opened.
-  std::vector<ombrix::TComplex> values;
+  std::vector<TComplex> values;
   values.reserve(static_cast<std::size_t>(last + 1));
   for (int j = 0; j <= last; ++j) {
-    ombrix::TComplex value{};
+    TComplex value{};
     try {
-      value =
-          ombrix::ParseNumberText(ombrix::EvaluateTerm(ValueListEditor1->Value(j + 1), *context_));
-    } catch (const ombrix::Fault& fault) {
+      value = ParseNumberText(EvaluateTerm(ValueListEditor1->Value(j + 1), *context_));
+    } catch (const Fault& fault) {
       // "OK" has checked every entry, so this is rare; the entry then starts at 0
       // and the other entries are still stored.
-      boxes_.Show(MessageKind::Fault, ombrix::FaultDisplayText(fault.what()));
+      boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
     }
     values.push_back(value);
   }
@@ -129,10 +127,10 @@ void TFormVars::Button3Click() {
     const std::string key = ValueListEditor1->Key(row);
     std::string result;
     try {
-      result = ombrix::EvaluateForDisplay(ValueListEditor1->Value(row), *context_);
-    } catch (const ombrix::Fault& fault) {
+      result = EvaluateForDisplay(ValueListEditor1->Value(row), *context_);
+    } catch (const Fault& fault) {
       // The entry cannot be evaluated at all: say why and keep the dialog open on it.
-      boxes_.Show(MessageKind::Fault, ombrix::FaultDisplayText(fault.what()));
+      boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
       ValueListEditor1->setFocus();
       ValueListEditor1->ForceCurrentGridRow(row);
       return;
@@ -144,9 +142,9 @@ void TFormVars::Button3Click() {
                   "e 'i'\nwieder auf den \xFC"
                   "blichen Wert zur\xFC"
                   "ck gesetzt.",
-                  ombrix::MessageTitle(MessageKind::Information));
+                  MessageTitle(MessageKind::Information));
     }
-    if (ombrix::IsErrorText(result)) {
+    if (IsErrorText(result)) {
       ShowError("Bitte geben Sie der Variable '" + key +
                 "'\neinen g\xFCltigen Wert.\n\nBei der Auswertung Ihrer Eingabe ist der "
                 "Fehler\n'" +
@@ -159,9 +157,10 @@ void TFormVars::Button3Click() {
   accept();
 }
 
-void ExchangeVariables(TFormVars& form, ombrix::VariableTable& table,
-                       const ombrix::EvalContext& context) {
+void ExchangeVariables(TFormVars& form, VariableTable& table, const EvalContext& context) {
   form.Fill(table, context);
   form.exec();
   form.WriteBack(table);
 }
+
+}  // namespace ombrix

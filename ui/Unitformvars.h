@@ -8,21 +8,23 @@
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/tables.h"
 #include "ui/Unitformfkten.h"
-#include "ui/valuelistdialog.h"
+#include "ui/value_list_dialog.h"
+
+namespace ombrix {
 
 class TFormVars : public TValueListDialog {
   Q_OBJECT
 
  public:
-  explicit TFormVars(ombrix::MessageBoxes& boxes, QWidget* parent = nullptr);
+  explicit TFormVars(MessageBoxes& boxes, QWidget* parent = nullptr);
 
   // The exchange with the table, split so that it can be driven without exec().
   // The context (whose variable table is `table`) is kept until WriteBack: "OK"
   // evaluates the entries with it.
-  void Fill(const ombrix::VariableTable& table, const ombrix::EvalContext& context);
+  void Fill(const VariableTable& table, const EvalContext& context);
   // Evaluates every entry against the table as it stands, then writes names and
   // start values.
-  void WriteBack(ombrix::VariableTable& table);
+  void WriteBack(VariableTable& table);
 
   // The dialog's events.
   void FormShow() override;
@@ -36,10 +38,11 @@ class TFormVars : public TValueListDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  const ombrix::EvalContext* context_ = nullptr;
+  const EvalContext* context_ = nullptr;
 };
 
 // Fills the dialog from the table, shows it modally and writes the table back. The
 // context must evaluate against `table`.
-void ExchangeVariables(TFormVars& form, ombrix::VariableTable& table,
-                       const ombrix::EvalContext& context);
+void ExchangeVariables(TFormVars& form, VariableTable& table, const EvalContext& context);
+
+}  // namespace ombrix

@@ -1,4 +1,4 @@
-// Ombrix: creates the world, the window and its dialogs, and runs the event loop.
+// Ombrix: creates the session, the window and its dialogs, and runs the event loop.
 #include <QApplication>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -10,7 +10,7 @@
 #include "ui/Unitform1.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_message_boxes.h"
-#include "ui/world.h"
+#include "ui/session.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -23,10 +23,10 @@ int main(int argc, char* argv[]) {
   }
   ombrix::ApplySystemDecimalSeparator();
 
-  ombrix::World world;
+  ombrix::Session session;
   ombrix::QtMessageBoxes boxes;
   ombrix::QtFileDialogs files;
-  ombrix::TForm1 form(world, boxes, files);
+  ombrix::TForm1 form(session, boxes, files);
   boxes.SetParent(&form);
   files.SetParent(&form);
   form.adjustSize();

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/evaluator/result_text.h"
 
 namespace ombrix {
 

@@ -6,8 +6,8 @@
 
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/result_text.h"
 #include "logic/program/program_text.h"
 
 namespace ombrix {

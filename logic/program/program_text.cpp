@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 

@@ -11,7 +11,7 @@
 
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 

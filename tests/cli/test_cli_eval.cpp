@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/project_content.h"
 #include "logic/project/project_file.h"
 

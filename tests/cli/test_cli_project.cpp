@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "cli/cli.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/project/project_file.h"
 #include "tests/cli/cli_run_util.h"
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "tests/support/recording.h"
 

@@ -3,9 +3,9 @@
 #include <string>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/evaluator/result_text.h"
 #include "tests/evaluator/eval_world.h"
 
 namespace ombrix {

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/evaluator/result_text.h"
 #include "tests/evaluator/eval_world.h"
 
 namespace ombrix {

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/tables.h"
 #include "tests/evaluator/eval_world.h"
 

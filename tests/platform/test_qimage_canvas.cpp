@@ -1,6 +1,6 @@
 #include "platform/qimage_canvas.h"
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "tests/support/recording.h"
 

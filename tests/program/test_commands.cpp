@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "tests/program/interpreter_world.h"
 

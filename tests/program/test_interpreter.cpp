@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "tests/program/interpreter_world.h"
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 namespace {

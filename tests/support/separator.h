@@ -1,7 +1,7 @@
 // Sets the decimal separator for one test and restores ',' afterwards.
 #pragma once
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix::testing {
 

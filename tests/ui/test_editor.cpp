@@ -192,7 +192,7 @@ void TestEditor::selectionOnOpening() {
   QFETCH(int, start);
   Rig rig;
   rig.Main() = FromList(program);
-  rig.world.Interp.CurrentLine[MainProgram] = currentLine;
+  rig.session.Interp.CurrentLine[MainProgram] = currentLine;
   ModalDriver driver;
   rig.form.BearbeitenHauptprogrammExecute();
   QCOMPARE(driver.visits.size(), std::size_t{1});
@@ -200,7 +200,7 @@ void TestEditor::selectionOnOpening() {
   QCOMPARE(driver.visits[0].selectionStart, start);
   QVERIFY(driver.visits[0].memoHasFocus);
   if (program.isEmpty()) QVERIFY(driver.visits[0].text.empty());
-  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(!rig.session.ProjectChanged);
 }
 
 void TestEditor::changeMarking_data() {
@@ -293,7 +293,7 @@ void TestEditor::everyCloseKeepsText() {
   rig.form.BearbeitenMausknopfGedruecktExecute();
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(rig.Mouse(), (ProgramText{"x:=1", "ZeichnePunkt(x)"}));
-  QVERIFY(rig.world.ProjectChanged);
+  QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
 }
 
@@ -334,7 +334,7 @@ void TestEditor::programSurvivesUntouchedEditor() {
   ModalDriver driver;
   rig.form.BearbeitenHauptprogrammExecute();
   QCOMPARE(ToList(rig.Main()), program);
-  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(!rig.session.ProjectChanged);
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
 }
 

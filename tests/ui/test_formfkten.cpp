@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/tables.h"
 #include "platform/qt_text.h"
@@ -19,9 +19,8 @@
 #include "tests/ui/cp1252_output.h"
 #include "ui/Unitformfkten.h"
 
-using ombrix::FromQt;
-using ombrix::ToQt;
-using ombrix::testing::RecordingMessageBoxes;
+using namespace ombrix;
+using testing::RecordingMessageBoxes;
 
 namespace {
 

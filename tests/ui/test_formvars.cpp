@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/tables.h"
 #include "logic/program/drawing_state.h"
@@ -22,9 +22,8 @@
 #include "tests/ui/cp1252_output.h"
 #include "ui/Unitformvars.h"
 
-using ombrix::FromQt;
-using ombrix::ToQt;
-using ombrix::testing::RecordingMessageBoxes;
+using namespace ombrix;
+using testing::RecordingMessageBoxes;
 
 namespace {
 

@@ -130,7 +130,7 @@ void TestMainWindow::layout() {
   QVERIFY(f.StatusChangedPanel->text().isEmpty());
   QVERIFY(!f.windowIcon().isNull());
   // The start picture: 400 x 400, white corners, a logo in the middle.
-  const QImage& picture = rig.world.Canvas.Image();
+  const QImage& picture = rig.session.Canvas.Image();
   QCOMPARE(picture.size(), QSize(400, 400));
   QCOMPARE(picture.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
   QVERIFY(!AllWhite(picture));
@@ -297,25 +297,25 @@ void TestMainWindow::toolkitFilters() {
 
 void TestMainWindow::newProjectWithoutChanges() {
   Rig rig;
-  rig.world.Project.Functions.SetLastFunction(kFirstUserFunction);
-  rig.world.Project.Functions.SetName(kFirstUserFunction, "g");
+  rig.session.Project.Functions.SetLastFunction(kFirstUserFunction);
+  rig.session.Project.Functions.SetName(kFirstUserFunction, "g");
   rig.AddVariable("x", 4);
   rig.Main() = {"x:=1"};
   rig.Mouse() = {"x:=2"};
-  rig.world.Interp.CurrentLine = {1, 1};
-  rig.world.ProjectFileName = QStringLiteral("/tmp/p.omp");
+  rig.session.Interp.CurrentLine = {1, 1};
+  rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
   rig.form.ProjektNeuExecute();
   QVERIFY(rig.boxes.boxes.empty());
-  QCOMPARE(rig.world.Project.Functions.LastFunction(), kFirstUserFunction - 1);
-  QCOMPARE(rig.world.Project.Variables.LastVariable(), 2);
-  QCOMPARE(rig.world.Project.Variables.Name(2), std::string("Pi"));
+  QCOMPARE(rig.session.Project.Functions.LastFunction(), kFirstUserFunction - 1);
+  QCOMPARE(rig.session.Project.Variables.LastVariable(), 2);
+  QCOMPARE(rig.session.Project.Variables.Name(2), std::string("Pi"));
   QVERIFY(rig.Main().empty() && rig.Mouse().empty());
-  QCOMPARE(rig.world.Interp.CurrentLine[0], 0);
-  QCOMPARE(rig.world.Interp.CurrentLine[1], 0);
+  QCOMPARE(rig.session.Interp.CurrentLine[0], 0);
+  QCOMPARE(rig.session.Interp.CurrentLine[1], 0);
   QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
-  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("{ohne Namen}"));
+  QCOMPARE(rig.session.ProjectFileName, QStringLiteral("{ohne Namen}"));
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
-  QVERIFY(AllWhite(rig.world.Canvas.Image()));
+  QVERIFY(AllWhite(rig.session.Canvas.Image()));
 }
 
 void TestMainWindow::newProjectWithChanges_data() {
@@ -328,7 +328,7 @@ void TestMainWindow::newProjectWithChanges() {
   QFETCH(bool, answer);
   Rig rig;
   rig.Main() = {"x:=1"};
-  rig.world.ProjectChanged = true;
+  rig.session.ProjectChanged = true;
   rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
   rig.boxes.answers = {answer};
   rig.form.ProjektNeuExecute();
@@ -336,7 +336,7 @@ void TestMainWindow::newProjectWithChanges() {
   QVERIFY(rig.boxes.boxes[0].confirm);
   QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
   QCOMPARE(rig.Main().empty(), answer);
-  QCOMPARE(rig.world.ProjectChanged, !answer);
+  QCOMPARE(rig.session.ProjectChanged, !answer);
   QCOMPARE(rig.Changed(), std::string(answer ? "" : "ge\xE4ndert"));
 }
 
@@ -349,34 +349,34 @@ void TestMainWindow::saveUnnamedAsksForName_data() {
 void TestMainWindow::saveUnnamedAsksForName() {
   QFETCH(bool, changed);
   Rig rig;
-  rig.world.ProjectChanged = changed;
+  rig.session.ProjectChanged = changed;
   rig.form.ProjektSpeichernExecute();  // the dialog is cancelled
   QCOMPARE(rig.files.asked.size(), std::size_t{1});
   QCOMPARE(rig.files.asked[0].title, QStringLiteral("Projekt speichern"));
   QVERIFY(rig.files.asked[0].save);
-  QCOMPARE(rig.world.ProjectChanged, changed);
-  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("{ohne Namen}"));
+  QCOMPARE(rig.session.ProjectChanged, changed);
+  QCOMPARE(rig.session.ProjectFileName, QStringLiteral("{ohne Namen}"));
 }
 
 void TestMainWindow::saveAndSaveAs() {
   QTemporaryDir dir;
   Rig rig;
   rig.Main() = {"x:=1", "ZeichnePunkt(x)"};
-  rig.world.ProjectChanged = true;
+  rig.session.ProjectChanged = true;
   rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
   const QString path = dir.filePath(QStringLiteral("eins.omp"));
   rig.files.answers = {path};
   rig.form.ProjektSpeichernExecute();  // unnamed: save as
-  QCOMPARE(rig.world.ProjectFileName, path);
+  QCOMPARE(rig.session.ProjectFileName, path);
   QCOMPARE(rig.form.StatusFilePanel->text(), path);
-  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(!rig.session.ProjectChanged);
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
   ProjectContent back;
   QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
   QCOMPARE(back.Programs[MainProgram], rig.Main());
   // Named now: "Projekt speichern" writes without a dialog.
   rig.Main().push_back("LöscheBild");
-  rig.world.ProjectChanged = true;
+  rig.session.ProjectChanged = true;
   rig.form.ProjektSpeichernExecute();
   QCOMPARE(rig.files.asked.size(), std::size_t{1});
   QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
@@ -396,9 +396,9 @@ void TestMainWindow::failedSaveKeepsChanges() {
   Rig rig;
   const QString good = dir.filePath(QStringLiteral("gut.omp"));
   const QString bad = dir.filePath(QStringLiteral("fehlt/nirgends.omp"));
-  rig.world.ProjectFileName = saveAs ? good : bad;
-  rig.form.StatusFilePanel->setText(rig.world.ProjectFileName);
-  rig.world.ProjectChanged = true;
+  rig.session.ProjectFileName = saveAs ? good : bad;
+  rig.form.StatusFilePanel->setText(rig.session.ProjectFileName);
+  rig.session.ProjectChanged = true;
   rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
   if (saveAs) {
     rig.files.answers = {bad};
@@ -409,9 +409,9 @@ void TestMainWindow::failedSaveKeepsChanges() {
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
   QVERIFY(!rig.boxes.boxes[0].text.empty());
-  QVERIFY(rig.world.ProjectChanged);
+  QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
-  QCOMPARE(rig.world.ProjectFileName, saveAs ? good : bad);
+  QCOMPARE(rig.session.ProjectFileName, saveAs ? good : bad);
   QCOMPARE(rig.form.StatusFilePanel->text(), saveAs ? good : bad);
   QVERIFY(!QFile::exists(bad));
 }
@@ -446,10 +446,10 @@ void TestMainWindow::openOpensEditors() {
   QStringList seen;
   for (const ModalVisit& v : driver.visits) seen << ToQt(v.title);
   QCOMPARE(seen, captions);
-  QCOMPARE(rig.world.ProjectFileName, path);
+  QCOMPARE(rig.session.ProjectFileName, path);
   QCOMPARE(rig.form.StatusFilePanel->text(), path);
-  QVERIFY(!rig.world.ProjectChanged);
-  QCOMPARE(rig.world.Project.Functions.LastFunction(), kFirstUserFunction);
+  QVERIFY(!rig.session.ProjectChanged);
+  QCOMPARE(rig.session.Project.Functions.LastFunction(), kFirstUserFunction);
   QCOMPARE(rig.Main(), lines(main));
   QVERIFY(rig.boxes.boxes.empty());
 }
@@ -471,7 +471,7 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   const QString path = WriteProject(dir, QStringLiteral("p.omp"), {}, {});
   Rig rig;
   rig.Main() = {"x:=1"};
-  rig.world.ProjectChanged = changed;
+  rig.session.ProjectChanged = changed;
   rig.boxes.answers = {answer};
   rig.files.answers = {path};
   rig.form.ProjektOeffnenExecute();
@@ -479,7 +479,7 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   if (changed) QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
   QCOMPARE(rig.files.asked.size(), std::size_t{opened ? 1u : 0u});
   QCOMPARE(rig.Main().empty(), opened);
-  QCOMPARE(rig.world.ProjectChanged, !opened);
+  QCOMPARE(rig.session.ProjectChanged, !opened);
 }
 
 void TestMainWindow::failedOpenKeepsProject_data() {
@@ -510,8 +510,8 @@ void TestMainWindow::failedOpenKeepsProject() {
   }
   Rig rig;
   rig.Main() = {"x:=1"};
-  rig.world.ProjectFileName = QStringLiteral("/alt/projekt.omp");
-  rig.form.StatusFilePanel->setText(rig.world.ProjectFileName);
+  rig.session.ProjectFileName = QStringLiteral("/alt/projekt.omp");
+  rig.form.StatusFilePanel->setText(rig.session.ProjectFileName);
   rig.files.answers = {path};
   rig.form.ProjektOeffnenExecute();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
@@ -519,7 +519,7 @@ void TestMainWindow::failedOpenKeepsProject() {
   if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
   QVERIFY(!rig.boxes.boxes[0].text.empty());
   QCOMPARE(rig.Main(), ProgramText{"x:=1"});
-  QCOMPARE(rig.world.ProjectFileName, QStringLiteral("/alt/projekt.omp"));
+  QCOMPARE(rig.session.ProjectFileName, QStringLiteral("/alt/projekt.omp"));
   QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("/alt/projekt.omp"));
 }
 
@@ -537,7 +537,7 @@ void TestMainWindow::nonLatinFileName() {
   ModalDriver driver;
   other.files.answers = {path};
   other.form.ProjektOeffnenExecute();
-  QCOMPARE(other.world.ProjectFileName, path);
+  QCOMPARE(other.session.ProjectFileName, path);
   QCOMPARE(other.Main(), ProgramText{"x:=1"});
 }
 
@@ -558,7 +558,7 @@ void TestMainWindow::closeQuery() {
   QFETCH(int, questions);
   Rig rig;
   rig.form.show();
-  rig.world.ProjectChanged = changed;
+  rig.session.ProjectChanged = changed;
   rig.boxes.answers = {answer};
   QCOMPARE(rig.form.close(), closes);
   QCOMPARE(rig.form.isVisible(), !closes);
@@ -570,13 +570,13 @@ void TestMainWindow::quitWithOk() {
   rig.form.show();
   rig.Main() = {"Solange(1)", "EndeSolange"};
   rig.form.StartRun();
-  QVERIFY(rig.world.Flags.MainRunning);
-  rig.world.ProjectChanged = true;
+  QVERIFY(rig.session.Flags.MainRunning);
+  rig.session.ProjectChanged = true;
   rig.boxes.answers = {true};
   rig.form.ProjektBeenden->trigger();
   QVERIFY(!rig.form.isVisible());
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // no second question from the close
-  QVERIFY(!rig.world.Flags.MainRunning);
+  QVERIFY(!rig.session.Flags.MainRunning);
   QVERIFY(!rig.form.IdleActive());
 }
 
@@ -592,9 +592,9 @@ void TestMainWindow::dialogsAlwaysMarkChanged() {
   ModalDriver driver;
   rig.form.findChild<QAction*>(action)->trigger();
   QCOMPARE(driver.visits.size(), std::size_t{1});
-  QVERIFY(rig.world.ProjectChanged);
+  QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
-  QCOMPARE(rig.world.Project.Variables.LastVariable(), 2);
+  QCOMPARE(rig.session.Project.Variables.LastVariable(), 2);
 }
 
 void TestMainWindow::editorMarksOnlyWhenTyped_data() {
@@ -617,10 +617,10 @@ void TestMainWindow::editorMarksOnlyWhenTyped() {
   });
   rig.form.findChild<QAction*>(action)->trigger();
   QCOMPARE(driver.visits.size(), std::size_t{1});
-  QCOMPARE(rig.world.ProjectChanged, type);
+  QCOMPARE(rig.session.ProjectChanged, type);
   QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
   const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
-  QCOMPARE(rig.world.Project.Programs[slot].size(), std::size_t{type ? 1u : 0u});
+  QCOMPARE(rig.session.Project.Programs[slot].size(), std::size_t{type ? 1u : 0u});
 }
 
 void TestMainWindow::loadPicture_data() {
@@ -649,14 +649,14 @@ void TestMainWindow::loadPicture() {
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
   QVERIFY(rig.boxes.boxes.empty());
-  const QImage& picture = rig.world.Canvas.Image();
+  const QImage& picture = rig.session.Canvas.Image();
   QCOMPARE(picture.size(), size);
-  QCOMPARE(rig.world.Drawing.Width(), size.width());
+  QCOMPARE(rig.session.Drawing.Width(), size.width());
   QVERIFY(qRed(picture.pixel(1, 1)) > 150 && qGreen(picture.pixel(1, 1)) < 60);
   // Transparent parts show white (formats without alpha were saved on black or white).
   if (format == "PNG" || format == "ICO")
     QCOMPARE(picture.pixel(size.width() - 1, 0) & 0xFFFFFF, 0xFFFFFFu);
-  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(!rig.session.ProjectChanged);
   QCOMPARE(rig.files.asked[0].title, Cp("Ombrix-Bild \xF6"
                                         "ffnen"));
 }
@@ -688,13 +688,13 @@ void TestMainWindow::refusedPicture() {
   file.write(content);
   file.close();
   Rig rig;
-  const QImage before = rig.world.Canvas.Image();
+  const QImage before = rig.session.Canvas.Image();
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Fault);
   QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
-  QCOMPARE(rig.world.Canvas.Image(), before);
+  QCOMPARE(rig.session.Canvas.Image(), before);
 }
 
 void TestMainWindow::savePicture_data() {
@@ -729,7 +729,7 @@ void TestMainWindow::savePicture() {
   reader.setDecideFormatFromContent(true);
   QCOMPARE(reader.format(), written);
   QCOMPARE(reader.read().size(), QSize(400, 400));
-  QVERIFY(!rig.world.ProjectChanged);
+  QVERIFY(!rig.session.ProjectChanged);
 }
 
 void TestMainWindow::drawingOnLoadedPicture() {
@@ -741,12 +741,12 @@ void TestMainWindow::drawingOnLoadedPicture() {
   Rig rig;
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
-  QCOMPARE(rig.world.Canvas.Width(), 32);
+  QCOMPARE(rig.session.Canvas.Width(), 32);
   rig.Main() = {"ZeichnePunkt(0)"};
   rig.form.StartRun();
   rig.form.IdleStep();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // the success box, nothing refused
-  QCOMPARE(rig.world.Canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
+  QCOMPARE(rig.session.Canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
 }
 
 void TestMainWindow::localeChange() {

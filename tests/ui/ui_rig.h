@@ -1,4 +1,4 @@
-// What every window test needs: a fresh world, recording message boxes, scripted file
+// What every window test needs: a fresh session, recording message boxes, scripted file
 // dialogs, the real window; and a driver that answers modal dialogs as they open.
 #pragma once
 
@@ -15,28 +15,28 @@
 #include <vector>
 
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "platform/qt_text.h"
 #include "tests/support/recording.h"
 #include "ui/Unitform1.h"
 #include "ui/Unitformprgeditor.h"
 #include "ui/file_dialogs.h"
-#include "ui/world.h"
+#include "ui/session.h"
 
 namespace ombrix::testing {
 
 struct Rig {
   Rig() { SetDecimalSeparator(','); }
-  World world;
+  Session session;
   RecordingMessageBoxes boxes;
   ScriptedFileDialogs files;
-  TForm1 form{world, boxes, files};
+  TForm1 form{session, boxes, files};
 
-  ProgramText& Main() { return world.Project.Programs[MainProgram]; }
-  ProgramText& Mouse() { return world.Project.Programs[MouseHandlerProgram]; }
+  ProgramText& Main() { return session.Project.Programs[MainProgram]; }
+  ProgramText& Mouse() { return session.Project.Programs[MouseHandlerProgram]; }
   // Adds a user variable with its start value; returns its index.
   int AddVariable(const std::string& name, double start) {
-    VariableTable& v = world.Project.Variables;
+    VariableTable& v = session.Project.Variables;
     const int j = v.LastVariable() + 1;
     v.SetLastVariable(j);
     v.SetName(j, name);
@@ -45,7 +45,7 @@ struct Rig {
     return j;
   }
   double Current(const std::string& name) const {
-    const VariableTable& v = world.Project.Variables;
+    const VariableTable& v = session.Project.Variables;
     return v.CurrentValue(v.FindVariable(LowerCase1252(name))).Re;
   }
   std::string Changed() const { return FromQt(form.StatusChangedPanel->text()); }

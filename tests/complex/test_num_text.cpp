@@ -5,7 +5,7 @@
 #include <string>
 
 #include "logic/complex/fault.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 #include "tests/support/separator.h"
 
 namespace ombrix {

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "logic/complex/fault.h"
-#include "logic/evaluator/resulttext.h"
+#include "logic/evaluator/result_text.h"
 #include "tests/support/separator.h"
 
 namespace ombrix {

@@ -1,4 +1,4 @@
-#include "ui/valuelistdialog.h"
+#include "ui/value_list_dialog.h"
 
 #include <QFont>
 #include <QHeaderView>
@@ -13,12 +13,10 @@
 #include "logic/evaluator/tables.h"
 #include "platform/qt_text.h"
 
-using ombrix::FromQt;
-using ombrix::MessageKind;
-using ombrix::ToQt;
+namespace ombrix {
 
 bool IsValidNewName(std::string_view name) {
-  const std::string lower = ombrix::LowerCase1252(name);
+  const std::string lower = LowerCase1252(name);
   if (lower.empty() || lower[0] < 'a' || lower[0] > 'z') return false;
   return std::all_of(lower.begin() + 1, lower.end(), [](char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
@@ -200,7 +198,7 @@ void TValueListEditor::keyboardSearch(const QString&) {
 // ---------------------------------------------------------------------------
 // TValueListDialog
 
-TValueListDialog::TValueListDialog(ombrix::MessageBoxes& boxes, const TValueListDialogTexts& texts,
+TValueListDialog::TValueListDialog(MessageBoxes& boxes, const TValueListDialogTexts& texts,
                                    QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       boxes_(boxes),
@@ -259,19 +257,19 @@ TValueListDialog::TValueListDialog(ombrix::MessageBoxes& boxes, const TValueList
 void TValueListDialog::reject() {}
 
 void TValueListDialog::ShowError(const std::string& text) {
-  boxes_.Show(MessageKind::Error, text, ombrix::MessageTitle(MessageKind::Error));
+  boxes_.Show(MessageKind::Error, text, MessageTitle(MessageKind::Error));
 }
 
 bool TValueListDialog::RefusePlaceholder(int row) {
   if (row != last_ + 2) return true;
   boxes_.Show(MessageKind::Information, texts_.placeholder_info,
-              ombrix::MessageTitle(MessageKind::Information));
+              MessageTitle(MessageKind::Information));
   return false;
 }
 
 bool TValueListDialog::AddEntry() {
   const std::string text = FromQt(Edit1->text());
-  if (last_ >= ombrix::kTableCapacity - 1) {
+  if (last_ >= kTableCapacity - 1) {
     ShowError(texts_.table_full);
     Edit1->setFocus();
     return false;
@@ -281,9 +279,9 @@ bool TValueListDialog::AddEntry() {
     Edit1->setFocus();
     return false;
   }
-  const std::string lower = ombrix::LowerCase1252(text);
+  const std::string lower = LowerCase1252(text);
   for (int row = 1; row <= last_ + 1; ++row) {
-    if (ombrix::LowerCase1252(ValueListEditor1->Key(row)) == lower) {
+    if (LowerCase1252(ValueListEditor1->Key(row)) == lower) {
       ShowError(std::string(texts_.name_noun) + " '" + text +
                 "' existiert bereits\nund kann nicht verwendet werden.");
       Edit1->setFocus();
@@ -322,3 +320,5 @@ void TValueListDialog::DeleteEntry(int row) {
   --last_;
   FormShow();
 }
+
+}  // namespace ombrix

@@ -1,4 +1,4 @@
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 #include <atomic>
 #include <charconv>

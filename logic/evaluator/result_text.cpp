@@ -1,7 +1,7 @@
-#include "logic/evaluator/resulttext.h"
+#include "logic/evaluator/result_text.h"
 
 #include "logic/complex/cp1252.h"
-#include "logic/complex/numtext.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 

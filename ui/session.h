@@ -13,10 +13,10 @@
 
 namespace ombrix {
 
-struct World {
-  World() { Drawing.AttachPicture(&Canvas); }
-  World(const World&) = delete;
-  World& operator=(const World&) = delete;
+struct Session {
+  Session() { Drawing.AttachPicture(&Canvas); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
   ProjectContent Project;
   DrawingState Drawing;

@@ -15,6 +15,8 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
+namespace ombrix {
+
 // A new function or variable name: a letter a..z first (either case), then letters
 // a..z, digits and "_"; empty, umlauts, blanks and all other signs fail.
 bool IsValidNewName(std::string_view name);
@@ -118,8 +120,7 @@ class TValueListDialog : public QDialog {
   void reject() override;  // Escape and the window's close are refused: "OK" is the way out
 
  protected:
-  TValueListDialog(ombrix::MessageBoxes& boxes, const TValueListDialogTexts& texts,
-                   QWidget* parent);
+  TValueListDialog(MessageBoxes& boxes, const TValueListDialogTexts& texts, QWidget* parent);
 
   void ShowError(const std::string& text);
   // The box for the placeholder row; false for it, true for every other row.
@@ -133,9 +134,11 @@ class TValueListDialog : public QDialog {
   // Asks, then deletes the entry in `row` and shows the dialog's start state again.
   void DeleteEntry(int row);
 
-  ombrix::MessageBoxes& boxes_;
+  MessageBoxes& boxes_;
   int last_ = -1;
 
  private:
   const TValueListDialogTexts texts_;
 };
+
+}  // namespace ombrix
