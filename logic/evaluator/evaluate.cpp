@@ -22,7 +22,9 @@ constexpr std::string_view::size_type npos = std::string_view::npos;
 // Guards that keep hostile terms from exhausting the stack, the memory or the patience.
 constexpr int kMaxDepth = 256;             // nesting of bracket groups (and calls)
 constexpr std::size_t kMaxOperands = 128;  // entries of one operand list
-constexpr int kMaxExpansions = 10000;      // user function calls expanded per evaluation
+// Expansions per evaluation of user functions that can call themselves; the expansions
+// of all other functions are bounded by the text budgets below.
+constexpr int kMaxExpansions = 10000;
 constexpr std::size_t kMaxWorkingText = std::size_t{1} << 20;
 // All text that expansions produce in one evaluation: bounds the work of a body whose
 // growing argument is copied again at every expansion.
@@ -141,17 +143,23 @@ std::size_t MaxNesting(std::string_view s) {
   return static_cast<std::size_t>(deepest);
 }
 
-// One past the ")" that closes the "(" at `open`, or the end of the text when none does.
-std::size_t MatchEnd(std::string_view s, std::size_t open) {
+// The position of the ")" that closes the "(" at `open`, or npos when none does.
+std::size_t MatchingClose(std::string_view s, std::size_t open) {
   std::ptrdiff_t depth = 1;
   for (std::size_t j = open + 1; j < s.size(); ++j) {
     if (s[j] == '(') {
       ++depth;
     } else if (s[j] == ')' && --depth == 0) {
-      return j + 1;
+      return j;
     }
   }
-  return s.size();
+  return npos;
+}
+
+// One past the ")" that closes the "(" at `open`, or the end of the text when none does.
+std::size_t MatchEnd(std::string_view s, std::size_t open) {
+  const std::size_t close = MatchingClose(s, open);
+  return close == npos ? s.size() : close + 1;
 }
 
 // The text still to be searched for calls: buf[pos ..]. Replacements are put in front
@@ -217,8 +225,8 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
       // Sized before it is built, so no single expansion can ask for a huge block.
       run.expansion_text += body.size() - hashes + hashes * argument.size() + 2;
       const std::size_t size = done.size() + (buf.size() - at);
-      if (++run.expansions > kMaxExpansions || size > kMaxWorkingText ||
-          run.expansion_text > kMaxExpansionText) {
+      if ((functions.ReachesItself(k) && ++run.expansions > kMaxExpansions) ||
+          size > kMaxWorkingText || run.expansion_text > kMaxExpansionText) {
         return Wrapped('1', done.append(buf, at, npos));
       }
       replacement = "(";
@@ -259,16 +267,13 @@ std::string ReplaceGroups(std::string& text, Run& run, int depth) {
   std::size_t pos = 0;
   for (; open != npos; open = text.find('(', pos)) {
     out.append(text, pos, open - pos);
-    const std::size_t end = MatchEnd(text, open);
-    // Without a closing bracket the last character stands in for it.
-    const std::size_t close = end - 1;
-    const std::string_view inner = close > open
-                                       ? std::string_view(text).substr(open + 1, close - open - 1)
-                                       : std::string_view();
+    // Without a closing bracket the group runs to the end of the text.
+    const std::size_t close = std::min(MatchingClose(text, open), text.size());
+    const std::string_view inner = std::string_view(text).substr(open + 1, close - open - 1);
     std::string value = Evaluate(inner, run, depth + 1);
     if (IsErrorText(value)) return value;
     out += value;
-    pos = end;
+    pos = std::min(close + 1, text.size());
   }
   out.append(text, pos, npos);
   text = std::move(out);
@@ -406,15 +411,10 @@ std::string OverflowText(std::string_view operand) {
   return out;
 }
 
-// Left uninitialised until filled: the list is made for every arithmetic step.
 // A power is formed by one product per unit of the exponent. It ends early when the
 // modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
 // products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).
-// This estimate, twice the expected count, keeps a term from running billions of products,
-// which would freeze the program for minutes.
-constexpr double kMaxPowerProducts = 1 << 23;          // one power
-constexpr double kMaxProductsPerEvaluation = 1 << 24;  // all powers of one evaluation
-
+// This estimate, at most twice the count, is charged to the evaluation's budget.
 double EstimatedProducts(TComplex base, double exponent) {
   const double n = std::fabs(exponent);
   const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
@@ -427,6 +427,7 @@ double EstimatedProducts(TComplex base, double exponent) {
   return n;
 }
 
+// Left uninitialised until filled: the list is made for every arithmetic step.
 struct Entry {
   char op;
   double re, im;
@@ -528,9 +529,7 @@ struct Entry {
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
     const double products = EstimatedProducts(base, exponent.Re);
     run.power_products += products;
-    if (products > kMaxPowerProducts || run.power_products > kMaxProductsPerEvaluation) {
-      return Wrapped('0', w);
-    }
+    if (run.power_products > context.power_products) return Wrapped('0', w);
     const TComplex power =
         ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
     if (Overflows(power)) return OverflowText(last_operand);

@@ -19,15 +19,21 @@ class DrawingView {
   virtual double ImMin() const = 0;
   virtual double ImMax() const = 0;
   virtual TComplex MousePosition() const = 0;
-  virtual int Width() const = 0;   // picture width in pixels, read at every use
+  virtual int Width() const = 0;  // picture width in pixels, read at every use
   virtual int Height() const = 0;
 };
+
+// About ten seconds of products on a desktop machine of today.
+inline constexpr double kPowerProductBudget = 4294967296.0;  // 2^32
 
 struct EvalContext {
   const FunctionTable& functions;
   const VariableTable& variables;
   const DrawingView& drawing;
   MessageBoxes& boxes;  // the division message of ComplexPowInt
+  // Products that all powers of one evaluation may take together (a power takes one
+  // product per unit of its exponent); a term that would need more is refused.
+  double power_products = kPowerProductBudget;
 };
 
 // A result text: pair text, "1"/"0", or an error text. Throws Fault only where the

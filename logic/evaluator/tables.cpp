@@ -1,6 +1,7 @@
 #include "logic/evaluator/tables.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "logic/complex/cp1252.h"
 #include "logic/evaluator/evaluate.h"
@@ -55,6 +56,7 @@ const std::string& FunctionTable::Term(int k) const {
 void FunctionTable::SetTerm(int k, std::string term) {
   if (k < kFirstUserFunction || k >= kTableCapacity) return;
   terms_[k - kFirstUserFunction] = std::move(term);
+  reach_known_ = false;
 }
 
 void FunctionTable::SetArgumentRule(int k, int rule) {
@@ -63,6 +65,7 @@ void FunctionTable::SetArgumentRule(int k, int rule) {
 }
 
 void FunctionTable::RebuildIndex() {
+  reach_known_ = false;
   std::array<unsigned short, 257> counts{};
   max_pattern_ = 1;
   for (int k = 0; k <= last_; ++k) {
@@ -91,6 +94,47 @@ int FunctionTable::FindFunctionCallAt(std::string_view text, std::size_t p) cons
     if (i == pattern.size()) return k;
   }
   return -1;
+}
+
+bool FunctionTable::ReachesItself(int k) const {
+  if (k < kFirstUserFunction || k > last_) return false;
+  if (!reach_known_) FindSelfReaching();
+  return reaches_itself_[k];
+}
+
+void FunctionTable::FindSelfReaching() const {
+  const int first = kFirstUserFunction;
+  const int count = last_ - first + 1;
+  // calls[a][b]: the term of user function first + a names user function first + b.
+  std::vector<std::vector<bool>> calls(count, std::vector<bool>(count, false));
+  for (int a = 0; a < count; ++a) {
+    // Bodies are expanded with their blanks and read again without them (a built-in's
+    // argument is evaluated as a term of its own), so a call may be found in either form.
+    std::string kept;
+    std::string removed;
+    for (char c : terms_[a]) {
+      const char read = c == '#' ? '(' : LowerChar1252(c);
+      kept += read;
+      if (c != ' ') removed += read;
+    }
+    for (int b = 0; b < count; ++b) {
+      const std::string& pattern = patterns_[first + b];
+      calls[a][b] =
+          kept.find(pattern) != std::string::npos || removed.find(pattern) != std::string::npos;
+    }
+  }
+  // Transitive closure: at most 105 functions.
+  for (int via = 0; via < count; ++via) {
+    for (int a = 0; a < count; ++a) {
+      if (!calls[a][via]) continue;
+      for (int b = 0; b < count; ++b) {
+        if (calls[via][b]) calls[a][b] = true;
+      }
+    }
+  }
+  reaches_itself_.fill(false);
+  for (int a = 0; a < count; ++a) reaches_itself_[first + a] = calls[a][a];
+  reach_known_ = true;
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -50,9 +50,15 @@ class FunctionTable {
   // Length of the longest call pattern in use (name plus "("): a call can only start
   // this close before a "(".
   std::size_t MaxPatternLength() const { return max_pattern_; }
+  // Whether the user function k can call itself again, directly or through other user
+  // functions: some chain of call patterns leads from its term back to its own name.
+  // Reading a term with blanks removed, case ignored and every "#" taken as the "(" that
+  // starts an argument finds every call an expansion can make of its own accord.
+  bool ReachesItself(int k) const;
 
  private:
   void RebuildIndex();
+  void FindSelfReaching() const;
 
   std::array<std::string, kTableCapacity> names_;
   std::array<std::string, kTableCapacity> patterns_;
@@ -64,6 +70,9 @@ class FunctionTable {
   std::array<unsigned char, kTableCapacity> by_first_{};
   std::array<unsigned short, 257> group_start_{};
   std::size_t max_pattern_ = 1;
+  // Worked out on first use after a change: tables are loaded one entry at a time.
+  mutable bool reach_known_ = false;
+  mutable std::array<bool, kTableCapacity> reaches_itself_{};
 };
 
 class VariableTable {

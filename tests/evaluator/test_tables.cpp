@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/tables.h"
@@ -151,6 +152,49 @@ TEST(SubstituteArgument, EveryHashTakesTheWholeArgument) {
   EXPECT_EQ(SubstituteArgument("2#3", "(5)"), "2(5)3");
   EXPECT_EQ(SubstituteArgument("42", "(5)"), "42");
   EXPECT_EQ(SubstituteArgument("", "(5)"), "");
+}
+
+TEST(Tables, ReachesItself) {
+  struct Function {
+    const char* name;
+    const char* term;
+  };
+  struct Row {
+    const char* name;
+    std::vector<Function> functions;
+    std::vector<bool> expected;  // per user function, in table order
+  };
+  const std::vector<Row> rows = {
+      {"plain term", {{"d", "#+#"}}, {false}},
+      {"calls itself", {{"f", "f(#)+1"}}, {true}},
+      {"calls itself in another case", {{"Ab", "2*aB(#)"}}, {true}},
+      {"calls itself with a blank before the bracket", {{"f", "sin(f (#))"}}, {true}},
+      {"calls itself with a blank inside the name", {{"my f", "my f(#)"}}, {true}},
+      {"its argument's bracket follows its name", {{"f", "f#"}}, {true}},
+      {"through another function",
+       {{"f", "g(#)"}, {"g", "1+f(#)"}, {"h", "f(#)"}},
+       {true, true, false}},
+      {"a chain that ends", {{"f", "g(#)"}, {"g", "h(#)"}, {"h", "#*2"}}, {false, false, false}},
+      {"a name that ends another may be a call", {{"f", "elf(#)"}, {"elf", "#"}}, {true, false}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    for (const Function& f : row.functions) world.AddFunction(f.name, f.term);
+    for (std::size_t j = 0; j < row.expected.size(); ++j) {
+      EXPECT_EQ(world.functions.ReachesItself(kFirstUserFunction + static_cast<int>(j)),
+                row.expected[j])
+          << row.functions[j].name;
+    }
+  }
+  // A changed term is seen at once.
+  EvalWorld world;
+  const int f = world.AddFunction("f", "#");
+  EXPECT_FALSE(world.functions.ReachesItself(f));
+  world.functions.SetTerm(f, "f(#)");
+  EXPECT_TRUE(world.functions.ReachesItself(f));
+  world.functions.SetName(f, "g");
+  EXPECT_FALSE(world.functions.ReachesItself(f));
 }
 
 TEST(UserFunctions, ExpansionCases) {
