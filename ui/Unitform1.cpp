@@ -42,6 +42,8 @@ constexpr int kPausedPollMs = 15;
 constexpr int kClientWidth = 435;
 constexpr int kClientHeight = 504;
 constexpr int kStatusHeight = 20;
+constexpr int kCheckBoxLeft = 208;
+constexpr double kSmallestPoints = 6.0;  // below this the caption is no longer readable
 
 std::filesystem::path FilePath(const QString& name) {
   const QByteArray encoded = QFile::encodeName(name);
@@ -111,18 +113,25 @@ void TForm1::CreateComponents() {
   Label5->setFont(CourierNew());
   Label5->setGeometry(16, 24, 188, 16);
 
+  // The check boxes end inside the bevel's frame, one pixel short of its inner edge.
+  const int boxWidth = Bevel1->x() + Bevel1->contentsRect().right() - kCheckBoxLeft;
   CheckBox1 = new QCheckBox(QStringLiteral("Hauptprogramm aktiv?"), client);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(208, 8, 219, 17);
+  CheckBox1->setGeometry(kCheckBoxLeft, 8, boxWidth, 17);
   CheckBox2 = new QCheckBox(ToQt("Ereignisbehandlung f\xFCr Mausklick aktiv?"), client);
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-  CheckBox2->setGeometry(208, 24, 219, 17);
-  // The top strip uses the small dialog font, so that the long caption fits its place.
+  CheckBox2->setGeometry(kCheckBoxLeft, 24, boxWidth, 17);
+  // The top strip uses the small dialog font, so that the long caption fits its place;
+  // where the fonts of this machine are wider, it gets smaller still until it fits.
   QFont small = CheckBox1->font();
   small.setPointSizeF(8);
   small.setStretch(QFont::SemiCondensed);
-  for (QWidget* w : {static_cast<QWidget*>(Label4), static_cast<QWidget*>(CheckBox1),
-                     static_cast<QWidget*>(CheckBox2)}) {
+  CheckBox2->setFont(small);
+  while (CheckBox2->sizeHint().width() > boxWidth && small.pointSizeF() > kSmallestPoints) {
+    small.setPointSizeF(small.pointSizeF() - 0.25);
+    CheckBox2->setFont(small);
+  }
+  for (QWidget* w : {static_cast<QWidget*>(Label4), static_cast<QWidget*>(CheckBox1)}) {
     w->setFont(small);
   }
   // A change of state counts however it came about: a click or an operation.

@@ -1,10 +1,12 @@
 #include "ui/Unitformprgeditor.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
+#include <QTextDocument>
 
 #include "platform/qt_text.h"
 
@@ -22,14 +24,21 @@ QFont CourierNew() {
   return font;
 }
 
-// Keys that, in the original, produced a character message: everything with text
-// except Delete, plus the editing shortcuts that reach the memo as control characters.
-bool ProducesCharacter(const QKeyEvent& key) {
+// A line this long takes the text area noticeably long to paint: Qt lays out and
+// draws the whole line, not only its visible part, at every blink of the cursor.
+constexpr int kLongLine = 10000;
+
+// Keys that change the text or may: the keys that type a character, Backspace and Enter,
+// and the editing shortcuts. Keys whose text is a control character (Escape, Ctrl+A,
+// Ctrl+C, Tab where it moves the focus) type nothing, and neither does Delete.
+bool ProducesCharacter(const QKeyEvent& key, bool insertsTab) {
   switch (key.key()) {
     case Qt::Key_Delete:
+    case Qt::Key_Escape:
+      return false;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-      return false;
+      return insertsTab && key.key() == Qt::Key_Tab;
     case Qt::Key_Backspace:
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -42,7 +51,23 @@ bool ProducesCharacter(const QKeyEvent& key) {
     return true;
   }
   const QString text = key.text();
-  return !text.isEmpty() && text != QString(QChar(0x7F));
+  if (text.isEmpty()) return false;
+  // With Ctrl (or Ctrl+Shift) a letter is a shortcut, never typed; AltGr, which
+  // arrives as Ctrl+Alt on some systems, still types.
+  const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+  if (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier)) {
+    return false;
+  }
+  const QChar first = text.front();
+  return first.isPrint() || first.category() == QChar::Other_Format ||
+         first.category() == QChar::Other_PrivateUse || first.isHighSurrogate();
+}
+
+bool HasLongLine(const QTextDocument& document) {
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (block.length() > kLongLine) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -87,6 +112,7 @@ TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidge
   Memo1->installEventFilter(this);
   connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
     if (!writing_) memo_is_newer_ = true;
+    SteadyCursorForLongLines();
   });
 
   Button2 = new QPushButton(QStringLiteral("Neu formatieren"), this);
@@ -191,6 +217,30 @@ void TFormPrgEditor::SetCurrentLine(const ProgramText& program, int currentLine)
 void TFormPrgEditor::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   FormShow();
+  SteadyCursorForLongLines();
+}
+
+void TFormPrgEditor::hideEvent(QHideEvent* event) {
+  SetSteadyCursor(false);
+  QDialog::hideEvent(event);
+}
+
+void TFormPrgEditor::SteadyCursorForLongLines() {
+  if (isVisible()) SetSteadyCursor(HasLongLine(*Memo1->document()));
+}
+
+void TFormPrgEditor::SetSteadyCursor(bool steady) {
+  // Every blink repaints a long line whole, which keeps a core busy while nothing
+  // happens. The blink time is the application's; while this modal window is open no
+  // other window takes input, and it is given back when the window closes.
+  if (steady == (saved_flash_time_ >= 0)) return;
+  if (steady) {
+    saved_flash_time_ = QApplication::cursorFlashTime();
+    QApplication::setCursorFlashTime(0);
+  } else {
+    QApplication::setCursorFlashTime(saved_flash_time_);
+    saved_flash_time_ = -1;
+  }
 }
 
 void TFormPrgEditor::FormShow() {
@@ -213,13 +263,17 @@ void TFormPrgEditor::FormShow() {
 
 void TFormPrgEditor::Button1Click() { accept(); }
 
-void TFormPrgEditor::Button2Click() { FormatProgramText(*this, boxes_); }
+void TFormPrgEditor::Button2Click() {
+  FormatProgramText(*this, boxes_);
+  // The click (and the structure message) took the focus; typing goes on in the text.
+  Memo1->setFocus();
+}
 
 void TFormPrgEditor::Memo1KeyPress() { project_changed_ = true; }
 
 bool TFormPrgEditor::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Memo1 && event->type() == QEvent::KeyPress &&
-      ProducesCharacter(*static_cast<QKeyEvent*>(event))) {
+      ProducesCharacter(*static_cast<QKeyEvent*>(event), !Memo1->tabChangesFocus())) {
     Memo1KeyPress();
   }
   return QDialog::eventFilter(watched, event);

@@ -44,6 +44,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
 
  protected:
   void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -52,6 +53,8 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   const std::vector<std::string>& Lines() const;
   void Changed();
   void WriteToMemo();
+  void SteadyCursorForLongLines();
+  void SetSteadyCursor(bool steady);
 
   bool& project_changed_;
   MessageBoxes& boxes_;
@@ -62,6 +65,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   bool writing_ = false;
   int update_depth_ = 0;
   std::string selection_text_;
+  int saved_flash_time_ = -1;  // the blink time to give back; -1 while the cursor blinks
 };
 
 // Memo text <-> lines. An empty last line is written with one more line break, so that

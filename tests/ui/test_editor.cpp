@@ -26,6 +26,19 @@ ProgramText FromList(const QStringList& lines) {
   return out;
 }
 
+// Counts the paintings of a widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+};
+
 struct Keys {
   QList<int> keys;  // Qt::Key values, with modifiers or'ed in
 };
@@ -57,6 +70,8 @@ class TestEditor : public QObject {
   void storedLineCount();
   void programSurvivesUntouchedEditor_data();
   void programSurvivesUntouchedEditor();
+  void idleCursor_data();
+  void idleCursor();
 };
 
 void TestEditor::splitText_data() {
@@ -217,6 +232,11 @@ void TestEditor::changeMarking_data() {
   QTest::newRow("Home, End, pages") << Keys{{Qt::Key_Home, Qt::Key_End, Qt::Key_PageDown}} << false;
   QTest::newRow("Delete") << Keys{{Qt::Key_Delete}} << false;
   QTest::newRow("Shift alone") << Keys{{Qt::Key_Shift}} << false;
+  QTest::newRow("Escape") << Keys{{Qt::Key_Escape}} << false;
+  QTest::newRow("Ctrl+A selects") << Keys{{int(Qt::ControlModifier) | Qt::Key_A}} << false;
+  QTest::newRow("Ctrl+C copies") << Keys{{int(Qt::ControlModifier) | Qt::Key_C}} << false;
+  QTest::newRow("Tab moves the focus") << Keys{{Qt::Key_Tab}} << false;
+  QTest::newRow("Ctrl+X cuts") << Keys{{int(Qt::ControlModifier) | Qt::Key_X}} << true;
 }
 
 void TestEditor::changeMarking() {
@@ -258,8 +278,11 @@ void TestEditor::reformat() {
   RecordingMessageBoxes boxes;
   TFormPrgEditor editor(flag, boxes);
   editor.Memo1->setPlainText(text);
+  editor.show();
+  QVERIFY(QTest::qWaitForWindowActive(&editor));
   QTest::mouseClick(editor.Button2, Qt::LeftButton);
   QCOMPARE(editor.Memo1->toPlainText(), formatted);
+  QVERIFY(editor.Memo1->hasFocus());  // typing goes on in the text, not on the button
   QCOMPARE(int(boxes.boxes.size()), messages);
   if (messages > 0) {
     QCOMPARE(boxes.boxes[0].kind, MessageKind::Error);
@@ -336,6 +359,33 @@ void TestEditor::programSurvivesUntouchedEditor() {
   QCOMPARE(ToList(rig.Main()), program);
   QVERIFY(!rig.session.ProjectChanged);
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
+}
+
+void TestEditor::idleCursor_data() {
+  QTest::addColumn<int>("length");
+  QTest::addColumn<bool>("repaints");
+  QTest::newRow("short line: the cursor blinks") << 20 << true;
+  QTest::newRow("line of 1 MB: nothing is repainted") << 1000000 << false;
+}
+
+void TestEditor::idleCursor() {
+  QFETCH(int, length);
+  QFETCH(bool, repaints);
+  const int flashTime = QApplication::cursorFlashTime();
+  QVERIFY(flashTime > 0);
+  bool flag = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(flag, boxes);
+  editor.Append("x:=" + std::string(static_cast<std::size_t>(length), '1'));
+  editor.show();
+  QVERIFY(QTest::qWaitForWindowActive(&editor));
+  QVERIFY(editor.Memo1->hasFocus());
+  QTest::qWait(100);
+  PaintCounter counter(editor.Memo1->viewport());
+  QTest::qWait(2 * flashTime);  // the cursor blinks twice in that time
+  QCOMPARE(counter.paints > 0, repaints);
+  editor.hide();
+  QCOMPARE(QApplication::cursorFlashTime(), flashTime);  // given back on closing
 }
 
 QTEST_MAIN(TestEditor)

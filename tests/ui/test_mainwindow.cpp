@@ -125,6 +125,12 @@ void TestMainWindow::layout() {
   QVERIFY(
       fits(f.StatusChangedPanel, Cp("ge\xE4ndert"), 45 - 2 * f.StatusChangedPanel->frameWidth()));
   QVERIFY(fits(f.CheckBox2, f.CheckBox2->text(), f.CheckBox2->width() - 20));
+  // Both check boxes, their captions included, end inside the top bevel's frame.
+  const QRect insideBevel = f.Bevel1->contentsRect().translated(f.Bevel1->pos());
+  for (const QCheckBox* box : {f.CheckBox1, f.CheckBox2}) {
+    QVERIFY(insideBevel.contains(box->geometry()));
+    QVERIFY(box->sizeHint().width() <= box->width());
+  }
   QVERIFY(fits(f.Label5, QStringLiteral("-21474836,47-21474836,47*i"), f.Label5->width()));
   QCOMPARE(f.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
   QVERIFY(f.StatusChangedPanel->text().isEmpty());
