@@ -138,6 +138,8 @@ TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidge
   Arrange();
 }
 
+TFormPrgEditor::~TFormPrgEditor() { SetSteadyCursor(false); }
+
 void TFormPrgEditor::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
   Arrange();

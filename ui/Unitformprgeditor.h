@@ -18,6 +18,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
  public:
   // `projectChanged` is the main window's flag that typing sets.
   TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidget* parent = nullptr);
+  ~TFormPrgEditor() override;
 
   // The line list: one entry per text line; a line break at the very end of the text
   // adds no empty last line.
