@@ -15,14 +15,6 @@
 
 namespace ombrix {
 
-bool IsValidNewName(std::string_view name) {
-  const std::string lower = LowerCase1252(name);
-  if (lower.empty() || lower[0] < 'a' || lower[0] > 'z') return false;
-  return std::all_of(lower.begin() + 1, lower.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
-  });
-}
-
 // ---------------------------------------------------------------------------
 // TValueListEditor
 

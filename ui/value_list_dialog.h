@@ -1,5 +1,5 @@
-// What the function and the variable dialog have in common: the key/value grid, the
-// name rule for new entries, and a dialog of that grid with a name field and the
+// What the function and the variable dialog have in common: the key/value grid and a
+// dialog of that grid with a name field and the
 // buttons to add, delete and close, together with the add and delete steps.
 #pragma once
 
@@ -10,16 +10,13 @@
 #include <string_view>
 
 #include "logic/complex/messages.h"
+#include "logic/evaluator/tables.h"
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace ombrix {
-
-// A new function or variable name: a letter a..z first (either case), then letters
-// a..z, digits and "_"; empty, umlauts, blanks and all other signs fail.
-bool IsValidNewName(std::string_view name);
 
 // Key of the row after the last entry, the slot that a new entry takes.
 inline constexpr const char* kPlaceholderKey = "{unbenutzt}";

@@ -1,21 +1,44 @@
 #include "logic/evaluator/builtins.h"
 
+#include <array>
 #include <cerrno>
 #include <cmath>
 
+#include "logic/complex/table_order.h"
 #include "logic/evaluator/evaluate.h"
 
 namespace ombrix {
 
-const char* const kBuiltinNames[kFirstUserFunction] = {
-    "MausPos", "Betrag",  "Wurzel",  "Sin",   "Cos",   "Tan",   "ASin", "ACos",
-    "ATan",    "Exp",     "Ln",      "Lg",    "Arc",   "E",     "Re",   "Im",
-    "Konj",    "DeltaRe", "DeltaIm", "ReMin", "ReMax", "ImMin", "ImMax"};
+namespace {
 
-const int kBuiltinRules[kFirstUserFunction] = {
-    kRuleNone, kRuleNone, kRuleNone, kRuleReal, kRuleReal,    kRuleReal, kRuleReal, kRuleReal,
-    kRuleReal, kRuleReal, kRuleReal, kRuleReal, kRuleNonZero, kRuleReal, kRuleNone, kRuleNone,
-    kRuleNone, kRuleNone, kRuleNone, kRuleNone, kRuleNone,    kRuleNone, kRuleNone};
+struct BuiltinRow {
+  Builtin id;
+  const char* name;
+  int rule;
+};
+
+constexpr std::array<BuiltinRow, kFirstUserFunction> kBuiltins = {{
+    {Builtin::MausPos, "MausPos", kRuleNone}, {Builtin::Betrag, "Betrag", kRuleNone},
+    {Builtin::Wurzel, "Wurzel", kRuleNone},   {Builtin::Sin, "Sin", kRuleReal},
+    {Builtin::Cos, "Cos", kRuleReal},         {Builtin::Tan, "Tan", kRuleReal},
+    {Builtin::ASin, "ASin", kRuleReal},       {Builtin::ACos, "ACos", kRuleReal},
+    {Builtin::ATan, "ATan", kRuleReal},       {Builtin::Exp, "Exp", kRuleReal},
+    {Builtin::Ln, "Ln", kRuleReal},           {Builtin::Lg, "Lg", kRuleReal},
+    {Builtin::Arc, "Arc", kRuleNonZero},      {Builtin::E, "E", kRuleReal},
+    {Builtin::Re, "Re", kRuleNone},           {Builtin::Im, "Im", kRuleNone},
+    {Builtin::Konj, "Konj", kRuleNone},       {Builtin::DeltaRe, "DeltaRe", kRuleNone},
+    {Builtin::DeltaIm, "DeltaIm", kRuleNone}, {Builtin::ReMin, "ReMin", kRuleNone},
+    {Builtin::ReMax, "ReMax", kRuleNone},     {Builtin::ImMin, "ImMin", kRuleNone},
+    {Builtin::ImMax, "ImMax", kRuleNone},
+}};
+static_assert(InEnumOrder(kBuiltins));
+static_assert(static_cast<int>(Builtin::ImMax) == kFirstUserFunction - 1);
+
+}  // namespace
+
+const std::array<const char*, kFirstUserFunction> kBuiltinNames =
+    TableColumn(kBuiltins, &BuiltinRow::name);
+const std::array<int, kFirstUserFunction> kBuiltinRules = TableColumn(kBuiltins, &BuiltinRow::rule);
 
 namespace {
 
@@ -27,57 +50,57 @@ bool RuleAllows(int rule, TComplex z) {
   return true;
 }
 
-TComplex Compute(int k, TComplex z, const DrawingView& drawing) {
+TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
   switch (k) {
-    case 0: {
+    case Builtin::MausPos: {
       const TComplex m = drawing.MousePosition();
       return MakeComplex(m.Re, m.Im);
     }
-    case 1:
+    case Builtin::Betrag:
       return ComplexFromReal(ComplexAbs(z));
-    case 2:
+    case Builtin::Wurzel:
       return ComplexSqrt(z);
-    case 3:
+    case Builtin::Sin:
       return ComplexFromReal(std::sin(z.Re));
-    case 4:
+    case Builtin::Cos:
       return ComplexFromReal(std::cos(z.Re));
-    case 5:
+    case Builtin::Tan:
       return ComplexFromReal(std::tan(z.Re));
-    case 6:
+    case Builtin::ASin:
       return ComplexFromReal(std::asin(z.Re));
-    case 7:
+    case Builtin::ACos:
       return ComplexFromReal(std::acos(z.Re));
-    case 8:
+    case Builtin::ATan:
       return ComplexFromReal(std::atan(z.Re));
-    case 9:
+    case Builtin::Exp:
       return ComplexFromReal(std::exp(z.Re));
-    case 10:
+    case Builtin::Ln:
       return ComplexFromReal(std::log(z.Re));
-    case 11:
+    case Builtin::Lg:
       return ComplexFromReal(std::log10(z.Re));
-    case 12:
+    case Builtin::Arc:
       return ComplexFromReal(ComplexArg(z));
-    case 13:
+    case Builtin::E:
       return ComplexFromAngle(z.Re);
-    case 14:
+    case Builtin::Re:
       return ComplexFromReal(z.Re);
-    case 15:
+    case Builtin::Im:
       return ComplexFromReal(z.Im);
-    case 16:
+    case Builtin::Konj:
       return ComplexConj(z);
-    case 17:
+    case Builtin::DeltaRe:
       return ComplexFromReal(CheckedDiv(CheckedSub(drawing.ReMax(), drawing.ReMin()),
                                         static_cast<double>(drawing.Width())));
-    case 18:
+    case Builtin::DeltaIm:
       return ComplexFromReal(CheckedDiv(CheckedSub(drawing.ImMax(), drawing.ImMin()),
                                         static_cast<double>(drawing.Height())));
-    case 19:
+    case Builtin::ReMin:
       return ComplexFromReal(drawing.ReMin());
-    case 20:
+    case Builtin::ReMax:
       return ComplexFromReal(drawing.ReMax());
-    case 21:
+    case Builtin::ImMin:
       return ComplexFromReal(drawing.ImMin());
-    case 22:
+    case Builtin::ImMax:
       return ComplexFromReal(drawing.ImMax());
     default:
       return TComplex{};
@@ -89,7 +112,7 @@ TComplex Compute(int k, TComplex z, const DrawingView& drawing) {
 std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule, const DrawingView& drawing) {
   errno = 0;
   if (!RuleAllows(rule, z)) return std::nullopt;
-  const TComplex value = Compute(k, z, drawing);
+  const TComplex value = Compute(static_cast<Builtin>(k), z, drawing);
   if (errno != 0) {
     // A range error with a finite result is an underflow, which stays silent; a domain
     // error, a pole (Ln(0)) or an overflow leaves no usable value.

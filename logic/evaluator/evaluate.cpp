@@ -11,6 +11,7 @@
 #include "logic/complex/cp1252.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
+#include "logic/evaluator/error_codes.h"
 #include "logic/evaluator/result_text.h"
 
 namespace ombrix {
@@ -44,11 +45,11 @@ struct Run {
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
 
-std::string Wrapped(char code, std::string_view text) {
+std::string Wrapped(ErrorCode code, std::string_view text) {
   std::string out;
   out.reserve(text.size() + 6);
   out += '?';
-  out += code;
+  out += CodeChar(code);
   out += '\'';
   out += text;
   out += "' ?";
@@ -189,7 +190,7 @@ struct Pending {
   }
 };
 
-// Step 4: expands user functions textually and replaces built-in calls by their values.
+// Expands user functions textually and replaces built-in calls by their values.
 // Returns an error text, or the empty text when `text` now holds no call.
 std::string ReplaceCalls(std::string& text, Run& run, int depth) {
   if (text.find('(') == npos) return {};
@@ -227,7 +228,7 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
       const std::size_t size = done.size() + (buf.size() - at);
       if ((functions.ReachesItself(k) && ++run.expansions > kMaxExpansions) ||
           size > kMaxWorkingText || run.expansion_text > kMaxExpansionText) {
-        return Wrapped('1', done.append(buf, at, npos));
+        return Wrapped(ErrorCode::Syntax, done.append(buf, at, npos));
       }
       replacement = "(";
       replacement += SubstituteArgument(body, argument);
@@ -235,14 +236,15 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
     } else {
       // Bodies that call a built-in around themselves nest calls without adding
       // brackets to any one text; this bound keeps that recursion off the stack's end.
-      if (run.call_depth >= kMaxDepth) return Wrapped('1', done.append(buf, at, npos));
+      if (run.call_depth >= kMaxDepth)
+        return Wrapped(ErrorCode::Syntax, done.append(buf, at, npos));
       ++run.call_depth;
       const std::string value = Evaluate(argument, run, depth);
       --run.call_depth;
-      if (IsErrorText(value)) return Wrapped('1', value);
+      if (IsErrorText(value)) return Wrapped(ErrorCode::Syntax, value);
       const std::optional<TComplex> result =
           ComputeBuiltin(k, ParseNumberText(value), functions.ArgumentRule(k), run.context.drawing);
-      if (!result) return Wrapped('7', value);
+      if (!result) return Wrapped(ErrorCode::BadFunctionArgument, value);
       replacement = PairText(*result);
     }
     // A name ending inside the replacement may start a little before it: search again
@@ -257,7 +259,7 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
   return {};
 }
 
-// Step 6: every bracket group, from the left, replaced by its value. Values hold no "(",
+// Every bracket group, from the left, replaced by its value. Values hold no "(",
 // so working from left to right is the same as always taking the first "(".
 std::string ReplaceGroups(std::string& text, Run& run, int depth) {
   std::size_t open = text.find('(');
@@ -345,8 +347,8 @@ char CompareValues(char op, TComplex left, TComplex right) {
   }
 }
 
-// Step 7. The sides hold no bracket any more, so they need no further depth. The right side of a
-// split is evaluated like a term of its own and may split again; that chain is walked in a loop
+// Comparisons. The sides hold no bracket any more, so they need no further depth. The right side of
+// a split is evaluated like a term of its own and may split again; that chain is walked in a loop
 // instead of by recursion, with the same order of evaluation and the same outcome: any failure
 // below the first split reaches this level as a side that is no number.
 std::optional<std::string> Comparison(const std::string& text, Run& run, int depth) {
@@ -372,7 +374,7 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
     for (std::size_t from = 0;;) {
       // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
       // leading "?".
-      if (last_close != npos && last_close >= from) return "?6";
+      if (last_close != npos && last_close >= from) return ErrorText(ErrorCode::BadBrackets);
       if (from < rest.size() && rest[from] == '?') return "?";
       const std::size_t next = finder.Split(from);
       if (next == npos) return Evaluate(std::string_view(rest).substr(from), run, depth);
@@ -389,10 +391,10 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
     char outcome = '?';
     if (right_is_number && IsNumberText(link.left)) {
       outcome = CompareValues(link.op, ParseNumberText(link.left), right);
-      if (outcome == '?' && level == 0) return Wrapped('0', text);
+      if (outcome == '?' && level == 0) return Wrapped(ErrorCode::BadOperatorArgument, text);
     }
     if (outcome == '?') {
-      if (level == 0) return Wrapped('1', text);
+      if (level == 0) return Wrapped(ErrorCode::Syntax, text);
       right_is_number = false;
     } else {
       if (level == 0) return std::string(1, outcome);
@@ -405,7 +407,8 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
 bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
 
 std::string OverflowText(std::string_view operand) {
-  std::string out = "?8'";
+  std::string out = ErrorText(ErrorCode::Overflow);
+  out += '\'';
   out += operand;
   out += " !";
   return out;
@@ -427,7 +430,6 @@ double EstimatedProducts(TComplex base, double exponent) {
   return n;
 }
 
-// Left uninitialised until filled: the list is made for every arithmetic step.
 struct Entry {
   char op;
   double re, im;
@@ -438,160 +440,202 @@ struct Entry {
   }
 };
 
-// Step 8: operand scan, then the power, product and sum passes.
-[[gnu::noinline]] std::string Arithmetic(std::string& text, Run& run) {
-  const EvalContext& context = run.context;
-  if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
-  Entry list[kMaxOperands];
+// The operands of a bracket-free term with the operator before each. Left uninitialised
+// until filled: a list is made for every arithmetic step.
+struct OperandList {
+  Entry entries[kMaxOperands];
   std::size_t count = 0;
-  std::string_view last_operand;
-  const std::string_view w = text;
+  std::string_view last_operand;  // what an overflow reports
+
+  // Entry e is merged into entry e - 1.
+  void Merge(std::size_t e, TComplex value) {
+    entries[e - 1].Set(value);
+    std::copy(entries + e + 1, entries + count, entries + e);
+    --count;
+  }
+};
+
+// Reads the operator and operand starting at w[i]: moves `i` past the signs in front of
+// the operand and returns one past its end; `sign` is the product of those signs.
+std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign) {
+  const std::size_t n = w.size();
+  std::size_t c = i;
+  std::size_t look = i;
+  while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
+  if (look < n && w[look] == '[') {
+    bool passed = false;
+    while (c + 1 < n && w[c] != ']') {
+      if (!passed) {
+        if (w[c] == '-') {
+          sign = -sign;
+          ++i;
+        } else if (w[c] == '+') {
+          ++i;
+        } else if (w[c] == '[') {
+          passed = true;
+        }
+      }
+      ++c;
+    }
+    return c + 1;
+  }
+  bool at_start = true;
+  while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
+    const char ch = w[c];
+    if (ch == '-') {
+      sign = -sign;
+      ++i;
+    } else if (ch == '+') {
+      ++i;
+    } else {
+      at_start = false;
+      if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
+    }
+    ++c;
+  }
+  return c;
+}
+
+// The operand scan of a term that starts with its sign. "" or the error text.
+std::string ScanOperands(std::string_view w, const VariableTable& variables, OperandList& list) {
   const std::size_t n = w.size();
   std::size_t i = 0;
   while (i < n) {
     const char op = w[i];
     // After a bracketed pair the next character must be an operator; anything else
     // would silently drop the rest of the term.
-    if (count > 0 && !IsOperatorChar(op)) return Wrapped('1', w);
+    if (list.count > 0 && !IsOperatorChar(op)) return Wrapped(ErrorCode::Syntax, w);
     ++i;
-    std::size_t c = i;
     double sign = 1.0;
-    std::size_t look = i;
-    while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
-    if (look < n && w[look] == '[') {
-      bool passed = false;
-      while (c + 1 < n && w[c] != ']') {
-        if (!passed) {
-          if (w[c] == '-') {
-            sign = -sign;
-            ++i;
-          } else if (w[c] == '+') {
-            ++i;
-          } else if (w[c] == '[') {
-            passed = true;
-          }
-        }
-        ++c;
-      }
-      ++c;
-    } else {
-      bool at_start = true;
-      while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
-        const char ch = w[c];
-        if (ch == '-') {
-          sign = -sign;
-          ++i;
-        } else if (ch == '+') {
-          ++i;
-        } else {
-          at_start = false;
-          if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
-        }
-        ++c;
-      }
-    }
+    const std::size_t c = ScanOperand(w, i, sign);
     const std::string_view operand = w.substr(i, c - i);
     TComplex value{};
     if (operand.empty()) {
       // An empty operand counts as 0: "2*" is 0, "2+" is 2.
     } else if (operand[0] >= 'a' && operand[0] <= 'z') {
-      const int j = context.variables.FindVariable(operand);
+      const int j = variables.FindVariable(operand);
       if (j < 0) {
-        std::string out = "?5";
+        std::string out = ErrorText(ErrorCode::UnknownFunction);
         out += operand;
         out += " !";
         return out;
       }
-      value = sign * context.variables.CurrentValue(j);
+      value = sign * variables.CurrentValue(j);
     } else {
-      if (!IsNumberText(operand)) return Wrapped('1', operand);
+      if (!IsNumberText(operand)) return Wrapped(ErrorCode::Syntax, operand);
       value = sign * ParseNumberText(operand);
     }
-    if (count == kMaxOperands) return Wrapped('1', w);
-    list[count++] = {op, value.Re, value.Im};
-    last_operand = operand;
+    if (list.count == kMaxOperands) return Wrapped(ErrorCode::Syntax, w);
+    list.entries[list.count++] = {op, value.Re, value.Im};
+    list.last_operand = operand;
     i = c;
   }
+  return {};
+}
 
-  const auto remove = [&](std::size_t e) {
-    std::copy(list + e + 1, list + count, list + e);
-    --count;
-  };
-
-  for (std::size_t e = 1; e < count;) {
-    if (list[e].op != '^') {
+// "^" first, from the left.
+std::string PowerPass(std::string_view w, OperandList& list, Run& run) {
+  for (std::size_t e = 1; e < list.count;) {
+    if (list.entries[e].op != '^') {
       ++e;
       continue;
     }
-    const TComplex exponent = list[e].Value();
-    const TComplex base = list[e - 1].Value();
-    if (!IsIntegerValue(exponent)) return Wrapped('0', w);
-    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return Wrapped('0', w);
+    const TComplex exponent = list.entries[e].Value();
+    const TComplex base = list.entries[e - 1].Value();
+    if (!IsIntegerValue(exponent)) return Wrapped(ErrorCode::BadOperatorArgument, w);
+    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) {
+      return Wrapped(ErrorCode::BadOperatorArgument, w);
+    }
     const double products = EstimatedProducts(base, exponent.Re);
     run.power_products += products;
-    if (run.power_products > context.power_products) return Wrapped('0', w);
+    if (run.power_products > run.context.power_products) {
+      return Wrapped(ErrorCode::BadOperatorArgument, w);
+    }
     const TComplex power =
-        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), context.boxes);
-    if (Overflows(power)) return OverflowText(last_operand);
-    list[e - 1].Set(power);
-    remove(e);
+        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), run.context.boxes);
+    if (Overflows(power)) return OverflowText(list.last_operand);
+    list.Merge(e, power);
   }
+  return {};
+}
 
-  for (std::size_t f = 1; f < count;) {
-    TComplex a = list[f - 1].Value();
-    const TComplex b = list[f].Value();
+// Then "*", "/", "%", "&" and "\", from the left.
+std::string ProductPass(std::string_view w, OperandList& list, MessageBoxes& boxes) {
+  for (std::size_t f = 1; f < list.count;) {
+    TComplex a = list.entries[f - 1].Value();
+    const TComplex b = list.entries[f].Value();
     const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
-    switch (list[f].op) {
+    const char op = list.entries[f].op;
+    switch (op) {
       case '*':
         a = a * b;
         break;
       case '/':
-        if (b_zero) return "?0Division '/'";
-        a = ComplexDiv(a, b, context.boxes);
+        if (b_zero) return ErrorText(ErrorCode::BadOperatorArgument) + "Division '/'";
+        a = ComplexDiv(a, b, boxes);
         break;
       case '%':
-        if (b_zero) return "?0Rest-Operator '%'";
-        if (!IsRealValue(a) || !IsRealValue(b)) return Wrapped('0', w);
+        if (b_zero) return ErrorText(ErrorCode::BadOperatorArgument) + "Rest-Operator '%'";
+        if (!IsRealValue(a) || !IsRealValue(b)) return Wrapped(ErrorCode::BadOperatorArgument, w);
         a = ComplexFromReal(std::fmod(a.Re, b.Re));
         break;
       case '&':
       case '\\': {
-        if (!IsIntegerValue(a) || !IsIntegerValue(b)) return Wrapped('0', w);
+        if (!IsIntegerValue(a) || !IsIntegerValue(b)) {
+          return Wrapped(ErrorCode::BadOperatorArgument, w);
+        }
         const auto x = static_cast<std::int32_t>(a.Re);
         const auto y = static_cast<std::int32_t>(b.Re);
-        a = ComplexFromReal(static_cast<double>(list[f].op == '&' ? (x & y) : (x | y)));
+        a = ComplexFromReal(static_cast<double>(op == '&' ? (x & y) : (x | y)));
         break;
       }
       default:
         ++f;
         continue;
     }
-    list[f - 1].Set(a);
-    remove(f);
+    list.Merge(f, a);
   }
+  return {};
+}
 
+// Last the signs: the pair text of the sum, or the overflow error.
+std::string SumPass(const OperandList& list) {
   TComplex sum{};
-  for (std::size_t e = 0; e < count; ++e) {
-    if (list[e].op == '+') {
-      sum = sum + list[e].Value();
-    } else if (list[e].op == '-') {
-      sum = sum - list[e].Value();
+  for (std::size_t e = 0; e < list.count; ++e) {
+    if (list.entries[e].op == '+') {
+      sum = sum + list.entries[e].Value();
+    } else if (list.entries[e].op == '-') {
+      sum = sum - list.entries[e].Value();
     }
-    if (Overflows(sum)) return OverflowText(last_operand);
+    if (Overflows(sum)) return OverflowText(list.last_operand);
   }
   return PairText(sum);
 }
 
+// A term without brackets and comparisons: the operand scan, then the power, product
+// and sum passes. Kept out of line so that the operand list stays off the frames of the
+// recursive evaluation.
+[[gnu::noinline]] std::string Arithmetic(std::string& text, Run& run) {
+  if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+  const std::string_view w = text;
+  OperandList list;
+  std::string error = ScanOperands(w, run.context.variables, list);
+  if (error.empty()) error = PowerPass(w, list, run);
+  if (error.empty()) error = ProductPass(w, list, run.context.boxes);
+  if (!error.empty()) return error;
+  return SumPass(list);
+}
+
 std::string Evaluate(std::string_view term, Run& run, int depth) {
   std::string text = Normalise(term);
-  if (!BracketCountsEqual(text)) return Wrapped('6', text);
+  if (!BracketCountsEqual(text)) return Wrapped(ErrorCode::BadBrackets, text);
   if (!text.empty() && text[0] == '?') return text;
   // Deeper nesting is refused before any recursion, so no term can exhaust the stack;
   // the second test catches nesting that user function bodies add.
   run.text_read += text.size();
   if ((depth == 0 && MaxNesting(text) > kMaxDepth) || depth > kMaxDepth ||
       run.text_read > kMaxTextRead) {
-    return Wrapped('1', text);
+    return Wrapped(ErrorCode::Syntax, text);
   }
 
   std::string error = ReplaceCalls(text, run, depth);

@@ -1,6 +1,7 @@
 // The text-rewriting term evaluator.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -44,7 +45,7 @@ std::string EvaluateForDisplay(std::string_view term, const EvalContext& context
 bool BracketCountsEqual(std::string_view text);
 
 // Names of the 23 built-ins in table order.
-extern const char* const kBuiltinNames[kFirstUserFunction];
-extern const int kBuiltinRules[kFirstUserFunction];
+extern const std::array<const char*, kFirstUserFunction> kBuiltinNames;
+extern const std::array<int, kFirstUserFunction> kBuiltinRules;
 
 }  // namespace ombrix

@@ -1,7 +1,10 @@
 #include "logic/evaluator/result_text.h"
 
+#include <array>
+
 #include "logic/complex/cp1252.h"
 #include "logic/complex/num_text.h"
+#include "logic/evaluator/error_codes.h"
 
 namespace ombrix {
 
@@ -70,34 +73,36 @@ std::string ToDisplayText(std::string_view text) {
   return std::string(text);
 }
 
+namespace {
+
+struct CodeMessage {
+  ErrorCode code;
+  const char* message;
+};
+
+// Looked up in this order; the first code that matches gives the message.
+constexpr std::array<CodeMessage, 11> kErrorMessages = {{
+    {ErrorCode::BadOperatorArgument, "? Unzul\xE4ssiges Argument bei Rechenoperator"},
+    {ErrorCode::Syntax, "? Syntaxfehler"},
+    {ErrorCode::BadWenn, "? Fehlerhafte 'Wenn'-Konstruktion"},
+    {ErrorCode::BadSolange, "? Fehlerhafte 'Solange'-Konstruktion"},
+    {ErrorCode::BadWiederhole, "? Fehlerhafte 'Wiederhole'-Konstruktion"},
+    {ErrorCode::UnknownFunction, "? Unbekannter Funktionsname"},
+    {ErrorCode::BadBrackets, "? Fehlerhafte Klammerung"},
+    {ErrorCode::BadFunctionArgument, "? Unzul\xE4ssiges Argument in Funktion"},
+    {ErrorCode::Overflow,
+     "? Berechnung liefert zu gro\xDF"
+     "es Ergebnis"},
+    {ErrorCode::UnknownCommand, "? Unbekanntes Kommando"},
+    {ErrorCode::UnknownVariable, "? Unbekannter Variablenname"},
+}};
+
+}  // namespace
+
 std::string ErrorMessageText(std::string_view text) {
   if (text.size() >= 2 && text[0] == '?') {
-    switch (text[1]) {
-      case '0':
-        return "? Unzul\xE4ssiges Argument bei Rechenoperator";
-      case '1':
-        return "? Syntaxfehler";
-      case '2':
-        return "? Fehlerhafte 'Wenn'-Konstruktion";
-      case '3':
-        return "? Fehlerhafte 'Solange'-Konstruktion";
-      case '4':
-        return "? Fehlerhafte 'Wiederhole'-Konstruktion";
-      case '5':
-        return "? Unbekannter Funktionsname";
-      case '6':
-        return "? Fehlerhafte Klammerung";
-      case '7':
-        return "? Unzul\xE4ssiges Argument in Funktion";
-      case '8':
-        return "? Berechnung liefert zu gro\xDF"
-               "es Ergebnis";
-      case '9':
-        return "? Unbekanntes Kommando";
-      case 'A':
-        return "? Unbekannter Variablenname";
-      default:
-        break;
+    for (const CodeMessage& entry : kErrorMessages) {
+      if (text[1] == CodeChar(entry.code)) return entry.message;
     }
   }
   return "? Unbekannter Fehler";

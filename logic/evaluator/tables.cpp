@@ -189,4 +189,12 @@ std::string SubstituteArgument(std::string_view term, std::string_view argument)
   return out;
 }
 
+bool IsValidNewName(std::string_view name) {
+  const std::string lower = LowerCase1252(name);
+  if (lower.empty() || lower[0] < 'a' || lower[0] > 'z') return false;
+  return std::all_of(lower.begin() + 1, lower.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+  });
+}
+
 }  // namespace ombrix

@@ -106,6 +106,11 @@ class VariableTable {
   int last_ = 2;
 };
 
+// The name rule of both table dialogs for a new function or variable: a letter a..z
+// first (either case), then letters a..z, digits and "_"; empty, umlauts, blanks and
+// all other signs fail.
+bool IsValidNewName(std::string_view name);
+
 // Every "#" of the term replaced by the argument text (brackets included).
 std::string SubstituteArgument(std::string_view term, std::string_view argument);
 

@@ -3,27 +3,32 @@
 #include <cstdint>
 #include <limits>
 
+#include "logic/complex/table_order.h"
 #include "logic/program/interpreter.h"
 
 namespace ombrix {
 
-const std::array<const char*, kCommandCount> CommandWords = {
-    "SetzeSkala",   "L\xF6scheBild",  "SetzeFarbe",   "ZeichnePunkt",   "L\xF6schePunkt",
-    "ZeichneLinie", "L\xF6scheLinie", "ZeichneKreis", "L\xF6scheKreis", "ZeichneSkala"};
-
 namespace {
 
-enum Command {
-  kSetzeSkala = 0,
-  kLoescheBild = 1,
-  kZeichnePunkt = 3,
-  kLoeschePunkt = 4,
-  kZeichneLinie = 5,
-  kLoescheLinie = 6,
-  kZeichneKreis = 7,
-  kLoescheKreis = 8,
-  kZeichneSkala = 9,
+struct CommandRow {
+  Command id;
+  const char* word;
+  int arguments;  // read from the line; text after them is ignored
 };
+
+constexpr std::array<CommandRow, kCommandCount> kCommands = {{
+    {Command::SetzeSkala, "SetzeSkala", 4},
+    {Command::LoescheBild, "L\xF6scheBild", 0},
+    {Command::SetzeFarbe, "SetzeFarbe", 0},
+    {Command::ZeichnePunkt, "ZeichnePunkt", 1},
+    {Command::LoeschePunkt, "L\xF6schePunkt", 1},
+    {Command::ZeichneLinie, "ZeichneLinie", 2},
+    {Command::LoescheLinie, "L\xF6scheLinie", 2},
+    {Command::ZeichneKreis, "ZeichneKreis", 2},
+    {Command::LoescheKreis, "L\xF6scheKreis", 2},
+    {Command::ZeichneSkala, "ZeichneSkala", 0},
+}};
+static_assert(InEnumOrder(kCommands));
 
 // Past this many ticks on one axis only the ticks that land on a pixel of the picture
 // are drawn, one per pixel.
@@ -113,63 +118,57 @@ void DrawCircle(const TComplex* a, Colour colour, const DrawingState& drawing, C
 
 }  // namespace
 
+const std::array<const char*, kCommandCount> CommandWords =
+    TableColumn(kCommands, &CommandRow::word);
+
 int CommandArgumentCount(int number) {
-  switch (number) {
-    case kSetzeSkala:
-      return 4;
-    case kZeichnePunkt:
-    case kLoeschePunkt:
-      return 1;
-    case kZeichneLinie:
-    case kLoescheLinie:
-    case kZeichneKreis:
-    case kLoescheKreis:
-      return 2;
-    default:
-      return 0;
-  }
+  if (number < 0 || number >= kCommandCount) return 0;
+  return kCommands[static_cast<std::size_t>(number)].arguments;
 }
 
-std::string PerformCommand(int number, const TComplex* a, DrawingState& drawing, Canvas& canvas) {
-  switch (number) {
-    case kSetzeSkala:
-      if (a[0].Re >= a[1].Re || a[2].Re >= a[3].Re) return "?7";
+std::optional<ErrorCode> PerformCommand(int number, const TComplex* a, DrawingState& drawing,
+                                        Canvas& canvas) {
+  const auto command = static_cast<Command>(number);
+  switch (command) {
+    case Command::SetzeSkala:
+      if (a[0].Re >= a[1].Re || a[2].Re >= a[3].Re) return ErrorCode::BadFunctionArgument;
       if (!IsRealValue(a[0]) || !IsRealValue(a[1]) || !IsRealValue(a[2]) || !IsRealValue(a[3])) {
-        return "?7";
+        return ErrorCode::BadFunctionArgument;
       }
       // Values never reach here as NaN or infinity; refuse them all the same rather than
       // leave a scale the mapping cannot use.
       if (!std::isfinite(a[0].Re) || !std::isfinite(a[1].Re) || !std::isfinite(a[2].Re) ||
           !std::isfinite(a[3].Re)) {
-        return "?7";
+        return ErrorCode::BadFunctionArgument;
       }
       drawing.SetScale(a[0].Re, a[1].Re, a[2].Re, a[3].Re);
-      return "";
-    case kLoescheBild:
+      return std::nullopt;
+    case Command::LoescheBild:
       canvas.SetBrushSolid(true);
       canvas.FillRect(0, 0, canvas.Width(), canvas.Height());
-      return "";
-    case kZeichnePunkt:
-    case kLoeschePunkt:
+      return std::nullopt;
+    case Command::ZeichnePunkt:
+    case Command::LoeschePunkt:
       canvas.SetPixel(drawing.PlaneToPixelX(a[0].Re), drawing.PlaneToPixelY(a[0].Im),
-                      number == kZeichnePunkt ? DrawingState::DrawColour : kWhite);
-      return "";
-    case kZeichneLinie:
-    case kLoescheLinie:
-      canvas.SetPenColour(number == kZeichneLinie ? DrawingState::DrawColour : kWhite);
+                      command == Command::ZeichnePunkt ? DrawingState::DrawColour : kWhite);
+      return std::nullopt;
+    case Command::ZeichneLinie:
+    case Command::LoescheLinie:
+      canvas.SetPenColour(command == Command::ZeichneLinie ? DrawingState::DrawColour : kWhite);
       canvas.MoveTo(drawing.PlaneToPixelX(a[0].Re), drawing.PlaneToPixelY(a[0].Im));
       canvas.LineTo(drawing.PlaneToPixelX(a[1].Re), drawing.PlaneToPixelY(a[1].Im));
-      return "";
-    case kZeichneKreis:
-    case kLoescheKreis:
-      DrawCircle(a, number == kZeichneKreis ? DrawingState::DrawColour : kWhite, drawing, canvas);
-      return "";
-    case kZeichneSkala:
+      return std::nullopt;
+    case Command::ZeichneKreis:
+    case Command::LoescheKreis:
+      DrawCircle(a, command == Command::ZeichneKreis ? DrawingState::DrawColour : kWhite, drawing,
+                 canvas);
+      return std::nullopt;
+    case Command::ZeichneSkala:
       DrawScale(drawing, canvas);
-      return "";
+      return std::nullopt;
     default:
       // "SetzeFarbe" and unknown numbers: the interpreter never passes them.
-      return "?9";
+      return ErrorCode::UnknownCommand;
   }
 }
 

@@ -17,12 +17,6 @@ const char* const kUnavailableCommandMessage =
 
 namespace {
 
-constexpr int kWenn = 0;
-constexpr int kAndernfalls = 1;
-constexpr int kSolange = 2;
-constexpr int kWiederhole = 3;
-constexpr int kFuer = 4;
-
 // The keyword tables lower-cased once; comparing a lower-cased head with them is the
 // same test as KeywordIndex without lower-casing every entry at every line.
 template <std::size_t N>
@@ -35,6 +29,9 @@ struct LoweredTable {
       if (entries[i] == lowered) return static_cast<int>(i);
     }
     return -1;
+  }
+  bool Is(std::string_view lowered, BlockKind kind) const {
+    return entries[static_cast<std::size_t>(kind)] == lowered;
   }
   std::array<std::string, N> entries;
 };
@@ -63,14 +60,14 @@ std::int32_t ToInt32(std::int64_t v) {
 }
 
 // The structure error of a loop kind; "Für" has none of its own and reports a syntax error.
-const char* StructureError(int kind) {
+ErrorCode StructureError(BlockKind kind) {
   switch (kind) {
-    case kSolange:
-      return "?3";
-    case kWiederhole:
-      return "?4";
+    case BlockKind::Solange:
+      return ErrorCode::BadSolange;
+    case BlockKind::Wiederhole:
+      return ErrorCode::BadWiederhole;
     default:
-      return "?1";
+      return ErrorCode::Syntax;
   }
 }
 
@@ -133,170 +130,169 @@ bool Interpreter::ExecuteStep(int k) {
 
 bool Interpreter::Step(int k) {
   const std::string& line = Line(k);
-
-  if (line.empty()) {
-    AdvanceLine(k);
-    return true;
+  bool done = true;  // an empty line only moves on
+  if (const std::size_t assign = line.find(":="); assign != std::string::npos) {
+    done = StepAssignment(k, line, assign);
+  } else if (!line.empty()) {
+    done = StepKeywordOrCommand(k, line);
   }
+  if (done) AdvanceLine(k);
+  return done;
+}
 
-  const std::size_t assign = line.find(":=");
-  if (assign != std::string::npos) {
-    const std::string result = EvaluateTerm(std::string_view(line).substr(assign + 2), context_);
-    if (IsErrorText(result)) {
-      ReportRunError(k, FirstTwo(result));
-      return false;
-    }
-    const TComplex value = ParseNumberText(result);
-    // The right-hand side is evaluated before the name is looked up.
-    const int index =
-        project_.Variables.FindVariable(LowerCase1252(std::string_view(line).substr(0, assign)));
-    if (index < 0) {
-      ReportRunError(k, "?A");
-      return false;
-    }
-    project_.Variables.SetCurrentValue(index, value);
-    AdvanceLine(k);
-    return true;
-  }
-
+bool Interpreter::StepKeywordOrCommand(int k, const std::string& line) {
   const std::string head = LoweredHead(line);
   const std::size_t bracket = line.find('(');
   // Without a bracket the cursor stands past the end, so every argument read fails.
   state_.ArgumentCursor[k] =
       ToInt32(bracket == std::string::npos ? static_cast<std::int64_t>(line.size()) + 2
                                            : static_cast<std::int64_t>(bracket) + 2);
-  bool ok = false;
+  if (const int command = LoweredCommands().Find(head); command >= 0) {
+    return StepCommand(k, command);
+  }
+  const int opening = LoweredOpening().Find(head);
+  switch (opening < 0 ? BlockKind::Andernfalls : static_cast<BlockKind>(opening)) {
+    case BlockKind::Wenn:
+      return StepWenn(k);
+    case BlockKind::Solange:
+      return StepSolange(k);
+    case BlockKind::Wiederhole:
+      return StepWiederhole(k);
+    case BlockKind::Fuer:
+      return StepFuer(k);
+    case BlockKind::Andernfalls:  // opens nothing; it is handled as a closing keyword
+      break;
+  }
+  if (const int closing = LoweredClosing().Find(head); closing >= 0) {
+    return StepClosing(k, static_cast<BlockKind>(closing));
+  }
+  ReportRunError(k, ErrorCode::UnknownCommand);
+  return false;
+}
 
-  const int command = LoweredCommands().Find(head);
-  if (command == kUnavailableCommand) {
-    ReportRunError(k, "??");
+bool Interpreter::StepAssignment(int k, const std::string& line, std::size_t assign) {
+  const std::string result = EvaluateTerm(std::string_view(line).substr(assign + 2), context_);
+  if (IsErrorText(result)) {
+    ReportRunError(k, FirstTwo(result));
     return false;
   }
-  if (command >= 0) {
-    std::array<TComplex, 4> arguments{};
-    if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
-      ReportRunError(k, "?7");
-      return false;
-    }
-    const std::string code = PerformCommand(command, arguments.data(), drawing_, canvas_);
-    if (!code.empty()) {
-      ReportRunError(k, code);
-      return false;
-    }
-    ok = true;
-  }
-
-  // A loop that runs not even once goes on past its closing keyword; any other is
-  // entered with its record.
-  const auto enter_loop = [&](bool runs, BlockRecord record) {
-    if (runs) return PushRecord(k, std::move(record));
-    if (SkipToClosing(k, record.Kind)) return true;
-    ReportRunError(k, StructureError(record.Kind));
-    return false;
-  };
-
-  switch (LoweredOpening().Find(head)) {
-    case kWenn: {
-      TComplex condition;
-      if (!ReadArguments(k, 1, &condition)) {
-        ReportRunError(k, "?7");
-        return false;
-      }
-      if (IsZero(condition) && SkipToElseOrEnd(k) < 0) {
-        ReportRunError(k, "?2");
-        return false;
-      }
-      ok = true;
-      break;
-    }
-    case kSolange: {
-      const std::string text = ReadArgumentText(k);
-      const std::string result = EvaluateTerm(text, context_);
-      if (IsErrorText(result)) {
-        ReportRunError(k, FirstTwo(result));
-        return false;
-      }
-      const bool runs = !IsZero(ParseNumberText(result));
-      BlockRecord record;
-      record.Kind = kSolange;
-      record.StartLine = state_.CurrentLine[k];
-      record.Condition = text;
-      if (!enter_loop(runs, std::move(record))) return false;
-      ok = true;
-      break;
-    }
-    case kWiederhole: {
-      TComplex count;
-      if (!ReadArguments(k, 1, &count) || !IsIntegerValue(count)) {
-        ReportRunError(k, "?7");
-        return false;
-      }
-      const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
-      BlockRecord record;
-      record.Kind = kWiederhole;
-      record.StartLine = state_.CurrentLine[k];
-      record.RemainingCount = n;
-      if (!enter_loop(n > 0, std::move(record))) return false;
-      ok = true;
-      break;
-    }
-    case kFuer: {
-      const int index = project_.Variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
-      if (index < 0) {
-        ReportRunError(k, "?A");
-        return false;
-      }
-      std::array<TComplex, 3> bounds{};  // start, end, step
-      if (!ReadArguments(k, 3, bounds.data()) || !IsRealValue(bounds[0]) ||
-          !IsRealValue(bounds[1]) || !IsRealValue(bounds[2]) || bounds[2].Re == 0) {
-        ReportRunError(k, "?7");
-        return false;
-      }
-      project_.Variables.SetCurrentValue(index, bounds[0]);
-      BlockRecord record;
-      record.Kind = kFuer;
-      record.StartLine = state_.CurrentLine[k];
-      record.VariableIndex = index;
-      record.EndValue = bounds[1].Re;
-      record.Step = bounds[2].Re;
-      if (!PushRecord(k, std::move(record))) return false;
-      ok = true;
-      break;
-    }
-    default:  // "Andernfalls" opens nothing here; it is handled as a closing keyword
-      break;
-  }
-
-  if (!ok) {
-    switch (LoweredClosing().Find(head)) {
-      case kWenn:
-        ok = true;
-        break;
-      case kAndernfalls:
-        // Reached by running through the "Wenn" part: on past the "EndeWenn".
-        if (!SkipToClosing(k, kWenn)) {
-          ReportRunError(k, "?2");
-          return false;
-        }
-        ok = true;
-        break;
-      case kSolange:
-      case kWiederhole:
-      case kFuer:
-        if (!CloseLoop(k, LoweredClosing().Find(head))) return false;
-        ok = true;
-        break;
-      default:
-        break;
-    }
-  }
-
-  if (!ok) {
-    ReportRunError(k, "?9");
+  const TComplex value = ParseNumberText(result);
+  // The right-hand side is evaluated before the name is looked up.
+  const int index =
+      project_.Variables.FindVariable(LowerCase1252(std::string_view(line).substr(0, assign)));
+  if (index < 0) {
+    ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
-  AdvanceLine(k);
+  project_.Variables.SetCurrentValue(index, value);
   return true;
+}
+
+bool Interpreter::StepCommand(int k, int command) {
+  if (command == kUnavailableCommand) {
+    ReportRunError(k, kUnavailableCommandCode);
+    return false;
+  }
+  std::array<TComplex, 4> arguments{};
+  if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
+    ReportRunError(k, ErrorCode::BadFunctionArgument);
+    return false;
+  }
+  if (const std::optional<ErrorCode> error =
+          PerformCommand(command, arguments.data(), drawing_, canvas_)) {
+    ReportRunError(k, *error);
+    return false;
+  }
+  return true;
+}
+
+bool Interpreter::StepWenn(int k) {
+  TComplex condition;
+  if (!ReadArguments(k, 1, &condition)) {
+    ReportRunError(k, ErrorCode::BadFunctionArgument);
+    return false;
+  }
+  if (IsZero(condition) && SkipToElseOrEnd(k) < 0) {
+    ReportRunError(k, ErrorCode::BadWenn);
+    return false;
+  }
+  return true;
+}
+
+// A loop that runs not even once goes on past its closing keyword; any other is
+// entered with its record.
+bool Interpreter::EnterLoop(int k, bool runs, BlockRecord record) {
+  if (runs) return PushRecord(k, std::move(record));
+  if (SkipToClosing(k, record.Kind)) return true;
+  ReportRunError(k, StructureError(record.Kind));
+  return false;
+}
+
+bool Interpreter::StepSolange(int k) {
+  const std::string text = ReadArgumentText(k);
+  const std::string result = EvaluateTerm(text, context_);
+  if (IsErrorText(result)) {
+    ReportRunError(k, FirstTwo(result));
+    return false;
+  }
+  const bool runs = !IsZero(ParseNumberText(result));
+  BlockRecord record;
+  record.Kind = BlockKind::Solange;
+  record.StartLine = state_.CurrentLine[k];
+  record.Condition = text;
+  return EnterLoop(k, runs, std::move(record));
+}
+
+bool Interpreter::StepWiederhole(int k) {
+  TComplex count;
+  if (!ReadArguments(k, 1, &count) || !IsIntegerValue(count)) {
+    ReportRunError(k, ErrorCode::BadFunctionArgument);
+    return false;
+  }
+  const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
+  BlockRecord record;
+  record.Kind = BlockKind::Wiederhole;
+  record.StartLine = state_.CurrentLine[k];
+  record.RemainingCount = n;
+  return EnterLoop(k, n > 0, std::move(record));
+}
+
+bool Interpreter::StepFuer(int k) {
+  const int index = project_.Variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
+  if (index < 0) {
+    ReportRunError(k, ErrorCode::UnknownVariable);
+    return false;
+  }
+  std::array<TComplex, 3> bounds{};  // start, end, step
+  if (!ReadArguments(k, 3, bounds.data()) || !IsRealValue(bounds[0]) || !IsRealValue(bounds[1]) ||
+      !IsRealValue(bounds[2]) || bounds[2].Re == 0) {
+    ReportRunError(k, ErrorCode::BadFunctionArgument);
+    return false;
+  }
+  project_.Variables.SetCurrentValue(index, bounds[0]);
+  BlockRecord record;
+  record.Kind = BlockKind::Fuer;
+  record.StartLine = state_.CurrentLine[k];
+  record.VariableIndex = index;
+  record.EndValue = bounds[1].Re;
+  record.Step = bounds[2].Re;
+  return PushRecord(k, std::move(record));
+}
+
+bool Interpreter::StepClosing(int k, BlockKind kind) {
+  switch (kind) {
+    case BlockKind::Wenn:
+      return true;
+    case BlockKind::Andernfalls:
+      // Reached by running through the "Wenn" part: on past the "EndeWenn".
+      if (!SkipToClosing(k, BlockKind::Wenn)) {
+        ReportRunError(k, ErrorCode::BadWenn);
+        return false;
+      }
+      return true;
+    default:
+      return CloseLoop(k, kind);
+  }
 }
 
 bool Interpreter::PushRecord(int k, BlockRecord record) {
@@ -311,7 +307,7 @@ bool Interpreter::PushRecord(int k, BlockRecord record) {
 
 // The closing keyword of a loop. It uses the top record whatever its kind; with no
 // record at all it reports the structure error of its own kind.
-bool Interpreter::CloseLoop(int k, int kind) {
+bool Interpreter::CloseLoop(int k, BlockKind kind) {
   auto& stack = state_.BlockStack[k];
   if (stack.empty()) {
     ReportRunError(k, StructureError(kind));
@@ -320,13 +316,13 @@ bool Interpreter::CloseLoop(int k, int kind) {
   BlockRecord& top = stack.back();
   bool again = false;
   switch (kind) {
-    case kSolange: {
+    case BlockKind::Solange: {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
       const std::string condition = top.Condition;
       again = !IsZero(ParseNumberText(EvaluateTerm(condition, context_)));
       break;
     }
-    case kWiederhole:
+    case BlockKind::Wiederhole:
       top.RemainingCount = ToInt32(static_cast<std::int64_t>(top.RemainingCount) - 1);
       again = top.RemainingCount >= 1;
       break;
@@ -359,7 +355,7 @@ void Interpreter::AdvanceLine(int k) {
 }
 
 std::string Interpreter::ReadArgumentText(int k) {
-  if (!ValidSlot(k)) return "?1";
+  if (!ValidSlot(k)) return ErrorText(ErrorCode::Syntax);
   const std::string& line = Line(k);
   const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
   const auto start = static_cast<std::size_t>(cursor - 1);
@@ -375,7 +371,7 @@ std::string Interpreter::ReadArgumentText(int k) {
   }
   if (start < line.size())
     state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(line.size()) + 1);
-  return "?1";
+  return ErrorText(ErrorCode::Syntax);
 }
 
 bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
@@ -391,7 +387,7 @@ bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   return true;
 }
 
-bool Interpreter::SkipToClosing(int k, int kind) {
+bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   if (!ValidSlot(k)) return false;
   const ProgramText& program = project_.Programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
@@ -400,8 +396,8 @@ bool Interpreter::SkipToClosing(int k, int kind) {
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
     const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
-    if (LoweredOpening().Find(head) == kind) ++depth;
-    if (LoweredClosing().Find(head) == kind && --depth == 0) {
+    if (LoweredOpening().Is(head, kind)) ++depth;
+    if (LoweredClosing().Is(head, kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
       return true;
     }
@@ -419,27 +415,31 @@ int Interpreter::SkipToElseOrEnd(int k) {
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
     const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
-    if (LoweredOpening().Find(head) == kWenn) {
+    if (LoweredOpening().Is(head, BlockKind::Wenn)) {
       ++depth;
       continue;
     }
     const int closing = LoweredClosing().Find(head);
-    if ((closing == kWenn || closing == kAndernfalls) && depth <= 1) {
+    const bool end_wenn = closing == static_cast<int>(BlockKind::Wenn);
+    if ((end_wenn || closing == static_cast<int>(BlockKind::Andernfalls)) && depth <= 1) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
       return closing;
     }
-    if (closing == kWenn) --depth;
+    if (end_wenn) --depth;
   }
   state_.CurrentLine[k] = saved;
   return -1;
 }
 
-void Interpreter::ReportRunError(int k, const std::string& code) {
+void Interpreter::ReportRunError(int k, std::string_view code) {
   if (!ValidSlot(k)) return;
-  const std::string message =
-      code == "??" ? std::string(kUnavailableCommandMessage) : ErrorMessageText(code).substr(2);
+  const std::string message = code == kUnavailableCommandCode
+                                  ? std::string(kUnavailableCommandMessage)
+                                  : ErrorMessageText(code).substr(2);
   ReportWithMessage(k, message);
 }
+
+void Interpreter::ReportRunError(int k, ErrorCode code) { ReportRunError(k, ErrorText(code)); }
 
 void Interpreter::ReportWithMessage(int k, const std::string& message) {
   ClearRunFlag(k);

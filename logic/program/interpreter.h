@@ -4,10 +4,13 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "logic/complex/messages.h"
+#include "logic/evaluator/error_codes.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/program/canvas.h"
 #include "logic/program/drawing_state.h"
@@ -15,12 +18,25 @@
 
 namespace ombrix {
 
+// The command words in the order of CommandWords (commands.cpp checks it).
+enum class Command {
+  SetzeSkala,
+  LoescheBild,
+  SetzeFarbe,
+  ZeichnePunkt,
+  LoeschePunkt,
+  ZeichneLinie,
+  LoescheLinie,
+  ZeichneKreis,
+  LoescheKreis,
+  ZeichneSkala,
+};
+inline constexpr int kCommandCount = 10;
 // "SetzeSkala", "LöscheBild", "SetzeFarbe", "ZeichnePunkt", "LöschePunkt",
 // "ZeichneLinie", "LöscheLinie", "ZeichneKreis", "LöscheKreis", "ZeichneSkala"
-inline constexpr int kCommandCount = 10;
 extern const std::array<const char*, kCommandCount> CommandWords;
 // "SetzeFarbe" is listed but not built in.
-inline constexpr int kUnavailableCommand = 2;
+inline constexpr int kUnavailableCommand = static_cast<int>(Command::SetzeFarbe);
 
 // How many arguments command `number` reads; text after them on the line is ignored.
 int CommandArgumentCount(int number);
@@ -33,7 +49,7 @@ struct RunFlags {
 };
 
 struct BlockRecord {
-  std::int32_t Kind = 0;  // 2 Solange, 3 Wiederhole, 4 Für
+  BlockKind Kind = BlockKind::Solange;  // a loop: Solange, Wiederhole or Für
   std::int32_t StartLine = 0;
   std::int32_t VariableIndex = 0;
   std::int32_t RemainingCount = 0;
@@ -67,10 +83,10 @@ struct InterpreterState {
   }
 };
 
-// Carries out command `number` (0, 1, 3 .. 9) with its arguments; "" on success,
-// else the error code ("?7").
-std::string PerformCommand(int number, const TComplex* arguments, DrawingState& drawing,
-                           Canvas& canvas);
+// Carries out command `number` (any but "SetzeFarbe") with its arguments; the error
+// code when it refuses them.
+std::optional<ErrorCode> PerformCommand(int number, const TComplex* arguments,
+                                        DrawingState& drawing, Canvas& canvas);
 
 // The text "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht
 // eingebaut worden ist" shown for "SetzeFarbe".
@@ -93,7 +109,9 @@ class Interpreter {
   bool ExecuteStep(int k);
 
   // Shows the run-time error box for the current line of program k and clears its flag.
-  void ReportRunError(int k, const std::string& code);
+  // `code` is an error text's first two characters or kUnavailableCommandCode.
+  void ReportRunError(int k, std::string_view code);
+  void ReportRunError(int k, ErrorCode code);
 
   // The whole run of the mouse-click program from its first line. False when a step
   // failed or the program did not end within `stepLimit` steps or `timeLimit`; either
@@ -105,15 +123,26 @@ class Interpreter {
   std::string ReadArgumentText(int k);
   bool ReadArguments(int k, int n, TComplex* values);
   void AdvanceLine(int k);
-  bool SkipToClosing(int k, int kind);
+  bool SkipToClosing(int k, BlockKind kind);
   int SkipToElseOrEnd(int k);
 
   InterpreterState& State() { return state_; }
 
  private:
+  // One function per kind of line; each answers false after reporting an error and
+  // leaves the advance to the next line to Step.
   bool Step(int k);
+  bool StepAssignment(int k, const std::string& line, std::size_t assign);
+  bool StepKeywordOrCommand(int k, const std::string& line);
+  bool StepCommand(int k, int command);
+  bool StepWenn(int k);
+  bool StepSolange(int k);
+  bool StepWiederhole(int k);
+  bool StepFuer(int k);
+  bool StepClosing(int k, BlockKind kind);
+  bool EnterLoop(int k, bool runs, BlockRecord record);
   bool PushRecord(int k, BlockRecord record);
-  bool CloseLoop(int k, int kind);
+  bool CloseLoop(int k, BlockKind kind);
   void ReportWithMessage(int k, const std::string& message);
   void ClearRunFlag(int k);
   const std::string& Line(int k) const;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "logic/complex/num_text.h"
+#include "logic/complex/table_order.h"
 
 namespace ombrix {
 
@@ -13,11 +14,22 @@ const char* const ProgramNames[2] = {
     "ckt'",
 };
 
-const KeywordTable OpeningKeywords = {"Wenn", "Andernfalls", "Solange", "Wiederhole", "F\xFCr"};
-const KeywordTable ClosingKeywords = {"EndeWenn", "Andernfalls", "EndeSolange", "EndeWiederhole",
-                                      "EndeF\xFCr"};
-
 namespace {
+
+struct KeywordRow {
+  BlockKind id;
+  const char* opening;
+  const char* closing;
+};
+
+constexpr std::array<KeywordRow, kKeywordCount> kKeywords = {{
+    {BlockKind::Wenn, "Wenn", "EndeWenn"},
+    {BlockKind::Andernfalls, "Andernfalls", "Andernfalls"},
+    {BlockKind::Solange, "Solange", "EndeSolange"},
+    {BlockKind::Wiederhole, "Wiederhole", "EndeWiederhole"},
+    {BlockKind::Fuer, "F\xFCr", "EndeF\xFCr"},
+}};
+static_assert(InEnumOrder(kKeywords));
 
 // The depth keeps counting past this, so the structure check stays exact; only the
 // spaces put in front of a line stop growing. Without the cap a few thousand nested
@@ -25,6 +37,9 @@ namespace {
 constexpr std::int64_t kMaxIndent = 256;
 
 }  // namespace
+
+const KeywordTable OpeningKeywords = TableColumn(kKeywords, &KeywordRow::opening);
+const KeywordTable ClosingKeywords = TableColumn(kKeywords, &KeywordRow::closing);
 
 std::string LineHead(std::string_view line) {
   const std::size_t bracket = line.find('(');

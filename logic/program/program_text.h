@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -20,6 +21,9 @@ inline constexpr int MouseHandlerProgram = 1;
 // "Hauptprogramm", "Ereignisbehandlung für 'Mausknopf gedrückt'" (Windows-1252).
 extern const char* const ProgramNames[2];
 
+// The blocks, in the order of both keyword tables: entry i of either table belongs to
+// kind i. "Andernfalls" stands in both and opens nothing of its own.
+enum class BlockKind : std::int32_t { Wenn, Andernfalls, Solange, Wiederhole, Fuer };
 inline constexpr int kKeywordCount = 5;
 using KeywordTable = std::array<const char*, kKeywordCount>;
 // "Wenn", "Andernfalls", "Solange", "Wiederhole", "Für"

@@ -38,6 +38,37 @@ TEST(Tables, InitialContent) {
   EXPECT_EQ(variables.StartValue(2).Re, 3.141592653589793);
 }
 
+TEST(Tables, NewNameRule) {
+  struct Row {
+    const char* label;
+    std::string name;
+    bool valid;
+  };
+  const Row rows[] = {
+      {"single letter", "f", true},
+      {"upper case and digit", "F2", true},
+      {"underscore inside", "a_1", true},
+      {"underscore last", "z_", true},
+      {"all upper case", "ZW", true},
+      {"empty", "", false},
+      {"digit first", "2f", false},
+      {"underscore first", "_a", false},
+      {"minus inside", "f-2", false},
+      {"blank inside", "f 2", false},
+      {"umlaut", "f\xE4", false},
+      {"upper umlaut first", "\xC4x", false},
+      {"sharp s", "ma\xDF", false},
+      {"plus last", "fx+", false},
+      {"blank last", "fx ", false},
+      {"bracket last", "f(", false},
+      {"control character", "f\x01", false},
+      {"byte above z", "f{", false},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(IsValidNewName(row.name), row.valid) << row.label;
+  }
+}
+
 TEST(Tables, FindFunctionCallAt) {
   FunctionTable functions;
   functions.SetLastFunction(23);

@@ -82,34 +82,6 @@ class TestFormFkten : public QObject {
  private slots:
   void initTestCase() { ombrix::SetDecimalSeparator(','); }
 
-  void nameRule_data() {
-    QTest::addColumn<std::string>("name");
-    QTest::addColumn<bool>("valid");
-    QTest::newRow("single letter") << std::string("f") << true;
-    QTest::newRow("upper case and digit") << std::string("F2") << true;
-    QTest::newRow("underscore inside") << std::string("a_1") << true;
-    QTest::newRow("underscore last") << std::string("z_") << true;
-    QTest::newRow("all upper case") << std::string("ZW") << true;
-    QTest::newRow("empty") << std::string() << false;
-    QTest::newRow("digit first") << std::string("2f") << false;
-    QTest::newRow("underscore first") << std::string("_a") << false;
-    QTest::newRow("minus inside") << std::string("f-2") << false;
-    QTest::newRow("blank inside") << std::string("f 2") << false;
-    QTest::newRow("umlaut") << std::string("f\xE4") << false;
-    QTest::newRow("upper umlaut first") << std::string("\xC4x") << false;
-    QTest::newRow("sharp s") << std::string("ma\xDF") << false;
-    QTest::newRow("plus last") << std::string("fx+") << false;
-    QTest::newRow("blank last") << std::string("fx ") << false;
-    QTest::newRow("bracket last") << std::string("f(") << false;
-    QTest::newRow("control character") << std::string("f\x01") << false;
-    QTest::newRow("byte above z") << std::string("f{") << false;
-  }
-  void nameRule() {
-    QFETCH(std::string, name);
-    QFETCH(bool, valid);
-    QCOMPARE(IsValidNewName(name), valid);
-  }
-
   // Names typed one after the other, each followed by "Neue Funktion hinzufügen".
   void addNames_data() {
     QTest::addColumn<Strings>("typed");
