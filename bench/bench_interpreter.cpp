@@ -8,6 +8,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
+#include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
 
 namespace ombrix {
@@ -47,14 +48,9 @@ struct Run {
   RunFlags flags;
   InterpreterState state;
   Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
+  RunControl control{interpreter, project, drawing, flags, state};
 
-  void Start() {
-    flags.MainRunning = true;
-    flags.MouseHandlerEnabled = true;
-    project.Variables.CopyStartToCurrent();
-    state.ResetCounters(MainProgram);
-    state.ResetCounters(MouseHandlerProgram);
-  }
+  void Start() { control.Start(); }
 };
 
 void BM_SimpleAssignmentLines(benchmark::State& bench) {
@@ -79,7 +75,7 @@ void BM_SimpleAssignmentLines(benchmark::State& bench) {
   run.Start();
   std::int64_t lines = 0;
   for (auto _ : bench) {
-    if (!run.interpreter.ExecuteStep(MainProgram)) {
+    if (run.control.StepMain({1, std::nullopt}) != RunOutcome::Running) {
       bench.SkipWithError(run.boxes.last.c_str());
       break;
     }
@@ -103,14 +99,12 @@ void BM_JuliaExample(benchmark::State& bench) {
       break;
     }
     run.Start();
-    const auto& program = run.project.Programs[MainProgram];
-    while (static_cast<std::size_t>(run.state.CurrentLine[MainProgram]) < program.size()) {
-      if (!run.interpreter.ExecuteStep(MainProgram)) {
-        bench.SkipWithError(run.boxes.last.c_str());
-        break;
-      }
-      ++lines;
+    const std::int64_t before = run.control.LinesRun();
+    if (run.control.StepMain({}) != RunOutcome::Ended) {
+      bench.SkipWithError(run.boxes.last.c_str());
+      break;
     }
+    lines += run.control.LinesRun() - before;
   }
   bench.counters["lines"] = static_cast<double>(lines);
 }

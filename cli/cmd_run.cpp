@@ -16,6 +16,7 @@
 #include "logic/complex/fault.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/interpreter.h"
+#include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
 #include "platform/qimage_canvas.h"
 
@@ -193,46 +194,43 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   InterpreterState state;
   Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
 
-  // "Starten": start values into current values, counters to 0, both programs on.
-  flags.MainRunning = true;
-  flags.MouseHandlerEnabled = true;
-  project.Variables.CopyStartToCurrent();
-  state.ResetCounters(MainProgram);
-  state.ResetCounters(MouseHandlerProgram);
+  RunControl run(interpreter, project, drawing, flags, state);
+  run.Start();
 
   bool failed = false;
   bool stopped = false;
-  std::int64_t steps = 0;
-  const ProgramText& main_program = project.Programs[MainProgram];
-  while (flags.MainRunning) {
-    if (static_cast<std::size_t>(state.CurrentLine[MainProgram]) >= main_program.size()) {
-      flags.MainRunning = false;
-      boxes.Show(MessageKind::Information, "Das Hauptprogramm wurde erfolgreich beendet.");
+  // "--max-steps": the main program is stopped after that many steps, unless it has
+  // ended by then.
+  StepBudget budget;
+  if (options.max_steps) budget.lines = *options.max_steps;
+  const bool may_step = !options.max_steps || *options.max_steps > 0;
+  switch (may_step ? run.StepMain(budget) : RunOutcome::Running) {
+    case RunOutcome::Ended:
+      run.FinishMain();
       break;
-    }
-    if (options.max_steps && steps >= *options.max_steps) {
-      flags.MainRunning = false;  // as "Abbrechen": the mouse-click program stays on
-      stopped = true;
-      err << "Das Hauptprogramm wurde nach " << steps << " Schritten angehalten.\n";
-      break;
-    }
-    ++steps;
-    if (!interpreter.ExecuteStep(MainProgram)) {
+    case RunOutcome::Failed:
+      run.AfterFailure();
       failed = true;
-      flags.MainRunning = false;
-      flags.MouseHandlerEnabled = false;
-    }
+      break;
+    case RunOutcome::Running:
+      if (run.MainRunning() && run.MainAtEnd()) {
+        run.FinishMain();  // the bound and the end were reached together
+      } else if (run.MainRunning()) {
+        run.Stop();  // as "Abbrechen": the mouse-click program stays on
+        stopped = true;
+        err << "Das Hauptprogramm wurde nach " << run.LinesRun() << " Schritten angehalten.\n";
+      }
+      break;
   }
 
   for (const auto& [x, y] : options.clicks) {
-    flags.MouseButtonDown = true;
+    run.PressMouse();
     try {
-      drawing.SetMousePosition(x, y);
+      run.MoveMouse(x, y);
       err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
-      if (flags.MouseHandlerEnabled && flags.MouseButtonDown && !interpreter.RunMouseHandler()) {
+      if (run.MouseProgramDue() && run.RunMouseProgram() == RunOutcome::Failed) {
+        run.AfterFailure();
         failed = true;
-        flags.MainRunning = false;
-        flags.MouseHandlerEnabled = false;
       }
     } catch (const Fault& fault) {
       // A pixel far outside the picture on a huge scale: the event ends as the top-level
@@ -240,7 +238,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
       boxes.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
       failed = true;
     }
-    flags.MouseButtonDown = false;
+    run.ReleaseMouse();
   }
 
   if (options.png) {

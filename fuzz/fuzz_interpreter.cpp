@@ -15,6 +15,7 @@
 #include "logic/program/drawing_state.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"
+#include "logic/program/run_control.h"
 
 namespace {
 
@@ -100,39 +101,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ombrix::InterpreterState state;
   ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
 
-  // "Starten", then the idle steps.
-  flags.MainRunning = true;
-  flags.MouseHandlerEnabled = true;
-  project.Variables.CopyStartToCurrent();
-  state.ResetCounters(ombrix::MainProgram);
-  state.ResetCounters(ombrix::MouseHandlerProgram);
-  const auto& main = project.Programs[ombrix::MainProgram];
-  for (int steps = 0;
-       steps < kMainStepBound && flags.MainRunning && canvas.calls < kCanvasCallBudget; ++steps) {
-    if (static_cast<std::size_t>(state.CurrentLine[ombrix::MainProgram]) >= main.size()) break;
-    if (!interpreter.ExecuteStep(ombrix::MainProgram)) {
-      flags.MainRunning = false;
-      flags.MouseHandlerEnabled = false;
-    }
+  ombrix::RunControl run(interpreter, project, drawing, flags, state);
+  run.SetMouseStepLimit(kMouseStepBound);
+
+  // "Starten", then the idle steps, one line at a time so that the canvas budget holds.
+  run.Start();
+  for (int steps = 0; steps < kMainStepBound && canvas.calls < kCanvasCallBudget; ++steps) {
+    const ombrix::RunOutcome outcome = run.StepMain({1, std::nullopt});
+    if (outcome == ombrix::RunOutcome::Failed) run.AfterFailure();
+    if (outcome != ombrix::RunOutcome::Running || !run.MainRunning()) break;
   }
 
   // Two presses over the picture; a failed step switches the handler off. Records that
   // the main program left open stay below those of the handler.
-  flags.MouseHandlerEnabled = true;
+  run.SetMouseProgramEnabled(true);
   for (const auto& [x, y] : {std::pair{200, 200}, std::pair{17, 383}}) {
     if (canvas.calls >= kCanvasCallBudget) break;
-    flags.MouseButtonDown = true;
+    run.PressMouse();
     try {
-      drawing.SetMousePosition(x, y);
+      run.MoveMouse(x, y);
     } catch (const ombrix::Fault&) {
       // A position beyond the doubles on a huge scale ends the mouse event, as the
       // window's top-level handler ends it.
-      flags.MouseButtonDown = false;
+      run.ReleaseMouse();
       continue;
     }
     (void)ombrix::MousePositionText(drawing.MousePosition());
-    if (flags.MouseHandlerEnabled) interpreter.RunMouseHandler(kMouseStepBound);
-    flags.MouseButtonDown = false;
+    if (run.MouseProgramDue() && run.RunMouseProgram() == ombrix::RunOutcome::Failed) {
+      run.AfterFailure();
+    }
+    run.ReleaseMouse();
   }
   return 0;
 }

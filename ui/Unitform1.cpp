@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFrame>
 #include <QLabel>
@@ -32,7 +31,6 @@ namespace {
 
 const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
 const char* const kChanged = "ge\xE4ndert";
-const char* const kMainProgramEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
 
 // While a modal box is open the run waits, as it did behind the original's boxes; the
@@ -64,7 +62,8 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
       boxes_(boxes),
       files_(files),
       interpreter_(session.Project, session.Drawing, session.Canvas, boxes, session.Flags,
-                   session.Interp) {
+                   session.Interp),
+      run_(interpreter_, session.Project, session.Drawing, session.Flags, session.Interp) {
   InitResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
@@ -261,8 +260,7 @@ void TForm1::CreateMenus() {
 
 void TForm1::FormCreate() {
   // Qt paints widgets double-buffered already.
-  session_.Interp.ResetCounters(MainProgram);
-  session_.Interp.ResetCounters(MouseHandlerProgram);
+  run_.ResetCounters();
   QImage start(QStringLiteral(":/ombrix/start.png"));
   if (!start.isNull()) session_.Canvas.SetImage(start);
   ShowFileName();
@@ -319,8 +317,7 @@ void TForm1::ProjektNeuExecute() {
   if (session_.ProjectChanged) return;
   session_.Project.Reset();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
-  session_.Interp.ResetCounters(MainProgram);
-  session_.Interp.ResetCounters(MouseHandlerProgram);
+  run_.ResetCounters();
   session_.Canvas.SetBrushSolid(true);
   session_.Canvas.FillRect(0, 0, session_.Canvas.Width(), session_.Canvas.Height());
   Image1->update();
@@ -485,22 +482,18 @@ void TForm1::CheckBox1Click() {
   }
 }
 
-void TForm1::CheckBox2Click() { session_.Flags.MouseHandlerEnabled = CheckBox2->isChecked(); }
+void TForm1::CheckBox2Click() { run_.SetMouseProgramEnabled(CheckBox2->isChecked()); }
 
 void TForm1::StartRun() {
-  session_.Flags.MainRunning = true;
-  session_.Flags.MouseHandlerEnabled = true;
+  run_.Start();
   SetChecked(CheckBox1, true);
   CheckBox2->setChecked(true);
   SetLockedEnabled(false);
-  session_.Project.Variables.CopyStartToCurrent();
-  session_.Interp.ResetCounters(MainProgram);
-  session_.Interp.ResetCounters(MouseHandlerProgram);
   IdleStep();
 }
 
 void TForm1::StopRun() {
-  session_.Flags.MainRunning = false;
+  run_.Stop();
   SetChecked(CheckBox1, false);
   SetLockedEnabled(true);
   idle_timer_.stop();
@@ -511,8 +504,8 @@ void TForm1::UncheckBoth() {
   CheckBox2->setChecked(false);
   // A failed step clears the flags before the boxes are unchecked; the boxes then
   // change state and the handlers above bring flags and actions in line.
-  session_.Flags.MouseHandlerEnabled = false;
-  if (session_.Flags.MainRunning) StopRun();
+  run_.SetMouseProgramEnabled(false);
+  if (run_.MainRunning()) StopRun();
 }
 
 void TForm1::StartIdle() {
@@ -522,7 +515,7 @@ void TForm1::StartIdle() {
 
 void TForm1::IdleStep() {
   if (stepping_) return;  // a box inside a step runs its own loop: no step in between
-  if (!session_.Flags.MainRunning) {
+  if (!run_.MainRunning()) {
     idle_timer_.stop();
     return;
   }
@@ -530,47 +523,19 @@ void TForm1::IdleStep() {
     idle_timer_.start(kPausedPollMs);
     return;
   }
-  const ProgramText& program = session_.Project.Programs[MainProgram];
-  auto& line = session_.Interp.CurrentLine[MainProgram];
-  bool ended = false;
-  bool failed = false;
-  std::int64_t lines = 0;
-  QElapsedTimer clock;
-  clock.start();
-  const std::int64_t sliceNs = std::chrono::nanoseconds(idle_slice_).count();
   idle_timer_.stop();
   stepping_ = true;
-  try {
-    while (session_.Flags.MainRunning) {
-      if (line < 0 || static_cast<std::size_t>(line) >= program.size()) {
-        ended = true;
-        break;
-      }
-      if (!interpreter_.ExecuteStep(MainProgram)) {
-        failed = true;
-        break;
-      }
-      ++lines;
-      if ((idle_line_limit_ > 0 && lines >= idle_line_limit_) || clock.nsecsElapsed() >= sliceNs)
-        break;
-    }
-  } catch (const Fault& fault) {
-    // The interpreter reports its own faults; one that still gets here stops the run once.
-    stepping_ = false;
-    session_.Flags.MainRunning = false;
-    ShowFault(fault.what());
-    failed = true;
-  }
+  const RunOutcome outcome = run_.StepMain({idle_line_limit_, idle_slice_});
   stepping_ = false;
-  lines_run_ += lines;
   Image1->update();
-  if (ended) {
+  if (outcome == RunOutcome::Ended) {
     StopRun();
-    boxes_.Show(MessageKind::Information, kMainProgramEnded);
-  } else if (failed) {
+    run_.FinishMain();
+  } else if (outcome == RunOutcome::Failed) {
+    run_.AfterFailure();
     UncheckBoth();
     BearbeitenHauptprogrammExecute();  // the editor opens on the failing line; no restart
-  } else if (session_.Flags.MainRunning) {
+  } else if (run_.MainRunning()) {
     StartIdle();
   }
 }
@@ -578,36 +543,28 @@ void TForm1::IdleStep() {
 void TForm1::RunMouseHandler() {
   if (stepping_) return;  // never inside a step of the main program
   stepping_ = true;
-  bool ok = false;
-  try {
-    ok = interpreter_.RunMouseHandler(mouse_step_limit_);
-  } catch (const Fault& fault) {
-    stepping_ = false;
-    session_.Flags.MouseHandlerEnabled = false;
-    ShowFault(fault.what());
-  }
+  const RunOutcome outcome = run_.RunMouseProgram();
   stepping_ = false;
   Image1->update();
-  if (!ok) {
+  if (outcome == RunOutcome::Failed) {
+    run_.AfterFailure();
     UncheckBoth();
-    // The editor takes the mouse; its release will not reach the picture.
-    session_.Flags.MouseButtonDown = false;
     BearbeitenMausknopfGedruecktExecute();
   }
 }
 
 void TForm1::Image1MouseMove(int x, int y) {
-  session_.Drawing.SetMousePosition(x, y);
+  run_.MoveMouse(x, y);
   Label5->setText(ToQt(MousePositionText(session_.Drawing.MousePosition())));
-  if (session_.Flags.MouseHandlerEnabled && session_.Flags.MouseButtonDown) RunMouseHandler();
+  if (run_.MouseProgramDue()) RunMouseHandler();
 }
 
 void TForm1::Image1MouseDown(Qt::MouseButton, int x, int y) {
-  session_.Flags.MouseButtonDown = true;
+  run_.PressMouse();
   Image1MouseMove(x, y);
 }
 
-void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { session_.Flags.MouseButtonDown = false; }
+void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { run_.ReleaseMouse(); }
 
 // ---------------------------------------------------------------- events
 

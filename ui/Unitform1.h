@@ -11,6 +11,7 @@
 
 #include "logic/complex/messages.h"
 #include "logic/program/interpreter.h"
+#include "logic/program/run_control.h"
 #include "ui/file_dialogs.h"
 #include "ui/session.h"
 
@@ -95,13 +96,13 @@ class TForm1 final : public QMainWindow {
   void Image1MouseUp(Qt::MouseButton button, int x, int y);
 
   // How long one idle call may run lines before it returns to the event loop, and how
-  // many lines at most (0: no limit; 1 steps exactly as the original did).
+  // many lines at most (0: no limit; 1: one line per idle call).
   void SetIdleSlice(std::chrono::microseconds slice) { idle_slice_ = slice; }
   void SetIdleLineLimit(std::int64_t lines) { idle_line_limit_ = lines; }
   // Steps one mouse event may run before the mouse-click program is stopped.
-  void SetMouseHandlerStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
+  void SetMouseHandlerStepLimit(std::int64_t steps) { run_.SetMouseStepLimit(steps); }
   bool IdleActive() const { return idle_timer_.isActive(); }
-  std::int64_t LinesRun() const { return lines_run_; }  // main-program lines since start
+  std::int64_t LinesRun() const { return run_.LinesRun(); }  // main-program lines, all runs
 
   Session& session() { return session_; }
 
@@ -134,11 +135,10 @@ class TForm1 final : public QMainWindow {
   MessageBoxes& boxes_;
   FileDialogs& files_;
   Interpreter interpreter_;
+  RunControl run_;
   QTimer idle_timer_;
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;
-  std::int64_t lines_run_ = 0;
-  std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
 };

@@ -127,6 +127,7 @@ class Interpreter {
   int SkipToElseOrEnd(int k);
 
   InterpreterState& State() { return state_; }
+  MessageBoxes& Boxes() { return boxes_; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and

@@ -8,6 +8,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
+#include "logic/program/run_control.h"
 #include "tests/support/recording.h"
 
 namespace ombrix::testing {
@@ -58,6 +59,7 @@ struct World {
   RunFlags flags;
   InterpreterState state;
   Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
+  RunControl run{interpreter, project, drawing, flags, state};
 
   // A user variable with its start value; returns its index.
   int AddVariable(const std::string& name, TComplex start = {}) {
@@ -72,25 +74,16 @@ struct World {
     return project.Variables.CurrentValue(project.Variables.FindVariable(lowered));
   }
 
-  // "Starten" and the idle steps of the main program: to its end, a failed step or
-  // `limit` steps. True when the program reached its end; `steps` counts the steps.
+  // "Starten" and the steps of the main program as every front end runs them: to its
+  // end, a failed step or `limit` steps. True when the program reached its end; `steps`
+  // counts the steps.
   bool Run(std::vector<std::string> lines, long limit = 100000) {
     project.Programs[MainProgram] = std::move(lines);
-    flags.MainRunning = true;
-    flags.MouseHandlerEnabled = true;
-    project.Variables.CopyStartToCurrent();
-    state.ResetCounters(MainProgram);
-    state.ResetCounters(MouseHandlerProgram);
-    steps = 0;
-    while (steps < limit) {
-      if (static_cast<std::size_t>(state.CurrentLine[MainProgram]) >=
-          project.Programs[MainProgram].size()) {
-        return true;
-      }
-      ++steps;
-      if (!interpreter.ExecuteStep(MainProgram)) return false;
-    }
-    return false;
+    run.Start();
+    const std::int64_t before = run.LinesRun();
+    const RunOutcome outcome = run.StepMain({limit, std::nullopt});
+    steps = static_cast<long>(run.LinesRun() - before);
+    return outcome == RunOutcome::Ended;
   }
 
   long steps = 0;

@@ -1,0 +1,86 @@
+#include "logic/program/run_control.h"
+
+#include "logic/complex/fault.h"
+
+namespace ombrix {
+
+RunControl::RunControl(Interpreter& interpreter, ProjectContent& project, DrawingState& drawing,
+                       RunFlags& flags, InterpreterState& state)
+    : interpreter_(interpreter),
+      project_(project),
+      drawing_(drawing),
+      flags_(flags),
+      state_(state) {}
+
+void RunControl::Start() {
+  flags_.MainRunning = true;
+  flags_.MouseHandlerEnabled = true;
+  project_.Variables.CopyStartToCurrent();
+  ResetCounters();
+}
+
+void RunControl::Stop() { flags_.MainRunning = false; }
+
+void RunControl::SwitchOffBoth() {
+  flags_.MainRunning = false;
+  flags_.MouseHandlerEnabled = false;
+}
+
+void RunControl::ResetCounters() {
+  state_.ResetCounters(MainProgram);
+  state_.ResetCounters(MouseHandlerProgram);
+}
+
+bool RunControl::MainAtEnd() const {
+  const std::int32_t line = state_.CurrentLine[MainProgram];
+  return line < 0 || static_cast<std::size_t>(line) >= project_.Programs[MainProgram].size();
+}
+
+void RunControl::AfterFailure() {
+  SwitchOffBoth();
+  flags_.MouseButtonDown = false;
+}
+
+RunOutcome RunControl::StepMain(StepBudget budget) {
+  // The clock is read only for a budget of time: a one-line budget would pay for it at
+  // every line.
+  const auto start =
+      budget.time ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
+  std::int64_t lines = 0;
+  try {
+    while (flags_.MainRunning) {
+      if (MainAtEnd()) return RunOutcome::Ended;
+      if (!interpreter_.ExecuteStep(MainProgram)) return RunOutcome::Failed;
+      ++lines;
+      ++lines_run_;
+      if (budget.lines > 0 && lines >= budget.lines) break;
+      if (budget.time && std::chrono::steady_clock::now() - start >= *budget.time) break;
+    }
+  } catch (const Fault& fault) {
+    // The interpreter reports its own faults; one that still gets here stops the run once.
+    flags_.MainRunning = false;
+    interpreter_.Boxes().Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+    return RunOutcome::Failed;
+  }
+  return RunOutcome::Running;
+}
+
+void RunControl::FinishMain() {
+  Stop();
+  interpreter_.Boxes().Show(MessageKind::Information, kMainProgramEnded);
+}
+
+void RunControl::MoveMouse(int x, int y) { drawing_.SetMousePosition(x, y); }
+
+RunOutcome RunControl::RunMouseProgram() {
+  bool ok = false;
+  try {
+    ok = interpreter_.RunMouseHandler(mouse_step_limit_);
+  } catch (const Fault& fault) {
+    flags_.MouseHandlerEnabled = false;
+    interpreter_.Boxes().Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+  }
+  return ok ? RunOutcome::Ended : RunOutcome::Failed;
+}
+
+}  // namespace ombrix

@@ -1,0 +1,84 @@
+// The run engine: "Starten" and "Abbrechen", the main program stepped in budgets, the
+// mouse-click program run on a mouse event, and the reactions to a failure. Every
+// front end (the window, ombrix-cli, the tests, the benchmarks, the fuzz target) runs
+// programs through it; what it leaves to them is only their own: check boxes, locked
+// actions, the editor after a failure, repainting.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+
+#include "logic/program/interpreter.h"
+
+namespace ombrix {
+
+inline constexpr const char* kMainProgramEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
+
+// How far one call of StepMain may go: at most `lines` lines (0: no bound) and no new
+// line once `time` has passed; the clock is read after every line.
+struct StepBudget {
+  std::int64_t lines = 0;
+  std::optional<std::chrono::nanoseconds> time;
+};
+
+enum class RunOutcome {
+  Running,  // the budget ran out, or the main program is not running
+  Ended,    // the program reached its end; for the main program nothing is reported yet
+  Failed,   // a step failed and was reported; the failed program's flag is clear
+};
+
+// Works on the interpreter's flags and counters; every box goes through the interpreter's
+// message boxes, so a front end that wraps them sees every box before it opens.
+class RunControl {
+ public:
+  RunControl(Interpreter& interpreter, ProjectContent& project, DrawingState& drawing,
+             RunFlags& flags, InterpreterState& state);
+
+  // "Starten": both programs on, start values into current values, counters to 0.
+  void Start();
+  // "Abbrechen": the main program stops; the mouse-click program stays as it is.
+  void Stop();
+  // The check box of the mouse-click program.
+  void SetMouseProgramEnabled(bool enabled) { flags_.MouseHandlerEnabled = enabled; }
+  // Neither program runs.
+  void SwitchOffBoth();
+  // The reaction to an outcome of Failed: both programs off, and the button counts as
+  // released (a front end that opens the editor now takes the mouse; its release would
+  // be lost).
+  void AfterFailure();
+  // Both programs back to their first line (a new or loaded project).
+  void ResetCounters();
+
+  // Runs main-program lines until the budget is spent, the program ends or a step fails.
+  RunOutcome StepMain(StepBudget budget);
+  // The main program has ended: it stops and the success message is shown.
+  void FinishMain();
+
+  // The mouse events. A move sets the mouse position (which may throw the conversion
+  // Fault on a huge scale); MouseProgramDue tells whether the mouse-click program is to
+  // run now. A press is followed by the move to its position.
+  void PressMouse() { flags_.MouseButtonDown = true; }
+  void MoveMouse(int x, int y);
+  void ReleaseMouse() { flags_.MouseButtonDown = false; }
+  bool MouseProgramDue() const { return flags_.MouseHandlerEnabled && flags_.MouseButtonDown; }
+  // The whole mouse-click program within its bounds: Ended or Failed.
+  RunOutcome RunMouseProgram();
+  void SetMouseStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
+
+  const RunFlags& Flags() const { return flags_; }
+  bool MainRunning() const { return flags_.MainRunning; }
+  bool MainAtEnd() const;
+  std::int64_t LinesRun() const { return lines_run_; }  // main-program lines, all runs
+
+ private:
+  Interpreter& interpreter_;
+  ProjectContent& project_;
+  DrawingState& drawing_;
+  RunFlags& flags_;
+  InterpreterState& state_;
+  std::int64_t lines_run_ = 0;
+  std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
+};
+
+}  // namespace ombrix
