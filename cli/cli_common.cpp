@@ -39,7 +39,7 @@ void MessageLineBoxes::Show(MessageKind kind, const std::string& text, const std
 }
 
 bool MessageLineBoxes::Confirm(const std::string& text) {
-  WriteLine(err_, "Best\xE4tigung", text);
+  WriteLine(err_, kConfirmationTitle, text);
   return true;
 }
 

@@ -189,10 +189,8 @@ void TForm1::CreateActions() {
       MakeAction("ProjektNeu", "Neues Projekt", "Datei",
                  QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0, &TForm1::ProjektNeuExecute);
   ProjektOeffnen =
-      MakeAction("ProjektOeffnen",
-                 "Projekt \xF6"
-                 "ffnen",
-                 "Datei", QKeySequence(Qt::CTRL | Qt::Key_O), 1, &TForm1::ProjektOeffnenExecute);
+      MakeAction("ProjektOeffnen", "Projekt \366ffnen", "Datei", QKeySequence(Qt::CTRL | Qt::Key_O),
+                 1, &TForm1::ProjektOeffnenExecute);
   ProjektSpeichern =
       MakeAction("ProjektSpeichern", "Projekt speichern", "Datei",
                  QKeySequence(Qt::CTRL | Qt::Key_S), 2, &TForm1::ProjektSpeichernExecute);
@@ -202,10 +200,8 @@ void TForm1::CreateActions() {
   ProjektBeenden =
       MakeAction("ProjektBeenden", "Beenden", "Datei", QKeySequence(Qt::ALT | Qt::Key_F4), 4,
                  &TForm1::ProjektBeendenExecute);
-  ProjektBildOeffnen = MakeAction("ProjektBildOeffnen",
-                                  "Bild \xF6"
-                                  "ffnen",
-                                  "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5,
+  ProjektBildOeffnen = MakeAction("ProjektBildOeffnen", "Bild \366ffnen", "Datei",
+                                  QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5,
                                   &TForm1::ProjektBildOeffnenExecute);
   ProjektBildSpeichernUnter = MakeAction("ProjektBildSpeichernUnter", "Bild speichern unter",
                                          "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6,
@@ -214,8 +210,7 @@ void TForm1::CreateActions() {
       MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
                  QKeySequence(Qt::CTRL | Qt::Key_H), 7, &TForm1::BearbeitenHauptprogrammExecute);
   BearbeitenMausknopfGedrueckt = MakeAction("BearbeitenMausknopfGedrueckt",
-                                            "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-                                            "ckt'",
+                                            "Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'",
                                             "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_M), 8,
                                             &TForm1::BearbeitenMausknopfGedruecktExecute);
   BearbeitenVariablen =

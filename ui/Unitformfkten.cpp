@@ -24,8 +24,7 @@ const TValueListDialogTexts kTexts{
     "Name der neuen Funktion:",
     "Neue Funktion hinzuf\xFCgen",
     "Funktion l\xF6schen",
-    "Es sind h\xF6"
-    "chstens 105 eigene Funktionen m\xF6glich.\n"
+    "Es sind h\366chstens 105 eigene Funktionen m\xF6glich.\n"
     "Bitte l\xF6schen Sie zuerst eine Funktion.",
     "Bitte geben Sie einen\ngeeigneten Funktionsnamen ein.",
     "Funktionsname",

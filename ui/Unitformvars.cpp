@@ -24,8 +24,7 @@ const TValueListDialogTexts kTexts{
     "Name einer neuen Variable:",
     "Neue Variable hinzuf\xFCgen",
     "Variable l\xF6schen",
-    "Es sind h\xF6"
-    "chstens 128 Variablen m\xF6glich.\n"
+    "Es sind h\366chstens 128 Variablen m\xF6glich.\n"
     "Bitte l\xF6schen Sie zuerst eine Variable.",
     "Bitte geben Sie einen\ngeeigneten Variablennamen ein.",
     "Variablenname",
@@ -109,9 +108,7 @@ void TFormVars::Button2Click() {
   // Only an entry's row may go: deleting the placeholder row would lose the last entry.
   if (!CheckEntryChosen(row)) return;
   if (ValueListEditor1->Key(row) == "i") {
-    ShowError(
-        "Sie k\xF6nnen die imagin\xE4re Gr\xF6\xDF"
-        "e 'i' nicht l\xF6schen.");
+    ShowError("Sie k\xF6nnen die imagin\xE4re Gr\366\337e 'i' nicht l\xF6schen.");
     return;
   }
   DeleteEntry(row);
@@ -138,10 +135,8 @@ void TFormVars::Button3Click() {
     if (key == "i" && result != "i") {
       ValueListEditor1->SetValue(row, "i");
       boxes_.Show(MessageKind::Information,
-                  "Das Programm hat die imagin\xE4re Gr\xF6\xDF"
-                  "e 'i'\nwieder auf den \xFC"
-                  "blichen Wert zur\xFC"
-                  "ck gesetzt.",
+                  "Das Programm hat die imagin\xE4re Gr\366\337e 'i'\nwieder auf den \374blichen "
+                  "Wert zur\374ck gesetzt.",
                   MessageTitle(MessageKind::Information));
     }
     if (IsErrorText(result)) {

@@ -3,6 +3,8 @@
 #include <QFileDialog>
 #include <QRegularExpression>
 
+#include "platform/qt_text.h"
+
 namespace ombrix {
 
 namespace {
@@ -14,8 +16,6 @@ const char* const kPictureFilter =
     "Alle (*.jpg;*.jpeg;*.bmp;*.png;*.ico;*.emf;*.wmf)|*.jpg;*.jpeg;*.bmp;*.png;*.ico;*.emf;*.wmf|"
     "JPEG-Grafikdatei (*.jpg)|*.jpg,*.jpeg|Bitmaps (*.bmp)|*.bmp|PNG-Grafikdatei (*.png)|*.png|"
     "Symbole (*.ico)|*.ico|Erweiterte Metadateien (*.emf)|*.emf|Metadateien (*.wmf)|*.wmf";
-
-QString Utf8(const char* text) { return QString::fromUtf8(text); }
 
 }  // namespace
 
@@ -40,22 +40,17 @@ FileDialogSetup DialogSetup(FileDialogKind kind) {
     case FileDialogKind::OpenProject:
     case FileDialogKind::SaveProject:
       setup.save = kind == FileDialogKind::SaveProject;
-      setup.title = setup.save ? Utf8("Projekt speichern")
-                               : Utf8(
-                                     "Projekt \xC3\xB6"
-                                     "ffnen");
-      setup.filters = ToolkitFilterToQt(Utf8(kProjectFilter));
+      setup.title = setup.save ? ToQt("Projekt speichern") : ToQt("Projekt \366ffnen");
+      setup.filters = ToolkitFilterToQt(ToQt(kProjectFilter));
       setup.defaultSuffix = QStringLiteral("omp");
       setup.selectedFilter = setup.filters.value(0);
       break;
     case FileDialogKind::OpenPicture:
     case FileDialogKind::SavePicture:
       setup.save = kind == FileDialogKind::SavePicture;
-      setup.title = setup.save ? Utf8("Ombrix-Bild speichern unter")
-                               : Utf8(
-                                     "Ombrix-Bild \xC3\xB6"
-                                     "ffnen");
-      setup.filters = ToolkitFilterToQt(Utf8(kPictureFilter));
+      setup.title =
+          setup.save ? ToQt("Ombrix-Bild speichern unter") : ToQt("Ombrix-Bild \366ffnen");
+      setup.filters = ToolkitFilterToQt(ToQt(kPictureFilter));
       setup.defaultSuffix = QStringLiteral("bmp");
       setup.selectedFilter = setup.filters.value(2);  // "Bitmaps"
       break;

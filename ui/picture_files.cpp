@@ -50,9 +50,7 @@ std::variant<QImage, std::string> LoadPictureFile(const QString& path) {
   const QByteArray format = FormatOf(ExtensionOf(path).toLower());
   if (format.isEmpty()) return UnknownExtensionMessage(path);
   if (!QFileInfo(path).isFile()) {
-    return "Datei " + FromQt(path) +
-           " kann nicht ge\xF6"
-           "ffnet werden";
+    return "Datei " + FromQt(path) + " kann nicht ge\366ffnet werden";
   }
   QImageReader reader(path, format);
   reader.setDecideFormatFromContent(false);

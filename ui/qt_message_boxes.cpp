@@ -41,7 +41,7 @@ void QtMessageBoxes::Show(MessageKind kind, const std::string& text, const std::
 }
 
 bool QtMessageBoxes::Confirm(const std::string& text) {
-  QMessageBox box(QMessageBox::Question, QString::fromUtf8("Best\xC3\xA4tigung"), ToQt(text),
+  QMessageBox box(QMessageBox::Question, ToQt(kConfirmationTitle), ToQt(text),
                   QMessageBox::NoButton, Owner());
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);

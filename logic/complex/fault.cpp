@@ -4,9 +4,7 @@ namespace ombrix {
 
 const char* const kFaultDivisionByZero = "Gleitkommadivision durch Null";
 const char* const kFaultInvalidOperation = "Ung\xFCltige Gleitkommaoperation";
-const char* const kFaultOverflow =
-    "Gleitkomma\xFC"
-    "berlauf";
+const char* const kFaultOverflow = "Gleitkomma\374berlauf";
 
 void ThrowInvalidFloat(const std::string& text) {
   throw Fault("'" + text + "' ist kein g\xFCltiger Gleitkommawert");

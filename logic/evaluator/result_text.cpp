@@ -90,9 +90,7 @@ constexpr std::array<CodeMessage, 11> kErrorMessages = {{
     {ErrorCode::UnknownFunction, "? Unbekannter Funktionsname"},
     {ErrorCode::BadBrackets, "? Fehlerhafte Klammerung"},
     {ErrorCode::BadFunctionArgument, "? Unzul\xE4ssiges Argument in Funktion"},
-    {ErrorCode::Overflow,
-     "? Berechnung liefert zu gro\xDF"
-     "es Ergebnis"},
+    {ErrorCode::Overflow, "? Berechnung liefert zu gro\337es Ergebnis"},
     {ErrorCode::UnknownCommand, "? Unbekanntes Kommando"},
     {ErrorCode::UnknownVariable, "? Unbekannter Variablenname"},
 }};

@@ -10,8 +10,7 @@ namespace ombrix {
 
 const char* const ProgramNames[2] = {
     "Hauptprogramm",
-    "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-    "ckt'",
+    "Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'",
 };
 
 namespace {

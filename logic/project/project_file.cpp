@@ -46,8 +46,7 @@ std::string ErrnoReason(int err) {
       return "Ein- oder Ausgabefehler des Datentr\xE4gers";
     case EMFILE:
     case ENFILE:
-      return "Es sind zu viele Dateien ge\xF6"
-             "ffnet";
+      return "Es sind zu viele Dateien ge\366ffnet";
     case ELOOP:
       return "Zu viele symbolische Verkn\xFCpfungen";
     default:
@@ -62,11 +61,9 @@ ProjectError SaveError(const fs::path& file, const std::string& reason) {
 }
 
 ProjectError OpenError(const fs::path& file, const std::string& reason) {
-  return {"Die Datei " + Quoted(PathText(file)) +
-              " konnte nicht ge\xF6"
-              "ffnet werden: " +
-              reason + ".",
-          false};
+  return {
+      "Die Datei " + Quoted(PathText(file)) + " konnte nicht ge\366ffnet werden: " + reason + ".",
+      false};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -127,9 +124,7 @@ std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
     const ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
     if (program.size() > kMaxProgramLines) {
       return Unsavable("Das Programm " + Quoted(ProgramNames[slot]) + " hat " +
-                       std::to_string(program.size()) +
-                       " Zeilen, erlaubt sind h\xF6"
-                       "chstens " +
+                       std::to_string(program.size()) + " Zeilen, erlaubt sind h\366chstens " +
                        std::to_string(kMaxProgramLines) + ".");
     }
     for (std::size_t n = 0; n < program.size(); ++n) {
@@ -259,10 +254,7 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
       return false;
     }
     if (static_cast<std::size_t>(*count) > kMaxProgramLines) {
-      in.Fail(subject +
-              ", erlaubt sind h\xF6"
-              "chstens " +
-              std::to_string(kMaxProgramLines));
+      in.Fail(subject + ", erlaubt sind h\366chstens " + std::to_string(kMaxProgramLines));
       return false;
     }
     program.clear();

@@ -97,8 +97,7 @@ TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
       {"missing input",
        {"resave", "--decimal-separator", ",", missing, out},
        "Fehler: Die Datei \"" + missing +
-           "\" konnte nicht ge\xC3\xB6"
-           "ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
+           "\" konnte nicht ge\303\266ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
       {"wrong separator is a fault",
        {"resave", "--decimal-separator", ".", german, out},
        "Ombrix 0.98 (mit Formulon 2.11): '2,71828182845905' ist kein g\xC3\xBCltiger "
@@ -110,8 +109,7 @@ TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
       {"format of a missing file",
        {"format", "--decimal-separator", ",", missing},
        "Fehler: Die Datei \"" + missing +
-           "\" konnte nicht ge\xC3\xB6"
-           "ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
+           "\" konnte nicht ge\303\266ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -156,15 +154,14 @@ TEST_F(CliProjectTest, FormatPrintsBothProgramsAsTheEditorShowsThem) {
        {"Wenn(x>0)", "L\xF6scheBild", "", "EndeWenn"},
        {"F\xFCr(i;1;2)", "ZeichnePunkt(i)", "EndeF\xFCr"},
        "Programm editieren: Hauptprogramm\nWenn(x>0)\n  L\xC3\xB6scheBild\n  \nEndeWenn\n"
-       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
-       "ckt'\nF\xC3\xBCr(i;1;2)\n  ZeichnePunkt(i)\nEndeF\xC3\xBCr\n",
+       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf "
+       "gedr\303\274ckt'\nF\xC3\xBCr(i;1;2)\n  ZeichnePunkt(i)\nEndeF\xC3\xBCr\n",
        ""},
       {"faulty main program, empty handler",
        {"Solange(a)", "b"},
        {},
        "Programm editieren: Hauptprogramm\nSolange(a)\n  b\n"
-       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
-       "ckt'\n",
+       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\303\274ckt'\n",
        "Fehler: Die Struktur Ihres Programms ist fehlerhaft.\n"},
   };
   for (const Row& row : rows) {

@@ -377,8 +377,7 @@ TEST_F(CliRunTest, ClicksRunTheMouseProgramWhileItIsEnabled) {
        {"Information: Das Hauptprogramm wurde erfolgreich beendet.", "Mausposition: 0",
         "Mausposition: 1",
         "Fehler: Unbekanntes Kommando:\\n\\nZeile 3: 'Hallo'\\n\\nin: 'Ereignisbehandlung "
-        "f\xC3\xBCr 'Mausknopf gedr\xC3\xBC"
-        "ckt''",
+        "f\xC3\xBCr 'Mausknopf gedr\303\274ckt''",
         "Mausposition: 2"},
        {"SetPixel 200 200 000000"}},
       {"clicks after the step limit still reach the handler",
@@ -394,9 +393,7 @@ TEST_F(CliRunTest, ClicksRunTheMouseProgramWhileItIsEnabled) {
        {"2147483647,0", "0,0"},
        kExitFailed,
        {"Information: Das Hauptprogramm wurde erfolgreich beendet.",
-        "Ombrix 0.98 (mit Formulon 2.11): Gleitkomma\xC3\xBC"
-        "berlauf.",
-        "Mausposition: -1.7E308+i"},
+        "Ombrix 0.98 (mit Formulon 2.11): Gleitkomma\303\274berlauf.", "Mausposition: -1.7E308+i"},
        {"SetPixel 0 0 000000"}},
   };
   for (const auto& row : rows) {

@@ -176,9 +176,7 @@ TEST(Overflow, FiniteOperandsThatOverflowFault) {
     try {
       f();
     } catch (const Fault& fault) {
-      return std::string(fault.what()) ==
-             "Gleitkomma\xFC"
-             "berlauf";
+      return std::string(fault.what()) == "Gleitkomma\374berlauf";
     }
     return false;
   };

@@ -359,9 +359,7 @@ TEST(EvaluateForDisplay, DisplayTextOrMessage) {
              Row{"unknown name", "x", "? Unbekannter Funktionsname"},
              Row{"brackets", "(", "? Fehlerhafte Klammerung"},
              Row{"division", "1/0", "? Unzul\xE4ssiges Argument bei Rechenoperator"},
-             Row{"too large", "10^200",
-                 "? Berechnung liefert zu gro\xDF"
-                 "es Ergebnis"},
+             Row{"too large", "10^200", "? Berechnung liefert zu gro\337es Ergebnis"},
              Row{"function argument", "ln(0)", "? Unzul\xE4ssiges Argument in Funktion"},
          }) {
       SCOPED_TRACE(row.name);

@@ -100,9 +100,7 @@ TEST(ErrorMessageText, CodesAndCase) {
       {"?5x !", "? Unbekannter Funktionsname"},
       {"?6'((2)' ?", "? Fehlerhafte Klammerung"},
       {"?7'[0|1]' ?", "? Unzul\xE4ssiges Argument in Funktion"},
-      {"?8'200 !",
-       "? Berechnung liefert zu gro\xDF"
-       "es Ergebnis"},
+      {"?8'200 !", "? Berechnung liefert zu gro\337es Ergebnis"},
       {"?9", "? Unbekanntes Kommando"},
       {"?A", "? Unbekannter Variablenname"},
       {"?a", "? Unbekannter Fehler"},  // lower-cased by the evaluator: no longer known

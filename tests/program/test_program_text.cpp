@@ -34,8 +34,7 @@ class CountingEditor : public VectorEditorLines {
 TEST(ProgramTextTest, KeywordTablesAndNames) {
   EXPECT_STREQ(ProgramNames[MainProgram], "Hauptprogramm");
   EXPECT_STREQ(ProgramNames[MouseHandlerProgram],
-               "Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-               "ckt'");
+               "Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'");
   const KeywordTable opening = {"Wenn", "Andernfalls", "Solange", "Wiederhole", "F\xFCr"};
   const KeywordTable closing = {"EndeWenn", "Andernfalls", "EndeSolange", "EndeWiederhole",
                                 "EndeF\xFCr"};
@@ -224,8 +223,7 @@ TEST(ProgramTextTest, LoadIntoEditorSetsCaptionReplacesLinesAndFormats) {
       {"mouse handler, faulty",
        MouseHandlerProgram,
        {"Solange(a)", ""},
-       "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-       "ckt'",
+       "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'",
        {"Solange(a)", "  "},
        true},
       {"empty program", MainProgram, {}, "Programm editieren: Hauptprogramm", {}, false},

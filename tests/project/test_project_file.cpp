@@ -311,18 +311,10 @@ TEST(ReadFieldTest, SplitsAtTheSeparatorOnly) {
     std::size_t rest;
   };
   const Row rows[] = {
-      {"plain fields",
-       "a\xA7"
-       "bc\xA7",
-       {"a", "bc"},
-       0},
+      {"plain fields", "a\247bc\xA7", {"a", "bc"}, 0},
       {"empty fields", "\xA7\xA7", {"", ""}, 0},
       {"control characters belong to the text", "\r\n\t\xA7", {"\r\n\t"}, 0},
-      {"a last field without separator is not a field",
-       "a\xA7"
-       "b",
-       {"a"},
-       1},
+      {"a last field without separator is not a field", "a\247b", {"a"}, 1},
       {"nothing", "", {}, 0},
   };
   for (const Row& row : rows) {
@@ -380,9 +372,7 @@ TEST_F(ProjectFileTest, BadFieldInTheMiddleChangesNothing) {
       {"rule no integer", 16, "eins", "'eins' ist kein g\xFCltiger Integerwert"},
       {"real with the other separator", 5, "2.71828182845905",
        "'2.71828182845905' ist kein g\xFCltiger Gleitkommawert"},
-      {"real too large", 8, "1E400",
-       "Gleitkomma\xFC"
-       "berlauf"},
+      {"real too large", 8, "1E400", "Gleitkomma\374berlauf"},
       {"count with a blank after it", 10, "23 ", "'23 ' ist kein g\xFCltiger Integerwert"},
       {"line count no integer", good.size() - 1, "", "'' ist kein g\xFCltiger Integerwert"},
   };
@@ -438,8 +428,8 @@ TEST_F(ProjectFileTest, OutOfRangeCountsAreRefused) {
        "Das Programm \"Hauptprogramm\" soll 2147483647 Zeilen haben, es folgen aber nur noch 1 "
        "Felder"},
       {"huge hex line count", main_count + 1, "$7FFFFFFF",
-       "Das Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-       "ckt'\" soll 2147483647 Zeilen haben, es folgen aber nur noch 0 Felder"},
+       "Das Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'\" soll 2147483647 Zeilen "
+       "haben, es folgen aber nur noch 0 Felder"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -487,14 +477,12 @@ TEST_F(ProjectFileTest, ProgramLineLimitHoldsAtLoadAndSave) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->message,
               "Die Datei \"z.omp\" ist keine g\xFCltige Projektdatei: Das Programm "
-              "\"Hauptprogramm\" soll 100001 Zeilen haben, erlaubt sind h\xF6"
-              "chstens 100000.");
+              "\"Hauptprogramm\" soll 100001 Zeilen haben, erlaubt sind h\366chstens 100000.");
     ExpectSameProject(project, SampleProject());
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->message,
               "Das Projekt wurde nicht gespeichert: Das Programm \"Hauptprogramm\" hat 100001 "
-              "Zeilen, erlaubt sind h\xF6"
-              "chstens 100000.");
+              "Zeilen, erlaubt sind h\366chstens 100000.");
     EXPECT_TRUE(bytes.empty());
   }
 }
@@ -527,9 +515,7 @@ TEST_F(ProjectFileTest, FilesThatCannotBeReadAreRefusedWithoutHanging) {
     ASSERT_TRUE(error);
     EXPECT_FALSE(error->fault);
     EXPECT_EQ(error->message, "Die Datei \"" + row.file.string() +
-                                  "\" konnte nicht ge\xF6"
-                                  "ffnet werden: " +
-                                  row.reason + ".");
+                                  "\" konnte nicht ge\366ffnet werden: " + row.reason + ".");
     ExpectSameProject(project, SampleProject());
   }
 }
@@ -615,12 +601,9 @@ TEST_F(ProjectFileTest, SeparatorCharacterIsRefusedAtSave) {
   const Row rows[] = {
       {"program line",
        [](ProjectContent& p) {
-         p.Programs[MouseHandlerProgram] = {"a:=1",
-                                            "Text(\xA7"
-                                            "1)"};
+         p.Programs[MouseHandlerProgram] = {"a:=1", "Text(\2471)"};
        },
-       "Zeile 2 im Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-       "ckt'\""},
+       "Zeile 2 im Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'\""},
       {"main program line", [](ProjectContent& p) { p.Programs[MainProgram] = {"\xA7"}; },
        "Zeile 1 im Programm \"Hauptprogramm\""},
       {"variable name", [](ProjectContent& p) { p.Variables.SetName(5, "x\xA7y"); },

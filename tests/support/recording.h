@@ -22,7 +22,7 @@ class RecordingMessageBoxes : public MessageBoxes {
     boxes.push_back({kind, text, title, false});
   }
   bool Confirm(const std::string& text) override {
-    boxes.push_back({MessageKind::Information, text, "Bestätigung", true});
+    boxes.push_back({MessageKind::Information, text, kConfirmationTitle, true});
     if (answers.empty()) return true;
     bool a = answers.front();
     answers.pop_front();

@@ -441,8 +441,8 @@ class TestFormFkten : public QObject {
     Type(form, "noch");
     form.Button1Click();
     const Strings full{
-        "Es sind h\xF6"
-        "chstens 105 eigene Funktionen m\xF6glich.\nBitte l\xF6schen Sie zuerst eine Funktion."};
+        "Es sind h\366chstens 105 eigene Funktionen m\xF6glich.\nBitte l\xF6schen Sie zuerst eine "
+        "Funktion."};
     QCOMPARE(recorder.Texts(), accepted ? full : (Strings{full[0], full[0]}));
     QCOMPARE(form.Last(), 127);
     form.Button3Click();

@@ -34,16 +34,11 @@ const std::string kPlaceholderInfo =
     "Bitte klicken Sie zuerst den Button\n'Neue Variable hinzuf\xFCgen' an,\n"
     "bevor Sie einen Variablenwert eingeben.";
 const std::string kISetBack =
-    "Das Programm hat die imagin\xE4re Gr\xF6\xDF"
-    "e 'i'\nwieder auf den \xFC"
-    "blichen Wert zur\xFC"
-    "ck gesetzt.";
-const std::string kIDelete =
-    "Sie k\xF6nnen die imagin\xE4re Gr\xF6\xDF"
-    "e 'i' nicht l\xF6schen.";
+    "Das Programm hat die imagin\xE4re Gr\366\337e 'i'\nwieder auf den \374blichen Wert zur\374ck "
+    "gesetzt.";
+const std::string kIDelete = "Sie k\xF6nnen die imagin\xE4re Gr\366\337e 'i' nicht l\xF6schen.";
 const std::string kFull =
-    "Es sind h\xF6"
-    "chstens 128 Variablen m\xF6glich.\nBitte l\xF6schen Sie zuerst eine Variable.";
+    "Es sind h\366chstens 128 Variablen m\xF6glich.\nBitte l\xF6schen Sie zuerst eine Variable.";
 
 std::string Exists(const std::string& name) {
   return "Variablenname '" + name + "' existiert bereits\nund kann nicht verwendet werden.";
@@ -507,10 +502,8 @@ class TestFormVars : public QObject {
   void faultingValues_data() {
     QTest::addColumn<std::string>("typed");
     QTest::addColumn<std::string>("message");
-    QTest::newRow("overflowing number") << std::string("1e999")
-                                        << std::string(
-                                               "Gleitkomma\xFC"
-                                               "berlauf.");
+    QTest::newRow("overflowing number")
+        << std::string("1e999") << std::string("Gleitkomma\374berlauf.");
     QTest::newRow("number with two exponents")
         << std::string("2*1e2e3") << std::string("'1e2e3' ist kein g\xFCltiger Gleitkommawert.");
   }

@@ -15,8 +15,7 @@ namespace {
 
 const char* const kEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
 const char* const kMouseCaption =
-    "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
-    "ckt'";
+    "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'";
 const ProgramText kEndless = {"Solange(1)", "EndeSolange"};
 
 // Runs idle calls until the main program has stopped (or a generous bound was hit).
