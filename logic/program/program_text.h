@@ -58,7 +58,7 @@ class EditorLines {
 class VectorEditorLines : public EditorLines {
  public:
   VectorEditorLines() = default;
-  explicit VectorEditorLines(std::vector<std::string> lines) : lines(std::move(lines)) {}
+  explicit VectorEditorLines(std::vector<std::string> initial) : lines(std::move(initial)) {}
   int Count() const override { return static_cast<int>(lines.size()); }
   std::string Line(int index) const override { return lines[static_cast<std::size_t>(index)]; }
   void ReplaceLine(int index, const std::string& text) override {
