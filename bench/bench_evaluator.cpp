@@ -6,20 +6,15 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/program/drawing_state.h"
+#include "tests/support/tables.h"
 
 namespace {
-
-class SilentBoxes : public ombrix::MessageBoxes {
- public:
-  void Show(ombrix::MessageKind, const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&) override { return true; }
-};
 
 struct EvalBench {
   ombrix::FunctionTable functions;
   ombrix::VariableTable variables;
   ombrix::DrawingState drawing;
-  SilentBoxes boxes;
+  ombrix::testing::SilentMessageBoxes boxes;
   ombrix::EvalContext context{functions, variables, drawing, boxes};
 
   EvalBench() {
@@ -33,17 +28,10 @@ struct EvalBench {
     AddFunction("k", "h(#)-f(#)");
   }
   void AddVariable(const std::string& name, ombrix::TComplex v) {
-    const int j = variables.LastVariable() + 1;
-    variables.SetLastVariable(j);
-    variables.SetName(j, name);
-    variables.SetStartValue(j, v);
-    variables.SetCurrentValue(j, v);
+    ombrix::testing::AddVariable(variables, name, v);
   }
   void AddFunction(const std::string& name, const std::string& term) {
-    const int k = functions.LastFunction() + 1;
-    functions.SetLastFunction(k);
-    functions.SetName(k, name);
-    functions.SetTerm(k, term);
+    ombrix::testing::AddFunction(functions, name, term);
   }
 };
 

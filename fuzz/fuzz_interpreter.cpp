@@ -16,14 +16,12 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"
 #include "logic/program/run_control.h"
+#include "tests/support/tables.h"
 
 namespace {
 
-class DiscardingBoxes : public ombrix::MessageBoxes {
- public:
-  void Show(ombrix::MessageKind, const std::string&, const std::string&) override {}
-  bool Confirm(const std::string&) override { return true; }
-};
+using ombrix::testing::AddFunction;
+using ombrix::testing::AddVariable;
 
 // Draws nothing; counts the calls.
 class NullCanvas final : public ombrix::Canvas {
@@ -46,20 +44,6 @@ constexpr std::int64_t kMouseStepBound = 50;
 // window but adds up over thousands of steps under the sanitizers; past this many calls
 // the run is stopped as a user would stop it.
 constexpr std::size_t kCanvasCallBudget = 2000000;
-
-void AddFunction(ombrix::FunctionTable& functions, const char* name, const char* term) {
-  const int k = functions.LastFunction() + 1;
-  functions.SetLastFunction(k);
-  functions.SetName(k, name);
-  functions.SetTerm(k, term);
-}
-
-void AddVariable(ombrix::VariableTable& variables, const char* name, ombrix::TComplex start) {
-  const int j = variables.LastVariable() + 1;
-  variables.SetLastVariable(j);
-  variables.SetName(j, name);
-  variables.SetStartValue(j, start);
-}
 
 }  // namespace
 
@@ -96,7 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ombrix::DrawingState drawing;
   NullCanvas canvas;
   drawing.AttachPicture(&canvas);
-  DiscardingBoxes boxes;
+  ombrix::testing::SilentMessageBoxes boxes;
   ombrix::RunFlags flags;
   ombrix::InterpreterState state;
   ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);

@@ -75,7 +75,7 @@ INSTANTIATE_TEST_SUITE_P(
                       AngleRow{"Zero", {0, 0}, 4.71238898038469},
                       AngleRow{"OneMinusI", {1, -1}, -kPi / 4},
                       AngleRow{"MinusOneMinusI", {-1, -1}, std::atan(1.0) + kPi}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(ComplexSqrt, HalfArgumentRoots) {
   ExpectExact(ComplexFromAngle(kPi / 2), 0, 1);

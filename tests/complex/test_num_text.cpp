@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
         RealRow{"Infinity", std::numeric_limits<double>::infinity(), "INF", nullptr},
         RealRow{"MinusInfinity", -std::numeric_limits<double>::infinity(), "-INF", nullptr},
         RealRow{"NotANumber", std::numeric_limits<double>::quiet_NaN(), "NAN", nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct DisplayRow {
   const char* name;
@@ -112,7 +112,7 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplayRow{"LargeReal", {1e20, -2}, "1E20-2*i", nullptr},
                       DisplayRow{"AlmostOneCoefficient", {3, 0.9999999999999999}, "3+1*i", nullptr},
                       DisplayRow{"AlmostI", {0, 0.9999999999999999}, "1*i", nullptr}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(TextToReal, ReadsNumbers) {
   SeparatorScope sep(',');
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"JustBelowExtendedRange", "1,1E4932", "Gleitkomma\374berlauf"},
         BadRow{"Overflow", "1E400", "Gleitkomma\374berlauf"},
         BadRow{"JustAboveDoubleRange", "1,8E308", "Gleitkomma\374berlauf"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 TEST(RealToText, RoundTripsFifteenDigits) {
   // Every text RealToText writes reads back, and writing it again gives the same text.

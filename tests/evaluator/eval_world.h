@@ -11,6 +11,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "tests/support/recording.h"
+#include "tests/support/tables.h"
 
 namespace ombrix::testing {
 
@@ -39,20 +40,10 @@ struct EvalWorld {
   std::string Eval(std::string_view term) { return EvaluateTerm(term, context); }
 
   int AddFunction(const std::string& name, const std::string& term) {
-    const int k = functions.LastFunction() + 1;
-    functions.SetLastFunction(k);
-    functions.SetName(k, name);
-    functions.SetTerm(k, term);
-    return k;
+    return testing::AddFunction(functions, name, term);
   }
-
   int AddVariable(const std::string& name, TComplex value) {
-    const int j = variables.LastVariable() + 1;
-    variables.SetLastVariable(j);
-    variables.SetName(j, name);
-    variables.SetStartValue(j, value);
-    variables.SetCurrentValue(j, value);
-    return j;
+    return testing::AddVariable(variables, name, value);
   }
 };
 

@@ -10,6 +10,7 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "tests/support/recording.h"
+#include "tests/support/tables.h"
 
 namespace ombrix::testing {
 
@@ -63,12 +64,7 @@ struct World {
 
   // A user variable with its start value; returns its index.
   int AddVariable(const std::string& name, TComplex start = {}) {
-    const int j = project.Variables.LastVariable() + 1;
-    project.Variables.SetLastVariable(j);
-    project.Variables.SetName(j, name);
-    project.Variables.SetStartValue(j, start);
-    project.Variables.SetCurrentValue(j, start);
-    return j;
+    return testing::AddVariable(project.Variables, name, start);
   }
   TComplex Value(const std::string& lowered) const {
     return project.Variables.CurrentValue(project.Variables.FindVariable(lowered));
