@@ -73,6 +73,10 @@ std::string TValueListEditor::CellText(int row, int column) const {
 
 void TValueListEditor::SetCellText(int row, int column, const std::string& text) {
   if (row < 1 || row >= GridRowCount()) return;
+  // A cell editor open on that cell would write its older text back when it closes.
+  if (QWidget* editor = indexWidget(model()->index(row - 1, column))) {
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+  }
   if (QTableWidgetItem* it = item(row - 1, column)) it->setText(ToQt(text));
 }
 
@@ -123,6 +127,15 @@ void TValueListEditor::CommitPendingEdit() {
     commitData(editor);
     closeEditor(editor, QAbstractItemDelegate::NoHint);
   }
+}
+
+void TValueListEditor::EditValue(int row) {
+  if (row < 1 || row >= GridRowCount()) return;
+  CommitPendingEdit();
+  setCurrentCell(row - 1, 1);
+  scrollTo(currentIndex());
+  setFocus();
+  edit(currentIndex());
 }
 
 void TValueListEditor::mousePressEvent(QMouseEvent* event) {
@@ -286,6 +299,8 @@ bool TValueListDialog::AddEntry() {
   ValueListEditor1->SetValueEditable(last_ + 2, true);
   ValueListEditor1->AppendRow(kPlaceholderKey, "", false);
   ++last_;
+  // The next thing to type is the new entry's value, even below the visible rows.
+  ValueListEditor1->EditValue(last_ + 1);
   return true;
 }
 

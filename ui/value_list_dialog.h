@@ -52,6 +52,9 @@ class TValueListEditor : public QTableWidget {
   void ForceCurrentGridRow(int row);
   // Stores the text of an open cell editor into its cell.
   void CommitPendingEdit();
+  // Makes the row's value cell current without asking, scrolls it into view, takes the
+  // focus and opens the cell for typing.
+  void EditValue(int row);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;

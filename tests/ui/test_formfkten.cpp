@@ -17,6 +17,7 @@
 #include "platform/qt_text.h"
 #include "tests/support/recording.h"
 #include "tests/ui/cp1252_output.h"
+#include "tests/ui/grid_typing.h"
 #include "ui/Unitformfkten.h"
 
 using namespace ombrix;
@@ -345,6 +346,32 @@ class TestFormFkten : public QObject {
     QCOMPARE(recorder.Texts(), Strings{box});
     QCOMPARE(UserKeys(form), Strings{"g"});
     QCOMPARE(form.ValueListEditor1->GridRowCount(), 26);
+  }
+
+  // The new row is current, in view and open for its term, however many rows stand above.
+  void addedRowReadyForTyping_data() {
+    QTest::addColumn<int>("existing");
+    QTest::newRow("first user function") << 0;
+    QTest::newRow("below many functions") << 60;
+  }
+  void addedRowReadyForTyping() {
+    QFETCH(int, existing);
+    std::vector<std::pair<std::string, std::string>> user;
+    for (int k = 0; k < existing; ++k) user.emplace_back("f" + std::to_string(k), "#");
+    ombrix::FunctionTable table = TableWith(user);
+    RecordingMessageBoxes recorder;
+    TFormFkten form(recorder);
+    form.Fill(table);
+    ShowAndActivate(form);
+    Type(form, "neu");
+    form.Button1->click();
+    const int row = form.Last() + 1;
+    testing::VerifyReadyForTyping(*form.ValueListEditor1, row);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("#^2"));
+    form.Button3->click();
+    form.WriteBack(table);
+    QCOMPARE(table.Name(row - 1), std::string("neu"));
+    QCOMPARE(table.Term(row - 1), std::string("#^2"));
   }
 
   // After the only user function is deleted, the next one added is the one that

@@ -20,6 +20,7 @@
 #include "platform/qt_text.h"
 #include "tests/support/recording.h"
 #include "tests/ui/cp1252_output.h"
+#include "tests/ui/grid_typing.h"
 #include "ui/Unitformvars.h"
 
 using namespace ombrix;
@@ -332,6 +333,30 @@ class TestFormVars : public QObject {
     QCOMPARE(f.variables.LastVariable(), 0);
     QCOMPARE(f.variables.Name(0), std::string("x"));
     QCOMPARE(f.variables.StartValue(0).Re, 4.0);
+  }
+
+  // The new row is current, in view and open for its value, however many rows stand above.
+  void addedRowReadyForTyping_data() {
+    QTest::addColumn<int>("existing");
+    QTest::newRow("after the constants") << 0;
+    QTest::newRow("below many variables") << 60;
+  }
+  void addedRowReadyForTyping() {
+    QFETCH(int, existing);
+    Fixture f;
+    for (int k = 0; k < existing; ++k) f.AddVariable("v" + std::to_string(k), {1, 0});
+    f.Fill();
+    ShowAndActivate(f.form);
+    f.Type("neu");
+    f.form.Button1->click();
+    const int row = f.form.Last() + 1;
+    testing::VerifyReadyForTyping(*f.form.ValueListEditor1, row);
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("2*Pi"));
+    f.form.Button3->click();
+    QVERIFY(!f.form.isVisible());
+    f.form.WriteBack(f.variables);
+    QCOMPARE(f.variables.Name(row - 1), std::string("neu"));
+    QCOMPARE(f.variables.StartValue(row - 1).Re, 2 * 3.141592653589793);
   }
 
   void addNames_data() {
