@@ -59,9 +59,9 @@ QFont CourierNew() {
 TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidget* parent)
     : QMainWindow(parent),
       session_(session),
-      boxes_(boxes),
+      boxes_(boxes, [this] { ShowPicture(); }),
       files_(files),
-      interpreter_(session.Project, session.Drawing, session.Canvas, boxes, session.Flags,
+      interpreter_(session.Project, session.Drawing, session.Canvas, boxes_, session.Flags,
                    session.Interp),
       run_(interpreter_, session.Project, session.Drawing, session.Flags, session.Interp) {
   InitResources();
@@ -303,6 +303,12 @@ void TForm1::ShowFileName() {
   StatusFilePanel->setToolTip(session_.ProjectFileName);
 }
 
+void TForm1::ShowPicture() {
+  // A repaint at once: the box's own event loop would come to a mere update only after
+  // the box is already on screen.
+  if (Image1 != nullptr) Image1->repaint();
+}
+
 void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
 
 // ---------------------------------------------------------------- project lifecycle
@@ -428,6 +434,7 @@ void TForm1::EditProgram(int slot) {
   FormPrgEditor->EndUpdate();
   FormPrgEditor->SetCurrentLine(program,
                                 session_.Interp.CurrentLine[static_cast<std::size_t>(slot)]);
+  ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
   if (session_.ProjectChanged) MarkChangedPanel();

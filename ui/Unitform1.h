@@ -13,6 +13,7 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "ui/file_dialogs.h"
+#include "ui/qt_message_boxes.h"
 #include "ui/session.h"
 
 class QAction;
@@ -39,7 +40,7 @@ class TForm1 final : public QMainWindow {
   QLabel* Label5;
   QCheckBox* CheckBox1;
   QCheckBox* CheckBox2;
-  PictureBox* Image1;
+  PictureBox* Image1 = nullptr;
   QLabel* StatusFilePanel;
   QLabel* StatusChangedPanel;
   QFrame* Bevel1;
@@ -131,8 +132,11 @@ class TForm1 final : public QMainWindow {
   void MarkChangedPanel();
   void StartIdle();
 
+  // Paints what the programs drew, now: a box or the editor is about to open.
+  void ShowPicture();
+
   Session& session_;
-  MessageBoxes& boxes_;
+  HookedMessageBoxes boxes_;  // every box of the window and its dialogs shows the picture first
   FileDialogs& files_;
   Interpreter interpreter_;
   RunControl run_;

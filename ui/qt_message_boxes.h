@@ -3,6 +3,8 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <utility>
 
 #include "logic/complex/messages.h"
 
@@ -21,6 +23,28 @@ class QtMessageBoxes final : public MessageBoxes {
  private:
   QWidget* Owner() const;
   QPointer<QWidget> parent_;
+};
+
+// Passes every box on to `boxes`, first calling `before`: the window shows what the
+// programs drew before a box stops everything else.
+class HookedMessageBoxes final : public MessageBoxes {
+ public:
+  HookedMessageBoxes(MessageBoxes& boxes, std::function<void()> before)
+      : boxes_(boxes), before_(std::move(before)) {}
+
+  void Show(MessageKind kind, const std::string& text,
+            const std::string& title = kApplicationTitle) override {
+    if (before_) before_();
+    boxes_.Show(kind, text, title);
+  }
+  bool Confirm(const std::string& text) override {
+    if (before_) before_();
+    return boxes_.Confirm(text);
+  }
+
+ private:
+  MessageBoxes& boxes_;
+  std::function<void()> before_;
 };
 
 }  // namespace ombrix

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,9 +20,11 @@ struct RecordedBox {
 class RecordingMessageBoxes : public MessageBoxes {
  public:
   void Show(MessageKind kind, const std::string& text, const std::string& title) override {
+    if (onShow) onShow();
     boxes.push_back({kind, text, title, false});
   }
   bool Confirm(const std::string& text) override {
+    if (onShow) onShow();
     boxes.push_back({MessageKind::Information, text, kConfirmationTitle, true});
     if (answers.empty()) return true;
     bool a = answers.front();
@@ -34,7 +37,8 @@ class RecordingMessageBoxes : public MessageBoxes {
     return out;
   }
   std::vector<RecordedBox> boxes;
-  std::deque<bool> answers;  // answers for Confirm; OK when empty
+  std::deque<bool> answers;      // answers for Confirm; OK when empty
+  std::function<void()> onShow;  // called as each box opens
 };
 
 }  // namespace ombrix::testing

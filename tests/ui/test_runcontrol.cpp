@@ -49,6 +49,8 @@ class TestRunControl : public QObject {
   void shortcutsF1F2();
   void idleStepsReturnToEventLoop();
   void pictureRepaintsWhileRunning();
+  void pictureShownWhenABoxOpens_data();
+  void pictureShownWhenABoxOpens();
   void abortKeepsLineForEditor();
   void mousePositionDisplay_data();
   void mousePositionDisplay();
@@ -319,6 +321,66 @@ void TestRunControl::pictureRepaintsWhileRunning() {
   QVERIFY(rig.session.Flags.MainRunning);
   rig.form.StopRun();
   rig.form.Image1->removeEventFilter(&counter);
+}
+
+void TestRunControl::pictureShownWhenABoxOpens_data() {
+  QTest::addColumn<QStringList>("main");
+  QTest::addColumn<QStringList>("mouse");
+  QTest::addColumn<int>("boxes");
+  QTest::addColumn<int>("editors");
+  const QStringList circles{"ZeichneKreis(0;1)", "ZeichneKreis(0;2)", "ZeichneKreis(0;3)",
+                            "ZeichneKreis(0;4)"};
+  QTest::newRow("run-time error in line 5")
+      << (circles + QStringList{"Hallo"}) << QStringList{} << 1 << 1;
+  QTest::newRow("fault in line 5")
+      << (circles + QStringList{"x:=1e308*10"}) << QStringList{} << 1 << 1;
+  QTest::newRow("successful end") << circles << QStringList{} << 1 << 0;
+  QTest::newRow("error in the mouse program")
+      << QStringList{} << (circles + QStringList{"Hallo"}) << 1 << 1;
+}
+
+void TestRunControl::pictureShownWhenABoxOpens() {
+  QFETCH(QStringList, main);
+  QFETCH(QStringList, mouse);
+  QFETCH(int, boxes);
+  QFETCH(int, editors);
+  Rig rig;
+  rig.AddVariable("x", 0);
+  for (const QString& l : main) rig.Main().push_back(FromQt(l));
+  for (const QString& l : mouse) rig.Mouse().push_back(FromQt(l));
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  // What Image1 painted last, against what the programs have drawn when a box or the
+  // editor opens.
+  struct LastPainted : QObject {
+    const QImageCanvas* canvas = nullptr;
+    QImage image;
+    bool eventFilter(QObject*, QEvent* e) override {
+      if (e->type() == QEvent::Paint) image = canvas->Image().copy();
+      return false;
+    }
+  } painted;
+  painted.canvas = &rig.session.Canvas;
+  rig.form.Image1->installEventFilter(&painted);
+  QTest::qWait(20);
+  int stale = 0;
+  const auto check = [&] {
+    if (painted.image != rig.session.Canvas.Image()) ++stale;
+  };
+  rig.boxes.onShow = check;
+  ModalDriver driver;
+  driver.actions.push_back([&](QDialog&) { check(); });
+  if (mouse.isEmpty()) {
+    rig.form.StartRun();
+    RunToEnd(rig);
+  } else {
+    rig.form.CheckBox2->setChecked(true);
+    rig.form.Image1MouseDown(Qt::LeftButton, 200, 200);
+  }
+  QCOMPARE(int(rig.boxes.boxes.size()), boxes);
+  QCOMPARE(int(driver.visits.size()), editors);
+  QCOMPARE(stale, 0);
+  rig.form.Image1->removeEventFilter(&painted);
 }
 
 void TestRunControl::abortKeepsLineForEditor() {
