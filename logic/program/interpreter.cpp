@@ -1,5 +1,6 @@
 #include "logic/program/interpreter.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <string_view>
@@ -295,12 +296,22 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
   }
 }
 
+namespace {
+
+std::size_t RecordBytes(const BlockRecord& record) {
+  return sizeof(BlockRecord) + record.Condition.size();
+}
+
+}  // namespace
+
 bool Interpreter::PushRecord(int k, BlockRecord record) {
   auto& stack = state_.BlockStack[k];
-  if (stack.size() >= kMaxBlockRecords) {
+  const std::size_t bytes = RecordBytes(record);
+  if (stack.size() >= kMaxBlockRecords || state_.BlockBytes[k] + bytes > kMaxBlockBytes) {
     ReportRunError(k, StructureError(record.Kind));
     return false;
   }
+  state_.BlockBytes[k] += bytes;
   stack.push_back(std::move(record));
   return true;
 }
@@ -343,6 +354,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     state_.CurrentLine[k] = stack.back().StartLine;
     state_.ArgumentCursor[k] = 0;
   } else {
+    state_.BlockBytes[k] -= std::min(state_.BlockBytes[k], RecordBytes(stack.back()));
     stack.pop_back();
   }
   return true;
@@ -451,13 +463,13 @@ void Interpreter::ReportWithMessage(int k, const std::string& message) {
 bool Interpreter::RunMouseHandler(std::int64_t stepLimit, std::chrono::milliseconds timeLimit) {
   const int k = MouseHandlerProgram;
   state_.ResetCounters(k);
-  const auto deadline = std::chrono::steady_clock::now() + timeLimit;
+  const auto deadline = clock_() + timeLimit;
   std::int64_t steps = 0;
   while (state_.CurrentLine[k] >= 0 &&
          static_cast<std::size_t>(state_.CurrentLine[k]) < project_.Programs[k].size()) {
-    // The clock is read every 256 steps only; reading it costs more than a simple step.
-    const bool out_of_time = steps % 256 == 0 && std::chrono::steady_clock::now() >= deadline;
-    if (steps >= stepLimit || (steps > 0 && out_of_time)) {
+    // The clock is read after every step: a single step may take a second or more.
+    const bool out_of_time = steps > 0 && clock_() >= deadline;
+    if (steps >= stepLimit || out_of_time) {
       ReportWithMessage(k, "Das Programm wurde nach " + std::to_string(steps) +
                                " Schritten abgebrochen, ohne sein Ende zu erreichen");
       return false;

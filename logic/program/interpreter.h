@@ -4,9 +4,11 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "logic/complex/messages.h"
@@ -62,6 +64,10 @@ struct BlockRecord {
 // that keeps opening loops would grow its stack without end. Past this many records an
 // opening keyword fails with the structure error of its kind instead.
 inline constexpr std::size_t kMaxBlockRecords = 100000;
+// Each record keeps its own copy of its condition, so the records are bounded by the
+// bytes they hold as well: a mouse program that opens a loop over a long condition at
+// every mouse event would otherwise take gigabytes.
+inline constexpr std::size_t kMaxBlockBytes = std::size_t{64} << 20;  // 64 MiB
 
 // A mouse-click run happens inside one mouse event; a handler that does not end within
 // this many steps is stopped like a failed step.
@@ -76,6 +82,7 @@ struct InterpreterState {
   std::array<std::int32_t, 2> CurrentLine{};
   std::array<std::int32_t, 2> ArgumentCursor{};
   std::array<std::vector<BlockRecord>, 2> BlockStack;
+  std::array<std::size_t, 2> BlockBytes{};  // what the records of each stack hold
 
   void ResetCounters(int slot) {
     CurrentLine[slot] = 0;
@@ -128,6 +135,9 @@ class Interpreter {
 
   InterpreterState& State() { return state_; }
   MessageBoxes& Boxes() { return boxes_; }
+  // The clock of the mouse-click program's time bound (tests give their own).
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  void SetClock(Clock clock) { clock_ = std::move(clock); }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -154,6 +164,7 @@ class Interpreter {
   MessageBoxes& boxes_;
   RunFlags& flags_;
   InterpreterState& state_;
+  Clock clock_ = &std::chrono::steady_clock::now;
   EvalContext context_;
 };
 

@@ -274,11 +274,13 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheTimeBound) {
   World world;
   world.flags.MouseHandlerEnabled = true;
   world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
-  EXPECT_FALSE(
-      world.interpreter.RunMouseHandler(kMouseHandlerStepLimit, std::chrono::milliseconds(0)));
+  // Every step takes a second: the 10-second bound must stop the run within one step.
+  std::chrono::steady_clock::time_point now{};
+  world.interpreter.SetClock([&now] { return now += std::chrono::seconds(1); });
+  EXPECT_FALSE(world.interpreter.RunMouseHandler(kMouseHandlerStepLimit, kMouseHandlerTimeLimit));
   ASSERT_EQ(world.boxes.boxes.size(), 1u);
   EXPECT_EQ(world.boxes.Texts()[0],
-            RunError("Das Programm wurde nach 256 Schritten abgebrochen, ohne sein Ende zu "
+            RunError("Das Programm wurde nach 10 Schritten abgebrochen, ohne sein Ende zu "
                      "erreichen",
                      2, "EndeSolange", MouseHandlerProgram));
   EXPECT_FALSE(world.flags.MouseHandlerEnabled);
@@ -348,6 +350,35 @@ TEST_F(InterpreterTest, BlockStacksStopGrowingAtTheirBound) {
     EXPECT_EQ(world.boxes.Texts(), std::vector<std::string>{RunError(row.message, 1, row.line)});
     EXPECT_EQ(world.state.BlockStack[MainProgram].size(), kMaxBlockRecords);
   }
+}
+
+TEST_F(InterpreterTest, OpenLoopsOfLongConditionsStopAtTheirBytes) {
+  World world;
+  world.flags.MouseHandlerEnabled = true;
+  // A loop opened at every mouse event and never closed; its condition is 1 MiB long.
+  const std::string condition = std::string((std::size_t{1} << 20) - 1, '0') + "1";
+  const std::string line = "Solange(" + condition + ")";
+  world.project.Programs[MouseHandlerProgram] = {line};
+  const std::size_t record = sizeof(BlockRecord) + condition.size();
+  // Earlier events have left records of nearly 64 MiB; two more fit.
+  world.state.BlockBytes[MouseHandlerProgram] = kMaxBlockBytes - 2 * record;
+  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.boxes.Texts(),
+            std::vector<std::string>{
+                RunError("Fehlerhafte 'Solange'-Konstruktion", 1, line, MouseHandlerProgram)});
+  EXPECT_EQ(world.state.BlockStack[MouseHandlerProgram].size(), 2u);
+  EXPECT_EQ(world.state.BlockBytes[MouseHandlerProgram], kMaxBlockBytes);
+  EXPECT_LE(kMaxBlockBytes, std::size_t{64} << 20);
+}
+
+TEST_F(InterpreterTest, ClosedLoopsGiveTheirBytesBack) {
+  World world;
+  world.AddVariable("x");
+  EXPECT_TRUE(world.Run({"x:=0", "Solange(x<3)", "x:=x+1", "EndeSolange"}));
+  EXPECT_TRUE(world.state.BlockStack[MainProgram].empty());
+  EXPECT_EQ(world.state.BlockBytes[MainProgram], 0u);
 }
 
 TEST_F(InterpreterTest, RecordsLeftByAStoppedRunStayBelowLaterOnes) {
