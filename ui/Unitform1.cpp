@@ -33,8 +33,8 @@ const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nw
 const char* const kChanged = "ge\xE4ndert";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
 
-// While a modal box is open the run waits, as it did behind the original's boxes; the
-// timer then only looks now and then whether the box has gone.
+// While a modal box is open the run waits until it is closed; the timer then only
+// looks now and then whether the box has gone.
 constexpr int kPausedPollMs = 15;
 
 constexpr int kClientWidth = 435;

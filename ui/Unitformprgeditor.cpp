@@ -125,7 +125,7 @@ TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidge
   Button1->setAutoDefault(false);
   connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 
-  // The dialog font of the original is small; "Neu formatieren" has to fit 89 pixels.
+  // The dialog font is small; "Neu formatieren" has to fit 89 pixels.
   QFont buttons = Button2->font();
   buttons.setPointSizeF(8);
   buttons.setStretch(QFont::SemiCondensed);

@@ -50,7 +50,7 @@ bool IsRealValue(TComplex a);
 bool IsIntegerValue(TComplex a);  // real, integral, within the 32-bit signed range
 
 // Floating-point checks that turn a non-finite result of finite operands into the
-// platform fault; used wherever the original relied on the FPU raising.
+// platform fault: the checks are explicit, never left to the FPU raising a signal.
 double CheckedMul(double a, double b);
 double CheckedAdd(double a, double b);
 double CheckedSub(double a, double b);
