@@ -18,6 +18,8 @@
 #include "ui/Unitformfkten.h"
 #include "ui/Unitformprgeditor.h"
 #include "ui/Unitformvars.h"
+#include "ui/examples.h"
+#include "ui/help_window.h"
 #include "ui/picture_box.h"
 #include "ui/picture_files.h"
 
@@ -32,6 +34,13 @@ namespace {
 const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
 const char* const kChanged = "ge\xE4ndert";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
+const char* const kAboutTitle =
+    "\xDC"
+    "ber Ombrix";
+const char* const kAboutText =
+    "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
+    "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
+    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter (GPL-3.0-or-later).";
 
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.
@@ -75,6 +84,10 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
   FormFkten = new TFormFkten(boxes_, this);
   FormVars = new TFormVars(boxes_, this);
   FormPrgEditor = new TFormPrgEditor(session_.ProjectChanged, boxes_, this);
+  for (QDialog* dialog : {static_cast<QDialog*>(FormFkten), static_cast<QDialog*>(FormVars),
+                          static_cast<QDialog*>(FormPrgEditor)}) {
+    dialog->setWindowModality(Qt::WindowModal);  // the language guide stays usable
+  }
 
   // The application's idle event: a zero-interval timer while the main program runs.
   idle_timer_.setObjectName(QStringLiteral("ApplicationEvents1"));
@@ -86,6 +99,7 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
 }
 
 TForm1::~TForm1() {
+  delete FormHilfe;
   if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
@@ -175,9 +189,11 @@ QAction* TForm1::MakeAction(const char* name, const char* caption, const char* c
   action->setObjectName(QString::fromLatin1(name));
   action->setShortcut(shortcut);
   action->setProperty("category", ToQt(category));
-  action->setProperty("imageIndex", imageIndex);
-  action->setIcon(
-      QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(imageIndex, 2, 10, QLatin1Char('0'))));
+  if (imageIndex >= 0) {
+    action->setProperty("imageIndex", imageIndex);
+    action->setIcon(
+        QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(imageIndex, 2, 10, QLatin1Char('0'))));
+  }
   connect(action, &QAction::triggered, this,
           [this, handler] { Guarded([&] { (this->*handler)(); }); });
   addAction(action);  // the shortcuts work wherever the focus is in the window
@@ -223,6 +239,14 @@ void TForm1::CreateActions() {
                             &TForm1::StartStartenExecute);
   StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12,
                               &TForm1::StartAbbrechenExecute);
+  // F1 starts a program, so the guide has no shortcut of its own.
+  HilfeSprachuebersicht =
+      MakeAction("HilfeSprachuebersicht",
+                 "Sprach\xFC"
+                 "bersicht",
+                 "Hilfe", QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
+  HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1,
+                          &TForm1::HilfeUeberExecute);
 }
 
 void TForm1::CreateMenus() {
@@ -251,6 +275,25 @@ void TForm1::CreateMenus() {
   start->setObjectName(QStringLiteral("Start1"));
   start->addAction(StartStarten);
   start->addAction(StartAbbrechen);
+  QMenu* hilfe = menu->addMenu(QStringLiteral("Hilfe"));
+  hilfe->setObjectName(QStringLiteral("Hilfe1"));
+  hilfe->addAction(HilfeSprachuebersicht);
+  Beispiele1 = hilfe->addMenu(QStringLiteral("Beispiele"));
+  Beispiele1->setObjectName(QStringLiteral("Beispiele1"));
+  FillExamplesMenu(ExamplesFolder());
+  hilfe->addSeparator();
+  hilfe->addAction(HilfeUeber);
+}
+
+void TForm1::FillExamplesMenu(const QString& folder) {
+  Beispiele1->clear();
+  for (const Example& example : ListExamples(folder)) {
+    QAction* item = Beispiele1->addAction(example.title);
+    item->setToolTip(example.path);
+    connect(item, &QAction::triggered, this,
+            [this, path = example.path] { Guarded([&] { OpenExample(path); }); });
+  }
+  Beispiele1->menuAction()->setEnabled(!Beispiele1->isEmpty() && !session_.Flags.MainRunning);
 }
 
 void TForm1::FormCreate() {
@@ -332,13 +375,23 @@ void TForm1::ProjektOeffnenExecute() {
   if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
   const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenProject));
   if (!chosen) return;
+  OpenProjectFile(*chosen);
+}
+
+void TForm1::OpenExample(const QString& path) {
+  UncheckBoth();
+  if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
+  OpenProjectFile(path);
+}
+
+void TForm1::OpenProjectFile(const QString& path) {
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
-  if (const std::optional<ProjectError> error = LoadProject(session_.Project, FilePath(*chosen))) {
+  if (const std::optional<ProjectError> error = LoadProject(session_.Project, FilePath(path))) {
     ShowProjectError(*error);
     return;
   }
-  session_.ProjectFileName = *chosen;
+  session_.ProjectFileName = path;
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
@@ -462,6 +515,26 @@ void TForm1::ProjektBildSpeichernUnterExecute() {
   }
 }
 
+// ---------------------------------------------------------------- help
+
+void TForm1::HilfeSprachuebersichtExecute() {
+  // Not modal, and a window of its own: the dialogs block only the main window, so the
+  // guide stays usable beside the program editor.
+  if (FormHilfe == nullptr) {
+    FormHilfe = new HelpWindow();
+    FormHilfe->setWindowIcon(windowIcon());
+    FormHilfe->setAttribute(Qt::WA_QuitOnClose, false);  // closing Ombrix closes it too
+  }
+  FormHilfe->show();
+  FormHilfe->raise();
+  FormHilfe->activateWindow();
+}
+
+void TForm1::HilfeUeberExecute() {
+  boxes_.Show(MessageKind::Plain, std::string(kApplicationTitle) + "\n\n" + kAboutText,
+              kAboutTitle);
+}
+
 // ---------------------------------------------------------------- run control
 
 void TForm1::SetChecked(QCheckBox* box, bool checked) {
@@ -473,6 +546,7 @@ void TForm1::SetChecked(QCheckBox* box, bool checked) {
 
 void TForm1::SetLockedEnabled(bool enabled) {
   for (QAction* action : LockedActions()) action->setEnabled(enabled);
+  Beispiele1->menuAction()->setEnabled(enabled && !Beispiele1->isEmpty());
 }
 
 void TForm1::CheckBox1Click() {

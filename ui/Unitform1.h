@@ -20,9 +20,11 @@ class QAction;
 class QCheckBox;
 class QFrame;
 class QLabel;
+class QMenu;
 
 namespace ombrix {
 
+class HelpWindow;
 class PictureBox;
 class TFormFkten;
 class TFormPrgEditor;
@@ -61,6 +63,21 @@ class TForm1 final : public QMainWindow {
   QAction* StartStarten;
   QAction* StartAbbrechen;
   std::array<QAction*, kLockedActionCount> LockedActions() const;
+
+  // The "Hilfe" menu: the language guide, the shipped examples, the about box.
+  QAction* HilfeSprachuebersicht;
+  QAction* HilfeUeber;
+  QMenu* Beispiele1;                // one item per example; locked with "Projekt öffnen"
+  HelpWindow* FormHilfe = nullptr;  // made when it is first asked for
+  void HilfeSprachuebersichtExecute();
+  void HilfeUeberExecute();
+  // Lists the examples of `folder` in the "Beispiele" menu, replacing what it held.
+  void FillExamplesMenu(const QString& folder);
+  // Opens an example as "Projekt öffnen" opens the file chosen in its dialog.
+  void OpenExample(const QString& path);
+  // Reads the project at `path` and shows its programs in the editor; on a load error
+  // shows it and keeps the open project.
+  void OpenProjectFile(const QString& path);
 
   // The dialogs, created hidden after the window and kept for the whole run.
   TFormFkten* FormFkten;

@@ -4,13 +4,16 @@
 #include <QLocale>
 #include <QScreen>
 #include <QStyle>
+#include <QTimer>
 #include <QTranslator>
+#include <cstdio>
 
 #include "platform/qt_text.h"
 #include "ui/Unitform1.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/session.h"
+#include "ui/start_arguments.h"
 
 int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
@@ -22,6 +25,13 @@ int main(int argc, char* argv[]) {
     QApplication::installTranslator(&qtTexts);
   }
   ombrix::ApplySystemDecimalSeparator();
+  // Qt has taken its own options (-platform, -style ...) out of the list by now.
+  const ombrix::StartRequest request = ombrix::ReadStartArguments(QApplication::arguments().mid(1));
+  if (request.kind != ombrix::StartRequest::Window) {
+    const bool help = request.kind == ombrix::StartRequest::Help;
+    std::fputs(request.message.toLocal8Bit().constData(), help ? stdout : stderr);
+    return help ? 0 : 2;
+  }
 
   ombrix::Session session;
   ombrix::QtMessageBoxes boxes;
@@ -34,5 +44,9 @@ int main(int argc, char* argv[]) {
     form.move(screen->availableGeometry().center() - form.rect().center());
   }
   form.show();
+  // Opened once the window is up, so that the editors on its programs open over it.
+  if (!request.project.isEmpty()) {
+    QTimer::singleShot(0, &form, [&form, &request] { form.OpenProjectFile(request.project); });
+  }
   return QApplication::exec();
 }

@@ -42,6 +42,28 @@ QString WriteProject(const QTemporaryDir& dir, const QString& name, const Progra
   return path;
 }
 
+// The ways a project file is opened: the "Projekt öffnen" dialog, the "Beispiele" menu
+// (an example is any project of the examples folder) and the window's command line.
+enum class OpenedBy { Dialog, ExamplesMenu, CommandLine };
+
+void OpenBy(Rig& rig, OpenedBy how, const QString& path) {
+  switch (how) {
+    case OpenedBy::Dialog:
+      rig.files.answers = {path};
+      rig.form.ProjektOeffnenExecute();
+      return;
+    case OpenedBy::ExamplesMenu:
+      rig.form.FillExamplesMenu(QFileInfo(path).absolutePath());
+      for (QAction* item : rig.form.Beispiele1->actions()) {
+        if (item->toolTip() == path) item->trigger();
+      }
+      return;
+    case OpenedBy::CommandLine:
+      rig.form.OpenProjectFile(path);
+      return;
+  }
+}
+
 bool AllWhite(const QImage& image) {
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
@@ -212,6 +234,9 @@ void TestMainWindow::menus_data() {
                                      "Funktionen", "Variablen", "-", "Hauptprogramm",
                                      Cp("Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'")};
   QTest::newRow("Start") << 2 << QStringLiteral("Start") << QStringList{"Starten", "Abbrechen"};
+  QTest::newRow("Hilfe") << 3 << QStringLiteral("Hilfe")
+                         << QStringList{Cp("Sprach\374bersicht"), "Beispiele", "-",
+                                        Cp("\334ber Ombrix")};
 }
 
 void TestMainWindow::menus() {
@@ -220,7 +245,7 @@ void TestMainWindow::menus() {
   QFETCH(QStringList, items);
   Rig rig;
   const QList<QAction*> top = rig.form.menuBar()->actions();
-  QCOMPARE(top.size(), 3);
+  QCOMPARE(top.size(), 4);
   QMenu* menu = top[index]->menu();
   QCOMPARE(menu->title(), title);
   QStringList shown;
@@ -412,18 +437,29 @@ void TestMainWindow::openOpensEditors_data() {
   QTest::addColumn<QStringList>("main");
   QTest::addColumn<QStringList>("mouse");
   QTest::addColumn<QStringList>("captions");
+  QTest::addColumn<int>("how");
   const QString m = Cp(kMainCaption);
   const QString h = Cp(kMouseCaption);
-  QTest::newRow("both programs") << QStringList{"x:=1"} << QStringList{"y:=2"} << QStringList{m, h};
-  QTest::newRow("main only") << QStringList{"x:=1", ""} << QStringList{} << QStringList{m};
-  QTest::newRow("mouse only") << QStringList{} << QStringList{"y:=2"} << QStringList{h};
-  QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{};
+  const int dialog = int(OpenedBy::Dialog);
+  QTest::newRow("both programs") << QStringList{"x:=1"} << QStringList{"y:=2"} << QStringList{m, h}
+                                 << dialog;
+  QTest::newRow("main only") << QStringList{"x:=1", ""} << QStringList{} << QStringList{m}
+                             << dialog;
+  QTest::newRow("mouse only") << QStringList{} << QStringList{"y:=2"} << QStringList{h} << dialog;
+  QTest::newRow("none") << QStringList{} << QStringList{} << QStringList{} << dialog;
+  QTest::newRow("example, both programs") << QStringList{"x:=1"} << QStringList{"y:=2"}
+                                          << QStringList{m, h} << int(OpenedBy::ExamplesMenu);
+  QTest::newRow("example, none") << QStringList{} << QStringList{} << QStringList{}
+                                 << int(OpenedBy::ExamplesMenu);
+  QTest::newRow("command line, both programs") << QStringList{"x:=1"} << QStringList{"y:=2"}
+                                               << QStringList{m, h} << int(OpenedBy::CommandLine);
 }
 
 void TestMainWindow::openOpensEditors() {
   QFETCH(QStringList, main);
   QFETCH(QStringList, mouse);
   QFETCH(QStringList, captions);
+  QFETCH(int, how);
   auto lines = [](const QStringList& l) {
     ProgramText p;
     for (const QString& s : l) p.push_back(FromQt(s));
@@ -433,8 +469,7 @@ void TestMainWindow::openOpensEditors() {
   const QString path = WriteProject(dir, QStringLiteral("p.omp"), lines(main), lines(mouse));
   Rig rig;
   ModalDriver driver;
-  rig.files.answers = {path};
-  rig.form.ProjektOeffnenExecute();
+  OpenBy(rig, OpenedBy(how), path);
   QStringList seen;
   for (const ModalVisit& v : driver.visits) seen << ToQt(v.title);
   QCOMPARE(seen, captions);
@@ -450,26 +485,33 @@ void TestMainWindow::openAsksBeforeDroppingChanges_data() {
   QTest::addColumn<bool>("changed");
   QTest::addColumn<bool>("answer");
   QTest::addColumn<bool>("opened");
-  QTest::newRow("no changes: no question") << false << false << true;
-  QTest::newRow("changes, Abbrechen keeps everything") << true << false << false;
-  QTest::newRow("changes, OK opens") << true << true << true;
+  QTest::addColumn<int>("how");
+  for (const auto& [how, name] :
+       {std::pair{OpenedBy::Dialog, "dialog"}, std::pair{OpenedBy::ExamplesMenu, "example"}}) {
+    const std::string by = std::string(" (") + name + ")";
+    QTest::newRow(("no changes: no question" + by).c_str()) << false << false << true << int(how);
+    QTest::newRow(("changes, Abbrechen keeps everything" + by).c_str())
+        << true << false << false << int(how);
+    QTest::newRow(("changes, OK opens" + by).c_str()) << true << true << true << int(how);
+  }
 }
 
 void TestMainWindow::openAsksBeforeDroppingChanges() {
   QFETCH(bool, changed);
   QFETCH(bool, answer);
   QFETCH(bool, opened);
+  QFETCH(int, how);
   QTemporaryDir dir;
   const QString path = WriteProject(dir, QStringLiteral("p.omp"), {}, {});
   Rig rig;
   rig.Main() = {"x:=1"};
   rig.session.ProjectChanged = changed;
   rig.boxes.answers = {answer};
-  rig.files.answers = {path};
-  rig.form.ProjektOeffnenExecute();
+  OpenBy(rig, OpenedBy(how), path);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{changed ? 1u : 0u});
   if (changed) QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
-  QCOMPARE(rig.files.asked.size(), std::size_t{opened ? 1u : 0u});
+  const bool asksName = opened && OpenedBy(how) == OpenedBy::Dialog;
+  QCOMPARE(rig.files.asked.size(), std::size_t{asksName ? 1u : 0u});
   QCOMPARE(rig.Main().empty(), opened);
   QCOMPARE(rig.session.ProjectChanged, !opened);
 }
@@ -479,10 +521,17 @@ void TestMainWindow::failedOpenKeepsProject_data() {
   QTest::addColumn<bool>("exists");
   QTest::addColumn<int>("kind");
   QTest::addColumn<QString>("message");
+  QTest::addColumn<int>("how");
+  const int dialog = int(OpenedBy::Dialog);
   QTest::newRow("not a number") << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
-                                << Cp("'abc' ist kein g\xFCltiger Integerwert.");
-  QTest::newRow("missing file") << QByteArray() << false << -1 << QString();
-  QTest::newRow("cut short") << QByteArray("2\xA7i\2470\xA7") << true << -1 << QString();
+                                << Cp("'abc' ist kein g\xFCltiger Integerwert.") << dialog;
+  QTest::newRow("missing file") << QByteArray() << false << -1 << QString() << dialog;
+  QTest::newRow("missing file on the command line")
+      << QByteArray() << false << -1 << QString() << int(OpenedBy::CommandLine);
+  QTest::newRow("not a number, from the command line")
+      << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
+      << Cp("'abc' ist kein g\xFCltiger Integerwert.") << int(OpenedBy::CommandLine);
+  QTest::newRow("cut short") << QByteArray("2\xA7i\2470\xA7") << true << -1 << QString() << dialog;
 }
 
 void TestMainWindow::failedOpenKeepsProject() {
@@ -490,6 +539,7 @@ void TestMainWindow::failedOpenKeepsProject() {
   QFETCH(bool, exists);
   QFETCH(int, kind);
   QFETCH(QString, message);
+  QFETCH(int, how);
   QTemporaryDir dir;
   const QString path = dir.filePath(QStringLiteral("kaputt.omp"));
   if (exists) {
@@ -501,8 +551,7 @@ void TestMainWindow::failedOpenKeepsProject() {
   rig.Main() = {"x:=1"};
   rig.session.ProjectFileName = QStringLiteral("/alt/projekt.omp");
   rig.form.StatusFilePanel->setText(rig.session.ProjectFileName);
-  rig.files.answers = {path};
-  rig.form.ProjektOeffnenExecute();
+  OpenBy(rig, OpenedBy(how), path);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   if (kind >= 0) QCOMPARE(int(rig.boxes.boxes[0].kind), kind);
   if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);

@@ -1,0 +1,303 @@
+// What a learner finds to start with: the language guide and its window, the examples
+// menu, the about box, and the command line of the window program.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QScrollBar>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QtTest>
+
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/result_text.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/program_text.h"
+#include "tests/ui/ui_rig.h"
+#include "ui/examples.h"
+#include "ui/help_window.h"
+#include "ui/start_arguments.h"
+
+using namespace ombrix;
+using namespace ombrix::testing;
+
+namespace {
+
+void WriteFile(const QString& path, const QByteArray& content) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+    qFatal("cannot write %s", qPrintable(path));
+}
+
+QString SourceExamples() { return QStringLiteral(OMBRIX_SOURCE_EXAMPLES); }
+
+}  // namespace
+
+class TestHelp : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void guideNamesEveryWord_data();
+  void guideNamesEveryWord();
+  void contentsLeadToTheirHeadings();
+  void searchFindsAndWraps_data();
+  void searchFindsAndWraps();
+  void ctrlFOpensTheSearch();
+  void guideWindowIsNotModal();
+  void aboutBox();
+
+  void listExamples_data();
+  void listExamples();
+  void shippedExamplesHaveTitlesAndLoad();
+  void examplesFolderPrefersTheInstalledOne();
+  void examplesLockedWhileRunning();
+
+  void startArguments_data();
+  void startArguments();
+};
+
+// Every keyword, command word, built-in, constant and error message of the tables appears
+// in the guide; a word added to a table without a word in the guide fails here.
+void TestHelp::guideNamesEveryWord_data() {
+  QTest::addColumn<QString>("wanted");
+  const auto code = [](const char* name) { return ToQt(std::string("`") + name); };
+  for (const char* word : OpeningKeywords) QTest::newRow(word) << code(word);
+  for (const char* word : ClosingKeywords) QTest::newRow(word) << code(word);
+  for (const char* word : CommandWords) QTest::newRow(word) << code(word);
+  for (const char* name : kBuiltinNames) QTest::newRow(name) << code(name);
+  const VariableTable constants;
+  for (int j = 0; j <= constants.LastVariable(); ++j)
+    QTest::newRow(constants.Name(j).c_str()) << code(constants.Name(j).c_str());
+  // The error codes are whatever ErrorMessageText tells apart from the unknown error.
+  const std::string unknown = ErrorMessageText("");
+  for (char c = ' '; c < 127; ++c) {
+    const std::string message = ErrorMessageText(std::string("?") + c);
+    if (message != unknown) QTest::newRow((std::string("?") + c).c_str()) << ToQt(message);
+  }
+}
+
+void TestHelp::guideNamesEveryWord() {
+  QFETCH(QString, wanted);
+  const QString guide = LanguageGuideMarkdown();
+  if (!wanted.startsWith(QLatin1Char('`'))) {
+    QVERIFY2(guide.contains(wanted), qPrintable(wanted));
+    return;
+  }
+  // As code, alone or called: `Wenn` or `Wenn(...)`, never only inside a longer word.
+  const QRegularExpression written(QRegularExpression::escape(wanted) + QStringLiteral("[`(]"));
+  QVERIFY2(guide.contains(written), qPrintable(wanted));
+}
+
+void TestHelp::contentsLeadToTheirHeadings() {
+  HelpWindow window;
+  window.show();
+  QVERIFY(window.Contents->count() >= 10);
+  for (int row = window.Contents->count() - 1; row >= 0; --row) {
+    window.Contents->setCurrentRow(row);
+    const QTextBlock block = window.Text->textCursor().block();
+    QVERIFY(block.blockFormat().headingLevel() > 0);
+    QCOMPARE(block.text(), window.Contents->item(row)->text().trimmed());
+    QVERIFY2(window.Text->viewport()->rect().contains(window.Text->cursorRect()),
+             qPrintable(block.text()));
+  }
+}
+
+void TestHelp::searchFindsAndWraps_data() {
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<bool>("found");
+  QTest::newRow("a keyword") << ToQt("EndeF\xFCr") << true;
+  QTest::newRow("any case") << QStringLiteral("mauspos") << true;
+  QTest::newRow("nowhere") << QStringLiteral("Quaternion") << false;
+}
+
+void TestHelp::searchFindsAndWraps() {
+  QFETCH(QString, text);
+  QFETCH(bool, found);
+  HelpWindow window;
+  window.OpenSearch();
+  window.SearchLine->setText(text);
+  QCOMPARE(window.FindNext(), found);
+  if (!found) {
+    QVERIFY(!window.SearchLine->styleSheet().isEmpty());  // the line shows the miss
+    return;
+  }
+  const int first = window.Text->textCursor().selectionStart();
+  QCOMPARE(window.Text->textCursor().selectedText().compare(text, Qt::CaseInsensitive), 0);
+  // Onwards through every match and round to the first again.
+  int previous = first;
+  for (int i = 0; i < 200; ++i) {
+    QVERIFY(window.FindNext());
+    const int at = window.Text->textCursor().selectionStart();
+    if (at == first) {
+      QVERIFY(window.FindNext(true));  // backwards from the first wraps to the last
+      QCOMPARE(window.Text->textCursor().selectionStart(), previous);
+      return;
+    }
+    QVERIFY(at > previous);
+    previous = at;
+  }
+  QFAIL("the search never came round");
+}
+
+void TestHelp::ctrlFOpensTheSearch() {
+  HelpWindow window;
+  window.show();
+  window.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window));
+  QVERIFY(!window.SearchBar->isVisible());
+  QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
+  QVERIFY(window.SearchBar->isVisible());
+  QVERIFY(window.SearchLine->hasFocus());
+  QTest::keyClicks(window.SearchLine, QStringLiteral("Solange"));
+  QCOMPARE(window.Text->textCursor().selectedText(), QStringLiteral("Solange"));
+  QTest::keyClick(window.SearchLine, Qt::Key_Escape);
+  QVERIFY(!window.SearchBar->isVisible());
+}
+
+void TestHelp::guideWindowIsNotModal() {
+  Rig rig;
+  rig.form.show();
+  rig.form.HilfeSprachuebersicht->trigger();
+  QVERIFY(rig.form.FormHilfe != nullptr);
+  HelpWindow* first = rig.form.FormHilfe;
+  QVERIFY(first->isVisible());
+  QVERIFY(!first->isModal());
+  QVERIFY(QApplication::activeModalWidget() == nullptr);
+  // The editor blocks the main window only; the guide beside it takes input.
+  QVERIFY(rig.form.FormPrgEditor->windowModality() != Qt::ApplicationModal);
+  QVERIFY(first->parentWidget() == nullptr);
+  rig.form.HilfeSprachuebersicht->trigger();
+  QCOMPARE(rig.form.FormHilfe, first);  // the same window again, not a second one
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestHelp::aboutBox() {
+  Rig rig;
+  rig.form.HilfeUeber->trigger();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  const RecordedBox& box = rig.boxes.boxes[0];
+  QCOMPARE(box.title, std::string("\xDC"
+                                  "ber Ombrix"));
+  QVERIFY(box.text.rfind(kApplicationTitle, 0) == 0);  // the version first
+  QVERIFY(box.text.find("Lizenz: ") != std::string::npos);
+  QVERIFY(box.text.find("komplexen Zahlen") != std::string::npos);
+}
+
+void TestHelp::listExamples_data() {
+  QTest::addColumn<QStringList>("files");
+  QTest::addColumn<QByteArray>("titles");
+  QTest::addColumn<QStringList>("expected");  // "title=file" in menu order
+  const QStringList three{"a.omp", "b.omp", "c.omp"};
+  QTest::newRow("titles in their order, the rest by name")
+      << three << QByteArray("c.omp = Drittes\n# Kommentar = nein\na.omp = Erstes\n")
+      << QStringList{"Drittes=c.omp", "Erstes=a.omp", "b=b.omp"};
+  QTest::newRow("no title file") << three << QByteArray()
+                                 << QStringList{"a=a.omp", "b=b.omp", "c=c.omp"};
+  QTest::newRow("titles of missing files, twice named, empty")
+      << QStringList{"a.omp"} << QByteArray("weg.omp = Fehlt\na.omp =\na.omp = A\na.omp = B\n")
+      << QStringList{"A=a.omp"};
+  QTest::newRow("umlauts and blanks") << QStringList{"z.omp"}
+                                      << QByteArray(
+                                             "  z.omp   =  Gr\xC3\xB6\xC3\x9F"
+                                             "e  \r\n")
+                                      << QStringList{ToQt("Gr\xF6\xDF"
+                                                          "e=z.omp")};
+  QTest::newRow("other files are no examples")
+      << QStringList{"a.omp", "notiz.txt", "b.OMP.bak"} << QByteArray() << QStringList{"a=a.omp"};
+}
+
+void TestHelp::listExamples() {
+  QFETCH(QStringList, files);
+  QFETCH(QByteArray, titles);
+  QFETCH(QStringList, expected);
+  QTemporaryDir dir;
+  for (const QString& file : files) WriteFile(dir.filePath(file), "0\xA7");
+  if (!titles.isEmpty()) WriteFile(dir.filePath(QStringLiteral("titel.txt")), titles);
+  QStringList shown;
+  for (const Example& e : ListExamples(dir.path()))
+    shown << e.title + QLatin1Char('=') + QFileInfo(e.path).fileName();
+  QCOMPARE(shown, expected);
+  QVERIFY(ListExamples(QString()).empty());
+}
+
+// Each shipped example has its German title and opens without a message.
+void TestHelp::shippedExamplesHaveTitlesAndLoad() {
+  const std::vector<Example> examples = ListExamples(SourceExamples());
+  QVERIFY(examples.size() >= 8);
+  Rig rig;
+  QCOMPARE(rig.form.Beispiele1->actions().size(), qsizetype(examples.size()));
+  for (std::size_t n = 0; n < examples.size(); ++n) {
+    const Example& e = examples[n];
+    QVERIFY2(e.title != QFileInfo(e.path).completeBaseName(), qPrintable(e.path));
+    QCOMPARE(rig.form.Beispiele1->actions()[qsizetype(n)]->text(), e.title);
+    ProjectContent project;
+    QVERIFY2(!LoadProject(project, QFile::encodeName(e.path).toStdString()), qPrintable(e.path));
+    QVERIFY2(!project.Programs[MainProgram].empty(), qPrintable(e.path));
+  }
+}
+
+void TestHelp::examplesFolderPrefersTheInstalledOne() {
+  QTemporaryDir prefix;
+  QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+  const QString bin = prefix.filePath(QStringLiteral("bin"));
+  QCOMPARE(ExamplesFolder(bin), SourceExamples());  // nothing installed: the source tree's
+  const QString installed = QDir::cleanPath(QDir(bin).filePath(OMBRIX_INSTALLED_EXAMPLES));
+  QVERIFY(QDir().mkpath(installed));
+  QCOMPARE(ExamplesFolder(bin), installed);
+}
+
+void TestHelp::examplesLockedWhileRunning() {
+  Rig rig;
+  rig.Main() = {"Solange(1)", "EndeSolange"};
+  QVERIFY(rig.form.Beispiele1->menuAction()->isEnabled());
+  rig.form.StartRun();
+  QVERIFY(!rig.form.Beispiele1->menuAction()->isEnabled());
+  QVERIFY(rig.form.HilfeSprachuebersicht->isEnabled());
+  rig.form.StopRun();
+  QVERIFY(rig.form.Beispiele1->menuAction()->isEnabled());
+  rig.form.FillExamplesMenu(QString());  // no examples at all: nothing to choose
+  QVERIFY(!rig.form.Beispiele1->menuAction()->isEnabled());
+}
+
+void TestHelp::startArguments_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<int>("kind");
+  QTest::addColumn<QString>("project");
+  const QString here = QDir::currentPath() + QLatin1Char('/');
+  QTest::newRow("none") << QStringList{} << int(StartRequest::Window) << QString();
+  QTest::newRow("a project") << QStringList{"a.omp"} << int(StartRequest::Window) << here + "a.omp";
+  QTest::newRow("an absolute path")
+      << QStringList{"/tmp/x y.omp"} << int(StartRequest::Window) << "/tmp/x y.omp";
+  QTest::newRow("a name like an option after --")
+      << QStringList{"--", "-a.omp"} << int(StartRequest::Window) << here + "-a.omp";
+  QTest::newRow("a lone dash is a file name")
+      << QStringList{"-"} << int(StartRequest::Window) << here + "-";
+  QTest::newRow("--help") << QStringList{"--help"} << int(StartRequest::Help) << QString();
+  QTest::newRow("-h after a file")
+      << QStringList{"a.omp", "-h"} << int(StartRequest::Help) << QString();
+  QTest::newRow("unknown option") << QStringList{"--vollbild"} << int(StartRequest::Refused)
+                                  << QString();
+  QTest::newRow("two projects") << QStringList{"a.omp", "b.omp"} << int(StartRequest::Refused)
+                                << QString();
+  QTest::newRow("empty name") << QStringList{""} << int(StartRequest::Refused) << QString();
+}
+
+void TestHelp::startArguments() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, kind);
+  QFETCH(QString, project);
+  const StartRequest request = ReadStartArguments(arguments);
+  QCOMPARE(int(request.kind), kind);
+  QCOMPARE(request.project, project);
+  if (kind == StartRequest::Window) {
+    QVERIFY(request.message.isEmpty());
+  } else {
+    QVERIFY(request.message.contains(QStringLiteral("Aufruf: ombrix [PROJEKT.omp]")));
+  }
+  if (kind == StartRequest::Refused) QVERIFY(request.message.startsWith("ombrix: "));
+}
+
+QTEST_MAIN(TestHelp)
+#include "test_help.moc"
