@@ -24,13 +24,25 @@ void WriteLine(std::ostream& err, const std::string& title, const std::string& t
 const char* const kUsage =
     "Aufruf: ombrix-cli eval|resave|format|run [Optionen] ... (ombrix-cli help zeigt alle)";
 
+// Each subcommand's usage line as it prints it on a usage error, then what it does.
 const char* const kHelp =
+    "ombrix-cli: Terme berechnen, Projekte umwandeln und ohne Fenster ausf\xFChren.\n"
+    "\n"
     "ombrix-cli eval [--decimal-separator SEP] [--project FILE] [--var NAME=TERM]... "
     "[--fun NAME=TERM]... [--display] TERM...\n"
+    "    berechnet jeden TERM und schreibt das Ergebnis (mit --display in Anzeigeform).\n"
     "ombrix-cli resave [--decimal-separator SEP] [--output-decimal-separator SEP] IN OUT\n"
+    "    speichert das Projekt IN als OUT, auf Wunsch mit einem anderen Dezimalzeichen.\n"
     "ombrix-cli format [--decimal-separator SEP] PROJECT\n"
+    "    zeigt beide Programme des Projekts einger\xFC" "ckt wie der Programmeditor.\n"
     "ombrix-cli run [--decimal-separator SEP] [--png OUT] [--trace] [--click X,Y]... "
-    "[--max-steps N] PROJECT\n";
+    "[--max-steps N] PROJECT\n"
+    "    f\xFChrt das Projekt aus wie \"Starten\", dann je --click einen Mausklick.\n"
+    "\n"
+    "SEP ist \",\" oder \".\" (sonst das Dezimalzeichen des Systems). Meldungen stehen auf\n"
+    "stderr als \"Titel: Text\". Ende: 0 erfolgreich, 1 ein Schritt schlug fehl,\n"
+    "2 Aufruf- oder Dateifehler, 4 --max-steps erreicht.\n"
+    "Ombrix selbst startet mit \"ombrix [PROJEKT.omp]\"; siehe auch man ombrix-cli.\n";
 
 }  // namespace
 
@@ -62,7 +74,7 @@ int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& 
   if (command == "format") return RunFormat(rest, out, err);
   if (command == "run") return RunRun(rest, out, err);
   if (command == "help" || command == "--help" || command == "-h") {
-    out << kHelp;
+    out << Cp1252ToUtf8(kHelp);
     return kExitOk;
   }
   err << kUsage << '\n';

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian), builds everything under AddressSanitizer and
-# UndefinedBehaviorSanitizer, runs the whole test suite through ctest, then builds the
+# Installs what is missing (Debian), validates the desktop entry and the AppStream data,
+# builds everything under AddressSanitizer and UndefinedBehaviorSanitizer, runs the whole
+# test suite through ctest (an install into a scratch folder among it), then builds the
 # libFuzzer targets with clang and runs each for 60 seconds (also through ctest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -8,6 +9,10 @@ cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+
+# The desktop entry and the AppStream data as a software centre reads them.
+desktop-file-validate desktop/*.desktop
+appstreamcli validate --no-net desktop/*.metainfo.xml
 
 cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON
 cmake --build build/check -j "$jobs"

@@ -57,20 +57,23 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(
       ToQt("Ombrix \x96 Sprach\xFC"
            "bersicht"));
-  resize(760, 640);
+  resize(860, 680);
 
   Contents = new QListWidget(this);
   Contents->setObjectName(QStringLiteral("Contents"));
+  Contents->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  Contents->setTextElideMode(Qt::ElideRight);
   Text = new QTextBrowser(this);
   Text->setObjectName(QStringLiteral("GuideText"));
   Text->setOpenExternalLinks(true);
   Text->setMarkdown(LanguageGuideMarkdown());
+  SpaceBlocks();
 
   auto* splitter = new QSplitter(this);
   splitter->addWidget(Contents);
   splitter->addWidget(Text);
   splitter->setStretchFactor(1, 1);
-  splitter->setSizes({210, 550});
+  splitter->setSizes({250, 610});
 
   SearchBar = new QWidget(this);
   SearchBar->setObjectName(QStringLiteral("SearchBar"));
@@ -121,6 +124,24 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(findNext, &QShortcut::activated, this, [this] { FindNext(); });
   auto* findPrevious = new QShortcut(QKeySequence::FindPrevious, this);
   connect(findPrevious, &QShortcut::activated, this, [this] { FindNext(true); });
+}
+
+void HelpWindow::SpaceBlocks() {
+  // Qt's Markdown gives headings no room above them and examples no ground of their own.
+  QTextCursor cursor(Text->document());
+  for (QTextBlock block = Text->document()->begin(); block.isValid(); block = block.next()) {
+    QTextBlockFormat format = block.blockFormat();
+    if (format.headingLevel() > 0) {
+      format.setTopMargin(format.headingLevel() == 1 ? 4 : 14);
+    } else if (format.nonBreakableLines()) {  // a code block
+      format.setBackground(QColor(0xF2, 0xF4, 0xF8));
+      format.setLeftMargin(8);
+    } else {
+      continue;
+    }
+    cursor.setPosition(block.position());
+    cursor.setBlockFormat(format);
+  }
 }
 
 void HelpWindow::FillContents() {

@@ -32,6 +32,7 @@ class HelpWindow final : public QWidget {
   bool FindNext(bool backwards = false);
 
  private:
+  void SpaceBlocks();
   void FillContents();
   QList<int> heading_blocks_;  // block number of each table-of-contents row
 };

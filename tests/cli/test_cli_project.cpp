@@ -141,6 +141,25 @@ TEST_F(CliProjectTest, UsageErrors) {
   }
 }
 
+// The help shows every subcommand with the very usage line the subcommand itself prints.
+TEST(CliHelp, ShowsEachSubcommandsOwnUsage) {
+  for (const char* spelling : {"--help", "-h", "help"}) {
+    SCOPED_TRACE(spelling);
+    const Result help = RunCli({spelling});
+    EXPECT_EQ(help.status, kExitOk);
+    EXPECT_EQ(help.err, "");
+    for (const char* command : {"eval", "resave", "format", "run"}) {
+      SCOPED_TRACE(command);
+      const Result refused = RunCli({command});
+      ASSERT_EQ(refused.status, kExitUsage);
+      const std::string prefix = "Aufruf: ";
+      ASSERT_EQ(refused.err.rfind(prefix, 0), 0u) << refused.err;
+      const std::string usage = refused.err.substr(prefix.size());  // ends with its line break
+      EXPECT_NE(help.out.find(usage), std::string::npos) << help.out;
+    }
+  }
+}
+
 TEST_F(CliProjectTest, FormatPrintsBothProgramsAsTheEditorShowsThem) {
   struct Row {
     const char* name;
