@@ -293,7 +293,7 @@ void TForm1::FillExamplesMenu(const QString& folder) {
     connect(item, &QAction::triggered, this,
             [this, path = example.path] { Guarded([&] { OpenExample(path); }); });
   }
-  Beispiele1->menuAction()->setEnabled(!Beispiele1->isEmpty() && !session_.Flags.MainRunning);
+  Beispiele1->menuAction()->setEnabled(!Beispiele1->isEmpty() && !run_.MainRunning());
 }
 
 void TForm1::FormCreate() {
