@@ -34,7 +34,7 @@ const char* const kHelp =
     "ombrix-cli resave [--decimal-separator SEP] [--output-decimal-separator SEP] IN OUT\n"
     "    speichert das Projekt IN als OUT, auf Wunsch mit einem anderen Dezimalzeichen.\n"
     "ombrix-cli format [--decimal-separator SEP] PROJECT\n"
-    "    zeigt beide Programme des Projekts einger\xFC" "ckt wie der Programmeditor.\n"
+    "    zeigt beide Programme des Projekts einger\374ckt wie der Programmeditor.\n"
     "ombrix-cli run [--decimal-separator SEP] [--png OUT] [--trace] [--click X,Y]... "
     "[--max-steps N] PROJECT\n"
     "    f\xFChrt das Projekt aus wie \"Starten\", dann je --click einen Mausklick.\n"

@@ -34,9 +34,7 @@ namespace {
 const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
 const char* const kChanged = "ge\xE4ndert";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
-const char* const kAboutTitle =
-    "\xDC"
-    "ber Ombrix";
+const char* const kAboutTitle = "\334ber Ombrix";
 const char* const kAboutText =
     "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
     "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
@@ -240,11 +238,8 @@ void TForm1::CreateActions() {
   StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12,
                               &TForm1::StartAbbrechenExecute);
   // F1 starts a program, so the guide has no shortcut of its own.
-  HilfeSprachuebersicht =
-      MakeAction("HilfeSprachuebersicht",
-                 "Sprach\xFC"
-                 "bersicht",
-                 "Hilfe", QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
+  HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
+                                     QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
   HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1,
                           &TForm1::HilfeUeberExecute);
 }

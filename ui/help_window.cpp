@@ -54,9 +54,7 @@ QToolButton* SearchButton(const char* tip, QWidget* parent) {
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));
-  setWindowTitle(
-      ToQt("Ombrix \x96 Sprach\xFC"
-           "bersicht"));
+  setWindowTitle(ToQt("Ombrix \x96 Sprach\374bersicht"));
   resize(860, 680);
 
   Contents = new QListWidget(this);
@@ -82,15 +80,9 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   SearchLine->setPlaceholderText(ToQt("Suchen \x85"));
   QToolButton* previous = SearchButton("Vorige Stelle (Umschalt+F3)", SearchBar);
   previous->setArrowType(Qt::UpArrow);
-  QToolButton* next = SearchButton(
-      "N\xE4"
-      "chste Stelle (F3)",
-      SearchBar);
+  QToolButton* next = SearchButton("N\344chste Stelle (F3)", SearchBar);
   next->setArrowType(Qt::DownArrow);
-  QToolButton* close = SearchButton(
-      "Suche schlie\xDF"
-      "en (Esc)",
-      SearchBar);
+  QToolButton* close = SearchButton("Suche schlie\337en (Esc)", SearchBar);
   close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
   auto* searchLayout = new QHBoxLayout(SearchBar);
   searchLayout->setContentsMargins(0, 0, 0, 0);
