@@ -1,5 +1,6 @@
 #include "logic/complex/num_text.h"
 
+#include <array>
 #include <atomic>
 #include <charconv>
 #include <cmath>
@@ -24,74 +25,207 @@ void SetDecimalSeparator(char separator) {
   g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
 
+namespace {
+
+// The digits RealToText shows for a finite, non-zero magnitude: at most 15, no trailing
+// zeros, value 0.d1d2... * 10^exponent.
+struct ShownDigits {
+  char digits[24];
+  int count;
+  int exponent;
+};
+
+ShownDigits CutDigits(double magnitude) {
+  // 18 significant digits, correctly rounded: d.ddddddddddddddddde+XX
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
+  ShownDigits shown{};
+  int n = 0;
+  const char* p = buffer;
+  for (; p < result.ptr && *p != 'e'; ++p) {
+    if (IsDigit(*p)) shown.digits[n++] = *p;
+  }
+  int exponent = 0;
+  std::from_chars(*(p + 1) == '+' ? p + 2 : p + 1, result.ptr, exponent);
+  shown.exponent = exponent + 1;
+
+  // Cut to 15 digits by the 16th digit alone.
+  n = 15;
+  if (shown.digits[15] >= '5') {
+    int i = 14;
+    while (i >= 0 && shown.digits[i] == '9') shown.digits[i--] = '0';
+    if (i < 0) {
+      shown.digits[0] = '1';
+      n = 1;
+      ++shown.exponent;
+    } else {
+      ++shown.digits[i];
+    }
+  }
+  while (n > 1 && shown.digits[n - 1] == '0') --n;
+  shown.count = n;
+  return shown;
+}
+
+// 10^0 .. 10^27, all exact in the 64-bit significand of a long double.
+constexpr std::array<long double, 28> kExactPowersL = [] {
+  std::array<long double, 28> p{};
+  p[0] = 1.0L;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0L;
+  return p;
+}();
+// 10^0 .. 10^22, exact as doubles.
+constexpr std::array<double, 23> kExactPowers = [] {
+  std::array<double, 23> p{};
+  p[0] = 1.0;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0;
+  return p;
+}();
+
+constexpr double kLog10Of2 = 0.30102999566398120;
+
+// Whether the 15-digit value N * 10^(exponent - 15), read back as `value`, comes back
+// unchanged: it lies within half a unit of its last bit of the text. Where that half unit
+// is below one unit of the 16th digit, its own text has the same 15 digits followed by 0
+// or by 9 (which rounds up to them). Not claimed for a power of ten.
+bool ComesBackUnchanged(double value, int exponent, bool power_of_ten) {
+  if (power_of_ten) return false;
+  return (std::ilogb(value) - 53) * kLog10Of2 < exponent - 16 - 1E-6;
+}
+
+// The round trip of a positive magnitude without digits: the 16 leading digits as the
+// number q = magnitude / 10^(E - 16), scaled with one rounding in 64 bits, so that q is
+// off by far less than 0.001. The text keeps 15 digits, N = floor((q + 5.005) / 10): 18
+// digits rounded, then the 16th rounding the 15th. Where q lies too close to a step of
+// that rule, or the scale is not exact, the digits decide instead (false).
+bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
+  int exponent = static_cast<int>(std::floor(std::ilogb(magnitude) * kLog10Of2)) + 1;
+  long double q = 0;
+  for (int attempt = 0;; ++attempt) {
+    const int scale = 16 - exponent;
+    if (scale >= 0 && scale < static_cast<int>(kExactPowersL.size())) {
+      q = static_cast<long double>(magnitude) * kExactPowersL[static_cast<std::size_t>(scale)];
+    } else if (scale < 0 && -scale < static_cast<int>(kExactPowersL.size())) {
+      q = static_cast<long double>(magnitude) / kExactPowersL[static_cast<std::size_t>(-scale)];
+    } else {
+      return false;
+    }
+    if (q >= 1E16L) {
+      ++exponent;
+    } else if (q < 1E15L) {
+      --exponent;
+    } else {
+      break;
+    }
+    if (attempt == 2) return false;
+  }
+  if (q < 1E15L + 0.01L || q > 1E16L - 0.01L) return false;
+  const long double t = (q + 5.005L) / 10.0L;
+  const long double n = std::floor(t);
+  const long double frac = t - n;
+  if (frac < 0.0002L || frac > 0.9998L) return false;
+  const auto digits = static_cast<double>(n);  // at most 10^15: exact
+  const int power = exponent - 15;
+  if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
+    out = digits * kExactPowers[static_cast<std::size_t>(power)];
+  } else if (power < 0 && -power < static_cast<int>(kExactPowers.size())) {
+    out = digits / kExactPowers[static_cast<std::size_t>(-power)];
+  } else {
+    return false;
+  }
+  if (fixed != nullptr)
+    *fixed = ComesBackUnchanged(out, exponent, digits == 1E14 || digits == 1E15);
+  return true;
+}
+
+}  // namespace
+
 std::string RealToText(double x) {
   if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
   if (std::isnan(x)) return "NAN";
   if (x == 0.0) return "0";
-
-  // 18 significant digits, correctly rounded: d.ddddddddddddddddde+XX
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, std::fabs(x),
-                                    std::chars_format::scientific, 17);
-  const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-  const std::size_t e_pos = text.find('e');
-  std::string digits;
-  digits.reserve(18);
-  for (std::size_t i = 0; i < e_pos; ++i) {
-    if (IsDigit(text[i])) digits += text[i];
-  }
-  int exponent = std::atoi(std::string(text.substr(e_pos + 1)).c_str()) + 1;
-
-  // Cut to 15 digits by the 16th digit alone.
-  const bool round_up = digits[15] >= '5';
-  digits.resize(15);
-  if (round_up) {
-    int i = 14;
-    while (i >= 0 && digits[static_cast<std::size_t>(i)] == '9') {
-      digits[static_cast<std::size_t>(i)] = '0';
-      --i;
-    }
-    if (i < 0) {
-      digits = "1";
-      ++exponent;
-    } else {
-      ++digits[static_cast<std::size_t>(i)];
-    }
-  }
-  while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+  const ShownDigits shown = CutDigits(std::fabs(x));
+  const std::string_view digits(shown.digits, static_cast<std::size_t>(shown.count));
+  const int exponent = shown.exponent;
 
   const char sep = DecimalSeparator();
-  std::string out;
-  if (x < 0) out += '-';
+  char out[48];
+  std::size_t n = 0;
+  const auto put = [&](char c) { out[n++] = c; };
+  const auto put_digits = [&](std::string_view d) {
+    for (char c : d) out[n++] = c;
+  };
+  if (x < 0) put('-');
   if (exponent >= -3 && exponent <= 15) {
     if (exponent <= 0) {
-      out += '0';
-      out += sep;
-      out.append(static_cast<std::size_t>(-exponent), '0');
-      out += digits;
+      put('0');
+      put(sep);
+      for (int z = 0; z < -exponent; ++z) put('0');
+      put_digits(digits);
     } else {
       const auto e = static_cast<std::size_t>(exponent);
       if (digits.size() <= e) {
-        out += digits;
-        out.append(e - digits.size(), '0');
+        put_digits(digits);
+        for (std::size_t z = digits.size(); z < e; ++z) put('0');
       } else {
-        out.append(digits, 0, e);
-        out += sep;
-        out.append(digits, e);
+        put_digits(digits.substr(0, e));
+        put(sep);
+        put_digits(digits.substr(e));
       }
     }
   } else {
-    out += digits[0];
+    put(digits[0]);
     if (digits.size() > 1) {
-      out += sep;
-      out.append(digits, 1);
+      put(sep);
+      put_digits(digits.substr(1));
     }
-    out += 'E';
-    const int shown = exponent - 1;
-    if (shown < 0) out += '-';
-    out += std::to_string(shown < 0 ? -shown : shown);
+    put('E');
+    const int shown_exponent = exponent - 1;
+    if (shown_exponent < 0) put('-');
+    const auto end = std::to_chars(out + n, out + sizeof out,
+                                   shown_exponent < 0 ? -shown_exponent : shown_exponent);
+    n = static_cast<std::size_t>(end.ptr - out);
   }
-  return out;
+  return std::string(out, n);
+}
+
+bool RoundTripReal(double x, double& out, bool* fixed) {
+  if (fixed != nullptr) *fixed = false;
+  if (x == 0.0) {
+    out = 0.0;
+    return true;
+  }
+  const double magnitude = std::fabs(x);
+  // Whole numbers below 1E15 are written with all their digits.
+  if (magnitude < 1E15 && x == std::trunc(x)) {
+    out = x;
+    return true;
+  }
+  // Near the ends of the range the text may overflow or fall below the normal doubles;
+  // those few values are left to the texts themselves.
+  if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
+  if (QuickRoundTrip(magnitude, out, fixed)) {
+    if (x < 0) out = -out;
+    return true;
+  }
+  const ShownDigits shown = CutDigits(magnitude);
+  // d1.d2d3...e(exponent - 1): the same decimal value the text holds, read the same way.
+  char buffer[40];
+  std::size_t n = 0;
+  buffer[n++] = shown.digits[0];
+  buffer[n++] = '.';
+  for (int i = 1; i < shown.count; ++i) buffer[n++] = shown.digits[i];
+  buffer[n++] = 'e';
+  const auto end = std::to_chars(buffer + n, buffer + sizeof buffer, shown.exponent - 1);
+  double value = 0.0;
+  const auto parsed = std::from_chars(buffer, end.ptr, value);
+  if (parsed.ec != std::errc()) return false;
+  out = x < 0 ? -value : value;
+  if (fixed != nullptr) {
+    *fixed = ComesBackUnchanged(value, shown.exponent, shown.count == 1 && shown.digits[0] == '1');
+  }
+  return true;
 }
 
 std::string ComplexToText(TComplex z) {

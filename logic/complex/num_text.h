@@ -16,6 +16,11 @@ void SetDecimalSeparator(char separator);
 std::string RealToText(double x);
 // Display form: 3+4*i, i, -2,5*i.
 std::string ComplexToText(TComplex z);
+// TextToReal(RealToText(x)), bit for bit, without building the text. False where that
+// would fault or the text would be no number (infinite, not a number), and for the few
+// magnitudes beyond 1E300 or below 1E-300, which are left to the texts.
+// `fixed`, when given, tells whether `out` is known to come back unchanged itself.
+bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);
 // Removes every space (code 32); tabs stay.
