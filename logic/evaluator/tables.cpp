@@ -56,15 +56,18 @@ const std::string& FunctionTable::Term(int k) const {
 void FunctionTable::SetTerm(int k, std::string term) {
   if (k < kFirstUserFunction || k >= kTableCapacity) return;
   terms_[k - kFirstUserFunction] = std::move(term);
+  changes_.Bump();
   reach_known_ = false;
 }
 
 void FunctionTable::SetArgumentRule(int k, int rule) {
   if (!ValidIndex(k)) return;
   rules_[k] = static_cast<signed char>(rule);
+  changes_.Bump();
 }
 
 void FunctionTable::RebuildIndex() {
+  changes_.Bump();
   reach_known_ = false;
   std::array<unsigned short, 257> counts{};
   max_pattern_ = 1;
@@ -153,14 +156,19 @@ void VariableTable::Reset() {
   start_[1] = ComplexFromReal(kE);
   start_[2] = ComplexFromReal(kPi);
   last_ = 2;
+  changes_.Bump();
 }
 
-void VariableTable::SetLastVariable(int last) { last_ = std::clamp(last, -1, kTableCapacity - 1); }
+void VariableTable::SetLastVariable(int last) {
+  last_ = std::clamp(last, -1, kTableCapacity - 1);
+  changes_.Bump();
+}
 
 void VariableTable::SetName(int j, std::string name) {
   if (!ValidIndex(j)) return;
   lowered_[j] = LowerCase1252(name);
   names_[j] = std::move(name);
+  changes_.Bump();
 }
 
 void VariableTable::CopyStartToCurrent() {

@@ -3,8 +3,10 @@
 // the project file; names keep their case, lookups ignore it.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,23 @@ inline constexpr int kRuleNone = 0;
 inline constexpr int kRuleReal = 1;
 inline constexpr int kRuleInteger = 2;
 inline constexpr int kRuleNonZero = 16;
+
+// A count of the changes to one table, for the plans built from it. It only grows: a
+// table assigned from another gets a count above both, so no earlier state comes back.
+class ChangeCount {
+ public:
+  ChangeCount() = default;
+  ChangeCount(const ChangeCount& other) = default;
+  ChangeCount& operator=(const ChangeCount& other) {
+    value_ = std::max(value_, other.value_) + 1;
+    return *this;
+  }
+  void Bump() { ++value_; }
+  std::uint64_t Value() const { return value_; }
+
+ private:
+  std::uint64_t value_ = 0;
+};
 
 class FunctionTable {
  public:
@@ -50,6 +69,8 @@ class FunctionTable {
   // Length of the longest call pattern in use (name plus "("): a call can only start
   // this close before a "(".
   std::size_t MaxPatternLength() const { return max_pattern_; }
+  // Grows with every change of names, terms, rules or the last index.
+  std::uint64_t Version() const { return changes_.Value(); }
   // Whether the user function k can call itself again, directly or through other user
   // functions: some chain of call patterns leads from its term back to its own name.
   // Reading a term with blanks removed, case ignored and every "#" taken as the "(" that
@@ -70,6 +91,7 @@ class FunctionTable {
   std::array<unsigned char, kTableCapacity> by_first_{};
   std::array<unsigned short, 257> group_start_{};
   std::size_t max_pattern_ = 1;
+  ChangeCount changes_;
   // Worked out on first use after a change: tables are loaded one entry at a time.
   mutable bool reach_known_ = false;
   mutable std::array<bool, kTableCapacity> reaches_itself_{};
@@ -97,6 +119,8 @@ class VariableTable {
 
   // First j <= LastVariable whose lower-cased name equals `name` (passed lower-cased).
   int FindVariable(std::string_view name) const;
+  // Grows with every change of the names or the last index (not of the values).
+  std::uint64_t NamesVersion() const { return changes_.Value(); }
 
  private:
   std::array<std::string, kTableCapacity> names_;
@@ -104,6 +128,7 @@ class VariableTable {
   std::array<TComplex, kTableCapacity> start_{};
   std::array<TComplex, kTableCapacity> current_{};
   int last_ = 2;
+  ChangeCount changes_;
 };
 
 // The name rule of both table dialogs for a new function or variable: a letter a..z
