@@ -12,7 +12,9 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/error_codes.h"
+#include "logic/evaluator/plan.h"
 #include "logic/evaluator/result_text.h"
+#include "logic/evaluator/term_scan.h"
 
 namespace ombrix {
 
@@ -21,8 +23,7 @@ namespace {
 constexpr std::string_view::size_type npos = std::string_view::npos;
 
 // Guards that keep hostile terms from exhausting the stack, the memory or the patience.
-constexpr int kMaxDepth = 256;             // nesting of bracket groups (and calls)
-constexpr std::size_t kMaxOperands = 128;  // entries of one operand list
+constexpr int kMaxDepth = 256;  // nesting of bracket groups (and calls)
 // Expansions per evaluation of user functions that can call themselves; the expansions
 // of all other functions are bounded by the text budgets below.
 constexpr int kMaxExpansions = 10000;
@@ -79,22 +80,6 @@ std::string PairText(TComplex z) {
   return out;
 }
 
-bool IsOperatorChar(char c) {
-  switch (c) {
-    case '+':
-    case '-':
-    case '*':
-    case '/':
-    case '^':
-    case '%':
-    case '&':
-    case '\\':
-      return true;
-    default:
-      return false;
-  }
-}
-
 // Bit 0: the character lower-cases to another one; bit 1: a blank.
 const std::array<unsigned char, 256>& NormaliseFlags() {
   static const std::array<unsigned char, 256> flags = [] {
@@ -142,25 +127,6 @@ std::size_t MaxNesting(std::string_view s) {
     }
   }
   return static_cast<std::size_t>(deepest);
-}
-
-// The position of the ")" that closes the "(" at `open`, or npos when none does.
-std::size_t MatchingClose(std::string_view s, std::size_t open) {
-  std::ptrdiff_t depth = 1;
-  for (std::size_t j = open + 1; j < s.size(); ++j) {
-    if (s[j] == '(') {
-      ++depth;
-    } else if (s[j] == ')' && --depth == 0) {
-      return j;
-    }
-  }
-  return npos;
-}
-
-// One past the ")" that closes the "(" at `open`, or the end of the text when none does.
-std::size_t MatchEnd(std::string_view s, std::size_t open) {
-  const std::size_t close = MatchingClose(s, open);
-  return close == npos ? s.size() : close + 1;
 }
 
 // The text still to be searched for calls: buf[pos ..]. Replacements are put in front
@@ -331,22 +297,6 @@ class ComparisonFinder {
   std::array<std::size_t, 5> next_{};
 };
 
-// Compares two number texts; "1"/"0", or an error code when < or > meet a non-real side.
-char CompareValues(char op, TComplex left, TComplex right) {
-  switch (op) {
-    case '=':
-      return left == right ? '1' : '0';
-    case '#':
-      return left == right ? '0' : '1';
-    case '~':
-      return ComplexAbs(left - right) < ZeroCutThreshold ? '1' : '0';
-    default:
-      if (!IsRealValue(left) || !IsRealValue(right)) return '?';
-      if (op == '<') return left.Re < right.Re ? '1' : '0';
-      return left.Re > right.Re ? '1' : '0';
-  }
-}
-
 // Comparisons. The sides hold no bracket any more, so they need no further depth. The right side of
 // a split is evaluated like a term of its own and may split again; that chain is walked in a loop
 // instead of by recursion, with the same order of evaluation and the same outcome: any failure
@@ -404,96 +354,12 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
   return std::nullopt;  // not reached: the chain holds level 0
 }
 
-bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
-
 std::string OverflowText(std::string_view operand) {
   std::string out = ErrorText(ErrorCode::Overflow);
   out += '\'';
   out += operand;
   out += " !";
   return out;
-}
-
-// A power is formed by one product per unit of the exponent. It ends early when the
-// modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
-// products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).
-// This estimate, at most twice the count, is charged to the evaluation's budget.
-double EstimatedProducts(TComplex base, double exponent) {
-  const double n = std::fabs(exponent);
-  const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
-  const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
-                    (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
-  if (n <= 4.0 || square == 0.0 || unit || !(square < HUGE_VAL)) return std::min(n, 4.0);
-  const double log_modulus = 0.5 * std::log(square);
-  if (log_modulus > 0.0) return std::min(n, 2.0 * 230.3 / log_modulus + 4.0);
-  if (log_modulus < 0.0) return std::min(n, 2.0 * 32.3 / -log_modulus + 4.0);
-  return n;
-}
-
-struct Entry {
-  char op;
-  double re, im;
-  TComplex Value() const { return TComplex{re, im}; }
-  void Set(TComplex v) {
-    re = v.Re;
-    im = v.Im;
-  }
-};
-
-// The operands of a bracket-free term with the operator before each. Left uninitialised
-// until filled: a list is made for every arithmetic step.
-struct OperandList {
-  Entry entries[kMaxOperands];
-  std::size_t count = 0;
-  std::string_view last_operand;  // what an overflow reports
-
-  // Entry e is merged into entry e - 1.
-  void Merge(std::size_t e, TComplex value) {
-    entries[e - 1].Set(value);
-    std::copy(entries + e + 1, entries + count, entries + e);
-    --count;
-  }
-};
-
-// Reads the operator and operand starting at w[i]: moves `i` past the signs in front of
-// the operand and returns one past its end; `sign` is the product of those signs.
-std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign) {
-  const std::size_t n = w.size();
-  std::size_t c = i;
-  std::size_t look = i;
-  while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
-  if (look < n && w[look] == '[') {
-    bool passed = false;
-    while (c + 1 < n && w[c] != ']') {
-      if (!passed) {
-        if (w[c] == '-') {
-          sign = -sign;
-          ++i;
-        } else if (w[c] == '+') {
-          ++i;
-        } else if (w[c] == '[') {
-          passed = true;
-        }
-      }
-      ++c;
-    }
-    return c + 1;
-  }
-  bool at_start = true;
-  while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
-    const char ch = w[c];
-    if (ch == '-') {
-      sign = -sign;
-      ++i;
-    } else if (ch == '+') {
-      ++i;
-    } else {
-      at_start = false;
-      if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
-    }
-    ++c;
-  }
-  return c;
 }
 
 // The operand scan of a term that starts with its sign. "" or the error text.
@@ -525,7 +391,7 @@ std::string ScanOperands(std::string_view w, const VariableTable& variables, Ope
       if (!IsNumberText(operand)) return Wrapped(ErrorCode::Syntax, operand);
       value = sign * ParseNumberText(operand);
     }
-    if (list.count == kMaxOperands) return Wrapped(ErrorCode::Syntax, w);
+    if (list.count == kMaxOperandEntries) return Wrapped(ErrorCode::Syntax, w);
     list.entries[list.count++] = {op, value.Re, value.Im};
     list.last_operand = operand;
     i = c;
@@ -534,7 +400,10 @@ std::string ScanOperands(std::string_view w, const VariableTable& variables, Ope
 }
 
 // "^" first, from the left.
-std::string PowerPass(std::string_view w, OperandList& list, Run& run) {
+}  // namespace
+
+std::string PowerPass(std::string_view w, OperandList& list, double& products, double budget,
+                      MessageBoxes& boxes) {
   for (std::size_t e = 1; e < list.count;) {
     if (list.entries[e].op != '^') {
       ++e;
@@ -546,13 +415,11 @@ std::string PowerPass(std::string_view w, OperandList& list, Run& run) {
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) {
       return Wrapped(ErrorCode::BadOperatorArgument, w);
     }
-    const double products = EstimatedProducts(base, exponent.Re);
-    run.power_products += products;
-    if (run.power_products > run.context.power_products) {
+    products += EstimatedProducts(base, exponent.Re);
+    if (products > budget) {
       return Wrapped(ErrorCode::BadOperatorArgument, w);
     }
-    const TComplex power =
-        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), run.context.boxes);
+    const TComplex power = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes);
     if (Overflows(power)) return OverflowText(list.last_operand);
     list.Merge(e, power);
   }
@@ -598,17 +465,25 @@ std::string ProductPass(std::string_view w, OperandList& list, MessageBoxes& box
   return {};
 }
 
-// Last the signs: the pair text of the sum, or the overflow error.
-std::string SumPass(const OperandList& list) {
-  TComplex sum{};
+bool SumOf(const OperandList& list, TComplex& sum) {
+  sum = TComplex{};
   for (std::size_t e = 0; e < list.count; ++e) {
     if (list.entries[e].op == '+') {
       sum = sum + list.entries[e].Value();
     } else if (list.entries[e].op == '-') {
       sum = sum - list.entries[e].Value();
     }
-    if (Overflows(sum)) return OverflowText(list.last_operand);
+    if (Overflows(sum)) return false;
   }
+  return true;
+}
+
+namespace {
+
+// Last the signs: the pair text of the sum, or the overflow error.
+std::string SumPass(const OperandList& list) {
+  TComplex sum;
+  if (!SumOf(list, sum)) return OverflowText(list.last_operand);
   return PairText(sum);
 }
 
@@ -620,7 +495,9 @@ std::string SumPass(const OperandList& list) {
   const std::string_view w = text;
   OperandList list;
   std::string error = ScanOperands(w, run.context.variables, list);
-  if (error.empty()) error = PowerPass(w, list, run);
+  if (error.empty()) {
+    error = PowerPass(w, list, run.power_products, run.context.power_products, run.context.boxes);
+  }
   if (error.empty()) error = ProductPass(w, list, run.context.boxes);
   if (!error.empty()) return error;
   return SumPass(list);
@@ -649,9 +526,37 @@ std::string Evaluate(std::string_view term, Run& run, int depth) {
 
 }  // namespace
 
-std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
+std::string EvaluateTermText(std::string_view term, const EvalContext& context) {
   Run run{context};
   return Evaluate(term, run, 0);
+}
+
+std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
+  if (context.plans != nullptr) {
+    TComplex raw, value;
+    bool comparison = false;
+    if (context.plans->TryEvaluate(term, context, raw, value, comparison)) {
+      if (comparison) return value.Re != 0.0 ? "1" : "0";
+      return PairText(raw);
+    }
+  }
+  return EvaluateTermText(term, context);
+}
+
+TermValue EvaluateTermValue(std::string_view term, const EvalContext& context) {
+  TermValue out;
+  if (context.plans != nullptr) {
+    TComplex raw;
+    bool comparison = false;
+    if (context.plans->TryEvaluate(term, context, raw, out.value, comparison)) return out;
+  }
+  std::string result = EvaluateTermText(term, context);
+  if (IsErrorText(result)) {
+    out.error = std::move(result);
+  } else {
+    out.value = ParseNumberText(result);
+  }
+  return out;
 }
 
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context) {

@@ -27,6 +27,8 @@ class DrawingView {
 // About ten seconds of products on a desktop machine of today.
 inline constexpr double kPowerProductBudget = 4294967296.0;  // 2^32
 
+class PlanCache;
+
 struct EvalContext {
   const FunctionTable& functions;
   const VariableTable& variables;
@@ -35,11 +37,24 @@ struct EvalContext {
   // Products that all powers of one evaluation may take together (a power takes one
   // product per unit of its exponent); a term that would need more is refused.
   double power_products = kPowerProductBudget;
+  // Plans of the terms met so far, or none: then every term is read from its text.
+  PlanCache* plans = nullptr;
 };
 
 // A result text: pair text, "1"/"0", or an error text. Throws Fault only where the
 // platform would fault (a number text that is no number, a floating-point fault).
+// With plans, a term whose plan is sure of its value is computed from the plan; the
+// result is the same text to the last character.
 std::string EvaluateTerm(std::string_view term, const EvalContext& context);
+// The same, always read from the text.
+std::string EvaluateTermText(std::string_view term, const EvalContext& context);
+
+// What callers read back of a result: the error text, or ParseNumberText of the result.
+struct TermValue {
+  std::string error;  // empty when the term has a value
+  TComplex value;
+};
+TermValue EvaluateTermValue(std::string_view term, const EvalContext& context);
 // The display text of the value, or the German message of the error.
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context);
 bool BracketCountsEqual(std::string_view text);

@@ -1,15 +1,19 @@
 // A fresh evaluation world for the evaluator tests: tables, a drawing view and
-// recording message boxes.
+// recording message boxes. Every term is evaluated by the text path and by the plans.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan.h"
+#include "logic/evaluator/result_text.h"
 #include "tests/support/recording.h"
 #include "tests/support/tables.h"
 
@@ -36,8 +40,50 @@ struct EvalWorld {
   FakeDrawing drawing;
   RecordingMessageBoxes boxes;
   EvalContext context{functions, variables, drawing, boxes};
+  // The same tables read through plans, with boxes of their own.
+  PlanCache plans;
+  RecordingMessageBoxes plan_boxes;
+  EvalContext plan_context{functions, variables, drawing, plan_boxes, kPowerProductBudget, &plans};
 
-  std::string Eval(std::string_view term) { return EvaluateTerm(term, context); }
+  // The text path's result; the plans must give the same text, value, fault and boxes.
+  std::string Eval(std::string_view term) {
+    struct Outcome {
+      std::string text;
+      std::string fault;
+      std::vector<std::string> boxes;
+      bool operator==(const Outcome&) const = default;
+    };
+    const auto outcome = [&](auto evaluate, RecordingMessageBoxes& shown) {
+      Outcome out;
+      const std::size_t before = shown.boxes.size();
+      try {
+        out.text = evaluate();
+      } catch (const Fault& fault) {
+        out.fault = fault.what();
+      }
+      for (std::size_t b = before; b < shown.boxes.size(); ++b) {
+        out.boxes.push_back(shown.boxes[b].text);
+      }
+      return out;
+    };
+    plan_context.power_products = context.power_products;
+    const Outcome text = outcome([&] { return EvaluateTermText(term, context); }, boxes);
+    const Outcome planned = outcome([&] { return EvaluateTerm(term, plan_context); }, plan_boxes);
+    EXPECT_TRUE(text == planned) << "term '" << term << "': text path '" << text.text << "' "
+                                 << text.fault << ", plans '" << planned.text << "' "
+                                 << planned.fault;
+    if (text.fault.empty() && text.boxes.empty() && !IsErrorText(text.text)) {
+      const TComplex read = ParseNumberText(text.text);
+      const TermValue value = EvaluateTermValue(term, plan_context);
+      EXPECT_TRUE(value.error.empty() && SameBits(value.value.Re, read.Re) &&
+                  SameBits(value.value.Im, read.Im))
+          << "value of '" << term << "'";
+    }
+    if (!text.fault.empty()) throw Fault(text.fault);
+    return text.text;
+  }
+
+  static bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
   int AddFunction(const std::string& name, const std::string& term) {
     return testing::AddFunction(functions, name, term);

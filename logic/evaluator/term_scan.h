@@ -1,0 +1,179 @@
+// The pieces of the term language that the text path and the plans share: the bracket
+// scan, the operand scan, the operand list and its passes, the comparison and overflow
+// rules. Sharing them keeps the two readings of a term one and the same.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "logic/complex/complex.h"
+#include "logic/complex/cp1252.h"
+
+namespace ombrix {
+
+class MessageBoxes;
+
+// Entries of one operand list.
+inline constexpr std::size_t kMaxOperandEntries = 128;
+
+inline bool IsOperatorChar(char c) {
+  switch (c) {
+    case '+':
+    case '-':
+    case '*':
+    case '/':
+    case '^':
+    case '%':
+    case '&':
+    case '\\':
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The position of the ")" that closes the "(" at `open`, or npos when none does.
+inline std::size_t MatchingClose(std::string_view s, std::size_t open) {
+  std::ptrdiff_t depth = 1;
+  for (std::size_t j = open + 1; j < s.size(); ++j) {
+    if (s[j] == '(') {
+      ++depth;
+    } else if (s[j] == ')' && --depth == 0) {
+      return j;
+    }
+  }
+  return std::string_view::npos;
+}
+
+// One past the ")" that closes the "(" at `open`, or the end of the text when none does.
+inline std::size_t MatchEnd(std::string_view s, std::size_t open) {
+  const std::size_t close = MatchingClose(s, open);
+  return close == std::string_view::npos ? s.size() : close + 1;
+}
+
+// Compares two number texts; "1"/"0", or an error code when < or > meet a non-real side.
+inline char CompareValues(char op, TComplex left, TComplex right) {
+  switch (op) {
+    case '=':
+      return left == right ? '1' : '0';
+    case '#':
+      return left == right ? '0' : '1';
+    case '~':
+      return ComplexAbs(left - right) < ZeroCutThreshold ? '1' : '0';
+    default:
+      if (!IsRealValue(left) || !IsRealValue(right)) return '?';
+      if (op == '<') return left.Re < right.Re ? '1' : '0';
+      return left.Re > right.Re ? '1' : '0';
+  }
+}
+
+inline bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
+
+// Where a term splits into its comparison: the largest of the first occurrences of "~",
+// "#", ">", "=" and "<", or npos.
+inline std::size_t ComparisonSplit(std::string_view text) {
+  std::size_t split = std::string_view::npos;
+  for (char c : {'~', '#', '>', '=', '<'}) {
+    const std::size_t at = text.find(c);
+    if (at != std::string_view::npos && (split == std::string_view::npos || at > split)) {
+      split = at;
+    }
+  }
+  return split;
+}
+
+// A power is formed by one product per unit of the exponent. It ends early when the
+// modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
+// products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).
+// This estimate, at most twice the count, is charged to the evaluation's budget.
+inline double EstimatedProducts(TComplex base, double exponent) {
+  const double n = std::fabs(exponent);
+  const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
+  const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
+                    (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
+  if (n <= 4.0 || square == 0.0 || unit || !(square < HUGE_VAL)) return std::min(n, 4.0);
+  const double log_modulus = 0.5 * std::log(square);
+  if (log_modulus > 0.0) return std::min(n, 2.0 * 230.3 / log_modulus + 4.0);
+  if (log_modulus < 0.0) return std::min(n, 2.0 * 32.3 / -log_modulus + 4.0);
+  return n;
+}
+
+struct Entry {
+  char op;
+  double re, im;
+  TComplex Value() const { return TComplex{re, im}; }
+  void Set(TComplex v) {
+    re = v.Re;
+    im = v.Im;
+  }
+};
+
+// The operands of a bracket-free term with the operator before each. Left uninitialised
+// until filled: a list is made for every arithmetic step.
+struct OperandList {
+  Entry entries[kMaxOperandEntries];
+  std::size_t count = 0;
+  std::string_view last_operand;  // what an overflow reports
+
+  // Entry e is merged into entry e - 1.
+  void Merge(std::size_t e, TComplex value) {
+    entries[e - 1].Set(value);
+    std::copy(entries + e + 1, entries + count, entries + e);
+    --count;
+  }
+};
+
+// Reads the operator and operand starting at w[i]: moves `i` past the signs in front of
+// the operand and returns one past its end; `sign` is the product of those signs.
+inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign) {
+  const std::size_t n = w.size();
+  std::size_t c = i;
+  std::size_t look = i;
+  while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
+  if (look < n && w[look] == '[') {
+    bool passed = false;
+    while (c + 1 < n && w[c] != ']') {
+      if (!passed) {
+        if (w[c] == '-') {
+          sign = -sign;
+          ++i;
+        } else if (w[c] == '+') {
+          ++i;
+        } else if (w[c] == '[') {
+          passed = true;
+        }
+      }
+      ++c;
+    }
+    return c + 1;
+  }
+  bool at_start = true;
+  while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
+    const char ch = w[c];
+    if (ch == '-') {
+      sign = -sign;
+      ++i;
+    } else if (ch == '+') {
+      ++i;
+    } else {
+      at_start = false;
+      if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
+    }
+    ++c;
+  }
+  return c;
+}
+
+// The power pass ("^" first, from the left), charging each power's products to
+// `products` against `budget`; the product pass ("*", "/", "%", "&", "\" from the left).
+// "" or the error text of working text `w`.
+std::string PowerPass(std::string_view w, OperandList& list, double& products, double budget,
+                      MessageBoxes& boxes);
+std::string ProductPass(std::string_view w, OperandList& list, MessageBoxes& boxes);
+// The sum pass; false when the running sum fails the overflow test.
+bool SumOf(const OperandList& list, TComplex& sum);
+
+}  // namespace ombrix

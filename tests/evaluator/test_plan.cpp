@@ -1,0 +1,292 @@
+// Plans against the text path: the round trip of values, many random terms, and the
+// changes that make a plan stale.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/plan.h"
+#include "tests/evaluator/eval_world.h"
+
+namespace ombrix {
+namespace {
+
+using testing::EvalWorld;
+
+constexpr char kSeparators[] = {',', '.'};
+
+// TextToReal(RealToText(x)), or nothing when reading the text back faults.
+std::optional<double> ThroughText(double x) {
+  try {
+    return TextToReal(RealToText(x));
+  } catch (const Fault&) {
+    return std::nullopt;
+  }
+}
+
+void ExpectRoundTripAgrees(double x) {
+  double out = 0;
+  bool fixed = false;
+  if (!RoundTripReal(x, out, &fixed)) {
+    // Left to the texts only where they cannot be read back, or near the range's ends.
+    const double m = std::fabs(x);
+    EXPECT_TRUE(!std::isfinite(x) || m > 1E300 || m < 1E-300) << x;
+    return;
+  }
+  const std::optional<double> text = ThroughText(x);
+  ASSERT_TRUE(text.has_value()) << x;
+  EXPECT_TRUE(EvalWorld::SameBits(out, *text))
+      << std::hexfloat << x << " gives " << out << ", the text " << *text;
+  if (fixed) {
+    const std::optional<double> again = ThroughText(out);
+    EXPECT_TRUE(again && EvalWorld::SameBits(*again, out)) << std::hexfloat << out;
+  }
+}
+
+TEST(RoundTripReal, NamedValues) {
+  const double named[] = {
+      1.0 / 3,
+      2.0 / 3,
+      0.1 + 0.2,
+      -2.5,
+      1E15,
+      1E15 + 1,
+      999999999999999.5,
+      123456789012345678.0,
+      0.000123,
+      1.5E-7,
+      -0.0,
+      9.9035203142830422e27,  // just above a power of two close below 1E28
+      1.7976931348623157e308,
+      std::numeric_limits<double>::denorm_min(),
+      std::numeric_limits<double>::infinity(),
+      std::numeric_limits<double>::quiet_NaN(),
+      0.99999999999999994,
+      9.9999999999999995,
+      0.015625,
+      1E-300,
+      1E300,
+  };
+  for (char sep : kSeparators) {
+    SetDecimalSeparator(sep);
+    for (double x : named) ExpectRoundTripAgrees(x);
+  }
+}
+
+TEST(RoundTripReal, RandomBitsAndRandomDecades) {
+  std::mt19937_64 random(20261209);
+  std::uniform_int_distribution<int> decade(-320, 310);
+  std::uniform_real_distribution<double> mantissa(1.0, 10.0);
+  SetDecimalSeparator(',');
+  for (int n = 0; n < 100000; ++n) {
+    const std::uint64_t bits = random();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    ExpectRoundTripAgrees(x);
+    ExpectRoundTripAgrees(mantissa(random) * std::pow(10.0, decade(random)));
+    // Near the halfway points of the 15-digit grid, where the rounding decides.
+    const double grid = std::round(mantissa(random) * 1E14) / 1E14;
+    ExpectRoundTripAgrees(grid + 5E-15 * (random() % 2 ? 1 : -1));
+  }
+}
+
+// Random terms over user functions and variables, some of them broken on purpose.
+class TermMaker {
+ public:
+  explicit TermMaker(std::uint32_t seed) : random_(seed) {}
+
+  std::string Term(int depth = 0) {
+    std::string out = Pick(4) == 0 ? Sign() : "";
+    const int operands = 1 + Pick(depth > 1 ? 2 : 4);
+    for (int i = 0; i < operands; ++i) {
+      if (i > 0) out += Operator();
+      if (Pick(3) == 0) out += Sign();
+      out += Operand(depth);
+    }
+    if (depth < 2 && Pick(6) == 0) out += std::string(1, "<=>#~"[Pick(5)]) + Term(depth + 1);
+    if (Pick(40) == 0) out.insert(Pick(static_cast<int>(out.size()) + 1), Noise());
+    return out;
+  }
+
+ private:
+  int Pick(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
+  std::string Sign() { return Pick(2) ? "-" : (Pick(2) ? "+" : "--"); }
+  std::string Operator() {
+    static const char* const kOperators[] = {"+", "-", "*", "/", "^", "%", "&", "\\", "*", "+"};
+    return kOperators[Pick(10)];
+  }
+  std::string Noise() {
+    static const char* const kNoise[] = {")", "(", "[",     "]", "|", "?",  " ",  "e",
+                                         ",", ".", "1e2e3", "#", "",  "  ", "\t", "x("};
+    return kNoise[Pick(16)];
+  }
+  std::string Number() {
+    switch (Pick(9)) {
+      case 0:
+        return std::to_string(Pick(5));
+      case 1:
+        return std::to_string(Pick(2000) - 1000);
+      case 2:
+        return std::to_string(Pick(100)) + "," + std::to_string(Pick(1000));
+      case 3:
+        return std::to_string(Pick(10)) + "." + std::to_string(Pick(100));
+      case 4:
+        return std::to_string(Pick(9) + 1) + (Pick(2) ? "e" : "E") + std::to_string(Pick(40) - 20);
+      case 5:
+        return "0,1";
+      case 6:
+        return "[" + std::to_string(Pick(5)) + "|" + std::to_string(Pick(5) - 2) + "]";
+      case 7:
+        return "1e-15";
+      default:
+        return std::to_string(Pick(3)) + ",5";
+    }
+  }
+  std::string Operand(int depth) {
+    static const char* const kNames[] = {"x", "X", "y", "zz", "Zz", "i", "e", "pi", "PI", "q"};
+    static const char* const kCalls[] = {"sin", "Cos", "betrag", "Wurzel", "arc",  "E",
+                                         "re",  "im",  "konj",   "ln",     "exp",  "f",
+                                         "g",   "H",   "sq",     "SQ",     "atan", "lg"};
+    switch (depth > 2 ? Pick(2) : Pick(7)) {
+      case 0:
+        return Number();
+      case 1:
+        return kNames[Pick(10)];
+      case 2:
+      case 3:
+        return std::string(kCalls[Pick(18)]) + "(" + Term(depth + 1) + ")";
+      case 4:
+        return "(" + Term(depth + 1) + ")";
+      case 5:
+        return Pick(2) ? "MausPos()" : (Pick(2) ? "DeltaRe()" : "ReMax(0)");
+      default:
+        return Number() + "^" + std::to_string(Pick(12) - 4);
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+void AddTables(EvalWorld& world) {
+  world.AddFunction("f", "#^2+1");
+  world.AddFunction("g", "f(#)*x-#");
+  world.AddFunction("H", "#*#-#");
+  world.AddFunction("sq", "Wurzel(#)+X");
+  world.AddFunction("SQ", "never(#)");  // hidden behind "sq"
+  world.AddFunction("loop", "loop(#)+1");
+  world.AddVariable("x", {0.5, -2.0});
+  world.AddVariable("X", {7.0, 0.0});  // hidden behind "x"
+  world.AddVariable("y", {-1.25, 0.0});
+  world.AddVariable("zz", {1E-7, 3.0});
+  world.AddVariable("Zz", {2.0, 2.0});  // hidden behind "zz"
+}
+
+TEST(Plans, AgreeWithTheTextOnRandomTerms) {
+  EvalWorld world;
+  AddTables(world);
+  TermMaker maker(11);
+  std::vector<std::string> terms;
+  for (int n = 0; n < 100000; ++n) terms.push_back(maker.Term());
+  for (char sep : kSeparators) {
+    SetDecimalSeparator(sep);
+    for (const std::string& term : terms) {
+      try {
+        world.Eval(term);
+      } catch (const Fault&) {
+        // the same fault on both paths, compared by Eval
+      }
+      if (::testing::Test::HasFailure()) return;
+    }
+  }
+  // Many are computed from plans, not left to the texts (the rest are mostly errors).
+  const PlanCache::Counts& counts = world.plans.Stats();
+  EXPECT_GT(counts.fast * 4, counts.fast + counts.fallback);
+}
+
+TEST(Plans, StaleAfterEveryChangeOfMeaning) {
+  struct Row {
+    const char* name;
+    const char* term;
+    void (*change)(EvalWorld&);
+    const char* before;
+    const char* after;
+  };
+  const Row rows[] = {
+      {"a function's term", "f(3)", [](EvalWorld& w) { w.functions.SetTerm(23, "#+1"); }, "[9|0]",
+       "[4|0]"},
+      {"a function's name", "f(3)", [](EvalWorld& w) { w.functions.SetName(23, "g"); }, "[9|0]",
+       "?5f[3|0] !"},
+      {"the last function", "f(3)", [](EvalWorld& w) { w.functions.SetLastFunction(22); }, "[9|0]",
+       "?5f[3|0] !"},
+      {"a variable's name", "v+1", [](EvalWorld& w) { w.variables.SetName(3, "w"); }, "[3|0]",
+       "?5v !"},
+      {"the last variable", "v+1", [](EvalWorld& w) { w.variables.SetLastVariable(2); }, "[3|0]",
+       "?5v !"},
+      {"the decimal separator", "1,5+1", [](EvalWorld&) { SetDecimalSeparator('.'); }, "[2,5|0]",
+       "?1'1,5' ?"},
+      {"tables replaced as a whole", "f(3)",
+       [](EvalWorld& w) {
+         FunctionTable other;
+         other.SetLastFunction(23);
+         other.SetName(23, "f");
+         other.SetTerm(23, "#");
+         w.functions = other;
+       },
+       "[9|0]", "[3|0]"},
+      {"a value (read when computed)", "v+1",
+       [](EvalWorld& w) {
+         w.variables.SetCurrentValue(3, {5, 0});
+       },
+       "[3|0]", "[6|0]"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetDecimalSeparator(',');
+    EvalWorld world;
+    world.AddFunction("f", "#*#");
+    world.AddVariable("v", {2, 0});
+    EXPECT_EQ(world.Eval(row.term), row.before);
+    EXPECT_EQ(EvaluateTerm(row.term, world.plan_context), row.before);
+    row.change(world);
+    EXPECT_EQ(world.Eval(row.term), row.after);
+    EXPECT_EQ(EvaluateTerm(row.term, world.plan_context), row.after);
+  }
+  SetDecimalSeparator(',');
+}
+
+TEST(Plans, LeftToTheTextWhereTheyCannotBeSure) {
+  struct Row {
+    const char* name;
+    const char* term;
+  };
+  const Row rows[] = {
+      {"an error text", "1/0"},
+      {"a division message", "1E-7^-2"},
+      {"a fault", "1e2e3+1"},
+      {"a power beyond the budget", "2^2147483647*2^2147483647*2^2147483647"},
+      {"a function name holding a bar", "2*a|b(1)"},
+      {"a self-calling function", "loop(1)"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    AddTables(world);
+    if (std::string(row.term).find('|') != std::string::npos) world.AddFunction("a|b", "#");
+    try {
+      world.Eval(row.term);
+    } catch (const Fault&) {
+    }
+    EXPECT_EQ(world.plans.Stats().fast, 0u);
+    EXPECT_GE(world.plans.Stats().fallback, 1u);
+  }
+}
+
+}  // namespace
+}  // namespace ombrix
