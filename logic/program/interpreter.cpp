@@ -52,6 +52,24 @@ const LoweredTable<kCommandCount>& LoweredCommands() {
 
 std::string LoweredHead(std::string_view line) { return LowerCase1252(LineHead(line)); }
 
+}  // namespace
+
+const LineForm& LineForms::FormOf(const std::string& line) {
+  if (const auto found = forms_.find(line); found != forms_.end()) return found->second;
+  if (forms_.size() >= kMaxForms) forms_.clear();
+  LineForm form;
+  form.assign = line.find(":=");
+  if (form.assign != std::string::npos) form.name = LowerCase1252(line.substr(0, form.assign));
+  form.bracket = line.find('(');
+  const std::string head = LoweredHead(line);
+  form.command = LoweredCommands().Find(head);
+  form.opening = LoweredOpening().Find(head);
+  form.closing = LoweredClosing().Find(head);
+  return forms_.emplace(line, std::move(form)).first->second;
+}
+
+namespace {
+
 bool IsZero(TComplex z) { return z.Re == 0 && z.Im == 0; }
 
 std::int32_t ToInt32(std::int64_t v) {
@@ -96,7 +114,8 @@ Interpreter::Interpreter(ProjectContent& project, DrawingState& drawing, Canvas&
       boxes_(boxes),
       flags_(flags),
       state_(state),
-      context_{project.Functions, project.Variables, drawing, boxes} {}
+      context_{project.Functions, project.Variables, drawing, boxes, kPowerProductBudget, &plans_} {
+}
 
 const std::string& Interpreter::Line(int k) const {
   static const std::string empty;
@@ -132,26 +151,24 @@ bool Interpreter::ExecuteStep(int k) {
 bool Interpreter::Step(int k) {
   const std::string& line = Line(k);
   bool done = true;  // an empty line only moves on
-  if (const std::size_t assign = line.find(":="); assign != std::string::npos) {
-    done = StepAssignment(k, line, assign);
-  } else if (!line.empty()) {
-    done = StepKeywordOrCommand(k, line);
+  if (!line.empty()) {
+    // A copy: skipping lines reads other forms, and a full cache starts afresh.
+    const LineForm form = lines_.FormOf(line);
+    done = form.assign != std::string::npos ? StepAssignment(k, line, form)
+                                            : StepKeywordOrCommand(k, line, form);
   }
   if (done) AdvanceLine(k);
   return done;
 }
 
-bool Interpreter::StepKeywordOrCommand(int k, const std::string& line) {
-  const std::string head = LoweredHead(line);
-  const std::size_t bracket = line.find('(');
+bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const LineForm& form) {
+  const std::size_t bracket = form.bracket;
   // Without a bracket the cursor stands past the end, so every argument read fails.
   state_.ArgumentCursor[k] =
       ToInt32(bracket == std::string::npos ? static_cast<std::int64_t>(line.size()) + 2
                                            : static_cast<std::int64_t>(bracket) + 2);
-  if (const int command = LoweredCommands().Find(head); command >= 0) {
-    return StepCommand(k, command);
-  }
-  const int opening = LoweredOpening().Find(head);
+  if (form.command >= 0) return StepCommand(k, form.command);
+  const int opening = form.opening;
   switch (opening < 0 ? BlockKind::Andernfalls : static_cast<BlockKind>(opening)) {
     case BlockKind::Wenn:
       return StepWenn(k);
@@ -164,23 +181,21 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line) {
     case BlockKind::Andernfalls:  // opens nothing; it is handled as a closing keyword
       break;
   }
-  if (const int closing = LoweredClosing().Find(head); closing >= 0) {
-    return StepClosing(k, static_cast<BlockKind>(closing));
-  }
+  if (form.closing >= 0) return StepClosing(k, static_cast<BlockKind>(form.closing));
   ReportRunError(k, ErrorCode::UnknownCommand);
   return false;
 }
 
-bool Interpreter::StepAssignment(int k, const std::string& line, std::size_t assign) {
-  const std::string result = EvaluateTerm(std::string_view(line).substr(assign + 2), context_);
-  if (IsErrorText(result)) {
-    ReportRunError(k, FirstTwo(result));
+bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form) {
+  const TermValue result =
+      EvaluateTermValue(std::string_view(line).substr(form.assign + 2), context_);
+  if (!result.error.empty()) {
+    ReportRunError(k, FirstTwo(result.error));
     return false;
   }
-  const TComplex value = ParseNumberText(result);
+  const TComplex value = result.value;
   // The right-hand side is evaluated before the name is looked up.
-  const int index =
-      project_.Variables.FindVariable(LowerCase1252(std::string_view(line).substr(0, assign)));
+  const int index = project_.Variables.FindVariable(form.name);
   if (index < 0) {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
@@ -231,12 +246,12 @@ bool Interpreter::EnterLoop(int k, bool runs, BlockRecord record) {
 
 bool Interpreter::StepSolange(int k) {
   const std::string text = ReadArgumentText(k);
-  const std::string result = EvaluateTerm(text, context_);
-  if (IsErrorText(result)) {
-    ReportRunError(k, FirstTwo(result));
+  const TermValue result = EvaluateTermValue(text, context_);
+  if (!result.error.empty()) {
+    ReportRunError(k, FirstTwo(result.error));
     return false;
   }
-  const bool runs = !IsZero(ParseNumberText(result));
+  const bool runs = !IsZero(result.value);
   BlockRecord record;
   record.Kind = BlockKind::Solange;
   record.StartLine = state_.CurrentLine[k];
@@ -330,7 +345,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     case BlockKind::Solange: {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
       const std::string condition = top.Condition;
-      again = !IsZero(ParseNumberText(EvaluateTerm(condition, context_)));
+      again = !IsZero(EvaluateTermValue(condition, context_).value);
       break;
     }
     case BlockKind::Wiederhole:
@@ -389,12 +404,12 @@ std::string Interpreter::ReadArgumentText(int k) {
 bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   if (!ValidSlot(k)) return false;
   for (int i = 0; i < n; ++i) {
-    const std::string result = EvaluateTerm(ReadArgumentText(k), context_);
-    if (IsErrorText(result)) {
-      ReportRunError(k, FirstTwo(result));
+    const TermValue result = EvaluateTermValue(ReadArgumentText(k), context_);
+    if (!result.error.empty()) {
+      ReportRunError(k, FirstTwo(result.error));
       return false;
     }
-    values[i] = ParseNumberText(result);
+    values[i] = result.value;
   }
   return true;
 }
@@ -407,9 +422,9 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
-    if (LoweredOpening().Is(head, kind)) ++depth;
-    if (LoweredClosing().Is(head, kind) && --depth == 0) {
+    const LineForm& form = lines_.FormOf(program[static_cast<std::size_t>(n)]);
+    if (form.opening == static_cast<int>(kind)) ++depth;
+    if (form.closing == static_cast<int>(kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
       return true;
     }
@@ -426,12 +441,12 @@ int Interpreter::SkipToElseOrEnd(int k) {
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const std::string head = LoweredHead(program[static_cast<std::size_t>(n)]);
-    if (LoweredOpening().Is(head, BlockKind::Wenn)) {
+    const LineForm& form = lines_.FormOf(program[static_cast<std::size_t>(n)]);
+    if (form.opening == static_cast<int>(BlockKind::Wenn)) {
       ++depth;
       continue;
     }
-    const int closing = LoweredClosing().Find(head);
+    const int closing = form.closing;
     const bool end_wenn = closing == static_cast<int>(BlockKind::Wenn);
     if ((end_wenn || closing == static_cast<int>(BlockKind::Andernfalls)) && depth <= 1) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);

@@ -9,11 +9,13 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <unordered_map>
 #include <vector>
 
 #include "logic/complex/messages.h"
 #include "logic/evaluator/error_codes.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan.h"
 #include "logic/program/canvas.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/project_content.h"
@@ -104,6 +106,27 @@ extern const char* const kUnavailableCommandMessage;
 // rounding are shown unrounded.
 std::string MousePositionText(TComplex position);
 
+// What a step needs of a line before its arguments, read once per line text: where
+// ":=" stands and the lower-cased name before it, where the first "(" stands, and the
+// positions of the lower-cased head in the command and keyword tables (-1 when none).
+struct LineForm {
+  std::size_t assign = std::string::npos;
+  std::string name;
+  std::size_t bracket = std::string::npos;
+  int command = -1;
+  int opening = -1;
+  int closing = -1;
+};
+
+class LineForms {
+ public:
+  const LineForm& FormOf(const std::string& line);
+  static constexpr std::size_t kMaxForms = 4096;  // one more starts afresh
+
+ private:
+  std::unordered_map<std::string, LineForm> forms_;
+};
+
 class Interpreter {
  public:
   Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
@@ -138,13 +161,15 @@ class Interpreter {
   // The clock of the mouse-click program's time bound (tests give their own).
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
   void SetClock(Clock clock) { clock_ = std::move(clock); }
+  // Expressions through plans (the default) or always from their texts, for comparisons.
+  void UsePlans(bool on) { context_.plans = on ? &plans_ : nullptr; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
-  bool StepAssignment(int k, const std::string& line, std::size_t assign);
-  bool StepKeywordOrCommand(int k, const std::string& line);
+  bool StepAssignment(int k, const std::string& line, const LineForm& form);
+  bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
   bool StepCommand(int k, int command);
   bool StepWenn(int k);
   bool StepSolange(int k);
@@ -165,6 +190,8 @@ class Interpreter {
   RunFlags& flags_;
   InterpreterState& state_;
   Clock clock_ = &std::chrono::steady_clock::now;
+  PlanCache plans_;
+  LineForms lines_;
   EvalContext context_;
 };
 
