@@ -1,5 +1,5 @@
-// Interpreter speed: simple assignment lines per second, and a whole run of the Julia
-// example without a window.
+// Interpreter speed: simple assignment lines per second, and whole runs of the Julia
+// example and of a 400 x 400 Mandelbrot without a window.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -87,15 +87,15 @@ void BM_SimpleAssignmentLines(benchmark::State& bench) {
 }
 BENCHMARK(BM_SimpleAssignmentLines);
 
-void BM_JuliaExample(benchmark::State& bench) {
+// A whole headless run of a project of the source tree.
+void RunProject(benchmark::State& bench, const char* relative) {
   SetDecimalSeparator('.');
-  const std::filesystem::path file =
-      std::filesystem::path(OMBRIX_SOURCE_DIR) / "examples" / "julia.omp";
+  const std::filesystem::path file = std::filesystem::path(OMBRIX_SOURCE_DIR) / relative;
   std::int64_t lines = 0;
   for (auto _ : bench) {
     Run run;
     if (LoadProject(run.project, file)) {
-      bench.SkipWithError("examples/julia.omp does not load");
+      bench.SkipWithError("the project does not load");
       break;
     }
     run.Start();
@@ -108,7 +108,13 @@ void BM_JuliaExample(benchmark::State& bench) {
   }
   bench.counters["lines"] = static_cast<double>(lines);
 }
+
+void BM_JuliaExample(benchmark::State& bench) { RunProject(bench, "examples/julia.omp"); }
 BENCHMARK(BM_JuliaExample)->Unit(benchmark::kSecond)->Iterations(1);
+
+// 400 x 400 points, at most 50 iterations each.
+void BM_Mandelbrot400x400x50(benchmark::State& bench) { RunProject(bench, "bench/mandelbrot.omp"); }
+BENCHMARK(BM_Mandelbrot400x400x50)->Unit(benchmark::kSecond)->Iterations(1);
 
 }  // namespace
 }  // namespace ombrix

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Times the Julia example and the 400 x 400 Mandelbrot (50 iterations) headless with
+# ombrix-cli against the same algorithms as plain CPython loops, in CPU seconds of the
+# whole process (the interpreter's start included), and prints the ratios.
+# Usage: bench/compare_python.sh [path/to/ombrix-cli]   (default: build/release/cli/ombrix-cli)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cli=${1:-build/release/cli/ombrix-cli}
+if [ ! -x "$cli" ]; then
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_TESTS=OFF
+  cmake --build build/release --target ombrix-cli
+fi
+
+# User plus system CPU seconds of one run, the median of three.
+cpu() {
+  local times=()
+  for _ in 1 2 3; do
+    times+=("$( { /usr/bin/time -f '%U %S' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1 |
+      awk '{ printf "%.3f", $1 + $2 }')")
+  done
+  printf '%s\n' "${times[@]}" | sort -n | sed -n 2p
+}
+
+printf '%-12s %10s %10s %8s\n' job ombrix python ratio
+for job in julia:examples/julia.omp mandelbrot:bench/mandelbrot.omp; do
+  name=${job%%:*}
+  project=${job#*:}
+  ours=$(cpu "$cli" run --decimal-separator . "$project")
+  theirs=$(cpu python3 "bench/python/$name.py")
+  printf '%-12s %10s %10s %8s\n' "$name" "$ours" "$theirs" \
+    "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')"
+done

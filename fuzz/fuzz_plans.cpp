@@ -1,0 +1,227 @@
+// The plans against the text path. Arbitrary bytes: the first line is the term of a user
+// function "f", the second a term, the rest the lines of a main program. The term is
+// evaluated both ways under both decimal separators, the program is run both ways for a
+// bounded number of steps; any difference in result texts, values, faults, message boxes,
+// canvas calls, variable values or step counts aborts.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan.h"
+#include "logic/evaluator/result_text.h"
+#include "logic/program/drawing_state.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/project_content.h"
+
+namespace {
+
+class LoggingBoxes : public ombrix::MessageBoxes {
+ public:
+  void Show(ombrix::MessageKind, const std::string& text, const std::string&) override {
+    log += "box:" + text + "\n";
+  }
+  bool Confirm(const std::string& text) override {
+    log += "confirm:" + text + "\n";
+    return true;
+  }
+  std::string log;
+};
+
+// Every call with its arguments, in order.
+class LoggingCanvas final : public ombrix::Canvas {
+ public:
+  int Width() const override { return 400; }
+  int Height() const override { return 400; }
+  void SetPixel(int x, int y, ombrix::Colour c) override { Add('p', x, y, static_cast<int>(c)); }
+  void SetPenColour(ombrix::Colour c) override { Add('c', static_cast<int>(c)); }
+  void MoveTo(int x, int y) override { Add('m', x, y); }
+  void LineTo(int x, int y) override { Add('l', x, y); }
+  void SetBrushSolid(bool solid) override { Add('b', solid); }
+  void FillRect(int a, int b, int c, int d) override { Add('r', a, b, c, d); }
+  void Ellipse(int a, int b, int c, int d) override { Add('e', a, b, c, d); }
+  std::vector<int> calls;
+
+ private:
+  template <class... T>
+  void Add(char kind, T... values) {
+    if (calls.size() > 200000) return;  // enough to tell two runs apart
+    calls.push_back(kind);
+    (calls.push_back(static_cast<int>(values)), ...);
+  }
+};
+
+[[noreturn]] void Differ(const char* what, std::string_view a, std::string_view b) {
+  std::fprintf(stderr, "%s differ:\n  text path: %.*s\n  plans:     %.*s\n", what,
+               static_cast<int>(a.size()), a.data(), static_cast<int>(b.size()), b.data());
+  std::abort();
+}
+
+std::string Bits(ombrix::TComplex z) {
+  char out[40];
+  std::uint64_t re, im;
+  std::memcpy(&re, &z.Re, sizeof re);
+  std::memcpy(&im, &z.Im, sizeof im);
+  std::snprintf(out, sizeof out, "%016llx %016llx", static_cast<unsigned long long>(re),
+                static_cast<unsigned long long>(im));
+  return out;
+}
+
+void Prepare(ombrix::ProjectContent& project, std::string_view body) {
+  const auto add_function = [&](const char* name, std::string term) {
+    const int k = project.Functions.LastFunction() + 1;
+    project.Functions.SetLastFunction(k);
+    project.Functions.SetName(k, name);
+    project.Functions.SetTerm(k, std::move(term));
+  };
+  add_function("f", std::string(body));
+  add_function("g", "f(#)+x");
+  add_function("G", "#*#");
+  const auto add_variable = [&](const char* name, ombrix::TComplex start) {
+    const int j = project.Variables.LastVariable() + 1;
+    project.Variables.SetLastVariable(j);
+    project.Variables.SetName(j, name);
+    project.Variables.SetStartValue(j, start);
+    project.Variables.SetCurrentValue(j, start);
+  };
+  add_variable("x", {0.5, -2.0});
+  add_variable("X", {4, 0});
+  add_variable("n", {});
+  add_variable("z", {0.1, 0.3});
+}
+
+// Result text or fault, then the boxes, of one evaluation.
+std::string Outcome(std::string_view term, const ombrix::EvalContext& context, LoggingBoxes& boxes,
+                    bool value) {
+  boxes.log.clear();
+  std::string out;
+  try {
+    if (value) {
+      const ombrix::TermValue v = ombrix::EvaluateTermValue(term, context);
+      out = v.error.empty() ? Bits(v.value) : v.error;
+    } else {
+      out = ombrix::EvaluateTerm(term, context);
+    }
+  } catch (const ombrix::Fault& fault) {
+    out = std::string("fault:") + fault.what();
+  }
+  return out + "\n" + boxes.log;
+}
+
+std::string ValueText(const ombrix::EvalContext& context, std::string_view term,
+                      LoggingBoxes& boxes) {
+  // The text path's result read back as callers read it.
+  boxes.log.clear();
+  std::string out;
+  try {
+    const std::string result = ombrix::EvaluateTermText(term, context);
+    out = ombrix::IsErrorText(result) ? result : Bits(ombrix::ParseNumberText(result));
+  } catch (const ombrix::Fault& fault) {
+    out = std::string("fault:") + fault.what();
+  }
+  return out + "\n" + boxes.log;
+}
+
+struct RunLog {
+  std::string boxes;
+  std::vector<int> canvas;
+  std::string state;
+};
+
+RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans) {
+  ombrix::ProjectContent project;
+  Prepare(project, body);
+  project.Programs[ombrix::MainProgram] = program;
+  ombrix::DrawingState drawing;
+  LoggingCanvas canvas;
+  LoggingBoxes boxes;
+  ombrix::RunFlags flags;
+  ombrix::InterpreterState state;
+  ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+  interpreter.UsePlans(plans);
+  flags.MainRunning = true;
+  project.Variables.CopyStartToCurrent();
+  int steps = 0;
+  while (steps < 300 && state.CurrentLine[ombrix::MainProgram] >= 0 &&
+         static_cast<std::size_t>(state.CurrentLine[ombrix::MainProgram]) < program.size() &&
+         canvas.calls.size() <= 200000) {
+    ++steps;
+    if (!interpreter.ExecuteStep(ombrix::MainProgram)) break;
+  }
+  RunLog log{boxes.log, canvas.calls, "steps " + std::to_string(steps)};
+  log.state += " line " + std::to_string(state.CurrentLine[ombrix::MainProgram]);
+  for (int j = 0; j <= project.Variables.LastVariable(); ++j) {
+    log.state += " " + Bits(project.Variables.CurrentValue(j));
+  }
+  return log;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view input(reinterpret_cast<const char*>(data), size);
+  std::string_view body = "#*2";
+  std::string_view term = input;
+  std::string_view rest;
+  if (const std::size_t first = input.find('\n'); first != std::string_view::npos) {
+    body = input.substr(0, first);
+    term = input.substr(first + 1);
+    if (const std::size_t second = term.find('\n'); second != std::string_view::npos) {
+      rest = term.substr(second + 1);
+      term = term.substr(0, second);
+    }
+  }
+
+  ombrix::ProjectContent project;
+  Prepare(project, body);
+  ombrix::DrawingState drawing;
+  LoggingBoxes text_boxes, plan_boxes;
+  ombrix::PlanCache plans;
+  const ombrix::EvalContext text{project.Functions, project.Variables, drawing, text_boxes};
+  const ombrix::EvalContext planned{project.Functions, project.Variables,           drawing,
+                                    plan_boxes,        ombrix::kPowerProductBudget, &plans};
+  for (char separator : {',', '.'}) {
+    ombrix::SetDecimalSeparator(separator);
+    std::string a, b;
+    text_boxes.log.clear();
+    try {
+      a = ombrix::EvaluateTermText(term, text) + "\n";
+    } catch (const ombrix::Fault& fault) {
+      a = std::string("fault:") + fault.what() + "\n";
+    }
+    a += text_boxes.log;
+    b = Outcome(term, planned, plan_boxes, false);
+    if (a != b) Differ("result texts", a, b);
+    a = ValueText(text, term, text_boxes);
+    b = Outcome(term, planned, plan_boxes, true);
+    if (a != b) Differ("values", a, b);
+  }
+
+  if (!rest.empty()) {
+    ombrix::SetDecimalSeparator(',');
+    ombrix::ProgramText program;
+    std::size_t from = 0;
+    while (from <= rest.size() && program.size() < 64) {
+      const std::size_t end = std::min(rest.find('\n', from), rest.size());
+      std::string line;
+      for (char c : rest.substr(from, end - from)) {
+        if (c != ' ') line += c;  // stored lines hold no space
+      }
+      program.push_back(line);
+      from = end + 1;
+    }
+    const RunLog a = Run(body, program, false);
+    const RunLog b = Run(body, program, true);
+    if (a.boxes != b.boxes) Differ("message boxes", a.boxes, b.boxes);
+    if (a.canvas != b.canvas) Differ("canvas calls", "", "");
+    if (a.state != b.state) Differ("runs", a.state, b.state);
+  }
+  return 0;
+}
