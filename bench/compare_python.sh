@@ -11,12 +11,15 @@ if [ ! -x "$cli" ]; then
   cmake --build build/release --target ombrix-cli
 fi
 
+measured=$(mktemp)
+trap 'rm -f "$measured"' EXIT
+
 # User plus system CPU seconds of one run, the median of three.
 cpu() {
   local times=()
   for _ in 1 2 3; do
-    times+=("$( { /usr/bin/time -f '%U %S' "$@" >/dev/null 2>/dev/null; } 2>&1 | tail -1 |
-      awk '{ printf "%.3f", $1 + $2 }')")
+    /usr/bin/time -f '%U %S' -o "$measured" "$@" >/dev/null 2>&1
+    times+=("$(awk '{ printf "%.3f", $1 + $2 }' "$measured")")
   done
   printf '%s\n' "${times[@]}" | sort -n | sed -n 2p
 }
