@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLayout>
@@ -368,7 +370,7 @@ void TForm1::ProjektOeffnenExecute() {
   UncheckBoth();
   // Unsaved changes are not dropped without a question, as for a new project and quitting.
   if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
-  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenProject));
+  const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::OpenProject));
   if (!chosen) return;
   OpenProjectFile(*chosen);
 }
@@ -412,7 +414,7 @@ void TForm1::ProjektSpeichernExecute() {
 
 void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SaveProject));
+  const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::SaveProject));
   if (!chosen) return;
   if (const std::optional<ProjectError> error = SaveProject(session_.Project, FilePath(*chosen))) {
     ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
@@ -488,10 +490,28 @@ void TForm1::EditProgram(int slot) {
   if (session_.ProjectChanged) MarkChangedPanel();
 }
 
+FileDialogSetup TForm1::ProjectDialog(FileDialogKind kind) const {
+  FileDialogSetup setup = DialogSetup(kind);
+  setup.start = QDir::homePath();
+  if (session_.ProjectFileName != QLatin1String(kUnnamedProject)) {
+    const QFileInfo project(session_.ProjectFileName);
+    setup.start =
+        kind == FileDialogKind::SaveProject ? project.absoluteFilePath() : project.absolutePath();
+  }
+  return setup;
+}
+
+FileDialogSetup TForm1::PictureDialog(FileDialogKind kind) const {
+  FileDialogSetup setup = DialogSetup(kind);
+  setup.start = picture_folder_.isEmpty() ? QDir::homePath() : picture_folder_;
+  return setup;
+}
+
 void TForm1::ProjektBildOeffnenExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::OpenPicture));
+  const std::optional<QString> chosen = files_.Choose(PictureDialog(FileDialogKind::OpenPicture));
   if (!chosen) return;
+  picture_folder_ = QFileInfo(*chosen).absolutePath();
   std::variant<QImage, std::string> loaded = LoadPictureFile(*chosen);
   if (const std::string* error = std::get_if<std::string>(&loaded)) {
     ShowFault(*error);  // the picture stays as it was
@@ -503,8 +523,9 @@ void TForm1::ProjektBildOeffnenExecute() {
 
 void TForm1::ProjektBildSpeichernUnterExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(DialogSetup(FileDialogKind::SavePicture));
+  const std::optional<QString> chosen = files_.Choose(PictureDialog(FileDialogKind::SavePicture));
   if (!chosen) return;
+  picture_folder_ = QFileInfo(*chosen).absolutePath();
   if (const std::optional<std::string> error = SavePictureFile(session_.Canvas.Image(), *chosen)) {
     ShowFault(*error);
   }

@@ -149,6 +149,11 @@ class TForm1 final : public QMainWindow {
   void MarkChangedPanel();
   void StartIdle();
 
+  // Where a file dialog opens: the current project's folder (with its file offered for
+  // "speichern unter"), the folder of the last picture; the home folder at first.
+  FileDialogSetup ProjectDialog(FileDialogKind kind) const;
+  FileDialogSetup PictureDialog(FileDialogKind kind) const;
+
   // Paints what the programs drew, now: a box or the editor is about to open.
   void ShowPicture();
 
@@ -161,6 +166,7 @@ class TForm1 final : public QMainWindow {
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
+  QString picture_folder_;                // of the picture last opened or saved
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
 };
 

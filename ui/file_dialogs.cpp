@@ -1,6 +1,7 @@
 #include "ui/file_dialogs.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include "platform/qt_text.h"
@@ -35,7 +36,7 @@ QStringList ToolkitFilterToQt(const QString& filter) {
 }
 
 FileDialogSetup DialogSetup(FileDialogKind kind) {
-  FileDialogSetup setup{kind, false, {}, {}, {}, {}};
+  FileDialogSetup setup{kind, false, {}, {}, {}, {}, {}};
   switch (kind) {
     case FileDialogKind::OpenProject:
     case FileDialogKind::SaveProject:
@@ -65,6 +66,15 @@ std::optional<QString> QtFileDialogs::Choose(const FileDialogSetup& setup) {
   dialog.setNameFilters(setup.filters);
   dialog.selectNameFilter(setup.selectedFilter);
   dialog.setDefaultSuffix(setup.defaultSuffix);
+  if (!setup.start.isEmpty()) {
+    const QFileInfo start(setup.start);
+    if (start.isDir()) {
+      dialog.setDirectory(setup.start);
+    } else {
+      dialog.setDirectory(start.absolutePath());
+      dialog.selectFile(start.fileName());
+    }
+  }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList files = dialog.selectedFiles();
   if (files.isEmpty() || files.front().isEmpty()) return std::nullopt;

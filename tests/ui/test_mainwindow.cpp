@@ -93,6 +93,7 @@ class TestMainWindow : public QObject {
   void saveUnnamedAsksForName_data();
   void saveUnnamedAsksForName();
   void saveAndSaveAs();
+  void dialogsStartWhereTheUserWas();
   void failedSaveKeepsChanges_data();
   void failedSaveKeepsChanges();
   void openOpensEditors_data();
@@ -399,6 +400,28 @@ void TestMainWindow::saveAndSaveAs() {
   QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
   QCOMPARE(back.Programs[MainProgram].size(), std::size_t{3});
   QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestMainWindow::dialogsStartWhereTheUserWas() {
+  QTemporaryDir projects;
+  QTemporaryDir pictures;
+  Rig rig;
+  const QString project = WriteProject(projects, QStringLiteral("eins.omp"), {}, {});
+  const QString picture = pictures.filePath(QStringLiteral("bild.bmp"));
+  rig.files.answers = {project, std::nullopt, std::nullopt, picture, std::nullopt};
+  rig.form.ProjektOeffnenExecute();
+  rig.form.ProjektOeffnenExecute();
+  rig.form.ProjektSpeichernUnterExecute();
+  rig.form.ProjektBildSpeichernUnterExecute();
+  rig.form.ProjektBildOeffnenExecute();
+  QCOMPARE(rig.files.asked.size(), std::size_t{5});
+  const QString home = QDir::homePath();
+  const QStringList expected{home, QFileInfo(project).absolutePath(),
+                             QFileInfo(project).absoluteFilePath(), home,
+                             QFileInfo(picture).absolutePath()};
+  QStringList started;
+  for (const FileDialogSetup& setup : rig.files.asked) started << setup.start;
+  QCOMPARE(started, expected);
 }
 
 void TestMainWindow::failedSaveKeepsChanges_data() {
