@@ -6,6 +6,13 @@ const char* const kFaultDivisionByZero = "Gleitkommadivision durch Null";
 const char* const kFaultInvalidOperation = "Ung\xFCltige Gleitkommaoperation";
 const char* const kFaultOverflow = "Gleitkomma\374berlauf";
 
+std::string Fault::Visible(std::string text) {
+  for (char& c : text) {
+    if (c == '\0') c = '?';
+  }
+  return text;
+}
+
 void ThrowInvalidFloat(const std::string& text) {
   throw Fault("'" + text + "' ist kein g\xFCltiger Gleitkommawert");
 }

@@ -10,7 +10,11 @@ namespace ombrix {
 
 class Fault : public std::runtime_error {
  public:
-  explicit Fault(const std::string& message) : std::runtime_error(message) {}
+  // A NUL byte (from a file or a term) is shown as "?": what() would end the text there.
+  explicit Fault(const std::string& message) : std::runtime_error(Visible(message)) {}
+
+ private:
+  static std::string Visible(std::string text);
 };
 
 // Messages, Windows-1252.

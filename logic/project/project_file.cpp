@@ -47,6 +47,8 @@ std::string ErrnoReason(int err) {
     case EMFILE:
     case ENFILE:
       return "Es sind zu viele Dateien ge\366ffnet";
+    case EFBIG:
+      return "Die Datei w\xE4re zu gro\xDF";
     case ELOOP:
       return "Zu viele symbolische Verkn\xFCpfungen";
     default:
@@ -320,6 +322,90 @@ std::string TempSuffix(int attempt) {
   return suffix;
 }
 
+// The file a save writes: the end of the chain of symbolic links `file` starts, which need
+// not exist yet (a dangling link names the file to create). Folders on the way are left to
+// the system.
+std::optional<fs::path> FollowLinks(const fs::path& file, int& err) {
+  fs::path path = file;
+  for (int hops = 0; hops < 40; ++hops) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::error_code ec;
+    const fs::path next = fs::read_symlink(path, ec);
+    if (ec) {
+      err = ec.value();
+      return std::nullopt;
+    }
+    path = next.is_absolute() ? next : path.parent_path() / next;
+  }
+  err = ELOOP;
+  return std::nullopt;
+}
+
+// Temporaries older than this are left over from a save that was killed: a save in progress
+// writes its temporary within moments of naming it.
+constexpr auto kStaleTemporaryAge = std::chrono::minutes(1);
+
+bool IsTemporaryName(const std::string& name, const std::string& prefix) {
+  if (name.size() != prefix.size() + 10 || name.compare(0, prefix.size(), prefix) != 0) {
+    return false;
+  }
+  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
+}
+
+// Removes this process owner's stale temporaries of the same target.
+void RemoveStaleTemporaries(const fs::path& folder, const std::string& prefix) {
+  std::error_code ec;
+  fs::directory_iterator it(folder, ec);
+  if (ec) return;
+  const auto now = std::chrono::system_clock::now();
+  for (; it != fs::directory_iterator(); it.increment(ec)) {
+    if (ec) return;
+    const fs::path& path = it->path();
+    if (!IsTemporaryName(path.filename().string(), prefix)) continue;
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
+      continue;
+    }
+    const auto written = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
+    if (now - written > kStaleTemporaryAge) ::unlink(path.c_str());
+  }
+}
+
+int CreateNamedTemporary(const fs::path& folder, const std::string& prefix, fs::path& temp,
+                         int& err) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = folder / (prefix + TempSuffix(attempt));
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    if (errno != EEXIST) break;
+  }
+  err = errno;
+  temp.clear();
+  return -1;
+}
+
+// Gives the unnamed file `fd` a temporary name beside the target.
+bool LinkTemporary(int fd, const fs::path& folder, const std::string& prefix, fs::path& temp,
+                   int& err) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    temp = folder / (prefix + TempSuffix(attempt));
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+      return true;
+    }
+    // Without /proc the file itself can be linked where the process is privileged.
+    if (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
+      return true;
+    }
+    if (errno != EEXIST) break;
+  }
+  err = errno;
+  temp.clear();
+  return false;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
@@ -481,13 +567,10 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
     return SaveError(file, "Es wurde kein Dateiname angegeben");
   }
 
-  // Saving through a symbolic link replaces the file it points to, not the link.
-  fs::path target = file;
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(file, ec))) {
-    fs::path resolved = fs::weakly_canonical(file, ec);
-    if (!ec) target = std::move(resolved);
-  }
+  int err = 0;
+  const std::optional<fs::path> resolved = FollowLinks(file, err);
+  if (!resolved) return SaveError(file, ErrnoReason(err));
+  const fs::path& target = *resolved;
 
   struct stat old {};
   const bool exists = ::stat(target.c_str(), &old) == 0;
@@ -502,33 +585,48 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
 
   const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
   // Hidden, beside the target, short enough for any file name the target itself may have.
-  const std::string base = target.filename().string().substr(0, 200);
+  const std::string prefix = "." + target.filename().string().substr(0, 200) + ".tmp-";
+  RemoveStaleTemporaries(folder, prefix);
+
+  // Written unnamed and linked in under the temporary name only when complete, so that a
+  // save killed on the way leaves nothing behind; named from the start where the file
+  // system cannot do that.
   fs::path temp;
-  int raw = -1;
-  for (int attempt = 0; attempt < 100 && raw < 0; ++attempt) {
-    temp = folder / ("." + base + ".tmp-" + TempSuffix(attempt));
-    raw = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (raw < 0 && errno != EEXIST) return SaveError(file, ErrnoReason(errno));
+  int raw = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const bool unnamed = raw >= 0;
+  if (!unnamed) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      return SaveError(file, ErrnoReason(errno));
+    }
+    raw = CreateNamedTemporary(folder, prefix, temp, err);
+    if (raw < 0) return SaveError(file, ErrnoReason(err));
   }
-  if (raw < 0) return SaveError(file, ErrnoReason(EEXIST));
   FileDescriptor fd(raw);
 
-  const auto abandon = [&](int err) {
+  const auto abandon = [&](int reason) {
     fd.Close();
-    ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(err));
+    if (!temp.empty()) ::unlink(temp.c_str());
+    return SaveError(file, ErrnoReason(reason));
   };
-  if (exists && ::fchmod(fd.get(), old.st_mode & 07777) != 0) return abandon(errno);
-  if (const int err = WriteAll(fd.get(), bytes)) return abandon(err);
+  if (exists) {
+    // Owner and group first: changing them clears the set-id bits the mode then restores.
+    if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Where the process may not give the file away it stays its own, as a new file does.
+    }
+    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return abandon(errno);
+  }
+  if (const int failed = WriteAll(fd.get(), bytes)) return abandon(failed);
   if (::fsync(fd.get()) != 0) return abandon(errno);
-  if (const int err = fd.Close()) {
+  if (unnamed && !LinkTemporary(fd.get(), folder, prefix, temp, err)) return abandon(err);
+  if (const int failed = fd.Close()) {
     ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(err));
+    return SaveError(file, ErrnoReason(failed));
   }
   if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int err = errno;
+    const int failed = errno;
     ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(err));
+    return SaveError(file, ErrnoReason(failed));
   }
   // Make the rename itself durable; a failure here leaves a complete file either way.
   const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

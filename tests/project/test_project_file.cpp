@@ -1,12 +1,15 @@
 #include "logic/project/project_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cfloat>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -375,6 +378,10 @@ TEST_F(ProjectFileTest, BadFieldInTheMiddleChangesNothing) {
       {"real too large", 8, "1E400", "Gleitkomma\374berlauf"},
       {"count with a blank after it", 10, "23 ", "'23 ' ist kein g\xFCltiger Integerwert"},
       {"line count no integer", good.size() - 1, "", "'' ist kein g\xFCltiger Integerwert"},
+      {"real holding a NUL byte", 5, std::string("8,\0x", 4),
+       "'8,?x' ist kein g\xFCltiger Gleitkommawert"},
+      {"count holding a NUL byte", 10, std::string("2\0", 2),
+       "'2?' ist kein g\xFCltiger Integerwert"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -554,20 +561,86 @@ TEST_F(ProjectFileTest, SaveFailuresAreReportedAndLeaveNoTraces) {
   EXPECT_TRUE(Leftovers({"ordner", "datei", "rohr"}).empty());
 }
 
-TEST_F(ProjectFileTest, SaveIntoAReadOnlyFolderKeepsTheOldFile) {
-  // Root writes anywhere; the rows above make the same failure in ways root cannot bypass.
-  if (::geteuid() == 0) GTEST_SKIP() << "running as root";
-  const fs::path folder = dir_ / "nurlesen";
+TEST_F(ProjectFileTest, SaveThatCannotBeWrittenKeepsTheOldFile) {
+  // Root writes into any folder, so the file size limit, which binds root as well, makes
+  // the write itself fail there.
+  struct Row {
+    const char* name;
+    bool needs_a_user;
+    std::string reason;
+  };
+  const Row rows[] = {
+      {"read-only folder", true, "Zugriff verweigert"},
+      {"file size limit", false, "Die Datei w\xE4re zu gro\xDF"},
+  };
+  const fs::path folder = dir_ / "ziel";
   fs::create_directory(folder);
-  WriteBytes(folder / "p.omp", "alt");
-  ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
-  const std::optional<ProjectError> error = SaveProject(SampleProject(), folder / "p.omp");
-  ::chmod(folder.c_str(), 0755);
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->message, "Das Projekt konnte nicht in der Datei \"" +
-                                (folder / "p.omp").string() +
-                                "\" gespeichert werden: Zugriff verweigert.");
-  EXPECT_EQ(ReadBytes(folder / "p.omp"), "alt");
+  const fs::path file = folder / "p.omp";
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.needs_a_user && ::geteuid() == 0) continue;
+    WriteBytes(file, "alt");
+    rlimit saved{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto old_handler = std::signal(SIGXFSZ, SIG_IGN);
+    if (row.needs_a_user) {
+      ASSERT_EQ(::chmod(folder.c_str(), 0555), 0);
+    } else {
+      rlimit small = saved;
+      small.rlim_cur = 16;
+      ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    }
+    const std::optional<ProjectError> error = SaveProject(SampleProject(), file);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, old_handler);
+    ::chmod(folder.c_str(), 0755);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message, "Das Projekt konnte nicht in der Datei \"" + file.string() +
+                                  "\" gespeichert werden: " + row.reason + ".");
+    EXPECT_EQ(ReadBytes(file), "alt");
+    EXPECT_EQ(fs::directory_iterator(folder)->path(), file);  // nothing beside it
+  }
+}
+
+TEST_F(ProjectFileTest, SavesKilledOnTheWayLeaveNothingBehind) {
+  ProjectContent big;
+  big.Programs[MainProgram].assign(50000, "ZeichneKreis(1;2;3)");
+  const fs::path file = dir_ / "gross.omp";
+  ASSERT_FALSE(SaveProject(big, file));
+  const std::string saved = ReadBytes(file);
+  for (int kill = 0; kill < 40; ++kill) {
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) SaveProject(big, file);
+    }
+    ::usleep(static_cast<useconds_t>(2000 + (kill * 7919) % 20000));
+    ::kill(child, SIGKILL);
+    ::waitpid(child, nullptr, 0);
+    ASSERT_EQ(ReadBytes(file), saved);
+  }
+  // A save killed between naming its temporary and renaming it leaves one; the next save
+  // after a while removes it.
+  for (const std::string& name : Leftovers({"gross.omp"})) {
+    fs::last_write_time(dir_ / name, fs::file_time_type::clock::now() - std::chrono::hours(1));
+  }
+  ASSERT_FALSE(SaveProject(big, file));
+  EXPECT_EQ(Leftovers({"gross.omp"}), std::vector<std::string>{});
+}
+
+TEST_F(ProjectFileTest, SaveKeepsTheOwnerOfTheFileItReplaces) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+  const fs::path file = dir_ / "fremd.omp";
+  WriteBytes(file, "alt");
+  ASSERT_EQ(::chown(file.c_str(), 4242, 4343), 0);
+  ASSERT_EQ(::chmod(file.c_str(), 0664), 0);
+  ASSERT_FALSE(SaveProject(SampleProject(), file));
+  struct stat info {};
+  ASSERT_EQ(::stat(file.c_str(), &info), 0);
+  EXPECT_EQ(info.st_uid, 4242u);
+  EXPECT_EQ(info.st_gid, 4343u);
+  EXPECT_EQ(info.st_mode & 07777, 0664u);
+  EXPECT_NE(ReadBytes(file), "alt");
 }
 
 TEST_F(ProjectFileTest, SaveReplacesTheOldFileAndKeepsItsPermissions) {
@@ -583,13 +656,52 @@ TEST_F(ProjectFileTest, SaveReplacesTheOldFileAndKeepsItsPermissions) {
 }
 
 TEST_F(ProjectFileTest, SaveThroughALinkWritesTheLinkedFile) {
-  const fs::path real = dir_ / "echt.omp";
-  const fs::path link = dir_ / "verweis.omp";
-  WriteBytes(real, "alt");
-  fs::create_symlink(real, link);
-  ASSERT_FALSE(SaveProject(ProjectContent{}, link));
-  EXPECT_TRUE(fs::is_symlink(link));
-  EXPECT_EQ(ReadBytes(real), Join(NewProjectFields("2,71828182845905", "3,14159265358979")));
+  fs::create_directories(dir_ / "a");
+  fs::create_directories(dir_ / "b");
+  struct Row {
+    const char* name;
+    std::vector<std::pair<fs::path, fs::path>> links;  // link, where it points
+    fs::path saved_as;
+    fs::path written;
+    bool existed;
+  };
+  const std::vector<Row> rows = {
+      {"to an existing file",
+       {{dir_ / "verweis.omp", dir_ / "echt.omp"}},
+       dir_ / "verweis.omp",
+       dir_ / "echt.omp",
+       true},
+      {"dangling",
+       {{dir_ / "offen.omp", dir_ / "neu.omp"}},
+       dir_ / "offen.omp",
+       dir_ / "neu.omp",
+       false},
+      {"dangling and relative",
+       {{dir_ / "a" / "rel.omp", "../b/neu.omp"}},
+       dir_ / "a" / "rel.omp",
+       dir_ / "b" / "neu.omp",
+       false},
+      {"a chain ending nowhere",
+       {{dir_ / "eins.omp", "zwei.omp"}, {dir_ / "zwei.omp", dir_ / "b" / "ende.omp"}},
+       dir_ / "eins.omp",
+       dir_ / "b" / "ende.omp",
+       false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.existed) WriteBytes(row.written, "alt");
+    for (const auto& [link, to] : row.links) fs::create_symlink(to, link);
+    ASSERT_FALSE(SaveProject(ProjectContent{}, row.saved_as));
+    for (const auto& link : row.links) EXPECT_TRUE(fs::is_symlink(link.first));
+    EXPECT_EQ(ReadBytes(row.written),
+              Join(NewProjectFields("2,71828182845905", "3,14159265358979")));
+  }
+  // A loop of links is refused.
+  fs::create_symlink(dir_ / "ring2.omp", dir_ / "ring1.omp");
+  fs::create_symlink(dir_ / "ring1.omp", dir_ / "ring2.omp");
+  const std::optional<ProjectError> error = SaveProject(ProjectContent{}, dir_ / "ring1.omp");
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->message.find("Zu viele symbolische Verkn\xFCpfungen"), std::string::npos);
 }
 
 TEST_F(ProjectFileTest, SeparatorCharacterIsRefusedAtSave) {
