@@ -31,6 +31,8 @@ const char* const kHelp =
     "ombrix-cli eval [--decimal-separator SEP] [--project FILE] [--var NAME=TERM]... "
     "[--fun NAME=TERM]... [--display] TERM...\n"
     "    berechnet jeden TERM und schreibt das Ergebnis (mit --display in Anzeigeform).\n"
+    "    --var und --fun ersetzen eine Variable oder Funktion gleichen Namens, wobei Gro\xDF-\n"
+    "    und Kleinschreibung nicht z\xE4hlt (x und X sind derselbe Name, wie in Termen).\n"
     "ombrix-cli resave [--decimal-separator SEP] [--output-decimal-separator SEP] IN OUT\n"
     "    speichert das Projekt IN als OUT, auf Wunsch mit einem anderen Dezimalzeichen.\n"
     "ombrix-cli format [--decimal-separator SEP] PROJECT\n"

@@ -218,7 +218,8 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
       } else if (run.MainRunning()) {
         run.Stop();  // as "Abbrechen": the mouse-click program stays on
         stopped = true;
-        err << "Das Hauptprogramm wurde nach " << run.LinesRun() << " Schritten angehalten.\n";
+        err << "Das Hauptprogramm wurde nach " << CountText(run.LinesRun(), "Schritt", "Schritten")
+            << " angehalten.\n";
       }
       break;
   }

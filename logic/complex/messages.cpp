@@ -2,6 +2,10 @@
 
 namespace ombrix {
 
+std::string CountText(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 std::string MessageTitle(MessageKind kind, const std::string& title) {
   switch (kind) {
     case MessageKind::Error:

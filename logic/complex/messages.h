@@ -28,6 +28,9 @@ class MessageBoxes {
 
 inline constexpr const char* kConfirmationTitle = "Best\xE4tigung";
 
+// A count and its noun, singular where the count is one: "1 Feld", "3 Felder".
+std::string CountText(long long count, const char* one, const char* many);
+
 // Title of a box of the given kind, Windows-1252.
 std::string MessageTitle(MessageKind kind, const std::string& title = kApplicationTitle);
 

@@ -485,8 +485,8 @@ bool Interpreter::RunMouseHandler(std::int64_t stepLimit, std::chrono::milliseco
     // The clock is read after every step: a single step may take a second or more.
     const bool out_of_time = steps > 0 && clock_() >= deadline;
     if (steps >= stepLimit || out_of_time) {
-      ReportWithMessage(k, "Das Programm wurde nach " + std::to_string(steps) +
-                               " Schritten abgebrochen, ohne sein Ende zu erreichen");
+      ReportWithMessage(k, "Das Programm wurde nach " + CountText(steps, "Schritt", "Schritten") +
+                               " abgebrochen, ohne sein Ende zu erreichen");
       return false;
     }
     if (!ExecuteStep(k)) return false;

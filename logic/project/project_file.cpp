@@ -193,8 +193,9 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
   const std::optional<std::int32_t> last_variable = in.Integer();
   if (!last_variable) return false;
   if (*last_variable < -1 || *last_variable >= kTableCapacity) {
-    in.Fail("Sie nennt " + std::to_string(static_cast<long long>(*last_variable) + 1) +
-            " Variablen, erlaubt sind 0 bis " + std::to_string(kTableCapacity));
+    in.Fail("Sie nennt " +
+            CountText(static_cast<long long>(*last_variable) + 1, "Variable", "Variablen") +
+            ", erlaubt sind 0 bis " + std::to_string(kTableCapacity));
     return false;
   }
   vars.SetLastVariable(*last_variable);
@@ -220,8 +221,9 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
   const std::optional<std::int32_t> last_function = in.Integer();
   if (!last_function) return false;
   if (*last_function < kFirstUserFunction - 1 || *last_function >= kTableCapacity) {
-    in.Fail("Sie nennt " + std::to_string(static_cast<long long>(*last_function) + 1) +
-            " Funktionen, erlaubt sind " + std::to_string(kFirstUserFunction) + " bis " +
+    in.Fail("Sie nennt " +
+            CountText(static_cast<long long>(*last_function) + 1, "Funktion", "Funktionen") +
+            ", erlaubt sind " + std::to_string(kFirstUserFunction) + " bis " +
             std::to_string(kTableCapacity));
     return false;
   }
@@ -244,7 +246,7 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     const std::optional<std::int32_t> count = in.Integer();
     if (!count) return false;
     const std::string subject = "Das Programm " + Quoted(ProgramNames[slot]) + " soll " +
-                                std::to_string(*count) + " Zeilen haben";
+                                CountText(*count, "Zeile", "Zeilen") + " haben";
     if (*count < 0) {
       in.Fail(subject);
       return false;
@@ -252,7 +254,8 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     // Checked before anything is reserved, so a huge count in a tiny file costs nothing.
     const std::size_t remaining = in.RemainingFields();
     if (static_cast<std::size_t>(*count) > remaining) {
-      in.Fail(subject + ", es folgen aber nur noch " + std::to_string(remaining) + " Felder");
+      in.Fail(subject + ", es folgen aber nur noch " +
+              CountText(static_cast<long long>(remaining), "Feld", "Felder"));
       return false;
     }
     if (static_cast<std::size_t>(*count) > kMaxProgramLines) {

@@ -130,6 +130,13 @@ TEST(CliEval, UsageLineNamesTheCommand) {
   EXPECT_EQ(outcome.err.rfind("Aufruf: ombrix-cli eval", 0), 0u) << outcome.err;
 }
 
+TEST(CliEval, HelpStatesThatDefinitionsIgnoreCase) {
+  std::ostringstream out, err;
+  EXPECT_EQ(Main({"help"}, out, err), 0);
+  EXPECT_NE(out.str().find("und Kleinschreibung nicht z\xC3\xA4hlt"), std::string::npos)
+      << out.str();
+}
+
 TEST(CliEval, ProjectSuppliesTablesAndCurrentValues) {
   SetDecimalSeparator(',');
   ProjectContent project;

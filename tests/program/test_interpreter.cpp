@@ -256,17 +256,23 @@ TEST_F(InterpreterTest, MouseProgramRunsFromItsFirstLineEachTime) {
 }
 
 TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
-  World world;
-  world.flags.MouseHandlerEnabled = true;
-  world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
-  EXPECT_FALSE(world.interpreter.RunMouseHandler(1000));
-  ASSERT_EQ(world.boxes.boxes.size(), 1u);
-  EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Error);
-  EXPECT_EQ(world.boxes.Texts()[0],
-            RunError("Das Programm wurde nach 1000 Schritten abgebrochen, ohne sein Ende zu "
-                     "erreichen",
-                     2, "EndeSolange", MouseHandlerProgram));
-  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+  struct Row {
+    std::int64_t limit;
+    const char* steps;
+  };
+  for (const Row& row : {Row{1000, "1000 Schritten"}, Row{1, "1 Schritt"}}) {
+    SCOPED_TRACE(row.steps);
+    World world;
+    world.flags.MouseHandlerEnabled = true;
+    world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
+    EXPECT_FALSE(world.interpreter.RunMouseHandler(row.limit));
+    ASSERT_EQ(world.boxes.boxes.size(), 1u);
+    EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Error);
+    EXPECT_EQ(world.boxes.Texts()[0], RunError(std::string("Das Programm wurde nach ") + row.steps +
+                                                   " abgebrochen, ohne sein Ende zu erreichen",
+                                               2, "EndeSolange", MouseHandlerProgram));
+    EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+  }
   EXPECT_EQ(kMouseHandlerStepLimit, 1000000);
 }
 

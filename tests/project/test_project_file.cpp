@@ -433,7 +433,11 @@ TEST_F(ProjectFileTest, OutOfRangeCountsAreRefused) {
        "Das Programm \"Hauptprogramm\" soll -1 Zeilen haben"},
       {"huge line count in a tiny file", main_count, "2147483647",
        "Das Programm \"Hauptprogramm\" soll 2147483647 Zeilen haben, es folgen aber nur noch 1 "
-       "Felder"},
+       "Feld"},
+      {"one line and no field left", main_count + 1, "1",
+       "Das Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+       "ckt'\" soll 1 Zeile haben, es folgen aber nur noch 0 Felder"},
+      {"one function", 11, "0", "Sie nennt 1 Funktion, erlaubt sind 23 bis 128"},
       {"huge hex line count", main_count + 1, "$7FFFFFFF",
        "Das Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'\" soll 2147483647 Zeilen "
        "haben, es folgen aber nur noch 0 Felder"},
