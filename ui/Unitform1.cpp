@@ -23,7 +23,7 @@
 #include "ui/examples.h"
 #include "ui/help_window.h"
 #include "ui/picture_box.h"
-#include "ui/picture_files.h"
+#include "platform/picture_files.h"
 
 // The pictures and icons are compiled into the ui library; a static library has to
 // register them itself. Q_INIT_RESOURCE must be used outside any namespace.

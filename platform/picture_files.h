@@ -12,14 +12,14 @@ namespace ombrix {
 // "Unbekannte Bilddateierweiterung (.%s)", the extension as written in the name.
 std::string UnknownExtensionMessage(const QString& path);
 
-// Reads a BMP, ICO, JPEG or PNG picture, chosen by the file's extension, at the file's
-// own size; transparent parts become white. EMF, WMF and every other extension are
-// refused. The result is an RGB32 image that can be drawn on, or the error text.
+// Reads a BMP, ICO, JPEG, PNG, EMF or WMF picture, chosen by the file's extension, at the
+// file's own size; transparent parts become white. Every other extension is refused. The
+// result is an RGB32 image that can be drawn on, or the error text.
 std::variant<QImage, std::string> LoadPictureFile(const QString& path);
 
-// Writes the picture in the format the extension names (bmp, png, jpg/jpeg, ico); EMF
-// and WMF are refused; any other name gets bitmap data, the picture's own format. The
-// old file is replaced only when the whole picture was written.
+// Writes the picture in the format the extension names (bmp, png, jpg/jpeg, ico, and emf
+// and wmf as one bitmap record); any other name gets bitmap data, the picture's own
+// format. The old file is replaced only when the whole picture was written.
 std::optional<std::string> SavePictureFile(const QImage& image, const QString& path);
 
 }  // namespace ombrix

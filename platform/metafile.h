@@ -1,0 +1,39 @@
+// Windows metafiles (EMF, WMF) as pictures: read through libemf2svg and Qt SVG (EMF) and
+// libwmf (WMF), written through libuemf as one bitmap record. Errors are German
+// Windows-1252 texts.
+//
+// The reading libraries are not hardened against hostile files, so every file is first
+// checked here (size, header, the chain of records, the frame) and then converted in a
+// child process with limited time and memory: a fault inside a library costs the load,
+// never the program.
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <cstdint>
+#include <string>
+#include <variant>
+
+namespace ombrix {
+
+enum class MetafileFormat { Emf, Wmf };
+
+// Bounds on what a metafile may ask for: the picture's side and area in pixels (the area
+// keeps an RGB32 picture within 64 MB), the file's bytes and its number of records.
+inline constexpr int kMaxMetafileSide = 10000;
+inline constexpr std::int64_t kMaxMetafilePixels = 4096 * 4096;
+inline constexpr std::int64_t kMaxMetafileBytes = 64 * 1024 * 1024;
+inline constexpr std::int64_t kMaxMetafileRecords = 1000000;
+
+// "Metadatei ist ungültig"
+std::string InvalidMetafileMessage();
+
+// The picture a metafile shows, at its own size at 96 dpi (the EMF frame, the WMF
+// placeable bounds), drawn on white; or the German reason it cannot be shown.
+std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format);
+
+// A metafile of the picture's size that holds it as one bitmap record; empty when it
+// cannot be made (a picture larger than the limits above).
+QByteArray EncodeMetafile(const QImage& image, MetafileFormat format);
+
+}  // namespace ombrix
