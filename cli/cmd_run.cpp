@@ -1,5 +1,6 @@
 #include <QByteArray>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImageWriter>
 #include <QSaveFile>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <variant>
 #include <vector>
 
 #include "cli/cli.h"
@@ -18,6 +20,7 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
+#include "platform/picture_files.h"
 #include "platform/qimage_canvas.h"
 
 namespace ombrix::cli {
@@ -25,11 +28,12 @@ namespace ombrix::cli {
 namespace {
 
 const char* const kRunUsage =
-    "Aufruf: ombrix-cli run [--decimal-separator SEP] [--png OUT] [--trace] [--click X,Y]... "
-    "[--max-steps N] PROJECT";
+    "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--trace] "
+    "[--click X,Y]... [--max-steps N] PROJECT";
 
 struct RunOptions {
   std::optional<std::string> separator;
+  std::optional<std::string> picture;
   std::optional<std::string> png;
   bool trace = false;
   std::vector<std::pair<int, int>> clicks;
@@ -72,8 +76,8 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 // False, with the reason on `err`, for anything that is not a known option with a valid
 // value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
-  const OptionSyntax syntax{{"--trace"},
-                            {"--decimal-separator", "--png", "--click", "--max-steps"}};
+  const OptionSyntax syntax{
+      {"--trace"}, {"--decimal-separator", "--picture", "--png", "--click", "--max-steps"}};
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
@@ -82,6 +86,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, 
         } else if (name == "--decimal-separator") {
           if (!CheckSeparatorArgument(value, &err)) return false;
           options.separator = value;
+        } else if (name == "--picture") {
+          options.picture = value;
         } else if (name == "--png") {
           options.png = value;
         } else if (name == "--click") {
@@ -186,6 +192,25 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
 
   QImageCanvas picture;
+  if (options.picture) {
+    // As "Bild öffnen": the drawing takes the picture's size; a refusal ends the run.
+    std::optional<QGuiApplication> application;  // fonts for the text of metafiles
+    if (QCoreApplication::instance() == nullptr) {
+      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+      static int argc = 1;
+      static char name[] = "ombrix-cli";
+      static char* argv[] = {name, nullptr};
+      application.emplace(argc, argv);
+    }
+    const std::string& path = *options.picture;
+    std::variant<QImage, std::string> loaded =
+        LoadPictureFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+    if (const std::string* problem = std::get_if<std::string>(&loaded)) {
+      boxes.Show(MessageKind::Fault, FaultDisplayText(*problem));
+      return kExitUsage;
+    }
+    picture.SetImage(std::get<QImage>(loaded));
+  }
   TracingCanvas tracing(picture, out);
   Canvas& canvas = options.trace ? static_cast<Canvas&>(tracing) : picture;
   DrawingState drawing;

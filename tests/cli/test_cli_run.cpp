@@ -10,11 +10,13 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "cli/cli.h"
 #include "logic/complex/num_text.h"
 #include "logic/project/project_file.h"
+#include "platform/picture_files.h"
 #include "tests/cli/cli_run_util.h"
 
 namespace ombrix::cli {
@@ -436,6 +438,30 @@ TEST_F(CliRunTest, PicturesTakeTheFormatOfTheirExtension) {
   }
 }
 
+TEST_F(CliRunTest, AProgramDrawsOverALoadedPicture) {
+  const QString metafile = QStringLiteral(OMBRIX_SOURCE_DIR "/tests/platform/data/shapes.emf");
+  const std::variant<QImage, std::string> loaded = LoadPictureFile(metafile);
+  ASSERT_TRUE(std::holds_alternative<QImage>(loaded));
+  const QImage& before = std::get<QImage>(loaded);
+  const fs::path file = dir_ / "bild.png";
+  const Result r = RunCli({"--picture", metafile.toStdString(), "--png", file.string(),
+                           Project({"ZeichnePunkt(-2+2*i)"})});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(file.string())));
+  ASSERT_EQ(image.size(), before.size());  // the metafile's own size
+  int changed = 0;
+  for (int y = 0; y < image.height(); ++y) {
+    for (int x = 0; x < image.width(); ++x) {
+      if (image.pixel(x, y) == before.pixel(x, y)) continue;
+      ++changed;
+      EXPECT_EQ(image.pixel(x, y), qRgb(0, 0, 0));
+      EXPECT_EQ(before.pixel(x, y), qRgb(255, 0, 0));  // the point lies on the red rectangle
+    }
+  }
+  EXPECT_EQ(changed, 1);
+}
+
 TEST_F(CliRunTest, ThePictureIsWrittenAlsoAfterAFailedStep) {
   const fs::path file = dir_ / "bild.png";
   const Result r = RunCli({"--png", file.string(), Project({"ZeichnePunkt(0)", "Hallo"})});
@@ -468,6 +494,12 @@ TEST_F(CliRunTest, UsageAndFileErrors) {
       {"unknown picture format",
        {"--png", (dir_ / "bild.xyz").string(), project},
        "Fehler: Das Bildformat"},
+      {"broken picture to draw on",
+       {"--picture", (dir_ / "alt.png").string(), project},
+       "Ombrix 0.98 (mit Formulon 2.11): PNG-Bild ist ung\xC3\xBCltig."},
+      {"picture of an unknown kind",
+       {"--picture", (dir_ / "bild.xyz").string(), project},
+       "Ombrix 0.98 (mit Formulon 2.11): Unbekannte Bilddateierweiterung (.xyz)"},
       {"picture in a missing folder",
        {"--png", (dir_ / "nix" / "b.png").string(), project},
        "Fehler: Das Bild konnte nicht"},
