@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
     Rows, InkscapeMetafile,
     testing::Values(ShapeRow{"emf", "shapes.emf", MetafileFormat::Emf, 162, 121},
                     ShapeRow{"wmf", "shapes.wmf", MetafileFormat::Wmf, 160, 120}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& row) { return std::string(row.param.name); });
 
 struct SaveRow {
   const char* name;
@@ -92,7 +92,7 @@ TEST_P(SavedMetafile, LoadsAgainWithTheSamePixels) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, SavedMetafile,
                          testing::Values(SaveRow{"emf", "b.emf"}, SaveRow{"wmf", "b.WMF"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 struct BadRow {
   const char* name;
@@ -154,7 +154,7 @@ TEST_P(BadMetafile, EndsWithAGermanMessage) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, BadMetafile, testing::ValuesIn(BadRows()),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST(MetafileLibraries, WmfReadingUsesLibwmfsOwnFreeFunction) {
   // libuemf exports a wmf_free as well; libwmf calls its own only if it comes first.
