@@ -1,10 +1,13 @@
-// Timing of EvaluateTerm on typical program-line terms.
+// Timing of EvaluateTerm on typical program-line terms, and of reading the number texts
+// the text path passes between its steps.
 #include <benchmark/benchmark.h>
 
+#include <array>
 #include <string>
 
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/result_text.h"
 #include "logic/program/drawing_state.h"
 #include "tests/support/tables.h"
 
@@ -48,6 +51,52 @@ BENCHMARK_CAPTURE(BM_Evaluate, modulus_comparison, "Betrag(z)<2");
 BENCHMARK_CAPTURE(BM_Evaluate, nested_brackets_40, "((z+1)*(c-2)/((x+3)*(z-c)))^2-(x*(12+i))");
 BENCHMARK_CAPTURE(BM_Evaluate, function_chain, "k(z+c)");
 BENCHMARK_CAPTURE(BM_Evaluate, mandelbrot_step, "Re(z)*Re(z)+Im(z)*Im(z)<4");
+
+// Texts as RealToText writes them, and as users type them.
+constexpr std::array<const char*, 6> kRealTexts = {
+    "0,333333333333333", "-1,5E-7", "123456789012345", "2,71828182845905", "5", "1e3"};
+constexpr std::array<const char*, 4> kPairTexts = {"[0,3|-0,4]", "[1,23456789012346E18|-2,5E-7]",
+                                                   "[-0,75|0]", "[1|0]"};
+
+void BM_TextToReal(benchmark::State& state, char separator) {
+  ombrix::SetDecimalSeparator(separator);
+  std::array<std::string, kRealTexts.size()> texts;
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    texts[k] = kRealTexts[k];
+    for (char& c : texts[k]) {
+      if (c == ',') c = separator;
+    }
+  }
+  for (auto _ : state) {
+    for (const std::string& text : texts) benchmark::DoNotOptimize(ombrix::TextToReal(text));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+  ombrix::SetDecimalSeparator(',');
+}
+BENCHMARK_CAPTURE(BM_TextToReal, comma, ',');
+BENCHMARK_CAPTURE(BM_TextToReal, point, '.');
+
+// A number text as an operand or a comparison side is read: is it one, and its value;
+// first tested, then parsed, and in one look.
+void BM_TestThenParseNumberText(benchmark::State& state) {
+  ombrix::SetDecimalSeparator(',');
+  for (auto _ : state) {
+    for (const char* text : kPairTexts) {
+      if (ombrix::IsNumberText(text)) benchmark::DoNotOptimize(ombrix::ParseNumberText(text));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPairTexts.size()));
+}
+BENCHMARK(BM_TestThenParseNumberText);
+
+void BM_ReadNumberText(benchmark::State& state) {
+  ombrix::SetDecimalSeparator(',');
+  for (auto _ : state) {
+    for (const char* text : kPairTexts) benchmark::DoNotOptimize(ombrix::ReadNumberText(text));
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPairTexts.size()));
+}
+BENCHMARK(BM_ReadNumberText);
 
 }  // namespace
 

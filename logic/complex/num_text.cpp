@@ -1,5 +1,6 @@
 #include "logic/complex/num_text.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <charconv>
@@ -240,6 +241,61 @@ std::string ComplexToText(TComplex z) {
   return RealToText(z.Re) + "+" + RealToText(z.Im) + "*i";
 }
 
+namespace {
+
+// The significant digits of a number text, which may be split by the decimal separator:
+// `head` (the integer digits from the first non-zero one) followed by `tail`.
+struct Digits {
+  std::string_view head;
+  std::string_view tail;
+
+  std::size_t size() const { return head.size() + tail.size(); }
+  char operator[](std::size_t k) const { return k < head.size() ? head[k] : tail[k - head.size()]; }
+  // Without trailing zeros; the first digit is never '0'.
+  Digits Trimmed() const {
+    Digits d = *this;
+    while (d.size() > 1 && d[d.size() - 1] == '0') {
+      if (!d.tail.empty()) {
+        d.tail.remove_suffix(1);
+      } else {
+        d.head.remove_suffix(1);
+      }
+    }
+    return d;
+  }
+  // Compared as texts are: digit by digit, a shorter text before a longer one it begins.
+  bool GreaterThan(std::string_view other) const {
+    const std::size_t n = std::min(size(), other.size());
+    for (std::size_t k = 0; k < n; ++k) {
+      if ((*this)[k] != other[k]) return (*this)[k] > other[k];
+    }
+    return size() > other.size();
+  }
+};
+
+// from_chars on "0.<digits>e<exponent>": the text's value with its digits normalised. It
+// goes through a buffer on the stack unless the digits are very many.
+std::errc ReadNormalised(const Digits& digits, long exponent, double& value) {
+  char buffer[128];
+  const std::size_t size = digits.size() + 2 + 1 + 21;
+  std::string heap;
+  char* out = buffer;
+  if (size > sizeof buffer) {
+    heap.resize(size);
+    out = heap.data();
+  }
+  char* p = out;
+  *p++ = '0';
+  *p++ = '.';
+  p = std::copy(digits.head.begin(), digits.head.end(), p);
+  p = std::copy(digits.tail.begin(), digits.tail.end(), p);
+  *p++ = 'e';
+  p = std::to_chars(p, out + size, exponent).ptr;
+  return std::from_chars(out, p, value).ec;
+}
+
+}  // namespace
+
 double TextToReal(std::string_view s) {
   const char sep = DecimalSeparator();
   const std::size_t n = s.size();
@@ -263,6 +319,7 @@ double TextToReal(std::string_view s) {
     frac_digits = s.substr(frac_start, i - frac_start);
   }
   if (int_digits.empty() && !had_separator) ThrowInvalidFloat(std::string(s));
+  std::size_t number_end = i;  // what from_chars may read straight from the text
 
   long exponent = 0;
   if (i < n && (s[i] == 'e' || s[i] == 'E')) {
@@ -274,52 +331,57 @@ double TextToReal(std::string_view s) {
     }
     // Digits are taken while the exponent is below 500; a digit left over makes the
     // text invalid below.
+    const std::size_t exp_digits = i;
     while (i < n && IsDigit(s[i]) && exponent < 500) {
       exponent = exponent * 10 + (s[i] - '0');
       ++i;
     }
+    if (i > exp_digits) number_end = i;  // "1E" and "1e+" read as 1
     if (exp_negative) exponent = -exponent;
   }
   while (i < n && s[i] == ' ') ++i;
   if (i != n) ThrowInvalidFloat(std::string(s));
 
   // Significant digits and the decimal position of the first one.
-  std::string mantissa;
-  long magnitude = 0;  // value = 0.mantissa * 10^magnitude before the exponent
+  Digits digits;
+  long magnitude = 0;  // value = 0.digits * 10^magnitude before the exponent
   std::size_t k = 0;
   while (k < int_digits.size() && int_digits[k] == '0') ++k;
   if (k < int_digits.size()) {
-    mantissa.assign(int_digits.substr(k));
-    mantissa.append(frac_digits);
+    digits = {int_digits.substr(k), frac_digits};
     magnitude = static_cast<long>(int_digits.size() - k);
   } else {
     std::size_t f = 0;
     while (f < frac_digits.size() && frac_digits[f] == '0') ++f;
     if (f == frac_digits.size()) return negative ? -0.0 : 0.0;
-    mantissa.assign(frac_digits.substr(f));
+    digits = {frac_digits.substr(f), {}};
     magnitude = -static_cast<long>(f);
   }
   const long decimal_exponent = magnitude + exponent;
   // Beyond the extended range (about 1.19E4932) the platform refuses the text outright;
   // between the double and the extended range it overflows.
   if (decimal_exponent > 4933) ThrowInvalidFloat(std::string(s));
-  if (decimal_exponent == 4933) {
-    while (mantissa.size() > 1 && mantissa.back() == '0') mantissa.pop_back();
-    if (mantissa > "118973149535723176502") ThrowInvalidFloat(std::string(s));
-  }
+  if (decimal_exponent == 4933 && digits.Trimmed().GreaterThan("118973149535723176502"))
+    ThrowInvalidFloat(std::string(s));
   if (decimal_exponent > 310) throw Fault(kFaultOverflow);
   if (decimal_exponent < -400) return negative ? -0.0 : 0.0;
 
-  std::string normal = "0.";
-  normal += mantissa;
-  normal += 'e';
-  normal += std::to_string(decimal_exponent);
+  // from_chars rounds correctly, so the text as written and its normalised digits give
+  // the same double; the text itself serves where its separator is the one from_chars
+  // reads.
   double value = 0.0;
-  const auto parsed = std::from_chars(normal.data(), normal.data() + normal.size(), value);
-  if (parsed.ec == std::errc::result_out_of_range) {
+  bool read = false;
+  std::errc ec{};
+  if (!had_separator || sep == '.') {
+    const char* const last = s.data() + number_end;
+    const std::from_chars_result direct = std::from_chars(s.data() + int_start, last, value);
+    read = direct.ec == std::errc() && direct.ptr == last;
+  }
+  if (!read) ec = ReadNormalised(digits, decimal_exponent, value);
+  if (ec == std::errc::result_out_of_range) {
     if (decimal_exponent > 0) throw Fault(kFaultOverflow);
     value = 0.0;  // underflow is silent
-  } else if (parsed.ec != std::errc()) {
+  } else if (ec != std::errc()) {
     ThrowInvalidFloat(std::string(s));
   }
   return negative ? -value : value;

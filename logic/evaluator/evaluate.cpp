@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "logic/complex/cp1252.h"
@@ -334,13 +335,15 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
     }
   }();
 
-  bool right_is_number = IsNumberText(innermost);
-  TComplex right = right_is_number ? ParseNumberText(innermost) : TComplex{};
+  const std::optional<TComplex> innermost_value = ReadNumberText(innermost);
+  bool right_is_number = innermost_value.has_value();
+  TComplex right = innermost_value.value_or(TComplex{});
   for (std::size_t level = chain.size(); level-- > 0;) {
     const Link& link = chain[level];
     char outcome = '?';
-    if (right_is_number && IsNumberText(link.left)) {
-      outcome = CompareValues(link.op, ParseNumberText(link.left), right);
+    const std::optional<TComplex> left = right_is_number ? ReadNumberText(link.left) : std::nullopt;
+    if (left) {
+      outcome = CompareValues(link.op, *left, right);
       if (outcome == '?' && level == 0) return Wrapped(ErrorCode::BadOperatorArgument, text);
     }
     if (outcome == '?') {
@@ -388,8 +391,9 @@ std::string ScanOperands(std::string_view w, const VariableTable& variables, Ope
       }
       value = sign * variables.CurrentValue(j);
     } else {
-      if (!IsNumberText(operand)) return Wrapped(ErrorCode::Syntax, operand);
-      value = sign * ParseNumberText(operand);
+      const std::optional<TComplex> number = ReadNumberText(operand);
+      if (!number) return Wrapped(ErrorCode::Syntax, operand);
+      value = sign * *number;
     }
     if (list.count == kMaxOperandEntries) return Wrapped(ErrorCode::Syntax, w);
     list.entries[list.count++] = {op, value.Re, value.Im};

@@ -10,11 +10,14 @@ namespace ombrix {
 
 namespace {
 
-// The character test of IsRealText on a text that is already lower case.
-bool IsRealTextLowered(std::string_view text) {
+// The character test of IsRealText. A text is lower-cased only when it holds an "E",
+// which is then read as "e"; every other character is tested as lower-casing leaves it.
+bool IsRealTextAnyCase(std::string_view text) {
+  const bool lower = text.find('E') != std::string_view::npos;
   const char sep = DecimalSeparator();
   int separators = 0;
   for (char c : text) {
+    if (lower) c = LowerChar1252(c);
     if (c == sep) {
       if (++separators > 1) return false;
     } else if (!((c >= '0' && c <= '9') || c == '-' || c == '+' || c == 'e')) {
@@ -22,13 +25,6 @@ bool IsRealTextLowered(std::string_view text) {
     }
   }
   return true;
-}
-
-bool IsRealTextAnyCase(std::string_view text) {
-  for (char c : text) {
-    if (c == 'E') return IsRealTextLowered(LowerCase1252(text));
-  }
-  return IsRealTextLowered(text);
 }
 
 // Splits a pair text into its two parts; false when the text is no pair text.
@@ -61,11 +57,15 @@ std::string MakePairText(TComplex z) {
   return out;
 }
 
-TComplex ParseNumberText(std::string_view text) {
+std::optional<TComplex> ReadNumberText(std::string_view text) {
   std::string_view re, im;
   if (SplitPair(text, re, im)) return TComplex{TextToReal(re), TextToReal(im)};
   if (IsRealText(text)) return ComplexFromReal(TextToReal(text));
-  return TComplex{};
+  return std::nullopt;
+}
+
+TComplex ParseNumberText(std::string_view text) {
+  return ReadNumberText(text).value_or(TComplex{});
 }
 
 std::string ToDisplayText(std::string_view text) {

@@ -1,6 +1,7 @@
 // Result texts: pair texts "[re|im]", comparison texts "1"/"0", error texts "?"+code+detail.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,6 +16,9 @@ std::string MakePairText(TComplex z);
 // Any text that is no number text reads as 0; a text that only looks like a number
 // (1e2e3, [|]) throws the conversion Fault.
 TComplex ParseNumberText(std::string_view text);
+// IsNumberText and ParseNumberText with one look at the text: the value of a number text
+// (or the same Fault), nothing for any other text.
+std::optional<TComplex> ReadNumberText(std::string_view text);
 std::string ToDisplayText(std::string_view text);
 // The German message of an error text's first two characters (case-sensitive).
 std::string ErrorMessageText(std::string_view text);

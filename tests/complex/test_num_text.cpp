@@ -7,10 +7,14 @@
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "tests/support/separator.h"
+#include "tests/support/text_to_real_reference.h"
 
 namespace ombrix {
 namespace {
 
+using testing::BitsOf;
+using testing::Reading;
+using testing::ReadingOf;
 using testing::SeparatorScope;
 
 struct RealRow {
@@ -176,6 +180,92 @@ INSTANTIATE_TEST_SUITE_P(
         BadRow{"Overflow", "1E400", "Gleitkomma\374berlauf"},
         BadRow{"JustAboveDoubleRange", "1,8E308", "Gleitkomma\374berlauf"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Texts read straight from their bytes (no separator, or '.'), through a copy of their
+// digits (','), and rounding, range and sign cases where the two could part.
+struct ReadRow {
+  const char* name;
+  char separator;
+  const char* text;
+  double value;
+  const char* fault;  // nullptr: `value`, bit for bit
+};
+
+class TextToRealReading : public ::testing::TestWithParam<ReadRow> {};
+
+TEST_P(TextToRealReading, ValueBitsOrFault) {
+  const ReadRow& row = GetParam();
+  SeparatorScope sep(row.separator);
+  const Reading expected = row.fault != nullptr ? Reading{0, row.fault} : BitsOf(row.value);
+  EXPECT_EQ(ReadingOf([&] { return TextToReal(row.text); }), expected) << row.text;
+}
+
+constexpr const char* kOverflow = "Gleitkomma\374berlauf";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, TextToRealReading,
+    ::testing::Values(
+        ReadRow{"PointWithExponent", '.', "1.5e3", 1500, nullptr},
+        ReadRow{"PointWithoutFractionDigits", '.', "5.", 5, nullptr},
+        ReadRow{"PointWithoutFractionDigitsThenExponent", '.', "5.e3", 5000, nullptr},
+        ReadRow{"PointWithoutIntegerDigits", '.', ".5", 0.5, nullptr},
+        ReadRow{"PointLeadingAndTrailingZeros", '.', "000123.4500", 123.45, nullptr},
+        ReadRow{"CommaTextWithoutSeparator", ',', "  -125e-2  ", -1.25, nullptr},
+        ReadRow{"CommaWithoutFractionDigitsThenExponent", ',', "5,E3", 5000, nullptr},
+        ReadRow{"ExponentSignWithoutDigits", '.', "2E-", 2, nullptr},
+        ReadRow{"ExponentWithManyLeadingZeros", ',',
+                "1e00000000000000000000000000000000000000000000000005", 1e5, nullptr},
+        ReadRow{"HalfwayRoundsToEven", ',', "9007199254740993", 9007199254740992.0, nullptr},
+        ReadRow{"PastHalfwayInTheFortiethDigitComma", ',',
+                "9007199254740993,000000000000000000000001", 9007199254740994.0, nullptr},
+        ReadRow{"PastHalfwayInTheFortiethDigitPoint", '.',
+                "9007199254740993.000000000000000000000001", 9007199254740994.0, nullptr},
+        ReadRow{"SmallestSubnormal", ',', "4,9406564584124654E-324", 4.9406564584124654e-324,
+                nullptr},
+        ReadRow{"BelowHalfTheSmallestSubnormal", '.', "2E-324", 0, nullptr},
+        ReadRow{"NegativeUnderflowKeepsTheSign", ',', "-1E-330", -0.0, nullptr},
+        ReadRow{"NegativeZero", ',', "-0,000", -0.0, nullptr},
+        ReadRow{"NegativeFarBelowTheRange", '.', "-1E-400", -0.0, nullptr},
+        ReadRow{"LargestDouble", ',', "1,7976931348623157E308", 1.7976931348623157e308, nullptr},
+        ReadRow{"RoundsAboveTheLargestDouble", '.', "1.7976931348623159E308", 0, kOverflow},
+        ReadRow{"TopOfTheExtendedRange", ',', "1,18973149535723176502E4932", 0, kOverflow},
+        ReadRow{"TopOfTheExtendedRangeTrailingZeros", '.', "1.18973149535723176502000E4932", 0,
+                kOverflow},
+        ReadRow{"OneDigitAboveTheExtendedRange", ',', "1,189731495357231765021E4932", 0,
+                "'1,189731495357231765021E4932' ist kein g\xFCltiger Gleitkommawert"},
+        ReadRow{"IntegerDigitsAboveTheExtendedRange", '.', "11897314953572317650213E4910", 0,
+                "'11897314953572317650213E4910' ist kein g\xFCltiger Gleitkommawert"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(TextToReal, VeryManyDigits) {
+  // More digits than the stack holds: the value is still read exactly.
+  for (const char sep : {',', '.'}) {
+    SeparatorScope scope(sep);
+    const std::string small = std::string("0") + sep + std::string(300, '0') + "25";
+    EXPECT_EQ(ReadingOf([&] { return TextToReal(small); }), BitsOf(2.5e-301)) << sep;
+    const std::string big = "1" + std::string(250, '0') + sep + std::string(100, '0') + "1";
+    EXPECT_EQ(ReadingOf([&] { return TextToReal(big); }), BitsOf(1e250)) << sep;
+  }
+}
+
+TEST(TextToReal, AgreesWithTheCopyingReadingOnRandomTexts) {
+  std::mt19937 random(1109);
+  int values = 0;
+  int faults = 0;
+  for (const char sep : {',', '.'}) {
+    SeparatorScope scope(sep);
+    for (int k = 0; k < 60000; ++k) {
+      const std::string text = testing::RandomRealText(random, sep);
+      const Reading expected = ReadingOf([&] { return testing::TextToRealReference(text); });
+      ASSERT_EQ(ReadingOf([&] { return TextToReal(text); }), expected)
+          << "'" << text << "' under '" << sep << "'";
+      ++(expected.fault.empty() ? values : faults);
+    }
+  }
+  // Both outcomes are well represented.
+  EXPECT_GT(values, 30000);
+  EXPECT_GT(faults, 20000);
+}
 
 TEST(RealToText, RoundTripsFifteenDigits) {
   // Every text RealToText writes reads back, and writing it again gives the same text.

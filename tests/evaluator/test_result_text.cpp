@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+#include <random>
 #include <string>
 
 #include "logic/complex/fault.h"
 #include "logic/evaluator/result_text.h"
 #include "tests/support/separator.h"
+#include "tests/support/text_to_real_reference.h"
 
 namespace ombrix {
 namespace {
@@ -17,9 +20,11 @@ TEST(IsRealText, CharactersOnlyNotOrder) {
     const char* text;
     bool real;
   };
-  const Row rows[] = {{"", true},    {"e", true},      {"+-", true},   {"1e5", true},
-                      {"2,5", true}, {"1E5", true},    {"1.5", false}, {"2,5,1", false},
-                      {"2i", false}, {"[1|2]", false}, {"1 2", false}, {"-1e-2", true}};
+  const Row rows[] = {{"", true},       {"e", true},      {"+-", true},    {"1e5", true},
+                      {"2,5", true},    {"1E5", true},    {"1.5", false},  {"2,5,1", false},
+                      {"2i", false},    {"[1|2]", false}, {"1 2", false},  {"-1e-2", true},
+                      {"2,5E-3", true}, {"E", true},      {"1E5X", false}, {"\304E", false},
+                      {"1E5,,", false}};
   for (const Row& row : rows) EXPECT_EQ(IsRealText(row.text), row.real) << row.text;
 }
 
@@ -64,6 +69,50 @@ TEST(ParseNumberText, TextsThatOnlyLookLikeNumbersFault) {
   SeparatorScope sep(',');
   const char* texts[] = {"1e2e3", "1ee2", "[|]", "[1|]", "e"};
   for (const char* text : texts) EXPECT_THROW(ParseNumberText(text), Fault) << text;
+}
+
+// What reading a text as a number gives: "none", the fault's message, or the bits.
+template <class Read>
+std::string NumberOutcome(Read&& read) {
+  try {
+    const std::optional<TComplex> z = read();
+    if (!z) return "none";
+    return std::to_string(testing::BitsOf(z->Re).bits) + " " +
+           std::to_string(testing::BitsOf(z->Im).bits);
+  } catch (const Fault& fault) {
+    return fault.what();
+  }
+}
+
+// A value exactly when IsNumberText says so, read part by part as the parse reads it;
+// the same Fault where that faults.
+TEST(ReadNumberText, OneLookAgreesWithTestThenParse) {
+  std::mt19937 random(1110);
+  int pairs = 0;
+  for (const char sep : {',', '.'}) {
+    SeparatorScope scope(sep);
+    for (int k = 0; k < 20000; ++k) {
+      std::string text = testing::RandomRealText(random, sep);
+      if (random() % 3 != 0) {
+        text = "[" + text + "|" + testing::RandomRealText(random, sep) + "]";
+        if (random() % 10 == 0) text.erase(random() % text.size(), 1);
+      }
+      pairs += IsPairText(text);
+      const std::string expected = NumberOutcome([&]() -> std::optional<TComplex> {
+        if (!IsNumberText(text)) return std::nullopt;
+        if (!IsPairText(text)) return ComplexFromReal(testing::TextToRealReference(text));
+        const std::string_view inner = std::string_view(text).substr(1, text.size() - 2);
+        const std::size_t bar = inner.find('|');
+        return TComplex{testing::TextToRealReference(inner.substr(0, bar)),
+                        testing::TextToRealReference(inner.substr(bar + 1))};
+      });
+      ASSERT_EQ(NumberOutcome([&] { return ReadNumberText(text); }), expected) << text;
+      ASSERT_EQ(NumberOutcome([&] { return std::optional{ParseNumberText(text)}; }),
+                expected == "none" ? "0 0" : expected)
+          << text;
+    }
+  }
+  EXPECT_GT(pairs, 5000);
 }
 
 TEST(ToDisplayText, PairsBecomeDisplayForm) {
