@@ -83,6 +83,22 @@ class Heartbeat final : public QObject {
   bool stopped_ = false;
 };
 
+// Starts a run with `start` and turns the event loop until the main program no longer
+// runs; `beat` keeps the longest gaps meanwhile.
+template <class Start>
+void RunWhileMainRuns(const Session& session, Heartbeat& beat, Start&& start) {
+  QEventLoop loop;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!session.Flags.MainRunning) loop.quit();
+  });
+  watch.start(1);
+  beat.Start();
+  start();
+  loop.exec();
+  beat.Stop();
+}
+
 void RunProgram(benchmark::State& state, const ProgramText& program) {
   SetDecimalSeparator(',');
   Session session;
@@ -102,17 +118,8 @@ void RunProgram(benchmark::State& state, const ProgramText& program) {
   std::int64_t lines = 0;
   for (auto _ : state) {
     Heartbeat beat;
-    QEventLoop loop;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-      if (!session.Flags.MainRunning) loop.quit();
-    });
-    watch.start(1);
     const std::int64_t before = form.LinesRun();
-    beat.Start();
-    form.StartRun();
-    loop.exec();
-    beat.Stop();
+    RunWhileMainRuns(session, beat, [&] { form.StartRun(); });
     lines += form.LinesRun() - before;
     longestGap = std::max(longestGap, beat.LongestGapMs());
     longestCpuGap = std::max(longestCpuGap, beat.LongestCpuGapMs());
@@ -187,17 +194,11 @@ std::optional<WindowFigures> WindowRun() {
   QCoreApplication::processEvents();  // the window is up before the run starts
 
   Heartbeat beat;
-  QEventLoop loop;
-  QTimer watch;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (!session.Flags.MainRunning) loop.quit();
+  Times start;
+  RunWhileMainRuns(session, beat, [&] {
+    start = Times{};
+    form.StartStarten->trigger();
   });
-  watch.start(1);
-  beat.Start();
-  const Times start;
-  form.StartStarten->trigger();
-  loop.exec();
-  beat.Stop();
   if (!boxes.end) return std::nullopt;
   return WindowFigures{start.CpuSecondsTo(*boxes.end), start.WallSecondsTo(*boxes.end),
                        beat.LongestGapMs(), beat.LongestCpuGapMs()};
