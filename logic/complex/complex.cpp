@@ -14,19 +14,9 @@ constexpr double kHalfPi = 1.5707963267948966;
 constexpr double kThreeHalfPi = 4.71238898038469;
 const char* const kDivisionMessage = "Leider Division durch Null aufgetreten!";
 
-double Cut(double x) { return std::fabs(x) > ZeroCutThreshold ? x : 0.0; }
-
-// A finite operation whose result is no longer finite overflowed.
-double CheckOverflow(double result, double a, double b) {
-  if (!std::isfinite(result) && std::isfinite(a) && std::isfinite(b)) throw Fault(kFaultOverflow);
-  return result;
-}
-
 }  // namespace
 
-double CheckedMul(double a, double b) { return CheckOverflow(a * b, a, b); }
-double CheckedAdd(double a, double b) { return CheckOverflow(a + b, a, b); }
-double CheckedSub(double a, double b) { return CheckOverflow(a - b, a, b); }
+void RaiseOverflowFault() { throw Fault(kFaultOverflow); }
 
 double CheckedDiv(double a, double b) {
   if (b == 0.0) {
@@ -35,33 +25,6 @@ double CheckedDiv(double a, double b) {
   }
   return CheckOverflow(a / b, a, b);
 }
-
-TComplex MakeComplex(double re, double im) { return {Cut(re), Cut(im)}; }
-
-TComplex ComplexFromReal(double x) { return {x, 0.0}; }
-
-TComplex operator+(TComplex a, TComplex b) {
-  return MakeComplex(CheckedAdd(a.Re, b.Re), CheckedAdd(a.Im, b.Im));
-}
-
-TComplex operator-(TComplex a, TComplex b) {
-  return MakeComplex(CheckedSub(a.Re, b.Re), CheckedSub(a.Im, b.Im));
-}
-
-TComplex operator-(TComplex a) { return MakeComplex(-a.Re, -a.Im); }
-
-TComplex operator*(double k, TComplex a) {
-  return MakeComplex(CheckedMul(k, a.Re), CheckedMul(k, a.Im));
-}
-
-TComplex operator*(TComplex a, TComplex b) {
-  const double re = CheckedSub(CheckedMul(a.Re, b.Re), CheckedMul(a.Im, b.Im));
-  const double im = CheckedAdd(CheckedMul(a.Im, b.Re), CheckedMul(a.Re, b.Im));
-  return MakeComplex(re, im);
-}
-
-bool operator==(TComplex a, TComplex b) { return a.Re == b.Re && a.Im == b.Im; }
-bool operator==(TComplex a, double x) { return a.Re == x && a.Im == 0.0; }
 
 TComplex ComplexDivReal(TComplex a, double x, MessageBoxes& boxes) {
   if (x == 0.0) boxes.Show(MessageKind::Plain, kDivisionMessage, kApplicationTitle);
@@ -133,14 +96,6 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
     }
   }
   return acc;
-}
-
-bool IsRealValue(TComplex a) { return a.Im == 0.0; }
-
-bool IsIntegerValue(TComplex a) {
-  if (!IsRealValue(a)) return false;
-  if (!(a.Re >= -2147483648.0 && a.Re <= 2147483647.0)) return false;
-  return a.Re == std::trunc(a.Re);
 }
 
 }  // namespace ombrix

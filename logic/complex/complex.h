@@ -2,6 +2,7 @@
 // MakeComplex, which cuts parts of magnitude <= 1E-14 to exactly 0.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 namespace ombrix {
@@ -16,20 +17,50 @@ struct TComplex {
 inline constexpr double ZeroCutThreshold = 1E-14;
 inline constexpr double PowerOverflowLimit = 1E100;
 
-TComplex MakeComplex(double re, double im);
-TComplex ComplexFromReal(double x);
+// Thrown by the checks below: "Gleitkommaüberlauf".
+[[noreturn]] void RaiseOverflowFault();
+
+// Floating-point checks that turn a non-finite result of finite operands into the
+// platform fault: the checks are explicit, never left to the FPU raising a signal.
+// Inline, as they sit in every step of the arithmetic; only the throw is out of line.
+inline double CheckOverflow(double result, double a, double b) {
+  if (!std::isfinite(result) && std::isfinite(a) && std::isfinite(b)) [[unlikely]] {
+    RaiseOverflowFault();
+  }
+  return result;
+}
+inline double CheckedMul(double a, double b) { return CheckOverflow(a * b, a, b); }
+inline double CheckedAdd(double a, double b) { return CheckOverflow(a + b, a, b); }
+inline double CheckedSub(double a, double b) { return CheckOverflow(a - b, a, b); }
+double CheckedDiv(double a, double b);
+
+inline double CutPart(double x) { return std::fabs(x) > ZeroCutThreshold ? x : 0.0; }
+inline TComplex MakeComplex(double re, double im) { return {CutPart(re), CutPart(im)}; }
+inline TComplex ComplexFromReal(double x) { return {x, 0.0}; }
 
 // The value of the constant "i": MakeComplex(0, 1).
 inline constexpr TComplex ImaginaryUnit{0.0, 1.0};
 
-TComplex operator+(TComplex a, TComplex b);
-TComplex operator-(TComplex a, TComplex b);
-TComplex operator-(TComplex a);
-TComplex operator*(double k, TComplex a);  // real multiple, cut
-TComplex operator*(TComplex a, TComplex b);
+inline TComplex operator+(TComplex a, TComplex b) {
+  return MakeComplex(CheckedAdd(a.Re, b.Re), CheckedAdd(a.Im, b.Im));
+}
+inline TComplex operator-(TComplex a, TComplex b) {
+  return MakeComplex(CheckedSub(a.Re, b.Re), CheckedSub(a.Im, b.Im));
+}
+inline TComplex operator-(TComplex a) { return MakeComplex(-a.Re, -a.Im); }
+// Real multiple, cut.
+inline TComplex operator*(double k, TComplex a) {
+  return MakeComplex(CheckedMul(k, a.Re), CheckedMul(k, a.Im));
+}
+inline TComplex operator*(TComplex a, TComplex b) {
+  const double re = CheckedSub(CheckedMul(a.Re, b.Re), CheckedMul(a.Im, b.Im));
+  const double im = CheckedAdd(CheckedMul(a.Im, b.Re), CheckedMul(a.Re, b.Im));
+  return MakeComplex(re, im);
+}
 
-bool operator==(TComplex a, TComplex b);
-bool operator==(TComplex a, double x);  // also x == a through C++20 rewriting
+inline bool operator==(TComplex a, TComplex b) { return a.Re == b.Re && a.Im == b.Im; }
+// Also x == a through C++20 rewriting.
+inline bool operator==(TComplex a, double x) { return a.Re == x && a.Im == 0.0; }
 
 // The quotients show "Leider Division durch Null aufgetreten!" through `boxes` on a
 // zero divisor and then divide all the same, which raises the platform fault.
@@ -46,14 +77,12 @@ TComplex ComplexSqrt(TComplex a);
 // The exponent is 64-bit so that -2147483648 can be negated.
 TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes);
 
-bool IsRealValue(TComplex a);
-bool IsIntegerValue(TComplex a);  // real, integral, within the 32-bit signed range
-
-// Floating-point checks that turn a non-finite result of finite operands into the
-// platform fault: the checks are explicit, never left to the FPU raising a signal.
-double CheckedMul(double a, double b);
-double CheckedAdd(double a, double b);
-double CheckedSub(double a, double b);
-double CheckedDiv(double a, double b);
+inline bool IsRealValue(TComplex a) { return a.Im == 0.0; }
+// Real, integral, within the 32-bit signed range.
+inline bool IsIntegerValue(TComplex a) {
+  if (!IsRealValue(a)) return false;
+  if (!(a.Re >= -2147483648.0 && a.Re <= 2147483647.0)) return false;
+  return a.Re == static_cast<double>(static_cast<std::int32_t>(a.Re));
+}
 
 }  // namespace ombrix

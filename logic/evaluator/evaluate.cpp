@@ -403,86 +403,22 @@ std::string ScanOperands(std::string_view w, const VariableTable& variables, Ope
   return {};
 }
 
-// "^" first, from the left.
-}  // namespace
-
-std::string PowerPass(std::string_view w, OperandList& list, double& products, double budget,
-                      MessageBoxes& boxes) {
-  for (std::size_t e = 1; e < list.count;) {
-    if (list.entries[e].op != '^') {
-      ++e;
-      continue;
-    }
-    const TComplex exponent = list.entries[e].Value();
-    const TComplex base = list.entries[e - 1].Value();
-    if (!IsIntegerValue(exponent)) return Wrapped(ErrorCode::BadOperatorArgument, w);
-    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) {
+// The error text of what a pass met, for working text `w`.
+std::string PassFailureText(PassFailure failure, std::string_view w, const OperandList& list) {
+  switch (failure) {
+    case PassFailure::None:
+      break;
+    case PassFailure::BadOperand:
       return Wrapped(ErrorCode::BadOperatorArgument, w);
-    }
-    products += EstimatedProducts(base, exponent.Re);
-    if (products > budget) {
-      return Wrapped(ErrorCode::BadOperatorArgument, w);
-    }
-    const TComplex power = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes);
-    if (Overflows(power)) return OverflowText(list.last_operand);
-    list.Merge(e, power);
+    case PassFailure::DivisionByZero:
+      return ErrorText(ErrorCode::BadOperatorArgument) + "Division '/'";
+    case PassFailure::RemainderByZero:
+      return ErrorText(ErrorCode::BadOperatorArgument) + "Rest-Operator '%'";
+    case PassFailure::Overflow:
+      return OverflowText(list.last_operand);
   }
   return {};
 }
-
-// Then "*", "/", "%", "&" and "\", from the left.
-std::string ProductPass(std::string_view w, OperandList& list, MessageBoxes& boxes) {
-  for (std::size_t f = 1; f < list.count;) {
-    TComplex a = list.entries[f - 1].Value();
-    const TComplex b = list.entries[f].Value();
-    const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
-    const char op = list.entries[f].op;
-    switch (op) {
-      case '*':
-        a = a * b;
-        break;
-      case '/':
-        if (b_zero) return ErrorText(ErrorCode::BadOperatorArgument) + "Division '/'";
-        a = ComplexDiv(a, b, boxes);
-        break;
-      case '%':
-        if (b_zero) return ErrorText(ErrorCode::BadOperatorArgument) + "Rest-Operator '%'";
-        if (!IsRealValue(a) || !IsRealValue(b)) return Wrapped(ErrorCode::BadOperatorArgument, w);
-        a = ComplexFromReal(std::fmod(a.Re, b.Re));
-        break;
-      case '&':
-      case '\\': {
-        if (!IsIntegerValue(a) || !IsIntegerValue(b)) {
-          return Wrapped(ErrorCode::BadOperatorArgument, w);
-        }
-        const auto x = static_cast<std::int32_t>(a.Re);
-        const auto y = static_cast<std::int32_t>(b.Re);
-        a = ComplexFromReal(static_cast<double>(op == '&' ? (x & y) : (x | y)));
-        break;
-      }
-      default:
-        ++f;
-        continue;
-    }
-    list.Merge(f, a);
-  }
-  return {};
-}
-
-bool SumOf(const OperandList& list, TComplex& sum) {
-  sum = TComplex{};
-  for (std::size_t e = 0; e < list.count; ++e) {
-    if (list.entries[e].op == '+') {
-      sum = sum + list.entries[e].Value();
-    } else if (list.entries[e].op == '-') {
-      sum = sum - list.entries[e].Value();
-    }
-    if (Overflows(sum)) return false;
-  }
-  return true;
-}
-
-namespace {
 
 // Last the signs: the pair text of the sum, or the overflow error.
 std::string SumPass(const OperandList& list) {
@@ -498,12 +434,12 @@ std::string SumPass(const OperandList& list) {
   if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
   const std::string_view w = text;
   OperandList list;
-  std::string error = ScanOperands(w, run.context.variables, list);
-  if (error.empty()) {
-    error = PowerPass(w, list, run.power_products, run.context.power_products, run.context.boxes);
-  }
-  if (error.empty()) error = ProductPass(w, list, run.context.boxes);
+  const std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
+  PassFailure failure =
+      PowerPass(list, run.power_products, run.context.power_products, run.context.boxes);
+  if (failure == PassFailure::None) failure = ProductPass(list, run.context.boxes);
+  if (failure != PassFailure::None) return PassFailureText(failure, w, list);
   return SumPass(list);
 }
 

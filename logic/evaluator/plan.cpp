@@ -356,8 +356,8 @@ class PlanRunner {
       list.entries[list.count++] = {operand.op, value.Re, value.Im};
     }
     // The passes are the text path's own; an error text means the text path must speak.
-    if (!PowerPass({}, list, power_products_, context_.power_products, boxes_).empty() ||
-        !ProductPass({}, list, boxes_).empty()) {
+    if (PowerPass(list, power_products_, context_.power_products, boxes_) != PassFailure::None ||
+        ProductPass(list, boxes_) != PassFailure::None) {
       throw Unsure{};
     }
     TComplex sum;

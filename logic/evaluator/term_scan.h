@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -167,13 +168,86 @@ inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign)
   return c;
 }
 
-// The power pass ("^" first, from the left), charging each power's products to
-// `products` against `budget`; the product pass ("*", "/", "%", "&", "\" from the left).
-// "" or the error text of working text `w`.
-std::string PowerPass(std::string_view w, OperandList& list, double& products, double budget,
-                      MessageBoxes& boxes);
-std::string ProductPass(std::string_view w, OperandList& list, MessageBoxes& boxes);
+// What a pass met instead of a value; the text path turns it into its error text.
+enum class PassFailure : unsigned char {
+  None,
+  BadOperand,       // an operand its operator refuses: the working text is named
+  DivisionByZero,   // "/" by 0
+  RemainderByZero,  // "%" by 0
+  Overflow,         // a power past the limit: the last operand is named
+};
+
+// The power pass: "^" first, from the left, charging each power's products to `products`
+// against `budget`. Inline with the other passes: they run at every arithmetic step.
+inline PassFailure PowerPass(OperandList& list, double& products, double budget,
+                             MessageBoxes& boxes) {
+  for (std::size_t e = 1; e < list.count;) {
+    if (list.entries[e].op != '^') {
+      ++e;
+      continue;
+    }
+    const TComplex exponent = list.entries[e].Value();
+    const TComplex base = list.entries[e - 1].Value();
+    if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
+    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
+    products += EstimatedProducts(base, exponent.Re);
+    if (products > budget) return PassFailure::BadOperand;
+    const TComplex power = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes);
+    if (Overflows(power)) return PassFailure::Overflow;
+    list.Merge(e, power);
+  }
+  return PassFailure::None;
+}
+
+// Then "*", "/", "%", "&" and "\", from the left.
+inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
+  for (std::size_t f = 1; f < list.count;) {
+    TComplex a = list.entries[f - 1].Value();
+    const TComplex b = list.entries[f].Value();
+    const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
+    const char op = list.entries[f].op;
+    switch (op) {
+      case '*':
+        a = a * b;
+        break;
+      case '/':
+        if (b_zero) return PassFailure::DivisionByZero;
+        a = ComplexDiv(a, b, boxes);
+        break;
+      case '%':
+        if (b_zero) return PassFailure::RemainderByZero;
+        if (!IsRealValue(a) || !IsRealValue(b)) return PassFailure::BadOperand;
+        a = ComplexFromReal(std::fmod(a.Re, b.Re));
+        break;
+      case '&':
+      case '\\': {
+        if (!IsIntegerValue(a) || !IsIntegerValue(b)) return PassFailure::BadOperand;
+        const auto x = static_cast<std::int32_t>(a.Re);
+        const auto y = static_cast<std::int32_t>(b.Re);
+        a = ComplexFromReal(static_cast<double>(op == '&' ? (x & y) : (x | y)));
+        break;
+      }
+      default:
+        ++f;
+        continue;
+    }
+    list.Merge(f, a);
+  }
+  return PassFailure::None;
+}
+
 // The sum pass; false when the running sum fails the overflow test.
-bool SumOf(const OperandList& list, TComplex& sum);
+inline bool SumOf(const OperandList& list, TComplex& sum) {
+  sum = TComplex{};
+  for (std::size_t e = 0; e < list.count; ++e) {
+    if (list.entries[e].op == '+') {
+      sum = sum + list.entries[e].Value();
+    } else if (list.entries[e].op == '-') {
+      sum = sum - list.entries[e].Value();
+    }
+    if (Overflows(sum)) return false;
+  }
+  return true;
+}
 
 }  // namespace ombrix
