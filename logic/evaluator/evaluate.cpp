@@ -483,12 +483,12 @@ std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
   return EvaluateTermText(term, context);
 }
 
-TermValue EvaluateTermValue(std::string_view term, const EvalContext& context) {
+TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, PlanHandle* handle) {
   TermValue out;
   if (context.plans != nullptr) {
     TComplex raw;
     bool comparison = false;
-    if (context.plans->TryEvaluate(term, context, raw, out.value, comparison)) return out;
+    if (context.plans->TryEvaluate(term, context, raw, out.value, comparison, handle)) return out;
   }
   std::string result = EvaluateTermText(term, context);
   if (IsErrorText(result)) {

@@ -28,6 +28,7 @@ class DrawingView {
 inline constexpr double kPowerProductBudget = 4294967296.0;  // 2^32
 
 class PlanCache;
+struct PlanHandle;
 
 struct EvalContext {
   const FunctionTable& functions;
@@ -54,7 +55,9 @@ struct TermValue {
   std::string error;  // empty when the term has a value
   TComplex value;
 };
-TermValue EvaluateTermValue(std::string_view term, const EvalContext& context);
+// `handle` (with plans) keeps the plan found for `term` for the next call with that text.
+TermValue EvaluateTermValue(std::string_view term, const EvalContext& context,
+                            PlanHandle* handle = nullptr);
 // The display text of the value, or the German message of the error.
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context);
 bool BracketCountsEqual(std::string_view text);

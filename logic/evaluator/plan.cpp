@@ -401,20 +401,28 @@ double PlanCache::RoundTrip(double x) {
   return out;
 }
 
-const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
+void PlanCache::Clear() {
+  plans_.clear();
+  ++generation_;
+}
+
+void PlanCache::CheckStamp(const EvalContext& context) {
   const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
                     context.variables.NamesVersion(), DecimalSeparator()};
-  if (!(stamp == stamp_)) {
-    plans_.clear();
-    stamp_ = stamp;
-    // A name holding "[", "|" or "]" could take part of a value's text into a call.
-    names_usable_ = true;
-    for (int k = 0; k <= context.functions.LastFunction(); ++k) {
-      if (context.functions.Name(k).find_first_of("[|]\x01\x02") != npos) names_usable_ = false;
-    }
+  if (stamp == stamp_) return;
+  Clear();
+  stamp_ = stamp;
+  // A name holding "[", "|" or "]" could take part of a value's text into a call.
+  names_usable_ = true;
+  for (int k = 0; k <= context.functions.LastFunction(); ++k) {
+    if (context.functions.Name(k).find_first_of("[|]\x01\x02") != npos) names_usable_ = false;
   }
+}
+
+// Precondition: CheckStamp for this context.
+const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
   if (const auto found = plans_.find(term); found != plans_.end()) return *found->second;
-  if (plans_.size() >= kMaxPlans) plans_.clear();
+  if (plans_.size() >= kMaxPlans) Clear();
   auto plan = std::make_unique<Plan>();
   if (names_usable_ && !HoldsMarks(term)) {
     PlanBuilder builder(context, *plan);
@@ -426,8 +434,16 @@ const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalConte
 }
 
 bool PlanCache::TryEvaluate(std::string_view term, const EvalContext& context, TComplex& raw,
-                            TComplex& value, bool& comparison) {
-  const Plan& plan = PlanFor(term, context);
+                            TComplex& value, bool& comparison, PlanHandle* handle) {
+  CheckStamp(context);
+  const Plan* found = nullptr;
+  if (handle != nullptr && handle->generation == generation_) {
+    found = static_cast<const Plan*>(handle->plan);
+  } else {
+    found = &PlanFor(term, context);
+    if (handle != nullptr) *handle = {found, generation_};
+  }
+  const Plan& plan = *found;
   if (plan.usable) {
     try {
       PlanRunner runner(plan, context, *this);

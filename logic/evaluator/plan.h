@@ -17,6 +17,14 @@ namespace ombrix {
 
 struct EvalContext;
 
+// A plan found once, kept by a caller next to the text it was found for, so that the next
+// evaluation of that text skips the look-up. It holds while the cache has not started
+// afresh since.
+struct PlanHandle {
+  const void* plan = nullptr;
+  std::uint64_t generation = 0;
+};
+
 class PlanCache {
  public:
   PlanCache();
@@ -27,8 +35,9 @@ class PlanCache {
   // The value whose pair text is the result of `term` (raw), that value as ParseNumberText
   // reads the text back (value), and whether the result is a comparison's "1" or "0"
   // (then both are 1 or 0). False when only the text path can say; nothing was shown.
+  // `handle`, when given, is what an earlier call left for this same text.
   bool TryEvaluate(std::string_view term, const EvalContext& context, TComplex& raw,
-                   TComplex& value, bool& comparison);
+                   TComplex& value, bool& comparison, PlanHandle* handle = nullptr);
 
   // How the terms were answered, for tests and benchmarks.
   struct Counts {
@@ -61,11 +70,14 @@ class PlanCache {
     double value = 0.0;
   };
 
+  void CheckStamp(const EvalContext& context);
   const Plan& PlanFor(std::string_view term, const EvalContext& context);
+  void Clear();
   friend class PlanRunner;
   double RoundTrip(double x);
 
   Stamp stamp_;
+  std::uint64_t generation_ = 1;  // raised whenever the plans are dropped
   bool names_usable_ = true;
   std::unordered_map<std::string, std::unique_ptr<Plan>, Hash, std::equal_to<>> plans_;
   Counts counts_;

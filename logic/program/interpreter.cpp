@@ -52,11 +52,7 @@ const LoweredTable<kCommandCount>& LoweredCommands() {
 
 std::string LoweredHead(std::string_view line) { return LowerCase1252(LineHead(line)); }
 
-}  // namespace
-
-const LineForm& LineForms::FormOf(const std::string& line) {
-  if (const auto found = forms_.find(line); found != forms_.end()) return found->second;
-  if (forms_.size() >= kMaxForms) forms_.clear();
+LineForm ReadLineForm(const std::string& line) {
   LineForm form;
   form.assign = line.find(":=");
   if (form.assign != std::string::npos) form.name = LowerCase1252(line.substr(0, form.assign));
@@ -65,7 +61,28 @@ const LineForm& LineForms::FormOf(const std::string& line) {
   form.command = LoweredCommands().Find(head);
   form.opening = LoweredOpening().Find(head);
   form.closing = LoweredClosing().Find(head);
-  return forms_.emplace(line, std::move(form)).first->second;
+  return form;
+}
+
+// Where the argument that starts at `start` ends: the first ";" or ")" outside brackets,
+// as ReadArgumentText finds it; npos when the line ends first.
+std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
+  std::int64_t depth = 0;
+  for (std::size_t i = start; i < line.size(); ++i) {
+    const char c = line[i];
+    if ((c == ';' || c == ')') && depth == 0) return i;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+const LineForm& LineForms::FormOf(const std::string& line) {
+  if (const auto found = forms_.find(line); found != forms_.end()) return found->second;
+  if (forms_.size() >= kMaxForms) forms_.clear();
+  return forms_.emplace(line, ReadLineForm(line)).first->second;
 }
 
 namespace {
@@ -152,13 +169,76 @@ bool Interpreter::Step(int k) {
   const std::string& line = Line(k);
   bool done = true;  // an empty line only moves on
   if (!line.empty()) {
-    // A copy: skipping lines reads other forms, and a full cache starts afresh.
-    const LineForm form = lines_.FormOf(line);
-    done = form.assign != std::string::npos ? StepAssignment(k, line, form)
-                                            : StepKeywordOrCommand(k, line, form);
+    std::vector<LineSlot>& slots = slots_[k];
+    const std::size_t lines = std::min(project_.Programs[k].size(), kMaxSlots);
+    if (context_.plans != nullptr && slots.size() < lines) slots.resize(lines);
+    if (LineSlot* slot = SlotAt(k, state_.CurrentLine[k])) {
+      const LineForm& form = slot->form;
+      done = form.assign != std::string::npos ? StepAssignment(k, line, form, slot)
+                                              : StepKeywordOrCommand(k, line, form);
+    } else {
+      // A copy: skipping lines reads other forms, and a full cache starts afresh.
+      const LineForm form = lines_.FormOf(line);
+      done = form.assign != std::string::npos ? StepAssignment(k, line, form, nullptr)
+                                              : StepKeywordOrCommand(k, line, form);
+    }
   }
   if (done) AdvanceLine(k);
   return done;
+}
+
+LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
+  std::vector<LineSlot>& slots = slots_[k];
+  if (context_.plans == nullptr || n < 0 || static_cast<std::size_t>(n) >= slots.size()) {
+    return nullptr;
+  }
+  const ProgramText& program = project_.Programs[k];
+  if (static_cast<std::size_t>(n) >= program.size()) return nullptr;
+  LineSlot& slot = slots[static_cast<std::size_t>(n)];
+  const std::string& line = program[static_cast<std::size_t>(n)];
+  if (slot.known && slot.text == line) return &slot;
+  slot = LineSlot{};
+  slot.text = line;
+  slot.known = true;
+  slot.form = ReadLineForm(line);
+  if (slot.form.bracket != std::string::npos) {
+    std::size_t start = slot.form.bracket + 1;
+    while (slot.argument_count < LineSlot::kMaxArguments) {
+      const std::size_t end = ArgumentEnd(line, start);
+      if (end == std::string_view::npos) break;
+      slot.arguments[static_cast<std::size_t>(slot.argument_count++)] = {start, end, {}};
+      start = end + 1;
+    }
+  }
+  return &slot;
+}
+
+const LineForm& Interpreter::FormAt(int k, std::int32_t n) {
+  if (LineSlot* slot = SlotAt(k, n)) return slot->form;
+  return lines_.FormOf(project_.Programs[k][static_cast<std::size_t>(n)]);
+}
+
+bool Interpreter::NextArgument(int k, std::string_view& text, PlanHandle*& plan) {
+  LineSlot* slot = SlotAt(k, state_.CurrentLine[k]);
+  if (slot == nullptr) return false;
+  const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
+  const auto start = static_cast<std::size_t>(cursor - 1);
+  for (int i = 0; i < slot->argument_count; ++i) {
+    LineSlot::Argument& argument = slot->arguments[static_cast<std::size_t>(i)];
+    if (argument.start != start) continue;
+    state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(argument.end) + 2);
+    text = std::string_view(slot->text).substr(start, argument.end - start);
+    plan = &argument.plan;
+    return true;
+  }
+  return false;
+}
+
+TermValue Interpreter::ArgumentValue(int k) {
+  std::string_view text;
+  PlanHandle* plan = nullptr;
+  if (NextArgument(k, text, plan)) return EvaluateTermValue(text, context_, plan);
+  return EvaluateTermValue(ReadArgumentText(k), context_);
 }
 
 bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const LineForm& form) {
@@ -186,16 +266,28 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
   return false;
 }
 
-bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form) {
-  const TermValue result =
-      EvaluateTermValue(std::string_view(line).substr(form.assign + 2), context_);
+bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form,
+                                 LineSlot* slot) {
+  const TermValue result = EvaluateTermValue(std::string_view(line).substr(form.assign + 2),
+                                             context_, slot ? &slot->value_plan : nullptr);
   if (!result.error.empty()) {
     ReportRunError(k, FirstTwo(result.error));
     return false;
   }
   const TComplex value = result.value;
   // The right-hand side is evaluated before the name is looked up.
-  const int index = project_.Variables.FindVariable(form.name);
+  int index = -1;
+  if (slot == nullptr) {
+    index = project_.Variables.FindVariable(form.name);
+  } else {
+    const std::uint64_t names = project_.Variables.NamesVersion();
+    if (!slot->variable_known || slot->names_version != names) {
+      slot->variable = project_.Variables.FindVariable(form.name);
+      slot->names_version = names;
+      slot->variable_known = true;
+    }
+    index = slot->variable;
+  }
   if (index < 0) {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
@@ -245,8 +337,14 @@ bool Interpreter::EnterLoop(int k, bool runs, BlockRecord record) {
 }
 
 bool Interpreter::StepSolange(int k) {
-  const std::string text = ReadArgumentText(k);
-  const TermValue result = EvaluateTermValue(text, context_);
+  std::string_view text;
+  PlanHandle* plan = nullptr;
+  std::string read;
+  if (!NextArgument(k, text, plan)) {
+    read = ReadArgumentText(k);
+    text = read;
+  }
+  const TermValue result = EvaluateTermValue(text, context_, plan);
   if (!result.error.empty()) {
     ReportRunError(k, FirstTwo(result.error));
     return false;
@@ -255,7 +353,7 @@ bool Interpreter::StepSolange(int k) {
   BlockRecord record;
   record.Kind = BlockKind::Solange;
   record.StartLine = state_.CurrentLine[k];
-  record.Condition = text;
+  record.Condition = std::string(text);
   return EnterLoop(k, runs, std::move(record));
 }
 
@@ -344,8 +442,21 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
   switch (kind) {
     case BlockKind::Solange: {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
-      const std::string condition = top.Condition;
-      again = !IsZero(EvaluateTermValue(condition, context_).value);
+      // The opening line's slot keeps the condition's plan when it still holds that text.
+      PlanHandle* plan = nullptr;
+      if (LineSlot* opening = SlotAt(k, top.StartLine); opening && opening->argument_count > 0) {
+        LineSlot::Argument& first = opening->arguments[0];
+        const std::string_view text =
+            std::string_view(opening->text).substr(first.start, first.end - first.start);
+        if (text == top.Condition) plan = &first.plan;
+      }
+      if (plan != nullptr) {
+        // The text path copies the term before anything can show a box.
+        again = !IsZero(EvaluateTermValue(top.Condition, context_, plan).value);
+      } else {
+        const std::string condition = top.Condition;
+        again = !IsZero(EvaluateTermValue(condition, context_).value);
+      }
       break;
     }
     case BlockKind::Wiederhole:
@@ -386,15 +497,10 @@ std::string Interpreter::ReadArgumentText(int k) {
   const std::string& line = Line(k);
   const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
   const auto start = static_cast<std::size_t>(cursor - 1);
-  std::int64_t depth = 0;
-  for (std::size_t i = start; i < line.size(); ++i) {
-    const char c = line[i];
-    if ((c == ';' || c == ')') && depth == 0) {
-      state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(i) + 2);
-      return line.substr(start, i - start);
-    }
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
+  const std::size_t end = ArgumentEnd(line, start);
+  if (end != std::string_view::npos) {
+    state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(end) + 2);
+    return line.substr(start, end - start);
   }
   if (start < line.size())
     state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(line.size()) + 1);
@@ -404,7 +510,7 @@ std::string Interpreter::ReadArgumentText(int k) {
 bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   if (!ValidSlot(k)) return false;
   for (int i = 0; i < n; ++i) {
-    const TermValue result = EvaluateTermValue(ReadArgumentText(k), context_);
+    const TermValue result = ArgumentValue(k);
     if (!result.error.empty()) {
       ReportRunError(k, FirstTwo(result.error));
       return false;
@@ -422,7 +528,7 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm& form = lines_.FormOf(program[static_cast<std::size_t>(n)]);
+    const LineForm& form = FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(kind)) ++depth;
     if (form.closing == static_cast<int>(kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
@@ -441,7 +547,7 @@ int Interpreter::SkipToElseOrEnd(int k) {
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm& form = lines_.FormOf(program[static_cast<std::size_t>(n)]);
+    const LineForm& form = FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(BlockKind::Wenn)) {
       ++depth;
       continue;

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "logic/complex/messages.h"
@@ -127,6 +127,29 @@ class LineForms {
   std::unordered_map<std::string, LineForm> forms_;
 };
 
+// What the steps of one line keep between them, by the line's index and with its text:
+// a step compares the text instead of hashing it, and a changed line is read afresh. The
+// arguments are those a step reads from the first "(" on, each with the plan of its term.
+struct LineSlot {
+  static constexpr int kMaxArguments = 4;  // the most any line reads
+  struct Argument {
+    std::size_t start = 0;
+    std::size_t end = 0;  // the ";" or ")" that ends it
+    PlanHandle plan;
+  };
+
+  std::string text;
+  bool known = false;
+  LineForm form;
+  std::array<Argument, kMaxArguments> arguments{};
+  int argument_count = 0;  // those that end before the line does, at most kMaxArguments
+  PlanHandle value_plan;   // the right-hand side of an assignment
+  // The assignment's variable, found for this version of the variable names.
+  std::uint64_t names_version = 0;
+  int variable = -1;
+  bool variable_known = false;
+};
+
 class Interpreter {
  public:
   Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
@@ -168,8 +191,17 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
-  bool StepAssignment(int k, const std::string& line, const LineForm& form);
+  bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
   bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
+  // The slot of line n of program k, read afresh when its text changed; none beyond
+  // kMaxSlots lines or without plans. Slots are only made at the start of a step, so a
+  // step's own slot stays where it is while the step skips over other lines.
+  LineSlot* SlotAt(int k, std::int32_t n);
+  const LineForm& FormAt(int k, std::int32_t n);
+  // The next argument as a view of the current line, with its plan's handle; or false
+  // when it is no argument the slot knows (then ReadArgumentText reads it).
+  bool NextArgument(int k, std::string_view& text, PlanHandle*& plan);
+  TermValue ArgumentValue(int k);
   bool StepCommand(int k, int command);
   bool StepWenn(int k);
   bool StepSolange(int k);
@@ -192,6 +224,8 @@ class Interpreter {
   Clock clock_ = &std::chrono::steady_clock::now;
   PlanCache plans_;
   LineForms lines_;
+  static constexpr std::size_t kMaxSlots = 65536;
+  std::array<std::vector<LineSlot>, 2> slots_;
   EvalContext context_;
 };
 
