@@ -5,7 +5,9 @@
 #include <atomic>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <system_error>
 
 #include "logic/complex/fault.h"
@@ -86,13 +88,30 @@ constexpr std::array<double, 23> kExactPowers = [] {
 
 constexpr double kLog10Of2 = 0.30102999566398120;
 
+// 5^0 .. 5^27, all below 2^64.
+constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
+  std::array<std::uint64_t, 28> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
+  return p;
+}();
+
+// The binary exponent of a positive double, as std::ilogb gives it, read from its bits
+// for normal values (the library call is dear in the round trip).
+int BinaryExponent(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);
+  return biased == 0 ? std::ilogb(value) : biased - 1023;
+}
+
 // Whether the 15-digit value N * 10^(exponent - 15), read back as `value`, comes back
 // unchanged: it lies within half a unit of its last bit of the text. Where that half unit
 // is below one unit of the 16th digit, its own text has the same 15 digits followed by 0
 // or by 9 (which rounds up to them). Not claimed for a power of ten.
 bool ComesBackUnchanged(double value, int exponent, bool power_of_ten) {
   if (power_of_ten) return false;
-  return (std::ilogb(value) - 53) * kLog10Of2 < exponent - 16 - 1E-6;
+  return (BinaryExponent(value) - 53) * kLog10Of2 < exponent - 16 - 1E-6;
 }
 
 // The round trip of a positive magnitude without digits: the 16 leading digits as the
@@ -101,7 +120,7 @@ bool ComesBackUnchanged(double value, int exponent, bool power_of_ten) {
 // digits rounded, then the 16th rounding the 15th. Where q lies too close to a step of
 // that rule, or the scale is not exact, the digits decide instead (false).
 bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
-  int exponent = static_cast<int>(std::floor(std::ilogb(magnitude) * kLog10Of2)) + 1;
+  int exponent = static_cast<int>(std::floor(BinaryExponent(magnitude) * kLog10Of2)) + 1;
   long double q = 0;
   for (int attempt = 0;; ++attempt) {
     const int scale = 16 - exponent;
@@ -127,6 +146,72 @@ bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
   const long double frac = t - n;
   if (frac < 0.0002L || frac > 0.9998L) return false;
   const auto digits = static_cast<double>(n);  // at most 10^15: exact
+  const int power = exponent - 15;
+  if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
+    out = digits * kExactPowers[static_cast<std::size_t>(power)];
+  } else if (power < 0 && -power < static_cast<int>(kExactPowers.size())) {
+    out = digits / kExactPowers[static_cast<std::size_t>(-power)];
+  } else {
+    return false;
+  }
+  if (fixed != nullptr)
+    *fixed = ComesBackUnchanged(out, exponent, digits == 1E14 || digits == 1E15);
+  return true;
+}
+
+// The round trip of a positive normal magnitude from 1E-8 to below 1E16 in whole numbers:
+// magnitude = m * 2^b exactly, so its 18 leading digits are the integer part of
+// m * 5^s * 100 * 2^(b + s) with s = 16 - E, at most 2^124 before the shift, and the
+// remainder of the shift decides the rounding (half to even). No step of the rule is
+// near enough to need the digits. False outside that range.
+bool ExactRoundTrip(double magnitude, double& out, bool* fixed) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);
+  if (biased == 0) return false;
+  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  const int b = biased - 1075;
+  int exponent = static_cast<int>(std::floor((b + 52) * kLog10Of2)) + 1;
+  using Wide = unsigned __int128;
+  constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
+  std::uint64_t digits18 = 0;
+  for (int attempt = 0;; ++attempt) {
+    if (attempt == 2) return false;
+    const int s = 16 - exponent;
+    if (s < 0 || s >= static_cast<int>(kPowersOf5.size())) return false;
+    const Wide scaled = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(s)] * 100;
+    const int shift = b + s;
+    Wide whole = 0;
+    Wide rest = 0;
+    Wide half = 0;
+    if (shift >= 0) {
+      if (shift > 8) return false;
+      if (scaled >= Wide{1} << (127 - shift)) {  // far past 10^18
+        ++exponent;
+        continue;
+      }
+      whole = scaled << shift;
+    } else {
+      const int k = -shift;
+      if (k >= 127) return false;
+      whole = scaled >> k;
+      rest = scaled & ((Wide{1} << k) - 1);
+      half = Wide{1} << (k - 1);
+    }
+    if (whole < k17) {
+      --exponent;
+      continue;
+    }
+    if (whole >= 10 * k17) {
+      ++exponent;
+      continue;
+    }
+    digits18 = static_cast<std::uint64_t>(whole);
+    if (rest > half || (rest == half && half != 0 && (digits18 & 1) != 0)) ++digits18;
+    break;
+  }
+  // The 16th digit alone rounds the 15th; a carry out of the first digit gives 10^15.
+  const auto digits = static_cast<double>((digits18 + 500) / 1000);
   const int power = exponent - 15;
   if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
     out = digits * kExactPowers[static_cast<std::size_t>(power)];
@@ -206,7 +291,7 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
   // Near the ends of the range the text may overflow or fall below the normal doubles;
   // those few values are left to the texts themselves.
   if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
-  if (QuickRoundTrip(magnitude, out, fixed)) {
+  if (ExactRoundTrip(magnitude, out, fixed) || QuickRoundTrip(magnitude, out, fixed)) {
     if (x < 0) out = -out;
     return true;
   }
