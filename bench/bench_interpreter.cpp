@@ -56,11 +56,11 @@ struct Run {
 void BM_SimpleAssignmentLines(benchmark::State& bench) {
   SetDecimalSeparator('.');
   Run run;
-  run.project.Variables.SetLastVariable(4);
-  run.project.Variables.SetName(3, "x");
-  run.project.Variables.SetName(4, "y");
+  run.project.variables.SetLastVariable(4);
+  run.project.variables.SetName(3, "x");
+  run.project.variables.SetName(4, "y");
   // A loop whose body is ten simple assignments; the closing line counts as a line too.
-  run.project.Programs[MainProgram] = {"Wiederhole(2000000000)",
+  run.project.programs[MainProgram] = {"Wiederhole(2000000000)",
                                        "x:=x+1",
                                        "y:=x",
                                        "x:=2*y",

@@ -107,12 +107,12 @@ void RunProgram(benchmark::State& state, const ProgramText& program) {
   TForm1 form(session, boxes, files);
   form.show();
   {
-    VariableTable& v = session.Project.Variables;
+    VariableTable& v = session.Project.variables;
     v.SetLastVariable(3);
     v.SetName(3, "x");
     v.SetStartValue(3, ComplexFromReal(0));
   }
-  session.Project.Programs[MainProgram] = program;
+  session.Project.programs[MainProgram] = program;
   double longestGap = 0;
   double longestCpuGap = 0;
   std::int64_t lines = 0;

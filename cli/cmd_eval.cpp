@@ -83,7 +83,7 @@ int FindFunctionByName(const FunctionTable& functions, const std::string& name) 
 // entry of that name could never be reached). False when the table is full.
 bool Define(const Definition& definition, ProjectContent& project, const EvalContext& context) {
   if (definition.variable) {
-    VariableTable& variables = project.Variables;
+    VariableTable& variables = project.variables;
     // The value is computed with the variables so far; an error reads as 0.
     const TComplex value = ParseNumberText(EvaluateTerm(definition.term, context));
     int j = variables.FindVariable(LowerCase1252(definition.name));
@@ -97,7 +97,7 @@ bool Define(const Definition& definition, ProjectContent& project, const EvalCon
     variables.SetCurrentValue(j, value);
     return true;
   }
-  FunctionTable& functions = project.Functions;
+  FunctionTable& functions = project.functions;
   int k = FindFunctionByName(functions, definition.name);
   if (k < 0) {
     if (functions.LastFunction() + 1 >= kTableCapacity) return false;
@@ -122,12 +122,12 @@ int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   MessageBoxes& boxes = lines;
   ProjectContent project;
   DrawingState drawing;
-  const EvalContext context{project.Functions, project.Variables, drawing, boxes};
+  const EvalContext context{project.functions, project.variables, drawing, boxes};
 
   if (options.project) {
     if (!LoadProjectReporting(project, *options.project, boxes)) return kExitFailed;
     // As at a program start: the start values become the current values.
-    project.Variables.CopyStartToCurrent();
+    project.variables.CopyStartToCurrent();
   }
 
   try {

@@ -75,7 +75,7 @@ int RunFormat(const std::vector<std::string>& args, std::ostream& out, std::ostr
   for (int slot : {MainProgram, MouseHandlerProgram}) {
     VectorEditorLines editor;
     // A faulty structure is reported on `err` and blocks nothing, as in the editor.
-    LoadProgramIntoEditor(project.Programs[static_cast<std::size_t>(slot)], slot, editor, boxes);
+    LoadProgramIntoEditor(project.programs[static_cast<std::size_t>(slot)], slot, editor, boxes);
     out << Cp1252ToUtf8(editor.caption) << '\n';
     for (const std::string& line : editor.lines) out << Cp1252ToUtf8(line) << '\n';
   }

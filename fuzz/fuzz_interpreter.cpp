@@ -53,13 +53,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ombrix::SetDecimalSeparator(!input.empty() && input[0] == ',' ? ',' : '.');
 
   ombrix::ProjectContent project;
-  AddFunction(project.Functions, "f", "#^2");
-  AddFunction(project.Functions, "g", "f(#)+x");
-  AddFunction(project.Functions, "h", "Wenn(#>0;#;-#)");
-  AddVariable(project.Variables, "x", {0.5, -2.0});
-  AddVariable(project.Variables, "y", {});
-  AddVariable(project.Variables, "k", {3, 0});
-  AddVariable(project.Variables, "n", {});
+  AddFunction(project.functions, "f", "#^2");
+  AddFunction(project.functions, "g", "f(#)+x");
+  AddFunction(project.functions, "h", "Wenn(#>0;#;-#)");
+  AddVariable(project.variables, "x", {0.5, -2.0});
+  AddVariable(project.variables, "y", {});
+  AddVariable(project.variables, "k", {3, 0});
+  AddVariable(project.variables, "n", {});
 
   // Stored program lines hold no spaces, as the editor stores them.
   int slot = ombrix::MainProgram;
@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (line == "---" && slot == ombrix::MainProgram) {
       slot = ombrix::MouseHandlerProgram;
     } else {
-      project.Programs[slot].push_back(ombrix::RemoveSpaces(line));
+      project.programs[slot].push_back(ombrix::RemoveSpaces(line));
     }
     begin = end + 1;
   }

@@ -76,20 +76,20 @@ std::string Bits(ombrix::TComplex z) {
 
 void Prepare(ombrix::ProjectContent& project, std::string_view body) {
   const auto add_function = [&](const char* name, std::string term) {
-    const int k = project.Functions.LastFunction() + 1;
-    project.Functions.SetLastFunction(k);
-    project.Functions.SetName(k, name);
-    project.Functions.SetTerm(k, std::move(term));
+    const int k = project.functions.LastFunction() + 1;
+    project.functions.SetLastFunction(k);
+    project.functions.SetName(k, name);
+    project.functions.SetTerm(k, std::move(term));
   };
   add_function("f", std::string(body));
   add_function("g", "f(#)+x");
   add_function("G", "#*#");
   const auto add_variable = [&](const char* name, ombrix::TComplex start) {
-    const int j = project.Variables.LastVariable() + 1;
-    project.Variables.SetLastVariable(j);
-    project.Variables.SetName(j, name);
-    project.Variables.SetStartValue(j, start);
-    project.Variables.SetCurrentValue(j, start);
+    const int j = project.variables.LastVariable() + 1;
+    project.variables.SetLastVariable(j);
+    project.variables.SetName(j, name);
+    project.variables.SetStartValue(j, start);
+    project.variables.SetCurrentValue(j, start);
   };
   add_variable("x", {0.5, -2.0});
   add_variable("X", {4, 0});
@@ -138,7 +138,7 @@ struct RunLog {
 RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans) {
   ombrix::ProjectContent project;
   Prepare(project, body);
-  project.Programs[ombrix::MainProgram] = program;
+  project.programs[ombrix::MainProgram] = program;
   ombrix::DrawingState drawing;
   LoggingCanvas canvas;
   LoggingBoxes boxes;
@@ -147,7 +147,7 @@ RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans
   ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
   interpreter.UsePlans(plans);
   flags.MainRunning = true;
-  project.Variables.CopyStartToCurrent();
+  project.variables.CopyStartToCurrent();
   int steps = 0;
   while (steps < 300 && state.CurrentLine[ombrix::MainProgram] >= 0 &&
          static_cast<std::size_t>(state.CurrentLine[ombrix::MainProgram]) < program.size() &&
@@ -157,8 +157,8 @@ RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans
   }
   RunLog log{boxes.log, canvas.calls, "steps " + std::to_string(steps)};
   log.state += " line " + std::to_string(state.CurrentLine[ombrix::MainProgram]);
-  for (int j = 0; j <= project.Variables.LastVariable(); ++j) {
-    log.state += " " + Bits(project.Variables.CurrentValue(j));
+  for (int j = 0; j <= project.variables.LastVariable(); ++j) {
+    log.state += " " + Bits(project.variables.CurrentValue(j));
   }
   return log;
 }
@@ -184,8 +184,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ombrix::DrawingState drawing;
   LoggingBoxes text_boxes, plan_boxes;
   ombrix::PlanCache plans;
-  const ombrix::EvalContext text{project.Functions, project.Variables, drawing, text_boxes};
-  const ombrix::EvalContext planned{project.Functions, project.Variables,           drawing,
+  const ombrix::EvalContext text{project.functions, project.variables, drawing, text_boxes};
+  const ombrix::EvalContext planned{project.functions, project.variables,           drawing,
                                     plan_boxes,        ombrix::kPowerProductBudget, &plans};
   for (char separator : {',', '.'}) {
     ombrix::SetDecimalSeparator(separator);

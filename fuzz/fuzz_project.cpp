@@ -28,7 +28,7 @@ void LoadSaveLoad(std::string_view bytes) {
   SilentBoxes boxes;
   for (int slot : {ombrix::MainProgram, ombrix::MouseHandlerProgram}) {
     ombrix::VectorEditorLines editor;
-    ombrix::LoadProgramIntoEditor(project.Programs[static_cast<std::size_t>(slot)], slot, editor,
+    ombrix::LoadProgramIntoEditor(project.programs[static_cast<std::size_t>(slot)], slot, editor,
                                   boxes);
     ombrix::ProgramText stored;
     ombrix::StoreEditorIntoProgram(editor, stored);

@@ -392,8 +392,8 @@ void TForm1::OpenProjectFile(const QString& path) {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
-  if (!session_.Project.Programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
-  if (!session_.Project.Programs[MouseHandlerProgram].empty())
+  if (!session_.Project.programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
+  if (!session_.Project.programs[MouseHandlerProgram].empty())
     BearbeitenMausknopfGedruecktExecute();
 }
 
@@ -450,16 +450,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::BearbeitenFunktionenExecute() {
   UncheckBoth();
-  ExchangeFunctions(*FormFkten, session_.Project.Functions);
+  ExchangeFunctions(*FormFkten, session_.Project.functions);
   session_.ProjectChanged = true;
   MarkChangedPanel();
 }
 
 void TForm1::BearbeitenVariablenExecute() {
   UncheckBoth();
-  const EvalContext context{session_.Project.Functions, session_.Project.Variables,
+  const EvalContext context{session_.Project.functions, session_.Project.variables,
                             session_.Drawing, boxes_};
-  ExchangeVariables(*FormVars, session_.Project.Variables, context);
+  ExchangeVariables(*FormVars, session_.Project.variables, context);
   session_.ProjectChanged = true;
   MarkChangedPanel();
 }
@@ -472,7 +472,7 @@ void TForm1::BearbeitenHauptprogrammExecute() {
 void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
 
 void TForm1::EditProgram(int slot) {
-  ProgramText& program = session_.Project.Programs[static_cast<std::size_t>(slot)];
+  ProgramText& program = session_.Project.programs[static_cast<std::size_t>(slot)];
   // One batch for the whole load, so that a long program is not re-shown line by line.
   FormPrgEditor->BeginUpdate();
   try {

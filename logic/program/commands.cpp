@@ -40,19 +40,19 @@ int Clamp(std::int64_t v) {
                                                    std::numeric_limits<int>::max()));
 }
 
-// Every integer from truncate(low) to truncate(high), mapped to its pixel by `toPixel`;
+// Every integer from truncate(low) to truncate(high), mapped to its pixel by `to_pixel`;
 // `draw` gets each pixel. A range too wide for a plain loop (or beyond 32 bits) visits
 // each pixel row or column of the picture once instead and draws the tick of an integer
 // in range that lands there, if there is one.
 template <class ToPixel, class PixelCentre, class Draw>
-void DrawTicks(double low, double high, int size, ToPixel toPixel, PixelCentre centre, Draw draw) {
+void DrawTicks(double low, double high, int size, ToPixel to_pixel, PixelCentre centre, Draw draw) {
   const double first = std::trunc(low);
   const double last = std::trunc(high);
   constexpr double kMin = std::numeric_limits<std::int32_t>::min();
   constexpr double kMax = std::numeric_limits<std::int32_t>::max();
   if (last - first + 1 <= kMaxTicks && first >= kMin && last <= kMax) {
     for (auto i = static_cast<std::int64_t>(first); i <= static_cast<std::int64_t>(last); ++i) {
-      draw(toPixel(static_cast<double>(i)));
+      draw(to_pixel(static_cast<double>(i)));
     }
     return;
   }
@@ -62,7 +62,7 @@ void DrawTicks(double low, double high, int size, ToPixel toPixel, PixelCentre c
     const double nearest = std::clamp(std::nearbyint(c), first, last);
     for (const double candidate : {nearest, nearest - 1, nearest + 1}) {
       if (candidate < first || candidate > last) continue;
-      if (toPixel(candidate) == p) {
+      if (to_pixel(candidate) == p) {
         draw(p);
         break;
       }

@@ -39,11 +39,11 @@ int DrawingState::Width() const { return picture_ != nullptr ? picture_->Width()
 
 int DrawingState::Height() const { return picture_ != nullptr ? picture_->Height() : kDefaultSize; }
 
-void DrawingState::SetScale(double reMin, double reMax, double imMin, double imMax) {
-  re_min_ = reMin;
-  re_max_ = reMax;
-  im_min_ = imMin;
-  im_max_ = imMax;
+void DrawingState::SetScale(double re_min, double re_max, double im_min, double im_max) {
+  re_min_ = re_min;
+  re_max_ = re_max;
+  im_min_ = im_min;
+  im_max_ = im_max;
 }
 
 void DrawingState::SetMousePosition(int x, int y) {

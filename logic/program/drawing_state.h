@@ -26,8 +26,8 @@ class DrawingState : public DrawingView {
 
   // The picture whose size W and H are (not owned; may be null).
   void AttachPicture(const Canvas* picture) { picture_ = picture; }
-  // Only "SetzeSkala" calls this, after checking reMin < reMax and imMin < imMax.
-  void SetScale(double reMin, double reMax, double imMin, double imMax);
+  // Only "SetzeSkala" calls this, after checking re_min < re_max and im_min < im_max.
+  void SetScale(double re_min, double re_max, double im_min, double im_max);
   // Mouse at pixel (x, y): MousePosition = (PixelToPlaneRe(x), PixelToPlaneIm(y)), uncut.
   void SetMousePosition(int x, int y);
 

@@ -131,12 +131,12 @@ Interpreter::Interpreter(ProjectContent& project, DrawingState& drawing, Canvas&
       boxes_(boxes),
       flags_(flags),
       state_(state),
-      context_{project.Functions, project.Variables, drawing, boxes, kPowerProductBudget, &plans_} {
+      context_{project.functions, project.variables, drawing, boxes, kPowerProductBudget, &plans_} {
 }
 
 const std::string& Interpreter::Line(int k) const {
   static const std::string empty;
-  const ProgramText& program = project_.Programs[k];
+  const ProgramText& program = project_.programs[k];
   const std::int32_t n = state_.CurrentLine[k];
   if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return empty;
   return program[static_cast<std::size_t>(n)];
@@ -153,7 +153,7 @@ void Interpreter::ClearRunFlag(int k) {
 bool Interpreter::ExecuteStep(int k) {
   if (!ValidSlot(k)) return false;
   const std::int32_t n = state_.CurrentLine[k];
-  if (n < 0 || static_cast<std::size_t>(n) >= project_.Programs[k].size()) return false;
+  if (n < 0 || static_cast<std::size_t>(n) >= project_.programs[k].size()) return false;
   try {
     return Step(k);
   } catch (const Fault& fault) {
@@ -170,7 +170,7 @@ bool Interpreter::Step(int k) {
   bool done = true;  // an empty line only moves on
   if (!line.empty()) {
     std::vector<LineSlot>& slots = slots_[k];
-    const std::size_t lines = std::min(project_.Programs[k].size(), kMaxSlots);
+    const std::size_t lines = std::min(project_.programs[k].size(), kMaxSlots);
     if (context_.plans != nullptr && slots.size() < lines) slots.resize(lines);
     if (LineSlot* slot = SlotAt(k, state_.CurrentLine[k])) {
       const LineForm& form = slot->form;
@@ -192,7 +192,7 @@ LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
   if (context_.plans == nullptr || n < 0 || static_cast<std::size_t>(n) >= slots.size()) {
     return nullptr;
   }
-  const ProgramText& program = project_.Programs[k];
+  const ProgramText& program = project_.programs[k];
   if (static_cast<std::size_t>(n) >= program.size()) return nullptr;
   LineSlot& slot = slots[static_cast<std::size_t>(n)];
   const std::string& line = program[static_cast<std::size_t>(n)];
@@ -215,7 +215,7 @@ LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
 
 const LineForm& Interpreter::FormAt(int k, std::int32_t n) {
   if (LineSlot* slot = SlotAt(k, n)) return slot->form;
-  return lines_.FormOf(project_.Programs[k][static_cast<std::size_t>(n)]);
+  return lines_.FormOf(project_.programs[k][static_cast<std::size_t>(n)]);
 }
 
 bool Interpreter::NextArgument(int k, std::string_view& text, PlanHandle*& plan) {
@@ -278,11 +278,11 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
   // The right-hand side is evaluated before the name is looked up.
   int index = -1;
   if (slot == nullptr) {
-    index = project_.Variables.FindVariable(form.name);
+    index = project_.variables.FindVariable(form.name);
   } else {
-    const std::uint64_t names = project_.Variables.NamesVersion();
+    const std::uint64_t names = project_.variables.NamesVersion();
     if (!slot->variable_known || slot->names_version != names) {
-      slot->variable = project_.Variables.FindVariable(form.name);
+      slot->variable = project_.variables.FindVariable(form.name);
       slot->names_version = names;
       slot->variable_known = true;
     }
@@ -292,7 +292,7 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
-  project_.Variables.SetCurrentValue(index, value);
+  project_.variables.SetCurrentValue(index, value);
   return true;
 }
 
@@ -331,8 +331,8 @@ bool Interpreter::StepWenn(int k) {
 // entered with its record.
 bool Interpreter::EnterLoop(int k, bool runs, BlockRecord record) {
   if (runs) return PushRecord(k, std::move(record));
-  if (SkipToClosing(k, record.Kind)) return true;
-  ReportRunError(k, StructureError(record.Kind));
+  if (SkipToClosing(k, record.kind)) return true;
+  ReportRunError(k, StructureError(record.kind));
   return false;
 }
 
@@ -351,9 +351,9 @@ bool Interpreter::StepSolange(int k) {
   }
   const bool runs = !IsZero(result.value);
   BlockRecord record;
-  record.Kind = BlockKind::Solange;
-  record.StartLine = state_.CurrentLine[k];
-  record.Condition = std::string(text);
+  record.kind = BlockKind::Solange;
+  record.start_line = state_.CurrentLine[k];
+  record.condition = std::string(text);
   return EnterLoop(k, runs, std::move(record));
 }
 
@@ -365,14 +365,14 @@ bool Interpreter::StepWiederhole(int k) {
   }
   const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
   BlockRecord record;
-  record.Kind = BlockKind::Wiederhole;
-  record.StartLine = state_.CurrentLine[k];
-  record.RemainingCount = n;
+  record.kind = BlockKind::Wiederhole;
+  record.start_line = state_.CurrentLine[k];
+  record.remaining_count = n;
   return EnterLoop(k, n > 0, std::move(record));
 }
 
 bool Interpreter::StepFuer(int k) {
-  const int index = project_.Variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
+  const int index = project_.variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
   if (index < 0) {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
@@ -383,13 +383,13 @@ bool Interpreter::StepFuer(int k) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
-  project_.Variables.SetCurrentValue(index, bounds[0]);
+  project_.variables.SetCurrentValue(index, bounds[0]);
   BlockRecord record;
-  record.Kind = BlockKind::Fuer;
-  record.StartLine = state_.CurrentLine[k];
-  record.VariableIndex = index;
-  record.EndValue = bounds[1].Re;
-  record.Step = bounds[2].Re;
+  record.kind = BlockKind::Fuer;
+  record.start_line = state_.CurrentLine[k];
+  record.variable_index = index;
+  record.end_value = bounds[1].Re;
+  record.step = bounds[2].Re;
   return PushRecord(k, std::move(record));
 }
 
@@ -412,7 +412,7 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
 namespace {
 
 std::size_t RecordBytes(const BlockRecord& record) {
-  return sizeof(BlockRecord) + record.Condition.size();
+  return sizeof(BlockRecord) + record.condition.size();
 }
 
 }  // namespace
@@ -420,11 +420,11 @@ std::size_t RecordBytes(const BlockRecord& record) {
 bool Interpreter::PushRecord(int k, BlockRecord record) {
   auto& stack = state_.BlockStack[k];
   const std::size_t bytes = RecordBytes(record);
-  if (stack.size() >= kMaxBlockRecords || state_.BlockBytes[k] + bytes > kMaxBlockBytes) {
-    ReportRunError(k, StructureError(record.Kind));
+  if (stack.size() >= kMaxBlockRecords || state_.block_bytes[k] + bytes > kMaxBlockBytes) {
+    ReportRunError(k, StructureError(record.kind));
     return false;
   }
-  state_.BlockBytes[k] += bytes;
+  state_.block_bytes[k] += bytes;
   stack.push_back(std::move(record));
   return true;
 }
@@ -444,43 +444,43 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
       // The opening line's slot keeps the condition's plan when it still holds that text.
       PlanHandle* plan = nullptr;
-      if (LineSlot* opening = SlotAt(k, top.StartLine); opening && opening->argument_count > 0) {
+      if (LineSlot* opening = SlotAt(k, top.start_line); opening && opening->argument_count > 0) {
         LineSlot::Argument& first = opening->arguments[0];
         const std::string_view text =
             std::string_view(opening->text).substr(first.start, first.end - first.start);
-        if (text == top.Condition) plan = &first.plan;
+        if (text == top.condition) plan = &first.plan;
       }
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.
-        again = !IsZero(EvaluateTermValue(top.Condition, context_, plan).value);
+        again = !IsZero(EvaluateTermValue(top.condition, context_, plan).value);
       } else {
-        const std::string condition = top.Condition;
+        const std::string condition = top.condition;
         again = !IsZero(EvaluateTermValue(condition, context_).value);
       }
       break;
     }
     case BlockKind::Wiederhole:
-      top.RemainingCount = ToInt32(static_cast<std::int64_t>(top.RemainingCount) - 1);
-      again = top.RemainingCount >= 1;
+      top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
+      again = top.remaining_count >= 1;
       break;
     default: {
-      const int index = top.VariableIndex;
+      const int index = top.variable_index;
       if (index < 0 || index >= kTableCapacity) break;
-      const double s = top.Step > 0 ? 1.0 : -1.0;
-      const TComplex current = project_.Variables.CurrentValue(index);
-      if (s * top.EndValue > s * current.Re) {
-        project_.Variables.SetCurrentValue(index,
-                                           ComplexFromReal(CheckedAdd(current.Re, top.Step)));
+      const double s = top.step > 0 ? 1.0 : -1.0;
+      const TComplex current = project_.variables.CurrentValue(index);
+      if (s * top.end_value > s * current.Re) {
+        project_.variables.SetCurrentValue(index,
+                                           ComplexFromReal(CheckedAdd(current.Re, top.step)));
         again = true;
       }
       break;
     }
   }
   if (again) {
-    state_.CurrentLine[k] = stack.back().StartLine;
+    state_.CurrentLine[k] = stack.back().start_line;
     state_.ArgumentCursor[k] = 0;
   } else {
-    state_.BlockBytes[k] -= std::min(state_.BlockBytes[k], RecordBytes(stack.back()));
+    state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
     stack.pop_back();
   }
   return true;
@@ -522,7 +522,7 @@ bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
 
 bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   if (!ValidSlot(k)) return false;
-  const ProgramText& program = project_.Programs[k];
+  const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
   std::int64_t depth = 1;
@@ -541,7 +541,7 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
 
 int Interpreter::SkipToElseOrEnd(int k) {
   if (!ValidSlot(k)) return -1;
-  const ProgramText& program = project_.Programs[k];
+  const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
   std::int64_t depth = 1;
@@ -581,16 +581,16 @@ void Interpreter::ReportWithMessage(int k, const std::string& message) {
                                       Line(k) + "'\n\nin: '" + ProgramNames[k] + "'");
 }
 
-bool Interpreter::RunMouseHandler(std::int64_t stepLimit, std::chrono::milliseconds timeLimit) {
+bool Interpreter::RunMouseHandler(std::int64_t step_limit, std::chrono::milliseconds time_limit) {
   const int k = MouseHandlerProgram;
   state_.ResetCounters(k);
-  const auto deadline = clock_() + timeLimit;
+  const auto deadline = clock_() + time_limit;
   std::int64_t steps = 0;
   while (state_.CurrentLine[k] >= 0 &&
-         static_cast<std::size_t>(state_.CurrentLine[k]) < project_.Programs[k].size()) {
+         static_cast<std::size_t>(state_.CurrentLine[k]) < project_.programs[k].size()) {
     // The clock is read after every step: a single step may take a second or more.
     const bool out_of_time = steps > 0 && clock_() >= deadline;
-    if (steps >= stepLimit || out_of_time) {
+    if (steps >= step_limit || out_of_time) {
       ReportWithMessage(k, "Das Programm wurde nach " + CountText(steps, "Schritt", "Schritten") +
                                " abgebrochen, ohne sein Ende zu erreichen");
       return false;

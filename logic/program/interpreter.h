@@ -53,13 +53,13 @@ struct RunFlags {
 };
 
 struct BlockRecord {
-  BlockKind Kind = BlockKind::Solange;  // a loop: Solange, Wiederhole or Für
-  std::int32_t StartLine = 0;
-  std::int32_t VariableIndex = 0;
-  std::int32_t RemainingCount = 0;
-  std::string Condition;
-  double EndValue = 0;
-  double Step = 0;
+  BlockKind kind = BlockKind::Solange;  // a loop: Solange, Wiederhole or Für
+  std::int32_t start_line = 0;
+  std::int32_t variable_index = 0;
+  std::int32_t remaining_count = 0;
+  std::string condition;
+  double end_value = 0;
+  double step = 0;
 };
 
 // Records are never dropped (a stopped run leaves its open loops behind), so a program
@@ -84,7 +84,7 @@ struct InterpreterState {
   std::array<std::int32_t, 2> CurrentLine{};
   std::array<std::int32_t, 2> ArgumentCursor{};
   std::array<std::vector<BlockRecord>, 2> BlockStack;
-  std::array<std::size_t, 2> BlockBytes{};  // what the records of each stack hold
+  std::array<std::size_t, 2> block_bytes{};  // what the records of each stack hold
 
   void ResetCounters(int slot) {
     CurrentLine[slot] = 0;
@@ -167,10 +167,10 @@ class Interpreter {
   void ReportRunError(int k, ErrorCode code);
 
   // The whole run of the mouse-click program from its first line. False when a step
-  // failed or the program did not end within `stepLimit` steps or `timeLimit`; either
+  // failed or the program did not end within `step_limit` steps or `time_limit`; either
   // was reported and MouseHandlerEnabled is clear.
-  bool RunMouseHandler(std::int64_t stepLimit = kMouseHandlerStepLimit,
-                       std::chrono::milliseconds timeLimit = kMouseHandlerTimeLimit);
+  bool RunMouseHandler(std::int64_t step_limit = kMouseHandlerStepLimit,
+                       std::chrono::milliseconds time_limit = kMouseHandlerTimeLimit);
 
   // The pieces of a step, for the program at slot k.
   std::string ReadArgumentText(int k);

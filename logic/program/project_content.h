@@ -9,16 +9,16 @@
 namespace ombrix {
 
 struct ProjectContent {
-  FunctionTable Functions;
-  VariableTable Variables;
-  std::array<ProgramText, 2> Programs;
+  FunctionTable functions;
+  VariableTable variables;
+  std::array<ProgramText, 2> programs;
 
   // "Neues Projekt": tables to their initial content, both programs empty. Current
   // variable values stay as they are.
   void Reset() {
-    Functions.Reset();
-    Variables.Reset();
-    for (auto& p : Programs) p.clear();
+    functions.Reset();
+    variables.Reset();
+    for (auto& p : programs) p.clear();
   }
 };
 

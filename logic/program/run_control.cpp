@@ -15,7 +15,7 @@ RunControl::RunControl(Interpreter& interpreter, ProjectContent& project, Drawin
 void RunControl::Start() {
   flags_.MainRunning = true;
   flags_.MouseHandlerEnabled = true;
-  project_.Variables.CopyStartToCurrent();
+  project_.variables.CopyStartToCurrent();
   ResetCounters();
 }
 
@@ -33,7 +33,7 @@ void RunControl::ResetCounters() {
 
 bool RunControl::MainAtEnd() const {
   const std::int32_t line = state_.CurrentLine[MainProgram];
-  return line < 0 || static_cast<std::size_t>(line) >= project_.Programs[MainProgram].size();
+  return line < 0 || static_cast<std::size_t>(line) >= project_.programs[MainProgram].size();
 }
 
 void RunControl::AfterFailure() {

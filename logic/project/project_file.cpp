@@ -107,13 +107,13 @@ std::optional<std::string> ReadableRealText(double x) {
 }
 
 std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
-  const VariableTable& vars = project.Variables;
+  const VariableTable& vars = project.variables;
   for (int j = 0; j <= vars.LastVariable(); ++j) {
     if (HasSeparator(vars.Name(j))) {
       return RefuseSeparator("Der Name der Variablen " + Quoted(vars.Name(j)));
     }
   }
-  const FunctionTable& funs = project.Functions;
+  const FunctionTable& funs = project.functions;
   for (int k = 0; k <= funs.LastFunction(); ++k) {
     if (HasSeparator(funs.Name(k))) {
       return RefuseSeparator("Der Name der Funktion " + Quoted(funs.Name(k)));
@@ -123,7 +123,7 @@ std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
     }
   }
   for (int slot = 0; slot < 2; ++slot) {
-    const ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
+    const ProgramText& program = project.programs[static_cast<std::size_t>(slot)];
     if (program.size() > kMaxProgramLines) {
       return Unsavable("Das Programm " + Quoted(ProgramNames[slot]) + " hat " +
                        std::to_string(program.size()) + " Zeilen, erlaubt sind h\366chstens " +
@@ -189,7 +189,7 @@ class FieldReader {
 // Fills `project` field by field; false (with the reader's error set) when the file is
 // short or a count lies outside what the tables hold. Conversion faults pass through.
 bool ReadInto(ProjectContent& project, FieldReader& in) {
-  VariableTable& vars = project.Variables;
+  VariableTable& vars = project.variables;
   const std::optional<std::int32_t> last_variable = in.Integer();
   if (!last_variable) return false;
   if (*last_variable < -1 || *last_variable >= kTableCapacity) {
@@ -210,7 +210,7 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     vars.SetStartValue(j, MakeComplex(*re, *im));
   }
 
-  FunctionTable& funs = project.Functions;
+  FunctionTable& funs = project.functions;
   const std::optional<std::int32_t> first_user = in.Integer();
   if (!first_user) return false;
   if (*first_user != kFirstUserFunction) {
@@ -242,7 +242,7 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
   }
 
   for (int slot = 0; slot < 2; ++slot) {
-    ProgramText& program = project.Programs[static_cast<std::size_t>(slot)];
+    ProgramText& program = project.programs[static_cast<std::size_t>(slot)];
     const std::optional<std::int32_t> count = in.Integer();
     if (!count) return false;
     const std::string subject = "Das Programm " + Quoted(ProgramNames[slot]) + " soll " +
@@ -284,7 +284,7 @@ class FileDescriptor {
   ~FileDescriptor() {
     if (fd_ >= 0) ::close(fd_);
   }
-  int get() const { return fd_; }
+  int Get() const { return fd_; }
   // Closes now and reports the error a late write-back may bring.
   int Close() {
     const int result = ::close(fd_);
@@ -482,7 +482,7 @@ std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::s
   if (std::optional<ProjectError> refused = CheckSavable(project)) return refused;
 
   std::string out;
-  const VariableTable& vars = project.Variables;
+  const VariableTable& vars = project.variables;
   AppendInteger(out, vars.LastVariable());
   for (int j = 0; j <= vars.LastVariable(); ++j) {
     AppendField(out, vars.Name(j));
@@ -500,7 +500,7 @@ std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::s
     }
   }
 
-  const FunctionTable& funs = project.Functions;
+  const FunctionTable& funs = project.functions;
   AppendInteger(out, funs.FirstUserFunction());
   AppendInteger(out, funs.LastFunction());
   for (int k = 0; k <= funs.LastFunction(); ++k) {
@@ -509,7 +509,7 @@ std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::s
     AppendField(out, k >= funs.FirstUserFunction() ? std::string_view(funs.Term(k)) : "");
   }
 
-  for (const ProgramText& program : project.Programs) {
+  for (const ProgramText& program : project.programs) {
     AppendInteger(out, static_cast<long long>(program.size()));
     for (const std::string& line : program) AppendField(out, line);
   }
@@ -538,7 +538,7 @@ std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path&
   if (raw < 0) return OpenError(file, ErrnoReason(errno));
   FileDescriptor fd(raw);
   struct stat info {};
-  if (::fstat(fd.get(), &info) != 0) return OpenError(file, ErrnoReason(errno));
+  if (::fstat(fd.Get(), &info) != 0) return OpenError(file, ErrnoReason(errno));
   if (S_ISDIR(info.st_mode)) return OpenError(file, ErrnoReason(EISDIR));
   if (!S_ISREG(info.st_mode)) return OpenError(file, "Das ist keine gew\xF6hnliche Datei");
   if (static_cast<std::uintmax_t>(info.st_size) > kMaxProjectFileSize) {
@@ -549,7 +549,7 @@ std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path&
   bytes.reserve(static_cast<std::size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
-    const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
       return OpenError(file, ErrnoReason(errno));
@@ -613,15 +613,15 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
   };
   if (exists) {
     // Owner and group first: changing them clears the set-id bits the mode then restores.
-    if (::fchown(fd.get(), old.st_uid, old.st_gid) != 0 &&
-        ::fchown(fd.get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+    if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
       // Where the process may not give the file away it stays its own, as a new file does.
     }
-    if (::fchmod(fd.get(), old.st_mode & 07777) != 0) return abandon(errno);
+    if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return abandon(errno);
   }
-  if (const int failed = WriteAll(fd.get(), bytes)) return abandon(failed);
-  if (::fsync(fd.get()) != 0) return abandon(errno);
-  if (unnamed && !LinkTemporary(fd.get(), folder, prefix, temp, err)) return abandon(err);
+  if (const int failed = WriteAll(fd.Get(), bytes)) return abandon(failed);
+  if (::fsync(fd.Get()) != 0) return abandon(errno);
+  if (unnamed && !LinkTemporary(fd.Get(), folder, prefix, temp, err)) return abandon(err);
   if (const int failed = fd.Close()) {
     ::unlink(temp.c_str());
     return SaveError(file, ErrnoReason(failed));

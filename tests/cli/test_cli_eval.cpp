@@ -140,12 +140,12 @@ TEST(CliEval, HelpStatesThatDefinitionsIgnoreCase) {
 TEST(CliEval, ProjectSuppliesTablesAndCurrentValues) {
   SetDecimalSeparator(',');
   ProjectContent project;
-  project.Variables.SetLastVariable(3);
-  project.Variables.SetName(3, "r");
-  project.Variables.SetStartValue(3, {2.5, 0});
-  project.Functions.SetLastFunction(23);
-  project.Functions.SetName(23, "Sq");
-  project.Functions.SetTerm(23, "#*#");
+  project.variables.SetLastVariable(3);
+  project.variables.SetName(3, "r");
+  project.variables.SetStartValue(3, {2.5, 0});
+  project.functions.SetLastFunction(23);
+  project.functions.SetName(23, "Sq");
+  project.functions.SetTerm(23, "#*#");
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() /
       ("ombrix_cli_eval_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +

@@ -48,9 +48,9 @@ class CliProjectTest : public ::testing::Test {
 
 TEST_F(CliProjectTest, ResaveConvertsBetweenSeparators) {
   ProjectContent project;
-  project.Variables.SetLastVariable(3);
-  project.Variables.SetName(3, "\xC4");
-  project.Variables.SetStartValue(3, {-0.5, 1.25});
+  project.variables.SetLastVariable(3);
+  project.variables.SetName(3, "\xC4");
+  project.variables.SetStartValue(3, {-0.5, 1.25});
   const std::string german = Save(project, "de.omp", ',');
   const std::string english = Save(project, "en-expected.omp", '.');
   struct Row {
@@ -186,8 +186,8 @@ TEST_F(CliProjectTest, FormatPrintsBothProgramsAsTheEditorShowsThem) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ProjectContent project;
-    project.Programs[MainProgram] = row.main;
-    project.Programs[MouseHandlerProgram] = row.mouse;
+    project.programs[MainProgram] = row.main;
+    project.programs[MouseHandlerProgram] = row.mouse;
     const std::string file = Save(project, "p.omp", '.');
     const Result r = RunCli({"format", "--decimal-separator", ".", file});
     EXPECT_EQ(r.status, kExitOk);

@@ -44,17 +44,17 @@ std::vector<std::string> Lines(const std::string& text) {
 // OMBRIX_WRITE_EXAMPLES=1 to write them into examples/.
 
 void AddVariable(ProjectContent& p, const std::string& name, TComplex start = {}) {
-  const int j = p.Variables.LastVariable() + 1;
-  p.Variables.SetLastVariable(j);
-  p.Variables.SetName(j, name);
-  p.Variables.SetStartValue(j, start);
+  const int j = p.variables.LastVariable() + 1;
+  p.variables.SetLastVariable(j);
+  p.variables.SetName(j, name);
+  p.variables.SetStartValue(j, start);
 }
 
 void AddFunction(ProjectContent& p, const std::string& name, const std::string& term) {
-  const int k = p.Functions.LastFunction() + 1;
-  p.Functions.SetLastFunction(k);
-  p.Functions.SetName(k, name);
-  p.Functions.SetTerm(k, term);
+  const int k = p.functions.LastFunction() + 1;
+  p.functions.SetLastFunction(k);
+  p.functions.SetName(k, name);
+  p.functions.SetTerm(k, term);
 }
 
 ProjectContent NewExample() { return ProjectContent{}; }
@@ -78,7 +78,7 @@ std::string ExampleBytes(const ProjectContent& project) {
 ProjectContent Julia() {
   ProjectContent p = NewExample();
   for (const char* name : {"x", "y", "p", "z", "c", "n"}) AddVariable(p, name);
-  p.Programs[0] = {
+  p.programs[0] = {
       "SetzeSkala(-8/5;8/5;-8/5;8/5)",
       "L\xF6scheBild",
       "c:=-4/5+156/1000*i",
@@ -105,7 +105,7 @@ ProjectContent RootsOfUnity() {
   AddVariable(p, "n", {12, 0});
   AddVariable(p, "w");
   AddVariable(p, "z");
-  p.Programs[0] = {
+  p.programs[0] = {
       "SetzeSkala(-3/2;3/2;-3/2;3/2)",
       "L\xF6scheBild",
       "ZeichneSkala",
@@ -125,7 +125,7 @@ ProjectContent Spiral() {
   ProjectContent p = NewExample();
   AddVariable(p, "q");
   AddVariable(p, "z");
-  p.Programs[0] = {
+  p.programs[0] = {
       "L\xF6scheBild",       "ZeichneSkala", "q:=(1+i/12)*99/100", "z:=4+i", "Wiederhole(600)",
       "ZeichneLinie(z;z*q)", "z:=z*q",       "EndeWiederhole",
   };
@@ -138,7 +138,7 @@ ProjectContent FunctionPlot() {
   AddFunction(p, "g", "3*Sin(#)");
   AddVariable(p, "x");
   AddVariable(p, "h");
-  p.Programs[0] = {
+  p.programs[0] = {
       "L\xF6scheBild",
       "ZeichneSkala",
       "h:=1/10",
@@ -156,11 +156,11 @@ ProjectContent MousePainting() {
   ProjectContent p = NewExample();
   AddVariable(p, "a");
   AddVariable(p, "s");
-  p.Programs[0] = {
+  p.programs[0] = {
       "L\xF6scheBild",
       "ZeichneSkala",
   };
-  p.Programs[1] = {
+  p.programs[1] = {
       "Wenn(s)", "ZeichneLinie(a;MausPos())", "EndeWenn", "a:=MausPos()",
       "s:=1",    "ZeichneKreis(a;1/10)",
   };
@@ -202,12 +202,12 @@ class CliRunTest : public ::testing::Test {
   std::string Project(std::vector<std::string> main, std::vector<std::string> mouse = {}) {
     ProjectContent project = NewExample();
     // Constants without fractions, so the file reads under either separator.
-    project.Variables.SetStartValue(1, {});
-    project.Variables.SetStartValue(2, {});
+    project.variables.SetStartValue(1, {});
+    project.variables.SetStartValue(2, {});
     AddVariable(project, "x");
     AddVariable(project, "n");
-    project.Programs[0] = std::move(main);
-    project.Programs[1] = std::move(mouse);
+    project.programs[0] = std::move(main);
+    project.programs[1] = std::move(mouse);
     const fs::path file = dir_ / ("p" + std::to_string(count_++) + ".omp");
     SetDecimalSeparator('.');
     EXPECT_FALSE(SaveProject(project, file));
@@ -230,8 +230,8 @@ TEST_F(CliRunTest, ExampleFilesAreWhatTheirGeneratorWrites) {
       SetDecimalSeparator(separator);
       ProjectContent loaded;
       ASSERT_FALSE(LoadProjectFromBytes(loaded, bytes));
-      EXPECT_EQ(loaded.Variables.StartValue(1).Re, 2.71828182845905);
-      EXPECT_EQ(loaded.Variables.StartValue(2).Re, 3.14159265358979);
+      EXPECT_EQ(loaded.variables.StartValue(1).Re, 2.71828182845905);
+      EXPECT_EQ(loaded.variables.StartValue(2).Re, 3.14159265358979);
     }
   }
 }

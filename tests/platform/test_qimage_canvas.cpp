@@ -308,7 +308,7 @@ TEST(QImageCanvasTest, ProgramsThatEraseWhatTheyDrewLeaveAWhitePicture) {
     RunFlags flags;
     InterpreterState state;
     Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-    project.Programs[MainProgram] = row.program;
+    project.programs[MainProgram] = row.program;
     for (std::size_t line = 0; line < row.program.size(); ++line) {
       ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
     }
@@ -325,7 +325,7 @@ TEST(QImageCanvasTest, ScaleIsDrawnInBlue) {
   RunFlags flags;
   InterpreterState state;
   Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-  project.Programs[MainProgram] = {"ZeichneSkala"};
+  project.programs[MainProgram] = {"ZeichneSkala"};
   ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
   const Pixels blue = OfColour(canvas, 0x0000FF);
   EXPECT_EQ(blue, Coloured(canvas));

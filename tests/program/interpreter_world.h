@@ -64,17 +64,17 @@ struct World {
 
   // A user variable with its start value; returns its index.
   int AddVariable(const std::string& name, TComplex start = {}) {
-    return testing::AddVariable(project.Variables, name, start);
+    return testing::AddVariable(project.variables, name, start);
   }
   TComplex Value(const std::string& lowered) const {
-    return project.Variables.CurrentValue(project.Variables.FindVariable(lowered));
+    return project.variables.CurrentValue(project.variables.FindVariable(lowered));
   }
 
   // "Starten" and the steps of the main program as every front end runs them: to its
   // end, a failed step or `limit` steps. True when the program reached its end; `steps`
   // counts the steps.
   bool Run(std::vector<std::string> lines, long limit = 100000) {
-    project.Programs[MainProgram] = std::move(lines);
+    project.programs[MainProgram] = std::move(lines);
     run.Start();
     const std::int64_t before = run.LinesRun();
     const RunOutcome outcome = run.StepMain({limit, std::nullopt});

@@ -230,7 +230,7 @@ TEST_F(InterpreterTest, ErrorsOfTheMouseProgramNameItAndClearItsFlag) {
   World world;
   world.flags.MainRunning = true;
   world.flags.MouseHandlerEnabled = true;
-  world.project.Programs[MouseHandlerProgram] = {"", "Hallo"};
+  world.project.programs[MouseHandlerProgram] = {"", "Hallo"};
   EXPECT_FALSE(world.interpreter.RunMouseHandler());
   EXPECT_EQ(world.boxes.Texts(),
             std::vector<std::string>{RunError(kUnknownCommand, 2, "Hallo", MouseHandlerProgram)});
@@ -245,7 +245,7 @@ TEST_F(InterpreterTest, MouseProgramRunsFromItsFirstLineEachTime) {
   World world;
   world.AddVariable("n");
   world.flags.MouseHandlerEnabled = true;
-  world.project.Programs[MouseHandlerProgram] = {"n:=n+1", "ZeichnePunkt(MausPos())"};
+  world.project.programs[MouseHandlerProgram] = {"n:=n+1", "ZeichnePunkt(MausPos())"};
   world.drawing.SetMousePosition(200, 200);
   EXPECT_TRUE(world.interpreter.RunMouseHandler());
   world.drawing.SetMousePosition(240, 160);
@@ -264,7 +264,7 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
     SCOPED_TRACE(row.steps);
     World world;
     world.flags.MouseHandlerEnabled = true;
-    world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
+    world.project.programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
     EXPECT_FALSE(world.interpreter.RunMouseHandler(row.limit));
     ASSERT_EQ(world.boxes.boxes.size(), 1u);
     EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Error);
@@ -279,7 +279,7 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
 TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheTimeBound) {
   World world;
   world.flags.MouseHandlerEnabled = true;
-  world.project.Programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
+  world.project.programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
   // Every step takes a second: the 10-second bound must stop the run within one step.
   std::chrono::steady_clock::time_point now{};
   world.interpreter.SetClock([&now] { return now += std::chrono::seconds(1); });
@@ -327,7 +327,7 @@ TEST_F(InterpreterTest, FaultInTheMouseProgramClearsOnlyItsFlag) {
   world.AddVariable("x");
   world.flags.MainRunning = true;
   world.flags.MouseHandlerEnabled = true;
-  world.project.Programs[MouseHandlerProgram] = {"x:=1e2e3"};
+  world.project.programs[MouseHandlerProgram] = {"x:=1e2e3"};
   EXPECT_FALSE(world.interpreter.RunMouseHandler());
   EXPECT_EQ(world.boxes.boxes.size(), 1u);
   EXPECT_TRUE(world.flags.MainRunning);
@@ -364,10 +364,10 @@ TEST_F(InterpreterTest, OpenLoopsOfLongConditionsStopAtTheirBytes) {
   // A loop opened at every mouse event and never closed; its condition is 1 MiB long.
   const std::string condition = std::string((std::size_t{1} << 20) - 1, '0') + "1";
   const std::string line = "Solange(" + condition + ")";
-  world.project.Programs[MouseHandlerProgram] = {line};
+  world.project.programs[MouseHandlerProgram] = {line};
   const std::size_t record = sizeof(BlockRecord) + condition.size();
   // Earlier events have left records of nearly 64 MiB; two more fit.
-  world.state.BlockBytes[MouseHandlerProgram] = kMaxBlockBytes - 2 * record;
+  world.state.block_bytes[MouseHandlerProgram] = kMaxBlockBytes - 2 * record;
   EXPECT_TRUE(world.interpreter.RunMouseHandler());
   EXPECT_TRUE(world.interpreter.RunMouseHandler());
   EXPECT_FALSE(world.interpreter.RunMouseHandler());
@@ -375,7 +375,7 @@ TEST_F(InterpreterTest, OpenLoopsOfLongConditionsStopAtTheirBytes) {
             std::vector<std::string>{
                 RunError("Fehlerhafte 'Solange'-Konstruktion", 1, line, MouseHandlerProgram)});
   EXPECT_EQ(world.state.BlockStack[MouseHandlerProgram].size(), 2u);
-  EXPECT_EQ(world.state.BlockBytes[MouseHandlerProgram], kMaxBlockBytes);
+  EXPECT_EQ(world.state.block_bytes[MouseHandlerProgram], kMaxBlockBytes);
   EXPECT_LE(kMaxBlockBytes, std::size_t{64} << 20);
 }
 
@@ -384,7 +384,7 @@ TEST_F(InterpreterTest, ClosedLoopsGiveTheirBytesBack) {
   world.AddVariable("x");
   EXPECT_TRUE(world.Run({"x:=0", "Solange(x<3)", "x:=x+1", "EndeSolange"}));
   EXPECT_TRUE(world.state.BlockStack[MainProgram].empty());
-  EXPECT_EQ(world.state.BlockBytes[MainProgram], 0u);
+  EXPECT_EQ(world.state.block_bytes[MainProgram], 0u);
 }
 
 TEST_F(InterpreterTest, RecordsLeftByAStoppedRunStayBelowLaterOnes) {
@@ -396,7 +396,7 @@ TEST_F(InterpreterTest, RecordsLeftByAStoppedRunStayBelowLaterOnes) {
   EXPECT_EQ(world.state.BlockStack[MainProgram].size(), 1u);
   EXPECT_TRUE(world.Run({"x:=0", "EndeWiederhole"}));
   EXPECT_TRUE(world.state.BlockStack[MainProgram].empty() ||
-              world.state.BlockStack[MainProgram].back().RemainingCount < 5);
+              world.state.BlockStack[MainProgram].back().remaining_count < 5);
   EXPECT_TRUE(world.boxes.boxes.empty());
 }
 
@@ -412,8 +412,8 @@ TEST_F(InterpreterTest, ClosingKeywordsDoNotCheckTheKindOfTheirRecord) {
 TEST_F(InterpreterTest, JumpsBackLandOnTheFirstBodyLine) {
   World world;
   world.AddVariable("x");
-  world.project.Programs[MainProgram] = {"Wiederhole(2)", "x:=x+1", "EndeWiederhole"};
-  world.project.Variables.CopyStartToCurrent();
+  world.project.programs[MainProgram] = {"Wiederhole(2)", "x:=x+1", "EndeWiederhole"};
+  world.project.variables.CopyStartToCurrent();
   std::vector<int> lines;
   while (static_cast<std::size_t>(world.state.CurrentLine[0]) < 3) {
     lines.push_back(world.state.CurrentLine[0]);
@@ -439,7 +439,7 @@ TEST_F(InterpreterTest, ArgumentsAreReadUpToTheirSeparator) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     World world;
-    world.project.Programs[MainProgram] = {row.line};
+    world.project.programs[MainProgram] = {row.line};
     const std::size_t bracket = row.line.find('(');
     world.state.ArgumentCursor[0] =
         static_cast<int>(bracket == std::string::npos ? row.line.size() + 2 : bracket + 2);
@@ -451,7 +451,7 @@ TEST_F(InterpreterTest, ArgumentsAreReadUpToTheirSeparator) {
 
 TEST_F(InterpreterTest, PreconditionViolationsAnswerFalseWithoutABox) {
   World world;
-  world.project.Programs[MainProgram] = {"x:=1"};
+  world.project.programs[MainProgram] = {"x:=1"};
   world.state.CurrentLine[0] = 1;
   EXPECT_FALSE(world.interpreter.ExecuteStep(MainProgram));
   world.state.CurrentLine[0] = -3;

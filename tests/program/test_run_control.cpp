@@ -56,7 +56,7 @@ TEST_F(RunControlTest, OneBudgetOfTheMainProgram) {
     SCOPED_TRACE(row.name);
     World world;
     world.AddVariable("x");
-    world.project.Programs[MainProgram] = row.program;
+    world.project.programs[MainProgram] = row.program;
     world.run.Start();
     EXPECT_EQ(world.run.StepMain(row.budget), row.outcome);
     EXPECT_EQ(world.run.LinesRun(), row.lines);
@@ -69,7 +69,7 @@ TEST_F(RunControlTest, OneBudgetOfTheMainProgram) {
 TEST_F(RunControlTest, StartTakesTheStartValuesAndTheFirstLines) {
   World world;
   const int x = world.AddVariable("x", {2, 0});
-  world.project.Variables.SetCurrentValue(x, {7, 0});
+  world.project.variables.SetCurrentValue(x, {7, 0});
   world.state.CurrentLine = {5, 3};
   world.state.ArgumentCursor = {4, 4};
   world.run.Start();
@@ -96,7 +96,7 @@ TEST_F(RunControlTest, TheEndIsReportedByFinishMain) {
 // failure switches both programs off and lets go of the button.
 TEST_F(RunControlTest, TheMouseProgramAndItsFailure) {
   World world;
-  world.project.Programs[MouseHandlerProgram] = {"Unsinn"};
+  world.project.programs[MouseHandlerProgram] = {"Unsinn"};
   world.run.Start();
   EXPECT_FALSE(world.run.MouseProgramDue());
   world.run.PressMouse();

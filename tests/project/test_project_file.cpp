@@ -60,7 +60,7 @@ void WriteBytes(const fs::path& file, const std::string& bytes) {
 // A project with something in every part of the format.
 ProjectContent SampleProject() {
   ProjectContent p;
-  VariableTable& v = p.Variables;
+  VariableTable& v = p.variables;
   v.SetLastVariable(6);
   v.SetName(3, "\xC4pfel");
   v.SetStartValue(3, {1.0 / 3.0, -2.5});
@@ -70,7 +70,7 @@ ProjectContent SampleProject() {
   v.SetStartValue(5, {-0.0001, 123456789012345.0});
   v.SetName(6, "Z");
   v.SetStartValue(6, {0.1 + 0.2, 0.0});
-  FunctionTable& f = p.Functions;
+  FunctionTable& f = p.functions;
   f.SetLastFunction(25);
   f.SetName(23, "f");
   f.SetTerm(23, "#^2+1");
@@ -79,35 +79,35 @@ ProjectContent SampleProject() {
   f.SetName(25, "leer");
   f.SetTerm(25, "");
   f.SetArgumentRule(25, -3);
-  p.Programs[MainProgram] = {"Wenn(\xC4pfel>0)", "", "ZeichnePunkt(x)", "EndeWenn", "\t"};
-  p.Programs[MouseHandlerProgram] = {"L\xF6scheBild"};
+  p.programs[MainProgram] = {"Wenn(\xC4pfel>0)", "", "ZeichnePunkt(x)", "EndeWenn", "\t"};
+  p.programs[MouseHandlerProgram] = {"L\xF6scheBild"};
   return p;
 }
 
 void ExpectSameProject(const ProjectContent& a, const ProjectContent& b) {
-  ASSERT_EQ(a.Variables.LastVariable(), b.Variables.LastVariable());
-  for (int j = 0; j <= a.Variables.LastVariable(); ++j) {
+  ASSERT_EQ(a.variables.LastVariable(), b.variables.LastVariable());
+  for (int j = 0; j <= a.variables.LastVariable(); ++j) {
     SCOPED_TRACE("variable " + std::to_string(j));
-    EXPECT_EQ(a.Variables.Name(j), b.Variables.Name(j));
-    EXPECT_EQ(a.Variables.StartValue(j).Re, b.Variables.StartValue(j).Re);
-    EXPECT_EQ(a.Variables.StartValue(j).Im, b.Variables.StartValue(j).Im);
+    EXPECT_EQ(a.variables.Name(j), b.variables.Name(j));
+    EXPECT_EQ(a.variables.StartValue(j).Re, b.variables.StartValue(j).Re);
+    EXPECT_EQ(a.variables.StartValue(j).Im, b.variables.StartValue(j).Im);
   }
-  ASSERT_EQ(a.Functions.LastFunction(), b.Functions.LastFunction());
-  for (int k = 0; k <= a.Functions.LastFunction(); ++k) {
+  ASSERT_EQ(a.functions.LastFunction(), b.functions.LastFunction());
+  for (int k = 0; k <= a.functions.LastFunction(); ++k) {
     SCOPED_TRACE("function " + std::to_string(k));
-    EXPECT_EQ(a.Functions.Name(k), b.Functions.Name(k));
-    EXPECT_EQ(a.Functions.ArgumentRule(k), b.Functions.ArgumentRule(k));
+    EXPECT_EQ(a.functions.Name(k), b.functions.Name(k));
+    EXPECT_EQ(a.functions.ArgumentRule(k), b.functions.ArgumentRule(k));
     if (k >= kFirstUserFunction) {
-      EXPECT_EQ(a.Functions.Term(k), b.Functions.Term(k));
+      EXPECT_EQ(a.functions.Term(k), b.functions.Term(k));
     }
   }
-  EXPECT_EQ(a.Programs, b.Programs);
+  EXPECT_EQ(a.programs, b.programs);
 }
 
 // What the load gives for e and Pi: their values rounded to 15 significant digits.
 void RoundConstants(ProjectContent& p) {
-  p.Variables.SetStartValue(1, {2.71828182845905, 0.0});
-  p.Variables.SetStartValue(2, {3.14159265358979, 0.0});
+  p.variables.SetStartValue(1, {2.71828182845905, 0.0});
+  p.variables.SetStartValue(2, {3.14159265358979, 0.0});
 }
 
 class ProjectFileTest : public ::testing::Test {
@@ -171,14 +171,14 @@ TEST_F(ProjectFileTest, RoundTripKeepsTextsAndRoundsStartValues) {
     ASSERT_FALSE(SaveProject(saved, file));
 
     ProjectContent loaded;
-    loaded.Programs[MainProgram] = {"alt"};
+    loaded.programs[MainProgram] = {"alt"};
     ASSERT_FALSE(LoadProject(loaded, file));
 
     ProjectContent expected = saved;
     RoundConstants(expected);
-    expected.Variables.SetStartValue(3, {0.333333333333333, -2.5});
-    expected.Variables.SetStartValue(4, {1e20, 0.0});
-    expected.Variables.SetStartValue(6, {0.3, 0.0});
+    expected.variables.SetStartValue(3, {0.333333333333333, -2.5});
+    expected.variables.SetStartValue(4, {1e20, 0.0});
+    expected.variables.SetStartValue(6, {0.3, 0.0});
     ExpectSameProject(loaded, expected);
     // Umlauts are single bytes in the file.
     const std::string bytes = ReadBytes(file);
@@ -200,15 +200,15 @@ TEST_F(ProjectFileTest, FullVariableTableAndNoVariablesAtAll) {
   for (int last : {kTableCapacity - 1, -1}) {
     SCOPED_TRACE("LastVariable " + std::to_string(last));
     ProjectContent saved;
-    saved.Variables.SetLastVariable(last);
+    saved.variables.SetLastVariable(last);
     for (int j = 3; j <= last; ++j) {
-      saved.Variables.SetName(j, "v" + std::to_string(j));
-      saved.Variables.SetStartValue(j, {static_cast<double>(j), -1.0});
+      saved.variables.SetName(j, "v" + std::to_string(j));
+      saved.variables.SetStartValue(j, {static_cast<double>(j), -1.0});
     }
-    saved.Functions.SetLastFunction(kTableCapacity - 1);
+    saved.functions.SetLastFunction(kTableCapacity - 1);
     for (int k = kFirstUserFunction; k < kTableCapacity; ++k) {
-      saved.Functions.SetName(k, "f" + std::to_string(k));
-      saved.Functions.SetTerm(k, "#+" + std::to_string(k));
+      saved.functions.SetName(k, "f" + std::to_string(k));
+      saved.functions.SetTerm(k, "#+" + std::to_string(k));
     }
     std::string bytes;
     ASSERT_FALSE(ProjectToBytes(saved, bytes));
@@ -221,18 +221,18 @@ TEST_F(ProjectFileTest, FullVariableTableAndNoVariablesAtAll) {
 
 TEST_F(ProjectFileTest, LoadKeepsEntriesBeyondTheCountsAndCurrentValues) {
   ProjectContent project = SampleProject();
-  project.Variables.SetCurrentValue(5, {7.0, 8.0});
+  project.variables.SetCurrentValue(5, {7.0, 8.0});
   std::string bytes;
   ASSERT_FALSE(ProjectToBytes(ProjectContent{}, bytes));
   ASSERT_FALSE(LoadProjectFromBytes(project, bytes));
-  EXPECT_EQ(project.Variables.LastVariable(), 2);
-  EXPECT_EQ(project.Functions.LastFunction(), 22);
-  EXPECT_TRUE(project.Programs[MainProgram].empty());
-  EXPECT_TRUE(project.Programs[MouseHandlerProgram].empty());
+  EXPECT_EQ(project.variables.LastVariable(), 2);
+  EXPECT_EQ(project.functions.LastFunction(), 22);
+  EXPECT_TRUE(project.programs[MainProgram].empty());
+  EXPECT_TRUE(project.programs[MouseHandlerProgram].empty());
   // Nothing reads these, but the load leaves them as they were.
-  EXPECT_EQ(project.Variables.Name(5), "x");
-  EXPECT_EQ(project.Variables.CurrentValue(5).Re, 7.0);
-  EXPECT_EQ(project.Functions.Term(23), "#^2+1");
+  EXPECT_EQ(project.variables.Name(5), "x");
+  EXPECT_EQ(project.variables.CurrentValue(5).Re, 7.0);
+  EXPECT_EQ(project.functions.Term(23), "#^2+1");
 }
 
 TEST_F(ProjectFileTest, LoadTakesEveryFieldAsRead) {
@@ -246,11 +246,11 @@ TEST_F(ProjectFileTest, LoadTakesEveryFieldAsRead) {
   f[3] = " +1E-15";  // imaginary part of i, cut to 0
   ProjectContent loaded;
   ASSERT_FALSE(LoadProjectFromBytes(loaded, Join(f) + "\r\nRest ohne Trenner"));
-  EXPECT_EQ(loaded.Functions.Name(0), "Maus");
-  EXPECT_EQ(loaded.Functions.ArgumentRule(1), -1);
-  EXPECT_EQ(loaded.Functions.ArgumentRule(2), 16);
-  EXPECT_EQ(loaded.Variables.Name(0), "I");
-  EXPECT_EQ(loaded.Variables.StartValue(0).Im, 0.0);
+  EXPECT_EQ(loaded.functions.Name(0), "Maus");
+  EXPECT_EQ(loaded.functions.ArgumentRule(1), -1);
+  EXPECT_EQ(loaded.functions.ArgumentRule(2), 16);
+  EXPECT_EQ(loaded.variables.Name(0), "I");
+  EXPECT_EQ(loaded.variables.StartValue(0).Im, 0.0);
 }
 
 TEST(TextToIntegerTest, AcceptedForms) {
@@ -475,12 +475,12 @@ TEST_F(ProjectFileTest, ProgramLineLimitHoldsAtLoadAndSave) {
     ProjectContent project = SampleProject();
     const std::optional<ProjectError> error = LoadProjectFromBytes(project, Join(fields), "z.omp");
     ProjectContent big;
-    big.Programs[MainProgram].assign(row.lines, "");
+    big.programs[MainProgram].assign(row.lines, "");
     std::string bytes;
     const std::optional<ProjectError> refused = ProjectToBytes(big, bytes);
     if (row.accepted) {
       EXPECT_FALSE(error);
-      EXPECT_EQ(project.Programs[MainProgram].size(), row.lines);
+      EXPECT_EQ(project.programs[MainProgram].size(), row.lines);
       EXPECT_FALSE(refused);
       EXPECT_EQ(bytes, Join(fields));
       continue;
@@ -608,7 +608,7 @@ TEST_F(ProjectFileTest, SaveThatCannotBeWrittenKeepsTheOldFile) {
 
 TEST_F(ProjectFileTest, SavesKilledOnTheWayLeaveNothingBehind) {
   ProjectContent big;
-  big.Programs[MainProgram].assign(50000, "ZeichneKreis(1;2;3)");
+  big.programs[MainProgram].assign(50000, "ZeichneKreis(1;2;3)");
   const fs::path file = dir_ / "gross.omp";
   ASSERT_FALSE(SaveProject(big, file));
   const std::string saved = ReadBytes(file);
@@ -717,16 +717,16 @@ TEST_F(ProjectFileTest, SeparatorCharacterIsRefusedAtSave) {
   const Row rows[] = {
       {"program line",
        [](ProjectContent& p) {
-         p.Programs[MouseHandlerProgram] = {"a:=1", "Text(\2471)"};
+         p.programs[MouseHandlerProgram] = {"a:=1", "Text(\2471)"};
        },
        "Zeile 2 im Programm \"Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'\""},
-      {"main program line", [](ProjectContent& p) { p.Programs[MainProgram] = {"\xA7"}; },
+      {"main program line", [](ProjectContent& p) { p.programs[MainProgram] = {"\xA7"}; },
        "Zeile 1 im Programm \"Hauptprogramm\""},
-      {"variable name", [](ProjectContent& p) { p.Variables.SetName(5, "x\xA7y"); },
+      {"variable name", [](ProjectContent& p) { p.variables.SetName(5, "x\xA7y"); },
        "Der Name der Variablen \"x\xA7y\""},
-      {"function name", [](ProjectContent& p) { p.Functions.SetName(24, "g\xA7"); },
+      {"function name", [](ProjectContent& p) { p.functions.SetName(24, "g\xA7"); },
        "Der Name der Funktion \"g\xA7\""},
-      {"function term", [](ProjectContent& p) { p.Functions.SetTerm(23, "#\xA7#"); },
+      {"function term", [](ProjectContent& p) { p.functions.SetTerm(23, "#\xA7#"); },
        "Der Term der Funktion \"f\""},
   };
   for (const Row& row : rows) {
@@ -748,7 +748,7 @@ TEST_F(ProjectFileTest, SeparatorCharacterIsRefusedAtSave) {
   }
   // Entries beyond the counts are not saved, so they may hold anything.
   ProjectContent project;
-  project.Variables.SetName(50, "\xA7");
+  project.variables.SetName(50, "\xA7");
   std::string bytes;
   EXPECT_FALSE(ProjectToBytes(project, bytes));
 }
@@ -772,7 +772,7 @@ TEST_F(ProjectFileTest, StartValuesThatWouldNotReadBackAreRefused) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     ProjectContent project = SampleProject();
-    project.Variables.SetStartValue(5, row.value);
+    project.variables.SetStartValue(5, row.value);
     std::string bytes = "old";
     const std::optional<ProjectError> error = ProjectToBytes(project, bytes);
     ASSERT_TRUE(error);
@@ -781,7 +781,7 @@ TEST_F(ProjectFileTest, StartValuesThatWouldNotReadBackAreRefused) {
   }
   // The largest value that still reads back is saved.
   ProjectContent project;
-  project.Variables.SetStartValue(0, {1.79769313486231E308, -1E-300});
+  project.variables.SetStartValue(0, {1.79769313486231E308, -1E-300});
   std::string bytes;
   ASSERT_FALSE(ProjectToBytes(project, bytes));
   ProjectContent loaded;

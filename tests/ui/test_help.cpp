@@ -230,7 +230,7 @@ void TestHelp::shippedExamplesHaveTitlesAndLoad() {
     QCOMPARE(rig.form.Beispiele1->actions()[qsizetype(n)]->text(), e.title);
     ProjectContent project;
     QVERIFY2(!LoadProject(project, QFile::encodeName(e.path).toStdString()), qPrintable(e.path));
-    QVERIFY2(!project.Programs[MainProgram].empty(), qPrintable(e.path));
+    QVERIFY2(!project.programs[MainProgram].empty(), qPrintable(e.path));
   }
 }
 

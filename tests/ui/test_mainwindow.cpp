@@ -33,11 +33,11 @@ QString Cp(const char* text) { return ToQt(text); }
 QString WriteProject(const QTemporaryDir& dir, const QString& name, const ProgramText& main,
                      const ProgramText& mouse) {
   ProjectContent content;
-  content.Functions.SetLastFunction(kFirstUserFunction);
-  content.Functions.SetName(kFirstUserFunction, "f");
-  content.Functions.SetTerm(kFirstUserFunction, "#^2");
-  content.Programs[MainProgram] = main;
-  content.Programs[MouseHandlerProgram] = mouse;
+  content.functions.SetLastFunction(kFirstUserFunction);
+  content.functions.SetName(kFirstUserFunction, "f");
+  content.functions.SetTerm(kFirstUserFunction, "#^2");
+  content.programs[MainProgram] = main;
+  content.programs[MouseHandlerProgram] = mouse;
   const QString path = dir.filePath(name);
   const auto error = SaveProject(content, QFile::encodeName(path).toStdString());
   if (error) qFatal("cannot write the test project");
@@ -317,8 +317,8 @@ void TestMainWindow::toolkitFilters() {
 
 void TestMainWindow::newProjectWithoutChanges() {
   Rig rig;
-  rig.session.Project.Functions.SetLastFunction(kFirstUserFunction);
-  rig.session.Project.Functions.SetName(kFirstUserFunction, "g");
+  rig.session.Project.functions.SetLastFunction(kFirstUserFunction);
+  rig.session.Project.functions.SetName(kFirstUserFunction, "g");
   rig.AddVariable("x", 4);
   rig.Main() = {"x:=1"};
   rig.Mouse() = {"x:=2"};
@@ -326,9 +326,9 @@ void TestMainWindow::newProjectWithoutChanges() {
   rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
   rig.form.ProjektNeuExecute();
   QVERIFY(rig.boxes.boxes.empty());
-  QCOMPARE(rig.session.Project.Functions.LastFunction(), kFirstUserFunction - 1);
-  QCOMPARE(rig.session.Project.Variables.LastVariable(), 2);
-  QCOMPARE(rig.session.Project.Variables.Name(2), std::string("Pi"));
+  QCOMPARE(rig.session.Project.functions.LastFunction(), kFirstUserFunction - 1);
+  QCOMPARE(rig.session.Project.variables.LastVariable(), 2);
+  QCOMPARE(rig.session.Project.variables.Name(2), std::string("Pi"));
   QVERIFY(rig.Main().empty() && rig.Mouse().empty());
   QCOMPARE(rig.session.Interp.CurrentLine[0], 0);
   QCOMPARE(rig.session.Interp.CurrentLine[1], 0);
@@ -393,14 +393,14 @@ void TestMainWindow::saveAndSaveAs() {
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
   ProjectContent back;
   QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
-  QCOMPARE(back.Programs[MainProgram], rig.Main());
+  QCOMPARE(back.programs[MainProgram], rig.Main());
   // Named now: "Projekt speichern" writes without a dialog.
   rig.Main().push_back("L\xF6scheBild");
   rig.session.ProjectChanged = true;
   rig.form.ProjektSpeichernExecute();
   QCOMPARE(rig.files.asked.size(), std::size_t{1});
   QVERIFY(!LoadProject(back, QFile::encodeName(path).toStdString()));
-  QCOMPARE(back.Programs[MainProgram].size(), std::size_t{3});
+  QCOMPARE(back.programs[MainProgram].size(), std::size_t{3});
   QVERIFY(rig.boxes.boxes.empty());
 }
 
@@ -501,7 +501,7 @@ void TestMainWindow::openOpensEditors() {
   QCOMPARE(rig.session.ProjectFileName, path);
   QCOMPARE(rig.form.StatusFilePanel->text(), path);
   QVERIFY(!rig.session.ProjectChanged);
-  QCOMPARE(rig.session.Project.Functions.LastFunction(), kFirstUserFunction);
+  QCOMPARE(rig.session.Project.functions.LastFunction(), kFirstUserFunction);
   QCOMPARE(rig.Main(), lines(main));
   QVERIFY(rig.boxes.boxes.empty());
 }
@@ -657,7 +657,7 @@ void TestMainWindow::dialogsAlwaysMarkChanged() {
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
-  QCOMPARE(rig.session.Project.Variables.LastVariable(), 2);
+  QCOMPARE(rig.session.Project.variables.LastVariable(), 2);
 }
 
 void TestMainWindow::editorMarksOnlyWhenTyped_data() {
@@ -683,7 +683,7 @@ void TestMainWindow::editorMarksOnlyWhenTyped() {
   QCOMPARE(rig.session.ProjectChanged, type);
   QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
   const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
-  QCOMPARE(rig.session.Project.Programs[slot].size(), std::size_t{type ? 1u : 0u});
+  QCOMPARE(rig.session.Project.programs[slot].size(), std::size_t{type ? 1u : 0u});
 }
 
 void TestMainWindow::loadPicture_data() {
