@@ -24,18 +24,18 @@ QString ExtensionOf(const QString& path) {
 }
 
 // The Qt format that reads or writes a lower-cased extension, empty if none.
-QByteArray FormatOf(const QString& lowerExtension) {
-  if (lowerExtension == QLatin1String("bmp")) return "BMP";
-  if (lowerExtension == QLatin1String("ico")) return "ICO";
-  if (lowerExtension == QLatin1String("jpg") || lowerExtension == QLatin1String("jpeg"))
+QByteArray FormatOf(const QString& lower_extension) {
+  if (lower_extension == QLatin1String("bmp")) return "BMP";
+  if (lower_extension == QLatin1String("ico")) return "ICO";
+  if (lower_extension == QLatin1String("jpg") || lower_extension == QLatin1String("jpeg"))
     return "JPG";
-  if (lowerExtension == QLatin1String("png")) return "PNG";
+  if (lower_extension == QLatin1String("png")) return "PNG";
   return {};
 }
 
-std::optional<MetafileFormat> MetafileFormatOf(const QString& lowerExtension) {
-  if (lowerExtension == QLatin1String("emf")) return MetafileFormat::Emf;
-  if (lowerExtension == QLatin1String("wmf")) return MetafileFormat::Wmf;
+std::optional<MetafileFormat> MetafileFormatOf(const QString& lower_extension) {
+  if (lower_extension == QLatin1String("emf")) return MetafileFormat::Emf;
+  if (lower_extension == QLatin1String("wmf")) return MetafileFormat::Wmf;
   return std::nullopt;
 }
 
@@ -54,14 +54,14 @@ std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileForm
 // Writes whole bytes through a temporary file, so a failed write leaves the old file.
 std::optional<std::string> WriteWhole(const QString& path,
                                       const std::function<bool(QIODevice&)>& write) {
-  const std::string cannotCreate = "Datei " + FromQt(path) + " kann nicht erstellt werden";
+  const std::string cannot_create = "Datei " + FromQt(path) + " kann nicht erstellt werden";
   QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return cannotCreate;
+  if (!file.open(QIODevice::WriteOnly)) return cannot_create;
   if (!write(file)) {
     file.cancelWriting();
-    return cannotCreate;
+    return cannot_create;
   }
-  if (!file.commit()) return cannotCreate;
+  if (!file.commit()) return cannot_create;
   return std::nullopt;
 }
 

@@ -65,26 +65,26 @@ void QImageCanvas::LineTo(int x, int y) {
   const std::int64_t dx = std::int64_t{x} - x0, dy = std::int64_t{y} - y0;
   const std::int64_t adx = dx < 0 ? -dx : dx, ady = dy < 0 ? -dy : dy;
   if (adx == 0 && ady == 0) return;
-  const bool alongX = adx >= ady;
-  const std::int64_t major0 = alongX ? x0 : y0, minor0 = alongX ? y0 : x0;
-  const std::int64_t majorSign = (alongX ? dx : dy) < 0 ? -1 : 1;
-  const std::int64_t minorSign = (alongX ? dy : dx) < 0 ? -1 : 1;
-  const std::int64_t n = alongX ? adx : ady, m = alongX ? ady : adx;
-  const std::int64_t majorSize = alongX ? image_.width() : image_.height();
+  const bool along_x = adx >= ady;
+  const std::int64_t major0 = along_x ? x0 : y0, minor0 = along_x ? y0 : x0;
+  const std::int64_t major_sign = (along_x ? dx : dy) < 0 ? -1 : 1;
+  const std::int64_t minor_sign = (along_x ? dy : dx) < 0 ? -1 : 1;
+  const std::int64_t n = along_x ? adx : ady, m = along_x ? ady : adx;
+  const std::int64_t major_size = along_x ? image_.width() : image_.height();
   // Steps t in [0, n) whose major coordinate major0 + majorSign * t lies in [0, majorSize).
-  std::int64_t tFirst = 0, tLast = n - 1;
-  if (majorSign > 0) {
-    tFirst = std::max(tFirst, -major0);
-    tLast = std::min(tLast, majorSize - 1 - major0);
+  std::int64_t t_first = 0, t_last = n - 1;
+  if (major_sign > 0) {
+    t_first = std::max(t_first, -major0);
+    t_last = std::min(t_last, major_size - 1 - major0);
   } else {
-    tFirst = std::max(tFirst, major0 - (majorSize - 1));
-    tLast = std::min(tLast, major0);
+    t_first = std::max(t_first, major0 - (major_size - 1));
+    t_last = std::min(t_last, major0);
   }
-  for (std::int64_t t = tFirst; t <= tLast; ++t) {
+  for (std::int64_t t = t_first; t <= t_last; ++t) {
     const __int128 offset = (__int128{2} * t * m + n) / (__int128{2} * n);
-    const std::int64_t minor = minor0 + minorSign * static_cast<std::int64_t>(offset);
-    const std::int64_t major = major0 + majorSign * t;
-    const std::int64_t px = alongX ? major : minor, py = alongX ? minor : major;
+    const std::int64_t minor = minor0 + minor_sign * static_cast<std::int64_t>(offset);
+    const std::int64_t major = major0 + major_sign * t;
+    const std::int64_t px = along_x ? major : minor, py = along_x ? minor : major;
     if (px < 0 || py < 0 || px >= image_.width() || py >= image_.height()) continue;
     SetPixel(static_cast<int>(px), static_cast<int>(py), pen_);
   }
@@ -127,21 +127,21 @@ void QImageCanvas::Ellipse(int left, int top, int right, int bottom) {
     const auto above = EllipseRow(y - 1, cx, cy, a, b);
     const auto below = EllipseRow(y + 1, cx, cy, a, b);
     const auto [first, last] = *row;
-    std::int64_t innerFirst = first + 1, innerLast = last - 1;
+    std::int64_t inner_first = first + 1, inner_last = last - 1;
     if (above && below) {
-      innerFirst = std::max({innerFirst, above->first, below->first});
-      innerLast = std::min({innerLast, above->second, below->second});
+      inner_first = std::max({inner_first, above->first, below->first});
+      inner_last = std::min({inner_last, above->second, below->second});
     } else {
-      innerFirst = last + 1;  // a top or bottom row is outline throughout
-      innerLast = last;
+      inner_first = last + 1;  // a top or bottom row is outline throughout
+      inner_last = last;
     }
-    if (innerFirst > innerLast) {
+    if (inner_first > inner_last) {
       Span(y, first, last, pen_);
       continue;
     }
-    Span(y, first, innerFirst - 1, pen_);
-    Span(y, innerLast + 1, last, pen_);
-    if (brush_solid_) Span(y, innerFirst, innerLast, kWhite);
+    Span(y, first, inner_first - 1, pen_);
+    Span(y, inner_last + 1, last, pen_);
+    if (brush_solid_) Span(y, inner_first, inner_last, kWhite);
   }
 }
 
