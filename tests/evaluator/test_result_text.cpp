@@ -6,8 +6,8 @@
 
 #include "logic/complex/fault.h"
 #include "logic/evaluator/result_text.h"
+#include "tests/support/number_text_reference.h"
 #include "tests/support/separator.h"
-#include "tests/support/text_to_real_reference.h"
 
 namespace ombrix {
 namespace {
@@ -71,19 +71,6 @@ TEST(ParseNumberText, TextsThatOnlyLookLikeNumbersFault) {
   for (const char* text : texts) EXPECT_THROW(ParseNumberText(text), Fault) << text;
 }
 
-// What reading a text as a number gives: "none", the fault's message, or the bits.
-template <class Read>
-std::string NumberOutcome(Read&& read) {
-  try {
-    const std::optional<TComplex> z = read();
-    if (!z) return "none";
-    return std::to_string(testing::BitsOf(z->Re).bits) + " " +
-           std::to_string(testing::BitsOf(z->Im).bits);
-  } catch (const Fault& fault) {
-    return fault.what();
-  }
-}
-
 // A value exactly when IsNumberText says so, read part by part as the parse reads it;
 // the same Fault where that faults.
 TEST(ReadNumberText, OneLookAgreesWithTestThenParse) {
@@ -98,16 +85,9 @@ TEST(ReadNumberText, OneLookAgreesWithTestThenParse) {
         if (random() % 10 == 0) text.erase(random() % text.size(), 1);
       }
       pairs += IsPairText(text);
-      const std::string expected = NumberOutcome([&]() -> std::optional<TComplex> {
-        if (!IsNumberText(text)) return std::nullopt;
-        if (!IsPairText(text)) return ComplexFromReal(testing::TextToRealReference(text));
-        const std::string_view inner = std::string_view(text).substr(1, text.size() - 2);
-        const std::size_t bar = inner.find('|');
-        return TComplex{testing::TextToRealReference(inner.substr(0, bar)),
-                        testing::TextToRealReference(inner.substr(bar + 1))};
-      });
-      ASSERT_EQ(NumberOutcome([&] { return ReadNumberText(text); }), expected) << text;
-      ASSERT_EQ(NumberOutcome([&] { return std::optional{ParseNumberText(text)}; }),
+      const std::string expected = testing::ReferenceNumberOutcome(text);
+      ASSERT_EQ(testing::NumberOutcome([&] { return ReadNumberText(text); }), expected) << text;
+      ASSERT_EQ(testing::NumberOutcome([&] { return std::optional{ParseNumberText(text)}; }),
                 expected == "none" ? "0 0" : expected)
           << text;
     }
