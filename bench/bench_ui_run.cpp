@@ -90,7 +90,7 @@ void RunWhileMainRuns(const Session& session, Heartbeat& beat, Start&& start) {
   QEventLoop loop;
   QTimer watch;
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    if (!session.Flags.MainRunning) loop.quit();
+    if (!session.flags.MainRunning) loop.quit();
   });
   watch.start(1);
   beat.Start();
@@ -107,12 +107,12 @@ void RunProgram(benchmark::State& state, const ProgramText& program) {
   TForm1 form(session, boxes, files);
   form.show();
   {
-    VariableTable& v = session.Project.variables;
+    VariableTable& v = session.project.variables;
     v.SetLastVariable(3);
     v.SetName(3, "x");
     v.SetStartValue(3, ComplexFromReal(0));
   }
-  session.Project.programs[MainProgram] = program;
+  session.project.programs[MainProgram] = program;
   double longestGap = 0;
   double longestCpuGap = 0;
   std::int64_t lines = 0;
@@ -190,7 +190,7 @@ std::optional<WindowFigures> WindowRun() {
   ScriptedFileDialogs files;
   TForm1 form(session, boxes, files);
   form.show();
-  if (LoadProject(session.Project, kJulia)) return std::nullopt;
+  if (LoadProject(session.project, kJulia)) return std::nullopt;
   QCoreApplication::processEvents();  // the window is up before the run starts
 
   Heartbeat beat;

@@ -70,9 +70,9 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
       session_(session),
       boxes_(boxes, [this] { ShowPicture(); }),
       files_(files),
-      interpreter_(session.Project, session.Drawing, session.Canvas, boxes_, session.Flags,
-                   session.Interp),
-      run_(interpreter_, session.Project, session.Drawing, session.Flags, session.Interp) {
+      interpreter_(session.project, session.drawing, session.canvas, boxes_, session.flags,
+                   session.interp),
+      run_(interpreter_, session.project, session.drawing, session.flags, session.interp) {
   InitResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
@@ -127,20 +127,20 @@ void TForm1::CreateComponents() {
   Label5->setGeometry(16, 24, 188, 16);
 
   // The check boxes end inside the bevel's frame, one pixel short of its inner edge.
-  const int boxWidth = Bevel1->x() + Bevel1->contentsRect().right() - kCheckBoxLeft;
+  const int box_width = Bevel1->x() + Bevel1->contentsRect().right() - kCheckBoxLeft;
   CheckBox1 = new QCheckBox(QStringLiteral("Hauptprogramm aktiv?"), client);
   CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-  CheckBox1->setGeometry(kCheckBoxLeft, 8, boxWidth, 17);
+  CheckBox1->setGeometry(kCheckBoxLeft, 8, box_width, 17);
   CheckBox2 = new QCheckBox(ToQt("Ereignisbehandlung f\xFCr Mausklick aktiv?"), client);
   CheckBox2->setObjectName(QStringLiteral("CheckBox2"));
-  CheckBox2->setGeometry(kCheckBoxLeft, 24, boxWidth, 17);
+  CheckBox2->setGeometry(kCheckBoxLeft, 24, box_width, 17);
   // The top strip uses the small dialog font, so that the long caption fits its place;
   // where the fonts of this machine are wider, it gets smaller still until it fits.
   QFont small = CheckBox1->font();
   small.setPointSizeF(8);
   small.setStretch(QFont::SemiCondensed);
   CheckBox2->setFont(small);
-  while (CheckBox2->sizeHint().width() > boxWidth && small.pointSizeF() > kSmallestPoints) {
+  while (CheckBox2->sizeHint().width() > box_width && small.pointSizeF() > kSmallestPoints) {
     small.setPointSizeF(small.pointSizeF() - 0.25);
     CheckBox2->setFont(small);
   }
@@ -151,7 +151,7 @@ void TForm1::CreateComponents() {
   connect(CheckBox1, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox1Click(); }); });
   connect(CheckBox2, &QCheckBox::toggled, this, [this] { Guarded([this] { CheckBox2Click(); }); });
 
-  Image1 = new PictureBox(session_.Canvas, client);
+  Image1 = new PictureBox(session_.canvas, client);
   Image1->move(16, 64);
   Image1->OnMouseDown = [this](Qt::MouseButton b, int x, int y) {
     Guarded([&] { Image1MouseDown(b, x, y); });
@@ -172,10 +172,10 @@ void TForm1::CreateComponents() {
   StatusChangedPanel->setObjectName(QStringLiteral("StatusChangedPanel"));
   StatusChangedPanel->setFixedWidth(45);
   // A narrow small font, so that the change mark fits its 45 pixels.
-  QFont panelFont = Label4->font();
-  panelFont.setStretch(QFont::Condensed);
+  QFont panel_font = Label4->font();
+  panel_font.setStretch(QFont::Condensed);
   for (QLabel* panel : {StatusFilePanel, StatusChangedPanel}) {
-    panel->setFont(panelFont);
+    panel->setFont(panel_font);
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panel);
   }
@@ -183,16 +183,16 @@ void TForm1::CreateComponents() {
 }
 
 QAction* TForm1::MakeAction(const char* name, const char* caption, const char* category,
-                            const QKeySequence& shortcut, int imageIndex,
+                            const QKeySequence& shortcut, int image_index,
                             void (TForm1::*handler)()) {
   auto* action = new QAction(ToQt(caption), this);
   action->setObjectName(QString::fromLatin1(name));
   action->setShortcut(shortcut);
   action->setProperty("category", ToQt(category));
-  if (imageIndex >= 0) {
-    action->setProperty("imageIndex", imageIndex);
+  if (image_index >= 0) {
+    action->setProperty("imageIndex", image_index);
     action->setIcon(
-        QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(imageIndex, 2, 10, QLatin1Char('0'))));
+        QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(image_index, 2, 10, QLatin1Char('0'))));
   }
   connect(action, &QAction::triggered, this,
           [this, handler] { Guarded([&] { (this->*handler)(); }); });
@@ -297,7 +297,7 @@ void TForm1::FormCreate() {
   // Qt paints widgets double-buffered already.
   run_.ResetCounters();
   QImage start(QStringLiteral(":/ombrix/start.png"));
-  if (!start.isNull()) session_.Canvas.SetImage(start);
+  if (!start.isNull()) session_.canvas.SetImage(start);
   ShowFileName();
   StatusChangedPanel->clear();
 }
@@ -356,11 +356,11 @@ void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
 void TForm1::ProjektNeuExecute() {
   if (session_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) session_.ProjectChanged = false;
   if (session_.ProjectChanged) return;
-  session_.Project.Reset();
+  session_.project.Reset();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   run_.ResetCounters();
-  session_.Canvas.SetBrushSolid(true);
-  session_.Canvas.FillRect(0, 0, session_.Canvas.Width(), session_.Canvas.Height());
+  session_.canvas.SetBrushSolid(true);
+  session_.canvas.FillRect(0, 0, session_.canvas.Width(), session_.canvas.Height());
   Image1->update();
   ShowFileName();
   StatusChangedPanel->clear();
@@ -384,7 +384,7 @@ void TForm1::OpenExample(const QString& path) {
 void TForm1::OpenProjectFile(const QString& path) {
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
-  if (const std::optional<ProjectError> error = LoadProject(session_.Project, FilePath(path))) {
+  if (const std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path))) {
     ShowProjectError(*error);
     return;
   }
@@ -392,8 +392,8 @@ void TForm1::OpenProjectFile(const QString& path) {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
-  if (!session_.Project.programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
-  if (!session_.Project.programs[MouseHandlerProgram].empty())
+  if (!session_.project.programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
+  if (!session_.project.programs[MouseHandlerProgram].empty())
     BearbeitenMausknopfGedruecktExecute();
 }
 
@@ -404,7 +404,7 @@ void TForm1::ProjektSpeichernExecute() {
   }
   UncheckBoth();
   if (const std::optional<ProjectError> error =
-          SaveProject(session_.Project, FilePath(session_.ProjectFileName))) {
+          SaveProject(session_.project, FilePath(session_.ProjectFileName))) {
     ShowProjectError(*error);  // the changes are not saved: flag and panel stay
     return;
   }
@@ -416,7 +416,7 @@ void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
   const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::SaveProject));
   if (!chosen) return;
-  if (const std::optional<ProjectError> error = SaveProject(session_.Project, FilePath(*chosen))) {
+  if (const std::optional<ProjectError> error = SaveProject(session_.project, FilePath(*chosen))) {
     ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
     return;
   }
@@ -450,16 +450,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
 
 void TForm1::BearbeitenFunktionenExecute() {
   UncheckBoth();
-  ExchangeFunctions(*FormFkten, session_.Project.functions);
+  ExchangeFunctions(*FormFkten, session_.project.functions);
   session_.ProjectChanged = true;
   MarkChangedPanel();
 }
 
 void TForm1::BearbeitenVariablenExecute() {
   UncheckBoth();
-  const EvalContext context{session_.Project.functions, session_.Project.variables,
-                            session_.Drawing, boxes_};
-  ExchangeVariables(*FormVars, session_.Project.variables, context);
+  const EvalContext context{session_.project.functions, session_.project.variables,
+                            session_.drawing, boxes_};
+  ExchangeVariables(*FormVars, session_.project.variables, context);
   session_.ProjectChanged = true;
   MarkChangedPanel();
 }
@@ -472,7 +472,7 @@ void TForm1::BearbeitenHauptprogrammExecute() {
 void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
 
 void TForm1::EditProgram(int slot) {
-  ProgramText& program = session_.Project.programs[static_cast<std::size_t>(slot)];
+  ProgramText& program = session_.project.programs[static_cast<std::size_t>(slot)];
   // One batch for the whole load, so that a long program is not re-shown line by line.
   FormPrgEditor->BeginUpdate();
   try {
@@ -483,7 +483,7 @@ void TForm1::EditProgram(int slot) {
   }
   FormPrgEditor->EndUpdate();
   FormPrgEditor->SetCurrentLine(program,
-                                session_.Interp.CurrentLine[static_cast<std::size_t>(slot)]);
+                                session_.interp.CurrentLine[static_cast<std::size_t>(slot)]);
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
@@ -517,7 +517,7 @@ void TForm1::ProjektBildOeffnenExecute() {
     ShowFault(*error);  // the picture stays as it was
     return;
   }
-  session_.Canvas.SetImage(std::get<QImage>(loaded));
+  session_.canvas.SetImage(std::get<QImage>(loaded));
   Image1->update();
 }
 
@@ -526,7 +526,7 @@ void TForm1::ProjektBildSpeichernUnterExecute() {
   const std::optional<QString> chosen = files_.Choose(PictureDialog(FileDialogKind::SavePicture));
   if (!chosen) return;
   picture_folder_ = QFileInfo(*chosen).absolutePath();
-  if (const std::optional<std::string> error = SavePictureFile(session_.Canvas.Image(), *chosen)) {
+  if (const std::optional<std::string> error = SavePictureFile(session_.canvas.Image(), *chosen)) {
     ShowFault(*error);
   }
 }
@@ -647,7 +647,7 @@ void TForm1::RunMouseHandler() {
 
 void TForm1::Image1MouseMove(int x, int y) {
   run_.MoveMouse(x, y);
-  Label5->setText(ToQt(MousePositionText(session_.Drawing.MousePosition())));
+  Label5->setText(ToQt(MousePositionText(session_.drawing.MousePosition())));
   if (run_.MouseProgramDue()) RunMouseHandler();
 }
 

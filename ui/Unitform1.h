@@ -135,7 +135,7 @@ class TForm1 final : public QMainWindow {
   void CreateMenus();
   void FormCreate();
   QAction* MakeAction(const char* name, const char* caption, const char* category,
-                      const QKeySequence& shortcut, int imageIndex, void (TForm1::*handler)());
+                      const QKeySequence& shortcut, int image_index, void (TForm1::*handler)());
   // Runs an event handler; a fault that reaches it is shown as the top-level handler
   // shows it, and the event loop goes on.
   template <class F>

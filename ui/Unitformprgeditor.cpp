@@ -31,14 +31,14 @@ constexpr int kLongLine = 10000;
 // Keys that change the text or may: the keys that type a character, Backspace and Enter,
 // and the editing shortcuts. Keys whose text is a control character (Escape, Ctrl+A,
 // Ctrl+C, Tab where it moves the focus) type nothing, and neither does Delete.
-bool ProducesCharacter(const QKeyEvent& key, bool insertsTab) {
+bool ProducesCharacter(const QKeyEvent& key, bool inserts_tab) {
   switch (key.key()) {
     case Qt::Key_Delete:
     case Qt::Key_Escape:
       return false;
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
-      return insertsTab && key.key() == Qt::Key_Tab;
+      return inserts_tab && key.key() == Qt::Key_Tab;
     case Qt::Key_Backspace:
     case Qt::Key_Return:
     case Qt::Key_Enter:
@@ -92,8 +92,8 @@ QString JoinEditorLines(const std::vector<std::string>& lines) {
   return text;
 }
 
-TFormPrgEditor::TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidget* parent)
-    : QDialog(parent), project_changed_(projectChanged), boxes_(boxes) {
+TFormPrgEditor::TFormPrgEditor(bool& project_changed, MessageBoxes& boxes, QWidget* parent)
+    : QDialog(parent), project_changed_(project_changed), boxes_(boxes) {
   setObjectName(QStringLiteral("FormPrgEditor"));
   setWindowTitle(QStringLiteral("Programm editieren: "));
   setSizeGripEnabled(true);
@@ -209,10 +209,10 @@ void TFormPrgEditor::WriteToMemo() {
 
 void TFormPrgEditor::SetCaption(const std::string& caption) { setWindowTitle(ToQt(caption)); }
 
-void TFormPrgEditor::SetCurrentLine(const ProgramText& program, int currentLine) {
+void TFormPrgEditor::SetCurrentLine(const ProgramText& program, int current_line) {
   selection_text_.clear();
-  if (currentLine >= 0 && static_cast<std::size_t>(currentLine) < program.size()) {
-    selection_text_ = program[static_cast<std::size_t>(currentLine)];
+  if (current_line >= 0 && static_cast<std::size_t>(current_line) < program.size()) {
+    selection_text_ = program[static_cast<std::size_t>(current_line)];
   }
 }
 

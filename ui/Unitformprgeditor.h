@@ -17,7 +17,7 @@ namespace ombrix {
 class TFormPrgEditor final : public QDialog, public EditorLines {
  public:
   // `projectChanged` is the main window's flag that typing sets.
-  TFormPrgEditor(bool& projectChanged, MessageBoxes& boxes, QWidget* parent = nullptr);
+  TFormPrgEditor(bool& project_changed, MessageBoxes& boxes, QWidget* parent = nullptr);
   ~TFormPrgEditor() override;
 
   // The line list: one entry per text line; a line break at the very end of the text
@@ -32,7 +32,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   void SetCaption(const std::string& caption) override;
 
   // What FormShow selects: the stored text of `program`'s line `currentLine`.
-  void SetCurrentLine(const ProgramText& program, int currentLine);
+  void SetCurrentLine(const ProgramText& program, int current_line);
 
   void FormShow();
   void Button1Click();

@@ -8,8 +8,9 @@
 
 namespace ombrix {
 
-QString ExamplesFolder(const QString& programFolder) {
-  const QString installed = QDir(programFolder).filePath(QStringLiteral(OMBRIX_INSTALLED_EXAMPLES));
+QString ExamplesFolder(const QString& program_folder) {
+  const QString installed =
+      QDir(program_folder).filePath(QStringLiteral(OMBRIX_INSTALLED_EXAMPLES));
   if (QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
   const QString source = QStringLiteral(OMBRIX_SOURCE_EXAMPLES);
   if (QFileInfo(source).isDir()) return source;

@@ -16,7 +16,7 @@ struct Example {
 // (a program run from its build folder); empty when neither exists.
 QString ExamplesFolder();
 // The same search from a given program folder, for tests.
-QString ExamplesFolder(const QString& programFolder);
+QString ExamplesFolder(const QString& program_folder);
 
 // Every project file of the folder. The titles and their order come from the folder's
 // "titel.txt" (lines "datei.omp = Titel"); files it does not name follow under their

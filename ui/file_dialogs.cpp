@@ -23,11 +23,11 @@ const char* const kPictureFilter =
 QStringList ToolkitFilterToQt(const QString& filter) {
   const QStringList parts = filter.split(QLatin1Char('|'));
   QStringList out;
-  static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+  static const QRegularExpression trailing_patterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
   static const QRegularExpression separators(QStringLiteral("[;,]"));
   for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
     QString description = parts[i];
-    description.remove(trailingPatterns);
+    description.remove(trailing_patterns);
     QStringList patterns = parts[i + 1].split(separators, Qt::SkipEmptyParts);
     for (QString& p : patterns) p = p.trimmed();
     out << description + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
@@ -43,8 +43,8 @@ FileDialogSetup DialogSetup(FileDialogKind kind) {
       setup.save = kind == FileDialogKind::SaveProject;
       setup.title = setup.save ? ToQt("Projekt speichern") : ToQt("Projekt \366ffnen");
       setup.filters = ToolkitFilterToQt(ToQt(kProjectFilter));
-      setup.defaultSuffix = QStringLiteral("omp");
-      setup.selectedFilter = setup.filters.value(0);
+      setup.default_suffix = QStringLiteral("omp");
+      setup.selected_filter = setup.filters.value(0);
       break;
     case FileDialogKind::OpenPicture:
     case FileDialogKind::SavePicture:
@@ -52,8 +52,8 @@ FileDialogSetup DialogSetup(FileDialogKind kind) {
       setup.title =
           setup.save ? ToQt("Ombrix-Bild speichern unter") : ToQt("Ombrix-Bild \366ffnen");
       setup.filters = ToolkitFilterToQt(ToQt(kPictureFilter));
-      setup.defaultSuffix = QStringLiteral("bmp");
-      setup.selectedFilter = setup.filters.value(2);  // "Bitmaps"
+      setup.default_suffix = QStringLiteral("bmp");
+      setup.selected_filter = setup.filters.value(2);  // "Bitmaps"
       break;
   }
   return setup;
@@ -64,8 +64,8 @@ std::optional<QString> QtFileDialogs::Choose(const FileDialogSetup& setup) {
   dialog.setAcceptMode(setup.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(setup.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
   dialog.setNameFilters(setup.filters);
-  dialog.selectNameFilter(setup.selectedFilter);
-  dialog.setDefaultSuffix(setup.defaultSuffix);
+  dialog.selectNameFilter(setup.selected_filter);
+  dialog.setDefaultSuffix(setup.default_suffix);
   if (!setup.start.isEmpty()) {
     const QFileInfo start(setup.start);
     if (start.isDir()) {

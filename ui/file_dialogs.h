@@ -19,8 +19,8 @@ struct FileDialogSetup {
   bool save = false;
   QString title;
   QStringList filters;  // Qt filter strings, "Bitmaps (*.bmp)"
-  QString defaultSuffix;
-  QString selectedFilter;  // the filter shown first
+  QString default_suffix;
+  QString selected_filter;  // the filter shown first
   QString start;           // the folder the dialog opens in, or a file there to offer
 };
 

@@ -57,71 +57,71 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setWindowTitle(ToQt("Ombrix \x96 Sprach\374bersicht"));
   resize(860, 680);
 
-  Contents = new QListWidget(this);
-  Contents->setObjectName(QStringLiteral("Contents"));
-  Contents->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  Contents->setTextElideMode(Qt::ElideRight);
-  Text = new QTextBrowser(this);
-  Text->setObjectName(QStringLiteral("GuideText"));
-  Text->setOpenExternalLinks(true);
-  Text->setMarkdown(LanguageGuideMarkdown());
+  contents = new QListWidget(this);
+  contents->setObjectName(QStringLiteral("Contents"));
+  contents->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  contents->setTextElideMode(Qt::ElideRight);
+  text = new QTextBrowser(this);
+  text->setObjectName(QStringLiteral("GuideText"));
+  text->setOpenExternalLinks(true);
+  text->setMarkdown(LanguageGuideMarkdown());
   SpaceBlocks();
 
   auto* splitter = new QSplitter(this);
-  splitter->addWidget(Contents);
-  splitter->addWidget(Text);
+  splitter->addWidget(contents);
+  splitter->addWidget(text);
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({250, 610});
 
-  SearchBar = new QWidget(this);
-  SearchBar->setObjectName(QStringLiteral("SearchBar"));
-  SearchLine = new SearchLineEdit(SearchBar);
-  SearchLine->setObjectName(QStringLiteral("SearchLine"));
-  SearchLine->setPlaceholderText(ToQt("Suchen \x85"));
-  QToolButton* previous = SearchButton("Vorige Stelle (Umschalt+F3)", SearchBar);
+  search_bar = new QWidget(this);
+  search_bar->setObjectName(QStringLiteral("SearchBar"));
+  search_line = new SearchLineEdit(search_bar);
+  search_line->setObjectName(QStringLiteral("SearchLine"));
+  search_line->setPlaceholderText(ToQt("Suchen \x85"));
+  QToolButton* previous = SearchButton("Vorige Stelle (Umschalt+F3)", search_bar);
   previous->setArrowType(Qt::UpArrow);
-  QToolButton* next = SearchButton("N\344chste Stelle (F3)", SearchBar);
+  QToolButton* next = SearchButton("N\344chste Stelle (F3)", search_bar);
   next->setArrowType(Qt::DownArrow);
-  QToolButton* close = SearchButton("Suche schlie\337en (Esc)", SearchBar);
+  QToolButton* close = SearchButton("Suche schlie\337en (Esc)", search_bar);
   close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
-  auto* searchLayout = new QHBoxLayout(SearchBar);
-  searchLayout->setContentsMargins(0, 0, 0, 0);
-  searchLayout->addWidget(new QLabel(QStringLiteral("Suchen:"), SearchBar));
-  searchLayout->addWidget(SearchLine, 1);
-  searchLayout->addWidget(previous);
-  searchLayout->addWidget(next);
-  searchLayout->addWidget(close);
-  SearchBar->hide();
+  auto* search_layout = new QHBoxLayout(search_bar);
+  search_layout->setContentsMargins(0, 0, 0, 0);
+  search_layout->addWidget(new QLabel(QStringLiteral("Suchen:"), search_bar));
+  search_layout->addWidget(search_line, 1);
+  search_layout->addWidget(previous);
+  search_layout->addWidget(next);
+  search_layout->addWidget(close);
+  search_bar->hide();
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(splitter, 1);
-  layout->addWidget(SearchBar);
+  layout->addWidget(search_bar);
 
   FillContents();
-  connect(Contents, &QListWidget::currentRowChanged, this, [this](int row) { ShowSection(row); });
-  connect(SearchLine, &QLineEdit::returnPressed, this, [this] { FindNext(); });
-  connect(SearchLine, &QLineEdit::textEdited, this, [this] {
+  connect(contents, &QListWidget::currentRowChanged, this, [this](int row) { ShowSection(row); });
+  connect(search_line, &QLineEdit::returnPressed, this, [this] { FindNext(); });
+  connect(search_line, &QLineEdit::textEdited, this, [this] {
     // Typing searches from the start of the current match, so the match grows in place.
-    QTextCursor cursor = Text->textCursor();
+    QTextCursor cursor = text->textCursor();
     cursor.setPosition(cursor.selectionStart());
-    Text->setTextCursor(cursor);
+    text->setTextCursor(cursor);
     FindNext();
   });
   connect(next, &QToolButton::clicked, this, [this] { FindNext(); });
   connect(previous, &QToolButton::clicked, this, [this] { FindNext(true); });
-  connect(close, &QToolButton::clicked, SearchBar, &QWidget::hide);
+  connect(close, &QToolButton::clicked, search_bar, &QWidget::hide);
   auto* find = new QShortcut(QKeySequence::Find, this);
   connect(find, &QShortcut::activated, this, [this] { OpenSearch(); });
-  auto* findNext = new QShortcut(QKeySequence::FindNext, this);
-  connect(findNext, &QShortcut::activated, this, [this] { FindNext(); });
-  auto* findPrevious = new QShortcut(QKeySequence::FindPrevious, this);
-  connect(findPrevious, &QShortcut::activated, this, [this] { FindNext(true); });
+  auto* find_next = new QShortcut(QKeySequence::FindNext, this);
+  connect(find_next, &QShortcut::activated, this, [this] { FindNext(); });
+  auto* find_previous = new QShortcut(QKeySequence::FindPrevious, this);
+  connect(find_previous, &QShortcut::activated, this, [this] { FindNext(true); });
 }
 
 void HelpWindow::SpaceBlocks() {
   // Qt's Markdown gives headings no room above them and examples no ground of their own.
-  QTextCursor cursor(Text->document());
-  for (QTextBlock block = Text->document()->begin(); block.isValid(); block = block.next()) {
+  QTextCursor cursor(text->document());
+  for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next()) {
     QTextBlockFormat format = block.blockFormat();
     if (format.headingLevel() > 0) {
       format.setTopMargin(format.headingLevel() == 1 ? 4 : 14);
@@ -137,7 +137,7 @@ void HelpWindow::SpaceBlocks() {
 }
 
 void HelpWindow::FillContents() {
-  for (QTextBlock block = Text->document()->begin(); block.isValid(); block = block.next()) {
+  for (QTextBlock block = text->document()->begin(); block.isValid(); block = block.next()) {
     const int level = block.blockFormat().headingLevel();
     if (level == 0) continue;
     auto* item = new QListWidgetItem(QString(2 * (level - 1), QLatin1Char(' ')) + block.text());
@@ -146,39 +146,39 @@ void HelpWindow::FillContents() {
       bold.setBold(true);
       item->setFont(bold);
     }
-    Contents->addItem(item);
+    contents->addItem(item);
     heading_blocks_.append(block.blockNumber());
   }
 }
 
 void HelpWindow::ShowSection(int row) {
   if (row < 0 || row >= heading_blocks_.size()) return;
-  const QTextBlock block = Text->document()->findBlockByNumber(heading_blocks_[row]);
-  Text->setTextCursor(QTextCursor(block));
+  const QTextBlock block = text->document()->findBlockByNumber(heading_blocks_[row]);
+  text->setTextCursor(QTextCursor(block));
   // The heading at the top of the view, not merely somewhere visible.
-  const qreal top = Text->document()->documentLayout()->blockBoundingRect(block).top();
-  Text->verticalScrollBar()->setValue(static_cast<int>(top));
+  const qreal top = text->document()->documentLayout()->blockBoundingRect(block).top();
+  text->verticalScrollBar()->setValue(static_cast<int>(top));
 }
 
 void HelpWindow::OpenSearch() {
-  SearchBar->show();
-  SearchLine->setFocus();
-  SearchLine->selectAll();
+  search_bar->show();
+  search_line->setFocus();
+  search_line->selectAll();
 }
 
 bool HelpWindow::FindNext(bool backwards) {
-  const QString wanted = SearchLine->text();
-  SearchLine->setStyleSheet(QString());
+  const QString wanted = search_line->text();
+  search_line->setStyleSheet(QString());
   if (wanted.isEmpty()) return false;
   const QTextDocument::FindFlags flags =
       backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
-  if (Text->find(wanted, flags)) return true;
+  if (text->find(wanted, flags)) return true;
   // Past the last match: go round from the other end once.
-  QTextCursor cursor = Text->textCursor();
+  QTextCursor cursor = text->textCursor();
   cursor.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
-  Text->setTextCursor(cursor);
-  if (Text->find(wanted, flags)) return true;
-  SearchLine->setStyleSheet(QStringLiteral("background: #f6c6c6;"));
+  text->setTextCursor(cursor);
+  if (text->find(wanted, flags)) return true;
+  search_line->setStyleSheet(QStringLiteral("background: #f6c6c6;"));
   return false;
 }
 

@@ -18,10 +18,10 @@ class HelpWindow final : public QWidget {
  public:
   explicit HelpWindow(QWidget* parent = nullptr);
 
-  QTextBrowser* Text;
-  QListWidget* Contents;  // one row per heading, indented by its level
-  QWidget* SearchBar;
-  QLineEdit* SearchLine;
+  QTextBrowser* text;
+  QListWidget* contents;  // one row per heading, indented by its level
+  QWidget* search_bar;
+  QLineEdit* search_line;
 
   // Scrolls the text to the heading of `row` in the table of contents.
   void ShowSection(int row);

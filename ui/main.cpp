@@ -19,10 +19,10 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ombrix"));
   // Qt's own texts (file dialogs) in German, when the translation is installed.
-  QTranslator qtTexts;
-  if (qtTexts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
-                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-    QApplication::installTranslator(&qtTexts);
+  QTranslator qt_texts;
+  if (qt_texts.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
+                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QApplication::installTranslator(&qt_texts);
   }
   ombrix::ApplySystemDecimalSeparator();
   // Qt has taken its own options (-platform, -style ...) out of the list by now.

@@ -14,15 +14,15 @@
 namespace ombrix {
 
 struct Session {
-  Session() { Drawing.AttachPicture(&Canvas); }
+  Session() { drawing.AttachPicture(&canvas); }
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
 
-  ProjectContent Project;
-  DrawingState Drawing;
-  QImageCanvas Canvas;
-  RunFlags Flags;
-  InterpreterState Interp;
+  ProjectContent project;
+  DrawingState drawing;
+  QImageCanvas canvas;
+  RunFlags flags;
+  InterpreterState interp;
 
   // A path, not a Windows-1252 text, so that any file name survives; "{ohne Namen}"
   // while the project was never saved or opened.

@@ -21,14 +21,14 @@ StartRequest Refuse(const QString& reason) {
 
 StartRequest ReadStartArguments(const QStringList& arguments) {
   QStringList files;
-  bool optionsEnded = false;
+  bool options_ended = false;
   for (const QString& argument : arguments) {
-    if (!optionsEnded && argument == QLatin1String("--")) {
-      optionsEnded = true;
-    } else if (!optionsEnded &&
+    if (!options_ended && argument == QLatin1String("--")) {
+      options_ended = true;
+    } else if (!options_ended &&
                (argument == QLatin1String("--help") || argument == QLatin1String("-h"))) {
       return {StartRequest::Help, QString(), ToQt(kUsage)};
-    } else if (!optionsEnded && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
+    } else if (!options_ended && argument.startsWith(QLatin1Char('-')) && argument.size() > 1) {
       return Refuse(ToQt("unbekannte Option \x84") + argument + ToQt("\x93"));
     } else if (argument.isEmpty()) {
       return Refuse(ToQt("leerer Dateiname"));

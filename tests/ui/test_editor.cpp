@@ -207,7 +207,7 @@ void TestEditor::selectionOnOpening() {
   QFETCH(int, start);
   Rig rig;
   rig.Main() = FromList(program);
-  rig.session.Interp.CurrentLine[MainProgram] = currentLine;
+  rig.session.interp.CurrentLine[MainProgram] = currentLine;
   ModalDriver driver;
   rig.form.BearbeitenHauptprogrammExecute();
   QCOMPARE(driver.visits.size(), std::size_t{1});

@@ -93,13 +93,13 @@ void TestHelp::guideNamesEveryWord() {
 void TestHelp::contentsLeadToTheirHeadings() {
   HelpWindow window;
   window.show();
-  QVERIFY(window.Contents->count() >= 10);
-  for (int row = window.Contents->count() - 1; row >= 0; --row) {
-    window.Contents->setCurrentRow(row);
-    const QTextBlock block = window.Text->textCursor().block();
+  QVERIFY(window.contents->count() >= 10);
+  for (int row = window.contents->count() - 1; row >= 0; --row) {
+    window.contents->setCurrentRow(row);
+    const QTextBlock block = window.text->textCursor().block();
     QVERIFY(block.blockFormat().headingLevel() > 0);
-    QCOMPARE(block.text(), window.Contents->item(row)->text().trimmed());
-    QVERIFY2(window.Text->viewport()->rect().contains(window.Text->cursorRect()),
+    QCOMPARE(block.text(), window.contents->item(row)->text().trimmed());
+    QVERIFY2(window.text->viewport()->rect().contains(window.text->cursorRect()),
              qPrintable(block.text()));
   }
 }
@@ -117,22 +117,22 @@ void TestHelp::searchFindsAndWraps() {
   QFETCH(bool, found);
   HelpWindow window;
   window.OpenSearch();
-  window.SearchLine->setText(text);
+  window.search_line->setText(text);
   QCOMPARE(window.FindNext(), found);
   if (!found) {
-    QVERIFY(!window.SearchLine->styleSheet().isEmpty());  // the line shows the miss
+    QVERIFY(!window.search_line->styleSheet().isEmpty());  // the line shows the miss
     return;
   }
-  const int first = window.Text->textCursor().selectionStart();
-  QCOMPARE(window.Text->textCursor().selectedText().compare(text, Qt::CaseInsensitive), 0);
+  const int first = window.text->textCursor().selectionStart();
+  QCOMPARE(window.text->textCursor().selectedText().compare(text, Qt::CaseInsensitive), 0);
   // Onwards through every match and round to the first again.
   int previous = first;
   for (int i = 0; i < 200; ++i) {
     QVERIFY(window.FindNext());
-    const int at = window.Text->textCursor().selectionStart();
+    const int at = window.text->textCursor().selectionStart();
     if (at == first) {
       QVERIFY(window.FindNext(true));  // backwards from the first wraps to the last
-      QCOMPARE(window.Text->textCursor().selectionStart(), previous);
+      QCOMPARE(window.text->textCursor().selectionStart(), previous);
       return;
     }
     QVERIFY(at > previous);
@@ -146,14 +146,14 @@ void TestHelp::ctrlFOpensTheSearch() {
   window.show();
   window.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&window));
-  QVERIFY(!window.SearchBar->isVisible());
+  QVERIFY(!window.search_bar->isVisible());
   QTest::keyClick(&window, Qt::Key_F, Qt::ControlModifier);
-  QVERIFY(window.SearchBar->isVisible());
-  QVERIFY(window.SearchLine->hasFocus());
-  QTest::keyClicks(window.SearchLine, QStringLiteral("Solange"));
-  QCOMPARE(window.Text->textCursor().selectedText(), QStringLiteral("Solange"));
-  QTest::keyClick(window.SearchLine, Qt::Key_Escape);
-  QVERIFY(!window.SearchBar->isVisible());
+  QVERIFY(window.search_bar->isVisible());
+  QVERIFY(window.search_line->hasFocus());
+  QTest::keyClicks(window.search_line, QStringLiteral("Solange"));
+  QCOMPARE(window.text->textCursor().selectedText(), QStringLiteral("Solange"));
+  QTest::keyClick(window.search_line, Qt::Key_Escape);
+  QVERIFY(!window.search_bar->isVisible());
 }
 
 void TestHelp::guideWindowIsNotModal() {

@@ -160,7 +160,7 @@ void TestMainWindow::layout() {
   QVERIFY(f.StatusChangedPanel->text().isEmpty());
   QVERIFY(!f.windowIcon().isNull());
   // The start picture: 400 x 400, white corners, a logo in the middle.
-  const QImage& picture = rig.session.Canvas.Image();
+  const QImage& picture = rig.session.canvas.Image();
   QCOMPARE(picture.size(), QSize(400, 400));
   QCOMPARE(picture.pixel(0, 0) & 0xFFFFFF, 0xFFFFFFu);
   QVERIFY(!AllWhite(picture));
@@ -284,10 +284,10 @@ void TestMainWindow::fileDialogs() {
   QFETCH(int, filterCount);
   const FileDialogSetup setup = DialogSetup(static_cast<FileDialogKind>(kind));
   QCOMPARE(setup.title, title);
-  QCOMPARE(setup.defaultSuffix, suffix);
-  QCOMPARE(setup.selectedFilter, shownFirst);
+  QCOMPARE(setup.default_suffix, suffix);
+  QCOMPARE(setup.selected_filter, shownFirst);
   QCOMPARE(setup.filters.size(), filterCount);
-  QVERIFY(setup.filters.contains(setup.selectedFilter));
+  QVERIFY(setup.filters.contains(setup.selected_filter));
   if (setup.kind == FileDialogKind::OpenPicture || setup.kind == FileDialogKind::SavePicture) {
     QCOMPARE(setup.filters[0], QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.png *.ico *.emf *.wmf)"));
     QCOMPARE(setup.filters[1], QStringLiteral("JPEG-Grafikdatei (*.jpg *.jpeg)"));
@@ -317,25 +317,25 @@ void TestMainWindow::toolkitFilters() {
 
 void TestMainWindow::newProjectWithoutChanges() {
   Rig rig;
-  rig.session.Project.functions.SetLastFunction(kFirstUserFunction);
-  rig.session.Project.functions.SetName(kFirstUserFunction, "g");
+  rig.session.project.functions.SetLastFunction(kFirstUserFunction);
+  rig.session.project.functions.SetName(kFirstUserFunction, "g");
   rig.AddVariable("x", 4);
   rig.Main() = {"x:=1"};
   rig.Mouse() = {"x:=2"};
-  rig.session.Interp.CurrentLine = {1, 1};
+  rig.session.interp.CurrentLine = {1, 1};
   rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
   rig.form.ProjektNeuExecute();
   QVERIFY(rig.boxes.boxes.empty());
-  QCOMPARE(rig.session.Project.functions.LastFunction(), kFirstUserFunction - 1);
-  QCOMPARE(rig.session.Project.variables.LastVariable(), 2);
-  QCOMPARE(rig.session.Project.variables.Name(2), std::string("Pi"));
+  QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction - 1);
+  QCOMPARE(rig.session.project.variables.LastVariable(), 2);
+  QCOMPARE(rig.session.project.variables.Name(2), std::string("Pi"));
   QVERIFY(rig.Main().empty() && rig.Mouse().empty());
-  QCOMPARE(rig.session.Interp.CurrentLine[0], 0);
-  QCOMPARE(rig.session.Interp.CurrentLine[1], 0);
+  QCOMPARE(rig.session.interp.CurrentLine[0], 0);
+  QCOMPARE(rig.session.interp.CurrentLine[1], 0);
   QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
   QCOMPARE(rig.session.ProjectFileName, QStringLiteral("{ohne Namen}"));
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());
-  QVERIFY(AllWhite(rig.session.Canvas.Image()));
+  QVERIFY(AllWhite(rig.session.canvas.Image()));
 }
 
 void TestMainWindow::newProjectWithChanges_data() {
@@ -501,7 +501,7 @@ void TestMainWindow::openOpensEditors() {
   QCOMPARE(rig.session.ProjectFileName, path);
   QCOMPARE(rig.form.StatusFilePanel->text(), path);
   QVERIFY(!rig.session.ProjectChanged);
-  QCOMPARE(rig.session.Project.functions.LastFunction(), kFirstUserFunction);
+  QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction);
   QCOMPARE(rig.Main(), lines(main));
   QVERIFY(rig.boxes.boxes.empty());
 }
@@ -633,13 +633,13 @@ void TestMainWindow::quitWithOk() {
   rig.form.show();
   rig.Main() = {"Solange(1)", "EndeSolange"};
   rig.form.StartRun();
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   rig.session.ProjectChanged = true;
   rig.boxes.answers = {true};
   rig.form.ProjektBeenden->trigger();
   QVERIFY(!rig.form.isVisible());
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // no second question from the close
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.IdleActive());
 }
 
@@ -657,7 +657,7 @@ void TestMainWindow::dialogsAlwaysMarkChanged() {
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
-  QCOMPARE(rig.session.Project.variables.LastVariable(), 2);
+  QCOMPARE(rig.session.project.variables.LastVariable(), 2);
 }
 
 void TestMainWindow::editorMarksOnlyWhenTyped_data() {
@@ -683,7 +683,7 @@ void TestMainWindow::editorMarksOnlyWhenTyped() {
   QCOMPARE(rig.session.ProjectChanged, type);
   QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
   const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
-  QCOMPARE(rig.session.Project.programs[slot].size(), std::size_t{type ? 1u : 0u});
+  QCOMPARE(rig.session.project.programs[slot].size(), std::size_t{type ? 1u : 0u});
 }
 
 void TestMainWindow::loadPicture_data() {
@@ -712,9 +712,9 @@ void TestMainWindow::loadPicture() {
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
   QVERIFY(rig.boxes.boxes.empty());
-  const QImage& picture = rig.session.Canvas.Image();
+  const QImage& picture = rig.session.canvas.Image();
   QCOMPARE(picture.size(), size);
-  QCOMPARE(rig.session.Drawing.Width(), size.width());
+  QCOMPARE(rig.session.drawing.Width(), size.width());
   QVERIFY(qRed(picture.pixel(1, 1)) > 150 && qGreen(picture.pixel(1, 1)) < 60);
   // Transparent parts show white (formats without alpha were saved on black or white).
   if (format == "PNG" || format == "ICO")
@@ -750,13 +750,13 @@ void TestMainWindow::refusedPicture() {
   file.write(content);
   file.close();
   Rig rig;
-  const QImage before = rig.session.Canvas.Image();
+  const QImage before = rig.session.canvas.Image();
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Fault);
   QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
-  QCOMPARE(rig.session.Canvas.Image(), before);
+  QCOMPARE(rig.session.canvas.Image(), before);
 }
 
 void TestMainWindow::savePicture_data() {
@@ -785,7 +785,7 @@ void TestMainWindow::savePicture() {
     const std::variant<QImage, std::string> loaded = LoadPictureFile(path);
     QVERIFY(std::holds_alternative<QImage>(loaded));
     // The start picture carries the colour space of its resource; the pixels must match.
-    QImage saved = rig.session.Canvas.Image();
+    QImage saved = rig.session.canvas.Image();
     saved.setColorSpace(QColorSpace());
     QCOMPARE(std::get<QImage>(loaded), saved);
     return;
@@ -806,12 +806,12 @@ void TestMainWindow::drawingOnLoadedPicture() {
   Rig rig;
   rig.files.answers = {path};
   rig.form.ProjektBildOeffnenExecute();
-  QCOMPARE(rig.session.Canvas.Width(), 32);
+  QCOMPARE(rig.session.canvas.Width(), 32);
   rig.Main() = {"ZeichnePunkt(0)"};
   rig.form.StartRun();
   rig.form.IdleStep();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // the success box, nothing refused
-  QCOMPARE(rig.session.Canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
+  QCOMPARE(rig.session.canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
 }
 
 void TestMainWindow::localeChange() {

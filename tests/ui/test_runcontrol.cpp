@@ -20,7 +20,7 @@ const ProgramText kEndless = {"Solange(1)", "EndeSolange"};
 
 // Runs idle calls until the main program has stopped (or a generous bound was hit).
 void RunToEnd(Rig& rig) {
-  for (int i = 0; i < 100000 && rig.session.Flags.MainRunning; ++i) rig.form.IdleStep();
+  for (int i = 0; i < 100000 && rig.session.flags.MainRunning; ++i) rig.form.IdleStep();
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -71,8 +71,8 @@ void TestRunControl::emptyProgramEndsAtOnce() {
   QCOMPARE(rig.boxes.boxes[0].text, std::string(kEnded));
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(rig.form.CheckBox2->isChecked());
-  QVERIFY(!rig.session.Flags.MainRunning);
-  QVERIFY(rig.session.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.session.flags.MainRunning);
+  QVERIFY(rig.session.flags.MouseHandlerEnabled);
   for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
   QVERIFY(!rig.form.IdleActive());
 }
@@ -117,13 +117,13 @@ void TestRunControl::runTimeError() {
   QVERIFY(Contains(rig.boxes.boxes[0].text, "in: 'Hauptprogramm'"));
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(!rig.form.CheckBox2->isChecked());
-  QVERIFY(!rig.session.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.session.flags.MouseHandlerEnabled);
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(driver.visits[0].title, std::string("Programm editieren: Hauptprogramm"));
   QCOMPARE(ToQt(driver.visits[0].selected), selected);
   QCOMPARE(driver.visits[0].selectionStart, selectionStart);
   // Closing the editor does not restart the program.
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.IdleActive());
   QTest::qWait(20);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
@@ -178,7 +178,7 @@ void TestRunControl::lockedActions() {
   auto* a = rig.form.findChild<QAction*>(action);
   QVERIFY(a != nullptr);
   rig.form.StartRun();
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QCOMPARE(a->isEnabled(), enabledWhileRunning);
   const auto lockedActions = rig.form.LockedActions();
   const bool locked =
@@ -204,10 +204,10 @@ void TestRunControl::stoppingActions() {
   rig.Main() = kEndless;
   rig.form.StartRun();
   rig.form.findChild<QAction*>(action)->trigger();  // the picture dialog is cancelled
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QCOMPARE(rig.form.CheckBox2->isChecked(), mouseHandlerStaysOn);
-  QCOMPARE(rig.session.Flags.MouseHandlerEnabled, mouseHandlerStaysOn);
+  QCOMPARE(rig.session.flags.MouseHandlerEnabled, mouseHandlerStaysOn);
   QVERIFY(!rig.form.IdleActive());
   for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
   QVERIFY(rig.boxes.boxes.empty());  // stopping is not an end: no success box
@@ -233,15 +233,15 @@ void TestRunControl::checkBox1() {
     }
   };
   toggle();
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QVERIFY(rig.form.CheckBox2->isChecked());
   QVERIFY(!rig.form.StartStarten->isEnabled());
   // Started once: the box's own change did not start again (every start leaves one loop
   // record behind).
-  QCOMPARE(rig.session.Interp.BlockStack[0].size(), std::size_t{1});
+  QCOMPARE(rig.session.interp.BlockStack[0].size(), std::size_t{1});
   QCOMPARE(rig.Current("x"), 1.0);
   toggle();
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(rig.form.CheckBox2->isChecked());
   QVERIFY(rig.form.StartStarten->isEnabled());
   QVERIFY(rig.boxes.boxes.empty());
@@ -250,10 +250,10 @@ void TestRunControl::checkBox1() {
 void TestRunControl::checkBox2SwitchesHandlerOnly() {
   Rig rig;
   rig.form.CheckBox2->setChecked(true);
-  QVERIFY(rig.session.Flags.MouseHandlerEnabled);
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MouseHandlerEnabled);
+  QVERIFY(!rig.session.flags.MainRunning);
   rig.form.CheckBox2->setChecked(false);
-  QVERIFY(!rig.session.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.session.flags.MouseHandlerEnabled);
   QVERIFY(rig.boxes.boxes.empty());
 }
 
@@ -264,18 +264,18 @@ void TestRunControl::shortcutsF1F2() {
   rig.form.activateWindow();
   QVERIFY(QTest::qWaitForWindowActive(&rig.form));
   QTest::keyClick(&rig.form, Qt::Key_F1);
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QVERIFY(rig.form.IdleActive());
   QTest::keyClick(&rig.form, Qt::Key_F2);
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.IdleActive());
   // F1 again starts again; F1 while running does nothing (the action is locked).
   QTest::keyClick(rig.form.Image1, Qt::Key_F1);
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QTest::keyClick(&rig.form, Qt::Key_F1);
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QTest::keyClick(&rig.form, Qt::Key_F2);
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(rig.boxes.boxes.empty());
 }
 
@@ -295,7 +295,7 @@ void TestRunControl::idleStepsReturnToEventLoop() {
   QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
   ticker.start(1);
   QTRY_VERIFY_WITH_TIMEOUT(turns >= 5, 5000);
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   QVERIFY(rig.form.LinesRun() > 2);
   rig.form.StopRun();
 }
@@ -318,7 +318,7 @@ void TestRunControl::pictureRepaintsWhileRunning() {
   rig.form.Image1->installEventFilter(&counter);
   rig.form.StartRun();
   QTRY_VERIFY_WITH_TIMEOUT(paints >= 3, 5000);
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   rig.form.StopRun();
   rig.form.Image1->removeEventFilter(&counter);
 }
@@ -360,12 +360,12 @@ void TestRunControl::pictureShownWhenABoxOpens() {
       return false;
     }
   } painted;
-  painted.canvas = &rig.session.Canvas;
+  painted.canvas = &rig.session.canvas;
   rig.form.Image1->installEventFilter(&painted);
   QTest::qWait(20);
   int stale = 0;
   const auto check = [&] {
-    if (painted.image != rig.session.Canvas.Image()) ++stale;
+    if (painted.image != rig.session.canvas.Image()) ++stale;
   };
   rig.boxes.onShow = check;
   ModalDriver driver;
@@ -391,7 +391,7 @@ void TestRunControl::abortKeepsLineForEditor() {
   rig.form.StartRun();  // line 1
   rig.form.IdleStep();  // line 2
   rig.form.StartAbbrechen->trigger();
-  QCOMPARE(rig.session.Interp.CurrentLine[0], 2);
+  QCOMPARE(rig.session.interp.CurrentLine[0], 2);
   ModalDriver driver;
   rig.form.BearbeitenHauptprogramm->trigger();
   QCOMPARE(driver.visits.size(), std::size_t{1});
@@ -417,17 +417,17 @@ void TestRunControl::mousePositionDisplay() {
   QFETCH(QString, shown);
   Rig rig;
   // Pixel (0, 400) is (ReMin, ImMin).
-  rig.session.Drawing.SetScale(re, re + 10, im, im + 10);
+  rig.session.drawing.SetScale(re, re + 10, im, im + 10);
   rig.form.Image1MouseMove(0, 400);
   QCOMPARE(rig.form.Label5->text(), shown);
-  QCOMPARE(rig.session.Drawing.MousePosition().Re, re);
+  QCOMPARE(rig.session.drawing.MousePosition().Re, re);
 }
 
 void TestRunControl::mausPosIsUnrounded() {
   Rig rig;
   rig.AddVariable("m", 0);
   rig.Mouse() = {"m:=Re(MausPos())"};
-  rig.session.Drawing.SetScale(1.234, 11.234, -1.236, 8.764);
+  rig.session.drawing.SetScale(1.234, 11.234, -1.236, 8.764);
   rig.form.CheckBox2->setChecked(true);
   ModalDriver driver;
   rig.form.Image1MouseDown(Qt::LeftButton, 0, 400);
@@ -469,7 +469,7 @@ void TestRunControl::mousePressDragRelease() {
   QTest::mouseMove(image, QPoint(240, 200));  // released: display only
   QCOMPARE(rig.Current("n"), double(runs));
   QCOMPARE(rig.form.Label5->text(), QStringLiteral("1"));
-  QVERIFY(!rig.session.Flags.MouseButtonDown);
+  QVERIFY(!rig.session.flags.MouseButtonDown);
   QVERIFY(rig.boxes.boxes.empty());
 }
 
@@ -478,15 +478,15 @@ void TestRunControl::mouseHandlerErrorStopsBoth() {
   rig.Main() = kEndless;
   rig.Mouse() = {"ZeichnePunkt(0)", "Hallo"};
   rig.form.StartRun();
-  QVERIFY(rig.session.Flags.MainRunning);
+  QVERIFY(rig.session.flags.MainRunning);
   ModalDriver driver;
   rig.form.Image1MouseDown(Qt::LeftButton, 200, 200);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QVERIFY(Contains(rig.boxes.boxes[0].text, "Zeile 2: 'Hallo'"));
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(!rig.form.CheckBox2->isChecked());
-  QVERIFY(!rig.session.Flags.MouseButtonDown);
+  QVERIFY(!rig.session.flags.MouseButtonDown);
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
   QCOMPARE(driver.visits[0].selected, std::string("Hallo"));
@@ -505,7 +505,7 @@ void TestRunControl::endlessMouseHandlerIsBounded() {
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
   QVERIFY(Contains(rig.boxes.boxes[0].text, "1000 Schritten"));
-  QVERIFY(!rig.session.Flags.MouseHandlerEnabled);
+  QVERIFY(!rig.session.flags.MouseHandlerEnabled);
   QVERIFY(!rig.form.CheckBox2->isChecked());
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(driver.visits[0].title, std::string(kMouseCaption));
@@ -523,7 +523,7 @@ void TestRunControl::faultInMouseHandlerStopsBothOnce() {
   for (int i = 0; i < 3; ++i) rig.form.IdleStep();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Fault);
-  QVERIFY(!rig.session.Flags.MainRunning);
+  QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(!rig.form.CheckBox2->isChecked());
   QCOMPARE(driver.visits.size(), std::size_t{1});
@@ -543,10 +543,10 @@ void TestRunControl::mouseHandlerWhileMainRuns() {
   for (int i = 0; i < 3; ++i) rig.form.IdleStep();
   rig.form.Image1MouseDown(Qt::LeftButton, 1, 1);
   rig.form.Image1MouseUp(Qt::LeftButton, 1, 1);
-  QVERIFY(rig.session.Flags.MainRunning);  // the main program goes on
+  QVERIFY(rig.session.flags.MainRunning);  // the main program goes on
   QVERIFY(rig.Current("n") >= 1.0);        // and both share the variables
   rig.form.StopRun();
-  QVERIFY(rig.session.Flags.MouseHandlerEnabled);  // "Abbrechen" leaves the handler on
+  QVERIFY(rig.session.flags.MouseHandlerEnabled);  // "Abbrechen" leaves the handler on
 }
 
 QTEST_MAIN(TestRunControl)

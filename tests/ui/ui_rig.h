@@ -32,11 +32,11 @@ struct Rig {
   ScriptedFileDialogs files;
   TForm1 form{session, boxes, files};
 
-  ProgramText& Main() { return session.Project.programs[MainProgram]; }
-  ProgramText& Mouse() { return session.Project.programs[MouseHandlerProgram]; }
+  ProgramText& Main() { return session.project.programs[MainProgram]; }
+  ProgramText& Mouse() { return session.project.programs[MouseHandlerProgram]; }
   // Adds a user variable with its start value; returns its index.
   int AddVariable(const std::string& name, double start) {
-    VariableTable& v = session.Project.variables;
+    VariableTable& v = session.project.variables;
     const int j = v.LastVariable() + 1;
     v.SetLastVariable(j);
     v.SetName(j, name);
@@ -45,7 +45,7 @@ struct Rig {
     return j;
   }
   double Current(const std::string& name) const {
-    const VariableTable& v = session.Project.variables;
+    const VariableTable& v = session.project.variables;
     return v.CurrentValue(v.FindVariable(LowerCase1252(name))).Re;
   }
   std::string Changed() const { return FromQt(form.StatusChangedPanel->text()); }
