@@ -31,7 +31,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   void EndUpdate() override;
   void SetCaption(const std::string& caption) override;
 
-  // What FormShow selects: the stored text of `program`'s line `currentLine`.
+  // What FormShow selects: the stored text of `program`'s line `current_line`.
   void SetCurrentLine(const ProgramText& program, int current_line);
 
   void FormShow();

@@ -478,7 +478,7 @@ TEST_F(CliRunTest, UsageAndFileErrors) {
   struct Row {
     const char* name;
     std::vector<std::string> args;
-    std::string errStart;
+    std::string err_start;
   };
   const std::vector<Row> rows = {
       {"no project", {}, "Aufruf: ombrix-cli run"},
@@ -508,7 +508,7 @@ TEST_F(CliRunTest, UsageAndFileErrors) {
     SCOPED_TRACE(row.name);
     const Result r = RunCli(row.args);
     EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_EQ(r.err.find(row.errStart),
+    EXPECT_EQ(r.err.find(row.err_start),
               r.err.find("Information") == std::string::npos ? 0u : r.err.find('\n') + 1)
         << r.err;
   }

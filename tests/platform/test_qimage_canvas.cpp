@@ -170,17 +170,17 @@ TEST(QImageCanvasTest, EllipseStaysInsideItsRectangleAndTouchesEachEdge) {
     canvas.Ellipse(row.l, row.t, row.r, row.b);
     const Pixels set = Coloured(canvas);
     ASSERT_FALSE(set.empty());
-    int minX = INT_MAX, maxX = INT_MIN, minY = INT_MAX, maxY = INT_MIN;
+    int min_x = INT_MAX, max_x = INT_MIN, min_y = INT_MAX, max_y = INT_MIN;
     for (const auto& [x, y] : set) {
-      minX = std::min(minX, x);
-      maxX = std::max(maxX, x);
-      minY = std::min(minY, y);
-      maxY = std::max(maxY, y);
+      min_x = std::min(min_x, x);
+      max_x = std::max(max_x, x);
+      min_y = std::min(min_y, y);
+      max_y = std::max(max_y, y);
     }
-    EXPECT_EQ(minX, row.l);
-    EXPECT_EQ(maxX, row.r - 1);
-    EXPECT_EQ(minY, row.t);
-    EXPECT_EQ(maxY, row.b - 1);
+    EXPECT_EQ(min_x, row.l);
+    EXPECT_EQ(max_x, row.r - 1);
+    EXPECT_EQ(min_y, row.t);
+    EXPECT_EQ(max_y, row.b - 1);
     // The figure is mirror-symmetric in its rectangle.
     for (const auto& [x, y] : set) {
       EXPECT_TRUE(set.count({row.l + row.r - 1 - x, y}));

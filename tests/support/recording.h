@@ -20,11 +20,11 @@ struct RecordedBox {
 class RecordingMessageBoxes : public MessageBoxes {
  public:
   void Show(MessageKind kind, const std::string& text, const std::string& title) override {
-    if (onShow) onShow();
+    if (on_show) on_show();
     boxes.push_back({kind, text, title, false});
   }
   bool Confirm(const std::string& text) override {
-    if (onShow) onShow();
+    if (on_show) on_show();
     boxes.push_back({MessageKind::Information, text, kConfirmationTitle, true});
     if (answers.empty()) return true;
     bool a = answers.front();
@@ -38,7 +38,7 @@ class RecordingMessageBoxes : public MessageBoxes {
   }
   std::vector<RecordedBox> boxes;
   std::deque<bool> answers;      // answers for Confirm; OK when empty
-  std::function<void()> onShow;  // called as each box opens
+  std::function<void()> on_show;  // called as each box opens
 };
 
 }  // namespace ombrix::testing

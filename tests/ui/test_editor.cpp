@@ -182,7 +182,7 @@ void TestEditor::layout() {
 
 void TestEditor::selectionOnOpening_data() {
   QTest::addColumn<QStringList>("program");
-  QTest::addColumn<int>("currentLine");
+  QTest::addColumn<int>("current_line");
   QTest::addColumn<QString>("selected");
   QTest::addColumn<int>("start");
   QTest::newRow("stopped at line 3")
@@ -202,18 +202,18 @@ void TestEditor::selectionOnOpening_data() {
 
 void TestEditor::selectionOnOpening() {
   QFETCH(QStringList, program);
-  QFETCH(int, currentLine);
+  QFETCH(int, current_line);
   QFETCH(QString, selected);
   QFETCH(int, start);
   Rig rig;
   rig.Main() = FromList(program);
-  rig.session.interp.CurrentLine[MainProgram] = currentLine;
+  rig.session.interp.CurrentLine[MainProgram] = current_line;
   ModalDriver driver;
   rig.form.BearbeitenHauptprogrammExecute();
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(ToQt(driver.visits[0].selected), selected);
-  QCOMPARE(driver.visits[0].selectionStart, start);
-  QVERIFY(driver.visits[0].memoHasFocus);
+  QCOMPARE(driver.visits[0].selection_start, start);
+  QVERIFY(driver.visits[0].memo_has_focus);
   if (program.isEmpty()) QVERIFY(driver.visits[0].text.empty());
   QVERIFY(!rig.session.ProjectChanged);
 }
@@ -371,8 +371,8 @@ void TestEditor::idleCursor_data() {
 void TestEditor::idleCursor() {
   QFETCH(int, length);
   QFETCH(bool, repaints);
-  const int flashTime = QApplication::cursorFlashTime();
-  QVERIFY(flashTime > 0);
+  const int flash_time = QApplication::cursorFlashTime();
+  QVERIFY(flash_time > 0);
   bool flag = false;
   RecordingMessageBoxes boxes;
   TFormPrgEditor editor(flag, boxes);
@@ -382,10 +382,10 @@ void TestEditor::idleCursor() {
   QVERIFY(editor.Memo1->hasFocus());
   QTest::qWait(100);
   PaintCounter counter(editor.Memo1->viewport());
-  QTest::qWait(2 * flashTime);  // the cursor blinks twice in that time
+  QTest::qWait(2 * flash_time);  // the cursor blinks twice in that time
   QCOMPARE(counter.paints > 0, repaints);
   editor.hide();
-  QCOMPARE(QApplication::cursorFlashTime(), flashTime);  // given back on closing
+  QCOMPARE(QApplication::cursorFlashTime(), flash_time);  // given back on closing
 }
 
 QTEST_MAIN(TestEditor)

@@ -212,7 +212,7 @@ class TestFormFkten : public QObject {
     QTest::addColumn<int>("key");
     QTest::addColumn<bool>("control");
     QTest::addColumn<int>("current");
-    QTest::addColumn<int>("boxCount");
+    QTest::addColumn<int>("box_count");
     QTest::newRow("up from the first user function") << 24 << int(Qt::Key_Up) << false << 24 << 0;
     QTest::newRow("control home") << 25 << int(Qt::Key_Home) << true << 25 << 0;
     QTest::newRow("page up") << 25 << int(Qt::Key_PageUp) << false << 25 << 0;
@@ -226,7 +226,7 @@ class TestFormFkten : public QObject {
     QFETCH(int, key);
     QFETCH(bool, control);
     QFETCH(int, current);
-    QFETCH(int, boxCount);
+    QFETCH(int, box_count);
     RecordingMessageBoxes recorder;
     TFormFkten form(recorder);
     form.Fill(TableWith({{"f", "#"}, {"g", "#"}}));
@@ -239,7 +239,7 @@ class TestFormFkten : public QObject {
                     control ? Qt::ControlModifier : Qt::NoModifier);
     form.ValueListEditor1->CommitPendingEdit();
     QCOMPARE(form.ValueListEditor1->CurrentGridRow(), current);
-    QCOMPARE(static_cast<int>(recorder.boxes.size()), boxCount);
+    QCOMPARE(static_cast<int>(recorder.boxes.size()), box_count);
     QCOMPARE(form.Last(), 24);
     QCOMPARE(form.ValueListEditor1->Key(26), std::string(kPlaceholderKey));
   }
@@ -247,7 +247,7 @@ class TestFormFkten : public QObject {
   void selectCellRule_data() {
     QTest::addColumn<int>("row");
     QTest::addColumn<bool>("allowed");
-    QTest::addColumn<int>("boxCount");
+    QTest::addColumn<int>("box_count");
     QTest::newRow("title row") << 0 << false << 0;
     QTest::newRow("built-in") << 10 << false << 0;
     QTest::newRow("row F, the last built-in") << 23 << false << 0;
@@ -257,12 +257,12 @@ class TestFormFkten : public QObject {
   void selectCellRule() {
     QFETCH(int, row);
     QFETCH(bool, allowed);
-    QFETCH(int, boxCount);
+    QFETCH(int, box_count);
     RecordingMessageBoxes recorder;
     TFormFkten form(recorder);
     form.Fill(TableWith({{"f", "#"}}));
     QCOMPARE(form.ValueListEditor1SelectCell(row), allowed);
-    QCOMPARE(static_cast<int>(recorder.boxes.size()), boxCount);
+    QCOMPARE(static_cast<int>(recorder.boxes.size()), box_count);
   }
 
   void deleteRows_data() {
@@ -447,16 +447,16 @@ class TestFormFkten : public QObject {
   }
 
   void capacity_data() {
-    QTest::addColumn<int>("userFunctions");
+    QTest::addColumn<int>("user_functions");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("104 user functions, one more fits") << 104 << true;
     QTest::newRow("105 user functions, table full") << 105 << false;
   }
   void capacity() {
-    QFETCH(int, userFunctions);
+    QFETCH(int, user_functions);
     QFETCH(bool, accepted);
     std::vector<std::pair<std::string, std::string>> user;
-    for (int n = 0; n < userFunctions; ++n) user.push_back({"f" + std::to_string(n), "#"});
+    for (int n = 0; n < user_functions; ++n) user.push_back({"f" + std::to_string(n), "#"});
     ombrix::FunctionTable table = TableWith(user);
     RecordingMessageBoxes recorder;
     TFormFkten form(recorder);
@@ -536,20 +536,20 @@ class TestFormFkten : public QObject {
     RecordingMessageBoxes recorder;
     TFormFkten form(recorder);
     ombrix::FunctionTable table = TableWith({{"f", "#"}});
-    bool stillOpenAfterEscape = false;
-    bool edit1EmptyOnShow = false;
+    bool still_open_after_escape = false;
+    bool edit1_empty_on_show = false;
     QTimer::singleShot(0, &form, [&] {
       QTest::keyClick(&form, Qt::Key_Escape);
-      stillOpenAfterEscape = form.isVisible();
-      edit1EmptyOnShow = form.Edit1->text().isEmpty();
+      still_open_after_escape = form.isVisible();
+      edit1_empty_on_show = form.Edit1->text().isEmpty();
       form.Edit1->setText("Quadrat");
       form.Button1->click();
       form.ValueListEditor1->SetValue(25, "# * #");
       form.Button3->click();
     });
     ExchangeFunctions(form, table);
-    QVERIFY(stillOpenAfterEscape);
-    QVERIFY(edit1EmptyOnShow);
+    QVERIFY(still_open_after_escape);
+    QVERIFY(edit1_empty_on_show);
     QCOMPARE(table.LastFunction(), 24);
     QCOMPARE(table.Name(24), std::string("Quadrat"));
     QCOMPARE(table.Term(24), std::string("#*#"));

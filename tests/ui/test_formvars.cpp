@@ -153,7 +153,7 @@ class TestFormVars : public QObject {
   void invalidValues_data() {
     QTest::addColumn<std::string>("typed");
     QTest::addColumn<std::string>("message");
-    QTest::addColumn<bool>("inEditor");  // still in the open cell editor when "OK" is hit
+    QTest::addColumn<bool>("in_editor");  // still in the open cell editor when "OK" is hit
     QTest::newRow("syntax error") << std::string("3x") << std::string("Syntaxfehler") << false;
     QTest::newRow("syntax error in the open editor")
         << std::string("3x") << std::string("Syntaxfehler") << true;
@@ -167,13 +167,13 @@ class TestFormVars : public QObject {
   void invalidValues() {
     QFETCH(std::string, typed);
     QFETCH(std::string, message);
-    QFETCH(bool, inEditor);
+    QFETCH(bool, in_editor);
     Fixture f;
     f.Fill();
     ShowAndActivate(f.form);
-    f.Add("a", inEditor ? "" : typed);
+    f.Add("a", in_editor ? "" : typed);
     f.Add("b", "1");
-    if (inEditor) {
+    if (in_editor) {
       TValueListEditor* grid = f.form.ValueListEditor1;
       grid->setFocus();
       QVERIFY(grid->SelectGridRow(4));
@@ -496,16 +496,16 @@ class TestFormVars : public QObject {
   }
 
   void capacity_data() {
-    QTest::addColumn<int>("userVariables");
+    QTest::addColumn<int>("user_variables");
     QTest::addColumn<bool>("accepted");
     QTest::newRow("127 variables, one more fits") << 124 << true;
     QTest::newRow("128 variables, table full") << 125 << false;
   }
   void capacity() {
-    QFETCH(int, userVariables);
+    QFETCH(int, user_variables);
     QFETCH(bool, accepted);
     Fixture f;
-    for (int n = 0; n < userVariables; ++n) f.AddVariable("v" + std::to_string(n), {1.0 * n, 0});
+    for (int n = 0; n < user_variables; ++n) f.AddVariable("v" + std::to_string(n), {1.0 * n, 0});
     f.Fill();
     f.form.FormShow();
     f.Type("neu");
@@ -607,16 +607,16 @@ class TestFormVars : public QObject {
   void exchangeRunsModally() {
     Fixture f;
     f.AddVariable("x", {2, 0});
-    bool openAfterBadValue = false;
+    bool open_after_bad_value = false;
     QTimer::singleShot(0, &f.form, [&] {
       f.form.ValueListEditor1->SetValue(4, "x+3x");
       f.form.Button3->click();
-      openAfterBadValue = f.form.isVisible();
+      open_after_bad_value = f.form.isVisible();
       f.form.ValueListEditor1->SetValue(4, "x*3");
       f.form.Button3->click();
     });
     ExchangeVariables(f.form, f.variables, f.context);
-    QVERIFY(openAfterBadValue);
+    QVERIFY(open_after_bad_value);
     QCOMPARE(f.boxes.boxes.size(), std::size_t{1});
     QCOMPARE(f.variables.StartValue(3).Re, 6.0);
     QCOMPARE(f.variables.LastVariable(), 3);

@@ -150,9 +150,9 @@ void TestMainWindow::layout() {
       fits(f.StatusChangedPanel, Cp("ge\xE4ndert"), 45 - 2 * f.StatusChangedPanel->frameWidth()));
   QVERIFY(fits(f.CheckBox2, f.CheckBox2->text(), f.CheckBox2->width() - 20));
   // Both check boxes, their captions included, end inside the top bevel's frame.
-  const QRect insideBevel = f.Bevel1->contentsRect().translated(f.Bevel1->pos());
+  const QRect inside_bevel = f.Bevel1->contentsRect().translated(f.Bevel1->pos());
   for (const QCheckBox* box : {f.CheckBox1, f.CheckBox2}) {
-    QVERIFY(insideBevel.contains(box->geometry()));
+    QVERIFY(inside_bevel.contains(box->geometry()));
     QVERIFY(box->sizeHint().width() <= box->width());
   }
   QVERIFY(fits(f.Label5, QStringLiteral("-21474836,47-21474836,47*i"), f.Label5->width()));
@@ -260,8 +260,8 @@ void TestMainWindow::fileDialogs_data() {
   QTest::addColumn<int>("kind");
   QTest::addColumn<QString>("title");
   QTest::addColumn<QString>("suffix");
-  QTest::addColumn<QString>("shownFirst");
-  QTest::addColumn<int>("filterCount");
+  QTest::addColumn<QString>("shown_first");
+  QTest::addColumn<int>("filter_count");
   QTest::newRow("open project") << int(FileDialogKind::OpenProject) << Cp("Projekt \366ffnen")
                                 << "omp"
                                 << "Nur Ombrix-Projekte (*.omp)" << 2;
@@ -280,13 +280,13 @@ void TestMainWindow::fileDialogs() {
   QFETCH(int, kind);
   QFETCH(QString, title);
   QFETCH(QString, suffix);
-  QFETCH(QString, shownFirst);
-  QFETCH(int, filterCount);
+  QFETCH(QString, shown_first);
+  QFETCH(int, filter_count);
   const FileDialogSetup setup = DialogSetup(static_cast<FileDialogKind>(kind));
   QCOMPARE(setup.title, title);
   QCOMPARE(setup.default_suffix, suffix);
-  QCOMPARE(setup.selected_filter, shownFirst);
-  QCOMPARE(setup.filters.size(), filterCount);
+  QCOMPARE(setup.selected_filter, shown_first);
+  QCOMPARE(setup.filters.size(), filter_count);
   QVERIFY(setup.filters.contains(setup.selected_filter));
   if (setup.kind == FileDialogKind::OpenPicture || setup.kind == FileDialogKind::SavePicture) {
     QCOMPARE(setup.filters[0], QStringLiteral("Alle (*.jpg *.jpeg *.bmp *.png *.ico *.emf *.wmf)"));
@@ -427,22 +427,22 @@ void TestMainWindow::dialogsStartWhereTheUserWas() {
 }
 
 void TestMainWindow::failedSaveKeepsChanges_data() {
-  QTest::addColumn<bool>("saveAs");
+  QTest::addColumn<bool>("save_as");
   QTest::newRow("Projekt speichern") << false;
   QTest::newRow("Projekt speichern unter") << true;
 }
 
 void TestMainWindow::failedSaveKeepsChanges() {
-  QFETCH(bool, saveAs);
+  QFETCH(bool, save_as);
   QTemporaryDir dir;
   Rig rig;
   const QString good = dir.filePath(QStringLiteral("gut.omp"));
   const QString bad = dir.filePath(QStringLiteral("fehlt/nirgends.omp"));
-  rig.session.ProjectFileName = saveAs ? good : bad;
+  rig.session.ProjectFileName = save_as ? good : bad;
   rig.form.StatusFilePanel->setText(rig.session.ProjectFileName);
   rig.session.ProjectChanged = true;
   rig.form.StatusChangedPanel->setText(Cp("ge\xE4ndert"));
-  if (saveAs) {
+  if (save_as) {
     rig.files.answers = {bad};
     rig.form.ProjektSpeichernUnterExecute();
   } else {
@@ -453,8 +453,8 @@ void TestMainWindow::failedSaveKeepsChanges() {
   QVERIFY(!rig.boxes.boxes[0].text.empty());
   QVERIFY(rig.session.ProjectChanged);
   QCOMPARE(rig.Changed(), std::string("ge\xE4ndert"));
-  QCOMPARE(rig.session.ProjectFileName, saveAs ? good : bad);
-  QCOMPARE(rig.form.StatusFilePanel->text(), saveAs ? good : bad);
+  QCOMPARE(rig.session.ProjectFileName, save_as ? good : bad);
+  QCOMPARE(rig.form.StatusFilePanel->text(), save_as ? good : bad);
   QVERIFY(!QFile::exists(bad));
 }
 
@@ -535,8 +535,8 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   OpenBy(rig, OpenedBy(how), path);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{changed ? 1u : 0u});
   if (changed) QCOMPARE(rig.boxes.boxes[0].text, std::string(kDiscard));
-  const bool asksName = opened && OpenedBy(how) == OpenedBy::Dialog;
-  QCOMPARE(rig.files.asked.size(), std::size_t{asksName ? 1u : 0u});
+  const bool asks_name = opened && OpenedBy(how) == OpenedBy::Dialog;
+  QCOMPARE(rig.files.asked.size(), std::size_t{asks_name ? 1u : 0u});
   QCOMPARE(rig.Main().empty(), opened);
   QCOMPARE(rig.session.ProjectChanged, !opened);
 }

@@ -91,9 +91,9 @@ void TestRunControl::startTwiceResetsVariables() {
 
 void TestRunControl::runTimeError_data() {
   QTest::addColumn<QStringList>("program");
-  QTest::addColumn<int>("failingLine");
+  QTest::addColumn<int>("failing_line");
   QTest::addColumn<QString>("selected");
-  QTest::addColumn<int>("selectionStart");
+  QTest::addColumn<int>("selection_start");
   QTest::newRow("line 1") << QStringList{"Hallo", "x:=1"} << 1 << "Hallo" << 0;
   QTest::newRow("after a skipped block") << QStringList{"x:=1", "Hallo(2)"} << 2 << "Hallo(2)" << 5;
   QTest::newRow("same text earlier is selected")
@@ -102,9 +102,9 @@ void TestRunControl::runTimeError_data() {
 
 void TestRunControl::runTimeError() {
   QFETCH(QStringList, program);
-  QFETCH(int, failingLine);
+  QFETCH(int, failing_line);
   QFETCH(QString, selected);
-  QFETCH(int, selectionStart);
+  QFETCH(int, selection_start);
   Rig rig;
   rig.AddVariable("x", 0);
   for (const QString& l : program) rig.Main().push_back(FromQt(l));
@@ -113,7 +113,7 @@ void TestRunControl::runTimeError() {
   RunToEnd(rig);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Error);
-  QVERIFY(Contains(rig.boxes.boxes[0].text, "Zeile " + std::to_string(failingLine) + ": '"));
+  QVERIFY(Contains(rig.boxes.boxes[0].text, "Zeile " + std::to_string(failing_line) + ": '"));
   QVERIFY(Contains(rig.boxes.boxes[0].text, "in: 'Hauptprogramm'"));
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(!rig.form.CheckBox2->isChecked());
@@ -121,7 +121,7 @@ void TestRunControl::runTimeError() {
   QCOMPARE(driver.visits.size(), std::size_t{1});
   QCOMPARE(driver.visits[0].title, std::string("Programm editieren: Hauptprogramm"));
   QCOMPARE(ToQt(driver.visits[0].selected), selected);
-  QCOMPARE(driver.visits[0].selectionStart, selectionStart);
+  QCOMPARE(driver.visits[0].selection_start, selection_start);
   // Closing the editor does not restart the program.
   QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.IdleActive());
@@ -158,7 +158,7 @@ void TestRunControl::faultStopsBothOnce() {
 
 void TestRunControl::lockedActions_data() {
   QTest::addColumn<QString>("action");
-  QTest::addColumn<bool>("enabledWhileRunning");
+  QTest::addColumn<bool>("enabled_while_running");
   for (const char* name :
        {"ProjektNeu", "ProjektOeffnen", "ProjektSpeichern", "ProjektSpeichernUnter",
         "ProjektBildOeffnen", "BearbeitenFunktionen", "BearbeitenVariablen",
@@ -172,25 +172,25 @@ void TestRunControl::lockedActions_data() {
 
 void TestRunControl::lockedActions() {
   QFETCH(QString, action);
-  QFETCH(bool, enabledWhileRunning);
+  QFETCH(bool, enabled_while_running);
   Rig rig;
   rig.Main() = kEndless;
   auto* a = rig.form.findChild<QAction*>(action);
   QVERIFY(a != nullptr);
   rig.form.StartRun();
   QVERIFY(rig.session.flags.MainRunning);
-  QCOMPARE(a->isEnabled(), enabledWhileRunning);
-  const auto lockedActions = rig.form.LockedActions();
+  QCOMPARE(a->isEnabled(), enabled_while_running);
+  const auto locked_actions = rig.form.LockedActions();
   const bool locked =
-      std::find(lockedActions.begin(), lockedActions.end(), a) != lockedActions.end();
-  QCOMPARE(locked, !enabledWhileRunning);
+      std::find(locked_actions.begin(), locked_actions.end(), a) != locked_actions.end();
+  QCOMPARE(locked, !enabled_while_running);
   rig.form.StopRun();
   QVERIFY(a->isEnabled());
 }
 
 void TestRunControl::stoppingActions_data() {
   QTest::addColumn<QString>("action");
-  QTest::addColumn<bool>("mouseHandlerStaysOn");
+  QTest::addColumn<bool>("mouse_handler_stays_on");
   QTest::newRow("Abbrechen") << "StartAbbrechen" << true;
   QTest::newRow("Bild speichern unter") << "ProjektBildSpeichernUnter" << false;
   QTest::newRow("Beenden") << "ProjektBeenden" << false;
@@ -198,7 +198,7 @@ void TestRunControl::stoppingActions_data() {
 
 void TestRunControl::stoppingActions() {
   QFETCH(QString, action);
-  QFETCH(bool, mouseHandlerStaysOn);
+  QFETCH(bool, mouse_handler_stays_on);
   Rig rig;
   rig.form.show();
   rig.Main() = kEndless;
@@ -206,27 +206,27 @@ void TestRunControl::stoppingActions() {
   rig.form.findChild<QAction*>(action)->trigger();  // the picture dialog is cancelled
   QVERIFY(!rig.session.flags.MainRunning);
   QVERIFY(!rig.form.CheckBox1->isChecked());
-  QCOMPARE(rig.form.CheckBox2->isChecked(), mouseHandlerStaysOn);
-  QCOMPARE(rig.session.flags.MouseHandlerEnabled, mouseHandlerStaysOn);
+  QCOMPARE(rig.form.CheckBox2->isChecked(), mouse_handler_stays_on);
+  QCOMPARE(rig.session.flags.MouseHandlerEnabled, mouse_handler_stays_on);
   QVERIFY(!rig.form.IdleActive());
   for (QAction* a : rig.form.LockedActions()) QVERIFY(a->isEnabled());
   QVERIFY(rig.boxes.boxes.empty());  // stopping is not an end: no success box
 }
 
 void TestRunControl::checkBox1_data() {
-  QTest::addColumn<bool>("viaClick");
+  QTest::addColumn<bool>("via_click");
   QTest::newRow("mouse click") << true;
   QTest::newRow("state change by the program") << false;
 }
 
 void TestRunControl::checkBox1() {
-  QFETCH(bool, viaClick);
+  QFETCH(bool, via_click);
   Rig rig;
   rig.form.show();
   rig.AddVariable("x", 0);
   rig.Main() = {"x:=x+1", "Solange(1)", "EndeSolange"};
   auto toggle = [&] {
-    if (viaClick) {
+    if (via_click) {
       QTest::mouseClick(rig.form.CheckBox1, Qt::LeftButton, {}, QPoint(6, 8));
     } else {
       rig.form.CheckBox1->setChecked(!rig.form.CheckBox1->isChecked());
@@ -367,7 +367,7 @@ void TestRunControl::pictureShownWhenABoxOpens() {
   const auto check = [&] {
     if (painted.image != rig.session.canvas.Image()) ++stale;
   };
-  rig.boxes.onShow = check;
+  rig.boxes.on_show = check;
   ModalDriver driver;
   driver.actions.push_back([&](QDialog&) { check(); });
   if (mouse.isEmpty()) {
@@ -437,7 +437,7 @@ void TestRunControl::mausPosIsUnrounded() {
 }
 
 void TestRunControl::mousePressDragRelease_data() {
-  QTest::addColumn<bool>("handlerOn");
+  QTest::addColumn<bool>("handler_on");
   QTest::addColumn<Qt::MouseButton>("button");
   QTest::addColumn<int>("runs");
   QTest::newRow("handler on, left button") << true << Qt::LeftButton << 3;
@@ -446,7 +446,7 @@ void TestRunControl::mousePressDragRelease_data() {
 }
 
 void TestRunControl::mousePressDragRelease() {
-  QFETCH(bool, handlerOn);
+  QFETCH(bool, handler_on);
   QFETCH(Qt::MouseButton, button);
   QFETCH(int, runs);
   Rig rig;
@@ -454,7 +454,7 @@ void TestRunControl::mousePressDragRelease() {
   QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
   rig.AddVariable("n", 0);
   rig.Mouse() = {"n:=n+1"};
-  rig.form.CheckBox2->setChecked(handlerOn);
+  rig.form.CheckBox2->setChecked(handler_on);
   PictureBox* image = rig.form.Image1;
   QTest::mouseMove(image,
                    QPoint(99, 300));  // a move to where the last row left the mouse is dropped

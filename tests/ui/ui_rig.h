@@ -53,12 +53,12 @@ struct Rig {
 
 // One opening of a modal dialog, as the driver saw it.
 struct ModalVisit {
-  std::string className;
+  std::string class_name;
   std::string title;
   std::string text;      // the editor's text
   std::string selected;  // the editor's selection
-  int selectionStart = -1;
-  bool memoHasFocus = false;
+  int selection_start = -1;
+  bool memo_has_focus = false;
 };
 
 // Polls for modal dialogs; each one that opens is recorded, given the next scripted
@@ -79,16 +79,16 @@ class ModalDriver {
     auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
     if (dialog == nullptr || !dialog->isVisible()) return;
     ModalVisit visit;
-    visit.className = dynamic_cast<TFormPrgEditor*>(dialog) != nullptr
-                          ? "TFormPrgEditor"
-                          : dialog->metaObject()->className();
+    visit.class_name = dynamic_cast<TFormPrgEditor*>(dialog) != nullptr
+                           ? "TFormPrgEditor"
+                           : dialog->metaObject()->className();
     visit.title = FromQt(dialog->windowTitle());
     if (auto* editor = dynamic_cast<TFormPrgEditor*>(dialog)) {
       visit.text = FromQt(editor->Memo1->toPlainText());
       const QTextCursor cursor = editor->Memo1->textCursor();
       visit.selected = FromQt(cursor.selectedText());
-      visit.selectionStart = cursor.hasSelection() ? cursor.selectionStart() : -1;
-      visit.memoHasFocus = editor->Memo1->hasFocus() || editor->focusWidget() == editor->Memo1;
+      visit.selection_start = cursor.hasSelection() ? cursor.selectionStart() : -1;
+      visit.memo_has_focus = editor->Memo1->hasFocus() || editor->focusWidget() == editor->Memo1;
     }
     visits.push_back(visit);
     if (!actions.empty()) {
