@@ -113,21 +113,21 @@ void RunProgram(benchmark::State& state, const ProgramText& program) {
     v.SetStartValue(3, ComplexFromReal(0));
   }
   session.project.programs[MainProgram] = program;
-  double longestGap = 0;
-  double longestCpuGap = 0;
+  double longest_gap = 0;
+  double longest_cpu_gap = 0;
   std::int64_t lines = 0;
   for (auto _ : state) {
     Heartbeat beat;
     const std::int64_t before = form.LinesRun();
     RunWhileMainRuns(session, beat, [&] { form.StartRun(); });
     lines += form.LinesRun() - before;
-    longestGap = std::max(longestGap, beat.LongestGapMs());
-    longestCpuGap = std::max(longestCpuGap, beat.LongestCpuGapMs());
+    longest_gap = std::max(longest_gap, beat.LongestGapMs());
+    longest_cpu_gap = std::max(longest_cpu_gap, beat.LongestCpuGapMs());
   }
   state.counters["lines_per_s"] =
       benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
-  state.counters["longest_gap_ms"] = longestGap;
-  state.counters["longest_gap_cpu_ms"] = longestCpuGap;
+  state.counters["longest_gap_ms"] = longest_gap;
+  state.counters["longest_gap_cpu_ms"] = longest_cpu_gap;
 }
 
 void BM_WindowLoop(benchmark::State& state) {
