@@ -119,13 +119,13 @@ class TermMaker {
   int Pick(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
   std::string Sign() { return Pick(2) ? "-" : (Pick(2) ? "+" : "--"); }
   std::string Operator() {
-    static const char* const kOperators[] = {"+", "-", "*", "/", "^", "%", "&", "\\", "*", "+"};
-    return kOperators[Pick(10)];
+    static const char* const operators[] = {"+", "-", "*", "/", "^", "%", "&", "\\", "*", "+"};
+    return operators[Pick(10)];
   }
   std::string Noise() {
-    static const char* const kNoise[] = {")", "(", "[",     "]", "|", "?",  " ",  "e",
+    static const char* const noise[] = {")", "(", "[",     "]", "|", "?",  " ",  "e",
                                          ",", ".", "1e2e3", "#", "",  "  ", "\t", "x("};
-    return kNoise[Pick(16)];
+    return noise[Pick(16)];
   }
   std::string Number() {
     switch (Pick(9)) {
@@ -150,18 +150,18 @@ class TermMaker {
     }
   }
   std::string Operand(int depth) {
-    static const char* const kNames[] = {"x", "X", "y", "zz", "Zz", "i", "e", "pi", "PI", "q"};
-    static const char* const kCalls[] = {"sin", "Cos", "betrag", "Wurzel", "arc",  "E",
+    static const char* const names[] = {"x", "X", "y", "zz", "Zz", "i", "e", "pi", "PI", "q"};
+    static const char* const calls[] = {"sin", "Cos", "betrag", "Wurzel", "arc",  "E",
                                          "re",  "im",  "konj",   "ln",     "exp",  "f",
                                          "g",   "H",   "sq",     "SQ",     "atan", "lg"};
     switch (depth > 2 ? Pick(2) : Pick(7)) {
       case 0:
         return Number();
       case 1:
-        return kNames[Pick(10)];
+        return names[Pick(10)];
       case 2:
       case 3:
-        return std::string(kCalls[Pick(18)]) + "(" + Term(depth + 1) + ")";
+        return std::string(calls[Pick(18)]) + "(" + Term(depth + 1) + ")";
       case 4:
         return "(" + Term(depth + 1) + ")";
       case 5:
