@@ -124,7 +124,7 @@ class TermMaker {
   }
   std::string Noise() {
     static const char* const noise[] = {")", "(", "[",     "]", "|", "?",  " ",  "e",
-                                         ",", ".", "1e2e3", "#", "",  "  ", "\t", "x("};
+                                        ",", ".", "1e2e3", "#", "",  "  ", "\t", "x("};
     return noise[Pick(16)];
   }
   std::string Number() {
@@ -152,8 +152,8 @@ class TermMaker {
   std::string Operand(int depth) {
     static const char* const names[] = {"x", "X", "y", "zz", "Zz", "i", "e", "pi", "PI", "q"};
     static const char* const calls[] = {"sin", "Cos", "betrag", "Wurzel", "arc",  "E",
-                                         "re",  "im",  "konj",   "ln",     "exp",  "f",
-                                         "g",   "H",   "sq",     "SQ",     "atan", "lg"};
+                                        "re",  "im",  "konj",   "ln",     "exp",  "f",
+                                        "g",   "H",   "sq",     "SQ",     "atan", "lg"};
     switch (depth > 2 ? Pick(2) : Pick(7)) {
       case 0:
         return Number();
