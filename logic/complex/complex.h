@@ -41,20 +41,44 @@ inline TComplex ComplexFromReal(double x) { return {x, 0.0}; }
 // The value of the constant "i": MakeComplex(0, 1).
 inline constexpr TComplex ImaginaryUnit{0.0, 1.0};
 
+// The operators compute first and check once: a part that is still finite had only finite
+// steps (a step that is not finite leaves every later step not finite). Otherwise the
+// checked steps tell an overflow, which faults, from an operand that was not finite.
+inline bool BothFinite(double re, double im) { return std::isfinite(re) && std::isfinite(im); }
+
 inline TComplex operator+(TComplex a, TComplex b) {
-  return MakeComplex(CheckedAdd(a.Re, b.Re), CheckedAdd(a.Im, b.Im));
+  const double re = a.Re + b.Re;
+  const double im = a.Im + b.Im;
+  if (!BothFinite(re, im)) [[unlikely]] {
+    return MakeComplex(CheckedAdd(a.Re, b.Re), CheckedAdd(a.Im, b.Im));
+  }
+  return MakeComplex(re, im);
 }
 inline TComplex operator-(TComplex a, TComplex b) {
-  return MakeComplex(CheckedSub(a.Re, b.Re), CheckedSub(a.Im, b.Im));
+  const double re = a.Re - b.Re;
+  const double im = a.Im - b.Im;
+  if (!BothFinite(re, im)) [[unlikely]] {
+    return MakeComplex(CheckedSub(a.Re, b.Re), CheckedSub(a.Im, b.Im));
+  }
+  return MakeComplex(re, im);
 }
 inline TComplex operator-(TComplex a) { return MakeComplex(-a.Re, -a.Im); }
 // Real multiple, cut.
 inline TComplex operator*(double k, TComplex a) {
-  return MakeComplex(CheckedMul(k, a.Re), CheckedMul(k, a.Im));
+  const double re = k * a.Re;
+  const double im = k * a.Im;
+  if (!BothFinite(re, im)) [[unlikely]] {
+    return MakeComplex(CheckedMul(k, a.Re), CheckedMul(k, a.Im));
+  }
+  return MakeComplex(re, im);
 }
 inline TComplex operator*(TComplex a, TComplex b) {
-  const double re = CheckedSub(CheckedMul(a.Re, b.Re), CheckedMul(a.Im, b.Im));
-  const double im = CheckedAdd(CheckedMul(a.Im, b.Re), CheckedMul(a.Re, b.Im));
+  const double re = a.Re * b.Re - a.Im * b.Im;
+  const double im = a.Im * b.Re + a.Re * b.Im;
+  if (!BothFinite(re, im)) [[unlikely]] {
+    return MakeComplex(CheckedSub(CheckedMul(a.Re, b.Re), CheckedMul(a.Im, b.Im)),
+                       CheckedAdd(CheckedMul(a.Im, b.Re), CheckedMul(a.Re, b.Im)));
+  }
   return MakeComplex(re, im);
 }
 

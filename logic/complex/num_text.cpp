@@ -105,21 +105,12 @@ int BinaryExponent(double value) {
   return biased == 0 ? std::ilogb(value) : biased - 1023;
 }
 
-// Whether the 15-digit value N * 10^(exponent - 15), read back as `value`, comes back
-// unchanged: it lies within half a unit of its last bit of the text. Where that half unit
-// is below one unit of the 16th digit, its own text has the same 15 digits followed by 0
-// or by 9 (which rounds up to them). Not claimed for a power of ten.
-bool ComesBackUnchanged(double value, int exponent, bool power_of_ten) {
-  if (power_of_ten) return false;
-  return (BinaryExponent(value) - 53) * kLog10Of2 < exponent - 16 - 1E-6;
-}
-
 // The round trip of a positive magnitude without digits: the 16 leading digits as the
 // number q = magnitude / 10^(E - 16), scaled with one rounding in 64 bits, so that q is
 // off by far less than 0.001. The text keeps 15 digits, N = floor((q + 5.005) / 10): 18
 // digits rounded, then the 16th rounding the 15th. Where q lies too close to a step of
 // that rule, or the scale is not exact, the digits decide instead (false).
-bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
+bool QuickRoundTrip(double magnitude, double& out) {
   int exponent = static_cast<int>(std::floor(BinaryExponent(magnitude) * kLog10Of2)) + 1;
   long double q = 0;
   for (int attempt = 0;; ++attempt) {
@@ -154,8 +145,6 @@ bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
   } else {
     return false;
   }
-  if (fixed != nullptr)
-    *fixed = ComesBackUnchanged(out, exponent, digits == 1E14 || digits == 1E15);
   return true;
 }
 
@@ -164,14 +153,15 @@ bool QuickRoundTrip(double magnitude, double& out, bool* fixed) {
 // m * 5^s * 100 * 2^(b + s) with s = 16 - E, at most 2^124 before the shift, and the
 // remainder of the shift decides the rounding (half to even). No step of the rule is
 // near enough to need the digits. False outside that range.
-bool ExactRoundTrip(double magnitude, double& out, bool* fixed) {
+bool ExactRoundTrip(double magnitude, double& out) {
   std::uint64_t bits;
   std::memcpy(&bits, &magnitude, sizeof bits);
   const auto biased = static_cast<int>(bits >> 52);
   if (biased == 0) return false;
   const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   const int b = biased - 1075;
-  int exponent = static_cast<int>(std::floor((b + 52) * kLog10Of2)) + 1;
+  // floor(log10(2^(b + 52))) + 1, in integers; the loop below corrects it by one.
+  int exponent = (((b + 52) * 315653) >> 20) + 1;
   using Wide = unsigned __int128;
   constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
   std::uint64_t digits18 = 0;
@@ -220,8 +210,6 @@ bool ExactRoundTrip(double magnitude, double& out, bool* fixed) {
   } else {
     return false;
   }
-  if (fixed != nullptr)
-    *fixed = ComesBackUnchanged(out, exponent, digits == 1E14 || digits == 1E15);
   return true;
 }
 
@@ -276,22 +264,28 @@ std::string RealToText(double x) {
   return std::string(out, n);
 }
 
+// Every result comes back unchanged. Say y is the double nearest to the 15-digit value D
+// of the text. Then |y - D| <= D * 2^-53, less than 1.12 units of D's 16th digit, and
+// the 18 digits of y are those of D followed by 0 or 1 in the 16th place (y >= D), or
+// those of D less one unit of the 15th digit followed by 8 or 9 (y < D; also just below
+// a power of ten, where y's digits are a decade smaller). Either way the cut gives D
+// again, and D reads back as y.
 bool RoundTripReal(double x, double& out, bool* fixed) {
-  if (fixed != nullptr) *fixed = false;
+  if (fixed != nullptr) *fixed = true;
   if (x == 0.0) {
     out = 0.0;
     return true;
   }
   const double magnitude = std::fabs(x);
   // Whole numbers below 1E15 are written with all their digits.
-  if (magnitude < 1E15 && x == std::trunc(x)) {
+  if (magnitude < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) {
     out = x;
     return true;
   }
   // Near the ends of the range the text may overflow or fall below the normal doubles;
   // those few values are left to the texts themselves.
   if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
-  if (ExactRoundTrip(magnitude, out, fixed) || QuickRoundTrip(magnitude, out, fixed)) {
+  if (ExactRoundTrip(magnitude, out) || QuickRoundTrip(magnitude, out)) {
     if (x < 0) out = -out;
     return true;
   }
@@ -308,9 +302,6 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
   const auto parsed = std::from_chars(buffer, end.ptr, value);
   if (parsed.ec != std::errc()) return false;
   out = x < 0 ? -value : value;
-  if (fixed != nullptr) {
-    *fixed = ComesBackUnchanged(value, shown.exponent, shown.count == 1 && shown.digits[0] == '1');
-  }
   return true;
 }
 

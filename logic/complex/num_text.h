@@ -19,7 +19,8 @@ std::string ComplexToText(TComplex z);
 // TextToReal(RealToText(x)), bit for bit, without building the text. False where that
 // would fault or the text would be no number (infinite, not a number), and for the few
 // magnitudes beyond 1E300 or below 1E-300, which are left to the texts.
-// `fixed`, when given, tells whether `out` is known to come back unchanged itself.
+// `fixed`, when given, tells whether `out` is known to come back unchanged itself: it
+// always does, so a value that has made the trip once needs no second one.
 bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);

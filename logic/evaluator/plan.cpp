@@ -66,6 +66,9 @@ struct PlanCache::Plan {
   struct Term {
     bool comparison = false;
     char compare = 0;
+    // A lone value operand: the sum is a value that has made the round trip already (or
+    // its negation, or 0), so reading it back changes nothing.
+    bool read_back = false;
     int left = -1, right = -1;
     int first = 0, count = 0;  // operands
   };
@@ -275,6 +278,7 @@ class PlanBuilder {
       ++node.count;
       i = end;
     }
+    node.read_back = node.count == 1 && plan_.operands.back().source == Plan::Source::Pair;
     plan_.terms.push_back(node);
     return static_cast<int>(plan_.terms.size() - 1);
   }
@@ -288,6 +292,32 @@ class PlanBuilder {
 
 }  // namespace
 
+namespace {
+
+std::size_t MemoSlot(std::uint64_t bits) {
+  return static_cast<std::size_t>((bits ^ (bits >> 29) ^ (bits >> 47)) & 255);
+}
+
+}  // namespace
+
+// Whole numbers below 1E15, 0 among them, are their own text; the others are looked up
+// in the memo, and a result goes in with its own entry too, as it comes back unchanged.
+inline double PlanCache::RoundTrip(double x) {
+  if (x == 0.0) return 0.0;
+  if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  Memo& memo = memo_[MemoSlot(bits)];
+  if (memo.bits == bits) return memo.value;
+  double out;
+  if (!RoundTripReal(x, out)) throw Unsure{};
+  memo = {bits, out};
+  std::uint64_t out_bits;
+  std::memcpy(&out_bits, &out, sizeof out_bits);
+  memo_[MemoSlot(out_bits)] = {out_bits, out};
+  return out;
+}
+
 // Computes a plan; any doubt throws Unsure (or the shared arithmetic's Fault).
 class PlanRunner {
  public:
@@ -297,6 +327,7 @@ class PlanRunner {
   struct Result {
     TComplex value;
     bool comparison;
+    bool read_back;  // ParseNumberText of its text gives the value itself
   };
 
   Result Term(int t) {
@@ -306,14 +337,14 @@ class PlanRunner {
       const TComplex right = Read(Term(node.right));
       const char outcome = CompareValues(node.compare, left, right);
       if (outcome == '?') throw Unsure{};
-      return {ComplexFromReal(outcome == '1' ? 1.0 : 0.0), true};
+      return {ComplexFromReal(outcome == '1' ? 1.0 : 0.0), true, true};
     }
-    return {Arithmetic(node), false};
+    return {Arithmetic(node), false, node.read_back};
   }
 
   // ParseNumberText of the result text.
   TComplex Read(const Result& r) {
-    if (r.comparison) return r.value;
+    if (r.read_back) return r.value;
     return {cache_.RoundTrip(r.value.Re), cache_.RoundTrip(r.value.Im)};
   }
 
@@ -328,39 +359,46 @@ class PlanRunner {
     return *result;
   }
 
-  TComplex Arithmetic(const Plan::Term& node) {
-    OperandList list;
-    for (int o = node.first; o < node.first + node.count; ++o) {
-      const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(o)];
-      TComplex value{};
-      switch (operand.source) {
-        case Plan::Source::Empty:
-          break;
-        case Plan::Source::Constant:
-          value = operand.constant;
-          break;
-        case Plan::Source::Variable:
-          value = operand.sign * context_.variables.CurrentValue(operand.index);
-          break;
-        case Plan::Source::Pair: {
-          const TComplex v = ValueOf(operand.index);
-          value = operand.sign * TComplex{cache_.RoundTrip(v.Re), cache_.RoundTrip(v.Im)};
-          break;
-        }
-        case Plan::Source::Comparison: {
-          const Plan::Value& v = plan_.values[static_cast<std::size_t>(operand.index)];
-          value = operand.sign * Term(v.term).value;
-          break;
-        }
+  TComplex OperandValue(const Plan::Operand& operand) {
+    switch (operand.source) {
+      case Plan::Source::Empty:
+        break;
+      case Plan::Source::Constant:
+        return operand.constant;
+      case Plan::Source::Variable:
+        return operand.sign * context_.variables.CurrentValue(operand.index);
+      case Plan::Source::Pair: {
+        const TComplex v = ValueOf(operand.index);
+        return operand.sign * TComplex{cache_.RoundTrip(v.Re), cache_.RoundTrip(v.Im)};
       }
-      list.entries[list.count++] = {operand.op, value.Re, value.Im};
+      case Plan::Source::Comparison: {
+        const Plan::Value& v = plan_.values[static_cast<std::size_t>(operand.index)];
+        return operand.sign * Term(v.term).value;
+      }
+    }
+    return {};
+  }
+
+  TComplex Arithmetic(const Plan::Term& node) {
+    const Plan::Operand* operands = plan_.operands.data() + node.first;
+    TComplex sum;
+    if (node.count == 1) {
+      // The passes have nothing to do for a lone operand; only the sum is left.
+      const TComplex value = OperandValue(operands[0]);
+      const Entry entry{operands[0].op, value.Re, value.Im};
+      if (!SumOf(&entry, 1, sum)) throw Unsure{};
+      return sum;
+    }
+    OperandList list;
+    for (int o = 0; o < node.count; ++o) {
+      const TComplex value = OperandValue(operands[o]);
+      list.entries[list.count++] = {operands[o].op, value.Re, value.Im};
     }
     // The passes are the text path's own; an error text means the text path must speak.
     if (PowerPass(list, power_products_, context_.power_products, boxes_) != PassFailure::None ||
         ProductPass(list, boxes_) != PassFailure::None) {
       throw Unsure{};
     }
-    TComplex sum;
     if (!SumOf(list, sum)) throw Unsure{};
     return sum;
   }
@@ -375,41 +413,12 @@ class PlanRunner {
 PlanCache::PlanCache() = default;
 PlanCache::~PlanCache() = default;
 
-namespace {
-
-std::size_t MemoSlot(std::uint64_t bits) {
-  return static_cast<std::size_t>((bits ^ (bits >> 29) ^ (bits >> 47)) & 255);
-}
-
-}  // namespace
-
-double PlanCache::RoundTrip(double x) {
-  if (x == 0.0) return 0.0;
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  Memo& memo = memo_[MemoSlot(bits)];
-  if (memo.bits == bits) return memo.value;
-  double out;
-  bool fixed = false;
-  if (!RoundTripReal(x, out, &fixed)) throw Unsure{};
-  memo = {bits, out};
-  if (fixed) {
-    std::uint64_t out_bits;
-    std::memcpy(&out_bits, &out, sizeof out_bits);
-    memo_[MemoSlot(out_bits)] = {out_bits, out};
-  }
-  return out;
-}
-
 void PlanCache::Clear() {
   plans_.clear();
   ++generation_;
 }
 
-void PlanCache::CheckStamp(const EvalContext& context) {
-  const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
-                    context.variables.NamesVersion(), DecimalSeparator()};
-  if (stamp == stamp_) return;
+void PlanCache::Restamp(const Stamp& stamp, const EvalContext& context) {
   Clear();
   stamp_ = stamp;
   // A name holding "[", "|" or "]" could take part of a value's text into a call.
@@ -419,7 +428,7 @@ void PlanCache::CheckStamp(const EvalContext& context) {
   }
 }
 
-// Precondition: CheckStamp for this context.
+// Precondition: the stamp is this context's.
 const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
   if (const auto found = plans_.find(term); found != plans_.end()) return *found->second;
   if (plans_.size() >= kMaxPlans) Clear();
@@ -435,7 +444,10 @@ const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalConte
 
 bool PlanCache::TryEvaluate(std::string_view term, const EvalContext& context, TComplex& raw,
                             TComplex& value, bool& comparison, PlanHandle* handle) {
-  CheckStamp(context);
+  const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
+                    context.variables.NamesVersion(), DecimalSeparator()};
+  if (!(stamp == stamp_)) [[unlikely]]
+    Restamp(stamp, context);
   const Plan* found = nullptr;
   if (handle != nullptr && handle->generation == generation_) {
     found = static_cast<const Plan*>(handle->plan);

@@ -70,7 +70,8 @@ class PlanCache {
     double value = 0.0;
   };
 
-  void CheckStamp(const EvalContext& context);
+  // Drops every plan: the meaning of a term may have changed.
+  void Restamp(const Stamp& stamp, const EvalContext& context);
   const Plan& PlanFor(std::string_view term, const EvalContext& context);
   void Clear();
   friend class PlanRunner;

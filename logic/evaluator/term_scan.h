@@ -237,17 +237,20 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
 }
 
 // The sum pass; false when the running sum fails the overflow test.
-inline bool SumOf(const OperandList& list, TComplex& sum) {
+inline bool SumOf(const Entry* entries, std::size_t count, TComplex& sum) {
   sum = TComplex{};
-  for (std::size_t e = 0; e < list.count; ++e) {
-    if (list.entries[e].op == '+') {
-      sum = sum + list.entries[e].Value();
-    } else if (list.entries[e].op == '-') {
-      sum = sum - list.entries[e].Value();
+  for (std::size_t e = 0; e < count; ++e) {
+    if (entries[e].op == '+') {
+      sum = sum + entries[e].Value();
+    } else if (entries[e].op == '-') {
+      sum = sum - entries[e].Value();
     }
     if (Overflows(sum)) return false;
   }
   return true;
+}
+inline bool SumOf(const OperandList& list, TComplex& sum) {
+  return SumOf(list.entries, list.count, sum);
 }
 
 }  // namespace ombrix
