@@ -380,15 +380,20 @@ class PlanRunner {
   }
 
   TComplex Arithmetic(const Plan::Term& node) {
+    if (node.count != 1) return Passes(node);
+    // The passes have nothing to do for a lone operand; only the sum is left.
+    const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(node.first)];
+    const TComplex value = OperandValue(operand);
+    const Entry entry{operand.op, value.Re, value.Im};
+    TComplex sum;
+    if (!SumOf(&entry, 1, sum)) throw Unsure{};
+    return sum;
+  }
+
+  // Out of line, so that only terms of several operands carry the operand list.
+  [[gnu::noinline]] TComplex Passes(const Plan::Term& node) {
     const Plan::Operand* operands = plan_.operands.data() + node.first;
     TComplex sum;
-    if (node.count == 1) {
-      // The passes have nothing to do for a lone operand; only the sum is left.
-      const TComplex value = OperandValue(operands[0]);
-      const Entry entry{operands[0].op, value.Re, value.Im};
-      if (!SumOf(&entry, 1, sum)) throw Unsure{};
-      return sum;
-    }
     OperandList list;
     for (int o = 0; o < node.count; ++o) {
       const TComplex value = OperandValue(operands[o]);

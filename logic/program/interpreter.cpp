@@ -172,7 +172,14 @@ bool Interpreter::Step(int k) {
     std::vector<LineSlot>& slots = slots_[k];
     const std::size_t lines = std::min(project_.programs[k].size(), kMaxSlots);
     if (context_.plans != nullptr && slots.size() < lines) slots.resize(lines);
-    if (LineSlot* slot = SlotAt(k, state_.CurrentLine[k])) {
+    const std::int32_t n = state_.CurrentLine[k];
+    if (LineSlot* slot = SlotAt(k, n)) {
+      // The arguments of this line are read through its slot without comparing again,
+      // until the step ends (a fault too ends it).
+      struct Current {
+        StepSlot& held;
+        ~Current() { held = {}; }
+      } current{step_slot_[k] = {slot, n}};
       const LineForm& form = slot->form;
       done = form.assign != std::string::npos ? StepAssignment(k, line, form, slot)
                                               : StepKeywordOrCommand(k, line, form);
@@ -219,7 +226,10 @@ const LineForm& Interpreter::FormAt(int k, std::int32_t n) {
 }
 
 bool Interpreter::NextArgument(int k, std::string_view& text, PlanHandle*& plan) {
-  LineSlot* slot = SlotAt(k, state_.CurrentLine[k]);
+  const StepSlot& current = step_slot_[k];
+  LineSlot* slot = current.slot != nullptr && current.line == state_.CurrentLine[k]
+                       ? current.slot
+                       : SlotAt(k, state_.CurrentLine[k]);
   if (slot == nullptr) return false;
   const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
   const auto start = static_cast<std::size_t>(cursor - 1);
@@ -442,9 +452,15 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
   switch (kind) {
     case BlockKind::Solange: {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
-      // The opening line's slot keeps the condition's plan when it still holds that text.
+      // The opening line's slot keeps the plan of its condition's text; a handle belongs to
+      // its text alone, so the line need not be the same still.
       PlanHandle* plan = nullptr;
-      if (LineSlot* opening = SlotAt(k, top.start_line); opening && opening->argument_count > 0) {
+      std::vector<LineSlot>& slots = slots_[k];
+      LineSlot* opening = context_.plans != nullptr && top.start_line >= 0 &&
+                                  static_cast<std::size_t>(top.start_line) < slots.size()
+                              ? &slots[static_cast<std::size_t>(top.start_line)]
+                              : nullptr;
+      if (opening != nullptr && opening->known && opening->argument_count > 0) {
         LineSlot::Argument& first = opening->arguments[0];
         const std::string_view text =
             std::string_view(opening->text).substr(first.start, first.end - first.start);

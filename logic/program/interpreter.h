@@ -226,6 +226,12 @@ class Interpreter {
   LineForms lines_;
   static constexpr std::size_t kMaxSlots = 65536;
   std::array<std::vector<LineSlot>, 2> slots_;
+  // The slot of the line a step is executing, while it does.
+  struct StepSlot {
+    LineSlot* slot = nullptr;
+    std::int32_t line = -1;
+  };
+  std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
 };
 
