@@ -75,9 +75,11 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
   constexpr double kSquareBelowLimit = 0.99e200;
   TComplex acc = a;
   // 1 * a reproduces a exactly only when a is already cut.
-  const TComplex cut = MakeComplex(a.Re, a.Im);
-  const bool base_is_cut = cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
-                           !std::signbit(a.Im) == !std::signbit(cut.Im);
+  const auto base_is_cut = [a] {
+    const TComplex cut = MakeComplex(a.Re, a.Im);
+    return cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
+           !std::signbit(a.Im) == !std::signbit(cut.Im);
+  };
   for (std::int64_t k = 1; k < n; ++k) {
     acc = acc * a;
     const double square = acc.Re * acc.Re + acc.Im * acc.Im;
@@ -87,7 +89,7 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
     // Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of
     // the sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same
     // result the remaining products would give, without billions of steps.
-    if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && base_is_cut))) {
+    if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && base_is_cut()))) {
       if (acc.Re == 0.0) return acc;
       const std::int64_t period = k + 1;
       const std::int64_t rest = n % period;

@@ -213,6 +213,23 @@ bool ExactRoundTrip(double magnitude, double& out) {
   return true;
 }
 
+// The round trip of a positive magnitude that the exact integers do not reach: through
+// the long double scale, or through the digits themselves. Out of line, as it is rare.
+[[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
+  if (QuickRoundTrip(magnitude, out)) return true;
+  const ShownDigits shown = CutDigits(magnitude);
+  // d1.d2d3...e(exponent - 1): the same decimal value the text holds, read the same way.
+  char buffer[40];
+  std::size_t n = 0;
+  buffer[n++] = shown.digits[0];
+  buffer[n++] = '.';
+  for (int i = 1; i < shown.count; ++i) buffer[n++] = shown.digits[i];
+  buffer[n++] = 'e';
+  const auto end = std::to_chars(buffer + n, buffer + sizeof buffer, shown.exponent - 1);
+  const auto parsed = std::from_chars(buffer, end.ptr, out);
+  return parsed.ec == std::errc();
+}
+
 }  // namespace
 
 std::string RealToText(double x) {
@@ -285,24 +302,11 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
   // Near the ends of the range the text may overflow or fall below the normal doubles;
   // those few values are left to the texts themselves.
   if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
-  if (ExactRoundTrip(magnitude, out) || QuickRoundTrip(magnitude, out)) {
+  if (ExactRoundTrip(magnitude, out) || SlowRoundTrip(magnitude, out)) {
     if (x < 0) out = -out;
     return true;
   }
-  const ShownDigits shown = CutDigits(magnitude);
-  // d1.d2d3...e(exponent - 1): the same decimal value the text holds, read the same way.
-  char buffer[40];
-  std::size_t n = 0;
-  buffer[n++] = shown.digits[0];
-  buffer[n++] = '.';
-  for (int i = 1; i < shown.count; ++i) buffer[n++] = shown.digits[i];
-  buffer[n++] = 'e';
-  const auto end = std::to_chars(buffer + n, buffer + sizeof buffer, shown.exponent - 1);
-  double value = 0.0;
-  const auto parsed = std::from_chars(buffer, end.ptr, value);
-  if (parsed.ec != std::errc()) return false;
-  out = x < 0 ? -value : value;
-  return true;
+  return false;
 }
 
 std::string ComplexToText(TComplex z) {

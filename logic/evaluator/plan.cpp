@@ -1,5 +1,6 @@
 #include "logic/evaluator/plan.h"
 
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -67,8 +68,11 @@ struct PlanCache::Plan {
     bool comparison = false;
     char compare = 0;
     // A lone value operand: the sum is a value that has made the round trip already (or
-    // its negation, or 0), so reading it back changes nothing.
+    // its negation, or 0), so reading it back changes nothing. Also a lone number whose
+    // text holds it exactly.
     bool read_back = false;
+    bool folded = false;  // a lone number: the sum is `sum`, worked out when built
+    TComplex sum;
     int left = -1, right = -1;
     int first = 0, count = 0;  // operands
   };
@@ -279,8 +283,28 @@ class PlanBuilder {
       i = end;
     }
     node.read_back = node.count == 1 && plan_.operands.back().source == Plan::Source::Pair;
+    if (node.count == 1 && plan_.operands.back().source == Plan::Source::Constant) Fold(node);
     plan_.terms.push_back(node);
     return static_cast<int>(plan_.terms.size() - 1);
+  }
+
+  // A lone number: its sum as the sum pass gives it, known once the plan is built, and
+  // whether that sum reads back as itself.
+  void Fold(Plan::Term& node) const {
+    const Plan::Operand& number = plan_.operands.back();
+    const Entry entry{number.op, number.constant.Re, number.constant.Im};
+    TComplex sum;
+    try {
+      if (!SumOf(&entry, 1, sum)) return;
+    } catch (const Fault&) {
+      return;
+    }
+    node.folded = true;
+    node.sum = sum;
+    double re = 0, im = 0;
+    node.read_back = RoundTripReal(sum.Re, re) && RoundTripReal(sum.Im, im) &&
+                     std::bit_cast<std::uint64_t>(re) == std::bit_cast<std::uint64_t>(sum.Re) &&
+                     std::bit_cast<std::uint64_t>(im) == std::bit_cast<std::uint64_t>(sum.Im);
   }
 
   const EvalContext& context_;
@@ -380,6 +404,7 @@ class PlanRunner {
   }
 
   TComplex Arithmetic(const Plan::Term& node) {
+    if (node.folded) return node.sum;
     if (node.count != 1) return Passes(node);
     // The passes have nothing to do for a lone operand; only the sum is left.
     const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(node.first)];

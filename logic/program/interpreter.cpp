@@ -165,14 +165,16 @@ bool Interpreter::ExecuteStep(int k) {
   }
 }
 
+// Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
 bool Interpreter::Step(int k) {
-  const std::string& line = Line(k);
+  const ProgramText& program = project_.programs[k];
+  const std::int32_t n = state_.CurrentLine[k];
+  const std::string& line = program[static_cast<std::size_t>(n)];
   bool done = true;  // an empty line only moves on
   if (!line.empty()) {
     std::vector<LineSlot>& slots = slots_[k];
-    const std::size_t lines = std::min(project_.programs[k].size(), kMaxSlots);
+    const std::size_t lines = std::min(program.size(), kMaxSlots);
     if (context_.plans != nullptr && slots.size() < lines) slots.resize(lines);
-    const std::int32_t n = state_.CurrentLine[k];
     if (LineSlot* slot = SlotAt(k, n)) {
       // The arguments of this line are read through its slot without comparing again,
       // until the step ends (a fault too ends it).
@@ -203,7 +205,13 @@ LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
   if (static_cast<std::size_t>(n) >= program.size()) return nullptr;
   LineSlot& slot = slots[static_cast<std::size_t>(n)];
   const std::string& line = program[static_cast<std::size_t>(n)];
-  if (slot.known && slot.text == line) return &slot;
+  if (slot.known && slot.text == line) [[likely]]
+    return &slot;
+  FillSlot(slot, line);
+  return &slot;
+}
+
+void Interpreter::FillSlot(LineSlot& slot, const std::string& line) {
   slot = LineSlot{};
   slot.text = line;
   slot.known = true;
@@ -217,7 +225,6 @@ LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
       start = end + 1;
     }
   }
-  return &slot;
 }
 
 const LineForm& Interpreter::FormAt(int k, std::int32_t n) {

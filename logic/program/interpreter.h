@@ -197,6 +197,7 @@ class Interpreter {
   // kMaxSlots lines or without plans. Slots are only made at the start of a step, so a
   // step's own slot stays where it is while the step skips over other lines.
   LineSlot* SlotAt(int k, std::int32_t n);
+  static void FillSlot(LineSlot& slot, const std::string& line);
   const LineForm& FormAt(int k, std::int32_t n);
   // The next argument as a view of the current line, with its plan's handle; or false
   // when it is no argument the slot knows (then ReadArgumentText reads it).
