@@ -105,6 +105,19 @@ int BinaryExponent(double value) {
   return biased == 0 ? std::ilogb(value) : biased - 1023;
 }
 
+// The 15-digit value digits * 10^power as the text reads back: one exact IEEE operation,
+// as both operands are exact. False where 10^power is not an exact double.
+bool ReadDigits(double digits, int power, double& out) {
+  if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
+    out = digits * kExactPowers[static_cast<std::size_t>(power)];
+  } else if (power < 0 && -power < static_cast<int>(kExactPowers.size())) {
+    out = digits / kExactPowers[static_cast<std::size_t>(-power)];
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // The round trip of a positive magnitude without digits: the 16 leading digits as the
 // number q = magnitude / 10^(E - 16), scaled with one rounding in 64 bits, so that q is
 // off by far less than 0.001. The text keeps 15 digits, N = floor((q + 5.005) / 10): 18
@@ -136,16 +149,7 @@ bool QuickRoundTrip(double magnitude, double& out) {
   const long double n = std::floor(t);
   const long double frac = t - n;
   if (frac < 0.0002L || frac > 0.9998L) return false;
-  const auto digits = static_cast<double>(n);  // at most 10^15: exact
-  const int power = exponent - 15;
-  if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
-    out = digits * kExactPowers[static_cast<std::size_t>(power)];
-  } else if (power < 0 && -power < static_cast<int>(kExactPowers.size())) {
-    out = digits / kExactPowers[static_cast<std::size_t>(-power)];
-  } else {
-    return false;
-  }
-  return true;
+  return ReadDigits(static_cast<double>(n), exponent - 15, out);  // n <= 10^15: exact
 }
 
 // The round trip of a positive normal magnitude from 1E-8 to below 1E16 in whole numbers:
@@ -201,16 +205,7 @@ bool ExactRoundTrip(double magnitude, double& out) {
     break;
   }
   // The 16th digit alone rounds the 15th; a carry out of the first digit gives 10^15.
-  const auto digits = static_cast<double>((digits18 + 500) / 1000);
-  const int power = exponent - 15;
-  if (power >= 0 && power < static_cast<int>(kExactPowers.size())) {
-    out = digits * kExactPowers[static_cast<std::size_t>(power)];
-  } else if (power < 0 && -power < static_cast<int>(kExactPowers.size())) {
-    out = digits / kExactPowers[static_cast<std::size_t>(-power)];
-  } else {
-    return false;
-  }
-  return true;
+  return ReadDigits(static_cast<double>((digits18 + 500) / 1000), exponent - 15, out);
 }
 
 // The round trip of a positive magnitude that the exact integers do not reach: through
