@@ -423,6 +423,71 @@ TEST_F(InterpreterTest, JumpsBackLandOnTheFirstBodyLine) {
   EXPECT_EQ(lines, (std::vector<int>{0, 1, 2, 1, 2}));
 }
 
+// An interpreter keeps what it read of each line; a second run after a change must behave
+// as a fresh interpreter that reads everything from the texts.
+TEST_F(InterpreterTest, ASecondRunSeesEveryChange) {
+  struct Row {
+    const char* name;
+    Lines program;
+    void (*change)(World&);
+    double x;  // real part of x after the second run
+  };
+  const std::vector<Row> rows = {
+      {"a line's text at the same place",
+       {"x:=1", "x:=x+1"},
+       [](World& w) { w.project.programs[MainProgram][1] = "x:=x+5"; },
+       6},
+      {"the arguments of a command line",
+       {"Wenn(1)", "x:=2", "EndeWenn"},
+       [](World& w) { w.project.programs[MainProgram][0] = "Wenn(0)"; },
+       0},
+      {"a loop's condition",
+       {"x:=0", "Solange(x<3)", "x:=x+1", "EndeSolange"},
+       [](World& w) { w.project.programs[MainProgram][1] = "Solange(x<5)"; },
+       5},
+      {"a function's term",
+       {"x:=f(2)"},
+       [](World& w) { w.project.functions.SetTerm(23, "#+1"); },
+       3},
+      {"the variable an assignment stores to",
+       {"x:=7"},
+       [](World& w) {
+         w.project.variables.SetName(3, "q");
+         w.project.variables.SetName(4, "x");
+       },
+       7},
+      {"the decimal separator", {"x:=1.5*2"}, [](World&) { SetDecimalSeparator(','); }, 0},
+      {"lines added in front",
+       {"x:=x+1"},
+       [](World& w) {
+         w.project.programs[MainProgram] = {"x:=10", "x:=x*2", "x:=x+1"};
+       },
+       21},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetDecimalSeparator('.');
+    World world;
+    testing::AddFunction(world.project.functions, "f", "#*#");
+    world.AddVariable("x");
+    world.AddVariable("y");
+    world.Run(row.program);
+    row.change(world);
+    world.boxes.boxes.clear();
+    world.Run(world.project.programs[MainProgram]);
+
+    World fresh;
+    fresh.project = world.project;
+    fresh.interpreter.UsePlans(false);
+    fresh.Run(fresh.project.programs[MainProgram]);
+    EXPECT_EQ(world.boxes.Texts(), fresh.boxes.Texts());
+    EXPECT_EQ(world.steps, fresh.steps);
+    EXPECT_EQ(world.Value("x").Re, row.x);
+    EXPECT_EQ(fresh.Value("x").Re, row.x);
+  }
+  SetDecimalSeparator('.');
+}
+
 TEST_F(InterpreterTest, ArgumentsAreReadUpToTheirSeparator) {
   struct Row {
     const char* name;
