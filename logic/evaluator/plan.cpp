@@ -389,8 +389,11 @@ class PlanRunner {
         break;
       case Plan::Source::Constant:
         return operand.constant;
-      case Plan::Source::Variable:
-        return operand.sign * context_.variables.CurrentValue(operand.index);
+      case Plan::Source::Variable: {
+        const TComplex v = context_.variables.CurrentValue(operand.index);
+        // 1 * v is v exactly, and cannot overflow: only the cut is left.
+        return operand.sign == 1.0 ? MakeComplex(v.Re, v.Im) : operand.sign * v;
+      }
       case Plan::Source::Pair: {
         const TComplex v = ValueOf(operand.index);
         return operand.sign * TComplex{cache_.RoundTrip(v.Re), cache_.RoundTrip(v.Im)};

@@ -194,7 +194,7 @@ class Interpreter {
   bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
   bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
   // The slot of line n of program k, read afresh when its text changed; none beyond
-  // kMaxSlots lines or without plans. Slots are only made at the start of a step, so a
+  // kMaxSlots lines or without plans. Slots are only added at the start of a step, so a
   // step's own slot stays where it is while the step skips over other lines.
   LineSlot* SlotAt(int k, std::int32_t n);
   static void FillSlot(LineSlot& slot, const std::string& line);
