@@ -16,6 +16,7 @@
 #include <variant>
 
 #include "logic/complex/fault.h"
+#include "platform/picture_files.h"
 #include "platform/qt_text.h"
 #include "ui/Unitformfkten.h"
 #include "ui/Unitformprgeditor.h"
@@ -23,7 +24,6 @@
 #include "ui/examples.h"
 #include "ui/help_window.h"
 #include "ui/picture_box.h"
-#include "platform/picture_files.h"
 
 // The pictures and icons are compiled into the ui library; a static library has to
 // register them itself. Q_INIT_RESOURCE must be used outside any namespace.

@@ -21,7 +21,7 @@ struct FileDialogSetup {
   QStringList filters;  // Qt filter strings, "Bitmaps (*.bmp)"
   QString default_suffix;
   QString selected_filter;  // the filter shown first
-  QString start;           // the folder the dialog opens in, or a file there to offer
+  QString start;            // the folder the dialog opens in, or a file there to offer
 };
 
 // The dialog as the main window shows it: title, filters, default extension.

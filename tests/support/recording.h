@@ -37,7 +37,7 @@ class RecordingMessageBoxes : public MessageBoxes {
     return out;
   }
   std::vector<RecordedBox> boxes;
-  std::deque<bool> answers;      // answers for Confirm; OK when empty
+  std::deque<bool> answers;       // answers for Confirm; OK when empty
   std::function<void()> on_show;  // called as each box opens
 };
 
