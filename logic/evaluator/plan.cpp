@@ -269,12 +269,15 @@ class PlanBuilder {
         if (entry.index < 0) return -1;
         entry.source = Plan::Source::Variable;
       } else {
-        if (!IsNumberText(operand)) return -1;
+        // Whatever the text path would fault on or not read as a number is left to it.
+        std::optional<TComplex> number;
         try {
-          entry.constant = sign * ParseNumberText(operand);
+          number = ReadNumberText(operand);
         } catch (const Fault&) {
           return -1;
         }
+        if (!number) return -1;
+        entry.constant = sign * *number;
         entry.source = Plan::Source::Constant;
       }
       if (node.count == static_cast<int>(kMaxOperandEntries)) return -1;
