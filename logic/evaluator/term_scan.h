@@ -12,6 +12,7 @@
 
 #include "logic/complex/complex.h"
 #include "logic/complex/cp1252.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 
@@ -127,6 +128,34 @@ struct OperandList {
   }
 };
 
+// Whether the characters of an operand so far are a number's mantissa: digits with at
+// most one decimal separator, at least one digit. Only then does a sign after "e" belong
+// to an exponent; after a name ("summe-1", "e+1") it is the next operator.
+class MantissaScan {
+ public:
+  bool Holds() const { return still_ && digits_; }
+  void Add(char ch) {
+    if (ch == '[' || ch == '|') {
+      // A pair text's part inside an odd operand ("x[1E-5|0]") is a number of its own.
+      *this = MantissaScan{};
+      return;
+    }
+    if (!still_) return;
+    if (ch >= '0' && ch <= '9') {
+      digits_ = true;
+    } else if (!separated_ && ch == DecimalSeparator()) {
+      separated_ = true;
+    } else {
+      still_ = false;
+    }
+  }
+
+ private:
+  bool still_ = true;
+  bool digits_ = false;
+  bool separated_ = false;
+};
+
 // Reads the operator and operand starting at w[i]: moves `i` past the signs in front of
 // the operand and returns one past its end; `sign` is the product of those signs.
 inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign) {
@@ -152,6 +181,7 @@ inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign)
     return c + 1;
   }
   bool at_start = true;
+  MantissaScan mantissa;
   while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
     const char ch = w[c];
     if (ch == '-') {
@@ -161,7 +191,10 @@ inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign)
       ++i;
     } else {
       at_start = false;
-      if (c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+')) ++c;
+      const bool exponent_sign =
+          c + 1 < n && LowerChar1252(ch) == 'e' && (w[c + 1] == '-' || w[c + 1] == '+');
+      if (exponent_sign && mantissa.Holds()) ++c;
+      mantissa.Add(ch);
     }
     ++c;
   }

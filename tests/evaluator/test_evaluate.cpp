@@ -119,7 +119,6 @@ TEST(EvaluateTerm, ErrorTexts) {
           {"and of a fraction", "1,5&1", "?0'+1,5&1' ?"},
           {"or of a complex value", "i\\1", "?0'+i\\1' ?"},
           {"juxtaposition is no product", "2i", "?1'2i' ?"},
-          {"e followed by a sign continues the name", "e-1", "?5e-1 !"},
           {"unknown name", "xyz+1", "?5xyz !"},
           {"bracket after an unknown name", "x(2)", "?5x[2|0] !"},
           {"unknown name keeps the value's exponent", "x(0,00001)", "?5x[1E-5|0] !"},
@@ -139,6 +138,44 @@ TEST(EvaluateTerm, ErrorTexts) {
       world);
 }
 
+// A sign after "e" belongs to an exponent only after a number's mantissa; after a name
+// it is the next operator.
+TEST(EvaluateTerm, SignAfterAnEIsAnExponentOnlyAfterDigits) {
+  EvalWorld world;
+  world.AddVariable("summe", ComplexFromReal(2));
+  world.AddVariable("seite", ComplexFromReal(5));
+  world.AddVariable("gr\366\337e", ComplexFromReal(3));
+  world.AddVariable("e1", ComplexFromReal(7));
+  ExpectRows(
+      {
+          {"constant e plus one", "e+1", "[3,71828182845905|0]"},
+          {"constant e minus one", "e-1", "[1,71828182845905|0]"},
+          {"upper-case constant minus one", "E-1", "[1,71828182845905|0]"},
+          {"product with e before a minus", "2*e-1", "[4,43656365691809|0]"},
+          {"e before a minus after a power", "e^2-e", "[4,6707742704716|0]"},
+          {"name ending in e plus one", "summe+1", "[3|0]"},
+          {"upper-case name ending in e", "SUMME+1", "[3|0]"},
+          {"name ending in e minus one", "seite-1", "[4|0]"},
+          {"umlaut name ending in e", "gr\366\337e+2", "[5|0]"},
+          {"name ending in e before a sign run", "summe--1", "[3|0]"},
+          {"e between names", "summe-e+seite", "[4,28171817154096|0]"},
+          {"name with a digit after the e", "e1+1", "[8|0]"},
+          {"exponent after digits", "1e+2", "[100|0]"},
+          {"upper-case exponent after digits", "1E-2*100", "[1|0]"},
+          {"exponent after a decimal fraction", "2,5e-1", "[0,25|0]"},
+          {"exponent after a leading separator", ",5e+1", "[5|0]"},
+          {"exponent after a trailing separator", "5,e-1", "[0,5|0]"},
+          {"signed number with an exponent", "-2e-1+1", "[0,8|0]"},
+          {"exponent after an operator's sign", "2*-1e+1", "[-20|0]"},
+          {"exponent without digits", "2e", "[2|0]"},
+          {"exponent sign without digits", "1e+", "[1|0]"},
+          {"lone separator before e is no mantissa", ",e-1", "[-1|0]"},
+          {"name ending in e unknown", "xe-1", "?5xe !"},
+          {"pair text inside an unknown name keeps its exponent", "x(0,00001)-1", "?5x[1E-5|0] !"},
+      },
+      world);
+}
+
 TEST(EvaluateTerm, SeparatorOfTheOtherLocaleIsRefused) {
   EvalWorld world;
   SetDecimalSeparator(',');
@@ -151,7 +188,7 @@ TEST(EvaluateTerm, NumberLookalikesRaiseTheConversionFault) {
   EvalWorld world;
   for (char sep : kSeparators) {
     SetDecimalSeparator(sep);
-    for (const char* term : {"1e2e3", "1ee2", "[|]", "2*[1|]"}) {
+    for (const char* term : {"1e2e3", "1ee2", "1e2e-3", "[|]", "2*[1|]"}) {
       SCOPED_TRACE(term);
       try {
         world.Eval(term);

@@ -114,6 +114,35 @@ TEST_F(InterpreterTest, ProgramsThatRunToTheirEnd) {
   }
 }
 
+// Names ending in "e" before "+" or "-": the sign is the next operator, with plans and
+// from the texts alike.
+TEST_F(InterpreterTest, NamesEndingInEBeforeASign) {
+  struct Row {
+    const char* name;
+    Lines program;
+    double summe;
+  };
+  const std::vector<Row> rows = {
+      {"counter ending in e", {"summe:=2", "summe:=summe+1"}, 3},
+      {"in a loop", {"Wiederhole(4)", "summe:=summe+1", "EndeWiederhole"}, 4},
+      {"minus after the name", {"summe:=10", "summe:=summe-1-summe-1"}, -2},
+      {"the constant e", {"summe:=e+1"}, 3.71828182845905},
+      {"in a condition", {"Solange(summe-3<0)", "summe:=summe+1", "EndeSolange"}, 3},
+      {"in a command's argument", {"SetzeSkala(summe-5;summe+5;-5;5)", "summe:=ReMax()"}, 5},
+  };
+  for (const bool plans : {true, false}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + (plans ? " with plans" : " from the texts"));
+      World world;
+      world.AddVariable("summe");
+      world.interpreter.UsePlans(plans);
+      EXPECT_TRUE(world.Run(row.program));
+      EXPECT_TRUE(world.boxes.boxes.empty()) << world.boxes.Texts()[0];
+      EXPECT_EQ(world.Value("summe").Re, row.summe);
+    }
+  }
+}
+
 TEST_F(InterpreterTest, ForLoopStepsRunWithEachValue) {
   World world;
   world.AddVariable("k");
