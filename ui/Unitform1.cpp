@@ -12,6 +12,7 @@
 #include <QLayout>
 #include <QMenuBar>
 #include <QStatusBar>
+#include <cstring>
 #include <new>
 #include <variant>
 
@@ -45,6 +46,9 @@ const char* const kAboutText =
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.
 constexpr int kPausedPollMs = 15;
+// Inside a long line the window handles its events this often: it repaints and
+// "Abbrechen" comes through well within a tenth of a second.
+constexpr std::chrono::milliseconds kLineEventsInterval{30};
 
 constexpr int kClientWidth = 435;
 constexpr int kClientHeight = 504;
@@ -93,6 +97,7 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
   idle_timer_.setObjectName(QStringLiteral("ApplicationEvents1"));
   idle_timer_.setInterval(0);
   connect(&idle_timer_, &QTimer::timeout, this, [this] { Guarded([this] { IdleStep(); }); });
+  run_.SetLineWait([this] { WhileLineRuns(); });
   // The regional settings may change while Ombrix runs; the application hears of it.
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
   FormCreate();
@@ -194,8 +199,18 @@ QAction* TForm1::MakeAction(const char* name, const char* caption, const char* c
     action->setIcon(
         QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(image_index, 2, 10, QLatin1Char('0'))));
   }
-  connect(action, &QAction::triggered, this,
-          [this, handler] { Guarded([&] { (this->*handler)(); }); });
+  // A project action that comes in while a main-program line is in progress stops the
+  // run and is carried out once the line has been left; "Start" and "Hilfe" act at once.
+  const bool waits_for_line =
+      std::strcmp(category, "Datei") == 0 || std::strcmp(category, "Bearbeiten") == 0;
+  connect(action, &QAction::triggered, this, [this, handler, waits_for_line] {
+    if (waits_for_line && run_.LineInProgress()) {
+      StopRun();
+      AfterLine([this, handler] { Guarded([&] { (this->*handler)(); }); });
+      return;
+    }
+    Guarded([&] { (this->*handler)(); });
+  });
   addAction(action);  // the shortcuts work wherever the focus is in the window
   return action;
 }
@@ -438,6 +453,12 @@ bool TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (run_.LineInProgress()) {
+    event->ignore();
+    StopRun();
+    AfterLine([this] { close(); });
+    return;
+  }
   bool allowed = false;
   Guarded([&] { allowed = FormClose(); });
   if (allowed) {
@@ -616,9 +637,21 @@ void TForm1::IdleStep() {
     return;
   }
   idle_timer_.stop();
-  stepping_ = true;
-  const RunOutcome outcome = run_.StepMain({idle_line_limit_, idle_slice_});
-  stepping_ = false;
+  struct Stepping {
+    TForm1& form;
+    ~Stepping() {
+      form.stepping_ = false;
+      if (form.busy_cursor_) QApplication::restoreOverrideCursor();
+      form.busy_cursor_ = false;
+    }
+  };
+  RunOutcome outcome = RunOutcome::Running;
+  {
+    const Stepping stepping{*this};
+    stepping_ = true;
+    line_events_ = std::chrono::steady_clock::now();
+    outcome = run_.StepMain({idle_line_limit_, idle_slice_});
+  }
   Image1->update();
   if (outcome == RunOutcome::Ended) {
     StopRun();
@@ -630,6 +663,30 @@ void TForm1::IdleStep() {
   } else if (run_.MainRunning()) {
     StartIdle();
   }
+}
+
+void TForm1::WhileLineRuns() {
+  const auto now = std::chrono::steady_clock::now();
+  if (now - line_events_ < kLineEventsInterval) return;
+  if (!busy_cursor_) {
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    busy_cursor_ = true;
+  }
+  // Nested in the step: IdleStep and the mouse-click program see `stepping_` and wait,
+  // the project actions and closing wait through AfterLine; "Abbrechen" stops the run,
+  // which abandons the line.
+  QCoreApplication::processEvents(QEventLoop::AllEvents);
+  line_events_ = std::chrono::steady_clock::now();
+}
+
+void TForm1::AfterLine(std::function<void()> then) {
+  QTimer::singleShot(0, this, [this, then = std::move(then)] {
+    if (run_.LineInProgress()) {
+      AfterLine(then);
+    } else {
+      then();
+    }
+  });
 }
 
 void TForm1::RunMouseHandler() {
@@ -660,14 +717,23 @@ void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { run_.ReleaseMouse(); }
 
 // ---------------------------------------------------------------- events
 
+void TForm1::ApplyLocale() {
+  // A line in progress reads and writes its numbers with one separator throughout.
+  if (run_.LineInProgress()) {
+    AfterLine([] { ApplySystemDecimalSeparator(); });
+  } else {
+    ApplySystemDecimalSeparator();
+  }
+}
+
 void TForm1::changeEvent(QEvent* event) {
-  if (event->type() == QEvent::LocaleChange) ApplySystemDecimalSeparator();
+  if (event->type() == QEvent::LocaleChange) ApplyLocale();
   QMainWindow::changeEvent(event);
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
   if (watched == QCoreApplication::instance() && event->type() == QEvent::LocaleChange) {
-    ApplySystemDecimalSeparator();
+    ApplyLocale();
   }
   return QMainWindow::eventFilter(watched, event);
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 
 #include "logic/complex/messages.h"
 #include "logic/program/interpreter.h"
@@ -148,6 +149,11 @@ class TForm1 final : public QMainWindow {
   void ShowFileName();
   void MarkChangedPanel();
   void StartIdle();
+  // While one main-program line takes long: the window's events now and then, under a
+  // busy cursor. What must not happen inside a line waits until it has been left.
+  void WhileLineRuns();
+  void AfterLine(std::function<void()> then);
+  void ApplyLocale();
 
   // Where a file dialog opens: the current project's folder (with its file offered for
   // "speichern unter"), the folder of the last picture; the home folder at first.
@@ -168,6 +174,8 @@ class TForm1 final : public QMainWindow {
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   QString picture_folder_;                // of the picture last opened or saved
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
+  std::chrono::steady_clock::time_point line_events_;  // when the events were last handled
+  bool busy_cursor_ = false;
 };
 
 }  // namespace ombrix

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/interrupt.h"
 #include "logic/complex/messages.h"
 
 namespace ombrix {
@@ -67,9 +68,9 @@ TComplex ComplexSqrt(TComplex a) {
   return std::sqrt(ComplexAbs(a)) * ComplexFromAngle(ComplexArg(a) * 0.5);
 }
 
-TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
+TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes, Interrupt* interrupt) {
   if (n == 0) return {1.0, 0.0};
-  if (n < 0) return ComplexRealDiv(1.0, ComplexPowInt(a, -n, boxes), boxes);
+  if (n < 0) return ComplexRealDiv(1.0, ComplexPowInt(a, -n, boxes, interrupt), boxes);
   // The limit compares the modulus; its square is compared first so that the root
   // is only taken near the limit (the outcome is the same).
   constexpr double kSquareBelowLimit = 0.99e200;
@@ -81,6 +82,9 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
            !std::signbit(a.Im) == !std::signbit(cut.Im);
   };
   for (std::int64_t k = 1; k < n; ++k) {
+    if ((k & (kProductsPerPoll - 1)) == 0 && interrupt != nullptr && interrupt->StopNow()) {
+      throw Interrupted{};
+    }
     acc = acc * a;
     const double square = acc.Re * acc.Re + acc.Im * acc.Im;
     if (!(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit) {
@@ -94,7 +98,7 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes) {
       const std::int64_t period = k + 1;
       const std::int64_t rest = n % period;
       if (rest == 0) return acc;
-      return ComplexPowInt(a, rest, boxes);
+      return ComplexPowInt(a, rest, boxes, interrupt);
     }
   }
   return acc;

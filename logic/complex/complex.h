@@ -7,6 +7,7 @@
 
 namespace ombrix {
 
+class Interrupt;
 class MessageBoxes;
 
 struct TComplex {
@@ -98,8 +99,10 @@ double ComplexArg(TComplex a);  // in (-pi/2, 3pi/2]
 TComplex ComplexFromAngle(double t);
 TComplex ComplexSqrt(TComplex a);
 // n - 1 successive products; (1E101, 0) marks a power whose modulus passed 1E100.
-// The exponent is 64-bit so that -2147483648 can be negated.
-TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes);
+// The exponent is 64-bit so that -2147483648 can be negated. `interrupt`, when given, is
+// asked every kProductsPerPoll products and may abandon the power (throws Interrupted).
+TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes,
+                       Interrupt* interrupt = nullptr);
 
 inline bool IsRealValue(TComplex a) { return a.Im == 0.0; }
 // Real, integral, within the 32-bit signed range.

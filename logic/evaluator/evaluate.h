@@ -27,6 +27,7 @@ class DrawingView {
 // About ten seconds of products on a desktop machine of today.
 inline constexpr double kPowerProductBudget = 4294967296.0;  // 2^32
 
+class Interrupt;
 class PlanCache;
 struct PlanHandle;
 
@@ -40,6 +41,9 @@ struct EvalContext {
   double power_products = kPowerProductBudget;
   // Plans of the terms met so far, or none: then every term is read from its text.
   PlanCache* plans = nullptr;
+  // Asked now and then inside long powers whether to abandon the evaluation (it then
+  // throws Interrupted); none: every evaluation runs to its end.
+  Interrupt* interrupt = nullptr;
 };
 
 // A result text: pair text, "1"/"0", or an error text. Throws Fault only where the

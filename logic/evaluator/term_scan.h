@@ -16,6 +16,7 @@
 
 namespace ombrix {
 
+class Interrupt;
 class MessageBoxes;
 
 // Entries of one operand list.
@@ -211,9 +212,10 @@ enum class PassFailure : unsigned char {
 };
 
 // The power pass: "^" first, from the left, charging each power's products to `products`
-// against `budget`. Inline with the other passes: they run at every arithmetic step.
+// against `budget`; `interrupt` may abandon a long power. Inline with the other passes:
+// they run at every arithmetic step.
 inline PassFailure PowerPass(OperandList& list, double& products, double budget,
-                             MessageBoxes& boxes) {
+                             MessageBoxes& boxes, Interrupt* interrupt) {
   for (std::size_t e = 1; e < list.count;) {
     if (list.entries[e].op != '^') {
       ++e;
@@ -225,7 +227,8 @@ inline PassFailure PowerPass(OperandList& list, double& products, double budget,
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
     products += EstimatedProducts(base, exponent.Re);
     if (products > budget) return PassFailure::BadOperand;
-    const TComplex power = ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes);
+    const TComplex power =
+        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes, interrupt);
     if (Overflows(power)) return PassFailure::Overflow;
     list.Merge(e, power);
   }

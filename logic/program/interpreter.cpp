@@ -154,8 +154,14 @@ bool Interpreter::ExecuteStep(int k) {
   if (!ValidSlot(k)) return false;
   const std::int32_t n = state_.CurrentLine[k];
   if (n < 0 || static_cast<std::size_t>(n) >= project_.programs[k].size()) return false;
+  const std::int32_t cursor = state_.ArgumentCursor[k];
   try {
     return Step(k);
+  } catch (const Interrupted&) {
+    // Every line evaluates before it changes anything but where its arguments are read;
+    // the line counter may have been reset meanwhile by a new start.
+    state_.ArgumentCursor[k] = cursor;
+    throw;
   } catch (const Fault& fault) {
     // Reported once, as the application's top-level handler shows a fault; the run
     // stops here instead of meeting the same fault again at the next idle call.
@@ -604,21 +610,49 @@ void Interpreter::ReportWithMessage(int k, const std::string& message) {
                                       Line(k) + "'\n\nin: '" + ProgramNames[k] + "'");
 }
 
+namespace {
+
+// The time bound of a mouse-click run inside one long line: its powers ask the clock.
+class DeadlineInterrupt final : public Interrupt {
+ public:
+  DeadlineInterrupt(const Interpreter::Clock& clock, std::chrono::steady_clock::time_point deadline)
+      : clock_(clock), deadline_(deadline) {}
+  bool StopNow() override { return clock_() >= deadline_; }
+
+ private:
+  const Interpreter::Clock& clock_;
+  std::chrono::steady_clock::time_point deadline_;
+};
+
+}  // namespace
+
 bool Interpreter::RunMouseHandler(std::int64_t step_limit, std::chrono::milliseconds time_limit) {
   const int k = MouseHandlerProgram;
   state_.ResetCounters(k);
   const auto deadline = clock_() + time_limit;
+  DeadlineInterrupt interrupt(clock_, deadline);
+  struct Installed {
+    EvalContext& context;
+    Interrupt* outer;
+    ~Installed() { context.interrupt = outer; }
+  } installed{context_, context_.interrupt};
+  context_.interrupt = &interrupt;
   std::int64_t steps = 0;
+  const auto report_stop = [&] {
+    ReportWithMessage(k, "Das Programm wurde nach " + CountText(steps, "Schritt", "Schritten") +
+                             " abgebrochen, ohne sein Ende zu erreichen");
+    return false;
+  };
   while (state_.CurrentLine[k] >= 0 &&
          static_cast<std::size_t>(state_.CurrentLine[k]) < project_.programs[k].size()) {
-    // The clock is read after every step: a single step may take a second or more.
+    // The clock is read after every step, and inside a step that takes long.
     const bool out_of_time = steps > 0 && clock_() >= deadline;
-    if (steps >= step_limit || out_of_time) {
-      ReportWithMessage(k, "Das Programm wurde nach " + CountText(steps, "Schritt", "Schritten") +
-                               " abgebrochen, ohne sein Ende zu erreichen");
-      return false;
+    if (steps >= step_limit || out_of_time) return report_stop();
+    try {
+      if (!ExecuteStep(k)) return false;
+    } catch (const Interrupted&) {
+      return report_stop();  // the line that ran out of time is not counted
     }
-    if (!ExecuteStep(k)) return false;
     ++steps;
   }
   return true;

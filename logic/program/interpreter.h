@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "logic/complex/interrupt.h"
 #include "logic/complex/messages.h"
 #include "logic/evaluator/error_codes.h"
 #include "logic/evaluator/evaluate.h"
@@ -186,6 +187,11 @@ class Interpreter {
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // Expressions through plans (the default) or always from their texts, for comparisons.
   void UsePlans(bool on) { context_.plans = on ? &plans_ : nullptr; }
+  // What the evaluations of the following steps ask inside long powers; none: every line
+  // runs to its end. A step it stops throws Interrupted out of ExecuteStep and leaves the
+  // variables, counters, loops and picture as they were before the line.
+  void SetInterrupt(Interrupt* interrupt) { context_.interrupt = interrupt; }
+  Interrupt* CurrentInterrupt() const { return context_.interrupt; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and

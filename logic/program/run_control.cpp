@@ -13,15 +13,20 @@ RunControl::RunControl(Interpreter& interpreter, ProjectContent& project, Drawin
       state_(state) {}
 
 void RunControl::Start() {
+  ++run_changes_;
   flags_.MainRunning = true;
   flags_.MouseHandlerEnabled = true;
   project_.variables.CopyStartToCurrent();
   ResetCounters();
 }
 
-void RunControl::Stop() { flags_.MainRunning = false; }
+void RunControl::Stop() {
+  ++run_changes_;
+  flags_.MainRunning = false;
+}
 
 void RunControl::SwitchOffBoth() {
+  ++run_changes_;
   flags_.MainRunning = false;
   flags_.MouseHandlerEnabled = false;
 }
@@ -50,7 +55,9 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
   try {
     while (flags_.MainRunning) {
       if (MainAtEnd()) return RunOutcome::Ended;
-      if (!interpreter_.ExecuteStep(MainProgram)) return RunOutcome::Failed;
+      const LineEnd end = RunMainLine();
+      if (end == LineEnd::Failed) return RunOutcome::Failed;
+      if (end == LineEnd::Abandoned) break;
       ++lines;
       ++lines_run_;
       if (budget.lines > 0 && lines >= budget.lines) break;
@@ -63,6 +70,31 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
     return RunOutcome::Failed;
   }
   return RunOutcome::Running;
+}
+
+bool RunControl::LineInterrupt::StopNow() {
+  if (run_.line_wait_) run_.line_wait_();
+  return run_.line_changes_ != run_.run_changes_;
+}
+
+RunControl::LineEnd RunControl::RunMainLine() {
+  line_changes_ = run_changes_;
+  Interrupt* const outer = interpreter_.CurrentInterrupt();
+  struct InProgress {
+    RunControl& run;
+    Interrupt* outer;
+    ~InProgress() {
+      run.line_in_progress_ = false;
+      run.interpreter_.SetInterrupt(outer);
+    }
+  } in_progress{*this, outer};
+  line_in_progress_ = true;
+  interpreter_.SetInterrupt(&line_interrupt_);
+  try {
+    return interpreter_.ExecuteStep(MainProgram) ? LineEnd::Done : LineEnd::Failed;
+  } catch (const Interrupted&) {
+    return LineEnd::Abandoned;  // nothing of the line is left; the stop has been made
+  }
 }
 
 void RunControl::FinishMain() {

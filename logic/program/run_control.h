@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 #include "logic/program/interpreter.h"
@@ -66,6 +67,14 @@ class RunControl {
   RunOutcome RunMouseProgram();
   void SetMouseStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
 
+  // What a front end does while one main-program line takes long: handle its events, so
+  // that the window repaints and "Abbrechen" (Stop) comes through. Called from inside the
+  // line every few thousand products; a Stop, Start or SwitchOffBoth meanwhile abandons
+  // the line, which then leaves everything as it was before it.
+  void SetLineWait(std::function<void()> wait) { line_wait_ = std::move(wait); }
+  // Inside a line of the main program (for a front end whose events come in meanwhile).
+  bool LineInProgress() const { return line_in_progress_; }
+
   const RunFlags& Flags() const { return flags_; }
   bool MainRunning() const { return flags_.MainRunning; }
   bool MainAtEnd() const;
@@ -77,8 +86,27 @@ class RunControl {
   DrawingState& drawing_;
   RunFlags& flags_;
   InterpreterState& state_;
+  // One main-program line; abandoned when the run was stopped or started afresh from
+  // inside it.
+  enum class LineEnd { Done, Failed, Abandoned };
+  LineEnd RunMainLine();
+
+  class LineInterrupt final : public Interrupt {
+   public:
+    explicit LineInterrupt(RunControl& run) : run_(run) {}
+    bool StopNow() override;
+
+   private:
+    RunControl& run_;
+  };
+
   std::int64_t lines_run_ = 0;
   std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
+  std::function<void()> line_wait_;
+  LineInterrupt line_interrupt_{*this};
+  bool line_in_progress_ = false;
+  std::uint64_t run_changes_ = 0;  // raised by every Start, Stop and SwitchOffBoth
+  std::uint64_t line_changes_ = 0;  // run_changes_ when the line began
 };
 
 }  // namespace ombrix

@@ -5,6 +5,7 @@
 
 #include "logic/complex/complex.h"
 #include "logic/complex/fault.h"
+#include "tests/support/interrupts.h"
 #include "tests/support/recording.h"
 
 namespace ombrix {
@@ -110,6 +111,42 @@ TEST(ComplexPowInt, CyclesAndZeroEndQuickly) {
   ExpectExact(ComplexPowInt({0.5, 0}, 2147483647, boxes), 0, 0);
   // An uncut base does not repeat after reaching 1: (1, 1E-20)^3 is (1, 0), not the base.
   ExpectExact(ComplexPowInt({1, 1E-20}, 3, boxes), 1, 0);
+}
+
+// A long power asks its interrupt once per kProductsPerPoll products; a stop abandons it,
+// and a power that is not stopped gives what it gives without being asked.
+TEST(ComplexPowInt, LongPowersAskTheirInterrupt) {
+  struct Row {
+    const char* name;
+    TComplex base;
+    std::int64_t n;
+    long stop_at;
+    long polls;
+    bool stopped;
+  };
+  const Row rows[] = {
+      {"short power is never asked", {1.0000001, 0}, 4096, 0, 0, false},
+      {"one poll per 4096 products", {1.0000001, 0}, 4097, 0, 1, false},
+      {"long power runs to its end", {1.0000001, 0}, 100000, 0, 24, false},
+      {"negative exponent asks as often", {1.0000001, 0}, -100000, 0, 24, false},
+      {"a cycle ends before it is asked", {0, 1}, 2147483647, 0, 0, false},
+      {"stop at the third asking", {1.0000001, 0}, 2147483647, 3, 3, true},
+      {"stop in a complex power", {0.7, 0.71414}, 1000000, 5, 5, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    RecordingMessageBoxes boxes;
+    testing::CountingInterrupt interrupt(row.stop_at);
+    if (row.stopped) {
+      EXPECT_THROW(ComplexPowInt(row.base, row.n, boxes, &interrupt), Interrupted);
+    } else {
+      const TComplex asked = ComplexPowInt(row.base, row.n, boxes, &interrupt);
+      ExpectExact(asked, ComplexPowInt(row.base, row.n, boxes).Re,
+                  ComplexPowInt(row.base, row.n, boxes).Im);
+    }
+    EXPECT_EQ(interrupt.polls, row.polls);
+    EXPECT_TRUE(boxes.boxes.empty());
+  }
 }
 
 TEST(ComplexPowInt, MostNegativeExponentUsesWideInteger) {

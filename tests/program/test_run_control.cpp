@@ -113,5 +113,145 @@ TEST_F(RunControlTest, TheMouseProgramAndItsFailure) {
   EXPECT_FALSE(world.flags.MouseButtonDown);
 }
 
+// A power of 2 000 000 products asks its interrupt about 500 times: long enough to stop.
+const char* const kLongPower = "1.0000001^2000000";
+std::string WithLongPower(const std::string& before, const std::string& after = "") {
+  return before + kLongPower + after;
+}
+
+// A long main-program line that is stopped from inside (as "Abbrechen" comes in while the
+// window handles its events) is abandoned: variables, counters, loops, scale and picture
+// stay as they were before the line, and no box is shown.
+TEST_F(RunControlTest, AStopInsideALineAbandonsIt) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    std::int32_t line;  // where the run stands afterwards (the abandoned line)
+    double x;
+    std::size_t loops;
+  };
+  const std::vector<Row> rows = {
+      {"assignment", {"x:=1", WithLongPower("x:=")}, 1, 1, 0},
+      {"command argument", {"x:=2", WithLongPower("SetzeSkala(-5;5;-5;", ")")}, 1, 2, 0},
+      {"Solange condition", {WithLongPower("Solange(", ">0)"), "EndeSolange"}, 0, 0, 0},
+      {"Wiederhole count", {WithLongPower("Wiederhole(", "*0+2)"), "EndeWiederhole"}, 0, 0, 0},
+      {"F\xFCr bounds", {WithLongPower("F\xFCr(x;1;", ";1)"), "EndeF\xFCr"}, 0, 0, 0},
+      {"condition at EndeSolange",
+       {"Solange(1.0000001^(x*2000000)>0)", "x:=1", "EndeSolange"},
+       2,
+       1,
+       1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    world.project.programs[MainProgram] = row.program;
+    int waits = 0;
+    world.run.SetLineWait([&] {
+      EXPECT_TRUE(world.run.LineInProgress());
+      if (++waits == 3) world.run.Stop();
+    });
+    world.run.Start();
+    const std::int64_t lines_before = row.line;
+    EXPECT_EQ(world.run.StepMain({}), RunOutcome::Running);
+    EXPECT_EQ(waits, 3);  // no poll after the stop
+    EXPECT_FALSE(world.run.LineInProgress());
+    EXPECT_FALSE(world.flags.MainRunning);
+    EXPECT_EQ(world.run.LinesRun(), lines_before);
+    EXPECT_EQ(world.state.CurrentLine[MainProgram], row.line);
+    EXPECT_EQ(world.state.ArgumentCursor[MainProgram], 0);
+    EXPECT_EQ(world.state.BlockStack[MainProgram].size(), row.loops);
+    EXPECT_EQ(world.Value("x").Re, row.x);
+    EXPECT_EQ(world.drawing.ReMin(), -5.0);
+    EXPECT_EQ(world.drawing.ImMax(), 5.0);
+    EXPECT_TRUE(world.canvas.calls.empty());
+    EXPECT_TRUE(world.boxes.boxes.empty()) << world.boxes.Texts()[0];
+    // Stepped without a run, the interpreter meets no interrupt of the abandoned line.
+    EXPECT_EQ(world.interpreter.CurrentInterrupt(), nullptr);
+  }
+}
+
+// "Starten" from inside a long line (the check box clicked twice meanwhile) abandons the
+// line and leaves the new run at its start.
+TEST_F(RunControlTest, AStartInsideALineAbandonsItForTheNewRun) {
+  World world;
+  world.AddVariable("x", {5, 0});
+  world.project.programs[MainProgram] = {"x:=1", WithLongPower("x:=")};
+  bool restarted = false;
+  world.run.SetLineWait([&] {
+    if (!restarted) {
+      restarted = true;
+      world.run.Stop();
+      world.run.Start();
+    }
+  });
+  world.run.Start();
+  EXPECT_EQ(world.run.StepMain({}), RunOutcome::Running);
+  EXPECT_TRUE(world.flags.MainRunning);
+  EXPECT_EQ(world.state.CurrentLine[MainProgram], 0);
+  EXPECT_EQ(world.Value("x").Re, 5.0);
+  EXPECT_EQ(world.run.LinesRun(), 1);
+}
+
+// A line that is asked but not stopped gives what it gives without being asked.
+TEST_F(RunControlTest, ALineThatIsNotStoppedKeepsItsResult) {
+  const std::vector<std::string> program = {WithLongPower("x:="), WithLongPower("x:=x+", "*i")};
+  World asked;
+  World quiet;
+  for (World* world : {&asked, &quiet}) {
+    world->AddVariable("x");
+    world->project.programs[MainProgram] = program;
+  }
+  int waits = 0;
+  asked.run.SetLineWait([&] { ++waits; });
+  for (World* world : {&asked, &quiet}) {
+    world->run.Start();
+    EXPECT_EQ(world->run.StepMain({}), RunOutcome::Ended);
+  }
+  EXPECT_GT(waits, 2 * 400);
+  EXPECT_EQ(asked.Value("x"), quiet.Value("x"));
+  EXPECT_EQ(asked.run.LinesRun(), 2);
+}
+
+// The time bound of the mouse-click program holds inside a long line too: the clock is
+// read while the powers are formed, not only between steps.
+TEST_F(RunControlTest, TheMouseBoundStopsInsideALongLine) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    const char* steps;
+    int line;  // 1-based, the line that was stopped
+    std::string text;
+  };
+  const std::string scale =
+      WithLongPower("SetzeSkala(-5-", "-" + std::string(kLongPower) + ";5;-5;5)");
+  const std::vector<Row> rows = {
+      {"first line", {WithLongPower("x:=")}, "0 Schritten", 1, WithLongPower("x:=")},
+      {"inside a loop", {"Solange(1)", scale, "EndeSolange"}, "1 Schritt", 2, scale},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x", {4, 0});
+    world.project.variables.CopyStartToCurrent();
+    world.project.programs[MouseHandlerProgram] = row.program;
+    world.run.SetMouseProgramEnabled(true);
+    // Each reading of the clock takes a second: the bound falls inside the long line.
+    std::chrono::steady_clock::time_point now{};
+    world.interpreter.SetClock([&now] { return now += std::chrono::seconds(1); });
+    EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
+    ASSERT_EQ(world.boxes.boxes.size(), 1u);
+    EXPECT_EQ(world.boxes.Texts()[0],
+              testing::RunError(std::string("Das Programm wurde nach ") + row.steps +
+                                    " abgebrochen, ohne sein Ende zu erreichen",
+                                row.line, row.text, MouseHandlerProgram));
+    EXPECT_FALSE(world.flags.MouseHandlerEnabled);
+    EXPECT_EQ(world.Value("x").Re, 4.0);
+    EXPECT_EQ(world.drawing.ReMin(), -5.0);
+    EXPECT_LE(now.time_since_epoch(), std::chrono::seconds(12));
+  }
+}
+
 }  // namespace
 }  // namespace ombrix

@@ -17,6 +17,8 @@ const char* const kEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
 const char* const kMouseCaption =
     "Programm editieren: Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'";
 const ProgramText kEndless = {"Solange(1)", "EndeSolange"};
+// About 2^31 products: seconds even in a Release build, minutes under the sanitizers.
+const char* const kLongLine = "x:=1,0000001^2147483647";
 
 // Runs idle calls until the main program has stopped (or a generous bound was hit).
 void RunToEnd(Rig& rig) {
@@ -61,6 +63,8 @@ class TestRunControl : public QObject {
   void endlessMouseHandlerIsBounded();
   void faultInMouseHandlerStopsBothOnce();
   void mouseHandlerWhileMainRuns();
+  void f2StopsALongLine();
+  void nothingElseRunsInsideALongLine();
 };
 
 void TestRunControl::emptyProgramEndsAtOnce() {
@@ -547,6 +551,67 @@ void TestRunControl::mouseHandlerWhileMainRuns() {
   QVERIFY(rig.Current("n") >= 1.0);        // and both share the variables
   rig.form.StopRun();
   QVERIFY(rig.session.flags.MouseHandlerEnabled);  // "Abbrechen" leaves the handler on
+}
+
+// F2 while one line takes long: the window handled its events under a busy cursor, and the
+// line was abandoned (x keeps the value of the line before; had the stop waited for the
+// line's end, x would hold the power).
+void TestRunControl::f2StopsALongLine() {
+  Rig rig;
+  rig.AddVariable("x", 5);
+  rig.Main() = {"x:=1", kLongLine, "x:=3"};
+  rig.form.show();
+  rig.form.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&rig.form));
+  bool busy = false;
+  bool inside = false;
+  QTimer::singleShot(100, &rig.form, [&] {
+    inside = rig.form.LinesRun() == 1;
+    const QCursor* cursor = QApplication::overrideCursor();
+    busy = cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+    QTest::keyClick(&rig.form, Qt::Key_F2);
+  });
+  QTest::keyClick(&rig.form, Qt::Key_F1);
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.session.flags.MainRunning, 600000);
+  QVERIFY(inside);
+  QVERIFY(busy);
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(rig.Current("x"), 1.0);
+  QCOMPARE(rig.form.LinesRun(), std::int64_t{1});
+  QCOMPARE(rig.session.interp.CurrentLine[MainProgram], 1);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(rig.form.StartStarten->isEnabled());
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+// Inside a long line neither another line nor the mouse-click program runs, and a project
+// action stops the run and waits until the line has been left.
+void TestRunControl::nothingElseRunsInsideALongLine() {
+  Rig rig;
+  rig.AddVariable("x", 5);
+  rig.AddVariable("y", 0);
+  rig.Main() = {kLongLine, "x:=3"};
+  rig.Mouse() = {"y:=7"};
+  rig.form.show();
+  std::int64_t lines_inside = -1;
+  std::size_t dialogs_inside = 1;
+  QTimer::singleShot(100, &rig.form, [&] {
+    rig.form.IdleStep();
+    QTest::mousePress(rig.form.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    QTest::mouseRelease(rig.form.Image1, Qt::LeftButton, {}, QPoint(10, 10));
+    lines_inside = rig.form.LinesRun();
+    rig.form.ProjektBildSpeichernUnter->trigger();  // its dialog is cancelled
+    dialogs_inside = rig.files.asked.size();
+  });
+  rig.form.StartRun();
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.session.flags.MainRunning, 600000);
+  QTRY_COMPARE(rig.files.asked.size(), std::size_t{1});
+  QCOMPARE(lines_inside, std::int64_t{0});
+  QCOMPARE(dialogs_inside, std::size_t{0});
+  QCOMPARE(rig.Current("y"), 0.0);
+  QCOMPARE(rig.Current("x"), 5.0);
+  QVERIFY(!rig.session.flags.MouseHandlerEnabled);  // "Bild speichern unter" unchecks both
+  QVERIFY(rig.boxes.boxes.empty());
 }
 
 QTEST_MAIN(TestRunControl)
