@@ -437,8 +437,9 @@ std::string SumPass(const OperandList& list) {
   const std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
   PassFailure failure =
-      PowerPass(list, run.power_products, run.context.power_products, run.context.boxes,
-                run.context.interrupt);
+      PowerPass(list, {run.power_products, run.context.power_products, run.context.boxes,
+                       run.context.interrupt,
+                       run.context.plans != nullptr ? &run.context.plans->Powers() : nullptr});
   if (failure == PassFailure::None) failure = ProductPass(list, run.context.boxes);
   if (failure != PassFailure::None) return PassFailureText(failure, w, list);
   return SumPass(list);

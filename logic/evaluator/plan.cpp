@@ -431,8 +431,8 @@ class PlanRunner {
       list.entries[list.count++] = {operands[o].op, value.Re, value.Im};
     }
     // The passes are the text path's own; an error text means the text path must speak.
-    if (PowerPass(list, power_products_, context_.power_products, boxes_,
-                  context_.interrupt) != PassFailure::None ||
+    if (PowerPass(list, {power_products_, context_.power_products, boxes_, context_.interrupt,
+                         &cache_.Powers()}) != PassFailure::None ||
         ProductPass(list, boxes_) != PassFailure::None) {
       throw Unsure{};
     }

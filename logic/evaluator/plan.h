@@ -11,6 +11,7 @@
 #include <unordered_map>
 
 #include "logic/complex/complex.h"
+#include "logic/evaluator/power_memo.h"
 #include "logic/evaluator/tables.h"
 
 namespace ombrix {
@@ -46,6 +47,9 @@ class PlanCache {
     std::uint64_t built = 0;
   };
   const Counts& Stats() const { return counts_; }
+
+  // The long powers the plans formed, for the text path that runs after a plan gave way.
+  PowerMemo& Powers() { return powers_; }
 
   // At most this many plans are kept; one more starts the cache afresh.
   static constexpr std::size_t kMaxPlans = 4096;
@@ -83,6 +87,7 @@ class PlanCache {
   std::unordered_map<std::string, std::unique_ptr<Plan>, Hash, std::equal_to<>> plans_;
   Counts counts_;
   Memo memo_[256];
+  PowerMemo powers_;
 };
 
 }  // namespace ombrix

@@ -12,11 +12,12 @@
 
 #include "logic/complex/complex.h"
 #include "logic/complex/cp1252.h"
+#include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
+#include "logic/evaluator/power_memo.h"
 
 namespace ombrix {
 
-class Interrupt;
 class MessageBoxes;
 
 // Entries of one operand list.
@@ -211,11 +212,18 @@ enum class PassFailure : unsigned char {
   Overflow,         // a power past the limit: the last operand is named
 };
 
-// The power pass: "^" first, from the left, charging each power's products to `products`
-// against `budget`; `interrupt` may abandon a long power. Inline with the other passes:
-// they run at every arithmetic step.
-inline PassFailure PowerPass(OperandList& list, double& products, double budget,
-                             MessageBoxes& boxes, Interrupt* interrupt) {
+// What the power pass forms its powers with.
+struct PowerWork {
+  double& products;      // charged so far in this evaluation
+  double budget;         // what all powers of the evaluation may take together
+  MessageBoxes& boxes;   // the division message of a negative power
+  Interrupt* interrupt;  // asked inside long powers; may be none
+  PowerMemo* memo;       // long powers formed before; may be none
+};
+
+// The power pass: "^" first, from the left, charging each power's products against the
+// budget. Inline with the other passes: they run at every arithmetic step.
+inline PassFailure PowerPass(OperandList& list, const PowerWork& work) {
   for (std::size_t e = 1; e < list.count;) {
     if (list.entries[e].op != '^') {
       ++e;
@@ -225,10 +233,15 @@ inline PassFailure PowerPass(OperandList& list, double& products, double budget,
     const TComplex base = list.entries[e - 1].Value();
     if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
     if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
-    products += EstimatedProducts(base, exponent.Re);
-    if (products > budget) return PassFailure::BadOperand;
-    const TComplex power =
-        ComplexPowInt(base, static_cast<std::int32_t>(exponent.Re), boxes, interrupt);
+    work.products += EstimatedProducts(base, exponent.Re);
+    if (work.products > work.budget) return PassFailure::BadOperand;
+    const auto n = static_cast<std::int32_t>(exponent.Re);
+    TComplex power;
+    const bool kept = work.memo != nullptr && PowerMemo::WorthKeeping(n);
+    if (!kept || !work.memo->Find(base, n, power)) {
+      power = ComplexPowInt(base, n, work.boxes, work.interrupt);
+      if (kept) work.memo->Keep(base, n, power);
+    }
     if (Overflows(power)) return PassFailure::Overflow;
     list.Merge(e, power);
   }

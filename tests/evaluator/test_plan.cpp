@@ -14,6 +14,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/plan.h"
 #include "tests/evaluator/eval_world.h"
+#include "tests/support/interrupts.h"
 
 namespace ombrix {
 namespace {
@@ -285,6 +286,41 @@ TEST(Plans, LeftToTheTextWhereTheyCannotBeSure) {
     }
     EXPECT_EQ(world.plans.Stats().fast, 0u);
     EXPECT_GE(world.plans.Stats().fallback, 1u);
+  }
+}
+
+// A plan that meets a failure after a long power gives way to the text path, which is
+// handed the power instead of forming it again: the products (counted by the asking of
+// an interrupt, once per 4096) are those of the power alone.
+TEST(Plans, AFailureAfterALongPowerFormsThePowerOnce) {
+  struct Row {
+    const char* name;
+    const char* term;
+    const char* expected;
+  };
+  const Row rows[] = {
+      {"division by zero after the power", "1,0000001^1000000/0", "?0Division '/'"},
+      {"power in a bracket before the failure", "(1,0000001^1000000)*7%0", "?0Rest-Operator '%'"},
+      {"failure of a comparison side", "1,0000001^1000000<i", "?0'1,0000001^1000000<i' ?"},
+      {"power inside a built-in's argument", "sin(1,0000001^1000000*i)",
+       "?7'[0|1,10517091261431]' ?"},
+      {"no failure: the plan answers", "1,0000001^1000000", "[1,10517091261431|0]"},
+  };
+  SetDecimalSeparator(',');
+  EvalWorld alone;
+  testing::CountingInterrupt power_only;
+  alone.context.interrupt = &power_only;
+  EvaluateTermText("1,0000001^1000000", alone.context);
+  ASSERT_GT(power_only.polls, 200);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    testing::CountingInterrupt counted;
+    world.plan_context.interrupt = &counted;
+    EXPECT_EQ(EvaluateTerm(row.term, world.plan_context), row.expected);
+    EXPECT_EQ(counted.polls, power_only.polls);
+    world.plan_context.interrupt = nullptr;
+    EXPECT_EQ(world.Eval(row.term), row.expected);  // the text path agrees
   }
 }
 
