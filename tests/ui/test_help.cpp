@@ -15,6 +15,7 @@
 #include "logic/evaluator/result_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/program_text.h"
+#include "logic/program/run_control.h"
 #include "tests/ui/ui_rig.h"
 #include "ui/examples.h"
 #include "ui/help_window.h"
@@ -32,6 +33,34 @@ void WriteFile(const QString& path, const QByteArray& content) {
 }
 
 QString SourceExamples() { return QStringLiteral(OMBRIX_SOURCE_EXAMPLES); }
+
+// A session with its own run engine: what the window runs, without the window.
+struct RunWorld {
+  Session session;
+  RecordingMessageBoxes boxes;
+  Interpreter interpreter{session.project, session.drawing, session.canvas,
+                          boxes,           session.flags,   session.interp};
+  RunControl run{interpreter, session.project, session.drawing, session.flags, session.interp};
+
+  // "Starten" and at most `lines` main-program lines (some examples never end), then
+  // a few clicks and a drag over the picture.
+  QImage RunLoaded(std::int64_t lines = 20000) {
+    run.Start();
+    run.StepMain({lines, std::nullopt});
+    for (const QPoint at : {QPoint(100, 100), QPoint(150, 120), QPoint(300, 320)}) {
+      run.PressMouse();
+      run.MoveMouse(at.x(), at.y());
+      if (run.MouseProgramDue()) run.RunMouseProgram();
+    }
+    run.ReleaseMouse();
+    return session.canvas.Image();
+  }
+  QImage Run(const QString& path) {
+    if (LoadProject(session.project, QFile::encodeName(path).toStdString()))
+      qFatal("cannot load %s", qPrintable(path));
+    return RunLoaded();
+  }
+};
 
 }  // namespace
 
@@ -51,6 +80,8 @@ class TestHelp : public QObject {
   void listExamples_data();
   void listExamples();
   void shippedExamplesHaveTitlesAndLoad();
+  void examplesDrawAlikeWhateverRanBefore_data();
+  void examplesDrawAlikeWhateverRanBefore();
   void examplesFolderPrefersTheInstalledOne();
   void examplesLockedWhileRunning();
 
@@ -232,6 +263,26 @@ void TestHelp::shippedExamplesHaveTitlesAndLoad() {
     QVERIFY2(!LoadProject(project, QFile::encodeName(e.path).toStdString()), qPrintable(e.path));
     QVERIFY2(!project.programs[MainProgram].empty(), qPrintable(e.path));
   }
+}
+
+void TestHelp::examplesDrawAlikeWhateverRanBefore_data() {
+  QTest::addColumn<QString>("path");
+  for (const Example& e : ListExamples(SourceExamples()))
+    QTest::newRow(qPrintable(QFileInfo(e.path).fileName())) << e.path;
+}
+
+// An example draws the same picture after a fresh start and after another program left
+// its scale, its pen and its picture behind.
+void TestHelp::examplesDrawAlikeWhateverRanBefore() {
+  QFETCH(QString, path);
+  RunWorld fresh;
+  const QImage expected = fresh.Run(path);
+  RunWorld used;
+  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)",
+                                                "ZeichneKreis(0;1)", "ZeichneSkala"};
+  QVERIFY(used.RunLoaded() != expected);
+  const QImage seen = used.Run(path);
+  QVERIFY2(seen == expected, qPrintable(path));
 }
 
 void TestHelp::examplesFolderPrefersTheInstalledOne() {
