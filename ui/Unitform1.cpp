@@ -358,6 +358,7 @@ void TForm1::ProjektNeuExecute() {
   if (session_.ProjectChanged) return;
   session_.project.Reset();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  copy_of_.clear();
   run_.ResetCounters();
   session_.canvas.SetBrushSolid(true);
   session_.canvas.FillRect(0, 0, session_.canvas.Width(), session_.canvas.Height());
@@ -378,17 +379,30 @@ void TForm1::ProjektOeffnenExecute() {
 void TForm1::OpenExample(const QString& path) {
   UncheckBoth();
   if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
-  OpenProjectFile(path);
+  if (!LoadProjectFile(path)) return;
+  session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  copy_of_ = QFileInfo(path).fileName();
+  ShowLoadedProject();
 }
 
 void TForm1::OpenProjectFile(const QString& path) {
+  if (!LoadProjectFile(path)) return;
+  session_.ProjectFileName = path;
+  copy_of_.clear();
+  ShowLoadedProject();
+}
+
+bool TForm1::LoadProjectFile(const QString& path) {
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
   if (const std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path))) {
     ShowProjectError(*error);
-    return;
+    return false;
   }
-  session_.ProjectFileName = path;
+  return true;
+}
+
+void TForm1::ShowLoadedProject() {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
@@ -421,6 +435,7 @@ void TForm1::ProjektSpeichernUnterExecute() {
     return;
   }
   session_.ProjectFileName = *chosen;
+  copy_of_.clear();
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
@@ -493,6 +508,10 @@ void TForm1::EditProgram(int slot) {
 FileDialogSetup TForm1::ProjectDialog(FileDialogKind kind) const {
   FileDialogSetup setup = DialogSetup(kind);
   setup.start = QDir::homePath();
+  // A copy of an example is offered under the example's name, in the home folder.
+  if (kind == FileDialogKind::SaveProject && !copy_of_.isEmpty()) {
+    setup.start = QDir(setup.start).filePath(copy_of_);
+  }
   if (session_.ProjectFileName != QLatin1String(kUnnamedProject)) {
     const QFileInfo project(session_.ProjectFileName);
     setup.start =

@@ -73,7 +73,8 @@ class TForm1 final : public QMainWindow {
   void HilfeUeberExecute();
   // Lists the examples of `folder` in the "Beispiele" menu, replacing what it held.
   void FillExamplesMenu(const QString& folder);
-  // Opens an example as "Projekt öffnen" opens the file chosen in its dialog.
+  // Opens an example as an unnamed copy of the file at `path`: the first save asks for
+  // a name, so a shipped example is never written over.
   void OpenExample(const QString& path);
   // Reads the project at `path` and shows its programs in the editor; on a load error
   // shows it and keeps the open project.
@@ -142,6 +143,10 @@ class TForm1 final : public QMainWindow {
   void Guarded(F&& handler);
   void ShowFault(const std::string& message);
   void ShowProjectError(const ProjectError& error);
+  // The two halves of opening a project: read the file (false, after showing the error,
+  // when it did not load), then show it as opened under the name already set.
+  bool LoadProjectFile(const QString& path);
+  void ShowLoadedProject();
   void EditProgram(int slot);
   void SetLockedEnabled(bool enabled);
   void SetChecked(QCheckBox* box, bool checked);
@@ -167,7 +172,8 @@ class TForm1 final : public QMainWindow {
   std::int64_t idle_line_limit_ = 0;
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   QString picture_folder_;                // of the picture last opened or saved
-  bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
+  QString copy_of_;        // file name of the example the unnamed project was opened from
+  bool stepping_ = false;  // inside ExecuteStep; nested loops must not step
 };
 
 }  // namespace ombrix

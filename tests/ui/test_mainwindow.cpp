@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QColorSpace>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -102,6 +103,8 @@ class TestMainWindow : public QObject {
   void openOpensEditors();
   void openAsksBeforeDroppingChanges_data();
   void openAsksBeforeDroppingChanges();
+  void exampleSavesOnlyUnderANewName_data();
+  void exampleSavesOnlyUnderANewName();
   void failedOpenKeepsProject_data();
   void failedOpenKeepsProject();
   void nonLatinFileName();
@@ -498,8 +501,10 @@ void TestMainWindow::openOpensEditors() {
   QStringList seen;
   for (const ModalVisit& v : driver.visits) seen << ToQt(v.title);
   QCOMPARE(seen, captions);
-  QCOMPARE(rig.session.ProjectFileName, path);
-  QCOMPARE(rig.form.StatusFilePanel->text(), path);
+  // An example opens as an unnamed copy.
+  const QString name = OpenedBy(how) == OpenedBy::ExamplesMenu ? QString(kUnnamedProject) : path;
+  QCOMPARE(rig.session.ProjectFileName, name);
+  QCOMPARE(rig.form.StatusFilePanel->text(), name);
   QVERIFY(!rig.session.ProjectChanged);
   QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction);
   QCOMPARE(rig.Main(), lines(main));
@@ -539,6 +544,62 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   QCOMPARE(rig.files.asked.size(), std::size_t{asks_name ? 1u : 0u});
   QCOMPARE(rig.Main().empty(), opened);
   QCOMPARE(rig.session.ProjectChanged, !opened);
+}
+
+void TestMainWindow::exampleSavesOnlyUnderANewName_data() {
+  QTest::addColumn<bool>("save_as");  // Ctrl+Alt+S, or Ctrl+S
+  QTest::addColumn<bool>("cancel");
+  QTest::newRow("Ctrl+S asks for a name") << false << false;
+  QTest::newRow("Ctrl+S, Abbrechen keeps the copy unnamed") << false << true;
+  QTest::newRow("Ctrl+Alt+S") << true << false;
+}
+
+// The examples folder may be read-only (installed) or the source tree's (run from a
+// build): neither is written, and the dialog starts at home under the example's name.
+void TestMainWindow::exampleSavesOnlyUnderANewName() {
+  QFETCH(bool, save_as);
+  QFETCH(bool, cancel);
+  QTemporaryDir examples;
+  QTemporaryDir elsewhere;
+  const QString example = WriteProject(examples, QStringLiteral("spirale.omp"), {}, {});
+  const QByteArray shipped = [&] {
+    QFile f(example);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  Rig rig;
+  rig.session.ProjectFileName = QStringLiteral("/alt/projekt.omp");
+  OpenBy(rig, OpenedBy::ExamplesMenu, example);
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(rig.session.ProjectFileName, QString(kUnnamedProject));
+  QCOMPARE(rig.form.StatusFilePanel->text(), QString(kUnnamedProject));
+  QCOMPARE(rig.form.windowTitle(), ToQt(kApplicationTitle));
+  QVERIFY(!rig.session.ProjectChanged);
+
+  rig.session.project.programs[MainProgram] = {"x:=2"};
+  rig.session.ProjectChanged = true;
+  const QString copy = elsewhere.filePath(QStringLiteral("meine.omp"));
+  rig.files.answers = {cancel ? std::optional<QString>() : copy};
+  if (save_as) {
+    rig.form.ProjektSpeichernUnterExecute();
+  } else {
+    rig.form.ProjektSpeichernExecute();
+  }
+  QCOMPARE(rig.files.asked.size(), std::size_t{1});
+  QCOMPARE(rig.files.asked[0].kind, FileDialogKind::SaveProject);
+  QCOMPARE(rig.files.asked[0].start, QDir::home().filePath(QStringLiteral("spirale.omp")));
+  QFile after(example);
+  QVERIFY(after.open(QIODevice::ReadOnly));
+  QCOMPARE(after.readAll(), shipped);
+  QCOMPARE(QFile::exists(copy), !cancel);
+  QCOMPARE(rig.session.ProjectFileName, cancel ? QString(kUnnamedProject) : copy);
+  QCOMPARE(rig.session.ProjectChanged, cancel);
+
+  // A new project is no copy of the example any more.
+  if (!cancel) return;
+  rig.session.ProjectChanged = false;
+  rig.form.ProjektNeuExecute();
+  rig.form.ProjektSpeichernExecute();
+  QCOMPARE(rig.files.asked.back().start, QDir::homePath());
 }
 
 void TestMainWindow::failedOpenKeepsProject_data() {
