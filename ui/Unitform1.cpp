@@ -406,9 +406,16 @@ void TForm1::ShowLoadedProject() {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
-  if (!session_.project.programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
-  if (!session_.project.programs[MouseHandlerProgram].empty())
-    BearbeitenMausknopfGedruecktExecute();
+  // The opened project has not run yet: its programs start at their first line, and the
+  // editors select nothing, since a selection would look like the mark of a failed line.
+  run_.ResetCounters();
+  if (!session_.project.programs[MainProgram].empty()) {
+    UncheckBoth();
+    EditProgram(MainProgram, false);
+  }
+  if (!session_.project.programs[MouseHandlerProgram].empty()) {
+    EditProgram(MouseHandlerProgram, false);
+  }
 }
 
 void TForm1::ProjektSpeichernExecute() {
@@ -486,7 +493,7 @@ void TForm1::BearbeitenHauptprogrammExecute() {
 
 void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
 
-void TForm1::EditProgram(int slot) {
+void TForm1::EditProgram(int slot, bool select_current_line) {
   ProgramText& program = session_.project.programs[static_cast<std::size_t>(slot)];
   // One batch for the whole load, so that a long program is not re-shown line by line.
   FormPrgEditor->BeginUpdate();
@@ -497,8 +504,9 @@ void TForm1::EditProgram(int slot) {
     throw;
   }
   FormPrgEditor->EndUpdate();
-  FormPrgEditor->SetCurrentLine(program,
-                                session_.interp.CurrentLine[static_cast<std::size_t>(slot)]);
+  FormPrgEditor->SetCurrentLine(
+      program,
+      select_current_line ? session_.interp.CurrentLine[static_cast<std::size_t>(slot)] : -1);
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);

@@ -147,7 +147,8 @@ class TForm1 final : public QMainWindow {
   // when it did not load), then show it as opened under the name already set.
   bool LoadProjectFile(const QString& path);
   void ShowLoadedProject();
-  void EditProgram(int slot);
+  // Shows the editor on the program of `slot`, with the line at its counter selected.
+  void EditProgram(int slot, bool select_current_line = true);
   void SetLockedEnabled(bool enabled);
   void SetChecked(QCheckBox* box, bool checked);
   void ShowFileName();

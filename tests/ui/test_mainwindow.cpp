@@ -103,6 +103,8 @@ class TestMainWindow : public QObject {
   void openOpensEditors();
   void openAsksBeforeDroppingChanges_data();
   void openAsksBeforeDroppingChanges();
+  void openSelectsNothing_data();
+  void openSelectsNothing();
   void exampleSavesOnlyUnderANewName_data();
   void exampleSavesOnlyUnderANewName();
   void failedOpenKeepsProject_data();
@@ -544,6 +546,32 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   QCOMPARE(rig.files.asked.size(), std::size_t{asks_name ? 1u : 0u});
   QCOMPARE(rig.Main().empty(), opened);
   QCOMPARE(rig.session.ProjectChanged, !opened);
+}
+
+void TestMainWindow::openSelectsNothing_data() {
+  QTest::addColumn<int>("how");
+  QTest::newRow("dialog") << int(OpenedBy::Dialog);
+  QTest::newRow("example") << int(OpenedBy::ExamplesMenu);
+  QTest::newRow("command line") << int(OpenedBy::CommandLine);
+}
+
+// The previous project stopped at its line 2; the opened one has not run at all.
+void TestMainWindow::openSelectsNothing() {
+  QFETCH(int, how);
+  QTemporaryDir dir;
+  const QString path =
+      WriteProject(dir, QStringLiteral("p.omp"), {"a:=1", "b:=2", "c:=3"}, {"b:=2", "c:=3"});
+  Rig rig;
+  rig.session.interp.CurrentLine = {1, 1};
+  ModalDriver driver;
+  OpenBy(rig, OpenedBy(how), path);
+  QCOMPARE(driver.visits.size(), std::size_t{2});
+  for (const ModalVisit& visit : driver.visits) {
+    QCOMPARE(visit.selected, std::string());
+    QCOMPARE(visit.selection_start, -1);
+  }
+  QCOMPARE(rig.session.interp.CurrentLine[MainProgram], 0);
+  QCOMPARE(rig.session.interp.CurrentLine[MouseHandlerProgram], 0);
 }
 
 void TestMainWindow::exampleSavesOnlyUnderANewName_data() {
