@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -87,6 +88,10 @@ class TestHelp : public QObject {
 
   void startArguments_data();
   void startArguments();
+  void toolkitOptionsLeftOut_data();
+  void toolkitOptionsLeftOut();
+  void answersWithoutADisplay_data();
+  void answersWithoutADisplay();
 };
 
 // Every keyword, command word, built-in, constant and error message of the tables appears
@@ -344,6 +349,67 @@ void TestHelp::startArguments() {
     QVERIFY(request.message.contains(QStringLiteral("Aufruf: ombrix [PROJEKT.omp]")));
   }
   if (kind == StartRequest::Refused) QVERIFY(request.message.startsWith("ombrix: "));
+}
+
+void TestHelp::toolkitOptionsLeftOut_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<QStringList>("left");
+  QTest::newRow("none") << QStringList{} << QStringList{};
+  QTest::newRow("a platform and a project")
+      << QStringList{"-platform", "offscreen", "a.omp"} << QStringList{"a.omp"};
+  QTest::newRow("two dashes, a flag, an = value")
+      << QStringList{"--style", "fusion", "-reverse", "-style=kvantum", "b.omp"}
+      << QStringList{"b.omp"};
+  QTest::newRow("ours stay") << QStringList{"--help", "-geometry", "10x10", "--vollbild"}
+                             << QStringList{"--help", "--vollbild"};
+  QTest::newRow("after -- as well, as Qt does")
+      << QStringList{"--", "-display", ":1", "-x.omp"} << QStringList{"--", "-x.omp"};
+  QTest::newRow("a value missing at the end")
+      << QStringList{"a.omp", "-platform"} << QStringList{"a.omp"};
+}
+
+void TestHelp::toolkitOptionsLeftOut() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QStringList, left);
+  QCOMPARE(WithoutToolkitOptions(arguments), left);
+}
+
+void TestHelp::answersWithoutADisplay_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QString>("out");  // the start of stdout
+  QTest::addColumn<QString>("err");  // the start of stderr
+  const QString usage = QStringLiteral("Aufruf: ombrix [PROJEKT.omp]\n");
+  QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
+  QTest::newRow("-h beside a toolkit option")
+      << QStringList{"-style", "fusion", "-h"} << 0 << usage << QString();
+  QTest::newRow("unknown option") << QStringList{"--vollbild"} << 2 << QString()
+                                  << ToQt("ombrix: unbekannte Option \x84--vollbild\x93\n");
+  QTest::newRow("two projects") << QStringList{"a.omp", "b.omp"} << 2 << QString()
+                                << QStringLiteral("ombrix: nur ein Projekt auf einmal\n");
+}
+
+// Without any display the window cannot start; what needs none still answers.
+void TestHelp::answersWithoutADisplay() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, status);
+  QFETCH(QString, out);
+  QFETCH(QString, err);
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(QString::fromLatin1(name));
+  program.setProcessEnvironment(environment);
+  program.start(QStringLiteral(OMBRIX_WINDOW_PROGRAM), arguments);
+  QVERIFY(program.waitForFinished(60000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program.exitCode(), status);
+  const QString printed = QString::fromUtf8(program.readAllStandardOutput());
+  const QString complained = QString::fromUtf8(program.readAllStandardError());
+  // Exactly one of the two holds the usage, after the complaint if there is one.
+  QVERIFY2(printed.startsWith(out) && complained.startsWith(err), qPrintable(printed + complained));
+  QCOMPARE(printed.contains(QLatin1String("Aufruf: ombrix")), !out.isEmpty());
+  QCOMPARE(complained.contains(QLatin1String("Aufruf: ombrix")), !err.isEmpty());
 }
 
 QTEST_MAIN(TestHelp)
