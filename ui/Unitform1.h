@@ -77,8 +77,10 @@ class TForm1 final : public QMainWindow {
   // a name, so a shipped example is never written over.
   void OpenExample(const QString& path);
   // Reads the project at `path` and shows its programs in the editor; on a load error
-  // shows it and keeps the open project.
-  void OpenProjectFile(const QString& path);
+  // shows it and keeps the open project. A file named on the command line, which the
+  // user did not pick in a dialog, is named in every load error, under "Fehler".
+  enum class OpenedFrom { Dialog, CommandLine };
+  void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
 
   // The dialogs, created hidden after the window and kept for the whole run.
   TFormFkten* FormFkten;
@@ -145,7 +147,7 @@ class TForm1 final : public QMainWindow {
   void ShowProjectError(const ProjectError& error);
   // The two halves of opening a project: read the file (false, after showing the error,
   // when it did not load), then show it as opened under the name already set.
-  bool LoadProjectFile(const QString& path);
+  bool LoadProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
   void ShowLoadedProject();
   // Shows the editor on the program of `slot`, with the line at its counter selected.
   void EditProgram(int slot, bool select_current_line = true);

@@ -63,7 +63,9 @@ int main(int argc, char* argv[]) {
   form.show();
   // Opened once the window is up, so that the editors on its programs open over it.
   if (!request.project.isEmpty()) {
-    QTimer::singleShot(0, &form, [&form, &request] { form.OpenProjectFile(request.project); });
+    QTimer::singleShot(0, &form, [&form, &request] {
+      form.OpenProjectFile(request.project, ombrix::TForm1::OpenedFrom::CommandLine);
+    });
   }
   return QApplication::exec();
 }

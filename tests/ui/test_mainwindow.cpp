@@ -62,7 +62,7 @@ void OpenBy(Rig& rig, OpenedBy how, const QString& path) {
       }
       return;
     case OpenedBy::CommandLine:
-      rig.form.OpenProjectFile(path);
+      rig.form.OpenProjectFile(path, TForm1::OpenedFrom::CommandLine);
       return;
   }
 }
@@ -642,9 +642,35 @@ void TestMainWindow::failedOpenKeepsProject_data() {
   QTest::newRow("missing file") << QByteArray() << false << -1 << QString() << dialog;
   QTest::newRow("missing file on the command line")
       << QByteArray() << false << -1 << QString() << int(OpenedBy::CommandLine);
+  const int command_line = int(OpenedBy::CommandLine);
+  // %1 stands for the file's path.
+  const QString no_project = Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: ");
   QTest::newRow("not a number, from the command line")
-      << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
-      << Cp("'abc' ist kein g\xFCltiger Integerwert.") << int(OpenedBy::CommandLine);
+      << QByteArray("abc\xA7") << true << int(MessageKind::Error)
+      << no_project + Cp("'abc' ist kein g\xFCltiger Integerwert.") << command_line;
+  QTest::newRow("bytes that print nothing, from the command line")
+      << QByteArray("\x01\x1B[2Ja\tb\x7F\x81\xE4\xA7") << true << int(MessageKind::Error)
+      << no_project + Cp("'??[2Ja?b??\xE4' ist kein g\xFCltiger Integerwert.") << command_line;
+  QTest::newRow("a long field, from the command line")
+      << QByteArray(100000, '7') + "x\xA7" << true << int(MessageKind::Error)
+      << no_project + Cp("'") + QString(40, QLatin1Char('7')) +
+             Cp("\x85' ist kein g\xFCltiger Integerwert.")
+      << command_line;
+  QTest::newRow("a real field, from the command line")
+      << QByteArray(
+             "0\xA7i\xA7"
+             "1e99999\xA7")
+      << true << int(MessageKind::Error)
+      << no_project + Cp("'1e99999' ist kein g\xFCltiger Gleitkommawert.") << command_line;
+  QTest::newRow("bytes that print nothing, in the dialog")
+      << QByteArray(
+             "\x01\x02"
+             "a\xA7")
+      << true << int(MessageKind::Fault) << Cp("'??a' ist kein g\xFCltiger Integerwert.") << dialog;
+  QTest::newRow("cut short, from the command line")
+      << QByteArray("2\xA7i\2470\xA7") << true << int(MessageKind::Error)
+      << Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: Sie endet vorzeitig.")
+      << command_line;
   QTest::newRow("cut short") << QByteArray("2\xA7i\2470\xA7") << true << -1 << QString() << dialog;
 }
 
@@ -668,7 +694,7 @@ void TestMainWindow::failedOpenKeepsProject() {
   OpenBy(rig, OpenedBy(how), path);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   if (kind >= 0) QCOMPARE(int(rig.boxes.boxes[0].kind), kind);
-  if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
+  if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message.arg(path));
   QVERIFY(!rig.boxes.boxes[0].text.empty());
   QCOMPARE(rig.Main(), ProgramText{"x:=1"});
   QCOMPARE(rig.session.ProjectFileName, QStringLiteral("/alt/projekt.omp"));
