@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <new>
 #include <variant>
@@ -598,6 +599,13 @@ void TForm1::HilfeSprachuebersichtExecute() {
     FormHilfe = new HelpWindow();
     FormHilfe->setWindowIcon(windowIcon());
     FormHilfe->setAttribute(Qt::WA_QuitOnClose, false);  // closing Ombrix closes it too
+    // Beside the window, so that the guide covers neither the picture nor the editor.
+    if (const QScreen* screen = this->screen()) {
+      const QRect place =
+          BesideWindow(frameGeometry(), screen->availableGeometry(), FormHilfe->size());
+      FormHilfe->resize(place.size());
+      FormHilfe->move(place.topLeft());
+    }
   }
   FormHilfe->show();
   FormHilfe->raise();

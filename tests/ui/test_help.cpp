@@ -17,6 +17,7 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/program_text.h"
 #include "logic/program/run_control.h"
+#include "tests/support/tables.h"
 #include "tests/ui/ui_rig.h"
 #include "ui/examples.h"
 #include "ui/help_window.h"
@@ -63,12 +64,83 @@ struct RunWorld {
   }
 };
 
+// The guide's examples, found by the markers its source explains at its top.
+QString GuideWithoutComments() { return WithoutComments(LanguageGuideMarkdown()); }
+
+struct ErrorExample {
+  QString message;  // "? Syntaxfehler"
+  QString example;
+};
+
+// Each code span in the column "Typische Ursache" of the table of error messages.
+std::vector<ErrorExample> GuideErrorExamples() {
+  std::vector<ErrorExample> found;
+  bool in_table = false;
+  for (const QString& line : GuideWithoutComments().split(QLatin1Char('\n'))) {
+    if (line.startsWith(QLatin1String("| Code | Meldung | Typische Ursache |"))) {
+      in_table = true;
+      continue;
+    }
+    if (!in_table) continue;
+    if (!line.startsWith(QLatin1Char('|'))) break;
+    const QStringList cells = line.split(QLatin1Char('|'));
+    if (cells.size() < 4 || cells[1].trimmed().startsWith(QLatin1Char('-'))) continue;
+    const QString quoted = cells[2].trimmed();
+    const QString message = quoted.mid(1, quoted.size() - 2);  // inside „…“
+    static const QRegularExpression code(QStringLiteral("`([^`]+)`"));
+    for (const QRegularExpressionMatch& m : code.globalMatch(cells[3]))
+      found.push_back({message, m.captured(1)});
+  }
+  return found;
+}
+
+// The variables the guide's examples use, and one for every other name a program
+// assigns to or counts with.
+void AddProgramVariables(RunWorld& world, const ProgramText& program) {
+  for (const char* name : {"a", "c", "k", "n", "x", "y", "z"})
+    AddVariable(world.session.project.variables, name);
+  static const QRegularExpression assigned(QStringLiteral("^([A-Za-z_][A-Za-z0-9_]*):="));
+  static const QRegularExpression counted(QStringLiteral("^F\u00FCr\\(([A-Za-z_][A-Za-z0-9_]*);"),
+                                          QRegularExpression::CaseInsensitiveOption);
+  VariableTable& v = world.session.project.variables;
+  for (const std::string& line : program) {
+    for (const QRegularExpression* pattern : {&assigned, &counted}) {
+      const QRegularExpressionMatch m = pattern->match(ToQt(line));
+      if (!m.hasMatch()) continue;
+      const std::string name = FromQt(m.captured(1));
+      if (v.FindVariable(LowerCase1252(name)) < 0) AddVariable(v, name);
+    }
+  }
+}
+
+// Runs `program` from its start; the outcome, with the boxes in `world.boxes`.
+RunOutcome RunProgram(RunWorld& world, ProgramText program) {
+  world.session.project.programs[MainProgram] = std::move(program);
+  world.run.Start();
+  const RunOutcome outcome = world.run.StepMain({100000, std::nullopt});
+  if (outcome == RunOutcome::Ended) world.run.FinishMain();
+  return outcome;
+}
+
+bool AllWhite(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
+  return true;
+}
+
 }  // namespace
 
 class TestHelp : public QObject {
   Q_OBJECT
 
  private slots:
+  void guideValueExamples_data();
+  void guideValueExamples();
+  void guideErrorExamples_data();
+  void guideErrorExamples();
+  void guideProgramExamples_data();
+  void guideProgramExamples();
   void guideNamesEveryWord_data();
   void guideNamesEveryWord();
   void contentsLeadToTheirHeadings();
@@ -76,6 +148,9 @@ class TestHelp : public QObject {
   void searchFindsAndWraps();
   void ctrlFOpensTheSearch();
   void guideWindowIsNotModal();
+  void guideOpensBesideTheWindow_data();
+  void guideOpensBesideTheWindow();
+  void guideHidesItsNoteOnExamples();
   void aboutBox();
 
   void listExamples_data();
@@ -96,6 +171,82 @@ class TestHelp : public QObject {
 
 // Every keyword, command word, built-in, constant and error message of the tables appears
 // in the guide; a word added to a table without a word in the guide fails here.
+void TestHelp::guideValueExamples_data() {
+  QTest::addColumn<QString>("term");
+  QTest::addColumn<QString>("shown");
+  static const QRegularExpression marker(QStringLiteral("`([^`]+)` ist `([^`]+)`"));
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : marker.globalMatch(GuideWithoutComments())) {
+    const QString term = QString(m.captured(1)).replace(QLatin1String("\\|"), QLatin1String("|"));
+    QTest::newRow(qPrintable(term)) << term << m.captured(2);
+    ++rows;
+  }
+  QVERIFY(rows >= 12);
+}
+
+// "`7%3` ist `1`": the term shows exactly that.
+void TestHelp::guideValueExamples() {
+  QFETCH(QString, term);
+  QFETCH(QString, shown);
+  RunWorld world;
+  const EvalContext context{world.session.project.functions, world.session.project.variables,
+                            world.session.drawing, world.boxes};
+  QCOMPARE(ToQt(EvaluateForDisplay(FromQt(term), context)), shown);
+}
+
+void TestHelp::guideErrorExamples_data() {
+  QTest::addColumn<QString>("example");
+  QTest::addColumn<QString>("message");
+  const std::vector<ErrorExample> examples = GuideErrorExamples();
+  for (const ErrorExample& e : examples)
+    QTest::newRow(qPrintable(e.message + ": " + e.example)) << e.example << e.message;
+  QVERIFY(examples.size() >= 25);
+}
+
+// Each example of the table of error messages gives its row's message, as a term or as a
+// one-line main program.
+void TestHelp::guideErrorExamples() {
+  QFETCH(QString, example);
+  QFETCH(QString, message);
+  RunWorld world;
+  AddProgramVariables(world, {});
+  const EvalContext context{world.session.project.functions, world.session.project.variables,
+                            world.session.drawing, world.boxes};
+  const QString as_term = ToQt(EvaluateForDisplay(FromQt(example), context));
+  if (as_term == message) return;
+  QCOMPARE(RunProgram(world, {FromQt(example)}), RunOutcome::Failed);
+  QVERIFY(!world.boxes.boxes.empty());
+  const QString first = ToQt(world.boxes.boxes[0].text);
+  QVERIFY2(first.startsWith(message.mid(2) + QLatin1Char(':')),
+           qPrintable(as_term + QLatin1String(" / ") + first));
+}
+
+void TestHelp::guideProgramExamples_data() {
+  QTest::addColumn<QString>("program");
+  static const QRegularExpression block(QStringLiteral("```programm\n(.*?)```"),
+                                        QRegularExpression::DotMatchesEverythingOption);
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : block.globalMatch(GuideWithoutComments())) {
+    const QString program = m.captured(1);
+    QTest::newRow(qPrintable(program.section(QLatin1Char('\n'), 0, 0))) << program;
+    ++rows;
+  }
+  QVERIFY(rows >= 8);
+}
+
+// A program of the guide runs to its end; one that draws leaves something on the picture.
+void TestHelp::guideProgramExamples() {
+  QFETCH(QString, program);
+  ProgramText lines = SplitEditorText(program);
+  for (std::string& line : lines) line = RemoveSpaces(line);
+  RunWorld world;
+  AddProgramVariables(world, lines);
+  QCOMPARE(RunProgram(world, lines), RunOutcome::Ended);
+  QCOMPARE(world.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(world.boxes.boxes[0].text, std::string(kMainProgramEnded));
+  if (program.contains(QLatin1String("Zeichne"))) QVERIFY(!AllWhite(world.session.canvas.Image()));
+}
+
 void TestHelp::guideNamesEveryWord_data() {
   QTest::addColumn<QString>("wanted");
   const auto code = [](const char* name) { return ToQt(std::string("`") + name); };
@@ -207,6 +358,42 @@ void TestHelp::guideWindowIsNotModal() {
   rig.form.HilfeSprachuebersicht->trigger();
   QCOMPARE(rig.form.FormHilfe, first);  // the same window again, not a second one
   QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestHelp::guideOpensBesideTheWindow_data() {
+  QTest::addColumn<QRect>("main");
+  QTest::addColumn<QRect>("available");
+  QTest::addColumn<QRect>("guide");
+  const QRect wide(0, 0, 1920, 1050);
+  QTest::newRow("room on the right")
+      << QRect(100, 50, 450, 540) << wide << QRect(550, 50, 860, 680);
+  QTest::newRow("room on the left only")
+      << QRect(1400, 50, 450, 540) << wide << QRect(540, 50, 860, 680);
+  QTest::newRow("too little room: the wider side, narrowed")
+      << QRect(200, 100, 450, 540) << QRect(0, 0, 1280, 800) << QRect(650, 100, 630, 680);
+  QTest::newRow("no readable room: overlapping, on the screen")
+      << QRect(415, 130, 450, 540) << QRect(0, 0, 1280, 800) << QRect(800, 120, 480, 680);
+  QTest::newRow("a low screen, a second screen to the right")
+      << QRect(2000, 300, 450, 540) << QRect(1920, 0, 1920, 600) << QRect(2450, 0, 860, 600);
+}
+
+void TestHelp::guideOpensBesideTheWindow() {
+  QFETCH(QRect, main);
+  QFETCH(QRect, available);
+  QFETCH(QRect, guide);
+  QCOMPARE(BesideWindow(main, available, QSize(860, 680)), guide);
+  QVERIFY(available.contains(guide));
+}
+
+void TestHelp::guideHidesItsNoteOnExamples() {
+  QVERIFY(LanguageGuideMarkdown().contains(QLatin1String("<!--")));
+  HelpWindow window;
+  const QString shown = window.text->toPlainText();
+  QVERIFY2(shown.startsWith(ToQt("Ombrix \x96 Sprach\xFC")), qPrintable(shown.left(80)));
+  QCOMPARE(WithoutComments(QStringLiteral("a<!-- b\n-->\nc<!--d-->e")), QStringLiteral("ace"));
+  QVERIFY(!shown.contains(QLatin1String("nachrechnet")));
+  QVERIFY(!shown.contains(QLatin1String("```")));
+  QVERIFY(!shown.contains(QLatin1String("programm\n")));
 }
 
 void TestHelp::aboutBox() {
