@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLayout>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <cstring>
 #include <new>
@@ -59,6 +60,30 @@ constexpr double kSmallestPoints = 6.0;  // below this the caption is no longer 
 std::filesystem::path FilePath(const QString& name) {
   const QByteArray encoded = QFile::encodeName(name);
   return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
+}
+
+// A field of a file is shown in a message at most this long.
+constexpr std::size_t kShownFieldLength = 40;
+
+// The conversion fault of a file's field ("'...' ist kein gültiger Integerwert") with the
+// field shown readably: bytes that print nothing or garble the box as "?", and only its
+// start when it is long (a field may be megabytes).
+std::string ReadableFieldFault(const std::string& message) {
+  const std::size_t end = message.rfind("' ist kein g\xFCltiger ");
+  if (message.empty() || message.front() != '\'' || end == std::string::npos || end == 0) {
+    return message;
+  }
+  std::string field = message.substr(1, std::min(end - 1, kShownFieldLength));
+  for (char& c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    // Control characters, and the five bytes Windows-1252 leaves undefined.
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+        byte == 0x90 || byte == 0x9D) {
+      c = '?';
+    }
+  }
+  if (end - 1 > kShownFieldLength) field += '\x85';  // "…"
+  return "'" + field + message.substr(end);
 }
 
 QFont CourierNew() {
@@ -373,6 +398,7 @@ void TForm1::ProjektNeuExecute() {
   if (session_.ProjectChanged) return;
   session_.project.Reset();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  copy_of_.clear();
   run_.ResetCounters();
   session_.canvas.SetBrushSolid(true);
   session_.canvas.FillRect(0, 0, session_.canvas.Width(), session_.canvas.Height());
@@ -393,23 +419,50 @@ void TForm1::ProjektOeffnenExecute() {
 void TForm1::OpenExample(const QString& path) {
   UncheckBoth();
   if (session_.ProjectChanged && !boxes_.Confirm(kConfirmDiscard)) return;
-  OpenProjectFile(path);
+  if (!LoadProjectFile(path)) return;
+  session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
+  copy_of_ = QFileInfo(path).fileName();
+  ShowLoadedProject();
 }
 
-void TForm1::OpenProjectFile(const QString& path) {
+void TForm1::OpenProjectFile(const QString& path, OpenedFrom from) {
+  if (!LoadProjectFile(path, from)) return;
+  session_.ProjectFileName = path;
+  copy_of_.clear();
+  ShowLoadedProject();
+}
+
+bool TForm1::LoadProjectFile(const QString& path, OpenedFrom from) {
   // The load takes the file over only when all of it was read; otherwise the open project,
   // its name and the status bar stay as they were.
-  if (const std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path))) {
+  std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path));
+  if (!error) return true;
+  if (error->fault) error->message = ReadableFieldFault(error->message);
+  if (error->fault && from == OpenedFrom::CommandLine) {
+    // The other load errors name the file already.
+    boxes_.Show(MessageKind::Error,
+                "Die Datei \"" + FromQt(path) +
+                    "\" ist keine g\xFCltige Projektdatei: " + FaultDisplayText(error->message));
+  } else {
     ShowProjectError(*error);
-    return;
   }
-  session_.ProjectFileName = path;
+  return false;
+}
+
+void TForm1::ShowLoadedProject() {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
-  if (!session_.project.programs[MainProgram].empty()) BearbeitenHauptprogrammExecute();
-  if (!session_.project.programs[MouseHandlerProgram].empty())
-    BearbeitenMausknopfGedruecktExecute();
+  // The opened project has not run yet: its programs start at their first line, and the
+  // editors select nothing, since a selection would look like the mark of a failed line.
+  run_.ResetCounters();
+  if (!session_.project.programs[MainProgram].empty()) {
+    UncheckBoth();
+    EditProgram(MainProgram, false);
+  }
+  if (!session_.project.programs[MouseHandlerProgram].empty()) {
+    EditProgram(MouseHandlerProgram, false);
+  }
 }
 
 void TForm1::ProjektSpeichernExecute() {
@@ -436,6 +489,7 @@ void TForm1::ProjektSpeichernUnterExecute() {
     return;
   }
   session_.ProjectFileName = *chosen;
+  copy_of_.clear();
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
@@ -492,7 +546,7 @@ void TForm1::BearbeitenHauptprogrammExecute() {
 
 void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
 
-void TForm1::EditProgram(int slot) {
+void TForm1::EditProgram(int slot, bool select_current_line) {
   ProgramText& program = session_.project.programs[static_cast<std::size_t>(slot)];
   // One batch for the whole load, so that a long program is not re-shown line by line.
   FormPrgEditor->BeginUpdate();
@@ -503,8 +557,9 @@ void TForm1::EditProgram(int slot) {
     throw;
   }
   FormPrgEditor->EndUpdate();
-  FormPrgEditor->SetCurrentLine(program,
-                                session_.interp.CurrentLine[static_cast<std::size_t>(slot)]);
+  FormPrgEditor->SetCurrentLine(
+      program,
+      select_current_line ? session_.interp.CurrentLine[static_cast<std::size_t>(slot)] : -1);
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
@@ -514,6 +569,10 @@ void TForm1::EditProgram(int slot) {
 FileDialogSetup TForm1::ProjectDialog(FileDialogKind kind) const {
   FileDialogSetup setup = DialogSetup(kind);
   setup.start = QDir::homePath();
+  // A copy of an example is offered under the example's name, in the home folder.
+  if (kind == FileDialogKind::SaveProject && !copy_of_.isEmpty()) {
+    setup.start = QDir(setup.start).filePath(copy_of_);
+  }
   if (session_.ProjectFileName != QLatin1String(kUnnamedProject)) {
     const QFileInfo project(session_.ProjectFileName);
     setup.start =
@@ -561,6 +620,13 @@ void TForm1::HilfeSprachuebersichtExecute() {
     FormHilfe = new HelpWindow();
     FormHilfe->setWindowIcon(windowIcon());
     FormHilfe->setAttribute(Qt::WA_QuitOnClose, false);  // closing Ombrix closes it too
+    // Beside the window, so that the guide covers neither the picture nor the editor.
+    if (const QScreen* screen = this->screen()) {
+      const QRect place =
+          BesideWindow(frameGeometry(), screen->availableGeometry(), FormHilfe->size());
+      FormHilfe->resize(place.size());
+      FormHilfe->move(place.topLeft());
+    }
   }
   FormHilfe->show();
   FormHilfe->raise();

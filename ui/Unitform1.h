@@ -74,11 +74,14 @@ class TForm1 final : public QMainWindow {
   void HilfeUeberExecute();
   // Lists the examples of `folder` in the "Beispiele" menu, replacing what it held.
   void FillExamplesMenu(const QString& folder);
-  // Opens an example as "Projekt öffnen" opens the file chosen in its dialog.
+  // Opens an example as an unnamed copy of the file at `path`: the first save asks for
+  // a name, so a shipped example is never written over.
   void OpenExample(const QString& path);
   // Reads the project at `path` and shows its programs in the editor; on a load error
-  // shows it and keeps the open project.
-  void OpenProjectFile(const QString& path);
+  // shows it and keeps the open project. A file named on the command line, which the
+  // user did not pick in a dialog, is named in every load error, under "Fehler".
+  enum class OpenedFrom { Dialog, CommandLine };
+  void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
 
   // The dialogs, created hidden after the window and kept for the whole run.
   TFormFkten* FormFkten;
@@ -143,7 +146,12 @@ class TForm1 final : public QMainWindow {
   void Guarded(F&& handler);
   void ShowFault(const std::string& message);
   void ShowProjectError(const ProjectError& error);
-  void EditProgram(int slot);
+  // The two halves of opening a project: read the file (false, after showing the error,
+  // when it did not load), then show it as opened under the name already set.
+  bool LoadProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
+  void ShowLoadedProject();
+  // Shows the editor on the program of `slot`, with the line at its counter selected.
+  void EditProgram(int slot, bool select_current_line = true);
   void SetLockedEnabled(bool enabled);
   void SetChecked(QCheckBox* box, bool checked);
   void ShowFileName();
@@ -176,6 +184,7 @@ class TForm1 final : public QMainWindow {
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
   std::chrono::steady_clock::time_point line_events_;  // when the events were last handled
   bool busy_cursor_ = false;
+  QString copy_of_;  // file name of the example the unnamed project was opened from
 };
 
 }  // namespace ombrix

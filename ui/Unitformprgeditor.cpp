@@ -63,6 +63,31 @@ bool ProducesCharacter(const QKeyEvent& key, bool inserts_tab) {
          first.category() == QChar::Other_PrivateUse || first.isHighSurrogate();
 }
 
+// A place in the text that re-indenting keeps: its line, and how many characters other
+// than blanks stand before it on that line.
+struct TextPlace {
+  int line;
+  qsizetype characters;
+};
+
+TextPlace PlaceOf(const QTextDocument& document, int position) {
+  const QTextBlock block = document.findBlock(position);
+  const QString before = block.text().left(position - block.position());
+  return {block.blockNumber(), before.size() - before.count(QLatin1Char(' '))};
+}
+
+int PositionOf(const QTextDocument& document, TextPlace place) {
+  QTextBlock block = document.findBlockByNumber(place.line);
+  if (!block.isValid()) block = document.lastBlock();
+  const QString text = block.text();
+  qsizetype column = 0;
+  while (column < text.size() && text[column] == QLatin1Char(' ')) ++column;  // the indent
+  for (qsizetype seen = 0; column < text.size() && seen < place.characters; ++column) {
+    if (text[column] != QLatin1Char(' ')) ++seen;
+  }
+  return block.position() + static_cast<int>(column);
+}
+
 bool HasLongLine(const QTextDocument& document) {
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
     if (block.length() > kLongLine) return true;
@@ -266,7 +291,19 @@ void TFormPrgEditor::FormShow() {
 void TFormPrgEditor::Button1Click() { accept(); }
 
 void TFormPrgEditor::Button2Click() {
+  // The new text replaces the old one whole; the cursor (and a selection) stay before
+  // the same characters of the same lines, and the view where it was.
+  const QTextCursor before = Memo1->textCursor();
+  const TextPlace anchor = PlaceOf(*Memo1->document(), before.anchor());
+  const TextPlace position = PlaceOf(*Memo1->document(), before.position());
+  const int scrolled = Memo1->verticalScrollBar()->value();
   FormatProgramText(*this, boxes_);
+  QTextCursor after(Memo1->document());
+  after.setPosition(PositionOf(*Memo1->document(), anchor));
+  after.setPosition(PositionOf(*Memo1->document(), position), QTextCursor::KeepAnchor);
+  Memo1->setTextCursor(after);
+  Memo1->verticalScrollBar()->setValue(scrolled);
+  Memo1->ensureCursorVisible();
   // The click (and the structure message) took the focus; typing goes on in the text.
   Memo1->setFocus();
 }

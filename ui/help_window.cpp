@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -15,6 +16,7 @@
 #include <QTextBrowser>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "platform/qt_text.h"
 
@@ -24,6 +26,33 @@ QString LanguageGuideMarkdown() {
   QFile file(QStringLiteral(":/ombrix/sprachuebersicht.md"));
   if (!file.open(QIODevice::ReadOnly)) return QString();
   return QString::fromUtf8(file.readAll());
+}
+
+QString WithoutComments(QString markdown) {
+  static const QRegularExpression comment(QStringLiteral("<!--.*?-->\\n?"),
+                                          QRegularExpression::DotMatchesEverythingOption);
+  return markdown.remove(comment);
+}
+
+namespace {
+
+constexpr int kReadableWidth = 480;
+
+}  // namespace
+
+QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted) {
+  const int room_right = available.right() - main.right();
+  const int room_left = main.left() - available.left();
+  const bool right =
+      room_right >= wanted.width() || (room_left < wanted.width() && room_right >= room_left);
+  const int room = right ? room_right : room_left;
+  const int width =
+      std::min(available.width(), std::min(wanted.width(), std::max(room, kReadableWidth)));
+  const int height = std::min(wanted.height(), available.height());
+  const int x = right ? main.right() + 1 : main.left() - width;
+  const int y = main.top();
+  return QRect(std::clamp(x, available.left(), available.right() + 1 - width),
+               std::clamp(y, available.top(), available.bottom() + 1 - height), width, height);
 }
 
 namespace {
@@ -64,7 +93,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   text = new QTextBrowser(this);
   text->setObjectName(QStringLiteral("GuideText"));
   text->setOpenExternalLinks(true);
-  text->setMarkdown(LanguageGuideMarkdown());
+  text->setMarkdown(WithoutComments(LanguageGuideMarkdown()));
   SpaceBlocks();
 
   auto* splitter = new QSplitter(this);

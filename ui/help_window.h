@@ -13,6 +13,13 @@ namespace ombrix {
 
 // The guide as it is compiled into the program (Markdown, UTF-8).
 QString LanguageGuideMarkdown();
+// `markdown` without its HTML comments, which Qt would show as text.
+QString WithoutComments(QString markdown);
+
+// Where a window of `wanted` size goes beside the frame `main` on the screen area
+// `available`: right of it where it fits, else left, else on the wider side, narrowed to
+// the room there but not below a readable width (overlapping then); never off the screen.
+QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted);
 
 class HelpWindow final : public QWidget {
  public:

@@ -15,7 +15,28 @@
 #include "ui/session.h"
 #include "ui/start_arguments.h"
 
+namespace {
+
+// Prints what the request says instead of starting; its exit status, or -1 to start.
+int Answer(const ombrix::StartRequest& request) {
+  if (request.kind == ombrix::StartRequest::Window) return -1;
+  const bool help = request.kind == ombrix::StartRequest::Help;
+  std::fputs(request.message.toLocal8Bit().constData(), help ? stdout : stderr);
+  return help ? 0 : 2;
+}
+
+}  // namespace
+
 int main(int argc, char* argv[]) {
+  // The help and an argument error need no display: they are answered before the toolkit
+  // starts, which ends the program where it finds none.
+  QStringList raw;
+  for (int n = 1; n < argc; ++n) raw.append(QString::fromLocal8Bit(argv[n]));
+  if (const int status = Answer(ombrix::ReadStartArguments(ombrix::WithoutToolkitOptions(raw)));
+      status >= 0) {
+    return status;
+  }
+
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Ombrix"));
   // Qt's own texts (file dialogs) in German, when the translation is installed.
@@ -27,11 +48,7 @@ int main(int argc, char* argv[]) {
   ombrix::ApplySystemDecimalSeparator();
   // Qt has taken its own options (-platform, -style ...) out of the list by now.
   const ombrix::StartRequest request = ombrix::ReadStartArguments(QApplication::arguments().mid(1));
-  if (request.kind != ombrix::StartRequest::Window) {
-    const bool help = request.kind == ombrix::StartRequest::Help;
-    std::fputs(request.message.toLocal8Bit().constData(), help ? stdout : stderr);
-    return help ? 0 : 2;
-  }
+  if (const int status = Answer(request); status >= 0) return status;
 
   ombrix::Session session;
   ombrix::QtMessageBoxes boxes;
@@ -46,7 +63,9 @@ int main(int argc, char* argv[]) {
   form.show();
   // Opened once the window is up, so that the editors on its programs open over it.
   if (!request.project.isEmpty()) {
-    QTimer::singleShot(0, &form, [&form, &request] { form.OpenProjectFile(request.project); });
+    QTimer::singleShot(0, &form, [&form, &request] {
+      form.OpenProjectFile(request.project, ombrix::TForm1::OpenedFrom::CommandLine);
+    });
   }
   return QApplication::exec();
 }

@@ -45,7 +45,8 @@ bool QtMessageBoxes::Confirm(const std::string& text) {
                   QMessageBox::NoButton, Owner());
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   QPushButton* cancel = box.addButton(QStringLiteral("Abbrechen"), QMessageBox::RejectRole);
-  box.setDefaultButton(ok);
+  // Every question here is whether to throw something away: Enter must not do it.
+  box.setDefaultButton(cancel);
   box.setEscapeButton(cancel);
   box.exec();
   return box.clickedButton() == ok;

@@ -1,6 +1,8 @@
 #include "ui/start_arguments.h"
 
 #include <QFileInfo>
+#include <algorithm>
+#include <iterator>
 
 #include "platform/qt_text.h"
 
@@ -17,7 +19,50 @@ StartRequest Refuse(const QString& reason) {
           QStringLiteral("ombrix: ") + reason + QLatin1Char('\n') + ToQt(kUsage)};
 }
 
+// The options of QGuiApplication and QApplication (and those of the X11 platform), with
+// one dash; Qt takes them with two dashes as well.
+const char* const kToolkitOptionsWithValue[] = {
+    "-platform",
+    "-platformpluginpath",
+    "-platformtheme",
+    "-plugin",
+    "-qwindowgeometry",
+    "-qwindowicon",
+    "-qwindowtitle",
+    "-session",
+    "-display",
+    "-geometry",
+    "-title",
+    "-icon",
+    "-name",
+    "-style",
+    "-stylesheet",
+};
+const char* const kToolkitFlags[] = {"-reverse", "-widgetcount", "-nograb", "-dograb", "-sync"};
+// Written with their value after "=".
+const char* const kToolkitOptionsWithEquals[] = {
+    "-style=", "-stylesheet=", "-qmljsdebugger=", "-dialogs=", "-fontengine="};
+
 }  // namespace
+
+QStringList WithoutToolkitOptions(const QStringList& arguments) {
+  QStringList left;
+  for (qsizetype n = 0; n < arguments.size(); ++n) {
+    // Qt takes its options wherever they stand, even after "--".
+    const QString& argument = arguments[n];
+    const QString option = argument.startsWith(QLatin1String("--")) ? argument.mid(1) : argument;
+    const auto is = [&](const char* name) { return option == QLatin1String(name); };
+    const auto starts = [&](const char* name) { return option.startsWith(QLatin1String(name)); };
+    if (std::any_of(std::begin(kToolkitOptionsWithValue), std::end(kToolkitOptionsWithValue), is)) {
+      ++n;  // and its value
+    } else if (!std::any_of(std::begin(kToolkitFlags), std::end(kToolkitFlags), is) &&
+               !std::any_of(std::begin(kToolkitOptionsWithEquals),
+                            std::end(kToolkitOptionsWithEquals), starts)) {
+      left.append(argument);
+    }
+  }
+  return left;
+}
 
 StartRequest ReadStartArguments(const QStringList& arguments) {
   QStringList files;

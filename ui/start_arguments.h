@@ -20,4 +20,10 @@ struct StartRequest {
 // `arguments` without the program's name and without the options Qt took for itself.
 StartRequest ReadStartArguments(const QStringList& arguments);
 
+// The command line as the program received it, without its name, less the options Qt
+// takes for itself (-platform offscreen, -style=fusion, --reverse ...) and their values:
+// what ReadStartArguments sees once the toolkit has started. Read before the toolkit
+// starts, so that help and argument errors need no display.
+QStringList WithoutToolkitOptions(const QStringList& arguments);
+
 }  // namespace ombrix

@@ -106,6 +106,12 @@ std::optional<std::string> ReadableRealText(double x) {
   return text;
 }
 
+std::string LongLine(int slot, std::size_t n, std::size_t length) {
+  return "Zeile " + std::to_string(n + 1) + " im Programm " + Quoted(ProgramNames[slot]) + " hat " +
+         std::to_string(length) + " Zeichen, erlaubt sind h\366chstens " +
+         std::to_string(kMaxLineLength);
+}
+
 std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
   const VariableTable& vars = project.variables;
   for (int j = 0; j <= vars.LastVariable(); ++j) {
@@ -130,6 +136,9 @@ std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
                        std::to_string(kMaxProgramLines) + ".");
     }
     for (std::size_t n = 0; n < program.size(); ++n) {
+      if (program[n].size() > kMaxLineLength) {
+        return Unsavable(LongLine(slot, n, program[n].size()) + ".");
+      }
       if (HasSeparator(program[n])) {
         return RefuseSeparator("Zeile " + std::to_string(n + 1) + " im Programm " +
                                Quoted(ProgramNames[slot]));
@@ -267,6 +276,10 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     for (std::int32_t n = 0; n < *count; ++n) {
       const std::optional<std::string_view> line = in.Text();
       if (!line) return false;
+      if (line->size() > kMaxLineLength) {
+        in.Fail(LongLine(slot, static_cast<std::size_t>(n), line->size()));
+        return false;
+      }
       program.emplace_back(*line);
     }
   }
@@ -512,6 +525,11 @@ std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::s
   for (const ProgramText& program : project.programs) {
     AppendInteger(out, static_cast<long long>(program.size()));
     for (const std::string& line : program) AppendField(out, line);
+  }
+  if (out.size() > kMaxProjectFileSize) {
+    return Unsavable("Die Projektdatei w\xE4re " + std::to_string(out.size()) +
+                     " Bytes gro\xDF, erlaubt sind h\366chstens " +
+                     std::to_string(kMaxProjectFileSize) + ".");
   }
   bytes = std::move(out);
   return std::nullopt;

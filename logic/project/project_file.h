@@ -15,12 +15,16 @@ namespace ombrix {
 inline constexpr char kFieldSeparator = '\xA7';
 inline constexpr const char* kUnnamedProject = "{ohne Namen}";
 
-// Larger files are refused unread: a real project is a few kilobytes.
-inline constexpr std::uintmax_t kMaxProjectFileSize = 64u * 1024u * 1024u;
+// Larger files are refused unread, and larger projects are not saved: a real project is
+// a few kilobytes, and the editor shows the programs of one this large within seconds.
+inline constexpr std::uintmax_t kMaxProjectFileSize = 8u * 1024u * 1024u;
 // Lines of one program that a project may hold, checked at save and at load alike: every
 // line costs far more in memory and in the editor than its byte in the file, so a file of
 // separators alone must not become tens of millions of lines.
 inline constexpr std::size_t kMaxProgramLines = 100000;
+// Characters of one program line, checked at save and at load alike: the editor lays out
+// a line whole, so that a line of megabytes would keep it busy for minutes.
+inline constexpr std::size_t kMaxLineLength = 100000;
 
 struct ProjectError {
   std::string message;  // German, Windows-1252

@@ -126,8 +126,9 @@ ProjectContent Spiral() {
   AddVariable(p, "q");
   AddVariable(p, "z");
   p.programs[0] = {
-      "L\xF6scheBild",       "ZeichneSkala", "q:=(1+i/12)*99/100", "z:=4+i", "Wiederhole(600)",
-      "ZeichneLinie(z;z*q)", "z:=z*q",       "EndeWiederhole",
+      "SetzeSkala(-5;5;-5;5)", "L\xF6scheBild", "ZeichneSkala",
+      "q:=(1+i/12)*99/100",    "z:=4+i",        "Wiederhole(600)",
+      "ZeichneLinie(z;z*q)",   "z:=z*q",        "EndeWiederhole",
   };
   return p;
 }
@@ -139,6 +140,7 @@ ProjectContent FunctionPlot() {
   AddVariable(p, "x");
   AddVariable(p, "h");
   p.programs[0] = {
+      "SetzeSkala(-5;5;-5;5)",
       "L\xF6scheBild",
       "ZeichneSkala",
       "h:=1/10",
@@ -157,6 +159,7 @@ ProjectContent MousePainting() {
   AddVariable(p, "a");
   AddVariable(p, "s");
   p.programs[0] = {
+      "SetzeSkala(-5;5;-5;5)",
       "L\xF6scheBild",
       "ZeichneSkala",
   };

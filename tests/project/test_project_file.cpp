@@ -498,6 +498,71 @@ TEST_F(ProjectFileTest, ProgramLineLimitHoldsAtLoadAndSave) {
   }
 }
 
+TEST_F(ProjectFileTest, LineLengthLimitHoldsAtLoadAndSave) {
+  // The editor lays out a line whole: a line of megabytes would keep it busy for minutes.
+  struct Row {
+    const char* name;
+    int slot;
+    std::size_t length;
+    bool accepted;
+  };
+  const Row rows[] = {{"at the limit", MainProgram, kMaxLineLength, true},
+                      {"one character more", MainProgram, kMaxLineLength + 1, false},
+                      {"in the mouse program", MouseHandlerProgram, 3 * kMaxLineLength, false}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ProjectContent big;
+    big.programs[static_cast<std::size_t>(row.slot)] = {"x:=1", std::string(row.length, '1')};
+    // The file as a save without the limit would write it.
+    Fields fields = NewProjectFields("2,71828182845905", "3,14159265358979");
+    const std::size_t count = fields.size() - (row.slot == MainProgram ? 2 : 1);
+    fields[count] = "2";
+    fields.insert(fields.begin() + static_cast<std::ptrdiff_t>(count) + 1,
+                  {"x:=1", std::string(row.length, '1')});
+    ProjectContent project = SampleProject();
+    const std::optional<ProjectError> error = LoadProjectFromBytes(project, Join(fields), "z.omp");
+    std::string bytes;
+    const std::optional<ProjectError> refused = ProjectToBytes(big, bytes);
+    if (row.accepted) {
+      EXPECT_FALSE(error);
+      EXPECT_EQ(project.programs[MainProgram][1].size(), row.length);
+      EXPECT_FALSE(refused);
+      EXPECT_EQ(bytes, Join(fields));
+      continue;
+    }
+    const std::string program = row.slot == MainProgram
+                                    ? "\"Hauptprogramm\""
+                                    : "\"Ereignisbehandlung f\xFCr 'Mausknopf gedr\xFC"
+                                      "ckt'\"";
+    const std::string what = "Zeile 2 im Programm " + program + " hat " +
+                             std::to_string(row.length) +
+                             " Zeichen, erlaubt sind h\366chstens 100000.";
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message, "Die Datei \"z.omp\" ist keine g\xFCltige Projektdatei: " + what);
+    ExpectSameProject(project, SampleProject());
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->message, "Das Projekt wurde nicht gespeichert: " + what);
+    EXPECT_TRUE(bytes.empty());
+  }
+}
+
+TEST_F(ProjectFileTest, ProjectTooLargeToLoadIsNotSaved) {
+  ProjectContent big;
+  // Lines and line lengths within their limits, the whole beyond the file's.
+  const std::size_t lines = kMaxProjectFileSize / kMaxLineLength + 1;
+  big.programs[MainProgram].assign(lines, std::string(kMaxLineLength, '1'));
+  std::string bytes;
+  const std::optional<ProjectError> refused = ProjectToBytes(big, bytes);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(
+      refused->message.rfind("Das Projekt wurde nicht gespeichert: Die Projektdatei w\xE4re ", 0),
+      0u)
+      << refused->message;
+  EXPECT_TRUE(bytes.empty());
+  EXPECT_TRUE(SaveProject(big, dir_ / "gross.omp"));
+  EXPECT_FALSE(fs::exists(dir_ / "gross.omp"));
+}
+
 TEST_F(ProjectFileTest, FilesThatCannotBeReadAreRefusedWithoutHanging) {
   ASSERT_EQ(::mkfifo((dir_ / "rohr").c_str(), 0600), 0);
   fs::create_directory(dir_ / "ordner");

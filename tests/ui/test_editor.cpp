@@ -3,6 +3,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextBlock>
 #include <QtTest>
 
 #include "tests/ui/ui_rig.h"
@@ -64,6 +65,8 @@ class TestEditor : public QObject {
   void changeMarking();
   void reformat_data();
   void reformat();
+  void reformatKeepsTheCursor_data();
+  void reformatKeepsTheCursor();
   void everyCloseKeepsText_data();
   void everyCloseKeepsText();
   void storedLineCount_data();
@@ -289,6 +292,60 @@ void TestEditor::reformat() {
     QCOMPARE(boxes.boxes[0].text, std::string(kStructure));
   }
   QVERIFY(!flag);  // formatting is not typing
+}
+
+void TestEditor::reformatKeepsTheCursor_data() {
+  // Places are (column, line); a selection runs from its anchor to the cursor.
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QPoint>("anchor_before");
+  QTest::addColumn<QPoint>("before");
+  QTest::addColumn<QPoint>("anchor_after");
+  QTest::addColumn<QPoint>("after");
+  const QString block = QStringLiteral("Wenn(x>0)\nZeichnePunkt(x)\nEndeWenn\nx:=1");
+  const auto row = [](const char* name, const QString& text, QPoint before, QPoint after) {
+    QTest::newRow(name) << text << before << before << after << after;
+  };
+  row("end of an indented line", block, {15, 1}, {17, 1});
+  row("inside an indented line", block, {7, 1}, {9, 1});
+  row("a line that keeps its place", block, {2, 3}, {2, 3});
+  row("typed indent and blanks go, the character stays", QStringLiteral("    x := 1\ny:=2"), {9, 0},
+      {3, 0});
+  row("in the typed indent: where the line's text begins",
+      QStringLiteral("Solange(1)\n      x:=1\nEndeSolange"), {3, 1}, {2, 1});
+  row("an empty line in a block: after its indent", QStringLiteral("Solange(1)\n\nEndeSolange"),
+      {0, 1}, {2, 1});
+  QTest::newRow("a selection over two lines")
+      << block << QPoint(4, 0) << QPoint(7, 1) << QPoint(4, 0) << QPoint(9, 1);
+}
+
+void TestEditor::reformatKeepsTheCursor() {
+  QFETCH(QString, text);
+  QFETCH(QPoint, anchor_before);
+  QFETCH(QPoint, before);
+  QFETCH(QPoint, anchor_after);
+  QFETCH(QPoint, after);
+  bool flag = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor(flag, boxes);
+  editor.Memo1->setPlainText(text);
+  editor.show();
+  QVERIFY(QTest::qWaitForWindowActive(&editor));
+  const auto at = [&](QPoint place) {
+    return editor.Memo1->document()->findBlockByNumber(place.y()).position() + place.x();
+  };
+  QTextCursor cursor(editor.Memo1->document());
+  cursor.setPosition(at(anchor_before));
+  cursor.setPosition(at(before), QTextCursor::KeepAnchor);
+  editor.Memo1->setTextCursor(cursor);
+  QTest::mouseClick(editor.Button2, Qt::LeftButton);
+  const QTextCursor now = editor.Memo1->textCursor();
+  QCOMPARE(QPoint(now.positionInBlock(), now.blockNumber()), after);
+  QCOMPARE(now.anchor(), at(anchor_after));
+  if (anchor_before != before) return;
+  // Typing goes on there.
+  QTest::keyClicks(editor.Memo1, QStringLiteral("#"));
+  const QString line = editor.Memo1->document()->findBlockByNumber(after.y()).text();
+  QCOMPARE(line.indexOf(QLatin1Char('#')), after.x());
 }
 
 void TestEditor::everyCloseKeepsText_data() {

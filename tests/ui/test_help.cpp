@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QProcess>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextBrowser>
@@ -15,6 +16,8 @@
 #include "logic/evaluator/result_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/program_text.h"
+#include "logic/program/run_control.h"
+#include "tests/support/tables.h"
 #include "tests/ui/ui_rig.h"
 #include "ui/examples.h"
 #include "ui/help_window.h"
@@ -33,12 +36,111 @@ void WriteFile(const QString& path, const QByteArray& content) {
 
 QString SourceExamples() { return QStringLiteral(OMBRIX_SOURCE_EXAMPLES); }
 
+// A session with its own run engine: what the window runs, without the window.
+struct RunWorld {
+  Session session;
+  RecordingMessageBoxes boxes;
+  Interpreter interpreter{session.project, session.drawing, session.canvas,
+                          boxes,           session.flags,   session.interp};
+  RunControl run{interpreter, session.project, session.drawing, session.flags, session.interp};
+
+  // "Starten" and at most `lines` main-program lines (some examples never end), then
+  // a few clicks and a drag over the picture.
+  QImage RunLoaded(std::int64_t lines = 20000) {
+    run.Start();
+    run.StepMain({lines, std::nullopt});
+    for (const QPoint at : {QPoint(100, 100), QPoint(150, 120), QPoint(300, 320)}) {
+      run.PressMouse();
+      run.MoveMouse(at.x(), at.y());
+      if (run.MouseProgramDue()) run.RunMouseProgram();
+    }
+    run.ReleaseMouse();
+    return session.canvas.Image();
+  }
+  QImage Run(const QString& path) {
+    if (LoadProject(session.project, QFile::encodeName(path).toStdString()))
+      qFatal("cannot load %s", qPrintable(path));
+    return RunLoaded();
+  }
+};
+
+// The guide's examples, found by the markers its source explains at its top.
+QString GuideWithoutComments() { return WithoutComments(LanguageGuideMarkdown()); }
+
+struct ErrorExample {
+  QString message;  // "? Syntaxfehler"
+  QString example;
+};
+
+// Each code span in the column "Typische Ursache" of the table of error messages.
+std::vector<ErrorExample> GuideErrorExamples() {
+  std::vector<ErrorExample> found;
+  bool in_table = false;
+  for (const QString& line : GuideWithoutComments().split(QLatin1Char('\n'))) {
+    if (line.startsWith(QLatin1String("| Code | Meldung | Typische Ursache |"))) {
+      in_table = true;
+      continue;
+    }
+    if (!in_table) continue;
+    if (!line.startsWith(QLatin1Char('|'))) break;
+    const QStringList cells = line.split(QLatin1Char('|'));
+    if (cells.size() < 4 || cells[1].trimmed().startsWith(QLatin1Char('-'))) continue;
+    const QString quoted = cells[2].trimmed();
+    const QString message = quoted.mid(1, quoted.size() - 2);  // inside „…“
+    static const QRegularExpression code(QStringLiteral("`([^`]+)`"));
+    for (const QRegularExpressionMatch& m : code.globalMatch(cells[3]))
+      found.push_back({message, m.captured(1)});
+  }
+  return found;
+}
+
+// The variables the guide's examples use, and one for every other name a program
+// assigns to or counts with.
+void AddProgramVariables(RunWorld& world, const ProgramText& program) {
+  for (const char* name : {"a", "c", "k", "n", "x", "y", "z"})
+    AddVariable(world.session.project.variables, name);
+  static const QRegularExpression assigned(QStringLiteral("^([A-Za-z_][A-Za-z0-9_]*):="));
+  static const QRegularExpression counted(QStringLiteral("^F\u00FCr\\(([A-Za-z_][A-Za-z0-9_]*);"),
+                                          QRegularExpression::CaseInsensitiveOption);
+  VariableTable& v = world.session.project.variables;
+  for (const std::string& line : program) {
+    for (const QRegularExpression* pattern : {&assigned, &counted}) {
+      const QRegularExpressionMatch m = pattern->match(ToQt(line));
+      if (!m.hasMatch()) continue;
+      const std::string name = FromQt(m.captured(1));
+      if (v.FindVariable(LowerCase1252(name)) < 0) AddVariable(v, name);
+    }
+  }
+}
+
+// Runs `program` from its start; the outcome, with the boxes in `world.boxes`.
+RunOutcome RunProgram(RunWorld& world, ProgramText program) {
+  world.session.project.programs[MainProgram] = std::move(program);
+  world.run.Start();
+  const RunOutcome outcome = world.run.StepMain({100000, std::nullopt});
+  if (outcome == RunOutcome::Ended) world.run.FinishMain();
+  return outcome;
+}
+
+bool AllWhite(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
+  return true;
+}
+
 }  // namespace
 
 class TestHelp : public QObject {
   Q_OBJECT
 
  private slots:
+  void guideValueExamples_data();
+  void guideValueExamples();
+  void guideErrorExamples_data();
+  void guideErrorExamples();
+  void guideProgramExamples_data();
+  void guideProgramExamples();
   void guideNamesEveryWord_data();
   void guideNamesEveryWord();
   void contentsLeadToTheirHeadings();
@@ -46,20 +148,105 @@ class TestHelp : public QObject {
   void searchFindsAndWraps();
   void ctrlFOpensTheSearch();
   void guideWindowIsNotModal();
+  void guideOpensBesideTheWindow_data();
+  void guideOpensBesideTheWindow();
+  void guideHidesItsNoteOnExamples();
   void aboutBox();
 
   void listExamples_data();
   void listExamples();
   void shippedExamplesHaveTitlesAndLoad();
+  void examplesDrawAlikeWhateverRanBefore_data();
+  void examplesDrawAlikeWhateverRanBefore();
   void examplesFolderPrefersTheInstalledOne();
   void examplesLockedWhileRunning();
 
   void startArguments_data();
   void startArguments();
+  void toolkitOptionsLeftOut_data();
+  void toolkitOptionsLeftOut();
+  void answersWithoutADisplay_data();
+  void answersWithoutADisplay();
 };
 
 // Every keyword, command word, built-in, constant and error message of the tables appears
 // in the guide; a word added to a table without a word in the guide fails here.
+void TestHelp::guideValueExamples_data() {
+  QTest::addColumn<QString>("term");
+  QTest::addColumn<QString>("shown");
+  static const QRegularExpression marker(QStringLiteral("`([^`]+)` ist `([^`]+)`"));
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : marker.globalMatch(GuideWithoutComments())) {
+    const QString term = QString(m.captured(1)).replace(QLatin1String("\\|"), QLatin1String("|"));
+    QTest::newRow(qPrintable(term)) << term << m.captured(2);
+    ++rows;
+  }
+  QVERIFY(rows >= 12);
+}
+
+// "`7%3` ist `1`": the term shows exactly that.
+void TestHelp::guideValueExamples() {
+  QFETCH(QString, term);
+  QFETCH(QString, shown);
+  RunWorld world;
+  const EvalContext context{world.session.project.functions, world.session.project.variables,
+                            world.session.drawing, world.boxes};
+  QCOMPARE(ToQt(EvaluateForDisplay(FromQt(term), context)), shown);
+}
+
+void TestHelp::guideErrorExamples_data() {
+  QTest::addColumn<QString>("example");
+  QTest::addColumn<QString>("message");
+  const std::vector<ErrorExample> examples = GuideErrorExamples();
+  for (const ErrorExample& e : examples)
+    QTest::newRow(qPrintable(e.message + ": " + e.example)) << e.example << e.message;
+  QVERIFY(examples.size() >= 25);
+}
+
+// Each example of the table of error messages gives its row's message, as a term or as a
+// one-line main program.
+void TestHelp::guideErrorExamples() {
+  QFETCH(QString, example);
+  QFETCH(QString, message);
+  RunWorld world;
+  AddProgramVariables(world, {});
+  const EvalContext context{world.session.project.functions, world.session.project.variables,
+                            world.session.drawing, world.boxes};
+  const QString as_term = ToQt(EvaluateForDisplay(FromQt(example), context));
+  if (as_term == message) return;
+  QCOMPARE(RunProgram(world, {FromQt(example)}), RunOutcome::Failed);
+  QVERIFY(!world.boxes.boxes.empty());
+  const QString first = ToQt(world.boxes.boxes[0].text);
+  QVERIFY2(first.startsWith(message.mid(2) + QLatin1Char(':')),
+           qPrintable(as_term + QLatin1String(" / ") + first));
+}
+
+void TestHelp::guideProgramExamples_data() {
+  QTest::addColumn<QString>("program");
+  static const QRegularExpression block(QStringLiteral("```programm\n(.*?)```"),
+                                        QRegularExpression::DotMatchesEverythingOption);
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : block.globalMatch(GuideWithoutComments())) {
+    const QString program = m.captured(1);
+    QTest::newRow(qPrintable(program.section(QLatin1Char('\n'), 0, 0))) << program;
+    ++rows;
+  }
+  QVERIFY(rows >= 8);
+}
+
+// A program of the guide runs to its end; one that draws leaves something on the picture.
+void TestHelp::guideProgramExamples() {
+  QFETCH(QString, program);
+  ProgramText lines = SplitEditorText(program);
+  for (std::string& line : lines) line = RemoveSpaces(line);
+  RunWorld world;
+  AddProgramVariables(world, lines);
+  QCOMPARE(RunProgram(world, lines), RunOutcome::Ended);
+  QCOMPARE(world.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(world.boxes.boxes[0].text, std::string(kMainProgramEnded));
+  if (program.contains(QLatin1String("Zeichne"))) QVERIFY(!AllWhite(world.session.canvas.Image()));
+}
+
 void TestHelp::guideNamesEveryWord_data() {
   QTest::addColumn<QString>("wanted");
   const auto code = [](const char* name) { return ToQt(std::string("`") + name); };
@@ -173,6 +360,42 @@ void TestHelp::guideWindowIsNotModal() {
   QVERIFY(rig.boxes.boxes.empty());
 }
 
+void TestHelp::guideOpensBesideTheWindow_data() {
+  QTest::addColumn<QRect>("main");
+  QTest::addColumn<QRect>("available");
+  QTest::addColumn<QRect>("guide");
+  const QRect wide(0, 0, 1920, 1050);
+  QTest::newRow("room on the right")
+      << QRect(100, 50, 450, 540) << wide << QRect(550, 50, 860, 680);
+  QTest::newRow("room on the left only")
+      << QRect(1400, 50, 450, 540) << wide << QRect(540, 50, 860, 680);
+  QTest::newRow("too little room: the wider side, narrowed")
+      << QRect(200, 100, 450, 540) << QRect(0, 0, 1280, 800) << QRect(650, 100, 630, 680);
+  QTest::newRow("no readable room: overlapping, on the screen")
+      << QRect(415, 130, 450, 540) << QRect(0, 0, 1280, 800) << QRect(800, 120, 480, 680);
+  QTest::newRow("a low screen, a second screen to the right")
+      << QRect(2000, 300, 450, 540) << QRect(1920, 0, 1920, 600) << QRect(2450, 0, 860, 600);
+}
+
+void TestHelp::guideOpensBesideTheWindow() {
+  QFETCH(QRect, main);
+  QFETCH(QRect, available);
+  QFETCH(QRect, guide);
+  QCOMPARE(BesideWindow(main, available, QSize(860, 680)), guide);
+  QVERIFY(available.contains(guide));
+}
+
+void TestHelp::guideHidesItsNoteOnExamples() {
+  QVERIFY(LanguageGuideMarkdown().contains(QLatin1String("<!--")));
+  HelpWindow window;
+  const QString shown = window.text->toPlainText();
+  QVERIFY2(shown.startsWith(ToQt("Ombrix \x96 Sprach\xFC")), qPrintable(shown.left(80)));
+  QCOMPARE(WithoutComments(QStringLiteral("a<!-- b\n-->\nc<!--d-->e")), QStringLiteral("ace"));
+  QVERIFY(!shown.contains(QLatin1String("nachrechnet")));
+  QVERIFY(!shown.contains(QLatin1String("```")));
+  QVERIFY(!shown.contains(QLatin1String("programm\n")));
+}
+
 void TestHelp::aboutBox() {
   Rig rig;
   rig.form.HilfeUeber->trigger();
@@ -234,6 +457,26 @@ void TestHelp::shippedExamplesHaveTitlesAndLoad() {
   }
 }
 
+void TestHelp::examplesDrawAlikeWhateverRanBefore_data() {
+  QTest::addColumn<QString>("path");
+  for (const Example& e : ListExamples(SourceExamples()))
+    QTest::newRow(qPrintable(QFileInfo(e.path).fileName())) << e.path;
+}
+
+// An example draws the same picture after a fresh start and after another program left
+// its scale, its pen and its picture behind.
+void TestHelp::examplesDrawAlikeWhateverRanBefore() {
+  QFETCH(QString, path);
+  RunWorld fresh;
+  const QImage expected = fresh.Run(path);
+  RunWorld used;
+  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)",
+                                                "ZeichneKreis(0;1)", "ZeichneSkala"};
+  QVERIFY(used.RunLoaded() != expected);
+  const QImage seen = used.Run(path);
+  QVERIFY2(seen == expected, qPrintable(path));
+}
+
 void TestHelp::examplesFolderPrefersTheInstalledOne() {
   QTemporaryDir prefix;
   QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
@@ -293,6 +536,67 @@ void TestHelp::startArguments() {
     QVERIFY(request.message.contains(QStringLiteral("Aufruf: ombrix [PROJEKT.omp]")));
   }
   if (kind == StartRequest::Refused) QVERIFY(request.message.startsWith("ombrix: "));
+}
+
+void TestHelp::toolkitOptionsLeftOut_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<QStringList>("left");
+  QTest::newRow("none") << QStringList{} << QStringList{};
+  QTest::newRow("a platform and a project")
+      << QStringList{"-platform", "offscreen", "a.omp"} << QStringList{"a.omp"};
+  QTest::newRow("two dashes, a flag, an = value")
+      << QStringList{"--style", "fusion", "-reverse", "-style=kvantum", "b.omp"}
+      << QStringList{"b.omp"};
+  QTest::newRow("ours stay") << QStringList{"--help", "-geometry", "10x10", "--vollbild"}
+                             << QStringList{"--help", "--vollbild"};
+  QTest::newRow("after -- as well, as Qt does")
+      << QStringList{"--", "-display", ":1", "-x.omp"} << QStringList{"--", "-x.omp"};
+  QTest::newRow("a value missing at the end")
+      << QStringList{"a.omp", "-platform"} << QStringList{"a.omp"};
+}
+
+void TestHelp::toolkitOptionsLeftOut() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QStringList, left);
+  QCOMPARE(WithoutToolkitOptions(arguments), left);
+}
+
+void TestHelp::answersWithoutADisplay_data() {
+  QTest::addColumn<QStringList>("arguments");
+  QTest::addColumn<int>("status");
+  QTest::addColumn<QString>("out");  // the start of stdout
+  QTest::addColumn<QString>("err");  // the start of stderr
+  const QString usage = QStringLiteral("Aufruf: ombrix [PROJEKT.omp]\n");
+  QTest::newRow("--help") << QStringList{"--help"} << 0 << usage << QString();
+  QTest::newRow("-h beside a toolkit option")
+      << QStringList{"-style", "fusion", "-h"} << 0 << usage << QString();
+  QTest::newRow("unknown option") << QStringList{"--vollbild"} << 2 << QString()
+                                  << ToQt("ombrix: unbekannte Option \x84--vollbild\x93\n");
+  QTest::newRow("two projects") << QStringList{"a.omp", "b.omp"} << 2 << QString()
+                                << QStringLiteral("ombrix: nur ein Projekt auf einmal\n");
+}
+
+// Without any display the window cannot start; what needs none still answers.
+void TestHelp::answersWithoutADisplay() {
+  QFETCH(QStringList, arguments);
+  QFETCH(int, status);
+  QFETCH(QString, out);
+  QFETCH(QString, err);
+  QProcess program;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+    environment.remove(QString::fromLatin1(name));
+  program.setProcessEnvironment(environment);
+  program.start(QStringLiteral(OMBRIX_WINDOW_PROGRAM), arguments);
+  QVERIFY(program.waitForFinished(60000));
+  QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+  QCOMPARE(program.exitCode(), status);
+  const QString printed = QString::fromUtf8(program.readAllStandardOutput());
+  const QString complained = QString::fromUtf8(program.readAllStandardError());
+  // Exactly one of the two holds the usage, after the complaint if there is one.
+  QVERIFY2(printed.startsWith(out) && complained.startsWith(err), qPrintable(printed + complained));
+  QCOMPARE(printed.contains(QLatin1String("Aufruf: ombrix")), !out.isEmpty());
+  QCOMPARE(complained.contains(QLatin1String("Aufruf: ombrix")), !err.isEmpty());
 }
 
 QTEST_MAIN(TestHelp)

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QColorSpace>
+#include <QDir>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
@@ -61,7 +62,7 @@ void OpenBy(Rig& rig, OpenedBy how, const QString& path) {
       }
       return;
     case OpenedBy::CommandLine:
-      rig.form.OpenProjectFile(path);
+      rig.form.OpenProjectFile(path, TForm1::OpenedFrom::CommandLine);
       return;
   }
 }
@@ -102,6 +103,10 @@ class TestMainWindow : public QObject {
   void openOpensEditors();
   void openAsksBeforeDroppingChanges_data();
   void openAsksBeforeDroppingChanges();
+  void openSelectsNothing_data();
+  void openSelectsNothing();
+  void exampleSavesOnlyUnderANewName_data();
+  void exampleSavesOnlyUnderANewName();
   void failedOpenKeepsProject_data();
   void failedOpenKeepsProject();
   void nonLatinFileName();
@@ -498,8 +503,10 @@ void TestMainWindow::openOpensEditors() {
   QStringList seen;
   for (const ModalVisit& v : driver.visits) seen << ToQt(v.title);
   QCOMPARE(seen, captions);
-  QCOMPARE(rig.session.ProjectFileName, path);
-  QCOMPARE(rig.form.StatusFilePanel->text(), path);
+  // An example opens as an unnamed copy.
+  const QString name = OpenedBy(how) == OpenedBy::ExamplesMenu ? QString(kUnnamedProject) : path;
+  QCOMPARE(rig.session.ProjectFileName, name);
+  QCOMPARE(rig.form.StatusFilePanel->text(), name);
   QVERIFY(!rig.session.ProjectChanged);
   QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction);
   QCOMPARE(rig.Main(), lines(main));
@@ -541,6 +548,88 @@ void TestMainWindow::openAsksBeforeDroppingChanges() {
   QCOMPARE(rig.session.ProjectChanged, !opened);
 }
 
+void TestMainWindow::openSelectsNothing_data() {
+  QTest::addColumn<int>("how");
+  QTest::newRow("dialog") << int(OpenedBy::Dialog);
+  QTest::newRow("example") << int(OpenedBy::ExamplesMenu);
+  QTest::newRow("command line") << int(OpenedBy::CommandLine);
+}
+
+// The previous project stopped at its line 2; the opened one has not run at all.
+void TestMainWindow::openSelectsNothing() {
+  QFETCH(int, how);
+  QTemporaryDir dir;
+  const QString path =
+      WriteProject(dir, QStringLiteral("p.omp"), {"a:=1", "b:=2", "c:=3"}, {"b:=2", "c:=3"});
+  Rig rig;
+  rig.session.interp.CurrentLine = {1, 1};
+  ModalDriver driver;
+  OpenBy(rig, OpenedBy(how), path);
+  QCOMPARE(driver.visits.size(), std::size_t{2});
+  for (const ModalVisit& visit : driver.visits) {
+    QCOMPARE(visit.selected, std::string());
+    QCOMPARE(visit.selection_start, -1);
+  }
+  QCOMPARE(rig.session.interp.CurrentLine[MainProgram], 0);
+  QCOMPARE(rig.session.interp.CurrentLine[MouseHandlerProgram], 0);
+}
+
+void TestMainWindow::exampleSavesOnlyUnderANewName_data() {
+  QTest::addColumn<bool>("save_as");  // Ctrl+Alt+S, or Ctrl+S
+  QTest::addColumn<bool>("cancel");
+  QTest::newRow("Ctrl+S asks for a name") << false << false;
+  QTest::newRow("Ctrl+S, Abbrechen keeps the copy unnamed") << false << true;
+  QTest::newRow("Ctrl+Alt+S") << true << false;
+}
+
+// The examples folder may be read-only (installed) or the source tree's (run from a
+// build): neither is written, and the dialog starts at home under the example's name.
+void TestMainWindow::exampleSavesOnlyUnderANewName() {
+  QFETCH(bool, save_as);
+  QFETCH(bool, cancel);
+  QTemporaryDir examples;
+  QTemporaryDir elsewhere;
+  const QString example = WriteProject(examples, QStringLiteral("spirale.omp"), {}, {});
+  const QByteArray shipped = [&] {
+    QFile f(example);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+  }();
+  Rig rig;
+  rig.session.ProjectFileName = QStringLiteral("/alt/projekt.omp");
+  OpenBy(rig, OpenedBy::ExamplesMenu, example);
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(rig.session.ProjectFileName, QString(kUnnamedProject));
+  QCOMPARE(rig.form.StatusFilePanel->text(), QString(kUnnamedProject));
+  QCOMPARE(rig.form.windowTitle(), ToQt(kApplicationTitle));
+  QVERIFY(!rig.session.ProjectChanged);
+
+  rig.session.project.programs[MainProgram] = {"x:=2"};
+  rig.session.ProjectChanged = true;
+  const QString copy = elsewhere.filePath(QStringLiteral("meine.omp"));
+  rig.files.answers = {cancel ? std::optional<QString>() : copy};
+  if (save_as) {
+    rig.form.ProjektSpeichernUnterExecute();
+  } else {
+    rig.form.ProjektSpeichernExecute();
+  }
+  QCOMPARE(rig.files.asked.size(), std::size_t{1});
+  QCOMPARE(rig.files.asked[0].kind, FileDialogKind::SaveProject);
+  QCOMPARE(rig.files.asked[0].start, QDir::home().filePath(QStringLiteral("spirale.omp")));
+  QFile after(example);
+  QVERIFY(after.open(QIODevice::ReadOnly));
+  QCOMPARE(after.readAll(), shipped);
+  QCOMPARE(QFile::exists(copy), !cancel);
+  QCOMPARE(rig.session.ProjectFileName, cancel ? QString(kUnnamedProject) : copy);
+  QCOMPARE(rig.session.ProjectChanged, cancel);
+
+  // A new project is no copy of the example any more.
+  if (!cancel) return;
+  rig.session.ProjectChanged = false;
+  rig.form.ProjektNeuExecute();
+  rig.form.ProjektSpeichernExecute();
+  QCOMPARE(rig.files.asked.back().start, QDir::homePath());
+}
+
 void TestMainWindow::failedOpenKeepsProject_data() {
   QTest::addColumn<QByteArray>("content");
   QTest::addColumn<bool>("exists");
@@ -553,9 +642,35 @@ void TestMainWindow::failedOpenKeepsProject_data() {
   QTest::newRow("missing file") << QByteArray() << false << -1 << QString() << dialog;
   QTest::newRow("missing file on the command line")
       << QByteArray() << false << -1 << QString() << int(OpenedBy::CommandLine);
+  const int command_line = int(OpenedBy::CommandLine);
+  // %1 stands for the file's path.
+  const QString no_project = Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: ");
   QTest::newRow("not a number, from the command line")
-      << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
-      << Cp("'abc' ist kein g\xFCltiger Integerwert.") << int(OpenedBy::CommandLine);
+      << QByteArray("abc\xA7") << true << int(MessageKind::Error)
+      << no_project + Cp("'abc' ist kein g\xFCltiger Integerwert.") << command_line;
+  QTest::newRow("bytes that print nothing, from the command line")
+      << QByteArray("\x01\x1B[2Ja\tb\x7F\x81\xE4\xA7") << true << int(MessageKind::Error)
+      << no_project + Cp("'??[2Ja?b??\xE4' ist kein g\xFCltiger Integerwert.") << command_line;
+  QTest::newRow("a long field, from the command line")
+      << QByteArray(100000, '7') + "x\xA7" << true << int(MessageKind::Error)
+      << no_project + Cp("'") + QString(40, QLatin1Char('7')) +
+             Cp("\x85' ist kein g\xFCltiger Integerwert.")
+      << command_line;
+  QTest::newRow("a real field, from the command line")
+      << QByteArray(
+             "0\xA7i\xA7"
+             "1e99999\xA7")
+      << true << int(MessageKind::Error)
+      << no_project + Cp("'1e99999' ist kein g\xFCltiger Gleitkommawert.") << command_line;
+  QTest::newRow("bytes that print nothing, in the dialog")
+      << QByteArray(
+             "\x01\x02"
+             "a\xA7")
+      << true << int(MessageKind::Fault) << Cp("'??a' ist kein g\xFCltiger Integerwert.") << dialog;
+  QTest::newRow("cut short, from the command line")
+      << QByteArray("2\xA7i\2470\xA7") << true << int(MessageKind::Error)
+      << Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: Sie endet vorzeitig.")
+      << command_line;
   QTest::newRow("cut short") << QByteArray("2\xA7i\2470\xA7") << true << -1 << QString() << dialog;
 }
 
@@ -579,7 +694,7 @@ void TestMainWindow::failedOpenKeepsProject() {
   OpenBy(rig, OpenedBy(how), path);
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
   if (kind >= 0) QCOMPARE(int(rig.boxes.boxes[0].kind), kind);
-  if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
+  if (!message.isEmpty()) QCOMPARE(ToQt(rig.boxes.boxes[0].text), message.arg(path));
   QVERIFY(!rig.boxes.boxes[0].text.empty());
   QCOMPARE(rig.Main(), ProgramText{"x:=1"});
   QCOMPARE(rig.session.ProjectFileName, QStringLiteral("/alt/projekt.omp"));

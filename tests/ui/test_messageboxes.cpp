@@ -76,7 +76,7 @@ void TestMessageBoxes::confirm_data() {
   QTest::newRow("OK") << "OK" << true;
   QTest::newRow("Abbrechen") << "Abbrechen" << false;
   QTest::newRow("Escape means Abbrechen") << "escape" << false;
-  QTest::newRow("Enter means OK") << "enter" << true;
+  QTest::newRow("Enter means Abbrechen, the default") << "enter" << false;
 }
 
 void TestMessageBoxes::confirm() {
@@ -85,9 +85,11 @@ void TestMessageBoxes::confirm() {
   QtMessageBoxes boxes;
   ModalDriver driver;
   SeenBox seen;
+  QString default_button;
   driver.actions.push_back([&](QDialog& d) {
     seen = Inspect(d);
     auto& box = dynamic_cast<QMessageBox&>(d);
+    if (box.defaultButton() != nullptr) default_button = box.defaultButton()->text();
     if (how == QLatin1String("escape")) {
       QTest::keyClick(&box, Qt::Key_Escape);
     } else if (how == QLatin1String("enter")) {
@@ -103,6 +105,7 @@ void TestMessageBoxes::confirm() {
   QCOMPARE(seen.title, QString::fromUtf8("Best\xC3\xA4tigung"));
   QCOMPARE(seen.icon, int(QMessageBox::Question));
   QCOMPARE(seen.buttons, (QStringList{"OK", "Abbrechen"}));
+  QCOMPARE(default_button, QStringLiteral("Abbrechen"));
   QCOMPARE(seen.text,
            QString::fromUtf8("Wollen Sie Ihre \xC3\x84nderungen am Projekt\nwirklich verwerfen?"));
 }
