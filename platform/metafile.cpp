@@ -1,5 +1,6 @@
 #include "platform/metafile.h"
 
+#include "platform/metafile_check.h"
 #include "platform/metafile_uemf.h"
 
 #include <dlfcn.h>
@@ -27,219 +28,12 @@ namespace ombrix {
 
 namespace {
 
+using namespace metafile_detail;
+
 // A conversion that takes longer than this is a hostile or broken file.
 constexpr int kChildSeconds = 10;
 // Address space of the converting child: the largest picture and the libraries' copies.
 constexpr rlim_t kChildMemory = rlim_t{1536} * 1024 * 1024;
-
-std::uint16_t Le16(std::string_view b, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) |
-                                    static_cast<unsigned char>(b[at + 1]) << 8);
-}
-std::uint32_t Le32(std::string_view b, std::size_t at) {
-  return static_cast<std::uint32_t>(Le16(b, at)) | static_cast<std::uint32_t>(Le16(b, at + 2))
-                                                       << 16;
-}
-std::int16_t SignedLe16(std::string_view b, std::size_t at) {
-  return static_cast<std::int16_t>(Le16(b, at));
-}
-std::int32_t SignedLe32(std::string_view b, std::size_t at) {
-  return static_cast<std::int32_t>(Le32(b, at));
-}
-
-std::string TooLargeMessage() {
-  return "Metadatei ist zu gro\xDF (h\366chstens " + std::to_string(kMaxMetafileSide) + " \xD7 " +
-         std::to_string(kMaxMetafileSide) + " Bildpunkte)";
-}
-
-// Pixels at 96 dpi for a length in units of which `per_inch` make an inch, rounded as
-// Windows' MulDiv rounds.
-std::int64_t ToPixels(std::int64_t length, std::int64_t per_inch) {
-  const std::int64_t scaled = std::abs(length) * 96;
-  return (scaled + per_inch / 2) / per_inch;
-}
-
-std::optional<std::string> CheckFrame(std::int64_t width, std::int64_t height) {
-  if (width <= 0 || height <= 0) return InvalidMetafileMessage();
-  if (width > kMaxMetafileSide || height > kMaxMetafileSide ||
-      width * height > kMaxMetafilePixels) {
-    return TooLargeMessage();
-  }
-  return std::nullopt;
-}
-
-struct EmfPlan {
-  int width = 0;
-  int height = 0;
-  std::size_t bytes = 0;  // the records up to and with the end-of-file record
-  // Where the frame lies in the drawing's device units, which libemf2svg writes, shifted
-  // by the bounds' top left corner.
-  double frame_left = 0, frame_top = 0, frame_width = 0, frame_height = 0;
-};
-
-constexpr std::uint32_t kEmrHeader = 1;
-constexpr std::uint32_t kEmrEof = 14;
-constexpr std::uint32_t kEmfSignature = 0x464D4520;  // " EMF"
-
-std::variant<EmfPlan, std::string> CheckEmf(std::string_view b) {
-  constexpr std::size_t kHeaderSize = 88;
-  if (b.size() < kHeaderSize || Le32(b, 0) != kEmrHeader || Le32(b, 40) != kEmfSignature) {
-    return InvalidMetafileMessage();
-  }
-  const std::size_t declared = Le32(b, 48);
-  if (Le32(b, 4) < kHeaderSize || Le32(b, 4) > declared || declared > b.size()) {
-    return InvalidMetafileMessage();
-  }
-  // The frame is in hundredths of a millimetre, both corners inside it.
-  const std::int64_t width = ToPixels(std::int64_t{SignedLe32(b, 32)} - SignedLe32(b, 24), 2540);
-  const std::int64_t height = ToPixels(std::int64_t{SignedLe32(b, 36)} - SignedLe32(b, 28), 2540);
-  if (auto problem = CheckFrame(width, height)) return *problem;
-
-  EmfPlan plan{static_cast<int>(width), static_cast<int>(height), 0};
-  const double device_x = Le32(b, 72), device_y = Le32(b, 76);
-  const double mm_x = Le32(b, 80), mm_y = Le32(b, 84);
-  if (device_x <= 0 || device_y <= 0 || mm_x <= 0 || mm_y <= 0) return InvalidMetafileMessage();
-  const double per_x = device_x / (mm_x * 100), per_y = device_y / (mm_y * 100);
-  plan.frame_left = SignedLe32(b, 24) * per_x - SignedLe32(b, 8);
-  plan.frame_top = SignedLe32(b, 28) * per_y - SignedLe32(b, 12);
-  plan.frame_width = (static_cast<double>(SignedLe32(b, 32)) - SignedLe32(b, 24)) * per_x;
-  plan.frame_height = (static_cast<double>(SignedLe32(b, 36)) - SignedLe32(b, 28)) * per_y;
-  if (!(plan.frame_width > 0) || !(plan.frame_height > 0)) return InvalidMetafileMessage();
-
-  std::size_t at = 0;
-  for (std::int64_t records = 0; at + 8 <= declared; ++records) {
-    const std::uint32_t type = Le32(b, at);
-    const std::uint32_t size = Le32(b, at + 4);
-    if (size < 8 || size % 4 != 0 || size > declared - at || records >= kMaxMetafileRecords) {
-      return InvalidMetafileMessage();
-    }
-    at += size;
-    if (type == kEmrEof) {
-      plan.bytes = at;
-      return plan;
-    }
-  }
-  return InvalidMetafileMessage();  // cut off before its end record
-}
-
-struct WmfPlan {
-  int width = 0;  // 0: the size libwmf estimates for a file without placeable bounds
-  int height = 0;
-  bool mapped = false;  // the placeable bounds in libwmf's device units below
-  double left = 0, top = 0, right = 0, bottom = 0;
-  std::size_t bytes = 0;
-  // The one drawing record, when it is a bitmap that may fill the window exactly.
-  std::size_t bitmap_at = 0, bitmap_size = 0;
-};
-
-constexpr std::uint32_t kPlaceableKey = 0x9AC6CDD7;
-constexpr std::uint16_t kSetMapMode = 0x0103;
-constexpr std::uint16_t kStretchDib = 0x0F43;
-constexpr std::uint16_t kMapIsotropic = 7;
-constexpr std::uint16_t kMapAnisotropic = 8;
-constexpr std::uint16_t kSetWindowOrg = 0x020B;
-constexpr std::uint16_t kSetWindowExt = 0x020C;
-constexpr std::uint16_t kSetViewportOrg = 0x020D;
-constexpr std::uint16_t kSetViewportExt = 0x020E;
-// libwmf maps the window onto a viewport of this many device units unless the file sets one.
-constexpr double kLibwmfViewport = 1024;
-
-std::variant<WmfPlan, std::string> CheckWmf(std::string_view b) {
-  WmfPlan plan;
-  std::size_t at = 0;
-  std::int64_t left = 0, top = 0, right = 0, bottom = 0;
-  const bool placeable = b.size() >= 22 && Le32(b, 0) == kPlaceableKey;
-  if (placeable) {
-    left = SignedLe16(b, 6), top = SignedLe16(b, 8), right = SignedLe16(b, 10),
-    bottom = SignedLe16(b, 12);
-    const std::uint16_t inch = Le16(b, 14);
-    if (inch == 0) return InvalidMetafileMessage();
-    const std::int64_t width = ToPixels(right - left, inch);
-    const std::int64_t height = ToPixels(bottom - top, inch);
-    if (auto problem = CheckFrame(width, height)) return *problem;
-    plan.width = static_cast<int>(width);
-    plan.height = static_cast<int>(height);
-    at = 22;
-  }
-  if (b.size() < at + 18) return InvalidMetafileMessage();
-  const std::uint16_t type = Le16(b, at);
-  const std::uint16_t version = Le16(b, at + 4);
-  const std::uint64_t max_record = Le32(b, at + 12);  // in 16-bit words
-  if ((type != 1 && type != 2) || Le16(b, at + 2) != 9 || (version != 0x100 && version != 0x300) ||
-      max_record * 2 > b.size()) {
-    return InvalidMetafileMessage();
-  }
-  at += 18;
-
-  bool scaled_mode = false;
-  int drawings = 0;
-  std::optional<std::pair<double, double>> window_org, window_ext, viewport_org, viewport_ext;
-  auto take = [&](std::optional<std::pair<double, double>>& slot, std::size_t params) {
-    if (!slot)
-      slot =
-          std::pair<double, double>(SignedLe16(b, params + 2), SignedLe16(b, params));  // y first
-  };
-  for (std::int64_t records = 0; at + 6 <= b.size(); ++records) {
-    const std::uint64_t size = std::uint64_t{Le32(b, at)} * 2;
-    const std::uint16_t function = Le16(b, at + 4);
-    if (size < 6 || size > b.size() - at || records >= kMaxMetafileRecords) {
-      return InvalidMetafileMessage();
-    }
-    if (function == 0) {
-      plan.bytes = at + static_cast<std::size_t>(size);
-      break;
-    }
-    const bool setting = function == kSetMapMode || function == kSetWindowOrg ||
-                         function == kSetWindowExt || function == kSetViewportOrg ||
-                         function == kSetViewportExt;
-    if (!setting) {
-      ++drawings;
-      if (function == kStretchDib) {
-        plan.bitmap_at = at;
-        plan.bitmap_size = static_cast<std::size_t>(size);
-      }
-    }
-    if (function == kSetMapMode && size >= 8) {
-      const std::uint16_t mode = Le16(b, at + 6);
-      scaled_mode = mode == kMapIsotropic || mode == kMapAnisotropic;
-    }
-    if (size >= 10) {
-      if (function == kSetWindowOrg) take(window_org, at + 6);
-      if (function == kSetWindowExt) take(window_ext, at + 6);
-      if (function == kSetViewportOrg) take(viewport_org, at + 6);
-      if (function == kSetViewportExt) take(viewport_ext, at + 6);
-    }
-    at += static_cast<std::size_t>(size);
-  }
-  if (plan.bytes == 0) return InvalidMetafileMessage();  // cut off before its end record
-  const std::pair<double, double> whole(plan.width, plan.height);
-  if (drawings != 1 || !placeable || !scaled_mode || !window_ext || *window_ext != whole ||
-      window_org.value_or(std::pair<double, double>(0, 0)) != std::pair<double, double>(0, 0) ||
-      viewport_org || viewport_ext) {
-    plan.bitmap_size = 0;
-  }
-
-  // libwmf maps a placeable file's window onto its viewport only in the scaled map modes;
-  // otherwise the picture shows what the records draw.
-  if (placeable && scaled_mode && window_ext && window_ext->first != 0 && window_ext->second != 0) {
-    const auto org = window_org.value_or(std::pair<double, double>(0, 0));
-    const auto vorg = viewport_org.value_or(std::pair<double, double>(0, 0));
-    const auto vext =
-        viewport_ext.value_or(std::pair<double, double>(kLibwmfViewport, kLibwmfViewport));
-    auto x = [&](double v) {
-      return (v - org.first) * vext.first / window_ext->first + vorg.first;
-    };
-    auto y = [&](double v) {
-      return (v - org.second) * vext.second / window_ext->second + vorg.second;
-    };
-    plan.mapped = true;
-    plan.left = x(static_cast<double>(left));
-    plan.right = x(static_cast<double>(right));
-    plan.top = y(static_cast<double>(top));
-    plan.bottom = y(static_cast<double>(bottom));
-  }
-  return plan;
-}
 
 // ------------------------------------------------------------------ the converting child
 
@@ -331,7 +125,33 @@ std::optional<std::string> RunIsolated(const std::function<std::string()>& work,
 // The child's answers start with this mark; anything else is a refusal.
 constexpr char kAnswerMark = 'M';
 
-std::string EmfToSvg(std::string bytes) {
+void PutLe32(std::string& b, std::size_t at, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    b[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
+}
+
+// A device context starts with a white brush and a black pen; libemf2svg starts with
+// neither, so they are selected first, as stock objects, right after the header.
+std::string WithDefaultObjects(std::string_view emf) {
+  constexpr std::uint32_t kEmrSelectObject = 37;
+  constexpr std::uint32_t kWhiteBrush = 0x80000000, kBlackPen = 0x80000007;
+  const std::size_t header = Le32(emf, 4);
+  std::string out(emf.substr(0, header));
+  for (std::uint32_t stock : {kWhiteBrush, kBlackPen}) {
+    const std::size_t at = out.size();
+    out.resize(at + 12);
+    PutLe32(out, at, kEmrSelectObject);
+    PutLe32(out, at + 4, 12);
+    PutLe32(out, at + 8, stock);
+  }
+  out.append(emf.substr(header));
+  PutLe32(out, 48, static_cast<std::uint32_t>(out.size()));  // bytes
+  PutLe32(out, 52, Le32(emf, 52) + 2);                       // records
+  return out;
+}
+
+std::string EmfToSvg(std::string_view emf) {
+  std::string bytes = WithDefaultObjects(emf);
   generatorOptions options{};
   char no_namespace[] = "";
   options.nameSpace = no_namespace;

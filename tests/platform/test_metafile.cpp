@@ -14,6 +14,7 @@
 
 #include "platform/metafile.h"
 #include "platform/picture_files.h"
+#include "tests/platform/metafile_writer.h"
 
 namespace ombrix {
 namespace {
@@ -38,7 +39,7 @@ struct ShapeRow {
   int width, height;
 };
 
-class InkscapeMetafile : public testing::TestWithParam<ShapeRow> {};
+class InkscapeMetafile : public ::testing::TestWithParam<ShapeRow> {};
 
 TEST_P(InkscapeMetafile, ShowsTheShapesInTheirColoursAtTheFrameSize) {
   const ShapeRow& row = GetParam();
@@ -61,8 +62,8 @@ TEST_P(InkscapeMetafile, ShowsTheShapesInTheirColoursAtTheFrameSize) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, InkscapeMetafile,
-    testing::Values(ShapeRow{"emf", "shapes.emf", MetafileFormat::Emf, 162, 121},
-                    ShapeRow{"wmf", "shapes.wmf", MetafileFormat::Wmf, 160, 120}),
+    ::testing::Values(ShapeRow{"emf", "shapes.emf", MetafileFormat::Emf, 162, 121},
+                      ShapeRow{"wmf", "shapes.wmf", MetafileFormat::Wmf, 160, 120}),
     [](const auto& row) { return std::string(row.param.name); });
 
 struct SaveRow {
@@ -70,7 +71,7 @@ struct SaveRow {
   const char* file;
 };
 
-class SavedMetafile : public testing::TestWithParam<SaveRow> {};
+class SavedMetafile : public ::testing::TestWithParam<SaveRow> {};
 
 TEST_P(SavedMetafile, LoadsAgainWithTheSamePixels) {
   QImage picture(123, 77, QImage::Format_RGB32);
@@ -91,8 +92,180 @@ TEST_P(SavedMetafile, LoadsAgainWithTheSamePixels) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Rows, SavedMetafile,
-                         testing::Values(SaveRow{"emf", "b.emf"}, SaveRow{"wmf", "b.WMF"}),
+                         ::testing::Values(SaveRow{"emf", "b.emf"}, SaveRow{"wmf", "b.WMF"}),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// ------------------------------------------------------------ records of our own
+
+using testing::ColorRef;
+using testing::EmfWriter;
+using testing::WmfWriter;
+
+constexpr std::uint32_t kBlack = 0x000000, kWhite = 0xFFFFFF, kRed = 0xFF0000, kBlue = 0x0000FF;
+
+// Within half the scale on every channel: an edge pixel that a smoothed line covers half.
+bool Near(std::uint32_t a, std::uint32_t b) {
+  for (int shift : {0, 8, 16}) {
+    if (std::abs(static_cast<int>((a >> shift) & 0xFF) - static_cast<int>((b >> shift) & 0xFF)) >=
+        0x80)
+      return false;
+  }
+  return true;
+}
+
+// What one shape's records say: its box in picture pixels, whether it is an ellipse, the
+// colour inside it and that of its outline.
+struct Shape {
+  QRect box;  // left, top, right, bottom as the record gives them
+  bool ellipse;
+  std::uint32_t fill, pen;
+};
+
+struct PlacedRow {
+  const char* name;
+  MetafileFormat format;
+  QByteArray bytes;
+  QSize size;
+  Shape shape;
+};
+
+Shape Box(int l, int t, int r, int b, std::uint32_t fill = kWhite, std::uint32_t pen = kBlack) {
+  return {QRect(QPoint(l, t), QPoint(r, b)), false, fill, pen};
+}
+Shape Round(int l, int t, int r, int b, std::uint32_t fill = kWhite, std::uint32_t pen = kBlack) {
+  return {QRect(QPoint(l, t), QPoint(r, b)), true, fill, pen};
+}
+
+void PrintTo(const PlacedRow& row, std::ostream* os) { *os << row.name; }
+
+std::vector<PlacedRow> PlacedRows() {
+  const auto E = MetafileFormat::Emf;
+  const auto W = MetafileFormat::Wmf;
+  const QSize s200(200, 200), s240(240, 240);
+  return {
+      {"wmf_frame_larger_than_the_drawing", W,
+       WmfWriter(0, 0, 200, 200, 96).Rectangle(20, 20, 100, 100).Bytes(), s200,
+       Box(20, 20, 100, 100)},
+      {"wmf_frame_at_72_units_per_inch", W,
+       WmfWriter(0, 0, 150, 150, 72).Rectangle(15, 15, 75, 75).Bytes(), s200,
+       Box(20, 20, 100, 100)},
+      {"wmf_frame_away_from_the_origin", W,
+       WmfWriter(50, 50, 250, 250, 96).WindowOrg(50, 50).Rectangle(70, 70, 150, 150).Bytes(), s200,
+       Box(20, 20, 100, 100)},
+      {"wmf_window_origin_inside_the_frame", W,
+       WmfWriter(0, 0, 200, 200, 96).WindowOrg(50, 50).Rectangle(70, 70, 150, 150).Bytes(), s200,
+       Box(70, 70, 150, 150)},
+      {"wmf_anisotropic_window_of_the_frame", W,
+       WmfWriter(0, 0, 1000, 1000, 480)
+           .MapMode(8)
+           .WindowExt(1000, 1000)
+           .Rectangle(100, 100, 500, 500)
+           .Bytes(),
+       s200, Box(20, 20, 100, 100)},
+      {"wmf_window_without_placeable_bounds", W,
+       WmfWriter().WindowExt(200, 200).Rectangle(20, 20, 100, 100).Bytes(), QSize(266, 266),
+       Box(27, 27, 133, 133)},
+      {"wmf_ellipse_with_default_objects", W,
+       WmfWriter(0, 0, 200, 200, 96).Ellipse(40, 60, 160, 140).Bytes(), s200,
+       Round(40, 60, 160, 140)},
+      {"wmf_selected_pen_and_brush", W,
+       WmfWriter(0, 0, 200, 200, 96)
+           .CreatePen(0, 3, ColorRef(255, 0, 0))
+           .Select(0)
+           .CreateBrush(0, ColorRef(0, 0, 255))
+           .Select(1)
+           .Rectangle(20, 20, 100, 100)
+           .Bytes(),
+       s200, Box(20, 20, 100, 100, kBlue, kRed)},
+      {"emf_rectangle_with_default_objects", E,
+       EmfWriter(0, 0, 240, 240).Bounds(20, 20, 99, 99).Rectangle(20, 20, 100, 100).Bytes(), s240,
+       Box(20, 20, 100, 100)},
+      {"emf_black_pen_and_white_brush_selected", E,
+       EmfWriter(0, 0, 240, 240)
+           .Bounds(20, 20, 99, 99)
+           .CreatePen(1, 0, 1, ColorRef(0, 0, 0))
+           .CreateBrush(2, 0, ColorRef(255, 255, 255))
+           .Select(1)
+           .Select(2)
+           .Rectangle(20, 20, 100, 100)
+           .Bytes(),
+       s240, Box(20, 20, 100, 100)},
+      {"emf_coloured_pen_and_brush_selected", E,
+       EmfWriter(0, 0, 240, 240)
+           .Bounds(20, 20, 99, 99)
+           .CreatePen(1, 0, 1, ColorRef(255, 0, 0))
+           .CreateBrush(2, 0, ColorRef(0, 0, 255))
+           .Select(1)
+           .Select(2)
+           .Rectangle(20, 20, 100, 100)
+           .Bytes(),
+       s240, Box(20, 20, 100, 100, kBlue, kRed)},
+      {"emf_stock_objects_selected", E,
+       EmfWriter(0, 0, 240, 240)
+           .Select(testing::kStockWhiteBrush)
+           .Select(testing::kStockBlackPen)
+           .Rectangle(20, 20, 100, 100)
+           .Bytes(),
+       s240, Box(20, 20, 100, 100)},
+      {"emf_ellipse_with_default_objects", E,
+       EmfWriter(0, 0, 240, 240).Bounds(40, 60, 159, 139).Ellipse(40, 60, 160, 140).Bytes(), s240,
+       Round(40, 60, 160, 140)},
+      {"emf_frame_away_from_the_origin", E,
+       EmfWriter(48, 48, 288, 288).Bounds(68, 68, 147, 147).Rectangle(68, 68, 148, 148).Bytes(),
+       s240, Box(20, 20, 100, 100)},
+  };
+}
+
+class PlacedShape : public ::testing::TestWithParam<PlacedRow> {};
+
+TEST_P(PlacedShape, StandsWhereItsRecordsSayInTheirColours) {
+  const PlacedRow& row = GetParam();
+  const auto loaded = DecodeMetafile(row.bytes, row.format);
+  ASSERT_TRUE(std::holds_alternative<QImage>(loaded)) << std::get<std::string>(loaded);
+  const QImage& picture = std::get<QImage>(loaded);
+  ASSERT_EQ(picture.size(), row.size);
+  const QRect& box = row.shape.box;
+  const QPoint centre = box.center();
+  EXPECT_EQ(Rgb(picture, centre.x(), centre.y()), row.shape.fill) << "inside";
+  EXPECT_EQ(Rgb(picture, box.left() + 4, centre.y()), row.shape.fill) << "inside, at the left";
+  EXPECT_EQ(Rgb(picture, centre.x(), box.bottom() - 4), row.shape.fill) << "inside, at the bottom";
+  // The outline passes the middle of each side, within a pixel of the record's coordinate.
+  auto outline = [&](int x, int y, int dx, int dy) {
+    for (int step = -1; step <= 1; ++step) {
+      if (Near(Rgb(picture, x + step * dx, y + step * dy), row.shape.pen)) return true;
+    }
+    return false;
+  };
+  EXPECT_TRUE(outline(box.left(), centre.y(), 1, 0)) << "left side";
+  EXPECT_TRUE(outline(box.right() - 1, centre.y(), 1, 0)) << "right side";
+  EXPECT_TRUE(outline(centre.x(), box.top(), 0, 1)) << "top side";
+  EXPECT_TRUE(outline(centre.x(), box.bottom() - 1, 0, 1)) << "bottom side";
+  // Around it the page stays white: beyond the box, and in the corners an ellipse leaves.
+  for (const QPoint& p : {box.topLeft() - QPoint(4, 4), box.bottomRight() + QPoint(4, 4),
+                          QPoint(box.left() - 4, centre.y()), QPoint(2, 2),
+                          QPoint(row.size.width() - 3, row.size.height() - 3)}) {
+    EXPECT_EQ(Rgb(picture, p.x(), p.y()), kWhite) << "outside at " << p.x() << "," << p.y();
+  }
+  const std::uint32_t corner = Rgb(picture, box.left() + 3, box.top() + 3);
+  EXPECT_EQ(corner, row.shape.ellipse ? kWhite : row.shape.fill) << "a corner of the box";
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, PlacedShape, ::testing::ValuesIn(PlacedRows()),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PlacedShape, EmfPolylineIsDrawnWithTheDefaultPenAndNotFilled) {
+  const QByteArray bytes = EmfWriter(0, 0, 240, 240)
+                               .Bounds(20, 20, 120, 120)
+                               .Polyline({{20, 20}, {120, 20}, {120, 120}})
+                               .Bytes();
+  const auto loaded = DecodeMetafile(bytes, MetafileFormat::Emf);
+  ASSERT_TRUE(std::holds_alternative<QImage>(loaded)) << std::get<std::string>(loaded);
+  const QImage& picture = std::get<QImage>(loaded);
+  EXPECT_TRUE(Near(Rgb(picture, 70, 20), kBlack) || Near(Rgb(picture, 70, 19), kBlack));
+  EXPECT_TRUE(Near(Rgb(picture, 120, 70), kBlack) || Near(Rgb(picture, 119, 70), kBlack));
+  EXPECT_EQ(Rgb(picture, 100, 40), kWhite);  // inside the open corner: a line, no fill
+  EXPECT_EQ(Rgb(picture, 40, 100), kWhite);
+}
 
 struct BadRow {
   const char* name;
@@ -139,7 +312,7 @@ std::vector<BadRow> BadRows() {
   };
 }
 
-class BadMetafile : public testing::TestWithParam<BadRow> {};
+class BadMetafile : public ::testing::TestWithParam<BadRow> {};
 
 TEST_P(BadMetafile, EndsWithAGermanMessage) {
   const BadRow& row = GetParam();
@@ -153,7 +326,7 @@ TEST_P(BadMetafile, EndsWithAGermanMessage) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, BadMetafile, testing::ValuesIn(BadRows()),
+INSTANTIATE_TEST_SUITE_P(Rows, BadMetafile, ::testing::ValuesIn(BadRows()),
                          [](const auto& row) { return std::string(row.param.name); });
 
 TEST(MetafileLibraries, WmfReadingUsesLibwmfsOwnFreeFunction) {
