@@ -47,12 +47,26 @@ std::string ErrnoReason(int err) {
   }
 }
 
+// What a path that holds no plain file holds instead.
 std::string NotAFileReason(mode_t mode) {
   if (S_ISDIR(mode)) return ErrnoReason(EISDIR);
+  if (S_ISFIFO(mode)) return "Das ist eine benannte Pipe, keine Datei";
+  if (S_ISSOCK(mode)) return "Das ist ein Socket, keine Datei";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "Das ist ein Ger\xE4t, keine Datei";
   return "Das ist keine gew\xF6hnliche Datei";
 }
 
 FileFailure Failure(std::string reason) { return {std::move(reason), false}; }
+
+// Why `file` could not be opened: what it is where that is no file (a socket refuses the
+// open with a bare "no such device"), else the error itself.
+FileFailure OpenFailure(const fs::path& file, int err) {
+  struct stat info {};
+  if (::stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+    return Failure(NotAFileReason(info.st_mode));
+  }
+  return Failure(ErrnoReason(err));
+}
 
 class FileDescriptor {
  public:
@@ -214,7 +228,7 @@ std::optional<FileFailure> PosixFileStore::Read(const fs::path& file, std::uintm
   bytes.clear();
   // Non-blocking, so that a named pipe given as the file cannot stall the open.
   const int raw = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (raw < 0) return Failure(ErrnoReason(errno));
+  if (raw < 0) return OpenFailure(file, errno);
   FileDescriptor fd(raw);
   struct stat info {};
   if (::fstat(fd.Get(), &info) != 0) return Failure(ErrnoReason(errno));

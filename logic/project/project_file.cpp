@@ -13,7 +13,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }
+
+// A text as a message quotes it: control characters written out ("\r", "\n", "\t",
+// "\x1B"), so that a line break in a field shows as such and not as a break inside the
+// quote; a NUL byte as "?", as the fault shows it.
+std::string Shown(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (!IsControl(c)) {
+      out += c;
+    } else if (c == '\0') {
+      out += '?';
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  return out;
+}
+
+bool HasControl(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControl); }
+
+std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
 
 // Paths are UTF-8 bytes on this platform; messages are Windows-1252.
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
@@ -114,10 +145,12 @@ class FieldReader {
     return field;
   }
 
-  // Throws the conversion Fault on a field that is no integer.
+  // Throws the conversion Fault on a field that is no integer. No number holds a control
+  // character, so such a field fails at once, with them shown in the message.
   std::optional<std::int32_t> Integer() {
     std::optional<std::string_view> field = Text();
     if (!field) return std::nullopt;
+    if (HasControl(*field)) ThrowInvalidInteger(Shown(*field));
     return TextToInteger(*field);
   }
 
@@ -125,6 +158,7 @@ class FieldReader {
   std::optional<double> Real() {
     std::optional<std::string_view> field = Text();
     if (!field) return std::nullopt;
+    if (HasControl(*field)) ThrowInvalidFloat(Shown(*field));
     return TextToReal(*field);
   }
 

@@ -99,7 +99,9 @@ TEST_F(PosixFileStoreTest, FilesThatCannotBeReadAreRefusedWithoutHanging) {
   const Row rows[] = {
       {"missing file", dir_ / "fehlt.omp", "Die Datei oder der Ordner existiert nicht"},
       {"a folder", dir_ / "ordner", "Das ist ein Ordner"},
-      {"a named pipe", dir_ / "rohr", "Das ist keine gew\xF6hnliche Datei"},
+      {"a named pipe", dir_ / "rohr", "Das ist eine benannte Pipe, keine Datei"},
+      {"a socket", socket_, "Das ist ein Socket, keine Datei"},
+      {"a device", "/dev/null", "Das ist ein Ger\xE4t, keine Datei"},
       {"a file as folder", dir_ / "datei" / "p.omp", "Ein Teil des Pfades ist kein Ordner"},
       {"too large", dir_ / "riesig.omp", "Sie ist zu gro\xDF f\xFCr eine Projektdatei"},
   };
@@ -130,7 +132,8 @@ TEST_F(PosixFileStoreTest, SaveFailuresAreReportedAndLeaveNoTraces) {
        "Die Datei oder der Ordner existiert nicht"},
       {"a file stands in place of the folder", dir_ / "datei" / "p.omp",
        "Ein Teil des Pfades ist kein Ordner"},
-      {"target is a named pipe", dir_ / "rohr", "Das ist keine gew\xF6hnliche Datei"},
+      {"target is a named pipe", dir_ / "rohr", "Das ist eine benannte Pipe, keine Datei"},
+      {"target is a socket", socket_, "Das ist ein Socket, keine Datei"},
       {"no file name", fs::path(), "Es wurde kein Dateiname angegeben"},
   };
   for (const Row& row : rows) {

@@ -434,6 +434,44 @@ TEST_F(ProjectFileTest, FileFailuresAreFramedWithTheFileName) {
   EXPECT_FALSE(LoadProject(project, "klein.omp", files_));
 }
 
+TEST_F(ProjectFileTest, ControlCharactersInQuotedTextsAreShown) {
+  // A project file written with a line break after every separator, and texts that hold
+  // control characters: a quote shows them, it never breaks a line.
+  Fields crlf = NewProjectFields();
+  for (std::size_t k = 1; k < crlf.size(); ++k) crlf[k] = "\r\n" + crlf[k];
+  struct Row {
+    const char* name;
+    std::string bytes;
+    std::string label;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"real after a line break", Join(crlf), "crlf.omp",
+       "'\\r\\n0' ist kein g\xFCltiger Gleitkommawert"},
+      {"integer with a tab, a NUL and an escape", Join({std::string("\t2\0\x1B\x7F", 5)}), "x.omp",
+       "'\\t2?\\x1B\\x7F' ist kein g\xFCltiger Integerwert"},
+      {"file name with a line break", Join({"2"}), "zwei\nzeilen.omp",
+       "Die Datei \"zwei\\nzeilen.omp\" ist keine g\xFCltige Projektdatei: Sie endet vorzeitig."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ProjectContent project;
+    const std::optional<ProjectError> error = LoadProjectFromBytes(project, row.bytes, row.label);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->message, row.message);
+  }
+  ProjectContent project = SampleProject();
+  project.variables.SetName(5, "a\tb\xA7");
+  std::string bytes;
+  const std::optional<ProjectError> refused = ProjectToBytes(project, bytes);
+  ASSERT_TRUE(refused);
+  EXPECT_EQ(refused->message.rfind("Das Projekt wurde nicht gespeichert: Der Name der Variablen "
+                                   "\"a\\tb\xA7\" enth\xE4lt",
+                                   0),
+            0u)
+      << refused->message;
+}
+
 TEST_F(ProjectFileTest, SeparatorCharacterIsRefusedAtSave) {
   struct Row {
     const char* name;
