@@ -9,7 +9,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
-#include "logic/project/project_file.h"
+#include "platform/posix_file_store.h"
 
 namespace ombrix {
 namespace {

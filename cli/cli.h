@@ -9,7 +9,7 @@
 
 #include "logic/complex/messages.h"
 #include "logic/program/project_content.h"
-#include "logic/project/project_file.h"
+#include "platform/posix_file_store.h"
 
 namespace ombrix::cli {
 

@@ -8,7 +8,7 @@
 #include "logic/program/drawing_state.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"
-#include "logic/project/project_file.h"
+#include "platform/posix_file_store.h"
 #include "platform/qimage_canvas.h"
 
 namespace ombrix {

@@ -371,75 +371,96 @@ std::errc ReadNormalised(const Digits& digits, long exponent, double& value) {
 
 }  // namespace
 
-double TextToReal(std::string_view s) {
-  const char sep = DecimalSeparator();
+namespace {
+
+// A number text taken apart as it is read: blanks, a sign, integer digits, the separator
+// and fraction digits, an exponent, blanks.
+struct NumberParts {
+  bool negative = false;
+  std::size_t int_start = 0;
+  std::string_view int_digits;
+  std::string_view frac_digits;
+  bool had_separator = false;
+  long exponent = 0;
+  std::size_t number_end = 0;  // what from_chars may read straight from the text
+};
+
+// The exponent after "e" or "E" from `i`. Digits are taken while the exponent is below
+// 500; a digit left over makes the text invalid afterwards.
+void ScanExponent(std::string_view s, std::size_t& i, NumberParts& parts) {
+  const std::size_t n = s.size();
+  ++i;
+  bool exp_negative = false;
+  if (i < n && (s[i] == '+' || s[i] == '-')) {
+    exp_negative = s[i] == '-';
+    ++i;
+  }
+  const std::size_t exp_digits = i;
+  long exponent = 0;
+  while (i < n && IsDigit(s[i]) && exponent < 500) {
+    exponent = exponent * 10 + (s[i] - '0');
+    ++i;
+  }
+  if (i > exp_digits) parts.number_end = i;  // "1E" and "1e+" read as 1
+  parts.exponent = exp_negative ? -exponent : exponent;
+}
+
+// False where `s` is no number text under the separator `sep`.
+bool ScanNumberText(std::string_view s, char sep, NumberParts& parts) {
   const std::size_t n = s.size();
   std::size_t i = 0;
   while (i < n && s[i] == ' ') ++i;
-  bool negative = false;
   if (i < n && (s[i] == '+' || s[i] == '-')) {
-    negative = s[i] == '-';
+    parts.negative = s[i] == '-';
     ++i;
   }
-  const std::size_t int_start = i;
+  parts.int_start = i;
   while (i < n && IsDigit(s[i])) ++i;
-  const std::string_view int_digits = s.substr(int_start, i - int_start);
-  std::string_view frac_digits;
-  bool had_separator = false;
+  parts.int_digits = s.substr(parts.int_start, i - parts.int_start);
   if (i < n && s[i] == sep) {
-    had_separator = true;
+    parts.had_separator = true;
     ++i;
     const std::size_t frac_start = i;
     while (i < n && IsDigit(s[i])) ++i;
-    frac_digits = s.substr(frac_start, i - frac_start);
+    parts.frac_digits = s.substr(frac_start, i - frac_start);
   }
-  if (int_digits.empty() && !had_separator) ThrowInvalidFloat(std::string(s));
-  std::size_t number_end = i;  // what from_chars may read straight from the text
-
-  long exponent = 0;
-  if (i < n && (s[i] == 'e' || s[i] == 'E')) {
-    ++i;
-    bool exp_negative = false;
-    if (i < n && (s[i] == '+' || s[i] == '-')) {
-      exp_negative = s[i] == '-';
-      ++i;
-    }
-    // Digits are taken while the exponent is below 500; a digit left over makes the
-    // text invalid below.
-    const std::size_t exp_digits = i;
-    while (i < n && IsDigit(s[i]) && exponent < 500) {
-      exponent = exponent * 10 + (s[i] - '0');
-      ++i;
-    }
-    if (i > exp_digits) number_end = i;  // "1E" and "1e+" read as 1
-    if (exp_negative) exponent = -exponent;
-  }
+  if (parts.int_digits.empty() && !parts.had_separator) return false;
+  parts.number_end = i;
+  if (i < n && (s[i] == 'e' || s[i] == 'E')) ScanExponent(s, i, parts);
   while (i < n && s[i] == ' ') ++i;
-  if (i != n) ThrowInvalidFloat(std::string(s));
+  return i == n;
+}
 
-  // Significant digits and the decimal position of the first one.
-  Digits digits;
-  long magnitude = 0;  // value = 0.digits * 10^magnitude before the exponent
+// The significant digits and the decimal position of the first one: value = 0.digits *
+// 10^magnitude before the exponent. False where every digit is zero.
+bool SignificantDigits(const NumberParts& parts, Digits& digits, long& magnitude) {
+  const std::string_view int_digits = parts.int_digits;
+  const std::string_view frac_digits = parts.frac_digits;
   std::size_t k = 0;
   while (k < int_digits.size() && int_digits[k] == '0') ++k;
   if (k < int_digits.size()) {
     digits = {int_digits.substr(k), frac_digits};
     magnitude = static_cast<long>(int_digits.size() - k);
-  } else {
-    std::size_t f = 0;
-    while (f < frac_digits.size() && frac_digits[f] == '0') ++f;
-    if (f == frac_digits.size()) return negative ? -0.0 : 0.0;
-    digits = {frac_digits.substr(f), {}};
-    magnitude = -static_cast<long>(f);
+    return true;
   }
-  const long decimal_exponent = magnitude + exponent;
+  std::size_t f = 0;
+  while (f < frac_digits.size() && frac_digits[f] == '0') ++f;
+  if (f == frac_digits.size()) return false;
+  digits = {frac_digits.substr(f), {}};
+  magnitude = -static_cast<long>(f);
+  return true;
+}
+
+// The magnitude of a number text with non-zero digits, or its fault.
+double ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, const Digits& digits,
+                     long decimal_exponent) {
   // Beyond the extended range (about 1.19E4932) the platform refuses the text outright;
   // between the double and the extended range it overflows.
   if (decimal_exponent > 4933) ThrowInvalidFloat(std::string(s));
   if (decimal_exponent == 4933 && digits.Trimmed().GreaterThan("118973149535723176502"))
     ThrowInvalidFloat(std::string(s));
   if (decimal_exponent > 310) throw Fault(kFaultOverflow);
-  if (decimal_exponent < -400) return negative ? -0.0 : 0.0;
+  if (decimal_exponent < -400) return 0.0;
 
   // from_chars rounds correctly, so the text as written and its normalised digits give
   // the same double; the text itself serves where its separator is the one from_chars
@@ -447,9 +468,9 @@ double TextToReal(std::string_view s) {
   double value = 0.0;
   bool read = false;
   std::errc ec{};
-  if (!had_separator || sep == '.') {
-    const char* const last = s.data() + number_end;
-    const std::from_chars_result direct = std::from_chars(s.data() + int_start, last, value);
+  if (!parts.had_separator || sep == '.') {
+    const char* const last = s.data() + parts.number_end;
+    const std::from_chars_result direct = std::from_chars(s.data() + parts.int_start, last, value);
     read = direct.ec == std::errc() && direct.ptr == last;
   }
   if (!read) ec = ReadNormalised(digits, decimal_exponent, value);
@@ -459,7 +480,21 @@ double TextToReal(std::string_view s) {
   } else if (ec != std::errc()) {
     ThrowInvalidFloat(std::string(s));
   }
-  return negative ? -value : value;
+  return value;
+}
+
+}  // namespace
+
+double TextToReal(std::string_view s) {
+  const char sep = DecimalSeparator();
+  NumberParts parts;
+  if (!ScanNumberText(s, sep, parts)) ThrowInvalidFloat(std::string(s));
+  Digits digits;
+  long magnitude = 0;
+  const double value = SignificantDigits(parts, digits, magnitude)
+                           ? ReadMagnitude(s, sep, parts, digits, magnitude + parts.exponent)
+                           : 0.0;
+  return parts.negative ? -value : value;
 }
 
 std::string RemoveSpaces(std::string_view s) {

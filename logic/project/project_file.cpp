@@ -1,12 +1,6 @@
 #include "logic/project/project_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
 #include <utility>
 
 #include "logic/complex/cp1252.h"
@@ -19,42 +13,41 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }
+
+// A text as a message quotes it: control characters written out ("\r", "\n", "\t",
+// "\x1B"), so that a line break in a field shows as such and not as a break inside the
+// quote; a NUL byte as "?", as the fault shows it.
+std::string Shown(std::string_view text) {
+  std::string out;
+  for (const char c : text) {
+    if (!IsControl(c)) {
+      out += c;
+    } else if (c == '\0') {
+      out += '?';
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else {
+      static constexpr char kHex[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      out += "\\x";
+      out += kHex[byte >> 4];
+      out += kHex[byte & 0xF];
+    }
+  }
+  return out;
+}
+
+bool HasControl(std::string_view text) { return std::any_of(text.begin(), text.end(), IsControl); }
+
+std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
 
 // Paths are UTF-8 bytes on this platform; messages are Windows-1252.
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
-
-std::string ErrnoReason(int err) {
-  switch (err) {
-    case ENOENT:
-      return "Die Datei oder der Ordner existiert nicht";
-    case EACCES:
-    case EPERM:
-      return "Zugriff verweigert";
-    case EISDIR:
-      return "Das ist ein Ordner";
-    case ENOTDIR:
-      return "Ein Teil des Pfades ist kein Ordner";
-    case ENOSPC:
-    case EDQUOT:
-      return "Auf dem Datentr\xE4ger ist kein Platz mehr";
-    case EROFS:
-      return "Der Datentr\xE4ger ist schreibgesch\xFCtzt";
-    case ENAMETOOLONG:
-      return "Der Dateiname ist zu lang";
-    case EIO:
-      return "Ein- oder Ausgabefehler des Datentr\xE4gers";
-    case EMFILE:
-    case ENFILE:
-      return "Es sind zu viele Dateien ge\366ffnet";
-    case EFBIG:
-      return "Die Datei w\xE4re zu gro\xDF";
-    case ELOOP:
-      return "Zu viele symbolische Verkn\xFCpfungen";
-    default:
-      return "Systemfehler " + std::to_string(err);
-  }
-}
 
 ProjectError SaveError(const fs::path& file, const std::string& reason) {
   return {"Das Projekt konnte nicht in der Datei " + Quoted(PathText(file)) +
@@ -161,10 +154,12 @@ class FieldReader {
     return field;
   }
 
-  // Throws the conversion Fault on a field that is no integer.
+  // Throws the conversion Fault on a field that is no integer. No number holds a control
+  // character, so such a field fails at once, with them shown in the message.
   std::optional<std::int32_t> Integer() {
     std::optional<std::string_view> field = Text();
     if (!field) return std::nullopt;
+    if (HasControl(*field)) ThrowInvalidInteger(Shown(*field));
     return TextToInteger(*field);
   }
 
@@ -172,6 +167,7 @@ class FieldReader {
   std::optional<double> Real() {
     std::optional<std::string_view> field = Text();
     if (!field) return std::nullopt;
+    if (HasControl(*field)) ThrowInvalidFloat(Shown(*field));
     return TextToReal(*field);
   }
 
@@ -195,10 +191,11 @@ class FieldReader {
   std::optional<ProjectError> error_;
 };
 
-// Fills `project` field by field; false (with the reader's error set) when the file is
-// short or a count lies outside what the tables hold. Conversion faults pass through.
-bool ReadInto(ProjectContent& project, FieldReader& in) {
-  VariableTable& vars = project.variables;
+// Each reader fills its part of the project field by field; false (with the reader's error
+// set) when the file is short or a count lies outside what the tables hold. Conversion
+// faults pass through.
+
+bool ReadVariables(VariableTable& vars, FieldReader& in) {
   const std::optional<std::int32_t> last_variable = in.Integer();
   if (!last_variable) return false;
   if (*last_variable < -1 || *last_variable >= kTableCapacity) {
@@ -218,8 +215,10 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     vars.SetName(j, std::string(*name));
     vars.SetStartValue(j, MakeComplex(*re, *im));
   }
+  return true;
+}
 
-  FunctionTable& funs = project.functions;
+bool ReadFunctions(FunctionTable& funs, FieldReader& in) {
   const std::optional<std::int32_t> first_user = in.Integer();
   if (!first_user) return false;
   if (*first_user != kFirstUserFunction) {
@@ -249,177 +248,51 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     funs.SetArgumentRule(k, static_cast<signed char>(*rule));
     if (k >= kFirstUserFunction) funs.SetTerm(k, std::string(*term));
   }
+  return true;
+}
 
-  for (int slot = 0; slot < 2; ++slot) {
-    ProgramText& program = project.programs[static_cast<std::size_t>(slot)];
-    const std::optional<std::int32_t> count = in.Integer();
-    if (!count) return false;
-    const std::string subject = "Das Programm " + Quoted(ProgramNames[slot]) + " soll " +
-                                CountText(*count, "Zeile", "Zeilen") + " haben";
-    if (*count < 0) {
-      in.Fail(subject);
+bool ReadProgram(ProgramText& program, int slot, FieldReader& in) {
+  const std::optional<std::int32_t> count = in.Integer();
+  if (!count) return false;
+  const std::string subject = "Das Programm " + Quoted(ProgramNames[slot]) + " soll " +
+                              CountText(*count, "Zeile", "Zeilen") + " haben";
+  if (*count < 0) {
+    in.Fail(subject);
+    return false;
+  }
+  // Checked before anything is reserved, so a huge count in a tiny file costs nothing.
+  const std::size_t remaining = in.RemainingFields();
+  if (static_cast<std::size_t>(*count) > remaining) {
+    in.Fail(subject + ", es folgen aber nur noch " +
+            CountText(static_cast<long long>(remaining), "Feld", "Felder"));
+    return false;
+  }
+  if (static_cast<std::size_t>(*count) > kMaxProgramLines) {
+    in.Fail(subject + ", erlaubt sind h\366chstens " + std::to_string(kMaxProgramLines));
+    return false;
+  }
+  program.clear();
+  program.reserve(static_cast<std::size_t>(*count));
+  for (std::int32_t n = 0; n < *count; ++n) {
+    const std::optional<std::string_view> line = in.Text();
+    if (!line) return false;
+    if (line->size() > kMaxLineLength) {
+      in.Fail(LongLine(slot, static_cast<std::size_t>(n), line->size()));
       return false;
     }
-    // Checked before anything is reserved, so a huge count in a tiny file costs nothing.
-    const std::size_t remaining = in.RemainingFields();
-    if (static_cast<std::size_t>(*count) > remaining) {
-      in.Fail(subject + ", es folgen aber nur noch " +
-              CountText(static_cast<long long>(remaining), "Feld", "Felder"));
-      return false;
-    }
-    if (static_cast<std::size_t>(*count) > kMaxProgramLines) {
-      in.Fail(subject + ", erlaubt sind h\366chstens " + std::to_string(kMaxProgramLines));
-      return false;
-    }
-    program.clear();
-    program.reserve(static_cast<std::size_t>(*count));
-    for (std::int32_t n = 0; n < *count; ++n) {
-      const std::optional<std::string_view> line = in.Text();
-      if (!line) return false;
-      if (line->size() > kMaxLineLength) {
-        in.Fail(LongLine(slot, static_cast<std::size_t>(n), line->size()));
-        return false;
-      }
-      program.emplace_back(*line);
-    }
+    program.emplace_back(*line);
   }
   return true;
 }
 
-// ---------------------------------------------------------------------------------------
-// Files
-
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int Get() const { return fd_; }
-  // Closes now and reports the error a late write-back may bring.
-  int Close() {
-    const int result = ::close(fd_);
-    fd_ = -1;
-    return result == 0 ? 0 : errno;
-  }
-
- private:
-  int fd_;
-};
-
-// 0 on success, else the errno of the failed write.
-int WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
-    if (written == 0) return EIO;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return 0;
-}
-
-// Distinct per process, call and attempt; O_EXCL settles any clash that remains.
-std::string TempSuffix(int attempt) {
-  std::uint64_t seed =
-      static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
-  seed ^= static_cast<std::uint64_t>(::getpid()) << 32;
-  seed += static_cast<std::uint64_t>(attempt) * 0x9E3779B97F4A7C15ull;
-  seed ^= seed >> 29;
-  std::string suffix;
-  for (int i = 0; i < 10; ++i) {
-    suffix += "0123456789abcdefghijklmnopqrstuvwxyz"[seed % 36];
-    seed /= 36;
-  }
-  return suffix;
-}
-
-// The file a save writes: the end of the chain of symbolic links `file` starts, which need
-// not exist yet (a dangling link names the file to create). Folders on the way are left to
-// the system.
-std::optional<fs::path> FollowLinks(const fs::path& file, int& err) {
-  fs::path path = file;
-  for (int hops = 0; hops < 40; ++hops) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-    std::error_code ec;
-    const fs::path next = fs::read_symlink(path, ec);
-    if (ec) {
-      err = ec.value();
-      return std::nullopt;
-    }
-    path = next.is_absolute() ? next : path.parent_path() / next;
-  }
-  err = ELOOP;
-  return std::nullopt;
-}
-
-// Temporaries older than this are left over from a save that was killed: a save in progress
-// writes its temporary within moments of naming it.
-constexpr auto kStaleTemporaryAge = std::chrono::minutes(1);
-
-bool IsTemporaryName(const std::string& name, const std::string& prefix) {
-  if (name.size() != prefix.size() + 10 || name.compare(0, prefix.size(), prefix) != 0) {
+bool ReadInto(ProjectContent& project, FieldReader& in) {
+  if (!ReadVariables(project.variables, in) || !ReadFunctions(project.functions, in)) {
     return false;
   }
-  return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z'); });
-}
-
-// Removes this process owner's stale temporaries of the same target.
-void RemoveStaleTemporaries(const fs::path& folder, const std::string& prefix) {
-  std::error_code ec;
-  fs::directory_iterator it(folder, ec);
-  if (ec) return;
-  const auto now = std::chrono::system_clock::now();
-  for (; it != fs::directory_iterator(); it.increment(ec)) {
-    if (ec) return;
-    const fs::path& path = it->path();
-    if (!IsTemporaryName(path.filename().string(), prefix)) continue;
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid()) {
-      continue;
-    }
-    const auto written = std::chrono::system_clock::from_time_t(info.st_mtim.tv_sec);
-    if (now - written > kStaleTemporaryAge) ::unlink(path.c_str());
+  for (int slot = 0; slot < 2; ++slot) {
+    if (!ReadProgram(project.programs[static_cast<std::size_t>(slot)], slot, in)) return false;
   }
-}
-
-int CreateNamedTemporary(const fs::path& folder, const std::string& prefix, fs::path& temp,
-                         int& err) {
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = folder / (prefix + TempSuffix(attempt));
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) break;
-  }
-  err = errno;
-  temp.clear();
-  return -1;
-}
-
-// Gives the unnamed file `fd` a temporary name beside the target.
-bool LinkTemporary(int fd, const fs::path& folder, const std::string& prefix, fs::path& temp,
-                   int& err) {
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    temp = folder / (prefix + TempSuffix(attempt));
-    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, temp.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-      return true;
-    }
-    // Without /proc the file itself can be linked where the process is privileged.
-    if (errno == ENOENT && ::linkat(fd, "", AT_FDCWD, temp.c_str(), AT_EMPTY_PATH) == 0) {
-      return true;
-    }
-    if (errno != EEXIST) break;
-  }
-  err = errno;
-  temp.clear();
-  return false;
+  return true;
 }
 
 }  // namespace
@@ -435,8 +308,50 @@ std::optional<std::string_view> ReadField(std::string_view bytes, std::size_t& p
   return field;
 }
 
+namespace {
+
+// Up to eight hexadecimal digits from `i` to the end of the text, taken as a 32-bit value.
+std::optional<std::uint32_t> HexValue(std::string_view text, std::size_t i) {
+  std::uint32_t value = 0;
+  int digits = 0;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    unsigned d;
+    if (c >= '0' && c <= '9') {
+      d = static_cast<unsigned>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      d = static_cast<unsigned>(c - 'a' + 10);
+    } else if (c >= 'A' && c <= 'F') {
+      d = static_cast<unsigned>(c - 'A' + 10);
+    } else {
+      return std::nullopt;
+    }
+    if (++digits > 8) return std::nullopt;
+    value = value * 16u + d;
+  }
+  if (digits == 0) return std::nullopt;
+  return value;
+}
+
+constexpr std::int64_t kIntegerLimit = std::int64_t{1} << 31;  // magnitude of the lowest value
+
+// Decimal digits from `i` to the end of the text, as long as they stay within 2^31.
+std::optional<std::int64_t> DecimalValue(std::string_view text, std::size_t i) {
+  std::int64_t value = 0;
+  int digits = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return std::nullopt;
+    value = value * 10 + (text[i] - '0');
+    if (value > kIntegerLimit) return std::nullopt;
+    ++digits;
+  }
+  if (digits == 0) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
 std::int32_t TextToInteger(std::string_view text) {
-  const auto fail = [&] { ThrowInvalidInteger(std::string(text)); };
   const std::size_t n = text.size();
   std::size_t i = 0;
   while (i < n && text[i] == ' ') ++i;
@@ -445,49 +360,24 @@ std::int32_t TextToInteger(std::string_view text) {
     negative = text[i] == '-';
     ++i;
   }
-  bool hex = false;
+  std::size_t hex_digits = 0;  // where the hex digits start, or 0 for decimal ones
   if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
-    hex = true;
-    i += 1;
+    hex_digits = i + 1;
   } else if (i + 1 < n && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    hex = true;
-    i += 2;
+    hex_digits = i + 2;
   }
-  if (hex) {
-    std::uint32_t value = 0;
-    int digits = 0;
-    for (; i < n; ++i) {
-      const char c = text[i];
-      unsigned d;
-      if (c >= '0' && c <= '9') {
-        d = static_cast<unsigned>(c - '0');
-      } else if (c >= 'a' && c <= 'f') {
-        d = static_cast<unsigned>(c - 'a' + 10);
-      } else if (c >= 'A' && c <= 'F') {
-        d = static_cast<unsigned>(c - 'A' + 10);
-      } else {
-        break;
-      }
-      if (++digits > 8) fail();
-      value = value * 16u + d;
-    }
-    if (digits == 0 || i != n) fail();
+  if (hex_digits != 0) {
+    std::optional<std::uint32_t> value = HexValue(text, hex_digits);
+    if (!value) ThrowInvalidInteger(std::string(text));
     // Two's complement: $FFFFFFFF is -1, and a sign negates modulo 2^32.
-    if (negative) value = 0u - value;
-    return static_cast<std::int32_t>(value);
+    if (negative) *value = 0u - *value;
+    return static_cast<std::int32_t>(*value);
   }
-  constexpr std::int64_t kLimit = std::int64_t{1} << 31;  // magnitude of the lowest value
-  std::int64_t value = 0;
-  int digits = 0;
-  for (; i < n && text[i] >= '0' && text[i] <= '9'; ++i) {
-    value = value * 10 + (text[i] - '0');
-    if (value > kLimit) fail();
-    ++digits;
-  }
-  if (digits == 0 || i != n) fail();
-  if (negative) value = -value;
-  if (value >= kLimit) fail();
-  return static_cast<std::int32_t>(value);
+  std::optional<std::int64_t> value = DecimalValue(text, i);
+  if (!value) ThrowInvalidInteger(std::string(text));
+  if (negative) *value = -*value;
+  if (*value >= kIntegerLimit) ThrowInvalidInteger(std::string(text));
+  return static_cast<std::int32_t>(*value);
 }
 
 std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::string& bytes) {
@@ -550,110 +440,22 @@ std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::s
   return std::nullopt;
 }
 
-std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file) {
-  // Non-blocking, so that a named pipe given as the file cannot stall the open.
-  const int raw = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (raw < 0) return OpenError(file, ErrnoReason(errno));
-  FileDescriptor fd(raw);
-  struct stat info {};
-  if (::fstat(fd.Get(), &info) != 0) return OpenError(file, ErrnoReason(errno));
-  if (S_ISDIR(info.st_mode)) return OpenError(file, ErrnoReason(EISDIR));
-  if (!S_ISREG(info.st_mode)) return OpenError(file, "Das ist keine gew\xF6hnliche Datei");
-  if (static_cast<std::uintmax_t>(info.st_size) > kMaxProjectFileSize) {
-    return OpenError(file, "Sie ist zu gro\xDF f\xFCr eine Projektdatei");
-  }
-
+std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file,
+                                        const FileStore& files) {
   std::string bytes;
-  bytes.reserve(static_cast<std::size_t>(info.st_size));
-  char buffer[65536];
-  for (;;) {
-    const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return OpenError(file, ErrnoReason(errno));
-    }
-    if (got == 0) break;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-    if (bytes.size() > kMaxProjectFileSize) {
-      return OpenError(file, "Sie ist zu gro\xDF f\xFCr eine Projektdatei");
-    }
+  if (std::optional<FileFailure> failed = files.Read(file, kMaxProjectFileSize, bytes)) {
+    return OpenError(
+        file, failed->too_large ? "Sie ist zu gro\xDF f\xFCr eine Projektdatei" : failed->reason);
   }
   return LoadProjectFromBytes(project, bytes, PathText(file));
 }
 
-std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs::path& file) {
+std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs::path& file,
+                                        const FileStore& files) {
   std::string bytes;
   if (std::optional<ProjectError> refused = ProjectToBytes(project, bytes)) return refused;
-  if (file.empty() || !file.has_filename()) {
-    return SaveError(file, "Es wurde kein Dateiname angegeben");
-  }
-
-  int err = 0;
-  const std::optional<fs::path> resolved = FollowLinks(file, err);
-  if (!resolved) return SaveError(file, ErrnoReason(err));
-  const fs::path& target = *resolved;
-
-  struct stat old {};
-  const bool exists = ::stat(target.c_str(), &old) == 0;
-  if (exists) {
-    if (S_ISDIR(old.st_mode)) return SaveError(file, ErrnoReason(EISDIR));
-    // Renaming over a device or a pipe would replace it; only plain files are saved over.
-    if (!S_ISREG(old.st_mode)) return SaveError(file, "Das ist keine gew\xF6hnliche Datei");
-    if (::access(target.c_str(), W_OK) != 0) return SaveError(file, ErrnoReason(errno));
-  } else if (errno != ENOENT) {
-    return SaveError(file, ErrnoReason(errno));
-  }
-
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  // Hidden, beside the target, short enough for any file name the target itself may have.
-  const std::string prefix = "." + target.filename().string().substr(0, 200) + ".tmp-";
-  RemoveStaleTemporaries(folder, prefix);
-
-  // Written unnamed and linked in under the temporary name only when complete, so that a
-  // save killed on the way leaves nothing behind; named from the start where the file
-  // system cannot do that.
-  fs::path temp;
-  int raw = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  const bool unnamed = raw >= 0;
-  if (!unnamed) {
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      return SaveError(file, ErrnoReason(errno));
-    }
-    raw = CreateNamedTemporary(folder, prefix, temp, err);
-    if (raw < 0) return SaveError(file, ErrnoReason(err));
-  }
-  FileDescriptor fd(raw);
-
-  const auto abandon = [&](int reason) {
-    fd.Close();
-    if (!temp.empty()) ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(reason));
-  };
-  if (exists) {
-    // Owner and group first: changing them clears the set-id bits the mode then restores.
-    if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0 &&
-        ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
-      // Where the process may not give the file away it stays its own, as a new file does.
-    }
-    if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return abandon(errno);
-  }
-  if (const int failed = WriteAll(fd.Get(), bytes)) return abandon(failed);
-  if (::fsync(fd.Get()) != 0) return abandon(errno);
-  if (unnamed && !LinkTemporary(fd.Get(), folder, prefix, temp, err)) return abandon(err);
-  if (const int failed = fd.Close()) {
-    ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(failed));
-  }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int failed = errno;
-    ::unlink(temp.c_str());
-    return SaveError(file, ErrnoReason(failed));
-  }
-  // Make the rename itself durable; a failure here leaves a complete file either way.
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
+  if (std::optional<FileFailure> failed = files.Replace(file, bytes)) {
+    return SaveError(file, failed->reason);
   }
   return std::nullopt;
 }

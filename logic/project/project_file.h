@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "logic/program/project_content.h"
+#include "logic/project/file_store.h"
 
 namespace ombrix {
 
@@ -31,13 +32,14 @@ struct ProjectError {
   bool fault = false;   // a conversion or overflow fault: shown as the platform fault
 };
 
-// Writes to a temporary file beside the target and renames it over the target only
-// when everything was written; on failure the old file stays and the error is returned.
+// Replaces the file by the project's bytes through `files`; on failure the old file stays
+// and the error is returned. (platform/posix_file_store.h has both for this machine's files.)
 std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                        const std::filesystem::path& file);
+                                        const std::filesystem::path& file, const FileStore& files);
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged.
-std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
+std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
+                                        const FileStore& files);
 
 // The bytes SaveProject writes, with the current decimal separator. Refuses (and leaves
 // `bytes` empty) a project that the format cannot hold: a text containing the field

@@ -1,5 +1,6 @@
-// Reading a number text as a test followed by a parse, each part with the copying
-// reading; what ReadNumberText and ParseNumberText are compared with.
+// Reading a number text as a test followed by a parse, each part read with TextToReal
+// (which tests/complex checks against an independent reading); what ReadNumberText and
+// ParseNumberText are compared with.
 #pragma once
 
 #include <optional>
@@ -7,8 +8,9 @@
 #include <string_view>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/result_text.h"
-#include "tests/support/text_to_real_reference.h"
+#include "tests/support/real_text_check.h"
 
 namespace ombrix::testing {
 
@@ -30,11 +32,10 @@ std::string NumberOutcome(Read&& read) {
 inline std::string ReferenceNumberOutcome(std::string_view text) {
   return NumberOutcome([&]() -> std::optional<TComplex> {
     if (!IsNumberText(text)) return std::nullopt;
-    if (!IsPairText(text)) return ComplexFromReal(TextToRealReference(text));
+    if (!IsPairText(text)) return ComplexFromReal(TextToReal(text));
     const std::string_view inner = text.substr(1, text.size() - 2);
     const std::size_t bar = inner.find('|');
-    return TComplex{TextToRealReference(inner.substr(0, bar)),
-                    TextToRealReference(inner.substr(bar + 1))};
+    return TComplex{TextToReal(inner.substr(0, bar)), TextToReal(inner.substr(bar + 1))};
   });
 }
 
