@@ -217,14 +217,27 @@ RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectC
       project_(project),
       drawing_(drawing),
       state_(state),
-      canvas_(canvas),
+      canvas_(&canvas),
+      impl_(std::make_unique<Impl>(*this)) {
+  impl_->run_id = control_.Starts();
+  ForgetHistory();
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state)
+    : control_(control),
+      interpreter_(interpreter),
+      project_(project),
+      drawing_(drawing),
+      state_(state),
+      canvas_(nullptr),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->run_id = control_.Starts();
 }
 
 RunDebugger::~RunDebugger() {
   if (impl_->listener) interpreter_.SetStepObserver(nullptr);
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
 }
 
 // A run started through RunControl itself is a new run all the same: nothing of the
@@ -241,6 +254,7 @@ void RunDebugger::Sync() {
   ForgetHistory();
   impl_->next_due = {};
   RefreshWatches();
+  TakeValues(project_.variables, impl_->listened);  // the first line follows no line
 }
 
 DebugState RunDebugger::State() const {
@@ -280,7 +294,7 @@ RunOutcome RunDebugger::OneStep() {
   TakeValues(project_.variables, impl_->before);
   last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
   const RunOutcome outcome = control_.StepMain({1, std::nullopt});
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
   ChangedSince(project_.variables, impl_->before, changed_);
   ++steps_;
   if (record) EndRecord(outcome != RunOutcome::Failed);
@@ -345,7 +359,7 @@ RunOutcome RunDebugger::RunMouseProgram() {
   if (record) BeginRecord(MouseHandlerProgram, true);
   TakeValues(project_.variables, impl_->before);
   const RunOutcome outcome = control_.RunMouseProgram();
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
   ChangedSince(project_.variables, impl_->before, changed_);
   if (record) EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
@@ -386,7 +400,9 @@ void RunDebugger::SetHistoryEnabled(bool on) {
   if (!on) ForgetHistory();
 }
 
-bool RunDebugger::HistoryEnabled() const { return history_enabled_ && canvas_.CanReadBack(); }
+bool RunDebugger::HistoryEnabled() const {
+  return history_enabled_ && canvas_ != nullptr && canvas_->CanReadBack();
+}
 
 void RunDebugger::SetHistoryLimit(std::size_t bytes) {
   impl_->limit = bytes;
@@ -400,8 +416,10 @@ void RunDebugger::ForgetHistory() {
   impl_->records.clear();
   impl_->bytes = 0;
   impl_->lost = false;
-  impl_->width = canvas_.Width();
-  impl_->height = canvas_.Height();
+  if (canvas_ != nullptr) {
+    impl_->width = canvas_->Width();
+    impl_->height = canvas_->Height();
+  }
 }
 
 void RunDebugger::TrimHistory() {
@@ -413,7 +431,7 @@ void RunDebugger::TrimHistory() {
 }
 
 void RunDebugger::BeginRecord(int slot, bool whole_stack) {
-  if (canvas_.Width() != impl_->width || canvas_.Height() != impl_->height) ForgetHistory();
+  if (canvas_->Width() != impl_->width || canvas_->Height() != impl_->height) ForgetHistory();
   Impl::Record& r = impl_->pending;
   r = Impl::Record{};
   r.line = state_.CurrentLine;
@@ -430,7 +448,7 @@ void RunDebugger::BeginRecord(int slot, bool whole_stack) {
     r.records.push_back(stack.back());
   }
   r.scale = ScaleOf(drawing_);
-  canvas_.Record(&r.pixels);
+  canvas_->Record(&r.pixels);
   impl_->recording = true;
 }
 
@@ -466,7 +484,7 @@ std::optional<std::string> RunDebugger::StepBack() {
   Sync();
   if (State() != DebugState::Paused) return std::string(kStepBackNotPaused);
   if (impl_->records.empty()) return std::string(impl_->lost ? kHistoryExhausted : kHistoryEmpty);
-  if (canvas_.Width() != impl_->width || canvas_.Height() != impl_->height) {
+  if (canvas_->Width() != impl_->width || canvas_->Height() != impl_->height) {
     ForgetHistory();
     impl_->lost = true;
     return std::string(kHistoryExhausted);
@@ -478,10 +496,10 @@ std::optional<std::string> RunDebugger::StepBack() {
   // The picture first, newest change first: a pixel a step changed twice gets its
   // colour from before the first change.
   const auto width = static_cast<std::uint32_t>(impl_->width);
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
   for (auto p = r.pixels.rbegin(); p != r.pixels.rend(); ++p) {
-    canvas_.SetPixel(static_cast<int>(p->index % width), static_cast<int>(p->index / width),
-                     p->old_colour);
+    canvas_->SetPixel(static_cast<int>(p->index % width), static_cast<int>(p->index / width),
+                      p->old_colour);
   }
   if (r.scale)
     drawing_.SetScale(r.scale->re_min, r.scale->re_max, r.scale->im_min, r.scale->im_max);

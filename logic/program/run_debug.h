@@ -118,6 +118,9 @@ class RunDebugger {
  public:
   RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
               DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas);
+  // Without the history's canvas: everything but step back.
+  RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+              DrawingState& drawing, InterpreterState& state);
   ~RunDebugger();
   RunDebugger(const RunDebugger&) = delete;
   RunDebugger& operator=(const RunDebugger&) = delete;
@@ -224,7 +227,7 @@ class RunDebugger {
   ProjectContent& project_;
   DrawingState& drawing_;
   InterpreterState& state_;
-  HistoryCanvas& canvas_;
+  HistoryCanvas* canvas_;  // none: no history
   std::unique_ptr<Impl> impl_;
 
   bool paused_ = false;
