@@ -265,19 +265,6 @@ void RunDebugger::Impl::BeforeStep(int k) {
 }
 
 RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
-    : control_(control),
-      interpreter_(interpreter),
-      project_(project),
-      drawing_(drawing),
-      state_(state),
-      canvas_(&canvas),
-      impl_(std::make_unique<Impl>(*this)) {
-  impl_->run_id = control_.Starts();
-  ForgetHistory();
-}
-
-RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
                          DrawingState& drawing, InterpreterState& state)
     : control_(control),
       interpreter_(interpreter),
@@ -287,6 +274,13 @@ RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectC
       canvas_(nullptr),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->run_id = control_.Starts();
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
+    : RunDebugger(control, interpreter, project, drawing, state) {
+  canvas_ = &canvas;
+  ForgetHistory();
 }
 
 RunDebugger::~RunDebugger() {

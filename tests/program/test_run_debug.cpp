@@ -10,6 +10,7 @@
 
 #include "logic/complex/num_text.h"
 #include "tests/program/debug_world.h"
+#include "tests/support/example_programs.h"
 
 namespace ombrix {
 namespace {
@@ -487,23 +488,7 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
 
 TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing) {
   SetDecimalSeparator(',');
-  const std::vector<std::string> julia = {"SetzeSkala(-8/5;8/5;-8/5;8/5)",
-                                          "L\xF6scheBild",
-                                          "c:=-4/5+156/1000*i",
-                                          "F\xFCr(y;0;399;1)",
-                                          "F\xFCr(x;0;399;1)",
-                                          "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
-                                          "z:=p",
-                                          "n:=0",
-                                          "Solange((Betrag(z)<2)*(n<30))",
-                                          "z:=z^2+c",
-                                          "n:=n+1",
-                                          "EndeSolange",
-                                          "Wenn((n=30)+(n%2)*(n>3))",
-                                          "ZeichnePunkt(p)",
-                                          "EndeWenn",
-                                          "EndeF\xFCr",
-                                          "EndeF\xFCr"};
+  const std::vector<std::string> julia = testing::JuliaProgram();
   const auto set_up = [&](DebugWorld& w) {
     for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
     w.Program(julia);
