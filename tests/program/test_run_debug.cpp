@@ -71,6 +71,40 @@ TEST(RunDebugger, SingleStepOnAnEmptyProgramEndsAtOnce) {
   EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Ended);
 }
 
+TEST(RunDebugger, AFailedSingleStepEndsTheRunAsAFailedLineDoes) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("a");
+  w.Program({"a:=1", "a:=q", "a:=3"});
+  w.debugger.SetHistoryEnabled(true);
+  w.debugger.SingleStep();
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Failed);
+  w.run.AfterFailure();
+  EXPECT_EQ(w.debugger.State(), DebugState::Stopped);
+  EXPECT_FALSE(w.flags.MouseHandlerEnabled);
+  EXPECT_EQ(w.debugger.LastLine(), (ProgramLine{MainProgram, 1}));
+  EXPECT_EQ(w.Next(), 2);  // the editor opens on the failed line
+  ASSERT_EQ(w.boxes.boxes.size(), 1u);
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));
+  // The next start begins afresh, with an empty history.
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryEmpty));
+}
+
+TEST(RunDebugger, AWatchThatFaultsShowsTheFault) {
+  DebugWorld w;
+  w.debugger.AddWatch("1e2e3+1");
+  EXPECT_NE(w.debugger.Watches()[0].text.find("1e2e3"), std::string::npos)
+      << w.debugger.Watches()[0].text;
+  EXPECT_TRUE(w.boxes.boxes.empty());
+  w.debugger.SetWatchTerm(0, "2+2");
+  EXPECT_EQ(w.debugger.Watches()[0].text, "4");
+  w.debugger.RemoveWatch(5);  // no such watch: nothing happens
+  w.debugger.RemoveWatch(0);
+  EXPECT_TRUE(w.debugger.Watches().empty());
+}
+
 TEST(RunDebugger, PausedCountsAsRunning) {
   SetDecimalSeparator(',');
   DebugWorld w;
