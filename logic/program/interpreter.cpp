@@ -64,8 +64,8 @@ LineForm ReadLineForm(const std::string& line) {
   return form;
 }
 
-// Where the argument that starts at `start` ends: the first ";" or ")" outside brackets,
-// as ReadArgumentText finds it; npos when the line ends first.
+}  // namespace
+
 std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
   std::int64_t depth = 0;
   for (std::size_t i = start; i < line.size(); ++i) {
@@ -76,8 +76,6 @@ std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
   }
   return std::string_view::npos;
 }
-
-}  // namespace
 
 const LineForm& LineForms::FormOf(const std::string& line) {
   if (const auto found = forms_.find(line); found != forms_.end()) return found->second;
@@ -154,6 +152,7 @@ bool Interpreter::ExecuteStep(int k) {
   if (!ValidSlot(k)) return false;
   const std::int32_t n = state_.CurrentLine[k];
   if (n < 0 || static_cast<std::size_t>(n) >= project_.programs[k].size()) return false;
+  if (observer_ != nullptr) observer_->BeforeStep(k);
   const std::int32_t cursor = state_.ArgumentCursor[k];
   try {
     return Step(k);
@@ -315,6 +314,7 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforeWrite(index);
   project_.variables.SetCurrentValue(index, value);
   return true;
 }
@@ -406,6 +406,7 @@ bool Interpreter::StepFuer(int k) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforeWrite(index);
   project_.variables.SetCurrentValue(index, bounds[0]);
   BlockRecord record;
   record.kind = BlockKind::Fuer;
@@ -447,6 +448,7 @@ bool Interpreter::PushRecord(int k, BlockRecord record) {
     ReportRunError(k, StructureError(record.kind));
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforePush(k);
   state_.block_bytes[k] += bytes;
   stack.push_back(std::move(record));
   return true;
@@ -489,6 +491,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
       break;
     }
     case BlockKind::Wiederhole:
+      if (changes_ != nullptr) changes_->BeforeTopChange(k);
       top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
       again = top.remaining_count >= 1;
       break;
@@ -498,6 +501,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
       const double s = top.step > 0 ? 1.0 : -1.0;
       const TComplex current = project_.variables.CurrentValue(index);
       if (s * top.end_value > s * current.Re) {
+        if (changes_ != nullptr) changes_->BeforeWrite(index);
         project_.variables.SetCurrentValue(index,
                                            ComplexFromReal(CheckedAdd(current.Re, top.step)));
         again = true;
@@ -510,6 +514,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     state_.ArgumentCursor[k] = 0;
   } else {
     state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
+    if (changes_ != nullptr) changes_->BeforePop(k);
     stack.pop_back();
   }
   return true;

@@ -107,6 +107,10 @@ extern const char* const kUnavailableCommandMessage;
 // rounding are shown unrounded.
 std::string MousePositionText(TComplex position);
 
+// Where the argument that starts at `start` ends: the first ";" or ")" outside brackets,
+// as ReadArgumentText finds it; npos when the line ends first.
+std::size_t ArgumentEnd(std::string_view line, std::size_t start);
+
 // What a step needs of a line before its arguments, read once per line text: where
 // ":=" stands and the lower-cased name before it, where the first "(" stands, and the
 // positions of the lower-cased head in the command and keyword tables (-1 when none).
@@ -151,6 +155,24 @@ struct LineSlot {
   bool variable_known = false;
 };
 
+// Told before every step of either program, for line-by-line views of a run.
+class StepObserver {
+ public:
+  virtual ~StepObserver() = default;
+  virtual void BeforeStep(int k) = 0;
+};
+
+// Told of every change a step makes to the variables and the loop records, just before
+// it is made: what a step back undoes.
+class ChangeObserver {
+ public:
+  virtual ~ChangeObserver() = default;
+  virtual void BeforeWrite(int variable) = 0;  // a current value is written
+  virtual void BeforePush(int k) = 0;          // a record goes onto stack k
+  virtual void BeforePop(int k) = 0;           // the top record of stack k goes
+  virtual void BeforeTopChange(int k) = 0;     // the top record of stack k changes
+};
+
 class Interpreter {
  public:
   Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
@@ -192,6 +214,9 @@ class Interpreter {
   // variables, counters, loops and picture as they were before the line.
   void SetInterrupt(Interrupt* interrupt) { context_.interrupt = interrupt; }
   Interrupt* CurrentInterrupt() const { return context_.interrupt; }
+  // None by default; the observer is not owned.
+  void SetStepObserver(StepObserver* observer) { observer_ = observer; }
+  void SetChangeObserver(ChangeObserver* observer) { changes_ = observer; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -240,6 +265,8 @@ class Interpreter {
   };
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
+  StepObserver* observer_ = nullptr;
+  ChangeObserver* changes_ = nullptr;
 };
 
 }  // namespace ombrix

@@ -18,6 +18,7 @@ void RunControl::Start() {
   flags_.MouseHandlerEnabled = true;
   project_.variables.CopyStartToCurrent();
   ResetCounters();
+  ++starts_;
 }
 
 void RunControl::Stop() {

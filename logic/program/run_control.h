@@ -79,6 +79,7 @@ class RunControl {
   bool MainRunning() const { return flags_.MainRunning; }
   bool MainAtEnd() const;
   std::int64_t LinesRun() const { return lines_run_; }  // main-program lines, all runs
+  std::int64_t Starts() const { return starts_; }       // how often Start was called
 
  private:
   Interpreter& interpreter_;
@@ -101,6 +102,7 @@ class RunControl {
   };
 
   std::int64_t lines_run_ = 0;
+  std::int64_t starts_ = 0;
   std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
   std::function<void()> line_wait_;
   LineInterrupt line_interrupt_{*this};

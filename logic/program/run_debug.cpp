@@ -1,0 +1,749 @@
+#include "logic/program/run_debug.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <deque>
+#include <utility>
+
+#include "logic/complex/fault.h"
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan.h"
+
+namespace ombrix {
+
+namespace {
+
+// Values are compared by their bits: a step back restores them to the last bit.
+bool SameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+bool SameBits(TComplex a, TComplex b) { return SameBits(a.Re, b.Re) && SameBits(a.Im, b.Im); }
+
+// The current values of the variables in use (a run writes no other).
+struct Values {
+  std::array<TComplex, kTableCapacity> value{};
+  int count = 0;
+};
+
+void TakeValues(const VariableTable& variables, Values& values) {
+  values.count = std::clamp(variables.LastVariable() + 1, 0, kTableCapacity);
+  for (int j = 0; j < values.count; ++j) {
+    values.value[static_cast<std::size_t>(j)] = variables.CurrentValue(j);
+  }
+}
+
+// The indices whose value differs from `before`, in order.
+void ChangedSince(const VariableTable& variables, const Values& before, std::vector<int>& changed) {
+  changed.clear();
+  for (int j = 0; j < before.count; ++j) {
+    if (!SameBits(before.value[static_cast<std::size_t>(j)], variables.CurrentValue(j))) {
+      changed.push_back(j);
+    }
+  }
+}
+
+// Every box an evaluation would open is kept instead; the first one is what a watch shows.
+class CapturedBoxes final : public MessageBoxes {
+ public:
+  void Show(MessageKind, const std::string& text, const std::string&) override {
+    if (!shown) first = text;
+    shown = true;
+  }
+  bool Confirm(const std::string& text) override {
+    Show(MessageKind::Plain, text, {});
+    return false;
+  }
+  bool shown = false;
+  std::string first;
+};
+
+struct Scale {
+  double re_min, re_max, im_min, im_max;
+};
+
+// Read without the virtual calls: this runs twice for every step the history keeps.
+Scale ScaleOf(const DrawingState& drawing) {
+  return {drawing.DrawingState::ReMin(), drawing.DrawingState::ReMax(),
+          drawing.DrawingState::ImMin(), drawing.DrawingState::ImMax()};
+}
+
+bool SameScale(const Scale& a, const Scale& b) {
+  return SameBits(a.re_min, b.re_min) && SameBits(a.re_max, b.re_max) &&
+         SameBits(a.im_min, b.im_min) && SameBits(a.im_max, b.im_max);
+}
+
+}  // namespace
+
+// --- HistoryCanvas ---
+
+void HistoryCanvas::SetPixel(int x, int y, Colour colour) {
+  if (log_ != nullptr && x >= 0 && y >= 0 && x < picture_.Width() && y < picture_.Height()) {
+    const Colour old = picture_.Pixel(x, y);
+    if (old != (colour & 0xFFFFFFu)) {
+      Log(static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(picture_.Width()) +
+              static_cast<std::uint32_t>(x),
+          old);
+    }
+  }
+  picture_.SetPixel(x, y, colour);
+}
+
+void HistoryCanvas::MoveTo(int x, int y) {
+  pen_x_ = x;
+  pen_y_ = y;
+  picture_.MoveTo(x, y);
+}
+
+// A line stays within the rectangle of its two ends.
+void HistoryCanvas::LineTo(int x, int y) {
+  if (log_ != nullptr) {
+    Before(std::min(pen_x_, x), std::min(pen_y_, y), std::int64_t{std::max(pen_x_, x)} + 1,
+           std::int64_t{std::max(pen_y_, y)} + 1);
+  }
+  pen_x_ = x;
+  pen_y_ = y;
+  picture_.LineTo(x, y);
+  if (log_ != nullptr) After();
+}
+
+void HistoryCanvas::FillRect(int left, int top, int right, int bottom) {
+  if (log_ != nullptr) Before(left, top, right, bottom);
+  picture_.FillRect(left, top, right, bottom);
+  if (log_ != nullptr) After();
+}
+
+void HistoryCanvas::Ellipse(int left, int top, int right, int bottom) {
+  if (log_ != nullptr) Before(left, top, right, bottom);
+  picture_.Ellipse(left, top, right, bottom);
+  if (log_ != nullptr) After();
+}
+
+void HistoryCanvas::Log(std::uint32_t index, Colour old) {
+  if (log_->size() >= max_entries_) {
+    overflowed_ = true;
+    return;
+  }
+  log_->push_back({index, old});
+}
+
+void HistoryCanvas::Before(std::int64_t left, std::int64_t top, std::int64_t right,
+                           std::int64_t bottom) {
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  const std::int64_t width = picture_.Width(), height = picture_.Height();
+  region_.left = static_cast<int>(std::clamp<std::int64_t>(left, 0, width));
+  region_.right = static_cast<int>(std::clamp<std::int64_t>(right, 0, width));
+  region_.top = static_cast<int>(std::clamp<std::int64_t>(top, 0, height));
+  region_.bottom = static_cast<int>(std::clamp<std::int64_t>(bottom, 0, height));
+  region_.colours.clear();
+  for (int y = region_.top; y < region_.bottom; ++y) {
+    for (int x = region_.left; x < region_.right; ++x)
+      region_.colours.push_back(picture_.Pixel(x, y));
+  }
+}
+
+void HistoryCanvas::After() {
+  const auto width = static_cast<std::uint32_t>(picture_.Width());
+  std::size_t i = 0;
+  for (int y = region_.top; y < region_.bottom; ++y) {
+    for (int x = region_.left; x < region_.right; ++x, ++i) {
+      const Colour old = region_.colours[i];
+      if (picture_.Pixel(x, y) != old) {
+        Log(static_cast<std::uint32_t>(y) * width + static_cast<std::uint32_t>(x), old);
+      }
+    }
+  }
+}
+
+// --- The history: one undo record per step ---
+
+struct RunDebugger::Impl final : StepObserver, ChangeObserver {
+  explicit Impl(RunDebugger& owner) : debugger(owner) {}
+
+  // One step of the history. What it changed lies in the logs below, each in the order
+  // of the steps: a step owns the last `ops`, `pixels`, `records` and `scale` entries
+  // when it is the newest, the first ones when it is the oldest.
+  struct Step {
+    std::array<std::int32_t, 2> line{};
+    std::array<std::int32_t, 2> cursor{};
+    std::array<std::size_t, 2> block_bytes{};
+    std::size_t bytes = 0;  // what the step takes, its log entries included
+    std::uint32_t ops = 0;
+    std::uint32_t pixels = 0;
+    std::uint32_t records = 0;
+    bool mouse = false;  // a mouse-click run, not a main-program step
+    bool scale = false;  // the step changed the scale; the old one is logged
+  };
+  // A change the interpreter announced; a pop or a changed top keeps the old record.
+  enum class OpKind : std::uint8_t { Write, Push, Pop, TopChange };
+  struct Op {
+    OpKind kind = OpKind::Write;
+    std::int8_t slot = MainProgram;
+    std::int32_t variable = 0;
+    TComplex old{};
+  };
+
+  void BeforeStep(int k) override;
+  void BeforeWrite(int variable) override {
+    const TComplex old = debugger.project_.variables.CurrentValue(variable);
+    const auto j = static_cast<std::size_t>(variable);
+    if (!written[j]) {
+      written[j] = true;
+      first_old[j] = old;
+      written_list.push_back(variable);
+    }
+    if (logging) Log({OpKind::Write, MainProgram, variable, old});
+  }
+  void BeforePush(int k) override {
+    if (logging) Log({OpKind::Push, static_cast<std::int8_t>(k), 0, {}});
+  }
+  void BeforePop(int k) override { KeepTop(OpKind::Pop, k); }
+  void BeforeTopChange(int k) override { KeepTop(OpKind::TopChange, k); }
+  void KeepTop(OpKind kind, int k) {
+    if (!logging) return;
+    Log({kind, static_cast<std::int8_t>(k), 0, {}});
+    const BlockRecord& top = debugger.state_.BlockStack[static_cast<std::size_t>(k)].back();
+    pending_record_bytes += sizeof(BlockRecord) + top.condition.size();
+    if (pending_record_bytes > limit) {
+      overflow = true;
+      return;
+    }
+    pending_records.push_back(top);
+  }
+  void Log(const Op& op) {
+    if (pending_ops.size() * sizeof(Op) >= limit) {
+      overflow = true;
+      return;
+    }
+    pending_ops.push_back(op);
+  }
+
+  RunDebugger& debugger;
+  std::deque<Step> steps;
+  std::deque<Op> ops;
+  std::deque<HistoryCanvas::PixelChange> pixels;
+  std::deque<BlockRecord> records;
+  std::deque<Scale> scales;
+  std::size_t bytes = 0;
+  std::size_t limit = kDefaultHistoryBytes;
+  bool lost = false;  // older steps fell away
+  int width = 0, height = 0;
+  // The step being run, in buffers that keep their room from step to step.
+  bool logging = false;   // its changes go to the history
+  bool overflow = false;  // they would not fit
+  Step pending;
+  Scale pending_scale{};
+  std::vector<Op> pending_ops;
+  std::vector<BlockRecord> pending_records;
+  std::size_t pending_record_bytes = 0;
+  std::vector<HistoryCanvas::PixelChange> pending_pixels;
+  // The variables it wrote, each with its value before the first write.
+  std::array<bool, kTableCapacity> written{};
+  std::array<TComplex, kTableCapacity> first_old{};
+  std::vector<int> written_list;
+  PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
+  LineListener listener;
+  Values listened{};  // the values at the listener's last line
+  std::vector<int> listened_changed;
+  LineForms forms;
+  Clock clock = &std::chrono::steady_clock::now;
+  std::chrono::steady_clock::time_point next_due{};
+  std::int64_t run_id = -1;  // the RunControl start this debugger has seen
+  bool watch_stop = false;   // a watched term marked "stop on change" changed
+};
+
+void RunDebugger::Impl::BeforeStep(int k) {
+  if (!listener) return;
+  ChangedSince(debugger.project_.variables, listened, listened_changed);
+  TakeValues(debugger.project_.variables, listened);
+  const std::int32_t line = debugger.state_.CurrentLine[k];
+  const LineEvent event{
+      {k, line}, listened_changed, k == MainProgram && debugger.HasBreakpoint(line)};
+  listener(event);
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state)
+    : control_(control),
+      interpreter_(interpreter),
+      project_(project),
+      drawing_(drawing),
+      state_(state),
+      canvas_(nullptr),
+      impl_(std::make_unique<Impl>(*this)) {
+  impl_->run_id = control_.Starts();
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
+    : RunDebugger(control, interpreter, project, drawing, state) {
+  canvas_ = &canvas;
+  ForgetHistory();
+}
+
+RunDebugger::~RunDebugger() {
+  if (impl_->listener) interpreter_.SetStepObserver(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
+}
+
+// A run started through RunControl itself is a new run all the same: nothing of the
+// last run's pause or history carries over.
+void RunDebugger::Sync() {
+  if (impl_->run_id == control_.Starts()) return;
+  impl_->run_id = control_.Starts();
+  paused_ = false;
+  skip_breakpoint_ = false;
+  last_pause_ = PauseReason::None;
+  changed_.clear();
+  last_line_.reset();
+  steps_ = 0;
+  ForgetHistory();
+  impl_->next_due = {};
+  RefreshWatches();
+  TakeValues(project_.variables, impl_->listened);  // the first line follows no line
+}
+
+DebugState RunDebugger::State() const {
+  if (!control_.MainRunning()) return DebugState::Stopped;
+  if (impl_->run_id != control_.Starts()) return DebugState::Running;
+  return paused_ ? DebugState::Paused : DebugState::Running;
+}
+
+void RunDebugger::Start() {
+  control_.Start();
+  Sync();
+}
+
+void RunDebugger::PauseFor(PauseReason reason) {
+  paused_ = true;
+  skip_breakpoint_ = true;
+  last_pause_ = reason;
+}
+
+void RunDebugger::Pause() {
+  Sync();
+  if (control_.MainRunning()) PauseFor(PauseReason::Requested);
+}
+
+void RunDebugger::Continue() {
+  Sync();
+  paused_ = false;
+}
+
+bool RunDebugger::Idle() const {
+  return breakpoints_.empty() && watches_.empty() && !HistoryEnabled() && tempo_ == 0;
+}
+
+RunOutcome RunDebugger::OneStep() {
+  BeginRecord(false);
+  last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
+  const RunOutcome outcome = control_.StepMain({1, std::nullopt});
+  ++steps_;
+  EndRecord(outcome != RunOutcome::Failed);
+  EvaluateWatches();
+  return outcome;
+}
+
+RunOutcome RunDebugger::SingleStep() {
+  Sync();
+  if (!control_.MainRunning()) {
+    Start();
+    PauseFor(PauseReason::SingleStep);
+    return control_.MainAtEnd() ? RunOutcome::Ended : RunOutcome::Running;
+  }
+  if (control_.MainAtEnd()) return RunOutcome::Ended;
+  const RunOutcome outcome = OneStep();
+  if (outcome == RunOutcome::Failed) return outcome;
+  if (control_.MainRunning()) PauseFor(PauseReason::SingleStep);
+  return outcome;
+}
+
+RunOutcome RunDebugger::Slice(StepBudget budget) {
+  Sync();
+  if (!control_.MainRunning() || paused_) return RunOutcome::Running;
+  if (Idle()) {
+    const std::int64_t before = control_.LinesRun();
+    const RunOutcome outcome = control_.StepMain(budget);
+    steps_ += control_.LinesRun() - before;
+    return outcome;
+  }
+  const auto start = budget.time ? impl_->clock() : std::chrono::steady_clock::time_point{};
+  std::int64_t lines = 0;
+  while (control_.MainRunning()) {
+    if (control_.MainAtEnd()) return RunOutcome::Ended;
+    const std::int32_t line = state_.CurrentLine[MainProgram];
+    if (!skip_breakpoint_ && HasBreakpoint(line)) {
+      PauseFor(PauseReason::Breakpoint);
+      break;
+    }
+    if (tempo_ > 0) {
+      const auto now = impl_->clock();
+      if (now < impl_->next_due) break;
+      impl_->next_due = now + std::chrono::nanoseconds(1000000000 / tempo_);
+    }
+    skip_breakpoint_ = false;
+    const RunOutcome outcome = OneStep();
+    if (outcome == RunOutcome::Failed) return outcome;
+    ++lines;
+    if (impl_->watch_stop && control_.MainRunning()) {
+      PauseFor(PauseReason::WatchChanged);
+      break;
+    }
+    if (budget.lines > 0 && lines >= budget.lines) break;
+    if (budget.time && impl_->clock() - start >= *budget.time) break;
+  }
+  return RunOutcome::Running;
+}
+
+RunOutcome RunDebugger::RunMouseProgram() {
+  Sync();
+  BeginRecord(true);
+  const RunOutcome outcome = control_.RunMouseProgram();
+  EndRecord(outcome != RunOutcome::Failed);
+  EvaluateWatches();
+  if (impl_->watch_stop && control_.MainRunning()) PauseFor(PauseReason::WatchChanged);
+  return outcome;
+}
+
+// --- Breakpoints ---
+
+void RunDebugger::SetBreakpoint(std::int32_t line, bool on) {
+  if (line < 0) return;
+  if (on) {
+    breakpoints_.insert(line);
+  } else {
+    breakpoints_.erase(line);
+  }
+}
+
+void RunDebugger::ToggleBreakpoint(std::int32_t line) { SetBreakpoint(line, !HasBreakpoint(line)); }
+
+bool RunDebugger::HasBreakpoint(std::int32_t line) const {
+  return !breakpoints_.empty() && breakpoints_.count(line) > 0;
+}
+
+std::vector<std::int32_t> RunDebugger::Breakpoints() const {
+  const auto lines = static_cast<std::int64_t>(project_.programs[MainProgram].size());
+  std::vector<std::int32_t> out;
+  for (const std::int32_t line : breakpoints_) {
+    if (line < lines) out.push_back(line);
+  }
+  return out;
+}
+
+// --- Step back ---
+
+void RunDebugger::SetHistoryEnabled(bool on) {
+  history_enabled_ = on;
+  if (!on) ForgetHistory();
+}
+
+bool RunDebugger::HistoryEnabled() const {
+  return history_enabled_ && canvas_ != nullptr && canvas_->CanReadBack();
+}
+
+void RunDebugger::SetHistoryLimit(std::size_t bytes) {
+  impl_->limit = bytes;
+  TrimHistory();
+}
+
+std::size_t RunDebugger::HistoryBytes() const { return impl_->bytes; }
+std::size_t RunDebugger::HistorySteps() const { return impl_->steps.size(); }
+
+void RunDebugger::ForgetHistory() {
+  Impl& h = *impl_;
+  h.steps.clear();
+  h.ops.clear();
+  h.pixels.clear();
+  h.records.clear();
+  h.scales.clear();
+  h.bytes = 0;
+  h.lost = false;
+  if (canvas_ != nullptr) {
+    h.width = canvas_->Width();
+    h.height = canvas_->Height();
+  }
+}
+
+// Past the bound, the oldest steps go until an eighth of it is free again, so that not
+// every step has to trim.
+void RunDebugger::TrimHistory() {
+  Impl& h = *impl_;
+  if (h.bytes <= h.limit) return;
+  const std::size_t goal = h.limit - h.limit / 8;
+  while (h.bytes > goal && !h.steps.empty()) {
+    const Impl::Step& oldest = h.steps.front();
+    for (std::uint32_t i = 0; i < oldest.ops; ++i) h.ops.pop_front();
+    for (std::uint32_t i = 0; i < oldest.pixels; ++i) h.pixels.pop_front();
+    for (std::uint32_t i = 0; i < oldest.records; ++i) h.records.pop_front();
+    if (oldest.scale) h.scales.pop_front();
+    h.bytes -= std::min(h.bytes, oldest.bytes);
+    h.steps.pop_front();
+    h.lost = true;
+  }
+}
+
+// The interpreter tells of every change while the step runs; the history keeps them when
+// it is on and the main program runs (a mouse-click run while stopped is no step of it).
+void RunDebugger::BeginRecord(bool mouse) {
+  Impl& h = *impl_;
+  interpreter_.SetChangeObserver(&h);
+  h.logging = HistoryEnabled() && control_.MainRunning();
+  if (!h.logging) return;
+  Impl::Step& r = h.pending;
+  r.line = state_.CurrentLine;
+  r.cursor = state_.ArgumentCursor;
+  r.block_bytes = state_.block_bytes;
+  r.mouse = mouse;
+  h.overflow = false;
+  h.pending_ops.clear();
+  h.pending_records.clear();
+  h.pending_record_bytes = 0;
+  h.pending_pixels.clear();
+  h.pending_scale = ScaleOf(drawing_);
+  canvas_->Record(&h.pending_pixels, h.limit / sizeof(HistoryCanvas::PixelChange));
+}
+
+void RunDebugger::EndRecord(bool keep) {
+  Impl& h = *impl_;
+  interpreter_.SetChangeObserver(nullptr);
+  changed_.clear();
+  for (const int j : h.written_list) {
+    const auto at = static_cast<std::size_t>(j);
+    if (!SameBits(h.first_old[at], project_.variables.CurrentValue(j))) changed_.push_back(j);
+    h.written[at] = false;
+  }
+  h.written_list.clear();
+  std::sort(changed_.begin(), changed_.end());
+  if (!h.logging) return;
+  h.logging = false;
+  canvas_->Record(nullptr);
+  if (!keep) return;
+  if (!h.pending_pixels.empty() && (canvas_->Width() != h.width || canvas_->Height() != h.height)) {
+    ForgetHistory();  // pixels are kept by their index in a picture of one size
+  }
+  if (h.overflow || canvas_->Overflowed()) {
+    // Too large for the history: neither it nor the steps before it can be undone.
+    ForgetHistory();
+    h.lost = true;
+    return;
+  }
+  Impl::Step r = h.pending;
+  r.ops = static_cast<std::uint32_t>(h.pending_ops.size());
+  r.pixels = static_cast<std::uint32_t>(h.pending_pixels.size());
+  r.records = static_cast<std::uint32_t>(h.pending_records.size());
+  r.scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
+  r.bytes = sizeof(Impl::Step) + h.pending_ops.size() * sizeof(Impl::Op) +
+            h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange) + h.pending_record_bytes +
+            (r.scale ? sizeof(Scale) : 0);
+  for (const Impl::Op& op : h.pending_ops) h.ops.push_back(op);
+  for (const HistoryCanvas::PixelChange& p : h.pending_pixels) h.pixels.push_back(p);
+  for (BlockRecord& record : h.pending_records) h.records.push_back(std::move(record));
+  if (r.scale) h.scales.push_back(h.pending_scale);
+  h.bytes += r.bytes;
+  h.steps.push_back(r);
+  if (h.bytes > h.limit) TrimHistory();
+}
+
+std::optional<std::string> RunDebugger::StepBack() {
+  Sync();
+  Impl& h = *impl_;
+  if (State() != DebugState::Paused) return std::string(kStepBackNotPaused);
+  if (h.steps.empty()) return std::string(h.lost ? kHistoryExhausted : kHistoryEmpty);
+  if (canvas_->Width() != h.width || canvas_->Height() != h.height) {
+    ForgetHistory();
+    h.lost = true;
+    return std::string(kHistoryExhausted);
+  }
+  const Impl::Step r = h.steps.back();
+  h.steps.pop_back();
+  h.bytes -= std::min(h.bytes, r.bytes);
+
+  // Everything newest first: a pixel or variable a step changed twice gets its value
+  // from before the first change.
+  const auto width = static_cast<std::uint32_t>(h.width);
+  canvas_->Record(nullptr);
+  for (std::uint32_t i = 0; i < r.pixels; ++i) {
+    const HistoryCanvas::PixelChange p = h.pixels.back();
+    h.pixels.pop_back();
+    canvas_->SetPixel(static_cast<int>(p.index % width), static_cast<int>(p.index / width),
+                      p.old_colour);
+  }
+  if (r.scale) {
+    const Scale old = h.scales.back();
+    h.scales.pop_back();
+    drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
+  }
+  std::vector<int> written;
+  for (std::uint32_t i = 0; i < r.ops; ++i) {
+    const Impl::Op op = h.ops.back();
+    h.ops.pop_back();
+    std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(op.slot)];
+    switch (op.kind) {
+      case Impl::OpKind::Write:
+        written.push_back(op.variable);
+        project_.variables.SetCurrentValue(op.variable, op.old);
+        break;
+      case Impl::OpKind::Push:
+        stack.pop_back();
+        break;
+      case Impl::OpKind::Pop:
+        stack.push_back(std::move(h.records.back()));
+        h.records.pop_back();
+        break;
+      case Impl::OpKind::TopChange:
+        stack.back() = std::move(h.records.back());
+        h.records.pop_back();
+        break;
+    }
+  }
+  state_.CurrentLine = r.line;
+  state_.ArgumentCursor = r.cursor;
+  state_.block_bytes = r.block_bytes;
+  std::sort(written.begin(), written.end());
+  written.erase(std::unique(written.begin(), written.end()), written.end());
+  changed_ = std::move(written);
+  if (!r.mouse) --steps_;
+  last_line_.reset();
+  EvaluateWatches();
+  PauseFor(PauseReason::SteppedBack);
+  return std::nullopt;
+}
+
+// --- Watches ---
+
+std::string RunDebugger::WatchText(std::string_view term) const {
+  CapturedBoxes boxes;
+  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
+                            kPowerProductBudget, &impl_->watch_plans};
+  std::string text;
+  try {
+    text = EvaluateForDisplay(term, context);
+  } catch (const Fault& fault) {
+    text = FaultDisplayText(fault.what());
+  }
+  if (boxes.shown) return boxes.first;
+  return text;
+}
+
+void RunDebugger::EvaluateWatches() {
+  impl_->watch_stop = false;
+  for (Watch& watch : watches_) {
+    std::string text = WatchText(watch.term);
+    watch.changed = text != watch.text;
+    if (watch.changed && watch.stop_on_change) impl_->watch_stop = true;
+    watch.text = std::move(text);
+  }
+}
+
+int RunDebugger::AddWatch(std::string term, bool stop_on_change) {
+  Watch watch{std::move(term), stop_on_change, {}, false};
+  watch.text = WatchText(watch.term);
+  watches_.push_back(std::move(watch));
+  return static_cast<int>(watches_.size()) - 1;
+}
+
+void RunDebugger::RemoveWatch(int index) {
+  if (index >= 0 && static_cast<std::size_t>(index) < watches_.size()) {
+    watches_.erase(watches_.begin() + index);
+  }
+}
+
+void RunDebugger::SetWatchTerm(int index, std::string term) {
+  if (index < 0 || static_cast<std::size_t>(index) >= watches_.size()) return;
+  Watch& watch = watches_[static_cast<std::size_t>(index)];
+  watch.term = std::move(term);
+  watch.text = WatchText(watch.term);
+  watch.changed = false;
+}
+
+void RunDebugger::SetStopOnChange(int index, bool on) {
+  if (index >= 0 && static_cast<std::size_t>(index) < watches_.size()) {
+    watches_[static_cast<std::size_t>(index)].stop_on_change = on;
+  }
+}
+
+void RunDebugger::RefreshWatches() {
+  for (Watch& watch : watches_) {
+    watch.text = WatchText(watch.term);
+    watch.changed = false;
+  }
+}
+
+// --- A term's rewriting ---
+
+std::vector<std::string> RunDebugger::Rewriting(std::string_view term) const {
+  CapturedBoxes boxes;
+  const EvalContext context{project_.functions, project_.variables, drawing_, boxes};
+  std::vector<std::string> texts;
+  try {
+    ExplainTerm(term, context, texts);
+  } catch (const Fault& fault) {
+    texts.push_back(FaultDisplayText(fault.what()));
+  }
+  return texts;
+}
+
+std::vector<std::string> RunDebugger::TermsOfLine(ProgramLine at) const {
+  if (at.program != MainProgram && at.program != MouseHandlerProgram) return {};
+  const ProgramText& program = project_.programs[static_cast<std::size_t>(at.program)];
+  if (at.line < 0 || static_cast<std::size_t>(at.line) >= program.size()) return {};
+  const std::string& line = program[static_cast<std::size_t>(at.line)];
+  const LineForm& form = impl_->forms.FormOf(line);
+  if (form.assign != std::string::npos) return {line.substr(form.assign + 2)};
+  if (form.closing == static_cast<int>(BlockKind::Solange)) {
+    // The closing line tests the condition its loop record keeps.
+    const auto& stack = state_.BlockStack[static_cast<std::size_t>(at.program)];
+    if (!stack.empty() && stack.back().kind == BlockKind::Solange) return {stack.back().condition};
+    return {};
+  }
+  int count = 0, skip = 0;
+  if (form.command >= 0) {
+    count = CommandArgumentCount(form.command);
+  } else if (form.opening == static_cast<int>(BlockKind::Fuer)) {
+    count = 4;
+    skip = 1;  // the loop variable's name
+  } else if (form.opening >= 0 && form.opening != static_cast<int>(BlockKind::Andernfalls)) {
+    count = 1;
+  }
+  std::vector<std::string> terms;
+  if (form.bracket == std::string::npos) return terms;
+  std::size_t start = form.bracket + 1;
+  for (int i = 0; i < count; ++i) {
+    const std::size_t end = ArgumentEnd(line, start);
+    if (end == std::string::npos) break;
+    if (i >= skip) terms.push_back(line.substr(start, end - start));
+    start = end + 1;
+  }
+  return terms;
+}
+
+// --- Tempo ---
+
+void RunDebugger::SetTempo(int lines_per_second) {
+  tempo_ = std::max(0, lines_per_second);
+  impl_->next_due = {};
+}
+
+std::chrono::nanoseconds RunDebugger::UntilNextLine() const {
+  if (tempo_ == 0) return {};
+  const auto now = impl_->clock();
+  if (now >= impl_->next_due) return {};
+  return impl_->next_due - now;
+}
+
+void RunDebugger::SetClock(Clock clock) { impl_->clock = std::move(clock); }
+
+// --- Where the run stands ---
+
+ProgramLine RunDebugger::NextLine() const { return {MainProgram, state_.CurrentLine[MainProgram]}; }
+
+void RunDebugger::SetLineListener(LineListener listener) {
+  impl_->listener = std::move(listener);
+  TakeValues(project_.variables, impl_->listened);
+  interpreter_.SetStepObserver(impl_->listener ? impl_.get() : nullptr);
+}
+
+}  // namespace ombrix
