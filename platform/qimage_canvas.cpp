@@ -43,6 +43,11 @@ void QImageCanvas::SetImage(const QImage& image) {
 int QImageCanvas::Width() const { return image_.width(); }
 int QImageCanvas::Height() const { return image_.height(); }
 
+Colour QImageCanvas::Pixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return kWhite;
+  return reinterpret_cast<const QRgb*>(image_.constScanLine(y))[x] & 0xFFFFFFu;
+}
+
 void QImageCanvas::SetPixel(int x, int y, Colour colour) {
   if (x < 0 || y < 0 || x >= image_.width() || y >= image_.height()) return;
   reinterpret_cast<QRgb*>(image_.scanLine(y))[x] = ToRgb(colour);

@@ -26,6 +26,8 @@ class QImageCanvas final : public Canvas {
   void SetBrushSolid(bool solid) override;
   void FillRect(int left, int top, int right, int bottom) override;
   void Ellipse(int left, int top, int right, int bottom) override;
+  bool CanReadBack() const override { return true; }
+  Colour Pixel(int x, int y) const override;
 
  private:
   // Pixels x0 .. x1 (both included) of row y, clipped to the picture.

@@ -24,6 +24,11 @@ class Canvas {
   virtual void SetBrushSolid(bool solid) = 0;  // the brush colour stays white
   virtual void FillRect(int left, int top, int right, int bottom) = 0;
   virtual void Ellipse(int left, int top, int right, int bottom) = 0;
+  // Whether Pixel reads the picture back; a step back needs the old colours. A canvas
+  // that only passes its calls on (a trace, a file writer) cannot.
+  virtual bool CanReadBack() const { return false; }
+  // The colour of a pixel inside the picture (only asked when CanReadBack).
+  virtual Colour Pixel(int /*x*/, int /*y*/) const { return kWhite; }
 };
 
 }  // namespace ombrix

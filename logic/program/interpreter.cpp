@@ -154,6 +154,7 @@ bool Interpreter::ExecuteStep(int k) {
   if (!ValidSlot(k)) return false;
   const std::int32_t n = state_.CurrentLine[k];
   if (n < 0 || static_cast<std::size_t>(n) >= project_.programs[k].size()) return false;
+  if (observer_ != nullptr) observer_->BeforeStep(k);
   try {
     return Step(k);
   } catch (const Fault& fault) {

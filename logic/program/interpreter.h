@@ -150,6 +150,13 @@ struct LineSlot {
   bool variable_known = false;
 };
 
+// Told before every step of either program, for line-by-line views of a run.
+class StepObserver {
+ public:
+  virtual ~StepObserver() = default;
+  virtual void BeforeStep(int k) = 0;
+};
+
 class Interpreter {
  public:
   Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
@@ -186,6 +193,8 @@ class Interpreter {
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // Expressions through plans (the default) or always from their texts, for comparisons.
   void UsePlans(bool on) { context_.plans = on ? &plans_ : nullptr; }
+  // None by default; the observer is not owned.
+  void SetStepObserver(StepObserver* observer) { observer_ = observer; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -234,6 +243,7 @@ class Interpreter {
   };
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
+  StepObserver* observer_ = nullptr;
 };
 
 }  // namespace ombrix

@@ -1,0 +1,226 @@
+// Watching a run: pause, single step, continue, breakpoints, a step back, watched terms,
+// a term's rewriting, the tempo, and what the last step changed. Every front end that
+// offers these drives the run through this object instead of calling RunControl's
+// StepMain and RunMouseProgram itself; everything else (Stop, the mouse events, the
+// check boxes) stays with RunControl. Paused is a kind of running: MainRunning stays
+// set, so every rule about a running program holds while paused.
+#pragma once
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "logic/program/canvas.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/run_control.h"
+
+namespace ombrix {
+
+// The whole history of step back, in bytes, unless a front end chooses another bound.
+inline constexpr std::size_t kDefaultHistoryBytes = std::size_t{64} << 20;  // 64 MiB
+// What a step back says when the history holds no earlier step.
+inline constexpr const char* kHistoryEmpty =
+    "Es gibt keinen Schritt, der zur\xFC"
+    "ckgenommen werden kann.";
+// What a step back says when older steps have fallen out of the bounded history.
+inline constexpr const char* kHistoryExhausted =
+    "Weiter zur\xFC"
+    "ck reicht der Verlauf nicht: \xE4ltere Schritte wurden nicht aufbewahrt.";
+
+// A line of one program: the slot (MainProgram or MouseHandlerProgram) and the 0-based
+// line index (front ends show it plus one).
+struct ProgramLine {
+  int program = MainProgram;
+  std::int32_t line = 0;
+  bool operator==(const ProgramLine&) const = default;
+};
+
+enum class DebugState {
+  Stopped,  // MainRunning is clear
+  Running,  // MainRunning, lines run at the chosen tempo
+  Paused,   // MainRunning, but no main-program line runs until a step or Continue
+};
+
+// Why the run paused last.
+enum class PauseReason {
+  None,
+  Requested,     // Pause()
+  SingleStep,    // after a single step (or before line 1 when it started the run)
+  Breakpoint,    // before a line with a breakpoint
+  WatchChanged,  // a watched term marked "stop on change" changed its text
+  SteppedBack,   // after a step back
+};
+
+struct Watch {
+  std::string term;
+  bool stop_on_change = false;
+  // The display form of the value after the last step, the error's message, or the text
+  // of the box the evaluation would have opened.
+  std::string text;
+  bool changed = false;  // the last step changed `text`
+};
+
+// The picture as the interpreter draws on it: every call goes on to `picture`; while a
+// step is recorded, the old colour of every pixel the step changes is kept. Needs a
+// picture that can read its pixels back (Canvas::CanReadBack) for the history.
+class HistoryCanvas final : public Canvas {
+ public:
+  explicit HistoryCanvas(Canvas& picture) : picture_(picture) {}
+
+  int Width() const override { return picture_.Width(); }
+  int Height() const override { return picture_.Height(); }
+  void SetPixel(int x, int y, Colour colour) override;
+  void SetPenColour(Colour colour) override { picture_.SetPenColour(colour); }
+  void MoveTo(int x, int y) override;
+  void LineTo(int x, int y) override;
+  void SetBrushSolid(bool solid) override { picture_.SetBrushSolid(solid); }
+  void FillRect(int left, int top, int right, int bottom) override;
+  void Ellipse(int left, int top, int right, int bottom) override;
+  bool CanReadBack() const override { return picture_.CanReadBack(); }
+  Colour Pixel(int x, int y) const override { return picture_.Pixel(x, y); }
+
+  // One changed pixel: its index y * width + x and its colour before the step.
+  struct PixelChange {
+    std::uint32_t index = 0;
+    Colour old_colour = 0;
+  };
+  // Recording on: changes go to `log` (appended) until it is set to null.
+  void Record(std::vector<PixelChange>* log) { log_ = log; }
+
+ private:
+  // The pixels of the rectangle (clipped) before a figure, compared after it.
+  void Before(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
+  void After();
+
+  Canvas& picture_;
+  std::vector<PixelChange>* log_ = nullptr;
+  int pen_x_ = 0;
+  int pen_y_ = 0;
+  struct Region {
+    int left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
+    std::vector<Colour> colours;
+  } region_;
+};
+
+class RunDebugger {
+ public:
+  RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+              DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas);
+  ~RunDebugger();
+  RunDebugger(const RunDebugger&) = delete;
+  RunDebugger& operator=(const RunDebugger&) = delete;
+
+  // --- The run state ---
+  DebugState State() const;
+  PauseReason LastPause() const { return last_pause_; }
+  // "Starten" through the debugger: RunControl::Start, not paused, the history emptied.
+  void Start();
+  // A running main program pauses before its next line.
+  void Pause();
+  // From stopped: starts the run as Start does and pauses before line 1. Paused (or
+  // running): runs exactly one main-program line and pauses before the next. Ended when
+  // the program stands at its end (the front end calls FinishMain as after StepMain).
+  RunOutcome SingleStep();
+  // Paused: runs on; the line it stands on runs even when it has a breakpoint.
+  void Continue();
+  // The front end's idle slice, in place of RunControl::StepMain: runs lines within the
+  // budget and the tempo, and pauses before a breakpoint or after a watched change.
+  // With no breakpoint, no watch, no history and no tempo it is StepMain itself.
+  RunOutcome Slice(StepBudget budget);
+  // In place of RunControl::RunMouseProgram: the whole run is one step of the history.
+  RunOutcome RunMouseProgram();
+
+  // --- Breakpoints: 0-based lines of the main program; not part of the project ---
+  void SetBreakpoint(std::int32_t line, bool on);
+  void ToggleBreakpoint(std::int32_t line);
+  bool HasBreakpoint(std::int32_t line) const;
+  // Those on lines the main program has now; the others are kept for when it grows.
+  std::vector<std::int32_t> Breakpoints() const;
+  void ClearBreakpoints() { breakpoints_.clear(); }
+
+  // --- Step back ---
+  // Off by default; switching it off forgets the history.
+  void SetHistoryEnabled(bool on);
+  bool HistoryEnabled() const { return history_enabled_; }
+  void SetHistoryLimit(std::size_t bytes);  // kDefaultHistoryBytes by default
+  std::size_t HistoryBytes() const;         // what the kept steps take now
+  std::size_t HistorySteps() const;         // how many steps can be taken back
+  bool CanStepBack() const { return HistorySteps() > 0; }
+  // Paused: undoes the last step (variables, counters, loop records, scale, picture)
+  // and stays paused. Otherwise, or with no step kept, the German reason instead.
+  std::optional<std::string> StepBack();
+
+  // --- Watched terms, evaluated after every step against the current tables ---
+  int AddWatch(std::string term, bool stop_on_change = false);  // its index
+  void RemoveWatch(int index);
+  void SetWatchTerm(int index, std::string term);
+  void SetStopOnChange(int index, bool on);
+  const std::vector<Watch>& Watches() const { return watches_; }
+  // Evaluates every watch now (changed marks are cleared).
+  void RefreshWatches();
+
+  // --- A term's rewriting for the current tables: the working texts in order ---
+  std::vector<std::string> Rewriting(std::string_view term) const;
+  // The terms line `at` evaluates when it runs (none for a line without terms).
+  std::vector<std::string> TermsOfLine(ProgramLine at) const;
+
+  // --- Tempo: at most this many main-program lines a second; 0 is unlimited ---
+  void SetTempo(int lines_per_second);
+  int Tempo() const { return tempo_; }
+  // How long the front end may wait before the next line is due (zero: now).
+  std::chrono::nanoseconds UntilNextLine() const;
+  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  void SetClock(Clock clock);
+
+  // --- What the last step did ---
+  // Variable indices whose current value the last step (or mouse-click run) changed.
+  const std::vector<int>& ChangedVariables() const { return changed_; }
+  // The line that runs next: the main program's current line (a mouse-click run runs
+  // from line 1 of its program inside one mouse event).
+  ProgramLine NextLine() const;
+  // The line the last step ran (after a failure: the failed line), if any.
+  std::optional<ProgramLine> LastLine() const { return last_line_; }
+  // Steps of the main program since the last start.
+  std::int64_t StepsRun() const { return steps_; }
+
+  // --- A listener before every line of either program, for line-by-line output ---
+  struct LineEvent {
+    ProgramLine line;
+    const std::vector<int>& changed;  // what the line before it changed
+    bool breakpoint = false;          // the run would pause here
+  };
+  using LineListener = std::function<void(const LineEvent&)>;
+  void SetLineListener(LineListener listener);
+
+ private:
+  struct Impl;
+  bool Idle() const;
+
+  RunControl& control_;
+  Interpreter& interpreter_;
+  ProjectContent& project_;
+  DrawingState& drawing_;
+  InterpreterState& state_;
+  HistoryCanvas& canvas_;
+  std::unique_ptr<Impl> impl_;
+
+  bool paused_ = false;
+  bool skip_breakpoint_ = false;  // the line paused on runs once before it pauses again
+  PauseReason last_pause_ = PauseReason::None;
+  std::set<std::int32_t> breakpoints_;
+  bool history_enabled_ = false;
+  std::vector<Watch> watches_;
+  int tempo_ = 0;
+  std::vector<int> changed_;
+  std::optional<ProgramLine> last_line_;
+  std::int64_t steps_ = 0;
+};
+
+}  // namespace ombrix
