@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "logic/complex/cp1252.h"
@@ -43,7 +44,21 @@ struct Run {
   std::size_t text_read = 0;
   int call_depth = 0;  // built-in arguments being evaluated, one inside the other
   double power_products = 0;
+  // ExplainTerm's list of the outermost evaluation's working texts, or none.
+  std::vector<std::string>* working_texts = nullptr;
+  int level = 0;  // evaluations open, counted only while working texts are kept
 };
+
+// Keeps a working text of the outermost evaluation for ExplainTerm.
+void Note(const Run& run, std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+  if (run.working_texts == nullptr || run.level != 1) return;
+  std::string text;
+  text.reserve(a.size() + b.size() + c.size());
+  text.append(a).append(b).append(c);
+  if (run.working_texts->empty() || run.working_texts->back() != text) {
+    run.working_texts->push_back(std::move(text));
+  }
+}
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
 
@@ -220,6 +235,7 @@ std::string ReplaceCalls(std::string& text, Run& run, int depth) {
     const std::string tail = done.substr(done.size() - back);
     done.resize(done.size() - back);
     pending.PutInFront(tail, replacement, end);
+    if (run.working_texts) Note(run, done, std::string_view(pending.buf).substr(pending.pos));
   }
   done.append(pending.buf, pending.pos, npos);
   text = std::move(done);
@@ -243,6 +259,7 @@ std::string ReplaceGroups(std::string& text, Run& run, int depth) {
     if (IsErrorText(value)) return value;
     out += value;
     pos = std::min(close + 1, text.size());
+    if (run.working_texts) Note(run, out, std::string_view(text).substr(pos));
   }
   out.append(text, pos, npos);
   text = std::move(out);
@@ -350,6 +367,10 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
       if (level == 0) return Wrapped(ErrorCode::Syntax, text);
       right_is_number = false;
     } else {
+      if (level == 0 && run.working_texts) {
+        const std::string right_text = chain.size() == 1 ? innermost : right.Re != 0 ? "1" : "0";
+        Note(run, link.left, std::string_view(&link.op, 1), right_text);
+      }
       if (level == 0) return std::string(1, outcome);
       right = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
     }
@@ -436,6 +457,14 @@ std::string SumPass(const OperandList& list) {
   OperandList list;
   const std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
+  if (run.working_texts) {
+    std::string operands;
+    for (std::size_t e = 0; e < list.count; ++e) {
+      operands += list.entries[e].op;
+      operands += PairText(list.entries[e].Value());
+    }
+    Note(run, operands);
+  }
   PassFailure failure =
       PowerPass(list, run.power_products, run.context.power_products, run.context.boxes);
   if (failure == PassFailure::None) failure = ProductPass(list, run.context.boxes);
@@ -443,8 +472,23 @@ std::string SumPass(const OperandList& list) {
   return SumPass(list);
 }
 
+// Counts the evaluations open while ExplainTerm keeps working texts.
+struct Level {
+  explicit Level(Run& run) : run_(run.working_texts ? &run : nullptr) {
+    if (run_) ++run_->level;
+  }
+  ~Level() {
+    if (run_) --run_->level;
+  }
+  Level(const Level&) = delete;
+  Level& operator=(const Level&) = delete;
+  Run* run_;
+};
+
 std::string Evaluate(std::string_view term, Run& run, int depth) {
+  const Level level(run);
   std::string text = Normalise(term);
+  if (run.working_texts) Note(run, text);
   if (!BracketCountsEqual(text)) return Wrapped(ErrorCode::BadBrackets, text);
   if (!text.empty() && text[0] == '?') return text;
   // Deeper nesting is refused before any recursion, so no term can exhaust the stack;
@@ -469,6 +513,14 @@ std::string Evaluate(std::string_view term, Run& run, int depth) {
 std::string EvaluateTermText(std::string_view term, const EvalContext& context) {
   Run run{context};
   return Evaluate(term, run, 0);
+}
+
+void ExplainTerm(std::string_view term, const EvalContext& context,
+                 std::vector<std::string>& texts) {
+  Run run{context};
+  run.working_texts = &texts;
+  std::string result = Evaluate(term, run, 0);
+  if (texts.empty() || texts.back() != result) texts.push_back(std::move(result));
 }
 
 std::string EvaluateTerm(std::string_view term, const EvalContext& context) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "logic/complex/complex.h"
 #include "logic/complex/messages.h"
@@ -49,6 +50,14 @@ struct EvalContext {
 std::string EvaluateTerm(std::string_view term, const EvalContext& context);
 // The same, always read from the text.
 std::string EvaluateTermText(std::string_view term, const EvalContext& context);
+
+// The working texts the text path passes through for `term`, appended to `texts` in its
+// order: the normalised text, the text after each call is replaced or expanded and after
+// each bracket group, the comparison's two values, the operand list, then the result.
+// Only the outermost evaluation's texts are kept; the last one is the result text. A
+// Fault leaves the texts up to it in `texts`.
+void ExplainTerm(std::string_view term, const EvalContext& context,
+                 std::vector<std::string>& texts);
 
 // What callers read back of a result: the error text, or ParseNumberText of the result.
 struct TermValue {

@@ -64,8 +64,8 @@ LineForm ReadLineForm(const std::string& line) {
   return form;
 }
 
-// Where the argument that starts at `start` ends: the first ";" or ")" outside brackets,
-// as ReadArgumentText finds it; npos when the line ends first.
+}  // namespace
+
 std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
   std::int64_t depth = 0;
   for (std::size_t i = start; i < line.size(); ++i) {
@@ -76,8 +76,6 @@ std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
   }
   return std::string_view::npos;
 }
-
-}  // namespace
 
 const LineForm& LineForms::FormOf(const std::string& line) {
   if (const auto found = forms_.find(line); found != forms_.end()) return found->second;

@@ -106,6 +106,10 @@ extern const char* const kUnavailableCommandMessage;
 // rounding are shown unrounded.
 std::string MousePositionText(TComplex position);
 
+// Where the argument that starts at `start` ends: the first ";" or ")" outside brackets,
+// as ReadArgumentText finds it; npos when the line ends first.
+std::size_t ArgumentEnd(std::string_view line, std::size_t start);
+
 // What a step needs of a line before its arguments, read once per line text: where
 // ":=" stands and the lower-cased name before it, where the first "(" stands, and the
 // positions of the lower-cased head in the command and keyword tables (-1 when none).

@@ -17,6 +17,7 @@ void RunControl::Start() {
   flags_.MouseHandlerEnabled = true;
   project_.variables.CopyStartToCurrent();
   ResetCounters();
+  ++starts_;
 }
 
 void RunControl::Stop() { flags_.MainRunning = false; }

@@ -70,6 +70,7 @@ class RunControl {
   bool MainRunning() const { return flags_.MainRunning; }
   bool MainAtEnd() const;
   std::int64_t LinesRun() const { return lines_run_; }  // main-program lines, all runs
+  std::int64_t Starts() const { return starts_; }       // how often Start was called
 
  private:
   Interpreter& interpreter_;
@@ -78,6 +79,7 @@ class RunControl {
   RunFlags& flags_;
   InterpreterState& state_;
   std::int64_t lines_run_ = 0;
+  std::int64_t starts_ = 0;
   std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
 };
 

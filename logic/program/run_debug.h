@@ -34,6 +34,11 @@ inline constexpr const char* kHistoryExhausted =
     "Weiter zur\xFC"
     "ck reicht der Verlauf nicht: \xE4ltere Schritte wurden nicht aufbewahrt.";
 
+// What a step back says while the run is not paused.
+inline constexpr const char* kStepBackNotPaused =
+    "Ein Schritt zur\xFC"
+    "ck ist nur m\xF6glich, solange der Ablauf angehalten ist.";
+
 // A line of one program: the slot (MainProgram or MouseHandlerProgram) and the 0-based
 // line index (front ends show it plus one).
 struct ProgramLine {
@@ -148,7 +153,8 @@ class RunDebugger {
   // --- Step back ---
   // Off by default; switching it off forgets the history.
   void SetHistoryEnabled(bool on);
-  bool HistoryEnabled() const { return history_enabled_; }
+  // On, and the picture can be read back (a step back restores it).
+  bool HistoryEnabled() const;
   void SetHistoryLimit(std::size_t bytes);  // kDefaultHistoryBytes by default
   std::size_t HistoryBytes() const;         // what the kept steps take now
   std::size_t HistorySteps() const;         // how many steps can be taken back
@@ -156,6 +162,8 @@ class RunDebugger {
   // Paused: undoes the last step (variables, counters, loop records, scale, picture)
   // and stays paused. Otherwise, or with no step kept, the German reason instead.
   std::optional<std::string> StepBack();
+  // Empties the history (a new start does so by itself).
+  void ForgetHistory();
 
   // --- Watched terms, evaluated after every step against the current tables ---
   int AddWatch(std::string term, bool stop_on_change = false);  // its index
@@ -202,6 +210,14 @@ class RunDebugger {
  private:
   struct Impl;
   bool Idle() const;
+  void Sync();
+  void PauseFor(PauseReason reason);
+  RunOutcome OneStep();
+  void BeginRecord(int slot, bool whole_stack);
+  void EndRecord(bool keep);
+  void TrimHistory();
+  std::string WatchText(std::string_view term) const;
+  void EvaluateWatches();
 
   RunControl& control_;
   Interpreter& interpreter_;

@@ -1,0 +1,527 @@
+// Watching a run: pause, single step, continue, breakpoints, tempo, watched terms, the
+// terms of a line, and a step back that restores every part of the run state.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "logic/complex/num_text.h"
+#include "tests/program/debug_world.h"
+
+namespace ombrix {
+namespace {
+
+using testing::DebugWorld;
+
+// Runs on at unlimited tempo to the end, a failure or `limit` pauses; the 1-based lines
+// it paused before, in order.
+std::vector<std::int32_t> PausesUntilEnd(DebugWorld& w, int limit = 50) {
+  std::vector<std::int32_t> pauses;
+  w.debugger.Start();
+  for (int n = 0; n < limit; ++n) {
+    const RunOutcome outcome = w.debugger.Slice({});
+    if (outcome != RunOutcome::Running) break;
+    if (w.debugger.State() != DebugState::Paused) break;
+    pauses.push_back(w.Next());
+    w.debugger.Continue();
+  }
+  return pauses;
+}
+
+TEST(RunDebugger, SingleStepStartsLikeStartenAndRunsOneLineAtATime) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  const int a = w.AddVariable("a", ComplexFromReal(2));
+  w.project.variables.SetCurrentValue(a, ComplexFromReal(99));
+  w.state.CurrentLine[MouseHandlerProgram] = 4;
+  w.Program({"a:=a+1", "a:=a*10"});
+
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Running);
+  EXPECT_EQ(w.debugger.State(), DebugState::Paused);
+  EXPECT_TRUE(w.flags.MainRunning);
+  EXPECT_TRUE(w.flags.MouseHandlerEnabled);
+  EXPECT_EQ(w.Value("a").Re, 2);  // start value, and no line ran yet
+  EXPECT_EQ(w.Next(), 1);
+  EXPECT_EQ(w.state.CurrentLine[MouseHandlerProgram], 0);
+  EXPECT_EQ(w.debugger.LastPause(), PauseReason::SingleStep);
+
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Running);
+  EXPECT_EQ(w.Value("a").Re, 3);
+  EXPECT_EQ(w.Next(), 2);
+  EXPECT_EQ(w.debugger.ChangedVariables(), std::vector<int>{a});
+  EXPECT_EQ(w.debugger.LastLine(), (ProgramLine{MainProgram, 0}));
+
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Running);
+  EXPECT_EQ(w.Value("a").Re, 30);
+  EXPECT_EQ(w.debugger.State(), DebugState::Paused);  // paused at the end, not yet ended
+  EXPECT_EQ(w.debugger.StepsRun(), 2);
+
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Ended);
+  w.run.FinishMain();
+  EXPECT_EQ(w.debugger.State(), DebugState::Stopped);
+  EXPECT_EQ(w.boxes.Texts(), std::vector<std::string>{kMainProgramEnded});
+}
+
+TEST(RunDebugger, SingleStepOnAnEmptyProgramEndsAtOnce) {
+  DebugWorld w;
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Ended);
+}
+
+TEST(RunDebugger, PausedCountsAsRunning) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("a");
+  w.AddVariable("m");
+  w.Program({"a:=a+1", "a:=a+1"});
+  w.Program({"m:=m+1"}, MouseHandlerProgram);
+  w.debugger.Start();
+  w.debugger.Pause();
+  ASSERT_EQ(w.debugger.State(), DebugState::Paused);
+  EXPECT_TRUE(w.run.MainRunning());  // the actions stay locked, both boxes stay checked
+
+  // No main line runs while paused, whatever the budget.
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Running);
+  EXPECT_EQ(w.Value("a").Re, 0);
+
+  // The mouse-click program runs as a whole on a click.
+  w.run.PressMouse();
+  w.run.MoveMouse(10, 10);
+  ASSERT_TRUE(w.run.MouseProgramDue());
+  EXPECT_EQ(w.debugger.RunMouseProgram(), RunOutcome::Ended);
+  EXPECT_EQ(w.Value("m").Re, 1);
+  EXPECT_EQ(w.debugger.State(), DebugState::Paused);
+
+  // "Abbrechen" ends the paused run as it ends a running one.
+  w.run.Stop();
+  EXPECT_EQ(w.debugger.State(), DebugState::Stopped);
+  EXPECT_TRUE(w.flags.MouseHandlerEnabled);
+  EXPECT_EQ(w.Value("a").Re, 0);
+}
+
+TEST(RunDebugger, StartedThroughRunControlForgetsThePause) {
+  DebugWorld w;
+  w.AddVariable("a");
+  w.Program({"a:=a+1", "a:=a+1"});
+  w.debugger.SingleStep();
+  w.run.Stop();
+  w.run.Start();  // a front end that starts without the debugger
+  EXPECT_EQ(w.debugger.State(), DebugState::Running);
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
+  EXPECT_EQ(w.Value("a").Re, 2);
+}
+
+TEST(RunDebugger, BreakpointsPauseBeforeTheirLine) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    std::vector<std::int32_t> breakpoints;  // 1-based
+    std::vector<std::int32_t> pauses;       // 1-based, in order
+  };
+  const std::vector<Row> rows = {
+      {"a loop body pauses at every pass",
+       {"Wiederhole(3)", "n:=n+1", "EndeWiederhole"},
+       {2},
+       {2, 2, 2}},
+      {"the first line pauses at once", {"n:=1", "n:=2"}, {1}, {1}},
+      {"two breakpoints in order", {"n:=1", "n:=2", "n:=3"}, {3, 2}, {2, 3}},
+      {"a line beyond the end is never met", {"n:=1"}, {9}, {}},
+      {"a skipped branch is never met", {"Wenn(0)", "n:=1", "EndeWenn", "n:=2"}, {2}, {}},
+      {"the closing line of a loop", {"F\xFCr(n;1;2;1)", "EndeF\xFCr"}, {2}, {2, 2}},
+  };
+  for (const Row& row : rows) {
+    DebugWorld w;
+    w.AddVariable("n");
+    w.Program(row.program);
+    for (const std::int32_t line : row.breakpoints) w.debugger.SetBreakpoint(line - 1, true);
+    EXPECT_EQ(PausesUntilEnd(w), row.pauses) << row.name;
+    EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended) << row.name;
+  }
+}
+
+TEST(RunDebugger, BreakpointsSurviveEditingWhereTheLineStillExists) {
+  DebugWorld w;
+  w.Program({"n:=1", "n:=2", "n:=3"});
+  w.debugger.ToggleBreakpoint(2);
+  w.debugger.ToggleBreakpoint(0);
+  w.debugger.ToggleBreakpoint(0);  // off again
+  EXPECT_EQ(w.debugger.Breakpoints(), std::vector<std::int32_t>{2});
+  w.Program({"n:=1", "n:=2"});
+  EXPECT_TRUE(w.debugger.Breakpoints().empty());
+  w.Program({"n:=1", "n:=2", "n:=5", "n:=6"});
+  EXPECT_EQ(w.debugger.Breakpoints(), std::vector<std::int32_t>{2});
+}
+
+TEST(RunDebugger, AWatchMarkedStopOnChangePausesAfterTheStepThatChangedIt) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("k");
+  w.AddVariable("m");
+  w.Program({"F\xFCr(k;1;5;1)", "m:=m+k", "EndeF\xFCr"});
+  w.debugger.AddWatch("m");  // changes often, but does not stop the run
+  w.debugger.AddWatch("m>5", true);
+  w.debugger.Start();
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Running);
+  ASSERT_EQ(w.debugger.State(), DebugState::Paused);
+  EXPECT_EQ(w.debugger.LastPause(), PauseReason::WatchChanged);
+  EXPECT_EQ(w.Value("m").Re, 6);  // 1 + 2 + 3
+  EXPECT_EQ(w.debugger.Watches()[1].text, "1");
+  EXPECT_TRUE(w.debugger.Watches()[1].changed);
+  EXPECT_EQ(w.debugger.Watches()[0].text, "6");
+  w.debugger.Continue();
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
+  EXPECT_EQ(w.debugger.Watches()[0].text, "15");
+}
+
+TEST(RunDebugger, WatchesChangeNothing) {
+  SetDecimalSeparator(',');
+  struct Row {
+    const char* name;
+    const char* term;
+    const char* text;  // what the watch shows
+  };
+  const std::vector<Row> rows = {
+      {"a value in display form", "a*2", "3"},
+      {"an error's message", "q+1", "? Unbekannter Funktionsname"},
+      {"a box becomes the text", "(1e-7)^-2", "Leider Division durch Null aufgetreten!"},
+      {"a mouse position", "MausPos()", "1+2*i"},
+  };
+  DebugWorld w;
+  w.AddVariable("a", ComplexFromReal(1.5));
+  w.Program({"a:=a", "ZeichnePunkt(0)"});
+  w.debugger.SingleStep();
+  for (const Row& row : rows) w.debugger.AddWatch(row.term);
+  const testing::RunSnapshot before = w.Snapshot();
+  const long calls = w.picture.calls;
+  w.debugger.RefreshWatches();
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_EQ(w.debugger.Watches()[i].text, rows[i].text) << rows[i].name;
+  }
+  EXPECT_TRUE(w.boxes.boxes.empty());
+  EXPECT_EQ(w.picture.calls, calls);
+  EXPECT_TRUE(w.Snapshot() == before);
+}
+
+TEST(RunDebugger, TempoBoundsTheLinesPerSecond) {
+  DebugWorld w;
+  w.AddVariable("n");
+  w.Program({"Wiederhole(100)", "n:=n+1", "EndeWiederhole"});
+  auto now = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+  w.debugger.SetClock([&] { return now; });
+  w.debugger.SetTempo(4);  // one line every 250 ms
+  w.debugger.Start();
+  w.debugger.Slice({});
+  EXPECT_EQ(w.debugger.StepsRun(), 1);
+  now += std::chrono::milliseconds(100);
+  w.debugger.Slice({});
+  EXPECT_EQ(w.debugger.StepsRun(), 1);
+  EXPECT_EQ(w.debugger.UntilNextLine(), std::chrono::milliseconds(150));
+  now += std::chrono::milliseconds(150);
+  w.debugger.Slice({});
+  EXPECT_EQ(w.debugger.StepsRun(), 2);
+  w.debugger.SetTempo(0);
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
+  EXPECT_EQ(w.Value("n").Re, 100);
+}
+
+TEST(RunDebugger, TermsOfALine) {
+  struct Row {
+    const char* name;
+    const char* line;
+    std::vector<std::string> terms;
+  };
+  const std::vector<Row> rows = {
+      {"an assignment's right side", "a:=a+1", {"a+1"}},
+      {"a command's arguments", "ZeichneLinie(a;b*(1;2))", {"a", "b*(1;2)"}},
+      {"the bounds of a loop", "F\xFCr(a;1;5;1)", {"1", "5", "1"}},
+      {"a condition", "Wenn(a>1)", {"a>1"}},
+      {"a command without arguments", "L\xF6scheBild", {}},
+      {"a closing keyword", "EndeWenn", {}},
+  };
+  DebugWorld w;
+  for (const Row& row : rows) {
+    w.Program({row.line});
+    EXPECT_EQ(w.debugger.TermsOfLine({MainProgram, 0}), row.terms) << row.name;
+  }
+  EXPECT_TRUE(w.debugger.TermsOfLine({MainProgram, 1}).empty());
+  EXPECT_TRUE(w.debugger.TermsOfLine({7, 0}).empty());
+}
+
+TEST(RunDebugger, TheClosingLineOfALoopShowsItsCondition) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("n");
+  w.Program({"Solange(n<2)", "n:=n+1", "EndeSolange"});
+  w.debugger.SingleStep();
+  w.debugger.SingleStep();
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.TermsOfLine(w.debugger.NextLine()), std::vector<std::string>{"n<2"});
+  EXPECT_EQ(w.debugger.Rewriting("n<2"), (std::vector<std::string>{"n<2", "[1|0]<[2|0]", "1"}));
+}
+
+TEST(RunDebugger, TheLineListenerSeesEveryLineAndWhatTheOneBeforeChanged) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  const int a = w.AddVariable("a");
+  const int b = w.AddVariable("b");
+  w.Program({"a:=1", "b:=2", "b:=2"});
+  w.Program({"a:=5"}, MouseHandlerProgram);
+  std::vector<std::string> lines;
+  w.debugger.SetLineListener([&](const RunDebugger::LineEvent& event) {
+    std::string text = (event.line.program == MainProgram ? "H " : "M ") +
+                       std::to_string(event.line.line + 1) + ":";
+    for (const int j : event.changed) text += " " + std::to_string(j);
+    lines.push_back(text);
+  });
+  w.debugger.Start();
+  w.debugger.Slice({2, std::nullopt});
+  w.run.PressMouse();
+  w.debugger.RunMouseProgram();
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
+  const std::string sa = std::to_string(a), sb = std::to_string(b);
+  EXPECT_EQ(lines, (std::vector<std::string>{"H 1:", "H 2: " + sa, "M 1: " + sb, "H 3: " + sa}));
+}
+
+// --- Step back ---
+
+// Structured random programs over a, b and c that draw, change the scale and open loops
+// of every kind; some of them fail on the way.
+class ProgramMaker {
+ public:
+  explicit ProgramMaker(std::uint32_t seed) : random_(seed) {}
+
+  std::vector<std::string> Program() {
+    std::vector<std::string> lines;
+    Block(lines, 0);
+    return lines;
+  }
+
+ private:
+  int Pick(int n) { return static_cast<int>(random_() % static_cast<std::uint32_t>(n)); }
+  std::string Var() { return std::string(1, "abc"[Pick(3)]); }
+  std::string Term() {
+    static const char* const terms[] = {"a+1", "b*2-c", "c/2", "Sin(a)",  "a-b",       "1,5",
+                                        "-c",  "b+i",   "a*b", "(a+b)/3", "Betrag(c)", "2"};
+    return terms[Pick(12)];
+  }
+  void Block(std::vector<std::string>& lines, int depth) {
+    const int n = 1 + Pick(5);
+    for (int i = 0; i < n; ++i) {
+      switch (depth > 2 ? Pick(3) : Pick(9)) {
+        case 0:
+        case 1:
+          lines.push_back(Var() + ":=" + Term());
+          break;
+        case 2: {
+          static const char* const commands[] = {"ZeichnePunkt(a+b*i)",   "L\xF6schePunkt(a+b*i)",
+                                                 "ZeichneLinie(a;b*i)",   "L\xF6scheLinie(c;a)",
+                                                 "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
+                                                 "ZeichneSkala",          "L\xF6scheBild",
+                                                 "SetzeSkala(-3;3;-2;2)", "SetzeSkala(-9;9;-9;9)"};
+          lines.push_back(commands[Pick(10)]);
+          break;
+        }
+        case 3:
+          lines.push_back("Wenn(" + Var() + ">1)");
+          Block(lines, depth + 1);
+          if (Pick(2)) {
+            lines.push_back("Andernfalls");
+            Block(lines, depth + 1);
+          }
+          lines.push_back("EndeWenn");
+          break;
+        case 4:
+          lines.push_back("Wiederhole(" + std::to_string(Pick(4)) + ")");
+          Block(lines, depth + 1);
+          lines.push_back("EndeWiederhole");
+          break;
+        case 5: {
+          const std::string v = Var();
+          lines.push_back("F\xFCr(" + v + ";0;" + std::to_string(Pick(4)) + ";1)");
+          Block(lines, depth + 1);
+          lines.push_back("EndeF\xFCr");
+          break;
+        }
+        case 6:
+          lines.push_back("Solange(c<3)");
+          Block(lines, depth + 1);
+          lines.push_back("c:=c+1");
+          lines.push_back("EndeSolange");
+          break;
+        case 7:
+          if (Pick(4) == 0) lines.push_back(Pick(2) ? "EndeWiederhole" : "Wiederhole(2)");
+          break;
+        default:
+          lines.push_back("Wiederhole(2)");
+          Block(lines, depth + 1);
+          lines.push_back("EndeWiederhole");
+          break;
+      }
+    }
+  }
+
+  std::mt19937 random_;
+};
+
+void SetUpRandomWorld(DebugWorld& w, const std::vector<std::string>& program) {
+  w.AddVariable("a", ComplexFromReal(0.5));
+  w.AddVariable("b", {1, -1});
+  w.AddVariable("c");
+  w.Program(program);
+  w.debugger.SetHistoryEnabled(true);
+}
+
+// Started by a single step and then `steps` more; the steps that ran while paused.
+int StepFreshly(DebugWorld& w, int steps) {
+  w.debugger.SingleStep();
+  int done = 0;
+  while (done < steps && w.debugger.State() == DebugState::Paused && !w.run.MainAtEnd()) {
+    if (w.debugger.SingleStep() != RunOutcome::Running) break;
+    if (w.debugger.State() != DebugState::Paused) break;
+    ++done;
+  }
+  return done;
+}
+
+TEST(RunDebugger, StepBackRestoresWhatAFreshRunHasAtThatStep) {
+  SetDecimalSeparator(',');
+  std::mt19937 random(5);
+  int compared = 0;
+  for (std::uint32_t seed = 1; seed <= 150; ++seed) {
+    const std::vector<std::string> program = ProgramMaker(seed).Program();
+    DebugWorld stepped;
+    SetUpRandomWorld(stepped, program);
+    const int done = StepFreshly(stepped, 1 + static_cast<int>(random() % 300));
+    if (done == 0 || stepped.debugger.State() != DebugState::Paused) continue;
+    const int back = 1 + static_cast<int>(random() % static_cast<unsigned>(done));
+    for (int i = 0; i < back; ++i) {
+      ASSERT_EQ(stepped.debugger.StepBack(), std::nullopt) << "seed " << seed << " back " << i;
+    }
+    DebugWorld fresh;
+    SetUpRandomWorld(fresh, program);
+    ASSERT_EQ(StepFreshly(fresh, done - back), done - back);
+    ASSERT_TRUE(stepped.Snapshot() == fresh.Snapshot())
+        << "seed " << seed << ", " << done << " steps, " << back << " back";
+    EXPECT_EQ(stepped.debugger.StepsRun(), fresh.debugger.StepsRun());
+    // And on again from there: the same as the fresh run going on.
+    StepFreshly(stepped, 0);
+    ++compared;
+  }
+  EXPECT_GT(compared, 80);
+}
+
+TEST(RunDebugger, AMouseClickRunIsOneStepOfTheHistory) {
+  SetDecimalSeparator(',');
+  const std::vector<std::string> program = {"Wiederhole(50)", "a:=a+1", "ZeichnePunkt(a/10)",
+                                            "EndeWiederhole"};
+  DebugWorld w;
+  SetUpRandomWorld(w, program);
+  w.Program({"b:=b*2", "ZeichneKreis(0;b)", "Wiederhole(3)"}, MouseHandlerProgram);
+  StepFreshly(w, 5);
+  w.run.PressMouse();
+  w.run.MoveMouse(3, 4);
+  ASSERT_EQ(w.debugger.RunMouseProgram(), RunOutcome::Ended);
+  for (int i = 0; i < 3; ++i) w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.HistorySteps(), 9u);  // 5 steps, the mouse-click run, 3 steps
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
+
+  DebugWorld fresh;
+  SetUpRandomWorld(fresh, program);
+  StepFreshly(fresh, 5);
+  fresh.run.MoveMouse(3, 4);
+  EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+}
+
+TEST(RunDebugger, StepBackSaysWhyItCannot) {
+  DebugWorld w;
+  w.AddVariable("a");
+  w.Program({"a:=1", "a:=2", "a:=3"});
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));
+  w.debugger.SetHistoryEnabled(true);
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryEmpty));
+  w.debugger.SingleStep();
+  w.debugger.Continue();
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));  // running
+  w.debugger.Pause();
+  EXPECT_EQ(w.debugger.StepBack(), std::nullopt);
+  EXPECT_EQ(w.Next(), 1);
+  EXPECT_EQ(w.debugger.LastPause(), PauseReason::SteppedBack);
+
+  // Without a picture that reads back there is no history at all.
+  DebugWorld blind;
+  blind.picture.readable = false;
+  blind.debugger.SetHistoryEnabled(true);
+  EXPECT_FALSE(blind.debugger.HistoryEnabled());
+}
+
+TEST(RunDebugger, TheHistoryKeepsToItsBound) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("a");
+  w.Program({"Wiederhole(100000)", "a:=a+1", "ZeichnePunkt(a/100-2)", "EndeWiederhole"});
+  w.debugger.SetHistoryEnabled(true);
+  w.debugger.SetHistoryLimit(8192);
+  w.debugger.SingleStep();
+  for (int i = 0; i < 1000; ++i) w.debugger.SingleStep();
+  EXPECT_LE(w.debugger.HistoryBytes(), 8192u);
+  const std::size_t kept = w.debugger.HistorySteps();
+  EXPECT_GT(kept, 10u);
+  EXPECT_LT(kept, 1000u);
+  for (std::size_t i = 0; i < kept; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryExhausted));
+  EXPECT_EQ(w.debugger.HistoryBytes(), 0u);
+
+  // A step larger than the whole bound is not kept, and nothing before it either.
+  w.Program({"ZeichnePunkt(0)", "L\xF6scheBild", "a:=1"});
+  w.debugger.SetHistoryLimit(1024);
+  w.debugger.Start();
+  w.debugger.Pause();
+  w.debugger.SingleStep();
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.HistorySteps(), 0u);
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryExhausted));
+}
+
+TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing) {
+  SetDecimalSeparator(',');
+  const std::vector<std::string> julia = {"SetzeSkala(-8/5;8/5;-8/5;8/5)",
+                                          "L\xF6scheBild",
+                                          "c:=-4/5+156/1000*i",
+                                          "F\xFCr(y;0;399;1)",
+                                          "F\xFCr(x;0;399;1)",
+                                          "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
+                                          "z:=p",
+                                          "n:=0",
+                                          "Solange((Betrag(z)<2)*(n<30))",
+                                          "z:=z^2+c",
+                                          "n:=n+1",
+                                          "EndeSolange",
+                                          "Wenn((n=30)+(n%2)*(n>3))",
+                                          "ZeichnePunkt(p)",
+                                          "EndeWenn",
+                                          "EndeF\xFCr",
+                                          "EndeF\xFCr"};
+  const auto set_up = [&](DebugWorld& w) {
+    for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+    w.Program(julia);
+    w.debugger.SetHistoryEnabled(true);
+  };
+  constexpr int kSteps = 30000, kBack = 1500;
+  DebugWorld w;
+  set_up(w);
+  ASSERT_EQ(StepFreshly(w, kSteps), kSteps);
+  EXPECT_EQ(w.debugger.HistorySteps(), static_cast<std::size_t>(kSteps));
+  // What a step takes, on average, leaves room for far more than a thousand steps.
+  EXPECT_LT(w.debugger.HistoryBytes() / kSteps * 1000, kDefaultHistoryBytes / 50);
+  for (int i = 0; i < kBack; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
+  DebugWorld fresh;
+  set_up(fresh);
+  StepFreshly(fresh, kSteps - kBack);
+  EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+}
+
+}  // namespace
+}  // namespace ombrix
