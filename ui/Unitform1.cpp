@@ -673,7 +673,10 @@ void TForm1::AfterMainSteps(RunOutcome outcome) {
 }
 
 void TForm1::AfterFailedStep(int slot) {
-  if (FormAblauf != nullptr && debugger_.LastLine()) FormAblauf->ShowFailure(*debugger_.LastLine());
+  // A failed step leaves its program's counter on the failed line.
+  if (FormAblauf != nullptr) {
+    FormAblauf->ShowFailure({slot, session_.interp.CurrentLine[static_cast<std::size_t>(slot)]});
+  }
   run_.AfterFailure();
   UncheckBoth();
   // The editor opens on the failing line; no restart.

@@ -72,7 +72,10 @@ void SetCell(QTableWidget& table, int row, int column, const std::string& text, 
              Qt::ItemFlags flags) {
   QTableWidgetItem& item = Cell(table, row, column);
   const QString shown = ToQt(text);
-  if (item.text() != shown) item.setText(shown);
+  if (item.text() != shown) {
+    item.setText(shown);
+    item.setToolTip(shown);  // a long value is cut off in its cell
+  }
   if (item.flags() != flags) item.setFlags(flags);
   QFont font = item.font();
   if (font.bold() != marked) {
@@ -90,6 +93,9 @@ QTableWidget* MakeGrid(const QStringList& captions, QWidget* parent) {
   grid->setSelectionBehavior(QAbstractItemView::SelectItems);
   grid->setSelectionMode(QAbstractItemView::SingleSelection);
   grid->setTabKeyNavigation(false);  // Tab leaves the table, as everywhere else
+  grid->setWordWrap(false);
+  grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
+  grid->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
   return grid;
 }
 
@@ -111,7 +117,7 @@ TFormAblauf::TFormAblauf(RunDebugger& debugger, const ProjectContent& project, Q
     if (dirty_) Refresh();
   });
   CreateComponents();
-  resize(600, 540);
+  resize(760, 540);
 }
 
 void TFormAblauf::CreateComponents() {
@@ -128,6 +134,7 @@ void TFormAblauf::CreateComponents() {
   auto* left = new QSplitter(Qt::Vertical, columns);
   PageControl1 = new QTabWidget(left);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  PageControl1->setElideMode(Qt::ElideNone);  // the long name scrolls; "Hauptprogramm" stays whole
   MainView = new ProgramView(PageControl1);
   MainView->setObjectName(QStringLiteral("MainView"));
   MouseView = new ProgramView(PageControl1);
@@ -156,6 +163,7 @@ void TFormAblauf::CreateComponents() {
       {QStringLiteral("Name"), QStringLiteral("Startwert"), QStringLiteral("Wert")}, variables);
   VariablesGrid->setObjectName(QStringLiteral("VariablesGrid"));
   VariablesGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  VariablesGrid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
   variables_layout->addWidget(Caption("&Variablen:", VariablesGrid, variables));
   variables_layout->addWidget(VariablesGrid);
 
@@ -165,6 +173,7 @@ void TFormAblauf::CreateComponents() {
   WatchGrid = MakeGrid(
       {QStringLiteral("Term"), QStringLiteral("Wert"), ToQt("Anhalten bei \xC4nderung")}, watches);
   WatchGrid->setObjectName(QStringLiteral("WatchGrid"));
+  WatchGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   WatchGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
   connect(WatchGrid, &QTableWidget::itemChanged, this,
@@ -194,8 +203,8 @@ void TFormAblauf::CreateComponents() {
   bottom->addStretch(1);
   bottom->addWidget(StateLabel);
 
-  columns->setStretchFactor(0, 3);
-  columns->setStretchFactor(1, 2);
+  columns->setStretchFactor(0, 1);
+  columns->setStretchFactor(1, 1);
   left->setStretchFactor(0, 3);
   left->setStretchFactor(1, 1);
 }

@@ -22,6 +22,7 @@ class ProgramView final : public QPlainTextEdit {
   // The highlighted line (0-based; -1: none), scrolled into view.
   void SetCurrentLine(int line, bool failed);
   int CurrentLine() const { return current_; }
+  bool CurrentLineFailed() const { return failed_; }
   // The line of the text cursor, the one "Haltepunkt an/aus" works on.
   int SelectedLine() const;
   void SelectLine(int line);

@@ -91,6 +91,16 @@ class TestRunWindow : public QObject {
   void tempo_data();
   void tempo();
   void refreshAtMostThirtyTimesASecond();
+  void singleSteps();
+  void breakpointPausesTheRun();
+  void pausedCountsAsRunning();
+  void stepBackRestoresThePicture();
+  void stepBackRefused_data();
+  void stepBackRefused();
+  void watchStopsOnChange();
+  void failedLineShown_data();
+  void failedLineShown();
+  void mouseClickWhilePaused();
 };
 
 void TestRunWindow::startItems_data() {
@@ -318,6 +328,198 @@ void TestRunWindow::refreshAtMostThirtyTimesASecond() {
   QVERIFY(refreshes > 0);  // it does follow the run
   QVERIFY2(refreshes <= elapsed / kRunRefreshInterval.count() + 2,
            qPrintable(QStringLiteral("%1 refreshes in %2 ms").arg(refreshes).arg(elapsed)));
+}
+
+void TestRunWindow::singleSteps() {
+  Rig rig;
+  rig.AddVariable("a", 7);
+  rig.Main() = {"a:=1", "a:=a+1"};
+  ModalDriver driver;  // the success box
+  // From stopped, the first step starts the run as "Starten" does and runs no line yet.
+  rig.form.StartEinzelschrittExecute();
+  TFormAblauf& window = *rig.form.FormAblauf;
+  QVERIFY(window.isVisible());
+  QVERIFY(rig.form.CheckBox1->isChecked());
+  QVERIFY(rig.form.CheckBox2->isChecked());
+  QVERIFY(!rig.form.StartStarten->isEnabled());
+  QCOMPARE(rig.Current("a"), 7.0);
+  QCOMPARE(window.MainView->CurrentLine(), 0);
+  QCOMPARE(window.StateLabel->text(), QStringLiteral("Angehalten vor Zeile 1 (Einzelschritt)"));
+  QVERIFY(!rig.form.IdleActive());  // paused: nothing spins
+  struct Expected {
+    double a;
+    int line;
+  };
+  for (const Expected& e : {Expected{1, 1}, Expected{2, 2}}) {
+    rig.form.StartEinzelschrittExecute();
+    QCOMPARE(rig.Current("a"), e.a);
+    QCOMPARE(window.MainView->CurrentLine(), e.line);
+    // The value the step changed is marked.
+    QVERIFY(window.VariablesGrid->item(3, 2)->font().bold());
+    QCOMPARE(window.VariablesGrid->item(3, 2)->text(), QString::number(e.a));
+  }
+  QVERIFY(rig.boxes.boxes.empty());
+  rig.form.StartEinzelschrittExecute();  // at the end: the run ends as it always does
+  QCOMPARE(rig.boxes.Texts(), std::vector<std::string>{kMainProgramEnded});
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(rig.form.StartStarten->isEnabled());
+  QCOMPARE(window.StateLabel->text(), Cp("Kein Programm l\xE4uft."));
+  QCOMPARE(window.MainView->CurrentLine(), -1);
+}
+
+void TestRunWindow::breakpointPausesTheRun() {
+  Rig rig;
+  rig.AddVariable("n", 0);
+  rig.Main() = {"n:=0", "Solange(n<50)", "n:=n+1", "EndeSolange", "n:=100"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  window.MainView->SelectLine(4);
+  rig.form.StartHaltepunktExecute();
+  rig.form.StartRun();
+  QTRY_COMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  QCOMPARE(rig.Current("n"), 50.0);
+  QCOMPARE(window.MainView->CurrentLine(), 4);
+  QCOMPARE(window.StateLabel->text(), QStringLiteral("Angehalten vor Zeile 5 (Haltepunkt)"));
+  QVERIFY(!rig.form.IdleActive());
+  ModalDriver driver;
+  rig.form.StartFortsetzenExecute();  // the line paused on runs now
+  QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.Current("n"), 100.0);
+  QCOMPARE(rig.boxes.Texts(), std::vector<std::string>{kMainProgramEnded});
+}
+
+void TestRunWindow::pausedCountsAsRunning() {
+  Rig rig;
+  rig.Main() = {"x:=1", "x:=2"};
+  rig.form.StartEinzelschrittExecute();
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  for (QAction* locked : rig.form.LockedActions()) QVERIFY(!locked->isEnabled());
+  // Unchecking "Hauptprogramm aktiv?" ends a paused run as it ends a running one.
+  rig.form.CheckBox1->setChecked(false);
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Stopped);
+  QVERIFY(rig.form.StartStarten->isEnabled());
+  QVERIFY(rig.form.CheckBox2->isChecked());
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunWindow::stepBackRestoresThePicture() {
+  Rig rig;
+  rig.AddVariable("k", 0);
+  rig.Main() = {"L\xF6scheBild", "F\xFCr(k;1;5;1)", "ZeichneKreis(k/2;k/4)", "EndeF\xFCr"};
+  rig.form.StartEinzelschrittExecute();
+  for (int s = 0; s < 6; ++s) rig.form.StartEinzelschrittExecute();
+  const QImage before = rig.session.canvas.Image().copy();
+  const double k = rig.Current("k");
+  const int line = rig.form.FormAblauf->MainView->CurrentLine();
+  rig.form.StartEinzelschrittExecute();
+  rig.form.StartEinzelschrittExecute();
+  QVERIFY(rig.session.canvas.Image() != before);  // a circle was drawn
+  rig.form.StartSchrittZurueckExecute();
+  rig.form.StartSchrittZurueckExecute();
+  QVERIFY(rig.boxes.boxes.empty());
+  QVERIFY(rig.session.canvas.Image() == before);
+  QCOMPARE(rig.Current("k"), k);
+  QCOMPARE(rig.form.FormAblauf->MainView->CurrentLine(), line);
+  QCOMPARE(rig.form.FormAblauf->StateLabel->text(),
+           QStringLiteral("Angehalten vor Zeile %1 (Schritt zur").arg(line + 1) + Cp("\xFC") +
+               QStringLiteral("ck)"));
+  rig.form.StopRun();
+}
+
+void TestRunWindow::stepBackRefused_data() {
+  QTest::addColumn<int>("steps");  // single steps before the step back; -1: not started
+  QTest::addColumn<QString>("message");
+  QTest::newRow("nothing run yet") << 0 << Cp(kHistoryEmpty);
+  QTest::newRow("no run") << -1 << Cp(kStepBackNotPaused);
+}
+
+void TestRunWindow::stepBackRefused() {
+  QFETCH(int, steps);
+  QFETCH(QString, message);
+  Rig rig;
+  rig.Main() = {"x:=1", "x:=2"};
+  OpenRunWindow(rig);
+  for (int s = 0; s <= steps; ++s) rig.form.StartEinzelschrittExecute();
+  rig.form.StartSchrittZurueckExecute();
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(ToQt(rig.boxes.boxes[0].text), message);
+  QCOMPARE(rig.boxes.boxes[0].kind, MessageKind::Information);
+  rig.form.StopRun();
+}
+
+void TestRunWindow::watchStopsOnChange() {
+  Rig rig;
+  rig.AddVariable("n", 0);
+  rig.AddVariable("m", 0);
+  rig.Main() = {"Solange(1)", "n:=n+1", "Wenn(n%10=0)", "m:=m+1", "EndeWenn", "EndeSolange"};
+  ModalDriver driver;  // a failure's editor would otherwise wait for ever
+  TFormAblauf& window = OpenRunWindow(rig);
+  TypeWatch(*window.WatchGrid, 0, QStringLiteral("m*2"));
+  window.WatchGrid->item(0, 2)->setCheckState(Qt::Checked);
+  rig.form.StartRun();
+  QTRY_COMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  QCOMPARE(rig.Current("n"), 10.0);
+  QCOMPARE(window.WatchGrid->item(0, 1)->text(), QStringLiteral("2"));
+  QVERIFY(window.WatchGrid->item(0, 1)->font().bold());
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(window.StateLabel->text(),
+           QStringLiteral("Angehalten vor Zeile 5 (ein beobachteter Term hat sich ge") +
+               Cp("\xE4") + QStringLiteral("ndert)"));
+  rig.form.StopRun();
+}
+
+void TestRunWindow::failedLineShown_data() {
+  QTest::addColumn<int>("slot");
+  QTest::addColumn<int>("line");
+  QTest::newRow("main program") << int{MainProgram} << 1;
+  QTest::newRow("mouse-click program") << int{MouseHandlerProgram} << 2;
+}
+
+void TestRunWindow::failedLineShown() {
+  QFETCH(int, slot);
+  QFETCH(int, line);
+  Rig rig;
+  rig.AddVariable("x", 0);
+  ProgramText failing(static_cast<std::size_t>(line) + 1, "x:=1");
+  failing[static_cast<std::size_t>(line)] = "x:=unbekannt";
+  rig.session.project.programs[static_cast<std::size_t>(slot)] = failing;
+  TFormAblauf& window = OpenRunWindow(rig);
+  ModalDriver driver;  // the editor after the failure
+  if (slot == MainProgram) {
+    rig.form.StartRun();
+    QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  } else {
+    rig.form.CheckBox2->setChecked(true);
+    rig.form.Image1MouseDown(Qt::LeftButton, 10, 10);
+  }
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});
+  ProgramView* view = slot == MainProgram ? window.MainView : window.MouseView;
+  QCOMPARE(window.PageControl1->currentWidget(), view);
+  QCOMPARE(view->CurrentLine(), line);
+  QVERIFY(view->CurrentLineFailed());
+  QCOMPARE(window.StateLabel->text(),
+           QStringLiteral("Fehler in Zeile %1 (%2)").arg(line + 1).arg(Cp(ProgramNames[slot])));
+  // The next step starts afresh: the mark goes.
+  rig.form.StartEinzelschrittExecute();
+  QVERIFY(!window.MainView->CurrentLineFailed());
+  rig.form.StopRun();
+}
+
+void TestRunWindow::mouseClickWhilePaused() {
+  Rig rig;
+  rig.AddVariable("k", 0);
+  rig.Main() = {"x:=1", "x:=2"};
+  rig.Mouse() = {"k:=k+1"};
+  OpenRunWindow(rig);
+  rig.form.StartEinzelschrittExecute();
+  rig.form.Image1MouseDown(Qt::LeftButton, 5, 5);
+  rig.form.Image1MouseUp(Qt::LeftButton, 5, 5);
+  QCOMPARE(rig.Current("k"), 1.0);
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  QCOMPARE(rig.form.FormAblauf->MainView->CurrentLine(), 0);
+  // The whole mouse-click run is one step back.
+  rig.form.StartSchrittZurueckExecute();
+  QCOMPARE(rig.Current("k"), 0.0);
+  rig.form.StopRun();
 }
 
 QTEST_MAIN(TestRunWindow)
