@@ -711,8 +711,9 @@ void TForm1::StartAblaufAnzeigenExecute() {
     FormAblauf->OnTempoChanged = [this] {
       if (run_.MainRunning()) StartIdle();
     };
+    FormAblauf->OnClosed = [this] { debugger_.SetHistoryEnabled(false); };
   }
-  // The history costs time and memory; it is kept while someone can step back.
+  // The history costs time and memory; it is kept while the run window is open.
   debugger_.SetHistoryEnabled(true);
   FormAblauf->ShowBeside(*this);
 }

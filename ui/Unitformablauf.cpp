@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QScreen>
+#include <QShowEvent>
 #include <QSlider>
 #include <QSplitter>
 #include <QTabWidget>
@@ -249,8 +250,15 @@ void TFormAblauf::ShowBeside(const QWidget& main_window) {
 }
 
 void TFormAblauf::hideEvent(QHideEvent* event) {
-  if (!event->spontaneous()) position_ = pos();
   QWidget::hideEvent(event);
+  if (event->spontaneous()) return;
+  position_ = pos();
+  if (OnClosed) OnClosed();
+}
+
+void TFormAblauf::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (focusWidget() == nullptr) MainView->setFocus();  // the keys move through the program
 }
 
 void TFormAblauf::RunChanged() {

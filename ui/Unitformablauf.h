@@ -60,9 +60,12 @@ class TFormAblauf final : public QWidget {
 
   // The tempo was changed on the slider.
   std::function<void()> OnTempoChanged;
+  // The window was closed (not merely minimised).
+  std::function<void()> OnClosed;
 
  protected:
   void hideEvent(QHideEvent* event) override;
+  void showEvent(QShowEvent* event) override;
 
  private:
   void CreateComponents();

@@ -182,9 +182,11 @@ void TestRunWindow::positionRemembered() {
   TFormAblauf& window = OpenRunWindow(rig);
   window.move(window.pos() + QPoint(13, 21));
   const QPoint left_at = window.pos();
+  QVERIFY(rig.form.Debugger().HistoryEnabled());
   window.close();
   QVERIFY(!window.isVisible());
-  rig.form.StartEinzelschrittExecute();  // opens it again
+  QVERIFY(!rig.form.Debugger().HistoryEnabled());  // a closed window costs the run nothing
+  rig.form.StartEinzelschrittExecute();            // opens it again
   QVERIFY(window.isVisible());
   QCOMPARE(window.pos(), left_at);
 }
@@ -237,8 +239,10 @@ void TestRunWindow::watchRows() {
   // "Anhalten bei Änderung" is a check box of its row; emptying the term removes the row.
   QTableWidgetItem* stop = window.WatchGrid->item(0, 2);
   QVERIFY(stop->flags().testFlag(Qt::ItemIsUserCheckable));
-  stop->setCheckState(Qt::Checked);
+  window.WatchGrid->setCurrentCell(0, 2);
+  QTest::keyClick(window.WatchGrid, Qt::Key_Space);  // from the keyboard
   QVERIFY(rig.form.Debugger().Watches()[0].stop_on_change);
+  QCOMPARE(stop->checkState(), Qt::Checked);
   TypeWatch(*window.WatchGrid, 0, QString());
   QCOMPARE(static_cast<int>(rig.form.Debugger().Watches().size()),
            static_cast<int>(terms.size()) - 1);
