@@ -174,7 +174,12 @@ void TFormAblauf::CreateComponents() {
   WatchGrid = MakeGrid(
       {QStringLiteral("Term"), QStringLiteral("Wert"), ToQt("Anhalten bei \xC4nderung")}, watches);
   WatchGrid->setObjectName(QStringLiteral("WatchGrid"));
-  WatchGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  // The check box column keeps the width of its caption; the term and its value share the rest.
+  WatchGrid->horizontalHeader()->setStretchLastSection(false);
+  WatchGrid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Fixed);
+  WatchGrid->setColumnWidth(2, WatchGrid->horizontalHeader()->fontMetrics().horizontalAdvance(
+                                   WatchGrid->horizontalHeaderItem(2)->text()) +
+                                   24);
   WatchGrid->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                              QAbstractItemView::AnyKeyPressed);
   connect(WatchGrid, &QTableWidget::itemChanged, this,
@@ -202,7 +207,9 @@ void TFormAblauf::CreateComponents() {
   bottom->addWidget(TempoSlider);
   bottom->addWidget(TempoLabel);
   bottom->addStretch(1);
-  bottom->addWidget(StateLabel);
+  // A line of its own: the longest state must not widen the window.
+  StateLabel->setWordWrap(true);
+  layout->addWidget(StateLabel);
 
   columns->setStretchFactor(0, 1);
   columns->setStretchFactor(1, 1);
