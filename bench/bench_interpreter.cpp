@@ -1,5 +1,6 @@
 // Interpreter speed: simple assignment lines per second, and whole runs of the Julia
-// example and of a 400 x 400 Mandelbrot without a window.
+// example and of a 400 x 400 Mandelbrot without a window; the Julia run also through the
+// run engine's debugger, idle (no breakpoint, watch, history or tempo) and at work.
 #include <benchmark/benchmark.h>
 
 #include <filesystem>
@@ -9,6 +10,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
+#include "logic/program/run_debug.h"
 #include "logic/project/project_file.h"
 
 namespace ombrix {
@@ -28,6 +30,8 @@ class BufferCanvas final : public Canvas {
   void SetBrushSolid(bool) override {}
   void FillRect(int, int, int, int) override {}
   void Ellipse(int, int, int, int) override {}
+  bool CanReadBack() const override { return true; }
+  Colour Pixel(int x, int y) const override { return pixels_[y * 400 + x]; }
 
  private:
   std::vector<Colour> pixels_ = std::vector<Colour>(400 * 400, kWhite);
@@ -43,12 +47,14 @@ class SilentBoxes final : public MessageBoxes {
 struct Run {
   ProjectContent project;
   DrawingState drawing;
-  BufferCanvas canvas;
+  BufferCanvas picture;
+  HistoryCanvas canvas{picture};  // as the window draws: through the history's canvas
   SilentBoxes boxes;
   RunFlags flags;
   InterpreterState state;
   Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
   RunControl control{interpreter, project, drawing, flags, state};
+  RunDebugger debugger{control, interpreter, project, drawing, state, canvas};
 
   void Start() { control.Start(); }
 };
@@ -87,8 +93,10 @@ void BM_SimpleAssignmentLines(benchmark::State& bench) {
 }
 BENCHMARK(BM_SimpleAssignmentLines);
 
-// A whole headless run of a project of the source tree.
-void RunProject(benchmark::State& bench, const char* relative) {
+// A whole headless run of a project of the source tree, by RunControl or the debugger.
+enum class Through { Control, IdleDebugger, Breakpoint, History, Watch };
+
+void RunProject(benchmark::State& bench, const char* relative, Through through = Through::Control) {
   SetDecimalSeparator('.');
   const std::filesystem::path file = std::filesystem::path(OMBRIX_SOURCE_DIR) / relative;
   std::int64_t lines = 0;
@@ -98,9 +106,22 @@ void RunProject(benchmark::State& bench, const char* relative) {
       bench.SkipWithError("the project does not load");
       break;
     }
+    if (through == Through::Breakpoint) run.debugger.SetBreakpoint(1000, true);  // never met
+    if (through == Through::History) run.debugger.SetHistoryEnabled(true);
+    if (through == Through::Watch) run.debugger.AddWatch("Betrag(z)", true);
     run.Start();
     const std::int64_t before = run.control.LinesRun();
-    if (run.control.StepMain({}) != RunOutcome::Ended) {
+    RunOutcome outcome = RunOutcome::Running;
+    if (through == Through::Control) {
+      outcome = run.control.StepMain({});
+    } else {
+      // Unbounded slices, as above; a stop on change goes on at once.
+      while (outcome == RunOutcome::Running && run.control.MainRunning()) {
+        outcome = run.debugger.Slice({});
+        run.debugger.Continue();
+      }
+    }
+    if (outcome != RunOutcome::Ended) {
       bench.SkipWithError(run.boxes.last.c_str());
       break;
     }
@@ -111,6 +132,29 @@ void RunProject(benchmark::State& bench, const char* relative) {
 
 void BM_JuliaExample(benchmark::State& bench) { RunProject(bench, "examples/julia.omp"); }
 BENCHMARK(BM_JuliaExample)->Unit(benchmark::kSecond)->Iterations(1);
+
+void BM_JuliaDebuggerIdle(benchmark::State& bench) {
+  RunProject(bench, "examples/julia.omp", Through::IdleDebugger);
+}
+BENCHMARK(BM_JuliaDebuggerIdle)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Line by line, looking for a breakpoint before each.
+void BM_JuliaDebuggerBreakpoint(benchmark::State& bench) {
+  RunProject(bench, "examples/julia.omp", Through::Breakpoint);
+}
+BENCHMARK(BM_JuliaDebuggerBreakpoint)->Unit(benchmark::kSecond)->Iterations(1);
+
+// Every step kept for a step back (the oldest fall away beyond the 64 MiB).
+void BM_JuliaDebuggerHistory(benchmark::State& bench) {
+  RunProject(bench, "examples/julia.omp", Through::History);
+}
+BENCHMARK(BM_JuliaDebuggerHistory)->Unit(benchmark::kSecond)->Iterations(1);
+
+// One watched term, evaluated from its text after every step.
+void BM_JuliaDebuggerWatch(benchmark::State& bench) {
+  RunProject(bench, "examples/julia.omp", Through::Watch);
+}
+BENCHMARK(BM_JuliaDebuggerWatch)->Unit(benchmark::kSecond)->Iterations(1);
 
 // 400 x 400 points, at most 50 iterations each.
 void BM_Mandelbrot400x400x50(benchmark::State& bench) { RunProject(bench, "bench/mandelbrot.omp"); }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/run_lines.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
@@ -20,7 +21,7 @@ namespace {
 
 const char* const kEvalUsage =
     "Aufruf: ombrix-cli eval [--decimal-separator SEP] [--project FILE] [--var NAME=TERM]... "
-    "[--fun NAME=TERM]... [--display] TERM...";
+    "[--fun NAME=TERM]... [--display] [--explain] TERM...";
 
 struct Definition {
   bool variable;
@@ -33,6 +34,7 @@ struct EvalOptions {
   std::optional<std::string> project;
   std::vector<Definition> definitions;
   bool display = false;
+  bool explain = false;
   std::vector<std::string> terms;  // Windows-1252
 };
 
@@ -49,13 +51,15 @@ bool SplitDefinition(const std::string& text, bool variable, Definition& out) {
 // "--var=a=1" the name would stand between two "=".
 bool ParseOptions(const std::vector<std::string>& args, EvalOptions& options) {
   const OptionSyntax syntax{
-      {"--display"}, {"--decimal-separator", "--project", "--var", "--fun"}, false};
+      {"--display", "--explain"}, {"--decimal-separator", "--project", "--var", "--fun"}, false};
   const bool read = ReadOptions(
       args, syntax, nullptr,
       [&](const std::string& word) { options.terms.push_back(Utf8ToCp1252(word)); },
       [&](const std::string& name, const std::string& value) {
         if (name == "--display") {
           options.display = true;
+        } else if (name == "--explain") {
+          options.explain = true;
         } else if (name == "--decimal-separator") {
           if (!CheckSeparatorArgument(value, nullptr)) return false;
           options.separator = value;
@@ -144,6 +148,10 @@ int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   }
 
   for (const std::string& term : options.terms) {
+    if (options.explain) {
+      WriteExplanation(term, context, options.display, out);
+      continue;
+    }
     std::string line;
     try {
       line = options.display ? EvaluateForDisplay(term, context) : EvaluateTerm(term, context);

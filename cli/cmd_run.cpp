@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/run_lines.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
 #include "logic/program/drawing_state.h"
@@ -29,7 +30,7 @@ namespace {
 
 const char* const kRunUsage =
     "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--trace] "
-    "[--click X,Y]... [--max-steps N] PROJECT";
+    "[--click X,Y]... [--max-steps N] [--lines [--break N]...] PROJECT";
 
 struct RunOptions {
   std::optional<std::string> separator;
@@ -38,6 +39,7 @@ struct RunOptions {
   bool trace = false;
   std::vector<std::pair<int, int>> clicks;
   std::optional<std::int64_t> max_steps;
+  LineOptions line_options;
   std::vector<std::string> files;
 };
 
@@ -77,10 +79,14 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 // value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
   const OptionSyntax syntax{
-      {"--trace"}, {"--decimal-separator", "--picture", "--png", "--click", "--max-steps"}};
+      {"--trace", kLinesFlag},
+      {"--decimal-separator", "--picture", "--png", "--click", "--max-steps", kBreakOption}};
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
+        if (name == kLinesFlag || name == kBreakOption) {
+          return ReadLineOption(name, value, options.line_options, err);
+        }
         if (name == "--trace") {
           options.trace = true;
         } else if (name == "--decimal-separator") {
@@ -181,7 +187,8 @@ std::string SavePicture(const QImage& image, const std::string& path) {
 
 int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   RunOptions options;
-  if (!ParseRunOptions(args, options, err) || options.files.size() != 1) {
+  if (!ParseRunOptions(args, options, err) || options.files.size() != 1 ||
+      !CheckLineOptions(options.line_options, err)) {
     return UsageError(err, kRunUsage);
   }
   if (options.separator) ApplySeparatorArgument(*options.separator);
@@ -220,6 +227,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
 
   RunControl run(interpreter, project, drawing, flags, state);
+  LinePrinter printer(options.line_options, run, interpreter, project, drawing, state, out);
   run.Start();
 
   bool failed = false;
@@ -229,7 +237,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   StepBudget budget;
   if (options.max_steps) budget.lines = *options.max_steps;
   const bool may_step = !options.max_steps || *options.max_steps > 0;
-  switch (may_step ? run.StepMain(budget) : RunOutcome::Running) {
+  switch (may_step ? printer.StepMain(budget) : RunOutcome::Running) {
     case RunOutcome::Ended:
       run.FinishMain();
       break;

@@ -552,7 +552,11 @@ TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, P
 }
 
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context) {
-  const std::string display = ToDisplayText(EvaluateTerm(term, context));
+  return DisplayOfResult(EvaluateTerm(term, context));
+}
+
+std::string DisplayOfResult(std::string_view result) {
+  const std::string display = ToDisplayText(result);
   if (IsErrorText(display)) return ErrorMessageText(display);
   return display;
 }

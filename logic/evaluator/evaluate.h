@@ -69,6 +69,8 @@ TermValue EvaluateTermValue(std::string_view term, const EvalContext& context,
                             PlanHandle* handle = nullptr);
 // The display text of the value, or the German message of the error.
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context);
+// The same for a result text already computed.
+std::string DisplayOfResult(std::string_view result);
 bool BracketCountsEqual(std::string_view text);
 
 // Names of the 23 built-ins in table order.

@@ -2,23 +2,24 @@
 
 #include <algorithm>
 #include <array>
-#include <cstring>
+#include <bit>
 #include <deque>
 #include <utility>
 
 #include "logic/complex/fault.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan.h"
 
 namespace ombrix {
 
 namespace {
 
 // Values are compared by their bits: a step back restores them to the last bit.
-bool SameBits(TComplex a, TComplex b) {
-  return std::memcmp(&a.Re, &b.Re, sizeof a.Re) == 0 && std::memcmp(&a.Im, &b.Im, sizeof a.Im) == 0;
+bool SameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
 }
 
-bool SameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool SameBits(TComplex a, TComplex b) { return SameBits(a.Re, b.Re) && SameBits(a.Im, b.Im); }
 
 bool SameRecord(const BlockRecord& a, const BlockRecord& b) {
   return a.kind == b.kind && a.start_line == b.start_line && a.variable_index == b.variable_index &&
@@ -30,19 +31,26 @@ bool SameStack(const std::vector<BlockRecord>& a, const std::vector<BlockRecord>
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameRecord);
 }
 
-using Values = std::array<TComplex, kTableCapacity>;
+// The current values of the variables in use (a run writes no other).
+struct Values {
+  std::array<TComplex, kTableCapacity> value{};
+  int count = 0;
+};
 
 void TakeValues(const VariableTable& variables, Values& values) {
-  for (int j = 0; j < kTableCapacity; ++j)
-    values[static_cast<std::size_t>(j)] = variables.CurrentValue(j);
+  values.count = std::clamp(variables.LastVariable() + 1, 0, kTableCapacity);
+  for (int j = 0; j < values.count; ++j) {
+    values.value[static_cast<std::size_t>(j)] = variables.CurrentValue(j);
+  }
 }
 
 // The indices whose value differs from `before`, in order.
 void ChangedSince(const VariableTable& variables, const Values& before, std::vector<int>& changed) {
   changed.clear();
-  for (int j = 0; j < kTableCapacity; ++j) {
-    if (!SameBits(before[static_cast<std::size_t>(j)], variables.CurrentValue(j)))
+  for (int j = 0; j < before.count; ++j) {
+    if (!SameBits(before.value[static_cast<std::size_t>(j)], variables.CurrentValue(j))) {
       changed.push_back(j);
+    }
   }
 }
 
@@ -65,8 +73,10 @@ struct Scale {
   double re_min, re_max, im_min, im_max;
 };
 
+// Read without the virtual calls: this runs twice for every step the history keeps.
 Scale ScaleOf(const DrawingState& drawing) {
-  return {drawing.ReMin(), drawing.ReMax(), drawing.ImMin(), drawing.ImMax()};
+  return {drawing.DrawingState::ReMin(), drawing.DrawingState::ReMax(),
+          drawing.DrawingState::ImMin(), drawing.DrawingState::ImMax()};
 }
 
 bool SameScale(const Scale& a, const Scale& b) {
@@ -82,10 +92,9 @@ void HistoryCanvas::SetPixel(int x, int y, Colour colour) {
   if (log_ != nullptr && x >= 0 && y >= 0 && x < picture_.Width() && y < picture_.Height()) {
     const Colour old = picture_.Pixel(x, y);
     if (old != (colour & 0xFFFFFFu)) {
-      log_->push_back(
-          {static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(picture_.Width()) +
-               static_cast<std::uint32_t>(x),
-           old});
+      Log(static_cast<std::uint32_t>(y) * static_cast<std::uint32_t>(picture_.Width()) +
+              static_cast<std::uint32_t>(x),
+          old);
     }
   }
   picture_.SetPixel(x, y, colour);
@@ -121,6 +130,14 @@ void HistoryCanvas::Ellipse(int left, int top, int right, int bottom) {
   if (log_ != nullptr) After();
 }
 
+void HistoryCanvas::Log(std::uint32_t index, Colour old) {
+  if (log_->size() >= max_entries_) {
+    overflowed_ = true;
+    return;
+  }
+  log_->push_back({index, old});
+}
+
 void HistoryCanvas::Before(std::int64_t left, std::int64_t top, std::int64_t right,
                            std::int64_t bottom) {
   if (left > right) std::swap(left, right);
@@ -144,8 +161,7 @@ void HistoryCanvas::After() {
     for (int x = region_.left; x < region_.right; ++x, ++i) {
       const Colour old = region_.colours[i];
       if (picture_.Pixel(x, y) != old) {
-        log_->push_back(
-            {static_cast<std::uint32_t>(y) * width + static_cast<std::uint32_t>(x), old});
+        Log(static_cast<std::uint32_t>(y) * width + static_cast<std::uint32_t>(x), old);
       }
     }
   }
@@ -156,40 +172,45 @@ void HistoryCanvas::After() {
 struct RunDebugger::Impl final : StepObserver {
   explicit Impl(RunDebugger& owner) : debugger(owner) {}
 
-  struct Record {
+  // One step of the history. What it changed lies in the logs below, each in the order
+  // of the steps: a step owns the last `values`, `pixels`, `records` and `scale` entries
+  // when it is the newest, the first ones when it is the oldest.
+  struct Step {
     std::array<std::int32_t, 2> line{};
     std::array<std::int32_t, 2> cursor{};
     std::array<std::size_t, 2> block_bytes{};
-    bool mouse = false;  // a mouse-click run, not a main-program step
-    int slot = MainProgram;
-    // The stack of `slot` before: its size and its top record (a main-program step
-    // pushes, pops or changes only the top), or the whole stack (a mouse-click run).
-    std::size_t stack_size = 0;
-    bool whole_stack = false;
-    std::vector<BlockRecord> records;
-    std::vector<std::pair<int, TComplex>> values;  // old values of what changed
-    std::optional<Scale> scale;                    // the old scale, when it changed
-    std::vector<HistoryCanvas::PixelChange> pixels;
-
-    std::size_t Bytes() const {
-      std::size_t bytes = sizeof(Record) + values.capacity() * sizeof(values[0]) +
-                          pixels.capacity() * sizeof(pixels[0]);
-      for (const BlockRecord& r : records) bytes += sizeof(BlockRecord) + r.condition.capacity();
-      return bytes;
-    }
+    std::size_t stack_size = 0;  // of `slot`, before the step
+    std::size_t bytes = 0;       // what the step takes, its log entries included
+    std::uint32_t values = 0;
+    std::uint32_t pixels = 0;
+    std::uint32_t records = 0;
+    std::int8_t slot = MainProgram;
+    bool mouse = false;        // a mouse-click run, not a main-program step
+    bool whole_stack = false;  // the records are the whole stack of `slot` before
+    bool scale = false;        // the step changed the scale; the old one is logged
   };
 
   void BeforeStep(int k) override;
 
   RunDebugger& debugger;
-  std::deque<Record> records;
+  std::deque<Step> steps;
+  std::deque<std::pair<int, TComplex>> values;  // old values
+  std::deque<HistoryCanvas::PixelChange> pixels;
+  std::deque<BlockRecord> records;
+  std::deque<Scale> scales;
   std::size_t bytes = 0;
   std::size_t limit = kDefaultHistoryBytes;
   bool lost = false;  // older steps fell away
   int width = 0, height = 0;
   Values before{};  // the values before the step being run
-  Record pending;   // the record of the step being run
+  // The step being run: kept in buffers that keep their room from step to step.
+  Step pending;
+  Scale pending_scale{};
+  std::vector<HistoryCanvas::PixelChange> pending_pixels;
+  std::vector<BlockRecord> pending_records;  // the top record before, or the whole stack
+  bool pending_unkeepable = false;
   bool recording = false;
+  PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
   LineListener listener;
   Values listened{};  // the values at the listener's last line
   std::vector<int> listened_changed;
@@ -217,14 +238,27 @@ RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectC
       project_(project),
       drawing_(drawing),
       state_(state),
-      canvas_(canvas),
+      canvas_(&canvas),
+      impl_(std::make_unique<Impl>(*this)) {
+  impl_->run_id = control_.Starts();
+  ForgetHistory();
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state)
+    : control_(control),
+      interpreter_(interpreter),
+      project_(project),
+      drawing_(drawing),
+      state_(state),
+      canvas_(nullptr),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->run_id = control_.Starts();
 }
 
 RunDebugger::~RunDebugger() {
   if (impl_->listener) interpreter_.SetStepObserver(nullptr);
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
 }
 
 // A run started through RunControl itself is a new run all the same: nothing of the
@@ -241,6 +275,7 @@ void RunDebugger::Sync() {
   ForgetHistory();
   impl_->next_due = {};
   RefreshWatches();
+  TakeValues(project_.variables, impl_->listened);  // the first line follows no line
 }
 
 DebugState RunDebugger::State() const {
@@ -280,7 +315,7 @@ RunOutcome RunDebugger::OneStep() {
   TakeValues(project_.variables, impl_->before);
   last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
   const RunOutcome outcome = control_.StepMain({1, std::nullopt});
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
   ChangedSince(project_.variables, impl_->before, changed_);
   ++steps_;
   if (record) EndRecord(outcome != RunOutcome::Failed);
@@ -345,7 +380,7 @@ RunOutcome RunDebugger::RunMouseProgram() {
   if (record) BeginRecord(MouseHandlerProgram, true);
   TakeValues(project_.variables, impl_->before);
   const RunOutcome outcome = control_.RunMouseProgram();
-  canvas_.Record(nullptr);
+  if (canvas_ != nullptr) canvas_->Record(nullptr);
   ChangedSince(project_.variables, impl_->before, changed_);
   if (record) EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
@@ -386,7 +421,9 @@ void RunDebugger::SetHistoryEnabled(bool on) {
   if (!on) ForgetHistory();
 }
 
-bool RunDebugger::HistoryEnabled() const { return history_enabled_ && canvas_.CanReadBack(); }
+bool RunDebugger::HistoryEnabled() const {
+  return history_enabled_ && canvas_ != nullptr && canvas_->CanReadBack();
+}
 
 void RunDebugger::SetHistoryLimit(std::size_t bytes) {
   impl_->limit = bytes;
@@ -394,115 +431,172 @@ void RunDebugger::SetHistoryLimit(std::size_t bytes) {
 }
 
 std::size_t RunDebugger::HistoryBytes() const { return impl_->bytes; }
-std::size_t RunDebugger::HistorySteps() const { return impl_->records.size(); }
+std::size_t RunDebugger::HistorySteps() const { return impl_->steps.size(); }
 
 void RunDebugger::ForgetHistory() {
-  impl_->records.clear();
-  impl_->bytes = 0;
-  impl_->lost = false;
-  impl_->width = canvas_.Width();
-  impl_->height = canvas_.Height();
+  Impl& h = *impl_;
+  h.steps.clear();
+  h.values.clear();
+  h.pixels.clear();
+  h.records.clear();
+  h.scales.clear();
+  h.bytes = 0;
+  h.lost = false;
+  if (canvas_ != nullptr) {
+    h.width = canvas_->Width();
+    h.height = canvas_->Height();
+  }
 }
 
 void RunDebugger::TrimHistory() {
-  while (impl_->bytes > impl_->limit && !impl_->records.empty()) {
-    impl_->bytes -= std::min(impl_->bytes, impl_->records.front().Bytes());
-    impl_->records.pop_front();
-    impl_->lost = true;
+  Impl& h = *impl_;
+  while (h.bytes > h.limit && !h.steps.empty()) {
+    const Impl::Step& oldest = h.steps.front();
+    h.values.erase(h.values.begin(), h.values.begin() + oldest.values);
+    h.pixels.erase(h.pixels.begin(), h.pixels.begin() + oldest.pixels);
+    h.records.erase(h.records.begin(), h.records.begin() + oldest.records);
+    if (oldest.scale) h.scales.pop_front();
+    h.bytes -= std::min(h.bytes, oldest.bytes);
+    h.steps.pop_front();
+    h.lost = true;
   }
 }
 
 void RunDebugger::BeginRecord(int slot, bool whole_stack) {
-  if (canvas_.Width() != impl_->width || canvas_.Height() != impl_->height) ForgetHistory();
-  Impl::Record& r = impl_->pending;
-  r = Impl::Record{};
+  Impl& h = *impl_;
+  if (canvas_->Width() != h.width || canvas_->Height() != h.height) ForgetHistory();
+  Impl::Step& r = h.pending;
   r.line = state_.CurrentLine;
   r.cursor = state_.ArgumentCursor;
   r.block_bytes = state_.block_bytes;
+  r.slot = static_cast<std::int8_t>(slot);
   r.mouse = whole_stack;
-  r.slot = slot;
+  r.whole_stack = whole_stack;
   const std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(slot)];
   r.stack_size = stack.size();
-  r.whole_stack = whole_stack;
+  // A stack larger than the whole history could not be kept anyway.
+  h.pending_unkeepable =
+      whole_stack && state_.block_bytes[static_cast<std::size_t>(slot)] > h.limit;
   if (whole_stack) {
-    r.records = stack;
+    if (!h.pending_unkeepable) h.pending_records = stack;
   } else if (!stack.empty()) {
-    r.records.push_back(stack.back());
+    // Assigned into a kept record, so its condition text keeps its room.
+    h.pending_records.resize(1);
+    h.pending_records.front() = stack.back();
   }
-  r.scale = ScaleOf(drawing_);
-  canvas_.Record(&r.pixels);
-  impl_->recording = true;
+  h.pending_scale = ScaleOf(drawing_);
+  h.pending_pixels.clear();
+  canvas_->Record(&h.pending_pixels, h.limit / sizeof(HistoryCanvas::PixelChange));
+  h.recording = true;
 }
 
 void RunDebugger::EndRecord(bool keep) {
-  impl_->recording = false;
+  Impl& h = *impl_;
+  h.recording = false;
   if (!keep) return;
-  Impl::Record& r = impl_->pending;
-  for (const int j : changed_) r.values.emplace_back(j, impl_->before[static_cast<std::size_t>(j)]);
-  if (SameScale(*r.scale, ScaleOf(drawing_))) r.scale.reset();
+  Impl::Step r = h.pending;
   const std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(r.slot)];
-  if (r.whole_stack) {
-    if (SameStack(stack, r.records)) r.records.clear(), r.whole_stack = false;
-  } else {
-    const std::size_t n = r.stack_size;
-    const bool understood = stack.size() + 1 == n || stack.size() == n || stack.size() == n + 1;
-    if (!understood) {
-      // Not a change one step makes: the steps before this one cannot be undone either.
-      ForgetHistory();
-      impl_->lost = true;
-      return;
-    }
-    if (stack.size() == n && (n == 0 || SameRecord(stack.back(), r.records.front())))
-      r.records.clear();
+  const std::size_t n = r.stack_size;
+  // Only a change one step can make is understood; any other, or a step too large for
+  // the history, cannot be undone, and so neither can the steps before it.
+  const bool understood = !h.pending_unkeepable && (r.whole_stack || stack.size() + 1 == n ||
+                                                    stack.size() == n || stack.size() == n + 1);
+  if (!understood || canvas_->Overflowed()) {
+    ForgetHistory();
+    h.lost = true;
+    return;
   }
-  r.values.shrink_to_fit();
-  r.pixels.shrink_to_fit();
-  impl_->bytes += r.Bytes();
-  impl_->records.push_back(std::move(r));
+  r.bytes = sizeof(Impl::Step);
+  r.values = static_cast<std::uint32_t>(changed_.size());
+  for (const int j : changed_)
+    h.values.emplace_back(j, h.before.value[static_cast<std::size_t>(j)]);
+  r.bytes += changed_.size() * sizeof(h.values.front());
+  r.pixels = static_cast<std::uint32_t>(h.pending_pixels.size());
+  h.pixels.insert(h.pixels.end(), h.pending_pixels.begin(), h.pending_pixels.end());
+  r.bytes += h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
+  r.scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
+  if (r.scale) {
+    h.scales.push_back(h.pending_scale);
+    r.bytes += sizeof(Scale);
+  }
+  // The records the undo needs: the whole stack when it changed, or the top record
+  // before when the step popped or changed it.
+  bool keep_records = false;
+  if (r.whole_stack) {
+    keep_records = !SameStack(stack, h.pending_records);
+    r.whole_stack = keep_records;
+  } else {
+    keep_records = stack.size() + 1 == n || (stack.size() == n && n > 0 &&
+                                             !SameRecord(stack.back(), h.pending_records.front()));
+  }
+  r.records = 0;
+  if (keep_records) {
+    for (const BlockRecord& record : h.pending_records) {
+      h.records.push_back(record);
+      r.bytes += sizeof(BlockRecord) + record.condition.size();
+    }
+    r.records = static_cast<std::uint32_t>(h.pending_records.size());
+  }
+  h.bytes += r.bytes;
+  h.steps.push_back(r);
   TrimHistory();
 }
 
 std::optional<std::string> RunDebugger::StepBack() {
   Sync();
+  Impl& h = *impl_;
   if (State() != DebugState::Paused) return std::string(kStepBackNotPaused);
-  if (impl_->records.empty()) return std::string(impl_->lost ? kHistoryExhausted : kHistoryEmpty);
-  if (canvas_.Width() != impl_->width || canvas_.Height() != impl_->height) {
+  if (h.steps.empty()) return std::string(h.lost ? kHistoryExhausted : kHistoryEmpty);
+  if (canvas_->Width() != h.width || canvas_->Height() != h.height) {
     ForgetHistory();
-    impl_->lost = true;
+    h.lost = true;
     return std::string(kHistoryExhausted);
   }
-  Impl::Record r = std::move(impl_->records.back());
-  impl_->records.pop_back();
-  impl_->bytes -= std::min(impl_->bytes, r.Bytes());
+  const Impl::Step r = h.steps.back();
+  h.steps.pop_back();
+  h.bytes -= std::min(h.bytes, r.bytes);
 
   // The picture first, newest change first: a pixel a step changed twice gets its
   // colour from before the first change.
-  const auto width = static_cast<std::uint32_t>(impl_->width);
-  canvas_.Record(nullptr);
-  for (auto p = r.pixels.rbegin(); p != r.pixels.rend(); ++p) {
-    canvas_.SetPixel(static_cast<int>(p->index % width), static_cast<int>(p->index / width),
-                     p->old_colour);
+  const auto width = static_cast<std::uint32_t>(h.width);
+  canvas_->Record(nullptr);
+  for (std::uint32_t i = 0; i < r.pixels; ++i) {
+    const HistoryCanvas::PixelChange p = h.pixels.back();
+    h.pixels.pop_back();
+    canvas_->SetPixel(static_cast<int>(p.index % width), static_cast<int>(p.index / width),
+                      p.old_colour);
   }
-  if (r.scale)
-    drawing_.SetScale(r.scale->re_min, r.scale->re_max, r.scale->im_min, r.scale->im_max);
+  if (r.scale) {
+    const Scale old = h.scales.back();
+    h.scales.pop_back();
+    drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
+  }
+  std::vector<BlockRecord> kept(std::make_move_iterator(h.records.end() - r.records),
+                                std::make_move_iterator(h.records.end()));
+  h.records.erase(h.records.end() - r.records, h.records.end());
   std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(r.slot)];
   if (r.whole_stack) {
-    stack = std::move(r.records);
+    stack = std::move(kept);
+  } else if (r.mouse) {
+    // A mouse-click run that left its stack as it found it.
   } else if (stack.size() == r.stack_size + 1) {
     stack.pop_back();
-  } else if (stack.size() + 1 == r.stack_size) {
-    stack.push_back(std::move(r.records.front()));
-  } else if (!r.records.empty() && !stack.empty()) {
-    stack.back() = std::move(r.records.front());
+  } else if (stack.size() + 1 == r.stack_size && !kept.empty()) {
+    stack.push_back(std::move(kept.front()));
+  } else if (!kept.empty() && !stack.empty()) {
+    stack.back() = std::move(kept.front());
   }
   state_.CurrentLine = r.line;
   state_.ArgumentCursor = r.cursor;
   state_.block_bytes = r.block_bytes;
   changed_.clear();
-  for (const auto& [j, value] : r.values) {
+  for (std::uint32_t i = 0; i < r.values; ++i) {
+    const auto [j, value] = h.values.back();
+    h.values.pop_back();
     project_.variables.SetCurrentValue(j, value);
     changed_.push_back(j);
   }
+  std::sort(changed_.begin(), changed_.end());
   if (!r.mouse) --steps_;
   last_line_.reset();
   EvaluateWatches();
@@ -514,7 +608,8 @@ std::optional<std::string> RunDebugger::StepBack() {
 
 std::string RunDebugger::WatchText(std::string_view term) const {
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions, project_.variables, drawing_, boxes};
+  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
+                            kPowerProductBudget, &impl_->watch_plans};
   std::string text;
   try {
     text = EvaluateForDisplay(term, context);

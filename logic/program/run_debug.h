@@ -96,8 +96,14 @@ class HistoryCanvas final : public Canvas {
     std::uint32_t index = 0;
     Colour old_colour = 0;
   };
-  // Recording on: changes go to `log` (appended) until it is set to null.
-  void Record(std::vector<PixelChange>* log) { log_ = log; }
+  // Recording on: changes go to `log` (appended) until it is set to null. Beyond
+  // `max_entries` nothing more is kept and Overflowed tells so.
+  void Record(std::vector<PixelChange>* log, std::size_t max_entries = SIZE_MAX) {
+    log_ = log;
+    max_entries_ = max_entries;
+    overflowed_ = false;
+  }
+  bool Overflowed() const { return overflowed_; }
 
  private:
   // The pixels of the rectangle (clipped) before a figure, compared after it.
@@ -105,7 +111,11 @@ class HistoryCanvas final : public Canvas {
   void After();
 
   Canvas& picture_;
+  void Log(std::uint32_t index, Colour old);
+
   std::vector<PixelChange>* log_ = nullptr;
+  std::size_t max_entries_ = SIZE_MAX;
+  bool overflowed_ = false;
   int pen_x_ = 0;
   int pen_y_ = 0;
   struct Region {
@@ -118,6 +128,9 @@ class RunDebugger {
  public:
   RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
               DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas);
+  // Without the history's canvas: everything but step back.
+  RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+              DrawingState& drawing, InterpreterState& state);
   ~RunDebugger();
   RunDebugger(const RunDebugger&) = delete;
   RunDebugger& operator=(const RunDebugger&) = delete;
@@ -224,7 +237,7 @@ class RunDebugger {
   ProjectContent& project_;
   DrawingState& drawing_;
   InterpreterState& state_;
-  HistoryCanvas& canvas_;
+  HistoryCanvas* canvas_;  // none: no history
   std::unique_ptr<Impl> impl_;
 
   bool paused_ = false;
