@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QStatusBar>
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <variant>
@@ -20,6 +21,7 @@
 #include "logic/complex/fault.h"
 #include "platform/picture_files.h"
 #include "platform/qt_text.h"
+#include "ui/Unitformablauf.h"
 #include "ui/Unitformfkten.h"
 #include "ui/Unitformprgeditor.h"
 #include "ui/Unitformvars.h"
@@ -99,9 +101,12 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
       session_(session),
       boxes_(boxes, [this] { ShowPicture(); }),
       files_(files),
-      interpreter_(session.project, session.drawing, session.canvas, boxes_, session.flags,
+      history_canvas_(session.canvas),
+      interpreter_(session.project, session.drawing, history_canvas_, boxes_, session.flags,
                    session.interp),
-      run_(interpreter_, session.project, session.drawing, session.flags, session.interp) {
+      run_(interpreter_, session.project, session.drawing, session.flags, session.interp),
+      debugger_(run_, interpreter_, session.project, session.drawing, session.interp,
+                history_canvas_) {
   InitResources();
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
@@ -130,6 +135,7 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
 
 TForm1::~TForm1() {
   delete FormHilfe;
+  delete FormAblauf;  // it shows the debugger, which goes before the window's children do
   if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(this);
 }
 
@@ -279,6 +285,19 @@ void TForm1::CreateActions() {
                             &TForm1::StartStartenExecute);
   StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12,
                               &TForm1::StartAbbrechenExecute);
+  StartEinzelschritt = MakeAction("StartEinzelschritt", "Einzelschritt", "Start",
+                                  QKeySequence(Qt::Key_F8), -1, &TForm1::StartEinzelschrittExecute);
+  StartSchrittZurueck = MakeAction("StartSchrittZurueck",
+                                   "Schritt zur\xFC"
+                                   "ck",
+                                   "Start", QKeySequence(Qt::SHIFT | Qt::Key_F8), -1,
+                                   &TForm1::StartSchrittZurueckExecute);
+  StartFortsetzen = MakeAction("StartFortsetzen", "Fortsetzen", "Start", QKeySequence(Qt::Key_F5),
+                               -1, &TForm1::StartFortsetzenExecute);
+  StartHaltepunkt = MakeAction("StartHaltepunkt", "Haltepunkt an/aus", "Start",
+                               QKeySequence(Qt::Key_F9), -1, &TForm1::StartHaltepunktExecute);
+  StartAblaufAnzeigen = MakeAction("StartAblaufAnzeigen", "Ablauf anzeigen", "Start",
+                                   QKeySequence(), -1, &TForm1::StartAblaufAnzeigenExecute);
   // F1 starts a program, so the guide has no shortcut of its own.
   HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
                                      QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
@@ -312,6 +331,13 @@ void TForm1::CreateMenus() {
   start->setObjectName(QStringLiteral("Start1"));
   start->addAction(StartStarten);
   start->addAction(StartAbbrechen);
+  start->addSeparator();
+  start->addAction(StartEinzelschritt);
+  start->addAction(StartSchrittZurueck);
+  start->addAction(StartFortsetzen);
+  start->addAction(StartHaltepunkt);
+  start->addSeparator();
+  start->addAction(StartAblaufAnzeigen);
   QMenu* hilfe = menu->addMenu(QStringLiteral("Hilfe"));
   hilfe->setObjectName(QStringLiteral("Hilfe1"));
   hilfe->addAction(HilfeSprachuebersicht);
@@ -664,11 +690,15 @@ void TForm1::CheckBox1Click() {
 void TForm1::CheckBox2Click() { run_.SetMouseProgramEnabled(CheckBox2->isChecked()); }
 
 void TForm1::StartRun() {
-  run_.Start();
+  debugger_.Start();
+  ShowRunStarted();
+  IdleStep();
+}
+
+void TForm1::ShowRunStarted() {
   SetChecked(CheckBox1, true);
   CheckBox2->setChecked(true);
   SetLockedEnabled(false);
-  IdleStep();
 }
 
 void TForm1::StopRun() {
@@ -676,6 +706,7 @@ void TForm1::StopRun() {
   SetChecked(CheckBox1, false);
   SetLockedEnabled(true);
   idle_timer_.stop();
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();
 }
 
 void TForm1::UncheckBoth() {
@@ -688,7 +719,13 @@ void TForm1::UncheckBoth() {
 }
 
 void TForm1::StartIdle() {
-  idle_timer_.setInterval(0);
+  // Paused, only a step or "Fortsetzen" goes on; with a tempo, the next line waits.
+  if (debugger_.State() == DebugState::Paused) {
+    idle_timer_.stop();
+    return;
+  }
+  const auto wait = std::chrono::ceil<std::chrono::milliseconds>(debugger_.UntilNextLine());
+  idle_timer_.setInterval(static_cast<int>(std::clamp<std::int64_t>(wait.count(), 0, 1000)));
   if (!idle_timer_.isActive()) idle_timer_.start();
 }
 
@@ -703,6 +740,10 @@ void TForm1::IdleStep() {
     return;
   }
   idle_timer_.stop();
+  AfterMainSteps(MainSteps([this] { return debugger_.Slice({idle_line_limit_, idle_slice_}); }));
+}
+
+RunOutcome TForm1::MainSteps(const std::function<RunOutcome()>& steps) {
   struct Stepping {
     TForm1& form;
     ~Stepping() {
@@ -711,22 +752,21 @@ void TForm1::IdleStep() {
       form.busy_cursor_ = false;
     }
   };
-  RunOutcome outcome = RunOutcome::Running;
-  {
-    const Stepping stepping{*this};
-    stepping_ = true;
-    line_events_ = std::chrono::steady_clock::now();
-    outcome = run_.StepMain({idle_line_limit_, idle_slice_});
-  }
+  const Stepping stepping{*this};
+  stepping_ = true;
+  line_events_ = std::chrono::steady_clock::now();
+  return steps();
+}
+
+void TForm1::AfterMainSteps(RunOutcome outcome) {
   Image1->update();
   if (outcome == RunOutcome::Ended) {
     StopRun();
     run_.FinishMain();
   } else if (outcome == RunOutcome::Failed) {
-    run_.AfterFailure();
-    UncheckBoth();
-    BearbeitenHauptprogrammExecute();  // the editor opens on the failing line; no restart
+    AfterFailedStep(MainProgram);
   } else if (run_.MainRunning()) {
+    if (FormAblauf != nullptr) FormAblauf->RunChanged();
     StartIdle();
   }
 }
@@ -755,17 +795,83 @@ void TForm1::AfterLine(std::function<void()> then) {
   });
 }
 
+void TForm1::AfterFailedStep(int slot) {
+  // A failed step leaves its program's counter on the failed line.
+  if (FormAblauf != nullptr) {
+    FormAblauf->ShowFailure({slot, session_.interp.CurrentLine[static_cast<std::size_t>(slot)]});
+  }
+  run_.AfterFailure();
+  UncheckBoth();
+  // The editor opens on the failing line; no restart.
+  if (slot == MainProgram) {
+    BearbeitenHauptprogrammExecute();
+  } else {
+    BearbeitenMausknopfGedruecktExecute();
+  }
+}
+
 void TForm1::RunMouseHandler() {
   if (stepping_) return;  // never inside a step of the main program
   stepping_ = true;
-  const RunOutcome outcome = run_.RunMouseProgram();
+  const RunOutcome outcome = debugger_.RunMouseProgram();
   stepping_ = false;
   Image1->update();
   if (outcome == RunOutcome::Failed) {
-    run_.AfterFailure();
-    UncheckBoth();
-    BearbeitenMausknopfGedruecktExecute();
+    AfterFailedStep(MouseHandlerProgram);
+  } else if (FormAblauf != nullptr) {
+    FormAblauf->RunChanged();
   }
+}
+
+// ---------------------------------------------------------------- watching a run
+
+void TForm1::StartAblaufAnzeigenExecute() {
+  if (FormAblauf == nullptr) {
+    FormAblauf = new TFormAblauf(debugger_, session_.project, this);
+    FormAblauf->setWindowIcon(windowIcon());
+    FormAblauf->AddActions({StartStarten, StartAbbrechen, nullptr, StartEinzelschritt,
+                            StartSchrittZurueck, StartFortsetzen, StartHaltepunkt});
+    FormAblauf->OnTempoChanged = [this] {
+      if (run_.MainRunning()) StartIdle();
+    };
+    FormAblauf->OnClosed = [this] { debugger_.SetHistoryEnabled(false); };
+  }
+  // The history costs time and memory; it is kept while the run window is open.
+  debugger_.SetHistoryEnabled(true);
+  FormAblauf->ShowBeside(*this);
+}
+
+void TForm1::StartEinzelschrittExecute() {
+  StartAblaufAnzeigenExecute();
+  if (stepping_) return;  // never inside a step or a mouse-click run
+  const bool was_stopped = !run_.MainRunning();
+  const RunOutcome outcome = MainSteps([this] { return debugger_.SingleStep(); });
+  if (was_stopped && run_.MainRunning()) ShowRunStarted();
+  AfterMainSteps(outcome);
+}
+
+void TForm1::StartSchrittZurueckExecute() {
+  if (stepping_) return;
+  if (debugger_.State() == DebugState::Running) debugger_.Pause();
+  if (const std::optional<std::string> refused = debugger_.StepBack()) {
+    boxes_.Show(MessageKind::Information, *refused);
+    return;
+  }
+  idle_timer_.stop();
+  Image1->update();
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();
+}
+
+void TForm1::StartFortsetzenExecute() {
+  if (debugger_.State() != DebugState::Paused) return;
+  debugger_.Continue();
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();
+  StartIdle();
+}
+
+void TForm1::StartHaltepunktExecute() {
+  StartAblaufAnzeigenExecute();
+  FormAblauf->ToggleSelectedBreakpoint();
 }
 
 void TForm1::Image1MouseMove(int x, int y) {

@@ -13,6 +13,7 @@
 #include "logic/complex/messages.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
+#include "logic/program/run_debug.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/session.h"
@@ -27,6 +28,7 @@ namespace ombrix {
 
 class HelpWindow;
 class PictureBox;
+class TFormAblauf;
 class TFormFkten;
 class TFormPrgEditor;
 class TFormVars;
@@ -64,6 +66,21 @@ class TForm1 final : public QMainWindow {
   QAction* StartStarten;
   QAction* StartAbbrechen;
   std::array<QAction*, kLockedActionCount> LockedActions() const;
+
+  // Watching a run, after "Starten" and "Abbrechen" in the "Start" menu; the run window
+  // is made when it is first asked for.
+  QAction* StartEinzelschritt;
+  QAction* StartSchrittZurueck;
+  QAction* StartFortsetzen;
+  QAction* StartHaltepunkt;
+  QAction* StartAblaufAnzeigen;
+  TFormAblauf* FormAblauf = nullptr;
+  void StartEinzelschrittExecute();
+  void StartSchrittZurueckExecute();
+  void StartFortsetzenExecute();
+  void StartHaltepunktExecute();
+  void StartAblaufAnzeigenExecute();
+  RunDebugger& Debugger() { return debugger_; }
 
   // The "Hilfe" menu: the language guide, the shipped examples, the about box.
   QAction* HilfeSprachuebersicht;
@@ -162,6 +179,11 @@ class TForm1 final : public QMainWindow {
   void WhileLineRuns();
   void AfterLine(std::function<void()> then);
   void ApplyLocale();
+  void ShowRunStarted();
+  void AfterMainSteps(RunOutcome outcome);
+  void AfterFailedStep(int slot);
+  // Main-program steps under the guard that nested event handling inside a long line needs.
+  RunOutcome MainSteps(const std::function<RunOutcome()>& steps);
 
   // Where a file dialog opens: the current project's folder (with its file offered for
   // "speichern unter"), the folder of the last picture; the home folder at first.
@@ -174,8 +196,10 @@ class TForm1 final : public QMainWindow {
   Session& session_;
   HookedMessageBoxes boxes_;  // every box of the window and its dialogs shows the picture first
   FileDialogs& files_;
+  HistoryCanvas history_canvas_;  // the programs draw through it, so a step can be undone
   Interpreter interpreter_;
   RunControl run_;
+  RunDebugger debugger_;
   QTimer idle_timer_;
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;

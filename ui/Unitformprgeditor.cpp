@@ -2,11 +2,13 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 
 #include "platform/qt_text.h"
 
@@ -145,6 +147,11 @@ TFormPrgEditor::TFormPrgEditor(bool& project_changed, MessageBoxes& boxes, QWidg
   Button2->setAutoDefault(false);
   connect(Button2, &QPushButton::clicked, this, [this] { Button2Click(); });
 
+  Label1 = new QLabel(this);
+  Label1->setObjectName(QStringLiteral("Label1"));
+  connect(Memo1, &QPlainTextEdit::cursorPositionChanged, this, [this] { ShowCursorLine(); });
+  ShowCursorLine();
+
   Button1 = new QPushButton(QStringLiteral("OK"), this);
   Button1->setObjectName(QStringLiteral("Button1"));
   Button1->setAutoDefault(false);
@@ -177,6 +184,12 @@ void TFormPrgEditor::Arrange() {
   Memo1->setGeometry(kMargin, kMargin, w - 20, h - kMargin - 47);
   Button2->setGeometry(w - 205, h - 41, kButtonWidth, kButtonHeight);
   Button1->setGeometry(w - 101, h - 40, kButtonWidth, kButtonHeight);
+  Label1->setGeometry(kMargin, h - 41, std::max(0, w - 205 - 2 * kMargin), kButtonHeight);
+}
+
+void TFormPrgEditor::ShowCursorLine() {
+  // One text line is one program line, so this is the number a failure message names.
+  Label1->setText(QStringLiteral("Zeile %1").arg(Memo1->textCursor().blockNumber() + 1));
 }
 
 const std::vector<std::string>& TFormPrgEditor::Lines() const {

@@ -9,6 +9,7 @@
 #include "logic/complex/messages.h"
 #include "logic/program/program_text.h"
 
+class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -42,6 +43,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   QPlainTextEdit* Memo1;
   QPushButton* Button1;  // "OK"
   QPushButton* Button2;  // "Neu formatieren"
+  QLabel* Label1;        // "Zeile n": the line of the cursor, as messages count lines
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -56,6 +58,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   void WriteToMemo();
   void SteadyCursorForLongLines();
   void SetSteadyCursor(bool steady);
+  void ShowCursorLine();
 
   bool& project_changed_;
   MessageBoxes& boxes_;

@@ -44,6 +44,13 @@ struct Keys {
   QList<int> keys;  // Qt::Key values, with modifiers or'ed in
 };
 
+void Type(QWidget* target, const Keys& keys) {
+  for (int k : keys.keys) {
+    const auto modifiers = Qt::KeyboardModifiers(k & int(Qt::KeyboardModifierMask));
+    QTest::keyClick(target, Qt::Key(k & ~int(Qt::KeyboardModifierMask)), modifiers);
+  }
+}
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Keys)
@@ -75,6 +82,8 @@ class TestEditor : public QObject {
   void programSurvivesUntouchedEditor();
   void idleCursor_data();
   void idleCursor();
+  void cursorLineLabel_data();
+  void cursorLineLabel();
 };
 
 void TestEditor::splitText_data() {
@@ -252,10 +261,7 @@ void TestEditor::changeMarking() {
   editor.show();
   QVERIFY(QTest::qWaitForWindowExposed(&editor));
   const QString before = editor.Memo1->toPlainText();
-  for (int k : keys.keys) {
-    const auto modifiers = Qt::KeyboardModifiers(k & int(Qt::KeyboardModifierMask));
-    QTest::keyClick(editor.Memo1, Qt::Key(k & ~int(Qt::KeyboardModifierMask)), modifiers);
-  }
+  Type(editor.Memo1, keys);
   QCOMPARE(flag, changed);
   if (!changed && keys.keys != QList<int>{Qt::Key_Delete})
     QCOMPARE(editor.Memo1->toPlainText(), before);
@@ -447,3 +453,44 @@ void TestEditor::idleCursor() {
 
 QTEST_MAIN(TestEditor)
 #include "test_editor.moc"
+
+void TestEditor::cursorLineLabel_data() {
+  QTest::addColumn<QStringList>("program");
+  QTest::addColumn<int>("current_line");
+  QTest::addColumn<Keys>("keys");
+  QTest::addColumn<QString>("label");
+  const QStringList three{"z:=1", "Wenn(z=1)", "ZeichnePunkt(z)", "EndeWenn"};
+  QTest::newRow("empty program") << QStringList{} << 0 << Keys{} << "Zeile 1";
+  QTest::newRow("opened at the start") << three << 4 << Keys{} << "Zeile 1";
+  QTest::newRow("opened on a failed line") << three << 2 << Keys{} << "Zeile 3";
+  QTest::newRow("indented line counts as its line")
+      << three << 2 << Keys{{Qt::Key_Home}} << "Zeile 3";
+  QTest::newRow("arrow down twice")
+      << three << 4 << Keys{{Qt::Key_Down, Qt::Key_Down}} << "Zeile 3";
+  QTest::newRow("to the end") << three << 4 << Keys{{int(Qt::ControlModifier) | Qt::Key_End}}
+                              << "Zeile 4";
+  QTest::newRow("a new line typed")
+      << three << 4 << Keys{{Qt::Key_Return, Qt::Key_Return}} << "Zeile 3";
+}
+
+void TestEditor::cursorLineLabel() {
+  QFETCH(QStringList, program);
+  QFETCH(int, current_line);
+  QFETCH(Keys, keys);
+  QFETCH(QString, label);
+  Rig rig;
+  rig.Main() = FromList(program);
+  rig.session.interp.CurrentLine[MainProgram] = current_line;
+  QString seen;
+  ModalDriver driver;
+  driver.actions.push_back([&](QDialog& dialog) {
+    auto& editor = static_cast<TFormPrgEditor&>(dialog);
+    Type(editor.Memo1, keys);
+    seen = editor.Label1->text();
+    // Beside the buttons, on their level, and not under them.
+    QVERIFY(editor.Label1->geometry().right() < editor.Button2->x());
+    QCOMPARE(editor.Label1->y(), editor.Button2->y());
+  });
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(seen, label);
+}

@@ -241,7 +241,17 @@ void TestMainWindow::menus_data() {
                               << QStringList{
                                      "Funktionen", "Variablen", "-", "Hauptprogramm",
                                      Cp("Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'")};
-  QTest::newRow("Start") << 2 << QStringLiteral("Start") << QStringList{"Starten", "Abbrechen"};
+  QTest::newRow("Start") << 2 << QStringLiteral("Start")
+                         << QStringList{"Starten",
+                                        "Abbrechen",
+                                        "-",
+                                        "Einzelschritt",
+                                        Cp("Schritt zur\xFC"
+                                           "ck"),
+                                        "Fortsetzen",
+                                        "Haltepunkt an/aus",
+                                        "-",
+                                        "Ablauf anzeigen"};
   QTest::newRow("Hilfe") << 3 << QStringLiteral("Hilfe")
                          << QStringList{Cp("Sprach\374bersicht"), "Beispiele", "-",
                                         Cp("\334ber Ombrix")};
