@@ -566,6 +566,10 @@ std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path&
 std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs::path& file) {
   std::string bytes;
   if (std::optional<ProjectError> refused = ProjectToBytes(project, bytes)) return refused;
+  return SaveFileBytes(bytes, file);
+}
+
+std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const fs::path& file) {
   if (file.empty() || !file.has_filename()) {
     return SaveError(file, "Es wurde kein Dateiname angegeben");
   }

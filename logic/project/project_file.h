@@ -31,6 +31,9 @@ struct ProjectError {
 // when everything was written; on failure the old file stays and the error is returned.
 std::optional<ProjectError> SaveProject(const ProjectContent& project,
                                         const std::filesystem::path& file);
+// The same safe replacement for any bytes: the side files saved with a project use it.
+std::optional<ProjectError> SaveFileBytes(std::string_view bytes,
+                                          const std::filesystem::path& file);
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged.
 std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
