@@ -29,7 +29,7 @@ namespace {
 
 const char* const kRunUsage =
     "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--trace] "
-    "[--click X,Y]... [--max-steps N] PROJECT";
+    "[--click X,Y]... [--max-steps N] [--set NAME=TERM]... PROJECT";
 
 struct RunOptions {
   std::optional<std::string> separator;
@@ -39,6 +39,7 @@ struct RunOptions {
   std::vector<std::pair<int, int>> clicks;
   std::optional<std::int64_t> max_steps;
   std::vector<std::string> files;
+  std::vector<std::string> start_values;  // --set NAME=TERM, in order
 };
 
 // A decimal integer with an optional leading "-", within [low, high].
@@ -77,7 +78,8 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 // value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
   const OptionSyntax syntax{
-      {"--trace"}, {"--decimal-separator", "--picture", "--png", "--click", "--max-steps"}};
+      {"--trace"},
+      {"--decimal-separator", "--picture", "--png", "--click", "--max-steps", "--set"}};
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
@@ -88,6 +90,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, 
           options.separator = value;
         } else if (name == "--picture") {
           options.picture = value;
+        } else if (name == "--set") {
+          options.start_values.push_back(value);
         } else if (name == "--png") {
           options.png = value;
         } else if (name == "--click") {
@@ -190,6 +194,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   MessageBoxes& boxes = line_boxes;
   ProjectContent project;
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
+  if (!ApplyStartValues(options.start_values, project, boxes)) return kExitUsage;
 
   QImageCanvas picture;
   if (options.picture) {
