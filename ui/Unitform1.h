@@ -3,6 +3,7 @@
 // the main program from the event loop and runs the mouse-click program.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -24,6 +25,7 @@ class QMenu;
 
 namespace ombrix {
 
+class ControlsPanel;
 class HelpWindow;
 class PictureBox;
 class TFormFkten;
@@ -78,6 +80,19 @@ class TForm1 final : public QMainWindow {
   // Reads the project at `path` and shows its programs in the editor; on a load error
   // shows it and keeps the open project.
   void OpenProjectFile(const QString& path);
+
+  // Controls: the "Regler" panel (not modal), and the main program started anew when a
+  // control changes a start value with "live" on.
+  QAction* BearbeitenRegler;
+  ControlsPanel* FormRegler = nullptr;
+  void BearbeitenReglerExecute();
+  // A control set a start value; `dragging` while a handle or slider is held.
+  void ControlChanged(bool dragging);
+  // As "Starten", abandoning a run that is still going as "Abbrechen" does, without the
+  // box for a successful end; the last finished picture shows until the new one is done.
+  void RestartLive();
+  bool LiveRunActive() const { return live_run_; }
+  std::int64_t LivePicturesFinished() const { return live_pictures_; }
 
   // The dialogs, created hidden after the window and kept for the whole run.
   TFormFkten* FormFkten;
@@ -168,6 +183,14 @@ class TForm1 final : public QMainWindow {
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   QString picture_folder_;                // of the picture last opened or saved
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
+  bool live_run_ = false;                 // the run was started by a control's change
+  std::int64_t live_pictures_ = 0;        // live runs that reached their end
+  bool regler_placed_ = false;            // the panel has been put beside the window
+  bool restart_pending_ = false;          // a change while dragging waits for the picture
+  bool restarting_ = false;               // RestartLive abandons the run it replaces
+  QElapsedTimer live_clock_;              // since the live run started
+  void EndLiveRun();
+  void LoadControlsBeside(const QString& path);
 };
 
 }  // namespace ombrix
