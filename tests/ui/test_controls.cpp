@@ -3,8 +3,12 @@
 // waits while a handle is dragged, and the controls go into the side file and back.
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
 #include <QSlider>
 #include <QtTest>
 #include <filesystem>
@@ -86,6 +90,8 @@ class TestControls : public QObject {
   void draggingAHandleSetsThePlaneValueAndNotTheMouseProgram();
   void lastFinishedPictureShowsWhileALiveRunDraws();
   void aDragWaitsForThePictureBeingDrawn();
+  void addingThroughTheDialog_data();
+  void addingThroughTheDialog();
   void refusedControls_data();
   void refusedControls();
   void controlsSurviveSaveAndLoadWithTheProjectBytesUnchanged();
@@ -281,6 +287,38 @@ void TestControls::aDragWaitsForThePictureBeingDrawn() {
   rig.form.Image1MouseUp(Qt::LeftButton, at.x() + 30, at.y());
   RunToEnd(rig);
   QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestControls::addingThroughTheDialog_data() {
+  QTest::addColumn<QString>("minimum");
+  QTest::addColumn<int>("controls");
+  QTest::addColumn<int>("error_boxes");
+  QTest::newRow("accepted") << "-Pi" << 1 << 0;
+  QTest::newRow("refused, the dialog stays open") << "(1" << 0 << 1;
+}
+
+void TestControls::addingThroughTheDialog() {
+  QFETCH(QString, minimum);
+  QFETCH(int, controls);
+  QFETCH(int, error_boxes);
+  Rig rig;
+  rig.AddVariable("a", 0);
+  ModalDriver driver;
+  QStringList offered;
+  bool still_open = false;
+  driver.actions.push_back([&](QDialog& dialog) {
+    auto* variable = dialog.findChild<QComboBox*>();
+    for (int n = 0; n < variable->count(); ++n) offered << variable->itemText(n);
+    variable->setCurrentText(QStringLiteral("a"));
+    dialog.findChildren<QLineEdit*>().first()->setText(minimum);
+    dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+    still_open = dialog.isVisible();
+  });
+  rig.form.FormRegler->AddSliderButton->click();
+  QCOMPARE(offered, (QStringList{"e", "Pi", "a"}));  // never "i"
+  QCOMPARE(int(rig.session.controls.controls.size()), controls);
+  QCOMPARE(int(rig.boxes.boxes.size()), error_boxes);
+  QCOMPARE(still_open, error_boxes > 0);
 }
 
 void TestControls::refusedControls_data() {
