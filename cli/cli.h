@@ -25,6 +25,12 @@ int RunResave(const std::vector<std::string>& args, std::ostream& out, std::ostr
 int RunFormat(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// "--set NAME=TERM" of run, in order: each term is evaluated with the start values so far
+// and becomes the start value of the project's variable NAME. False, with the reason as
+// a message box, for an unknown name or a term that gives an error.
+bool ApplyStartValues(const std::vector<std::string>& settings, ProjectContent& project,
+                      MessageBoxes& boxes);
+
 // The whole tool: argv without the program name.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 

@@ -30,7 +30,7 @@ namespace {
 
 const char* const kRunUsage =
     "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--trace] "
-    "[--click X,Y]... [--max-steps N] [--lines [--break N]...] PROJECT";
+    "[--click X,Y]... [--max-steps N] [--lines [--break N]...] [--set NAME=TERM]... PROJECT";
 
 struct RunOptions {
   std::optional<std::string> separator;
@@ -41,6 +41,7 @@ struct RunOptions {
   std::optional<std::int64_t> max_steps;
   LineOptions line_options;
   std::vector<std::string> files;
+  std::vector<std::string> start_values;  // --set NAME=TERM, in order
 };
 
 // A decimal integer with an optional leading "-", within [low, high].
@@ -78,9 +79,9 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 // False, with the reason on `err`, for anything that is not a known option with a valid
 // value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
-  const OptionSyntax syntax{
-      {"--trace", kLinesFlag},
-      {"--decimal-separator", "--picture", "--png", "--click", "--max-steps", kBreakOption}};
+  const OptionSyntax syntax{{"--trace", kLinesFlag},
+                            {"--decimal-separator", "--picture", "--png", "--click", "--max-steps",
+                             kBreakOption, "--set"}};
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
@@ -94,6 +95,8 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, 
           options.separator = value;
         } else if (name == "--picture") {
           options.picture = value;
+        } else if (name == "--set") {
+          options.start_values.push_back(value);
         } else if (name == "--png") {
           options.png = value;
         } else if (name == "--click") {
@@ -197,6 +200,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   MessageBoxes& boxes = line_boxes;
   ProjectContent project;
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
+  if (!ApplyStartValues(options.start_values, project, boxes)) return kExitUsage;
 
   QImageCanvas picture;
   if (options.picture) {

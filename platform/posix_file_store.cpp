@@ -324,4 +324,13 @@ std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path&
   return LoadProject(project, file, PosixFileStore());
 }
 
+LoadedControls LoadControls(const fs::path& project_file) {
+  return LoadControls(project_file, PosixFileStore());
+}
+
+std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
+                                                   const ControlSet& set, const fs::path& file) {
+  return SaveProjectAndControls(project, set, file, PosixFileStore());
+}
+
 }  // namespace ombrix

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "logic/project/controls_file.h"
 #include "logic/project/file_store.h"
 #include "logic/project/project_file.h"
 
@@ -23,5 +24,9 @@ class PosixFileStore final : public FileStore {
 std::optional<ProjectError> SaveProject(const ProjectContent& project,
                                         const std::filesystem::path& file);
 std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
+LoadedControls LoadControls(const std::filesystem::path& project_file);
+std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
+                                                   const ControlSet& set,
+                                                   const std::filesystem::path& file);
 
 }  // namespace ombrix

@@ -25,6 +25,7 @@
 #include "ui/Unitformfkten.h"
 #include "ui/Unitformprgeditor.h"
 #include "ui/Unitformvars.h"
+#include "ui/controls_panel.h"
 #include "ui/examples.h"
 #include "ui/help_window.h"
 #include "ui/picture_box.h"
@@ -58,6 +59,9 @@ constexpr int kClientHeight = 504;
 constexpr int kStatusHeight = 20;
 constexpr int kCheckBoxLeft = 208;
 constexpr double kSmallestPoints = 6.0;  // below this the caption is no longer readable
+// A live run that takes longer than this shows its drawing instead of the last picture,
+// so that a long or endless main program is not hidden behind it.
+constexpr qint64 kLiveCopyLimitMs = 1500;
 
 std::filesystem::path FilePath(const QString& name) {
   const QByteArray encoded = QFile::encodeName(name);
@@ -122,6 +126,23 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
                           static_cast<QDialog*>(FormPrgEditor)}) {
     dialog->setWindowModality(Qt::WindowModal);  // the language guide stays usable
   }
+  FormRegler = new ControlsPanel(session_, boxes_, this);
+  FormRegler->OnValueChanged = [this](bool dragging) {
+    Guarded([&] { ControlChanged(dragging); });
+  };
+  FormRegler->OnDragEnded = [this] {
+    Guarded([&] {
+      if (restart_pending_) RestartLive();
+    });
+  };
+  FormRegler->OnControlsChanged = [this] {
+    session_.ProjectChanged = true;
+    MarkChangedPanel();
+    Image1->update();
+  };
+  Image1->Handles = [this] { return FormRegler->Handles(); };
+  // "Starten" and "Abbrechen" work from the panel too, where the hand is while dragging.
+  FormRegler->addActions({StartStarten, StartAbbrechen});
 
   // The application's idle event: a zero-interval timer while the main program runs.
   idle_timer_.setObjectName(QStringLiteral("ApplicationEvents1"));
@@ -298,6 +319,8 @@ void TForm1::CreateActions() {
                                QKeySequence(Qt::Key_F9), -1, &TForm1::StartHaltepunktExecute);
   StartAblaufAnzeigen = MakeAction("StartAblaufAnzeigen", "Ablauf anzeigen", "Start",
                                    QKeySequence(), -1, &TForm1::StartAblaufAnzeigenExecute);
+  BearbeitenRegler = MakeAction("BearbeitenRegler", "Regler", "Bearbeiten", QKeySequence(), -1,
+                                &TForm1::BearbeitenReglerExecute);
   // F1 starts a program, so the guide has no shortcut of its own.
   HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
                                      QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
@@ -327,6 +350,8 @@ void TForm1::CreateMenus() {
   bearbeiten->addSeparator();
   bearbeiten->addAction(BearbeitenHauptprogramm);
   bearbeiten->addAction(BearbeitenMausknopfGedrueckt);
+  bearbeiten->addSeparator();
+  bearbeiten->addAction(BearbeitenRegler);
   QMenu* start = menu->addMenu(QStringLiteral("Start"));
   start->setObjectName(QStringLiteral("Start1"));
   start->addAction(StartStarten);
@@ -423,6 +448,8 @@ void TForm1::ProjektNeuExecute() {
   if (session_.ProjectChanged && boxes_.Confirm(kConfirmDiscard)) session_.ProjectChanged = false;
   if (session_.ProjectChanged) return;
   session_.project.Reset();
+  session_.controls = ControlSet{};
+  FormRegler->Rebuild();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_.clear();
   run_.ResetCounters();
@@ -448,14 +475,14 @@ void TForm1::OpenExample(const QString& path) {
   if (!LoadProjectFile(path)) return;
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_ = QFileInfo(path).fileName();
-  ShowLoadedProject();
+  ShowLoadedProject(path);
 }
 
 void TForm1::OpenProjectFile(const QString& path, OpenedFrom from) {
   if (!LoadProjectFile(path, from)) return;
   session_.ProjectFileName = path;
   copy_of_.clear();
-  ShowLoadedProject();
+  ShowLoadedProject(path);
 }
 
 bool TForm1::LoadProjectFile(const QString& path, OpenedFrom from) {
@@ -475,13 +502,14 @@ bool TForm1::LoadProjectFile(const QString& path, OpenedFrom from) {
   return false;
 }
 
-void TForm1::ShowLoadedProject() {
+void TForm1::ShowLoadedProject(const QString& loaded_from) {
   session_.ProjectChanged = false;
   ShowFileName();
   StatusChangedPanel->clear();
   // The opened project has not run yet: its programs start at their first line, and the
   // editors select nothing, since a selection would look like the mark of a failed line.
   run_.ResetCounters();
+  LoadControlsBeside(loaded_from);
   if (!session_.project.programs[MainProgram].empty()) {
     UncheckBoth();
     EditProgram(MainProgram, false);
@@ -497,8 +525,8 @@ void TForm1::ProjektSpeichernExecute() {
     return;
   }
   UncheckBoth();
-  if (const std::optional<ProjectError> error =
-          SaveProject(session_.project, FilePath(session_.ProjectFileName))) {
+  if (const std::optional<ProjectError> error = SaveProjectAndControls(
+          session_.project, session_.controls, FilePath(session_.ProjectFileName))) {
     ShowProjectError(*error);  // the changes are not saved: flag and panel stay
     return;
   }
@@ -510,7 +538,8 @@ void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
   const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::SaveProject));
   if (!chosen) return;
-  if (const std::optional<ProjectError> error = SaveProject(session_.project, FilePath(*chosen))) {
+  if (const std::optional<ProjectError> error =
+          SaveProjectAndControls(session_.project, session_.controls, FilePath(*chosen))) {
     ShowProjectError(*error);  // the project is not in that file: name, flag and panels stay
     return;
   }
@@ -563,6 +592,8 @@ void TForm1::BearbeitenVariablenExecute() {
   ExchangeVariables(*FormVars, session_.project.variables, context);
   session_.ProjectChanged = true;
   MarkChangedPanel();
+  FormRegler->Rebuild();  // names and start values may have changed
+  Image1->update();
 }
 
 void TForm1::BearbeitenHauptprogrammExecute() {
@@ -707,6 +738,7 @@ void TForm1::StopRun() {
   SetLockedEnabled(true);
   idle_timer_.stop();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
+  if (!restarting_) EndLiveRun();
 }
 
 void TForm1::UncheckBoth() {
@@ -761,12 +793,27 @@ RunOutcome TForm1::MainSteps(const std::function<RunOutcome()>& steps) {
 void TForm1::AfterMainSteps(RunOutcome outcome) {
   Image1->update();
   if (outcome == RunOutcome::Ended) {
+    const bool live = live_run_;
+    const bool pending = restart_pending_;
     StopRun();
-    run_.FinishMain();
+    if (!live) {
+      run_.FinishMain();
+      return;
+    }
+    ++live_pictures_;
+    if (pending) {
+      RestartLive();  // the value the handle reached while this picture was drawn
+    }
   } else if (outcome == RunOutcome::Failed) {
+    if (live_run_) {
+      // The failure's box has been shown once; more changes would show it again.
+      FormRegler->SetLive(false);
+      FormRegler->CancelDrag();
+    }
     AfterFailedStep(MainProgram);
   } else if (run_.MainRunning()) {
     if (FormAblauf != nullptr) FormAblauf->RunChanged();
+    if (live_run_ && live_clock_.elapsed() > kLiveCopyLimitMs) Image1->ShowCanvas();
     StartIdle();
   }
 }
@@ -817,6 +864,7 @@ void TForm1::RunMouseHandler() {
   stepping_ = false;
   Image1->update();
   if (outcome == RunOutcome::Failed) {
+    FormRegler->CancelDrag();
     AfterFailedStep(MouseHandlerProgram);
   } else if (FormAblauf != nullptr) {
     FormAblauf->RunChanged();
@@ -877,15 +925,84 @@ void TForm1::StartHaltepunktExecute() {
 void TForm1::Image1MouseMove(int x, int y) {
   run_.MoveMouse(x, y);
   Label5->setText(ToQt(MousePositionText(session_.drawing.MousePosition())));
+  if (FormRegler->Dragging()) {
+    FormRegler->DragTo(x, y);  // the mouse-click program does not run meanwhile
+    return;
+  }
   if (run_.MouseProgramDue()) RunMouseHandler();
 }
 
-void TForm1::Image1MouseDown(Qt::MouseButton, int x, int y) {
+void TForm1::Image1MouseDown(Qt::MouseButton button, int x, int y) {
+  if (button == Qt::LeftButton && FormRegler->PressAt(x, y)) {
+    Image1MouseMove(x, y);
+    return;
+  }
   run_.PressMouse();
   Image1MouseMove(x, y);
 }
 
-void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { run_.ReleaseMouse(); }
+void TForm1::Image1MouseUp(Qt::MouseButton, int, int) {
+  if (FormRegler->Dragging()) {
+    FormRegler->EndDrag();
+    return;
+  }
+  run_.ReleaseMouse();
+}
+
+// ---------------------------------------------------------------- controls
+
+void TForm1::BearbeitenReglerExecute() {
+  // The first time beside the window, so that it does not cover the picture.
+  if (!FormRegler->isVisible() && !regler_placed_) {
+    FormRegler->move(frameGeometry().topRight() + QPoint(8, 0));
+    regler_placed_ = true;
+  }
+  FormRegler->show();
+  FormRegler->raise();
+  FormRegler->activateWindow();
+}
+
+void TForm1::LoadControlsBeside(const QString& path) {
+  LoadedControls loaded = LoadControls(FilePath(path));
+  session_.controls = std::move(loaded.set);
+  FormRegler->Rebuild();
+  Image1->update();
+  if (loaded.message) boxes_.Show(MessageKind::Error, *loaded.message);
+  if (!session_.controls.Empty()) BearbeitenReglerExecute();
+}
+
+void TForm1::ControlChanged(bool dragging) {
+  session_.ProjectChanged = true;
+  MarkChangedPanel();
+  Image1->update();
+  if (!session_.controls.live) return;
+  // While a handle is held, a picture that is being drawn is finished first; the newest
+  // value is taken when it is done, or when the handle is let go.
+  if (dragging && live_run_ && run_.MainRunning()) {
+    restart_pending_ = true;
+    return;
+  }
+  RestartLive();
+}
+
+void TForm1::RestartLive() {
+  restart_pending_ = false;
+  // A box or a dialog is open (or a step runs its loop): the next change restarts.
+  if (stepping_ || QApplication::activeModalWidget() != nullptr) return;
+  if (!Image1->ShowsCopy()) Image1->ShowCopy(session_.canvas.Image());
+  restarting_ = true;
+  if (run_.MainRunning()) StopRun();
+  restarting_ = false;
+  live_run_ = true;
+  live_clock_.start();
+  StartRun();
+}
+
+void TForm1::EndLiveRun() {
+  live_run_ = false;
+  restart_pending_ = false;
+  Image1->ShowCanvas();
+}
 
 // ---------------------------------------------------------------- events
 

@@ -3,6 +3,7 @@
 // the main program from the event loop and runs the mouse-click program.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QTimer>
 #include <array>
@@ -26,6 +27,7 @@ class QMenu;
 
 namespace ombrix {
 
+class ControlsPanel;
 class HelpWindow;
 class PictureBox;
 class TFormAblauf;
@@ -100,6 +102,19 @@ class TForm1 final : public QMainWindow {
   enum class OpenedFrom { Dialog, CommandLine };
   void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
 
+  // Controls: the "Regler" panel (not modal), and the main program started anew when a
+  // control changes a start value with "live" on.
+  QAction* BearbeitenRegler;
+  ControlsPanel* FormRegler = nullptr;
+  void BearbeitenReglerExecute();
+  // A control set a start value; `dragging` while a handle or slider is held.
+  void ControlChanged(bool dragging);
+  // As "Starten", abandoning a run that is still going as "Abbrechen" does, without the
+  // box for a successful end; the last finished picture shows until the new one is done.
+  void RestartLive();
+  bool LiveRunActive() const { return live_run_; }
+  std::int64_t LivePicturesFinished() const { return live_pictures_; }
+
   // The dialogs, created hidden after the window and kept for the whole run.
   TFormFkten* FormFkten;
   TFormVars* FormVars;
@@ -166,7 +181,7 @@ class TForm1 final : public QMainWindow {
   // The two halves of opening a project: read the file (false, after showing the error,
   // when it did not load), then show it as opened under the name already set.
   bool LoadProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
-  void ShowLoadedProject();
+  void ShowLoadedProject(const QString& loaded_from);  // with the controls beside that file
   // Shows the editor on the program of `slot`, with the line at its counter selected.
   void EditProgram(int slot, bool select_current_line = true);
   void SetLockedEnabled(bool enabled);
@@ -208,7 +223,15 @@ class TForm1 final : public QMainWindow {
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
   std::chrono::steady_clock::time_point line_events_;  // when the events were last handled
   bool busy_cursor_ = false;
-  QString copy_of_;  // file name of the example the unnamed project was opened from
+  QString copy_of_;                 // file name of the example the unnamed project was opened from
+  bool live_run_ = false;           // the run was started by a control's change
+  std::int64_t live_pictures_ = 0;  // live runs that reached their end
+  bool regler_placed_ = false;      // the panel has been put beside the window
+  bool restart_pending_ = false;    // a change while dragging waits for the picture
+  bool restarting_ = false;         // RestartLive abandons the run it replaces
+  QElapsedTimer live_clock_;        // since the live run started
+  void EndLiveRun();
+  void LoadControlsBeside(const QString& path);
 };
 
 }  // namespace ombrix

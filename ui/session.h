@@ -8,6 +8,8 @@
 #include "logic/program/drawing_state.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"
+#include "logic/project/controls_file.h"
+#include "logic/project/project_file.h"
 #include "platform/posix_file_store.h"
 #include "platform/qimage_canvas.h"
 
@@ -23,6 +25,7 @@ struct Session {
   QImageCanvas canvas;
   RunFlags flags;
   InterpreterState interp;
+  ControlSet controls;  // kept in the side file beside the project
 
   // A path, not a Windows-1252 text, so that any file name survives; "{ohne Namen}"
   // while the project was never saved or opened.

@@ -454,6 +454,11 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
                                         const FileStore& files) {
   std::string bytes;
   if (std::optional<ProjectError> refused = ProjectToBytes(project, bytes)) return refused;
+  return SaveFileBytes(bytes, file, files);
+}
+
+std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const fs::path& file,
+                                          const FileStore& files) {
   if (std::optional<FileFailure> failed = files.Replace(file, bytes)) {
     return SaveError(file, failed->reason);
   }

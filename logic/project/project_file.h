@@ -36,6 +36,9 @@ struct ProjectError {
 // and the error is returned. (platform/posix_file_store.h has both for this machine's files.)
 std::optional<ProjectError> SaveProject(const ProjectContent& project,
                                         const std::filesystem::path& file, const FileStore& files);
+// The same safe replacement for any bytes: the side files saved with a project use it.
+std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const std::filesystem::path& file,
+                                          const FileStore& files);
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged.
 std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,

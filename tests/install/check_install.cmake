@@ -15,7 +15,8 @@ endfunction()
 
 run(${CMAKE_COMMAND} -E env DESTDIR=${dest} ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix /usr)
 
-file(GLOB examples RELATIVE ${SOURCE_DIR}/examples ${SOURCE_DIR}/examples/*.omp)
+file(GLOB examples RELATIVE ${SOURCE_DIR}/examples ${SOURCE_DIR}/examples/*.omp
+     ${SOURCE_DIR}/examples/*.omp.regler)
 set(expected
     bin/ombrix bin/ombrix-cli
     share/applications/de.ombrix.Ombrix.desktop

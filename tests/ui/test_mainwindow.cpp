@@ -239,8 +239,13 @@ void TestMainWindow::menus_data() {
                                         "Beenden"};
   QTest::newRow("Bearbeiten") << 1 << QStringLiteral("Bearbeiten")
                               << QStringList{
-                                     "Funktionen", "Variablen", "-", "Hauptprogramm",
-                                     Cp("Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'")};
+                                     "Funktionen",
+                                     "Variablen",
+                                     "-",
+                                     "Hauptprogramm",
+                                     Cp("Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'"),
+                                     "-",
+                                     "Regler"};
   QTest::newRow("Start") << 2 << QStringLiteral("Start")
                          << QStringList{"Starten",
                                         "Abbrechen",
