@@ -22,6 +22,8 @@
 
 namespace ombrix {
 
+class DrawingRecord;
+
 // The command words in the order of CommandWords (commands.cpp checks it).
 enum class Command {
   SetzeSkala,
@@ -186,6 +188,8 @@ class Interpreter {
   void SetClock(Clock clock) { clock_ = std::move(clock); }
   // Expressions through plans (the default) or always from their texts, for comparisons.
   void UsePlans(bool on) { context_.plans = on ? &plans_ : nullptr; }
+  // Every drawing command that succeeds is added to `record` (not owned; null: none).
+  void RecordDrawing(DrawingRecord* record) { record_ = record; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -234,6 +238,7 @@ class Interpreter {
   };
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
+  DrawingRecord* record_ = nullptr;
 };
 
 }  // namespace ombrix
