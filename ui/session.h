@@ -9,6 +9,7 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/project_content.h"
 #include "logic/project/project_file.h"
+#include "platform/picture_export.h"
 #include "platform/qimage_canvas.h"
 
 namespace ombrix {
@@ -21,6 +22,7 @@ struct Session {
   ProjectContent project;
   DrawingState drawing;
   QImageCanvas canvas;
+  PictureRecord record;  // what the picture was drawn from, for printing and export
   RunFlags flags;
   InterpreterState interp;
 
