@@ -28,11 +28,38 @@ void PrintPicture(QWidget* parent, const Session& session) {
   preview.exec();
 }
 
+namespace {
+
+const QString kSvgType = QStringLiteral("image/svg+xml");
+
+// The SVG is made only when a program pastes it: a large drawing takes a while, and
+// "Bild kopieren" must not hold up a running program.
+class PictureMime final : public QMimeData {
+ public:
+  PictureMime(const QImage& pixels, const PictureRecord& record)
+      : pixels_(pixels), record_(record) {
+    setImageData(pixels);
+  }
+  QStringList formats() const override { return QMimeData::formats() << kSvgType; }
+  bool hasFormat(const QString& type) const override {
+    return type == kSvgType || QMimeData::hasFormat(type);
+  }
+
+ protected:
+  QVariant retrieveData(const QString& type, QMetaType meta) const override {
+    if (type == kSvgType) return PictureSvg(pixels_, record_);
+    return QMimeData::retrieveData(type, meta);
+  }
+
+ private:
+  QImage pixels_;
+  PictureRecord record_;  // a copy: the picture goes on changing
+};
+
+}  // namespace
+
 QMimeData* PictureMimeData(const QImage& pixels, const PictureRecord& record) {
-  auto* data = new QMimeData;
-  data->setImageData(pixels);
-  data->setData(QStringLiteral("image/svg+xml"), PictureSvg(pixels, record));
-  return data;
+  return new PictureMime(pixels, record);
 }
 
 void CopyPicture(const Session& session) {
