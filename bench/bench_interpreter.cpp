@@ -8,11 +8,12 @@
 #include <vector>
 
 #include "logic/complex/num_text.h"
+#include "logic/program/drawing_record.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
-#include "platform/posix_file_store.h"
 #include "logic/program/run_debug.h"
 #include "logic/project/project_file.h"
+#include "platform/posix_file_store.h"
 
 namespace ombrix {
 namespace {
@@ -45,7 +46,9 @@ class SilentBoxes final : public MessageBoxes {
   std::string last;
 };
 
+// As every front end runs: the drawing commands are recorded beside the pixels.
 struct Run {
+  Run() { interpreter.RecordDrawing(&record); }
   ProjectContent project;
   DrawingState drawing;
   BufferCanvas picture;
@@ -56,6 +59,7 @@ struct Run {
   Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
   RunControl control{interpreter, project, drawing, flags, state};
   RunDebugger debugger{control, interpreter, project, drawing, state, canvas};
+  DrawingRecord record;
 
   void Start() { control.Start(); }
 };
@@ -160,6 +164,21 @@ BENCHMARK(BM_JuliaDebuggerWatch)->Unit(benchmark::kSecond)->Iterations(1);
 // 400 x 400 points, at most 50 iterations each.
 void BM_Mandelbrot400x400x50(benchmark::State& bench) { RunProject(bench, "bench/mandelbrot.omp"); }
 BENCHMARK(BM_Mandelbrot400x400x50)->Unit(benchmark::kSecond)->Iterations(1);
+
+// The record's own cost per drawing command: while it fills, and once it is full.
+void BM_RecordPoint(benchmark::State& bench) {
+  DrawingState drawing;
+  DrawingRecord record;
+  const TComplex point{1.5, -2};
+  std::int64_t added = 0;
+  for (auto _ : bench) {
+    if (added++ % 40000 == 0) record.Restart(false);  // half the time full, half filling
+    record.Add(static_cast<int>(Command::ZeichnePunkt), &point, drawing);
+  }
+  benchmark::DoNotOptimize(record.Entries().data());
+  bench.SetItemsProcessed(added);
+}
+BENCHMARK(BM_RecordPoint);
 
 }  // namespace
 }  // namespace ombrix

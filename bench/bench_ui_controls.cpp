@@ -16,6 +16,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/project/controls_file.h"
+#include "platform/posix_file_store.h"
 #include "tests/support/tables.h"
 #include "ui/Unitform1.h"
 #include "ui/controls_panel.h"

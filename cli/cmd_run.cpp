@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "cli/cli.h"
+#include "cli/run_export.h"
 #include "cli/run_lines.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
@@ -29,13 +30,15 @@ namespace ombrix::cli {
 namespace {
 
 const char* const kRunUsage =
-    "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--trace] "
+    "Aufruf: ombrix-cli run [--decimal-separator SEP] [--picture BILD] [--png OUT] [--svg OUT] "
+    "[--pdf OUT] [--trace] "
     "[--click X,Y]... [--max-steps N] [--lines [--break N]...] [--set NAME=TERM]... PROJECT";
 
 struct RunOptions {
   std::optional<std::string> separator;
   std::optional<std::string> picture;
   std::optional<std::string> png;
+  std::vector<VectorOutput> vectors;  // --svg, --pdf
   bool trace = false;
   std::vector<std::pair<int, int>> clicks;
   std::optional<std::int64_t> max_steps;
@@ -80,11 +83,12 @@ bool ParseClick(const std::string& text, std::pair<int, int>& click) {
 // value or a file.
 bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, std::ostream& err) {
   const OptionSyntax syntax{{"--trace", kLinesFlag},
-                            {"--decimal-separator", "--picture", "--png", "--click", "--max-steps",
-                             kBreakOption, "--set"}};
+                            {"--decimal-separator", "--picture", "--png", "--svg", "--pdf",
+                             "--click", "--max-steps", kBreakOption, "--set"}};
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
+        if (TakeVectorOption(name, value, options.vectors)) return true;
         if (name == kLinesFlag || name == kBreakOption) {
           return ReadLineOption(name, value, options.line_options, err);
         }
@@ -203,16 +207,10 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   if (!ApplyStartValues(options.start_values, project, boxes)) return kExitUsage;
 
   QImageCanvas picture;
+  PictureRecord record;
   if (options.picture) {
     // As "Bild öffnen": the drawing takes the picture's size; a refusal ends the run.
-    std::optional<QGuiApplication> application;  // fonts for the text of metafiles
-    if (QCoreApplication::instance() == nullptr) {
-      if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-      static int argc = 1;
-      static char name[] = "ombrix-cli";
-      static char* argv[] = {name, nullptr};
-      application.emplace(argc, argv);
-    }
+    const GuiForFonts fonts;  // for the text of metafiles
     const std::string& path = *options.picture;
     std::variant<QImage, std::string> loaded =
         LoadPictureFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
@@ -220,7 +218,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
       boxes.Show(MessageKind::Fault, FaultDisplayText(*problem));
       return kExitUsage;
     }
-    picture.SetImage(std::get<QImage>(loaded));
+    record.Load(picture, std::get<QImage>(loaded));
   }
   TracingCanvas tracing(picture, out);
   Canvas& canvas = options.trace ? static_cast<Canvas&>(tracing) : picture;
@@ -229,6 +227,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   RunFlags flags;
   InterpreterState state;
   Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+  interpreter.RecordDrawing(&record.commands);
 
   RunControl run(interpreter, project, drawing, flags, state);
   LinePrinter printer(options.line_options, run, interpreter, project, drawing, state, out);
@@ -286,6 +285,7 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
       return kExitUsage;
     }
   }
+  if (!WriteVectorOutputs(options.vectors, picture.Image(), record, boxes)) return kExitUsage;
   if (failed) return kExitFailed;
   if (stopped) return kExitStepLimit;
   return kExitOk;

@@ -29,6 +29,7 @@
 #include "ui/examples.h"
 #include "ui/help_window.h"
 #include "ui/picture_box.h"
+#include "ui/picture_output.h"
 
 // The pictures and icons are compiled into the ui library; a static library has to
 // register them itself. Q_INIT_RESOURCE must be used outside any namespace.
@@ -112,6 +113,7 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
       debugger_(run_, interpreter_, session.project, session.drawing, session.interp,
                 history_canvas_) {
   InitResources();
+  interpreter_.RecordDrawing(&session_.record.commands);
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(ToQt(kApplicationTitle));
   setWindowIcon(QIcon(QStringLiteral(":/ombrix/ombrix.png")));
@@ -289,6 +291,14 @@ void TForm1::CreateActions() {
   ProjektBildSpeichernUnter = MakeAction("ProjektBildSpeichernUnter", "Bild speichern unter",
                                          "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6,
                                          &TForm1::ProjektBildSpeichernUnterExecute);
+  ProjektBildDrucken =
+      MakeAction("ProjektBildDrucken", "Bild drucken \x85", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_P), 13, &TForm1::ProjektBildDruckenExecute);
+  ProjektBildKopieren =
+      MakeAction("ProjektBildKopieren", "Bild kopieren", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_C), 14, &TForm1::ProjektBildKopierenExecute);
+  ProjektBildExportieren = MakeAction("ProjektBildExportieren", "Bild exportieren \x85", "Datei",
+                                      QKeySequence(), 15, &TForm1::ProjektBildExportierenExecute);
   BearbeitenHauptprogramm =
       MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
                  QKeySequence(Qt::CTRL | Qt::Key_H), 7, &TForm1::BearbeitenHauptprogrammExecute);
@@ -343,6 +353,10 @@ void TForm1::CreateMenus() {
   datei->addAction(ProjektBildSpeichernUnter);
   datei->addSeparator();
   datei->addAction(ProjektBeenden);
+  datei->addSeparator();
+  datei->addAction(ProjektBildDrucken);
+  datei->addAction(ProjektBildKopieren);
+  datei->addAction(ProjektBildExportieren);
   QMenu* bearbeiten = menu->addMenu(QStringLiteral("Bearbeiten"));
   bearbeiten->setObjectName(QStringLiteral("Bearbeiten1"));
   bearbeiten->addAction(BearbeitenFunktionen);
@@ -388,7 +402,7 @@ void TForm1::FormCreate() {
   // Qt paints widgets double-buffered already.
   run_.ResetCounters();
   QImage start(QStringLiteral(":/ombrix/start.png"));
-  if (!start.isNull()) session_.canvas.SetImage(start);
+  if (!start.isNull()) session_.record.Load(session_.canvas, start);
   ShowFileName();
   StatusChangedPanel->clear();
 }
@@ -453,8 +467,7 @@ void TForm1::ProjektNeuExecute() {
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_.clear();
   run_.ResetCounters();
-  session_.canvas.SetBrushSolid(true);
-  session_.canvas.FillRect(0, 0, session_.canvas.Width(), session_.canvas.Height());
+  session_.record.Clear(session_.canvas);
   Image1->update();
   ShowFileName();
   StatusChangedPanel->clear();
@@ -654,7 +667,7 @@ void TForm1::ProjektBildOeffnenExecute() {
     ShowFault(*error);  // the picture stays as it was
     return;
   }
-  session_.canvas.SetImage(std::get<QImage>(loaded));
+  session_.record.Load(session_.canvas, std::get<QImage>(loaded));
   Image1->update();
 }
 
@@ -664,6 +677,25 @@ void TForm1::ProjektBildSpeichernUnterExecute() {
   if (!chosen) return;
   picture_folder_ = QFileInfo(*chosen).absolutePath();
   if (const std::optional<std::string> error = SavePictureFile(session_.canvas.Image(), *chosen)) {
+    ShowFault(*error);
+  }
+}
+
+void TForm1::ProjektBildDruckenExecute() {
+  UncheckBoth();
+  PrintPicture(this, session_);
+}
+
+void TForm1::ProjektBildKopierenExecute() { CopyPicture(session_); }
+
+void TForm1::ProjektBildExportierenExecute() {
+  UncheckBoth();
+  const std::optional<QString> chosen = files_.Choose(PictureDialog(FileDialogKind::ExportPicture));
+  if (!chosen) return;
+  picture_folder_ = QFileInfo(*chosen).absolutePath();
+  const QImage& pixels = session_.canvas.Image();
+  if (const std::optional<std::string> error =
+          ExportPictureFile(pixels, session_.record, *chosen)) {
     ShowFault(*error);
   }
 }

@@ -61,6 +61,9 @@ class TForm1 final : public QMainWindow {
   QAction* ProjektBeenden;
   QAction* ProjektBildOeffnen;
   QAction* ProjektBildSpeichernUnter;
+  QAction* ProjektBildDrucken;
+  QAction* ProjektBildKopieren;
+  QAction* ProjektBildExportieren;
   QAction* BearbeitenHauptprogramm;
   QAction* BearbeitenMausknopfGedrueckt;
   QAction* BearbeitenVariablen;
@@ -128,6 +131,9 @@ class TForm1 final : public QMainWindow {
   void ProjektBeendenExecute();
   void ProjektBildOeffnenExecute();
   void ProjektBildSpeichernUnterExecute();
+  void ProjektBildDruckenExecute();
+  void ProjektBildKopierenExecute();
+  void ProjektBildExportierenExecute();
   void BearbeitenFunktionenExecute();
   void BearbeitenVariablenExecute();
   void BearbeitenHauptprogrammExecute();

@@ -18,6 +18,8 @@ const char* const kPictureFilter =
     "JPEG-Grafikdatei (*.jpg)|*.jpg,*.jpeg|Bitmaps (*.bmp)|*.bmp|PNG-Grafikdatei (*.png)|*.png|"
     "Symbole (*.ico)|*.ico|Erweiterte Metadateien (*.emf)|*.emf|Metadateien (*.wmf)|*.wmf";
 
+const char* const kExportFilter = "SVG-Grafik (*.svg)|*.svg|PDF-Dokument (*.pdf)|*.pdf";
+
 }  // namespace
 
 QStringList ToolkitFilterToQt(const QString& filter) {
@@ -36,7 +38,7 @@ QStringList ToolkitFilterToQt(const QString& filter) {
 }
 
 FileDialogSetup DialogSetup(FileDialogKind kind) {
-  FileDialogSetup setup{kind, false, {}, {}, {}, {}, {}};
+  FileDialogSetup setup{kind, false, {}, {}, {}, false, {}, {}};
   switch (kind) {
     case FileDialogKind::OpenProject:
     case FileDialogKind::SaveProject:
@@ -55,6 +57,14 @@ FileDialogSetup DialogSetup(FileDialogKind kind) {
       setup.default_suffix = QStringLiteral("bmp");
       setup.selected_filter = setup.filters.value(2);  // "Bitmaps"
       break;
+    case FileDialogKind::ExportPicture:
+      setup.save = true;
+      setup.title = QStringLiteral("Ombrix-Bild exportieren");
+      setup.filters = ToolkitFilterToQt(ToQt(kExportFilter));
+      setup.default_suffix = QStringLiteral("svg");
+      setup.suffix_from_filter = true;
+      setup.selected_filter = setup.filters.value(0);
+      break;
   }
   return setup;
 }
@@ -66,6 +76,13 @@ std::optional<QString> QtFileDialogs::Choose(const FileDialogSetup& setup) {
   dialog.setNameFilters(setup.filters);
   dialog.selectNameFilter(setup.selected_filter);
   dialog.setDefaultSuffix(setup.default_suffix);
+  if (setup.suffix_from_filter) {
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString& f) {
+      static const QRegularExpression first_suffix(QStringLiteral("\\*\\.(\\w+)"));
+      const QRegularExpressionMatch match = first_suffix.match(f);
+      if (match.hasMatch()) dialog.setDefaultSuffix(match.captured(1));
+    });
+  }
   if (!setup.start.isEmpty()) {
     const QFileInfo start(setup.start);
     if (start.isDir()) {

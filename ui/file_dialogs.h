@@ -12,7 +12,7 @@ class QWidget;
 
 namespace ombrix {
 
-enum class FileDialogKind { OpenProject, SaveProject, OpenPicture, SavePicture };
+enum class FileDialogKind { OpenProject, SaveProject, OpenPicture, SavePicture, ExportPicture };
 
 struct FileDialogSetup {
   FileDialogKind kind;
@@ -20,8 +20,9 @@ struct FileDialogSetup {
   QString title;
   QStringList filters;  // Qt filter strings, "Bitmaps (*.bmp)"
   QString default_suffix;
-  QString selected_filter;  // the filter shown first
-  QString start;            // the folder the dialog opens in, or a file there to offer
+  bool suffix_from_filter = false;  // a name typed without extension gets the shown filter's
+  QString selected_filter;          // the filter shown first
+  QString start;                    // the folder the dialog opens in, or a file there to offer
 };
 
 // The dialog as the main window shows it: title, filters, default extension.

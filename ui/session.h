@@ -10,6 +10,7 @@
 #include "logic/program/project_content.h"
 #include "logic/project/controls_file.h"
 #include "logic/project/project_file.h"
+#include "platform/picture_export.h"
 #include "platform/posix_file_store.h"
 #include "platform/qimage_canvas.h"
 
@@ -23,6 +24,7 @@ struct Session {
   ProjectContent project;
   DrawingState drawing;
   QImageCanvas canvas;
+  PictureRecord record;  // what the picture was drawn from, for printing and export
   RunFlags flags;
   InterpreterState interp;
   ControlSet controls;  // kept in the side file beside the project

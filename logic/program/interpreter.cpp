@@ -9,6 +9,7 @@
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/result_text.h"
+#include "logic/program/drawing_record.h"
 #include "logic/program/program_text.h"
 
 namespace ombrix {
@@ -334,6 +335,7 @@ bool Interpreter::StepCommand(int k, int command) {
     ReportRunError(k, *error);
     return false;
   }
+  if (record_ != nullptr) record_->Add(command, arguments.data(), drawing_);
   return true;
 }
 

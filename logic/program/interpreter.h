@@ -23,6 +23,8 @@
 
 namespace ombrix {
 
+class DrawingRecord;
+
 // The command words in the order of CommandWords (commands.cpp checks it).
 enum class Command {
   SetzeSkala,
@@ -217,6 +219,8 @@ class Interpreter {
   // None by default; the observer is not owned.
   void SetStepObserver(StepObserver* observer) { observer_ = observer; }
   void SetChangeObserver(ChangeObserver* observer) { changes_ = observer; }
+  // Every drawing command that succeeds is added to `record` (not owned; null: none).
+  void RecordDrawing(DrawingRecord* record) { record_ = record; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -267,6 +271,7 @@ class Interpreter {
   EvalContext context_;
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;
+  DrawingRecord* record_ = nullptr;
 };
 
 }  // namespace ombrix

@@ -13,6 +13,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/project/controls_file.h"
 #include "logic/project/project_file.h"
+#include "platform/posix_file_store.h"
 #include "tests/cli/cli_run_util.h"
 #include "tests/support/tables.h"
 

@@ -236,7 +236,11 @@ void TestMainWindow::menus_data() {
                                         Cp("Bild \366ffnen"),
                                         "Bild speichern unter",
                                         "-",
-                                        "Beenden"};
+                                        "Beenden",
+                                        "-",
+                                        Cp("Bild drucken \x85"),
+                                        "Bild kopieren",
+                                        Cp("Bild exportieren \x85")};
   QTest::newRow("Bearbeiten") << 1 << QStringLiteral("Bearbeiten")
                               << QStringList{
                                      "Funktionen",

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Draws Ombrix's own start picture, window icon and the 13 action icons (16 x 16) with
+# Draws Ombrix's own start picture, window icon and the 16 action icons (16 x 16) with
 # ImageMagick. The PNGs are checked in; run this only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -54,3 +54,9 @@ icon -fill '#1f4e9c' -font DejaVu-Sans-Bold-Oblique -pointsize 14 -gravity cente
 icon -fill '#1f4e9c' -font DejaVu-Serif-Bold-Italic -pointsize 14 -gravity center -annotate +0+0 'f' icons/10.png  # functions
 icon -fill '#2e9a3a' -stroke '#17601f' -draw "polygon 4,2 13,8 4,14" icons/11.png     # start
 icon -fill '#c0392b' -stroke '#7a1d14' -draw "rectangle 3,3 12,12" icons/12.png       # abort
+printer="fill #e8e8e8 stroke #555555 rectangle 1,6 14,12"
+icon -draw "$printer" -fill white -stroke '#555555' -draw "rectangle 4,1 11,6" -draw "rectangle 4,10 11,15" \
+  -stroke '#1f4e9c' -draw "line 6,12 9,12" icons/13.png                                 # print picture
+icon -fill white -stroke '#555555' -draw "rectangle 1,1 9,11" -draw "$picture" -draw "$hill" icons/14.png  # copy picture
+icon -draw "$picture" -draw "$hill" -fill '#d9822b' -stroke '#7a4410' \
+  -draw "polygon 1,4 6,4 6,1 11,6 6,11 6,8 1,8" icons/15.png                            # export picture
