@@ -19,11 +19,7 @@
 namespace ombrix {
 namespace {
 
-QByteArray Fixture(const char* name) {
-  QFile file(QStringLiteral(OMBRIX_SOURCE_DIR "/tests/platform/data/") + QLatin1String(name));
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  return file.readAll();
-}
+using testing::Fixture;
 
 QByteArray Patched(QByteArray bytes, int at, std::uint32_t value, int width = 4) {
   for (int i = 0; i < width; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
@@ -138,6 +134,18 @@ Shape Round(int l, int t, int r, int b, std::uint32_t fill = kWhite, std::uint32
 
 void PrintTo(const PlacedRow& row, std::ostream* os) { *os << row.name; }
 
+// An EMF rectangle from 20 to 100 drawn with a pen and a brush of its own.
+QByteArray RectangleWithPenAndBrush(std::uint32_t pen, std::uint32_t brush) {
+  return EmfWriter(0, 0, 240, 240)
+      .Bounds(20, 20, 99, 99)
+      .CreatePen(1, 0, 1, pen)
+      .CreateBrush(2, 0, brush)
+      .Select(1)
+      .Select(2)
+      .Rectangle(20, 20, 100, 100)
+      .Bytes();
+}
+
 std::vector<PlacedRow> PlacedRows() {
   const auto E = MetafileFormat::Emf;
   const auto W = MetafileFormat::Wmf;
@@ -181,25 +189,11 @@ std::vector<PlacedRow> PlacedRows() {
        EmfWriter(0, 0, 240, 240).Bounds(20, 20, 99, 99).Rectangle(20, 20, 100, 100).Bytes(), s240,
        Box(20, 20, 100, 100)},
       {"emf_black_pen_and_white_brush_selected", E,
-       EmfWriter(0, 0, 240, 240)
-           .Bounds(20, 20, 99, 99)
-           .CreatePen(1, 0, 1, ColorRef(0, 0, 0))
-           .CreateBrush(2, 0, ColorRef(255, 255, 255))
-           .Select(1)
-           .Select(2)
-           .Rectangle(20, 20, 100, 100)
-           .Bytes(),
-       s240, Box(20, 20, 100, 100)},
+       RectangleWithPenAndBrush(ColorRef(0, 0, 0), ColorRef(255, 255, 255)), s240,
+       Box(20, 20, 100, 100)},
       {"emf_coloured_pen_and_brush_selected", E,
-       EmfWriter(0, 0, 240, 240)
-           .Bounds(20, 20, 99, 99)
-           .CreatePen(1, 0, 1, ColorRef(255, 0, 0))
-           .CreateBrush(2, 0, ColorRef(0, 0, 255))
-           .Select(1)
-           .Select(2)
-           .Rectangle(20, 20, 100, 100)
-           .Bytes(),
-       s240, Box(20, 20, 100, 100, kBlue, kRed)},
+       RectangleWithPenAndBrush(ColorRef(255, 0, 0), ColorRef(0, 0, 255)), s240,
+       Box(20, 20, 100, 100, kBlue, kRed)},
       {"emf_stock_objects_selected", E,
        EmfWriter(0, 0, 240, 240)
            .Select(testing::kStockWhiteBrush)
