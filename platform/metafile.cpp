@@ -28,6 +28,7 @@ using namespace metafile_detail;
 using Clock = std::chrono::steady_clock;
 
 std::string TooCostlyMessage() { return "Metadatei ist zu aufwendig zum Zeichnen"; }
+std::string IncompleteMessage() { return "Metadatei konnte nicht vollst\xE4ndig gelesen werden"; }
 std::string NoReaderMessage() {
   return "Metadateien k\xF6nnen nicht gelesen werden: ombrix-metafile-reader fehlt";
 }
@@ -228,6 +229,8 @@ std::variant<QImage, std::string> Judge(ReaderOutcome outcome, int status) {
       return std::move(outcome.picture);
     case ReaderAnswer::kTooCostly:
       return TooCostlyMessage();
+    case ReaderAnswer::kIncomplete:
+      return IncompleteMessage();
     case ReaderAnswer::kInvalid:
       break;
   }

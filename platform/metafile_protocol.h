@@ -16,6 +16,7 @@ inline constexpr char kWmfRequest = 'W';
 enum class ReaderAnswer : char {
   kPicture = 'M',
   kInvalid = 'I',     // the libraries refused the records
+  kIncomplete = 'U',  // they read only part of the picture
   kTooCostly = 'C',   // drawing it needs more memory than the reader may have
 };
 

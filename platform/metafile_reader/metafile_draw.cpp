@@ -7,6 +7,7 @@
 
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QXmlStreamReader>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -70,12 +71,21 @@ QByteArray EmfToSvg(std::string_view emf) {
   return document;
 }
 
+// libemf2svg stops writing where it cannot follow the records (a path left open ends the
+// document inside an element); such a picture was not read whole.
+bool IsWholeDocument(const QByteArray& svg) {
+  QXmlStreamReader xml(svg);
+  while (!xml.atEnd()) xml.readNext();
+  return !xml.hasError();
+}
+
 Drawing DrawEmf(std::string_view bytes) {
   const auto checked = CheckEmf(bytes);
   if (!std::holds_alternative<EmfPlan>(checked)) return Refused(ReaderAnswer::kInvalid);
   const EmfPlan plan = std::get<EmfPlan>(checked);
   const QByteArray svg = EmfToSvg(bytes.substr(0, plan.bytes));
   if (svg.isEmpty()) return Refused(ReaderAnswer::kInvalid);
+  if (!IsWholeDocument(svg)) return Refused(ReaderAnswer::kIncomplete);
   QSvgRenderer renderer(svg);
   if (!renderer.isValid()) return Refused(ReaderAnswer::kInvalid);
   QImage picture = WhitePicture(plan.width, plan.height);

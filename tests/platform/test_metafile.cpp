@@ -261,6 +261,57 @@ TEST(PlacedShape, EmfPolylineIsDrawnWithTheDefaultPenAndNotFilled) {
   EXPECT_EQ(Rgb(picture, 40, 100), kWhite);
 }
 
+// Paths left open: libemf2svg stops writing its document inside the path, so only part of
+// the picture could be read, which is said in German (Qt SVG would warn only in English).
+struct PartRow {
+  const char* name;
+  QByteArray bytes;
+};
+
+void PrintTo(const PartRow& row, std::ostream* os) { *os << row.name; }
+
+class PartlyReadable : public ::testing::TestWithParam<PartRow> {};
+
+TEST_P(PartlyReadable, IsReportedAsNotReadWhole) {
+  const auto loaded = DecodeMetafile(GetParam().bytes, MetafileFormat::Emf);
+  ASSERT_TRUE(std::holds_alternative<std::string>(loaded));
+  EXPECT_EQ(std::get<std::string>(loaded), "Metadatei konnte nicht vollst\xE4ndig gelesen werden");
+}
+
+constexpr std::uint32_t kBeginPath = 59, kEndPath = 60, kStrokePath = 64, kMoveTo = 27,
+                        kLineTo = 54;
+
+INSTANTIATE_TEST_SUITE_P(Rows, PartlyReadable,
+                         ::testing::Values(PartRow{"path_never_ended",
+                                                   EmfWriter(0, 0, 240, 240)
+                                                       .Record(kBeginPath, {})
+                                                       .Record(kMoveTo, {20, 20})
+                                                       .Record(kLineTo, {120, 20})
+                                                       .Record(kLineTo, {120, 120})
+                                                       .Bytes()},
+                                           PartRow{"path_stroked_before_its_end",
+                                                   EmfWriter(0, 0, 240, 240)
+                                                       .Record(kBeginPath, {})
+                                                       .Record(kMoveTo, {20, 20})
+                                                       .Record(kLineTo, {120, 20})
+                                                       .Record(kStrokePath, {0, 0, 240, 240})
+                                                       .Bytes()}),
+                         [](const auto& row) { return std::string(row.param.name); });
+
+TEST(PartlyReadable, AClosedAndStrokedPathIsDrawn) {
+  const QByteArray bytes = EmfWriter(0, 0, 240, 240)
+                               .Record(kBeginPath, {})
+                               .Record(kMoveTo, {20, 20})
+                               .Record(kLineTo, {120, 20})
+                               .Record(kEndPath, {})
+                               .Record(kStrokePath, {0, 0, 240, 240})
+                               .Bytes();
+  const auto loaded = DecodeMetafile(bytes, MetafileFormat::Emf);
+  ASSERT_TRUE(std::holds_alternative<QImage>(loaded)) << std::get<std::string>(loaded);
+  EXPECT_TRUE(Near(Rgb(std::get<QImage>(loaded), 70, 20), kBlack) ||
+              Near(Rgb(std::get<QImage>(loaded), 70, 19), kBlack));
+}
+
 struct BadRow {
   const char* name;
   MetafileFormat format;
