@@ -1,307 +1,279 @@
 #include "platform/metafile.h"
 
-#include "platform/metafile_check.h"
-#include "platform/metafile_uemf.h"
-
-#include <dlfcn.h>
-#include <emf2svg.h>
 #include <fcntl.h>
-#include <libwmf/api.h>
-#include <libwmf/gd.h>
+#include <limits.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/resource.h>
+#include <spawn.h>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QPainter>
-#include <QSvgRenderer>
+#include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
-#include <cstring>
-#include <functional>
 #include <optional>
 #include <string_view>
+#include <utility>
+
+#include "platform/metafile_check.h"
+#include "platform/metafile_protocol.h"
+
+extern char** environ;
 
 namespace ombrix {
 
 namespace {
 
 using namespace metafile_detail;
+using Clock = std::chrono::steady_clock;
 
-// A conversion that takes longer than this is a hostile or broken file.
-constexpr int kChildSeconds = 10;
-// Address space of the converting child: the largest picture and the libraries' copies.
-constexpr rlim_t kChildMemory = rlim_t{1536} * 1024 * 1024;
+std::string TooCostlyMessage() { return "Metadatei ist zu aufwendig zum Zeichnen"; }
+std::string IncompleteMessage() { return "Metadatei konnte nicht vollst\xE4ndig gelesen werden"; }
+std::string NoReaderMessage() {
+  return "Metadateien k\xF6nnen nicht gelesen werden: ombrix-metafile-reader fehlt";
+}
 
-// ------------------------------------------------------------------ the converting child
+// --------------------------------------------------------------------- finding the reader
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
+// The reader stands in the libexec folder beside the programs' bin folder; in the build
+// tree the programs stand one folder deeper (ui/, cli/) or two (tests/platform/).
+std::optional<std::string> ReaderProgram() {
+  char self[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (length <= 0) return std::nullopt;
+  std::string folder(self, static_cast<std::size_t>(length));
+  folder.erase(folder.rfind('/') + 1);
+  for (const char* up : {"", "../"}) {
+    const std::string candidate = folder + up + OMBRIX_READER_FROM_BIN;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+  }
+  return std::nullopt;
+}
+
+// ------------------------------------------------------------------- running the reader
+
+class FileDescriptor {
+ public:
+  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  ~FileDescriptor() { Close(); }
+  int get() const { return fd_; }
+  void Close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+  }
+
+ private:
+  int fd_;
+};
+
+// The request as a file in memory: the reader's standard input, read at its own pace.
+int RequestFile(char request, std::string_view records) {
+  const int fd = ::memfd_create("ombrix-metafile", MFD_CLOEXEC);
+  if (fd < 0) return -1;
+  std::string_view rest = records;
+  bool ok = ::write(fd, &request, 1) == 1;
+  while (ok && !rest.empty()) {
+    const ssize_t n = ::write(fd, rest.data(), rest.size());
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
+    ok = n > 0;
+    if (ok) rest.remove_prefix(static_cast<std::size_t>(n));
+  }
+  if (!ok || ::lseek(fd, 0, SEEK_SET) != 0) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Starts the reader on `input`, its answer coming through `answer`; its own process id,
+// or -1. posix_spawn rather than fork: the window's process has threads, and after a fork
+// only a few calls would be safe in the child.
+pid_t StartReader(const std::string& program, int input, int answer) {
+  posix_spawn_file_actions_t files;
+  posix_spawnattr_t attributes;
+  if (posix_spawn_file_actions_init(&files) != 0) return -1;
+  if (posix_spawnattr_init(&attributes) != 0) {
+    posix_spawn_file_actions_destroy(&files);
+    return -1;
+  }
+  sigset_t none, all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  // The library reports on standard error; the answer says enough.
+  bool ok =
+      posix_spawn_file_actions_adddup2(&files, input, 0) == 0 &&
+      posix_spawn_file_actions_adddup2(&files, answer, 1) == 0 &&
+      posix_spawn_file_actions_addopen(&files, 2, "/dev/null", O_WRONLY, 0) == 0 &&
+      posix_spawn_file_actions_addclosefrom_np(&files, 3) == 0 &&
+      posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+      posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF) == 0;
+  pid_t child = -1;
+  char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+  if (ok && posix_spawn(&child, program.c_str(), &files, &attributes, argv, environ) != 0) {
+    child = -1;
+  }
+  posix_spawn_file_actions_destroy(&files);
+  posix_spawnattr_destroy(&attributes);
+  return child;
+}
+
+enum class Received { kAll, kEnded, kMalformed, kLate };
+
+// Reads `size` bytes unless the reader ends first or the deadline passes. The deadline is
+// the reader's own time limit: the window waits no longer than the reader may work.
+Received ReadFull(int fd, char* data, std::size_t size, Clock::time_point deadline) {
+  while (size > 0) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return Received::kLate;
+    pollfd pfd{fd, POLLIN, 0};
+    const int ready = ::poll(&pfd, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return Received::kEnded;
+    if (ready == 0) return Received::kLate;
+    const ssize_t n = ::read(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return Received::kEnded;
     data += n;
     size -= static_cast<std::size_t>(n);
   }
-  return true;
+  return Received::kAll;
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
-// Runs `work` in a child process and returns its answer, or nothing when the child
-// crashed, overran its time or memory, or answered more than `max_bytes`.
-std::optional<std::string> RunIsolated(const std::function<std::string()>& work,
-                                       std::size_t max_bytes) {
-  int pipe_fds[2];
-  if (::pipe2(pipe_fds, O_CLOEXEC) != 0) return std::nullopt;
-  const pid_t child = ::fork();
-  if (child < 0) {
-    ::close(pipe_fds[0]);
-    ::close(pipe_fds[1]);
-    return std::nullopt;
+// The picture after a kPicture answer: its size, checked against what the frame gives
+// (`width` 0 lets the reader choose within the limits), then its rows.
+std::variant<QImage, Received> ReadPicture(int fd, int width, int height,
+                                           Clock::time_point deadline) {
+  char header[8];
+  const Received got = ReadFull(fd, header, sizeof header, deadline);
+  if (got != Received::kAll) return got;
+  const std::uint32_t w = Le32(std::string_view(header, 8), 0);
+  const std::uint32_t h = Le32(std::string_view(header, 8), 4);
+  if (CheckFrame(w, h) ||
+      (width != 0 && (static_cast<int>(w) != width || static_cast<int>(h) != height))) {
+    return Received::kMalformed;
   }
-  if (child == 0) {
-    ::close(pipe_fds[0]);
-    // The libraries report problems on the standard streams; the answer says enough.
-    const int null_fd = ::open("/dev/null", O_WRONLY);
-    if (null_fd >= 0) {
-      ::dup2(null_fd, 1);
-      ::dup2(null_fd, 2);
-    }
-    const rlimit cpu{kChildSeconds, kChildSeconds};
-    ::setrlimit(RLIMIT_CPU, &cpu);
-    if (!kAddressSanitizer) {  // the sanitizer's shadow memory needs far more address space
-      const rlimit memory{kChildMemory, kChildMemory};
-      ::setrlimit(RLIMIT_AS, &memory);
-    }
-    const std::string answer = work();
-    ::_exit(WriteAll(pipe_fds[1], answer.data(), answer.size()) ? 0 : 1);
+  QImage picture(static_cast<int>(w), static_cast<int>(h), QImage::Format_RGB32);
+  if (picture.isNull()) return Received::kMalformed;
+  for (int y = 0; y < picture.height(); ++y) {
+    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
+    const Received row = ReadFull(fd, reinterpret_cast<char*>(line), std::size_t{w} * 4, deadline);
+    if (row != Received::kAll) return row;
+    for (std::uint32_t x = 0; x < w; ++x) line[x] |= 0xFF000000u;  // opaque, as RGB32 must be
   }
-  ::close(pipe_fds[1]);
-
-  std::string answer;
-  bool complete = false;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kChildSeconds + 5);
-  char buffer[65536];
-  while (true) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-        deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) break;
-    pollfd pfd{pipe_fds[0], POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(left.count()));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready <= 0) break;
-    const ssize_t n = ::read(pipe_fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) break;
-    if (n == 0) {
-      complete = true;
-      break;
-    }
-    if (answer.size() + static_cast<std::size_t>(n) > max_bytes) break;
-    answer.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(pipe_fds[0]);
-  if (!complete) ::kill(child, SIGKILL);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (!complete || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-  return answer;
-}
-
-// The child's answers start with this mark; anything else is a refusal.
-constexpr char kAnswerMark = 'M';
-
-void PutLe32(std::string& b, std::size_t at, std::uint32_t value) {
-  for (int i = 0; i < 4; ++i)
-    b[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i));
-}
-
-// A device context starts with a white brush and a black pen; libemf2svg starts with
-// neither, so they are selected first, as stock objects, right after the header.
-std::string WithDefaultObjects(std::string_view emf) {
-  constexpr std::uint32_t kEmrSelectObject = 37;
-  constexpr std::uint32_t kWhiteBrush = 0x80000000, kBlackPen = 0x80000007;
-  const std::size_t header = Le32(emf, 4);
-  std::string out(emf.substr(0, header));
-  for (std::uint32_t stock : {kWhiteBrush, kBlackPen}) {
-    const std::size_t at = out.size();
-    out.resize(at + 12);
-    PutLe32(out, at, kEmrSelectObject);
-    PutLe32(out, at + 4, 12);
-    PutLe32(out, at + 8, stock);
-  }
-  out.append(emf.substr(header));
-  PutLe32(out, 48, static_cast<std::uint32_t>(out.size()));  // bytes
-  PutLe32(out, 52, Le32(emf, 52) + 2);                       // records
-  return out;
-}
-
-std::string EmfToSvg(std::string_view emf) {
-  std::string bytes = WithDefaultObjects(emf);
-  generatorOptions options{};
-  char no_namespace[] = "";
-  options.nameSpace = no_namespace;
-  options.svgDelimiter = true;
-  options.emfplus = false;  // the plain EMF records every EMF+ file also carries
-  char* svg = nullptr;
-  std::size_t svg_length = 0;
-  const int ok = emf2svg(bytes.data(), bytes.size(), &svg, &svg_length, &options);
-  std::string answer;
-  if (ok && svg != nullptr) answer = kAnswerMark + std::string(svg, svg_length);
-  std::free(svg);
-  return answer;
-}
-
-std::string WmfToPixels(std::string bytes, const WmfPlan& plan) {
-  wmfAPI* api = nullptr;
-  wmfAPI_Options options{};
-  options.function = wmf_gd_function;
-  const unsigned long flags = WMF_OPT_FUNCTION | WMF_OPT_IGNORE_NONFATAL | WMF_OPT_NO_ERROR;
-  if (wmf_api_create(&api, flags, &options) != wmf_E_None) return {};
-  auto* data = reinterpret_cast<unsigned char*>(bytes.data());
-  wmfD_Rect box{};
-  if (wmf_mem_open(api, data, static_cast<long>(bytes.size())) != wmf_E_None ||
-      wmf_scan(api, 0, &box) != wmf_E_None) {
-    return {};
-  }
-  int width = plan.width;
-  int height = plan.height;
-  if (width == 0) {
-    unsigned int w = 0, h = 0;
-    if (wmf_display_size(api, &w, &h, 96, 96) != wmf_E_None) return {};
-    if (CheckFrame(w, h)) return {};
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
-  }
-  if (plan.mapped) {
-    box.TL.x = static_cast<float>(plan.left);
-    box.TL.y = static_cast<float>(plan.top);
-    box.BR.x = static_cast<float>(plan.right);
-    box.BR.y = static_cast<float>(plan.bottom);
-  }
-  if (!(box.BR.x > box.TL.x) || !(box.BR.y > box.TL.y)) return {};
-  wmf_gd_t* device = WMF_GD_GetData(api);
-  device->type = wmf_gd_image;
-  device->width = static_cast<unsigned int>(width);
-  device->height = static_cast<unsigned int>(height);
-  device->bbox = box;
-  if (wmf_play(api, 0, &box) != wmf_E_None || device->gd_image == nullptr) return {};
-  const int* pixels = wmf_gd_image_pixels(device->gd_image);
-  if (pixels == nullptr) return {};
-  std::string answer(1, kAnswerMark);
-  const std::uint32_t size[2] = {static_cast<std::uint32_t>(width),
-                                 static_cast<std::uint32_t>(height)};
-  answer.append(reinterpret_cast<const char*>(size), sizeof size);
-  answer.append(reinterpret_cast<const char*>(pixels),
-                static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-  return answer;
-}
-
-QImage WhitePicture(int width, int height) {
-  QImage picture(width, height, QImage::Format_RGB32);
-  if (!picture.isNull()) picture.fill(Qt::white);
   return picture;
+}
+
+struct ReaderOutcome {
+  Received got = Received::kEnded;  // kAll: a whole answer, then the reader's end
+  ReaderAnswer answer = ReaderAnswer::kInvalid;
+  QImage picture;
+};
+
+ReaderOutcome Converse(int answer_fd, int width, int height, Clock::time_point deadline) {
+  ReaderOutcome outcome;
+  char mark = 0;
+  outcome.got = ReadFull(answer_fd, &mark, 1, deadline);
+  if (outcome.got != Received::kAll) return outcome;
+  outcome.answer = static_cast<ReaderAnswer>(mark);
+  if (outcome.answer == ReaderAnswer::kPicture) {
+    auto picture = ReadPicture(answer_fd, width, height, deadline);
+    if (const Received* problem = std::get_if<Received>(&picture)) {
+      outcome.got = *problem;
+      return outcome;
+    }
+    outcome.picture = std::move(std::get<QImage>(picture));
+  }
+  char more = 0;  // the answer is whole only when the reader ends after it
+  const Received end = ReadFull(answer_fd, &more, 1, deadline);
+  outcome.got = end == Received::kEnded ? Received::kAll
+                : end == Received::kAll ? Received::kMalformed
+                                        : end;
+  return outcome;
+}
+
+// The reader's exit status; a reader still running at the deadline is stopped first.
+int Reap(pid_t child, Clock::time_point deadline, bool stop_now) {
+  if (stop_now) ::kill(child, SIGKILL);
+  int status = 0;
+  while (true) {
+    const pid_t done = ::waitpid(child, &status, stop_now ? 0 : WNOHANG);
+    if (done == child) return status;
+    if (done < 0 && errno != EINTR) return 0;
+    if (done == 0 && Clock::now() >= deadline) {
+      ::kill(child, SIGKILL);
+      stop_now = true;
+    } else if (done == 0) {
+      ::usleep(1000);
+    }
+  }
+}
+
+bool StoppedForItsTime(int status) {
+  return WIFSIGNALED(status) && (WTERMSIG(status) == SIGXCPU || WTERMSIG(status) == SIGKILL);
+}
+
+// What the reader's conversation means: its answer counts when it ended well; a reader
+// that overran its time (stopped here, or by the kernel: SIGXCPU, then SIGKILL) found
+// the picture too costly to draw.
+std::variant<QImage, std::string> Judge(ReaderOutcome outcome, int status) {
+  if (outcome.got == Received::kLate || StoppedForItsTime(status)) return TooCostlyMessage();
+  if (outcome.got != Received::kAll || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return InvalidMetafileMessage();
+  }
+  switch (outcome.answer) {
+    case ReaderAnswer::kPicture:
+      return std::move(outcome.picture);
+    case ReaderAnswer::kTooCostly:
+      return TooCostlyMessage();
+    case ReaderAnswer::kIncomplete:
+      return IncompleteMessage();
+    case ReaderAnswer::kInvalid:
+      break;
+  }
+  return InvalidMetafileMessage();
+}
+
+// Draws the checked records in the reader and takes its picture or reason.
+std::variant<QImage, std::string> ReadInReader(char request, std::string_view records, int width,
+                                               int height) {
+  const std::optional<std::string> program = ReaderProgram();
+  if (!program) return NoReaderMessage();
+  FileDescriptor input(RequestFile(request, records));
+  int pipe_fds[2];
+  if (input.get() < 0 || ::pipe2(pipe_fds, O_CLOEXEC) != 0) return InvalidMetafileMessage();
+  FileDescriptor answer(pipe_fds[0]);
+  FileDescriptor answer_end(pipe_fds[1]);
+  const pid_t child = StartReader(*program, input.get(), answer_end.get());
+  answer_end.Close();  // so that the reader's end is the answer's end
+  input.Close();
+  if (child < 0) return NoReaderMessage();
+  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kReaderSeconds);
+  ReaderOutcome outcome = Converse(answer.get(), width, height, deadline);
+  const bool stop_now = outcome.got == Received::kLate || outcome.got == Received::kMalformed;
+  const int status = Reap(child, deadline, stop_now);
+  if (outcome.got == Received::kMalformed) return InvalidMetafileMessage();
+  return Judge(std::move(outcome), status);
 }
 
 std::variant<QImage, std::string> DecodeEmf(std::string_view bytes) {
   const auto checked = CheckEmf(bytes);
   if (const auto* problem = std::get_if<std::string>(&checked)) return *problem;
-  const EmfPlan plan = std::get<EmfPlan>(checked);
-  std::string records(bytes.substr(0, plan.bytes));
-  const auto svg = RunIsolated([&] { return EmfToSvg(records); }, kMaxMetafileBytes * 4);
-  if (!svg || svg->empty() || (*svg)[0] != kAnswerMark) return InvalidMetafileMessage();
-  QSvgRenderer renderer(QByteArray(svg->data() + 1, static_cast<qsizetype>(svg->size() - 1)));
-  if (!renderer.isValid()) return InvalidMetafileMessage();
-  QImage picture = WhitePicture(plan.width, plan.height);
-  if (picture.isNull()) return InvalidMetafileMessage();
-  // The frame fills the picture. A frame within half a pixel of the picture's size is
-  // only the rounding to hundredths of a millimetre: drawn 1:1, a bitmap stays sharp.
-  double scale_x = plan.width / plan.frame_width, scale_y = plan.height / plan.frame_height;
-  double left = plan.frame_left, top = plan.frame_top;
-  if (std::abs(plan.frame_width - plan.width) < 0.5 &&
-      std::abs(plan.frame_height - plan.height) < 0.5) {
-    scale_x = scale_y = 1;
-    left = std::round(left);
-    top = std::round(top);
-  }
-  QPainter painter(&picture);
-  painter.scale(scale_x, scale_y);
-  painter.translate(-left, -top);
-  const QRectF view = renderer.viewBoxF();
-  renderer.render(&painter, QRectF(0, 0, view.width(), view.height()));
-  return picture;
-}
-
-// libuemf exports a wmf_free as well; libwmf works only while its own is the one found,
-// which the order of the libraries on the link line decides.
-bool LibwmfOwnsItsFreeFunction() {
-  Dl_info info{};
-  return dladdr(reinterpret_cast<void*>(&wmf_free), &info) != 0 && info.dli_fname != nullptr &&
-         std::strstr(info.dli_fname, "libwmf") != nullptr;
+  const EmfPlan& plan = std::get<EmfPlan>(checked);
+  return ReadInReader(kEmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height);
 }
 
 std::variant<QImage, std::string> DecodeWmf(std::string_view bytes) {
-  if (!LibwmfOwnsItsFreeFunction()) return InvalidMetafileMessage();
   const auto checked = CheckWmf(bytes);
   if (const auto* problem = std::get_if<std::string>(&checked)) return *problem;
-  const WmfPlan plan = std::get<WmfPlan>(checked);
-  std::string records(bytes.substr(0, plan.bytes));
-  const auto answer = RunIsolated(
-      [&] {
-        if (plan.bitmap_size != 0) {
-          std::string exact(1, kAnswerMark);
-          const std::uint32_t size[2] = {static_cast<std::uint32_t>(plan.width),
-                                         static_cast<std::uint32_t>(plan.height)};
-          exact.append(reinterpret_cast<const char*>(size), sizeof size);
-          if (metafile_detail::ReadWholeBitmapRecord(
-                  std::string_view(records).substr(plan.bitmap_at, plan.bitmap_size), plan.width,
-                  plan.height, exact)) {
-            return exact;
-          }
-        }
-        return WmfToPixels(records, plan);
-      },
-      1 + 8 + static_cast<std::size_t>(kMaxMetafilePixels) * 4);
-  if (!answer || answer->size() < 9 || (*answer)[0] != kAnswerMark) return InvalidMetafileMessage();
-  std::uint32_t size[2];
-  std::memcpy(size, answer->data() + 1, sizeof size);
-  if (CheckFrame(size[0], size[1]) ||
-      answer->size() != 9 + std::size_t{size[0]} * std::size_t{size[1]} * 4) {
-    return InvalidMetafileMessage();
-  }
-  const int width = static_cast<int>(size[0]);
-  const int height = static_cast<int>(size[1]);
-  QImage picture = WhitePicture(width, height);
-  if (picture.isNull()) return InvalidMetafileMessage();
-  const char* pixels = answer->data() + 9;
-  for (int y = 0; y < height; ++y) {
-    auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    for (int x = 0; x < width; ++x) {
-      std::uint32_t pixel;
-      std::memcpy(&pixel, pixels + (static_cast<std::size_t>(y) * size[0] + x) * 4, 4);
-      line[x] = 0xFF000000u | (pixel & 0xFFFFFFu);  // gd keeps a 7-bit transparency on top
-    }
-  }
-  return picture;
+  const WmfPlan& plan = std::get<WmfPlan>(checked);
+  return ReadInReader(kWmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height);
 }
 
 }  // namespace
-
-std::string InvalidMetafileMessage() { return "Metadatei ist ung\xFCltig"; }
 
 std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format) {
   if (bytes.size() > kMaxMetafileBytes) return TooLargeMessage();

@@ -36,6 +36,16 @@ std::int64_t ToPixels(std::int64_t length, std::int64_t per_inch) {
 
 }  // namespace
 
+}  // namespace ombrix::metafile_detail
+
+namespace ombrix {
+
+std::string InvalidMetafileMessage() { return "Metadatei ist ung\xFCltig"; }
+
+}  // namespace ombrix
+
+namespace ombrix::metafile_detail {
+
 std::string TooLargeMessage() {
   return "Metadatei ist zu gro\xDF (h\366chstens " + std::to_string(kMaxMetafileSide) + " \xD7 " +
          std::to_string(kMaxMetafileSide) + " Bildpunkte)";

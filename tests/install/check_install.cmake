@@ -18,7 +18,7 @@ run(${CMAKE_COMMAND} -E env DESTDIR=${dest} ${CMAKE_COMMAND} --install ${BUILD_D
 file(GLOB examples RELATIVE ${SOURCE_DIR}/examples ${SOURCE_DIR}/examples/*.omp
      ${SOURCE_DIR}/examples/*.omp.regler)
 set(expected
-    bin/ombrix bin/ombrix-cli
+    bin/ombrix bin/ombrix-cli libexec/ombrix/ombrix-metafile-reader
     share/applications/de.ombrix.Ombrix.desktop
     share/metainfo/de.ombrix.Ombrix.metainfo.xml
     share/mime/packages/ombrix.xml
@@ -81,5 +81,12 @@ execute_process(COMMAND "${usr}/bin/ombrix-cli" run --png "${WORK_DIR}/spirale.p
                 RESULT_VARIABLE rc ERROR_VARIABLE err)
 if(NOT rc EQUAL 0 OR NOT EXISTS "${WORK_DIR}/spirale.png")
   message(FATAL_ERROR "the installed example did not run (${rc}): ${err}")
+endif()
+# Metafiles are read by the installed reader, found from the installed program's place.
+execute_process(COMMAND "${usr}/bin/ombrix-cli" run --picture "${SOURCE_DIR}/tests/platform/data/shapes.wmf"
+                        --png "${WORK_DIR}/shapes.png" "${usr}/share/ombrix/examples/spirale.omp"
+                RESULT_VARIABLE rc ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT EXISTS "${WORK_DIR}/shapes.png")
+  message(FATAL_ERROR "the installed program read no metafile (${rc}): ${err}")
 endif()
 message(STATUS "installed and checked: ${dest}")

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
+#include <QString>
 #include <algorithm>
 #include <cstdint>
 #include <initializer_list>
@@ -11,6 +13,13 @@
 #include <vector>
 
 namespace ombrix::testing {
+
+// A file of tests/platform/data (made by an independent drawing program); empty if missing.
+inline QByteArray Fixture(const char* name) {
+  QFile file(QStringLiteral(OMBRIX_SOURCE_DIR "/tests/platform/data/") + QLatin1String(name));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  return file.readAll();
+}
 
 // Colours as the records hold them: 0x00BBGGRR.
 constexpr std::uint32_t ColorRef(int r, int g, int b) {
@@ -62,10 +71,13 @@ class EmfWriter {
   EmfWriter& Record(std::uint32_t type, std::initializer_list<std::int32_t> params) {
     return Raw(type, std::vector<std::int32_t>(params));
   }
-  EmfWriter& Raw(std::uint32_t type, const std::vector<std::int32_t>& params) {
+  // One record of 32-bit parameters followed by `data` (a multiple of four bytes long).
+  EmfWriter& Raw(std::uint32_t type, const std::vector<std::int32_t>& params,
+                 const QByteArray& data = QByteArray()) {
     AppendLe(records_, type, 4);
-    AppendLe(records_, static_cast<std::uint32_t>(8 + 4 * params.size()), 4);
+    AppendLe(records_, static_cast<std::uint32_t>(8 + 4 * params.size() + data.size()), 4);
     for (std::int32_t p : params) AppendLe(records_, static_cast<std::uint32_t>(p), 4);
+    records_ += data;
     ++count_;
     return *this;
   }
