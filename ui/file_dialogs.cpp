@@ -38,7 +38,7 @@ QStringList ToolkitFilterToQt(const QString& filter) {
 }
 
 FileDialogSetup DialogSetup(FileDialogKind kind) {
-  FileDialogSetup setup{kind, false, {}, {}, {}, false, {}, {}};
+  FileDialogSetup setup{kind, false, {}, {}, {}, {}, {}, false};
   switch (kind) {
     case FileDialogKind::OpenProject:
     case FileDialogKind::SaveProject:

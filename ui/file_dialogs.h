@@ -20,9 +20,9 @@ struct FileDialogSetup {
   QString title;
   QStringList filters;  // Qt filter strings, "Bitmaps (*.bmp)"
   QString default_suffix;
-  bool suffix_from_filter = false;  // a name typed without extension gets the shown filter's
   QString selected_filter;          // the filter shown first
   QString start;                    // the folder the dialog opens in, or a file there to offer
+  bool suffix_from_filter = false;  // a name typed without extension gets the shown filter's
 };
 
 // The dialog as the main window shows it: title, filters, default extension.

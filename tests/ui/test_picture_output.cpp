@@ -3,6 +3,8 @@
 // picture kept through "Neues Projekt", "Bild öffnen" and the start picture.
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
+#include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
@@ -24,6 +26,8 @@ class TestPictureOutput : public QObject {
   void copy_data();
   void copy();
   void exportDialog();
+  void exportSuffixFollowsTheFilter_data();
+  void exportSuffixFollowsTheFilter();
   void exportFile_data();
   void exportFile();
   void recordFollowsThePicture();
@@ -126,6 +130,42 @@ void TestPictureOutput::exportDialog() {
   QVERIFY(setup.suffix_from_filter);
   QCOMPARE(setup.start, QFileInfo(dir.path()).absoluteFilePath());  // where pictures were saved
   QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestPictureOutput::exportSuffixFollowsTheFilter_data() {
+  QTest::addColumn<int>("filter");
+  QTest::addColumn<QString>("typed");
+  QTest::addColumn<QString>("chosen");
+  QTest::newRow("SVG shown") << 0 << "bild"
+                             << "bild.svg";
+  QTest::newRow("PDF shown") << 1 << "bild"
+                             << "bild.pdf";
+  QTest::newRow("an extension typed stays") << 1 << "bild.svg"
+                                            << "bild.svg";
+}
+
+void TestPictureOutput::exportSuffixFollowsTheFilter() {
+  QFETCH(int, filter);
+  QFETCH(QString, typed);
+  QFETCH(QString, chosen);
+  QTemporaryDir dir;
+  FileDialogSetup setup = DialogSetup(FileDialogKind::ExportPicture);
+  setup.start = dir.path();
+  ModalDriver driver;
+  driver.actions.push_back([&](QDialog& dialog) {
+    auto& files = static_cast<QFileDialog&>(dialog);
+    // As the user picks it from the list of file types.
+    auto* types = files.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+    QVERIFY(types != nullptr);
+    types->setCurrentIndex(filter);
+    emit types->activated(filter);
+    emit types->textActivated(types->itemText(filter));
+    files.selectFile(typed);
+  });
+  QtFileDialogs dialogs;
+  const std::optional<QString> name = dialogs.Choose(setup);
+  QVERIFY(name.has_value());
+  QCOMPARE(QFileInfo(*name).fileName(), chosen);
 }
 
 void TestPictureOutput::exportFile_data() {
