@@ -49,8 +49,10 @@ struct Run {
   int level = 0;  // evaluations open, counted only while working texts are kept
 };
 
-// Keeps a working text of the outermost evaluation for ExplainTerm.
-void Note(const Run& run, std::string_view a, std::string_view b = {}, std::string_view c = {}) {
+// Keeps a working text of the outermost evaluation for ExplainTerm. Out of line and
+// cold, so that the evaluation without it keeps the code it had.
+[[gnu::cold, gnu::noinline]] void Note(const Run& run, std::string_view a, std::string_view b = {},
+                                       std::string_view c = {}) {
   if (run.working_texts == nullptr || run.level != 1) return;
   std::string text;
   text.reserve(a.size() + b.size() + c.size());
@@ -368,14 +370,26 @@ std::optional<std::string> Comparison(const std::string& text, Run& run, int dep
       right_is_number = false;
     } else {
       if (level == 0 && run.working_texts) {
-        const std::string right_text = chain.size() == 1 ? innermost : right.Re != 0 ? "1" : "0";
-        Note(run, link.left, std::string_view(&link.op, 1), right_text);
+        Note(run, link.left, std::string_view(&link.op, 1),
+             chain.size() == 1 ? std::string_view(innermost)
+             : right.Re != 0   ? "1"
+                               : "0");
       }
       if (level == 0) return std::string(1, outcome);
       right = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
     }
   }
   return std::nullopt;  // not reached: the chain holds level 0
+}
+
+// The operand list as a working text: each operator with its value's pair text.
+[[gnu::cold, gnu::noinline]] void NoteOperands(const Run& run, const OperandList& list) {
+  std::string operands;
+  for (std::size_t e = 0; e < list.count; ++e) {
+    operands += list.entries[e].op;
+    operands += PairText(list.entries[e].Value());
+  }
+  Note(run, operands);
 }
 
 std::string OverflowText(std::string_view operand) {
@@ -457,14 +471,7 @@ std::string SumPass(const OperandList& list) {
   OperandList list;
   const std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
-  if (run.working_texts) {
-    std::string operands;
-    for (std::size_t e = 0; e < list.count; ++e) {
-      operands += list.entries[e].op;
-      operands += PairText(list.entries[e].Value());
-    }
-    Note(run, operands);
-  }
+  if (run.working_texts) NoteOperands(run, list);
   PassFailure failure =
       PowerPass(list, {run.power_products, run.context.power_products, run.context.boxes,
                        run.context.interrupt,
@@ -474,21 +481,7 @@ std::string SumPass(const OperandList& list) {
   return SumPass(list);
 }
 
-// Counts the evaluations open while ExplainTerm keeps working texts.
-struct Level {
-  explicit Level(Run& run) : run_(run.working_texts ? &run : nullptr) {
-    if (run_) ++run_->level;
-  }
-  ~Level() {
-    if (run_) --run_->level;
-  }
-  Level(const Level&) = delete;
-  Level& operator=(const Level&) = delete;
-  Run* run_;
-};
-
-std::string Evaluate(std::string_view term, Run& run, int depth) {
-  const Level level(run);
+std::string EvaluateLevel(std::string_view term, Run& run, int depth) {
   std::string text = Normalise(term);
   if (run.working_texts) Note(run, text);
   if (!BracketCountsEqual(text)) return Wrapped(ErrorCode::BadBrackets, text);
@@ -508,6 +501,15 @@ std::string Evaluate(std::string_view term, Run& run, int depth) {
   if (!error.empty()) return error;
   if (std::optional<std::string> compared = Comparison(text, run, depth)) return *compared;
   return Arithmetic(text, run);
+}
+
+std::string Evaluate(std::string_view term, Run& run, int depth) {
+  if (run.working_texts == nullptr) return EvaluateLevel(term, run, depth);
+  // ExplainTerm counts the evaluations open; a fault abandons its run with the count.
+  ++run.level;
+  std::string result = EvaluateLevel(term, run, depth);
+  --run.level;
+  return result;
 }
 
 }  // namespace
