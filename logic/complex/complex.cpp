@@ -1,5 +1,6 @@
 #include "logic/complex/complex.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "logic/complex/fault.h"
@@ -81,24 +82,29 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes, Interrup
     return cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
            !std::signbit(a.Im) == !std::signbit(cut.Im);
   };
-  for (std::int64_t k = 1; k < n; ++k) {
-    if ((k & (kProductsPerPoll - 1)) == 0 && interrupt != nullptr && interrupt->StopNow()) {
+  // The products run in blocks up to the next multiple of kProductsPerPoll, and the
+  // interrupt is asked between blocks: the loop over the products itself tests nothing.
+  for (std::int64_t k = 1; k < n;) {
+    if (k % kProductsPerPoll == 0 && interrupt != nullptr && interrupt->StopNow()) {
       throw Interrupted{};
     }
-    acc = acc * a;
-    const double square = acc.Re * acc.Re + acc.Im * acc.Im;
-    if (!(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit) {
-      return {10.0 * PowerOverflowLimit, 0.0};
-    }
-    // Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of
-    // the sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same
-    // result the remaining products would give, without billions of steps.
-    if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && base_is_cut()))) {
-      if (acc.Re == 0.0) return acc;
-      const std::int64_t period = k + 1;
-      const std::int64_t rest = n % period;
-      if (rest == 0) return acc;
-      return ComplexPowInt(a, rest, boxes, interrupt);
+    const std::int64_t block_end = std::min(n, (k | (kProductsPerPoll - 1)) + 1);
+    for (; k < block_end; ++k) {
+      acc = acc * a;
+      const double square = acc.Re * acc.Re + acc.Im * acc.Im;
+      if (!(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit) {
+        return {10.0 * PowerOverflowLimit, 0.0};
+      }
+      // Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of
+      // the sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same
+      // result the remaining products would give, without billions of steps.
+      if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && base_is_cut()))) {
+        if (acc.Re == 0.0) return acc;
+        const std::int64_t period = k + 1;
+        const std::int64_t rest = n % period;
+        if (rest == 0) return acc;
+        return ComplexPowInt(a, rest, boxes, interrupt);
+      }
     }
   }
   return acc;
