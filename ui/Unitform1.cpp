@@ -41,7 +41,7 @@ const char* const kAboutTitle = "\334ber Ombrix";
 const char* const kAboutText =
     "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
     "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
-    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter (GPL-3.0-or-later).";
+    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter\n(GPL-3.0-or-later).";
 
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.

@@ -441,6 +441,8 @@ void TestHelp::aboutBox() {
   QVERIFY(box.text.rfind(kApplicationTitle, 0) == 0);  // the version first
   QVERIFY(box.text.find("Lizenz: ") != std::string::npos);
   QVERIFY(box.text.find("komplexen Zahlen") != std::string::npos);
+  // The licence's name on a line of its own: a box never breaks it at a hyphen.
+  QVERIFY(box.text.find("\n(GPL-3.0-or-later).") != std::string::npos);
 }
 
 void TestHelp::listExamples_data() {
