@@ -122,6 +122,8 @@ class TestMainWindow : public QObject {
   void dialogsAlwaysMarkChanged();
   void functionGridShowsWhereItIs_data();
   void functionGridShowsWhereItIs();
+  void fitsALowScreen_data();
+  void fitsALowScreen();
   void editorMarksOnlyWhenTyped_data();
   void editorMarksOnlyWhenTyped();
 
@@ -806,6 +808,33 @@ void TestMainWindow::editorMarksOnlyWhenTyped() {
   QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
   const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
   QCOMPARE(rig.session.project.programs[slot].size(), std::size_t{type ? 1u : 0u});
+}
+
+void TestMainWindow::fitsALowScreen_data() {
+  QTest::addColumn<int>("available");
+  QTest::addColumn<bool>("compact");
+  QTest::newRow("room enough: as designed") << 1000 << false;
+  QTest::newRow("1000 pixels at scale 2, less a title bar") << 500 - 32 << true;
+}
+
+// At scale 2 a 1000-pixel screen holds 500 pixels of the window's own: the strip and the
+// margins close up, the picture stays whole and where the mouse finds it.
+void TestMainWindow::fitsALowScreen() {
+  QFETCH(int, available);
+  QFETCH(bool, compact);
+  Rig rig;
+  const QSize designed = rig.form.sizeHint();
+  rig.form.FitScreenHeight(available);
+  QVERIFY(rig.form.sizeHint().height() <= std::max(available, designed.height()));
+  QCOMPARE(rig.form.sizeHint() == designed, !compact);
+  QCOMPARE(rig.form.Image1->size(), QSize(400, 400));
+  const QRect picture(rig.form.Image1->mapTo(&rig.form, QPoint(0, 0)), QSize(400, 400));
+  QVERIFY(rig.form.Bevel2->geometry().contains(rig.form.Image1->geometry()));
+  QVERIFY(!rig.form.Bevel1->geometry().intersects(rig.form.Bevel2->geometry()));
+  QVERIFY(rig.form.rect().contains(picture));
+  for (QWidget* w :
+       {static_cast<QWidget*>(rig.form.Label5), static_cast<QWidget*>(rig.form.CheckBox2)})
+    QVERIFY(rig.form.Bevel1->geometry().contains(w->geometry()));
 }
 
 void TestMainWindow::functionGridShowsWhereItIs_data() {
