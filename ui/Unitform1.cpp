@@ -46,7 +46,7 @@ const char* const kAboutTitle = "\334ber Ombrix";
 const char* const kAboutText =
     "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
     "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
-    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter (GPL-3.0-or-later).";
+    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter\n(GPL-3.0-or-later).";
 
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.
@@ -239,6 +239,21 @@ void TForm1::CreateComponents() {
     bar->addWidget(panel);
   }
   layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
+
+void TForm1::FitScreenHeight(int available_height) {
+  if (sizeHint().height() <= available_height) return;
+  // 32 pixels less: the strip 18 lower, the picture's frame 14 closer to the status bar.
+  constexpr int kRise = 18;
+  for (QWidget* w : {static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label5),
+                     static_cast<QWidget*>(CheckBox1), static_cast<QWidget*>(CheckBox2)}) {
+    w->move(w->x(), w->y() - 4);
+  }
+  Bevel1->setGeometry(Bevel1->x(), Bevel1->y(), Bevel1->width(), Bevel1->height() - kRise);
+  Bevel2->move(Bevel2->x(), Bevel2->y() - kRise);
+  Image1->move(Image1->x(), Image1->y() - kRise);
+  centralWidget()->setFixedHeight(Bevel2->geometry().bottom() + 3);
+  adjustSize();
 }
 
 QAction* TForm1::MakeAction(const char* name, const char* caption, const char* category,

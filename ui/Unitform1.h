@@ -164,6 +164,10 @@ class TForm1 final : public QMainWindow {
   bool IdleActive() const { return idle_timer_.isActive(); }
   std::int64_t LinesRun() const { return run_.LinesRun(); }  // main-program lines, all runs
 
+  // On a screen lower than the window (a large scale on a small screen) the top strip
+  // and the margins around the picture close up; the picture keeps its size.
+  void FitScreenHeight(int available_height);
+
   Session& session() { return session_; }
 
  protected:

@@ -127,7 +127,10 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->addWidget(search_bar);
 
   FillContents();
-  connect(contents, &QListWidget::currentRowChanged, this, [this](int row) { ShowSection(row); });
+  connect(contents, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!following_) ShowSection(row);
+  });
+  connect(text->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { FollowText(); });
   connect(search_line, &QLineEdit::returnPressed, this, [this] { FindNext(); });
   connect(search_line, &QLineEdit::textEdited, this, [this] {
     // Typing searches from the start of the current match, so the match grows in place.
@@ -180,13 +183,31 @@ void HelpWindow::FillContents() {
   }
 }
 
+void HelpWindow::FollowText() {
+  if (showing_section_) return;  // the chosen row stays, even where the text cannot reach it
+  // The section whose heading is the last one at or above the top of the view.
+  const int top = text->verticalScrollBar()->value();
+  int row = 0;
+  for (int r = 0; r < heading_blocks_.size(); ++r) {
+    const QTextBlock block = text->document()->findBlockByNumber(heading_blocks_[r]);
+    if (text->document()->documentLayout()->blockBoundingRect(block).top() > top + 1) break;
+    row = r;
+  }
+  if (row == contents->currentRow()) return;
+  following_ = true;
+  contents->setCurrentRow(row);
+  following_ = false;
+}
+
 void HelpWindow::ShowSection(int row) {
   if (row < 0 || row >= heading_blocks_.size()) return;
+  showing_section_ = true;
   const QTextBlock block = text->document()->findBlockByNumber(heading_blocks_[row]);
   text->setTextCursor(QTextCursor(block));
   // The heading at the top of the view, not merely somewhere visible.
   const qreal top = text->document()->documentLayout()->blockBoundingRect(block).top();
   text->verticalScrollBar()->setValue(static_cast<int>(top));
+  showing_section_ = false;
 }
 
 void HelpWindow::OpenSearch() {
@@ -199,6 +220,9 @@ bool HelpWindow::FindNext(bool backwards) {
   const QString wanted = search_line->text();
   search_line->setStyleSheet(QString());
   if (wanted.isEmpty()) return false;
+  // A search that finds nothing leaves the text where the reader was.
+  const QTextCursor before = text->textCursor();
+  const int scrolled = text->verticalScrollBar()->value();
   const QTextDocument::FindFlags flags =
       backwards ? QTextDocument::FindBackward : QTextDocument::FindFlags();
   if (text->find(wanted, flags)) return true;
@@ -207,6 +231,8 @@ bool HelpWindow::FindNext(bool backwards) {
   cursor.movePosition(backwards ? QTextCursor::End : QTextCursor::Start);
   text->setTextCursor(cursor);
   if (text->find(wanted, flags)) return true;
+  text->setTextCursor(before);
+  text->verticalScrollBar()->setValue(scrolled);
   search_line->setStyleSheet(QStringLiteral("background: #f6c6c6;"));
   return false;
 }

@@ -41,7 +41,11 @@ class HelpWindow final : public QWidget {
  private:
   void SpaceBlocks();
   void FillContents();
-  QList<int> heading_blocks_;  // block number of each table-of-contents row
+  // Marks in the table of contents the section at the top of the text.
+  void FollowText();
+  QList<int> heading_blocks_;     // block number of each table-of-contents row
+  bool following_ = false;        // the contents follow the text: no scrolling back
+  bool showing_section_ = false;  // the text goes to a chosen section
 };
 
 }  // namespace ombrix

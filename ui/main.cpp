@@ -58,6 +58,9 @@ int main(int argc, char* argv[]) {
   files.SetParent(&form);
   form.adjustSize();
   if (const QScreen* screen = form.screen()) {
+    // The frame's title bar is not known before the window is shown; allow for one.
+    constexpr int kTitleBar = 32;
+    form.FitScreenHeight(screen->availableGeometry().height() - kTitleBar);
     form.move(screen->availableGeometry().center() - form.rect().center());
   }
   form.show();

@@ -32,8 +32,15 @@ QWidget* QtMessageBoxes::Owner() const {
 }
 
 void QtMessageBoxes::Show(MessageKind kind, const std::string& text, const std::string& title) {
+  QWidget* owner = Owner();
   QMessageBox box(IconOf(kind), ToQt(MessageTitle(kind, title)), ToQt(text), QMessageBox::NoButton,
-                  Owner());
+                  owner);
+  // A plain box under a title of its own is the window's (the about box): it shows the
+  // program's icon. The plain boxes of the computations keep the application's title.
+  if (kind == MessageKind::Plain && title != kApplicationTitle) {
+    const QIcon icon = owner != nullptr ? owner->windowIcon() : QApplication::windowIcon();
+    if (!icon.isNull()) box.setIconPixmap(icon.pixmap(64, 64));
+  }
   QPushButton* ok = box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
   box.setDefaultButton(ok);
   box.setEscapeButton(ok);

@@ -146,6 +146,8 @@ class TestHelp : public QObject {
   void contentsLeadToTheirHeadings();
   void searchFindsAndWraps_data();
   void searchFindsAndWraps();
+  void failedSearchKeepsThePlace();
+  void contentsFollowTheText();
   void ctrlFOpensTheSearch();
   void guideWindowIsNotModal();
   void guideOpensBesideTheWindow_data();
@@ -328,6 +330,40 @@ void TestHelp::searchFindsAndWraps() {
   QFAIL("the search never came round");
 }
 
+void TestHelp::failedSearchKeepsThePlace() {
+  HelpWindow window;
+  window.show();
+  window.ShowSection(window.contents->count() / 2);
+  const int scrolled = window.text->verticalScrollBar()->value();
+  const int cursor = window.text->textCursor().position();
+  QVERIFY(scrolled > 0);
+  window.OpenSearch();
+  window.search_line->setText(QStringLiteral("Quaternion"));
+  QVERIFY(!window.FindNext());
+  QVERIFY(!window.FindNext(true));
+  QCOMPARE(window.text->verticalScrollBar()->value(), scrolled);
+  QCOMPARE(window.text->textCursor().position(), cursor);
+}
+
+// Scrolling the text marks the section at its top in the table of contents; a chosen
+// section stays marked, even one the text cannot bring to the top.
+void TestHelp::contentsFollowTheText() {
+  HelpWindow window;
+  window.show();
+  const int rows = window.contents->count();
+  const int middle = rows / 2;
+  window.ShowSection(middle);
+  const int at_middle = window.text->verticalScrollBar()->value();
+  window.contents->setCurrentRow(0);
+  QVERIFY(window.text->verticalScrollBar()->value() < at_middle);
+  window.text->verticalScrollBar()->setValue(at_middle + 5);
+  QCOMPARE(window.contents->currentRow(), middle);
+  window.text->verticalScrollBar()->setValue(0);
+  QCOMPARE(window.contents->currentRow(), 0);
+  window.contents->setCurrentRow(rows - 1);
+  QCOMPARE(window.contents->currentRow(), rows - 1);
+}
+
 void TestHelp::ctrlFOpensTheSearch() {
   HelpWindow window;
   window.show();
@@ -405,6 +441,8 @@ void TestHelp::aboutBox() {
   QVERIFY(box.text.rfind(kApplicationTitle, 0) == 0);  // the version first
   QVERIFY(box.text.find("Lizenz: ") != std::string::npos);
   QVERIFY(box.text.find("komplexen Zahlen") != std::string::npos);
+  // The licence's name on a line of its own: a box never breaks it at a hyphen.
+  QVERIFY(box.text.find("\n(GPL-3.0-or-later).") != std::string::npos);
 }
 
 void TestHelp::listExamples_data() {

@@ -7,15 +7,20 @@
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QtTest>
 
 #include "logic/project/project_file.h"
 #include "platform/picture_files.h"
+#include "tests/support/tables.h"
 #include "tests/ui/ui_rig.h"
+#include "ui/Unitformfkten.h"
 #include "ui/picture_box.h"
 
 using namespace ombrix;
@@ -115,6 +120,10 @@ class TestMainWindow : public QObject {
   void quitWithOk();
   void dialogsAlwaysMarkChanged_data();
   void dialogsAlwaysMarkChanged();
+  void functionGridShowsWhereItIs_data();
+  void functionGridShowsWhereItIs();
+  void fitsALowScreen_data();
+  void fitsALowScreen();
   void editorMarksOnlyWhenTyped_data();
   void editorMarksOnlyWhenTyped();
 
@@ -818,6 +827,75 @@ void TestMainWindow::editorMarksOnlyWhenTyped() {
   QCOMPARE(rig.Changed(), std::string(type ? "ge\xE4ndert" : ""));
   const int slot = action == QLatin1String("BearbeitenHauptprogramm") ? 0 : 1;
   QCOMPARE(rig.session.project.programs[slot].size(), std::size_t{type ? 1u : 0u});
+}
+
+void TestMainWindow::fitsALowScreen_data() {
+  QTest::addColumn<int>("available");
+  QTest::addColumn<bool>("compact");
+  QTest::newRow("room enough: as designed") << 1000 << false;
+  QTest::newRow("1000 pixels at scale 2, less a title bar") << 500 - 32 << true;
+}
+
+// At scale 2 a 1000-pixel screen holds 500 pixels of the window's own: the strip and the
+// margins close up, the picture stays whole and where the mouse finds it.
+void TestMainWindow::fitsALowScreen() {
+  QFETCH(int, available);
+  QFETCH(bool, compact);
+  Rig rig;
+  const QSize designed = rig.form.sizeHint();
+  rig.form.FitScreenHeight(available);
+  QVERIFY(rig.form.sizeHint().height() <= std::max(available, designed.height()));
+  QCOMPARE(rig.form.sizeHint() == designed, !compact);
+  QCOMPARE(rig.form.Image1->size(), QSize(400, 400));
+  const QRect picture(rig.form.Image1->mapTo(&rig.form, QPoint(0, 0)), QSize(400, 400));
+  QVERIFY(rig.form.Bevel2->geometry().contains(rig.form.Image1->geometry()));
+  QVERIFY(!rig.form.Bevel1->geometry().intersects(rig.form.Bevel2->geometry()));
+  QVERIFY(rig.form.rect().contains(picture));
+  for (QWidget* w :
+       {static_cast<QWidget*>(rig.form.Label5), static_cast<QWidget*>(rig.form.CheckBox2)})
+    QVERIFY(rig.form.Bevel1->geometry().contains(w->geometry()));
+}
+
+void TestMainWindow::functionGridShowsWhereItIs_data() {
+  QTest::addColumn<int>("users");  // user functions in the table
+  QTest::addColumn<int>("added");
+  QTest::newRow("one added") << 0 << 1;
+  QTest::newRow("five added") << 0 << 5;
+  QTest::newRow("ten, on opening") << 10 << 0;
+  QTest::newRow("forty, on opening") << 40 << 0;
+  QTest::newRow("forty, one added") << 40 << 1;
+}
+
+// The function grid's scroll bar shows where its view is, and the view shows the row of
+// the new function, whose term is being edited.
+void TestMainWindow::functionGridShowsWhereItIs() {
+  QFETCH(int, users);
+  QFETCH(int, added);
+  Rig rig;
+  for (int n = 0; n < users; ++n)
+    AddFunction(rig.session.project.functions, "g" + std::to_string(n), "#");
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  ModalDriver driver;
+  int top = -2;
+  int bar = -1;
+  bool current_shown = false;
+  driver.actions.push_back([&](QDialog& d) {
+    auto& form = dynamic_cast<TFormFkten&>(d);
+    for (int n = 0; n < added; ++n) {
+      form.Edit1->setText(QStringLiteral("f%1").arg(n));
+      form.Button1->click();
+    }
+    QTest::qWait(20);
+    TValueListEditor* grid = form.ValueListEditor1;
+    top = grid->rowAt(0);
+    bar = grid->verticalScrollBar()->value();
+    current_shown = grid->viewport()->rect().contains(grid->visualRect(grid->currentIndex()));
+  });
+  rig.form.BearbeitenFunktionenExecute();
+  QCOMPARE(driver.visits.size(), std::size_t{1});
+  QCOMPARE(top, bar);
+  QVERIFY(current_shown);
 }
 
 void TestMainWindow::loadPicture_data() {

@@ -37,6 +37,8 @@ class TestMessageBoxes : public QObject {
  private slots:
   void show_data();
   void show();
+  void plainBoxIcon_data();
+  void plainBoxIcon();
   void confirm_data();
   void confirm();
 };
@@ -68,6 +70,29 @@ void TestMessageBoxes::show() {
   QCOMPARE(seen.text, QString::fromUtf8("Zeile 1\nZeile \xC3\xA4"));
   QCOMPARE(seen.icon, icon);
   QCOMPARE(seen.buttons, QStringList{"OK"});
+}
+
+void TestMessageBoxes::plainBoxIcon_data() {
+  QTest::addColumn<QString>("title");
+  QTest::addColumn<bool>("icon");
+  QTest::newRow("a title of its own: the program's icon") << ToQt("\334ber Ombrix") << true;
+  QTest::newRow("the application's title: none") << ToQt(kApplicationTitle) << false;
+}
+
+void TestMessageBoxes::plainBoxIcon() {
+  QFETCH(QString, title);
+  QFETCH(bool, icon);
+  QImage image(16, 16, QImage::Format_RGB32);
+  image.fill(Qt::red);
+  QApplication::setWindowIcon(QIcon(QPixmap::fromImage(image)));
+  QtMessageBoxes boxes;
+  ModalDriver driver;
+  bool has_pixmap = false;
+  driver.actions.push_back(
+      [&](QDialog& d) { has_pixmap = !dynamic_cast<QMessageBox&>(d).iconPixmap().isNull(); });
+  boxes.Show(MessageKind::Plain, "Text", FromQt(title));
+  QCOMPARE(has_pixmap, icon);
+  QApplication::setWindowIcon(QIcon());
 }
 
 void TestMessageBoxes::confirm_data() {
