@@ -308,6 +308,7 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforeWrite(index);
   project_.variables.SetCurrentValue(index, value);
   return true;
 }
@@ -399,6 +400,7 @@ bool Interpreter::StepFuer(int k) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforeWrite(index);
   project_.variables.SetCurrentValue(index, bounds[0]);
   BlockRecord record;
   record.kind = BlockKind::Fuer;
@@ -440,6 +442,7 @@ bool Interpreter::PushRecord(int k, BlockRecord record) {
     ReportRunError(k, StructureError(record.kind));
     return false;
   }
+  if (changes_ != nullptr) changes_->BeforePush(k);
   state_.block_bytes[k] += bytes;
   stack.push_back(std::move(record));
   return true;
@@ -482,6 +485,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
       break;
     }
     case BlockKind::Wiederhole:
+      if (changes_ != nullptr) changes_->BeforeTopChange(k);
       top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
       again = top.remaining_count >= 1;
       break;
@@ -491,6 +495,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
       const double s = top.step > 0 ? 1.0 : -1.0;
       const TComplex current = project_.variables.CurrentValue(index);
       if (s * top.end_value > s * current.Re) {
+        if (changes_ != nullptr) changes_->BeforeWrite(index);
         project_.variables.SetCurrentValue(index,
                                            ComplexFromReal(CheckedAdd(current.Re, top.step)));
         again = true;
@@ -503,6 +508,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     state_.ArgumentCursor[k] = 0;
   } else {
     state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
+    if (changes_ != nullptr) changes_->BeforePop(k);
     stack.pop_back();
   }
   return true;

@@ -161,6 +161,17 @@ class StepObserver {
   virtual void BeforeStep(int k) = 0;
 };
 
+// Told of every change a step makes to the variables and the loop records, just before
+// it is made: what a step back undoes.
+class ChangeObserver {
+ public:
+  virtual ~ChangeObserver() = default;
+  virtual void BeforeWrite(int variable) = 0;  // a current value is written
+  virtual void BeforePush(int k) = 0;          // a record goes onto stack k
+  virtual void BeforePop(int k) = 0;           // the top record of stack k goes
+  virtual void BeforeTopChange(int k) = 0;     // the top record of stack k changes
+};
+
 class Interpreter {
  public:
   Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas, MessageBoxes& boxes,
@@ -199,6 +210,7 @@ class Interpreter {
   void UsePlans(bool on) { context_.plans = on ? &plans_ : nullptr; }
   // None by default; the observer is not owned.
   void SetStepObserver(StepObserver* observer) { observer_ = observer; }
+  void SetChangeObserver(ChangeObserver* observer) { changes_ = observer; }
 
  private:
   // One function per kind of line; each answers false after reporting an error and
@@ -248,6 +260,7 @@ class Interpreter {
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
   StepObserver* observer_ = nullptr;
+  ChangeObserver* changes_ = nullptr;
 };
 
 }  // namespace ombrix

@@ -21,16 +21,6 @@ bool SameBits(double a, double b) {
 
 bool SameBits(TComplex a, TComplex b) { return SameBits(a.Re, b.Re) && SameBits(a.Im, b.Im); }
 
-bool SameRecord(const BlockRecord& a, const BlockRecord& b) {
-  return a.kind == b.kind && a.start_line == b.start_line && a.variable_index == b.variable_index &&
-         a.remaining_count == b.remaining_count && a.condition == b.condition &&
-         SameBits(a.end_value, b.end_value) && SameBits(a.step, b.step);
-}
-
-bool SameStack(const std::vector<BlockRecord>& a, const std::vector<BlockRecord>& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), SameRecord);
-}
-
 // The current values of the variables in use (a run writes no other).
 struct Values {
   std::array<TComplex, kTableCapacity> value{};
@@ -169,32 +159,70 @@ void HistoryCanvas::After() {
 
 // --- The history: one undo record per step ---
 
-struct RunDebugger::Impl final : StepObserver {
+struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   explicit Impl(RunDebugger& owner) : debugger(owner) {}
 
   // One step of the history. What it changed lies in the logs below, each in the order
-  // of the steps: a step owns the last `values`, `pixels`, `records` and `scale` entries
+  // of the steps: a step owns the last `ops`, `pixels`, `records` and `scale` entries
   // when it is the newest, the first ones when it is the oldest.
   struct Step {
     std::array<std::int32_t, 2> line{};
     std::array<std::int32_t, 2> cursor{};
     std::array<std::size_t, 2> block_bytes{};
-    std::size_t stack_size = 0;  // of `slot`, before the step
-    std::size_t bytes = 0;       // what the step takes, its log entries included
-    std::uint32_t values = 0;
+    std::size_t bytes = 0;  // what the step takes, its log entries included
+    std::uint32_t ops = 0;
     std::uint32_t pixels = 0;
     std::uint32_t records = 0;
+    bool mouse = false;  // a mouse-click run, not a main-program step
+    bool scale = false;  // the step changed the scale; the old one is logged
+  };
+  // A change the interpreter announced; a pop or a changed top keeps the old record.
+  enum class OpKind : std::uint8_t { Write, Push, Pop, TopChange };
+  struct Op {
+    OpKind kind = OpKind::Write;
     std::int8_t slot = MainProgram;
-    bool mouse = false;        // a mouse-click run, not a main-program step
-    bool whole_stack = false;  // the records are the whole stack of `slot` before
-    bool scale = false;        // the step changed the scale; the old one is logged
+    std::int32_t variable = 0;
+    TComplex old{};
   };
 
   void BeforeStep(int k) override;
+  void BeforeWrite(int variable) override {
+    const TComplex old = debugger.project_.variables.CurrentValue(variable);
+    const auto j = static_cast<std::size_t>(variable);
+    if (!written[j]) {
+      written[j] = true;
+      first_old[j] = old;
+      written_list.push_back(variable);
+    }
+    if (logging) Log({OpKind::Write, MainProgram, variable, old});
+  }
+  void BeforePush(int k) override {
+    if (logging) Log({OpKind::Push, static_cast<std::int8_t>(k), 0, {}});
+  }
+  void BeforePop(int k) override { KeepTop(OpKind::Pop, k); }
+  void BeforeTopChange(int k) override { KeepTop(OpKind::TopChange, k); }
+  void KeepTop(OpKind kind, int k) {
+    if (!logging) return;
+    Log({kind, static_cast<std::int8_t>(k), 0, {}});
+    const BlockRecord& top = debugger.state_.BlockStack[static_cast<std::size_t>(k)].back();
+    pending_record_bytes += sizeof(BlockRecord) + top.condition.size();
+    if (pending_record_bytes > limit) {
+      overflow = true;
+      return;
+    }
+    pending_records.push_back(top);
+  }
+  void Log(const Op& op) {
+    if (pending_ops.size() * sizeof(Op) >= limit) {
+      overflow = true;
+      return;
+    }
+    pending_ops.push_back(op);
+  }
 
   RunDebugger& debugger;
   std::deque<Step> steps;
-  std::deque<std::pair<int, TComplex>> values;  // old values
+  std::deque<Op> ops;
   std::deque<HistoryCanvas::PixelChange> pixels;
   std::deque<BlockRecord> records;
   std::deque<Scale> scales;
@@ -202,14 +230,19 @@ struct RunDebugger::Impl final : StepObserver {
   std::size_t limit = kDefaultHistoryBytes;
   bool lost = false;  // older steps fell away
   int width = 0, height = 0;
-  Values before{};  // the values before the step being run
-  // The step being run: kept in buffers that keep their room from step to step.
+  // The step being run, in buffers that keep their room from step to step.
+  bool logging = false;   // its changes go to the history
+  bool overflow = false;  // they would not fit
   Step pending;
   Scale pending_scale{};
+  std::vector<Op> pending_ops;
+  std::vector<BlockRecord> pending_records;
+  std::size_t pending_record_bytes = 0;
   std::vector<HistoryCanvas::PixelChange> pending_pixels;
-  std::vector<BlockRecord> pending_records;  // the top record before, or the whole stack
-  bool pending_unkeepable = false;
-  bool recording = false;
+  // The variables it wrote, each with its value before the first write.
+  std::array<bool, kTableCapacity> written{};
+  std::array<TComplex, kTableCapacity> first_old{};
+  std::vector<int> written_list;
   PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
   LineListener listener;
   Values listened{};  // the values at the listener's last line
@@ -232,19 +265,6 @@ void RunDebugger::Impl::BeforeStep(int k) {
 }
 
 RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
-    : control_(control),
-      interpreter_(interpreter),
-      project_(project),
-      drawing_(drawing),
-      state_(state),
-      canvas_(&canvas),
-      impl_(std::make_unique<Impl>(*this)) {
-  impl_->run_id = control_.Starts();
-  ForgetHistory();
-}
-
-RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
                          DrawingState& drawing, InterpreterState& state)
     : control_(control),
       interpreter_(interpreter),
@@ -254,6 +274,13 @@ RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectC
       canvas_(nullptr),
       impl_(std::make_unique<Impl>(*this)) {
   impl_->run_id = control_.Starts();
+}
+
+RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
+    : RunDebugger(control, interpreter, project, drawing, state) {
+  canvas_ = &canvas;
+  ForgetHistory();
 }
 
 RunDebugger::~RunDebugger() {
@@ -310,15 +337,11 @@ bool RunDebugger::Idle() const {
 }
 
 RunOutcome RunDebugger::OneStep() {
-  const bool record = HistoryEnabled();
-  if (record) BeginRecord(MainProgram, false);
-  TakeValues(project_.variables, impl_->before);
+  BeginRecord(false);
   last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
   const RunOutcome outcome = control_.StepMain({1, std::nullopt});
-  if (canvas_ != nullptr) canvas_->Record(nullptr);
-  ChangedSince(project_.variables, impl_->before, changed_);
   ++steps_;
-  if (record) EndRecord(outcome != RunOutcome::Failed);
+  EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
   return outcome;
 }
@@ -376,13 +399,9 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
 
 RunOutcome RunDebugger::RunMouseProgram() {
   Sync();
-  const bool record = HistoryEnabled() && control_.MainRunning();
-  if (record) BeginRecord(MouseHandlerProgram, true);
-  TakeValues(project_.variables, impl_->before);
+  BeginRecord(true);
   const RunOutcome outcome = control_.RunMouseProgram();
-  if (canvas_ != nullptr) canvas_->Record(nullptr);
-  ChangedSince(project_.variables, impl_->before, changed_);
-  if (record) EndRecord(outcome != RunOutcome::Failed);
+  EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
   if (impl_->watch_stop && control_.MainRunning()) PauseFor(PauseReason::WatchChanged);
   return outcome;
@@ -436,7 +455,7 @@ std::size_t RunDebugger::HistorySteps() const { return impl_->steps.size(); }
 void RunDebugger::ForgetHistory() {
   Impl& h = *impl_;
   h.steps.clear();
-  h.values.clear();
+  h.ops.clear();
   h.pixels.clear();
   h.records.clear();
   h.scales.clear();
@@ -448,13 +467,17 @@ void RunDebugger::ForgetHistory() {
   }
 }
 
+// Past the bound, the oldest steps go until an eighth of it is free again, so that not
+// every step has to trim.
 void RunDebugger::TrimHistory() {
   Impl& h = *impl_;
-  while (h.bytes > h.limit && !h.steps.empty()) {
+  if (h.bytes <= h.limit) return;
+  const std::size_t goal = h.limit - h.limit / 8;
+  while (h.bytes > goal && !h.steps.empty()) {
     const Impl::Step& oldest = h.steps.front();
-    h.values.erase(h.values.begin(), h.values.begin() + oldest.values);
-    h.pixels.erase(h.pixels.begin(), h.pixels.begin() + oldest.pixels);
-    h.records.erase(h.records.begin(), h.records.begin() + oldest.records);
+    for (std::uint32_t i = 0; i < oldest.ops; ++i) h.ops.pop_front();
+    for (std::uint32_t i = 0; i < oldest.pixels; ++i) h.pixels.pop_front();
+    for (std::uint32_t i = 0; i < oldest.records; ++i) h.records.pop_front();
     if (oldest.scale) h.scales.pop_front();
     h.bytes -= std::min(h.bytes, oldest.bytes);
     h.steps.pop_front();
@@ -462,84 +485,66 @@ void RunDebugger::TrimHistory() {
   }
 }
 
-void RunDebugger::BeginRecord(int slot, bool whole_stack) {
+// The interpreter tells of every change while the step runs; the history keeps them when
+// it is on and the main program runs (a mouse-click run while stopped is no step of it).
+void RunDebugger::BeginRecord(bool mouse) {
   Impl& h = *impl_;
-  if (canvas_->Width() != h.width || canvas_->Height() != h.height) ForgetHistory();
+  interpreter_.SetChangeObserver(&h);
+  h.logging = HistoryEnabled() && control_.MainRunning();
+  if (!h.logging) return;
   Impl::Step& r = h.pending;
   r.line = state_.CurrentLine;
   r.cursor = state_.ArgumentCursor;
   r.block_bytes = state_.block_bytes;
-  r.slot = static_cast<std::int8_t>(slot);
-  r.mouse = whole_stack;
-  r.whole_stack = whole_stack;
-  const std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(slot)];
-  r.stack_size = stack.size();
-  // A stack larger than the whole history could not be kept anyway.
-  h.pending_unkeepable =
-      whole_stack && state_.block_bytes[static_cast<std::size_t>(slot)] > h.limit;
-  if (whole_stack) {
-    if (!h.pending_unkeepable) h.pending_records = stack;
-  } else if (!stack.empty()) {
-    // Assigned into a kept record, so its condition text keeps its room.
-    h.pending_records.resize(1);
-    h.pending_records.front() = stack.back();
-  }
-  h.pending_scale = ScaleOf(drawing_);
+  r.mouse = mouse;
+  h.overflow = false;
+  h.pending_ops.clear();
+  h.pending_records.clear();
+  h.pending_record_bytes = 0;
   h.pending_pixels.clear();
+  h.pending_scale = ScaleOf(drawing_);
   canvas_->Record(&h.pending_pixels, h.limit / sizeof(HistoryCanvas::PixelChange));
-  h.recording = true;
 }
 
 void RunDebugger::EndRecord(bool keep) {
   Impl& h = *impl_;
-  h.recording = false;
+  interpreter_.SetChangeObserver(nullptr);
+  changed_.clear();
+  for (const int j : h.written_list) {
+    const auto at = static_cast<std::size_t>(j);
+    if (!SameBits(h.first_old[at], project_.variables.CurrentValue(j))) changed_.push_back(j);
+    h.written[at] = false;
+  }
+  h.written_list.clear();
+  std::sort(changed_.begin(), changed_.end());
+  if (!h.logging) return;
+  h.logging = false;
+  canvas_->Record(nullptr);
   if (!keep) return;
-  Impl::Step r = h.pending;
-  const std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(r.slot)];
-  const std::size_t n = r.stack_size;
-  // Only a change one step can make is understood; any other, or a step too large for
-  // the history, cannot be undone, and so neither can the steps before it.
-  const bool understood = !h.pending_unkeepable && (r.whole_stack || stack.size() + 1 == n ||
-                                                    stack.size() == n || stack.size() == n + 1);
-  if (!understood || canvas_->Overflowed()) {
+  if (!h.pending_pixels.empty() && (canvas_->Width() != h.width || canvas_->Height() != h.height)) {
+    ForgetHistory();  // pixels are kept by their index in a picture of one size
+  }
+  if (h.overflow || canvas_->Overflowed()) {
+    // Too large for the history: neither it nor the steps before it can be undone.
     ForgetHistory();
     h.lost = true;
     return;
   }
-  r.bytes = sizeof(Impl::Step);
-  r.values = static_cast<std::uint32_t>(changed_.size());
-  for (const int j : changed_)
-    h.values.emplace_back(j, h.before.value[static_cast<std::size_t>(j)]);
-  r.bytes += changed_.size() * sizeof(h.values.front());
+  Impl::Step r = h.pending;
+  r.ops = static_cast<std::uint32_t>(h.pending_ops.size());
   r.pixels = static_cast<std::uint32_t>(h.pending_pixels.size());
-  h.pixels.insert(h.pixels.end(), h.pending_pixels.begin(), h.pending_pixels.end());
-  r.bytes += h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
+  r.records = static_cast<std::uint32_t>(h.pending_records.size());
   r.scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
-  if (r.scale) {
-    h.scales.push_back(h.pending_scale);
-    r.bytes += sizeof(Scale);
-  }
-  // The records the undo needs: the whole stack when it changed, or the top record
-  // before when the step popped or changed it.
-  bool keep_records = false;
-  if (r.whole_stack) {
-    keep_records = !SameStack(stack, h.pending_records);
-    r.whole_stack = keep_records;
-  } else {
-    keep_records = stack.size() + 1 == n || (stack.size() == n && n > 0 &&
-                                             !SameRecord(stack.back(), h.pending_records.front()));
-  }
-  r.records = 0;
-  if (keep_records) {
-    for (const BlockRecord& record : h.pending_records) {
-      h.records.push_back(record);
-      r.bytes += sizeof(BlockRecord) + record.condition.size();
-    }
-    r.records = static_cast<std::uint32_t>(h.pending_records.size());
-  }
+  r.bytes = sizeof(Impl::Step) + h.pending_ops.size() * sizeof(Impl::Op) +
+            h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange) + h.pending_record_bytes +
+            (r.scale ? sizeof(Scale) : 0);
+  for (const Impl::Op& op : h.pending_ops) h.ops.push_back(op);
+  for (const HistoryCanvas::PixelChange& p : h.pending_pixels) h.pixels.push_back(p);
+  for (BlockRecord& record : h.pending_records) h.records.push_back(std::move(record));
+  if (r.scale) h.scales.push_back(h.pending_scale);
   h.bytes += r.bytes;
   h.steps.push_back(r);
-  TrimHistory();
+  if (h.bytes > h.limit) TrimHistory();
 }
 
 std::optional<std::string> RunDebugger::StepBack() {
@@ -556,8 +561,8 @@ std::optional<std::string> RunDebugger::StepBack() {
   h.steps.pop_back();
   h.bytes -= std::min(h.bytes, r.bytes);
 
-  // The picture first, newest change first: a pixel a step changed twice gets its
-  // colour from before the first change.
+  // Everything newest first: a pixel or variable a step changed twice gets its value
+  // from before the first change.
   const auto width = static_cast<std::uint32_t>(h.width);
   canvas_->Record(nullptr);
   for (std::uint32_t i = 0; i < r.pixels; ++i) {
@@ -571,32 +576,35 @@ std::optional<std::string> RunDebugger::StepBack() {
     h.scales.pop_back();
     drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
   }
-  std::vector<BlockRecord> kept(std::make_move_iterator(h.records.end() - r.records),
-                                std::make_move_iterator(h.records.end()));
-  h.records.erase(h.records.end() - r.records, h.records.end());
-  std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(r.slot)];
-  if (r.whole_stack) {
-    stack = std::move(kept);
-  } else if (r.mouse) {
-    // A mouse-click run that left its stack as it found it.
-  } else if (stack.size() == r.stack_size + 1) {
-    stack.pop_back();
-  } else if (stack.size() + 1 == r.stack_size && !kept.empty()) {
-    stack.push_back(std::move(kept.front()));
-  } else if (!kept.empty() && !stack.empty()) {
-    stack.back() = std::move(kept.front());
+  std::vector<int> written;
+  for (std::uint32_t i = 0; i < r.ops; ++i) {
+    const Impl::Op op = h.ops.back();
+    h.ops.pop_back();
+    std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(op.slot)];
+    switch (op.kind) {
+      case Impl::OpKind::Write:
+        written.push_back(op.variable);
+        project_.variables.SetCurrentValue(op.variable, op.old);
+        break;
+      case Impl::OpKind::Push:
+        stack.pop_back();
+        break;
+      case Impl::OpKind::Pop:
+        stack.push_back(std::move(h.records.back()));
+        h.records.pop_back();
+        break;
+      case Impl::OpKind::TopChange:
+        stack.back() = std::move(h.records.back());
+        h.records.pop_back();
+        break;
+    }
   }
   state_.CurrentLine = r.line;
   state_.ArgumentCursor = r.cursor;
   state_.block_bytes = r.block_bytes;
-  changed_.clear();
-  for (std::uint32_t i = 0; i < r.values; ++i) {
-    const auto [j, value] = h.values.back();
-    h.values.pop_back();
-    project_.variables.SetCurrentValue(j, value);
-    changed_.push_back(j);
-  }
-  std::sort(changed_.begin(), changed_.end());
+  std::sort(written.begin(), written.end());
+  written.erase(std::unique(written.begin(), written.end()), written.end());
+  changed_ = std::move(written);
   if (!r.mouse) --steps_;
   last_line_.reset();
   EvaluateWatches();

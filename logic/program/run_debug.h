@@ -226,7 +226,7 @@ class RunDebugger {
   void Sync();
   void PauseFor(PauseReason reason);
   RunOutcome OneStep();
-  void BeginRecord(int slot, bool whole_stack);
+  void BeginRecord(bool mouse);
   void EndRecord(bool keep);
   void TrimHistory();
   std::string WatchText(std::string_view term) const;

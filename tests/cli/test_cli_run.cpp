@@ -18,6 +18,7 @@
 #include "logic/project/project_file.h"
 #include "platform/picture_files.h"
 #include "tests/cli/cli_run_util.h"
+#include "tests/support/example_programs.h"
 
 namespace ombrix::cli {
 namespace {
@@ -78,25 +79,7 @@ std::string ExampleBytes(const ProjectContent& project) {
 ProjectContent Julia() {
   ProjectContent p = NewExample();
   for (const char* name : {"x", "y", "p", "z", "c", "n"}) AddVariable(p, name);
-  p.programs[0] = {
-      "SetzeSkala(-8/5;8/5;-8/5;8/5)",
-      "L\xF6scheBild",
-      "c:=-4/5+156/1000*i",
-      "F\xFCr(y;0;399;1)",
-      "F\xFCr(x;0;399;1)",
-      "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
-      "z:=p",
-      "n:=0",
-      "Solange((Betrag(z)<2)*(n<30))",
-      "z:=z^2+c",
-      "n:=n+1",
-      "EndeSolange",
-      "Wenn((n=30)+(n%2)*(n>3))",
-      "ZeichnePunkt(p)",
-      "EndeWenn",
-      "EndeF\xFCr",
-      "EndeF\xFCr",
-  };
+  p.programs[0] = ombrix::testing::JuliaProgram();
   return p;
 }
 

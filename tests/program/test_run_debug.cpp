@@ -10,6 +10,7 @@
 
 #include "logic/complex/num_text.h"
 #include "tests/program/debug_world.h"
+#include "tests/support/example_programs.h"
 
 namespace ombrix {
 namespace {
@@ -68,6 +69,40 @@ TEST(RunDebugger, SingleStepStartsLikeStartenAndRunsOneLineAtATime) {
 TEST(RunDebugger, SingleStepOnAnEmptyProgramEndsAtOnce) {
   DebugWorld w;
   EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Ended);
+}
+
+TEST(RunDebugger, AFailedSingleStepEndsTheRunAsAFailedLineDoes) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("a");
+  w.Program({"a:=1", "a:=q", "a:=3"});
+  w.debugger.SetHistoryEnabled(true);
+  w.debugger.SingleStep();
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Failed);
+  w.run.AfterFailure();
+  EXPECT_EQ(w.debugger.State(), DebugState::Stopped);
+  EXPECT_FALSE(w.flags.MouseHandlerEnabled);
+  EXPECT_EQ(w.debugger.LastLine(), (ProgramLine{MainProgram, 1}));
+  EXPECT_EQ(w.Next(), 2);  // the editor opens on the failed line
+  ASSERT_EQ(w.boxes.boxes.size(), 1u);
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));
+  // The next start begins afresh, with an empty history.
+  w.debugger.SingleStep();
+  EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryEmpty));
+}
+
+TEST(RunDebugger, AWatchThatFaultsShowsTheFault) {
+  DebugWorld w;
+  w.debugger.AddWatch("1e2e3+1");
+  EXPECT_NE(w.debugger.Watches()[0].text.find("1e2e3"), std::string::npos)
+      << w.debugger.Watches()[0].text;
+  EXPECT_TRUE(w.boxes.boxes.empty());
+  w.debugger.SetWatchTerm(0, "2+2");
+  EXPECT_EQ(w.debugger.Watches()[0].text, "4");
+  w.debugger.RemoveWatch(5);  // no such watch: nothing happens
+  w.debugger.RemoveWatch(0);
+  EXPECT_TRUE(w.debugger.Watches().empty());
 }
 
 TEST(RunDebugger, PausedCountsAsRunning) {
@@ -487,23 +522,7 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
 
 TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing) {
   SetDecimalSeparator(',');
-  const std::vector<std::string> julia = {"SetzeSkala(-8/5;8/5;-8/5;8/5)",
-                                          "L\xF6scheBild",
-                                          "c:=-4/5+156/1000*i",
-                                          "F\xFCr(y;0;399;1)",
-                                          "F\xFCr(x;0;399;1)",
-                                          "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
-                                          "z:=p",
-                                          "n:=0",
-                                          "Solange((Betrag(z)<2)*(n<30))",
-                                          "z:=z^2+c",
-                                          "n:=n+1",
-                                          "EndeSolange",
-                                          "Wenn((n=30)+(n%2)*(n>3))",
-                                          "ZeichnePunkt(p)",
-                                          "EndeWenn",
-                                          "EndeF\xFCr",
-                                          "EndeF\xFCr"};
+  const std::vector<std::string> julia = testing::JuliaProgram();
   const auto set_up = [&](DebugWorld& w) {
     for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
     w.Program(julia);
