@@ -702,12 +702,16 @@ void TForm1::RunMouseHandler() {
 
 // ---------------------------------------------------------------- watching a run
 
+bool TForm1::DialogOpen() { return QApplication::activeModalWidget() != nullptr; }
+
 void TForm1::StartAblaufAnzeigenExecute() {
   if (FormAblauf == nullptr) {
     FormAblauf = new TFormAblauf(debugger_, session_.project, this);
     FormAblauf->setWindowIcon(windowIcon());
-    FormAblauf->AddActions({StartStarten, StartAbbrechen, nullptr, StartEinzelschritt,
-                            StartSchrittZurueck, StartFortsetzen, StartHaltepunkt});
+    // Not "Starten": the run window is not blocked while the editor or a dialog is open,
+    // and a run must not start under them.
+    FormAblauf->AddActions({StartAbbrechen, nullptr, StartEinzelschritt, StartSchrittZurueck,
+                            StartFortsetzen, StartHaltepunkt});
     FormAblauf->OnTempoChanged = [this] {
       if (run_.MainRunning()) StartIdle();
     };
@@ -720,7 +724,7 @@ void TForm1::StartAblaufAnzeigenExecute() {
 
 void TForm1::StartEinzelschrittExecute() {
   StartAblaufAnzeigenExecute();
-  if (stepping_) return;  // never inside a step or a mouse-click run
+  if (stepping_ || DialogOpen()) return;  // never inside a step, a mouse-click run or a dialog
   const bool was_stopped = !run_.MainRunning();
   stepping_ = true;
   const RunOutcome outcome = debugger_.SingleStep();
@@ -730,7 +734,7 @@ void TForm1::StartEinzelschrittExecute() {
 }
 
 void TForm1::StartSchrittZurueckExecute() {
-  if (stepping_) return;
+  if (stepping_ || DialogOpen()) return;
   if (debugger_.State() == DebugState::Running) debugger_.Pause();
   if (const std::optional<std::string> refused = debugger_.StepBack()) {
     boxes_.Show(MessageKind::Information, *refused);
@@ -742,7 +746,7 @@ void TForm1::StartSchrittZurueckExecute() {
 }
 
 void TForm1::StartFortsetzenExecute() {
-  if (debugger_.State() != DebugState::Paused) return;
+  if (debugger_.State() != DebugState::Paused || DialogOpen()) return;
   debugger_.Continue();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
   StartIdle();

@@ -168,6 +168,8 @@ class TForm1 final : public QMainWindow {
   void ShowRunStarted();
   void AfterMainSteps(RunOutcome outcome);
   void AfterFailedStep(int slot);
+  // A dialog, the editor or a box is open: it blocks the main window, not the run window.
+  static bool DialogOpen();
 
   // Where a file dialog opens: the current project's folder (with its file offered for
   // "speichern unter"), the folder of the last picture; the home folder at first.
