@@ -513,6 +513,7 @@ void TForm1::EditProgram(int slot) {
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();  // it shows the edited text
   if (session_.ProjectChanged) MarkChangedPanel();
 }
 
@@ -774,6 +775,10 @@ void TForm1::Image1MouseUp(Qt::MouseButton, int, int) { run_.ReleaseMouse(); }
 
 void TForm1::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LocaleChange) ApplySystemDecimalSeparator();
+  // Back from a dialog: the run window shows what it changed.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && FormAblauf != nullptr) {
+    FormAblauf->RunChanged();
+  }
   QMainWindow::changeEvent(event);
 }
 

@@ -274,6 +274,7 @@ void TFormAblauf::RunChanged() {
 }
 
 void TFormAblauf::ShowFailure(ProgramLine line) {
+  if (!isVisible()) return;  // opened later, it would show a failure long mended
   failed_ = line;
   RunChanged();
 }

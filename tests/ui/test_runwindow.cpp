@@ -101,6 +101,7 @@ class TestRunWindow : public QObject {
   void failedLineShown_data();
   void failedLineShown();
   void mouseClickWhilePaused();
+  void showsTheEditedProgram();
   void nothingStartsUnderTheEditor_data();
   void nothingStartsUnderTheEditor();
 };
@@ -554,6 +555,20 @@ void TestRunWindow::nothingStartsUnderTheEditor() {
   QVERIFY(!rig.form.CheckBox1->isChecked());
   QVERIFY(!window.actions().contains(rig.form.StartStarten));
   QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunWindow::showsTheEditedProgram() {
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  QCOMPARE(window.MainView->toPlainText(), QStringLiteral("x:=1"));
+  ModalDriver driver;
+  driver.actions.push_back([](QDialog& dialog) {
+    static_cast<TFormPrgEditor&>(dialog).Memo1->setPlainText(QStringLiteral("x:=2\ny := 3"));
+  });
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(window.MainView->toPlainText(), QStringLiteral("x:=2\ny:=3"));
+  QCOMPARE(window.MainView->blockCount(), 2);
 }
 
 QTEST_MAIN(TestRunWindow)
