@@ -648,6 +648,7 @@ void TForm1::EditProgram(int slot, bool select_current_line) {
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();  // it shows the edited text
   if (session_.ProjectChanged) MarkChangedPanel();
 }
 
@@ -920,12 +921,16 @@ void TForm1::RunMouseHandler() {
 
 // ---------------------------------------------------------------- watching a run
 
+bool TForm1::DialogOpen() { return QApplication::activeModalWidget() != nullptr; }
+
 void TForm1::StartAblaufAnzeigenExecute() {
   if (FormAblauf == nullptr) {
     FormAblauf = new TFormAblauf(debugger_, session_.project, this);
     FormAblauf->setWindowIcon(windowIcon());
-    FormAblauf->AddActions({StartStarten, StartAbbrechen, nullptr, StartEinzelschritt,
-                            StartSchrittZurueck, StartFortsetzen, StartHaltepunkt});
+    // Not "Starten": the run window is not blocked while the editor or a dialog is open,
+    // and a run must not start under them.
+    FormAblauf->AddActions({StartAbbrechen, nullptr, StartEinzelschritt, StartSchrittZurueck,
+                            StartFortsetzen, StartHaltepunkt});
     FormAblauf->OnTempoChanged = [this] {
       if (run_.MainRunning()) StartIdle();
     };
@@ -938,7 +943,7 @@ void TForm1::StartAblaufAnzeigenExecute() {
 
 void TForm1::StartEinzelschrittExecute() {
   StartAblaufAnzeigenExecute();
-  if (stepping_) return;  // never inside a step or a mouse-click run
+  if (stepping_ || DialogOpen()) return;  // never inside a step, a mouse-click run or a dialog
   const bool was_stopped = !run_.MainRunning();
   const RunOutcome outcome = MainSteps([this] { return debugger_.SingleStep(); });
   if (was_stopped && run_.MainRunning()) ShowRunStarted();
@@ -946,7 +951,7 @@ void TForm1::StartEinzelschrittExecute() {
 }
 
 void TForm1::StartSchrittZurueckExecute() {
-  if (stepping_) return;
+  if (stepping_ || DialogOpen()) return;
   if (debugger_.State() == DebugState::Running) debugger_.Pause();
   if (const std::optional<std::string> refused = debugger_.StepBack()) {
     boxes_.Show(MessageKind::Information, *refused);
@@ -958,7 +963,7 @@ void TForm1::StartSchrittZurueckExecute() {
 }
 
 void TForm1::StartFortsetzenExecute() {
-  if (debugger_.State() != DebugState::Paused) return;
+  if (debugger_.State() != DebugState::Paused || DialogOpen()) return;
   debugger_.Continue();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
   StartIdle();
@@ -1064,6 +1069,10 @@ void TForm1::ApplyLocale() {
 
 void TForm1::changeEvent(QEvent* event) {
   if (event->type() == QEvent::LocaleChange) ApplyLocale();
+  // Back from a dialog: the run window shows what it changed.
+  if (event->type() == QEvent::ActivationChange && isActiveWindow() && FormAblauf != nullptr) {
+    FormAblauf->RunChanged();
+  }
   QMainWindow::changeEvent(event);
 }
 

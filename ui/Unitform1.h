@@ -209,6 +209,8 @@ class TForm1 final : public QMainWindow {
   void AfterFailedStep(int slot);
   // Main-program steps under the guard that nested event handling inside a long line needs.
   RunOutcome MainSteps(const std::function<RunOutcome()>& steps);
+  // A dialog, the editor or a box is open: it blocks the main window, not the run window.
+  static bool DialogOpen();
 
   // Where a file dialog opens: the current project's folder (with its file offered for
   // "speichern unter"), the folder of the last picture; the home folder at first.

@@ -86,8 +86,8 @@ void SetCell(QTableWidget& table, int row, int column, const std::string& text, 
   item.setBackground(marked ? QBrush(kChangedValue) : QBrush());
 }
 
-QTableWidget* MakeGrid(const QStringList& captions, QWidget* parent) {
-  auto* grid = new QTableWidget(0, static_cast<int>(captions.size()), parent);
+QTableWidget* MakeGrid(const QStringList& captions) {
+  auto* grid = new QTableWidget(0, static_cast<int>(captions.size()));
   grid->setHorizontalHeaderLabels(captions);
   grid->verticalHeader()->hide();
   grid->horizontalHeader()->setStretchLastSection(true);
@@ -100,10 +100,15 @@ QTableWidget* MakeGrid(const QStringList& captions, QWidget* parent) {
   return grid;
 }
 
-QLabel* Caption(const char* text, QWidget* buddy, QWidget* parent) {
-  auto* label = new QLabel(ToQt(text), parent);
-  label->setBuddy(buddy);
-  return label;
+// `content` under its caption, whose underlined letter (Alt+letter) gives it the focus.
+void AddCaptioned(const char* caption, QWidget* content, QSplitter& splitter) {
+  auto* panel = new QWidget(&splitter);
+  auto* layout = new QVBoxLayout(panel);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* label = new QLabel(ToQt(caption), panel);
+  label->setBuddy(content);
+  layout->addWidget(label);
+  layout->addWidget(content);
 }
 
 }  // namespace
@@ -144,35 +149,24 @@ void TFormAblauf::CreateComponents() {
   PageControl1->addTab(MouseView, ToQt(ProgramNames[MouseHandlerProgram]));
   MainView->OnMarginClick = [this](int line) { ToggleBreakpoint(line); };
 
-  auto* rewriting = new QWidget(left);
-  auto* rewriting_layout = new QVBoxLayout(rewriting);
-  rewriting_layout->setContentsMargins(0, 0, 0, 0);
-  RewritingList = new QListWidget(rewriting);
+  RewritingList = new QListWidget;
   RewritingList->setObjectName(QStringLiteral("RewritingList"));
   RewritingList->setFont(MainView->font());
-  rewriting_layout->addWidget(
-      Caption("&Umformung der Terme der n\xE4"
-              "chsten Zeile:",
-              RewritingList, rewriting));
-  rewriting_layout->addWidget(RewritingList);
+  AddCaptioned(
+      "&Umformung der Terme der n\xE4"
+      "chsten Zeile:",
+      RewritingList, *left);
 
   auto* right = new QSplitter(Qt::Vertical, columns);
-  auto* variables = new QWidget(right);
-  auto* variables_layout = new QVBoxLayout(variables);
-  variables_layout->setContentsMargins(0, 0, 0, 0);
-  VariablesGrid = MakeGrid(
-      {QStringLiteral("Name"), QStringLiteral("Startwert"), QStringLiteral("Wert")}, variables);
+  VariablesGrid =
+      MakeGrid({QStringLiteral("Name"), QStringLiteral("Startwert"), QStringLiteral("Wert")});
   VariablesGrid->setObjectName(QStringLiteral("VariablesGrid"));
   VariablesGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   VariablesGrid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  variables_layout->addWidget(Caption("&Variablen:", VariablesGrid, variables));
-  variables_layout->addWidget(VariablesGrid);
+  AddCaptioned("&Variablen:", VariablesGrid, *right);
 
-  auto* watches = new QWidget(right);
-  auto* watches_layout = new QVBoxLayout(watches);
-  watches_layout->setContentsMargins(0, 0, 0, 0);
-  WatchGrid = MakeGrid(
-      {QStringLiteral("Term"), QStringLiteral("Wert"), ToQt("Anhalten bei \xC4nderung")}, watches);
+  WatchGrid =
+      MakeGrid({QStringLiteral("Term"), QStringLiteral("Wert"), ToQt("Anhalten bei \xC4nderung")});
   WatchGrid->setObjectName(QStringLiteral("WatchGrid"));
   // The check box column keeps the width of its caption; the term and its value share the rest.
   WatchGrid->horizontalHeader()->setStretchLastSection(false);
@@ -184,8 +178,7 @@ void TFormAblauf::CreateComponents() {
                              QAbstractItemView::AnyKeyPressed);
   connect(WatchGrid, &QTableWidget::itemChanged, this,
           [this](QTableWidgetItem* item) { WatchEdited(item); });
-  watches_layout->addWidget(Caption("&Beobachtete Terme:", WatchGrid, watches));
-  watches_layout->addWidget(WatchGrid);
+  AddCaptioned("&Beobachtete Terme:", WatchGrid, *right);
 
   auto* bottom = new QHBoxLayout;
   layout->addLayout(bottom);
@@ -203,7 +196,9 @@ void TFormAblauf::CreateComponents() {
   TempoLabel->setMinimumWidth(TempoLabel->fontMetrics().horizontalAdvance(TempoText(1000)) + 4);
   StateLabel = new QLabel(this);
   StateLabel->setObjectName(QStringLiteral("StateLabel"));
-  bottom->addWidget(Caption("&Tempo:", TempoSlider, this));
+  auto* tempo = new QLabel(QStringLiteral("&Tempo:"), this);
+  tempo->setBuddy(TempoSlider);
+  bottom->addWidget(tempo);
   bottom->addWidget(TempoSlider);
   bottom->addWidget(TempoLabel);
   bottom->addStretch(1);
@@ -279,6 +274,7 @@ void TFormAblauf::RunChanged() {
 }
 
 void TFormAblauf::ShowFailure(ProgramLine line) {
+  if (!isVisible()) return;  // opened later, it would show a failure long mended
   failed_ = line;
   RunChanged();
 }

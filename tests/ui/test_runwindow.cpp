@@ -101,6 +101,9 @@ class TestRunWindow : public QObject {
   void failedLineShown_data();
   void failedLineShown();
   void mouseClickWhilePaused();
+  void showsTheEditedProgram();
+  void nothingStartsUnderTheEditor_data();
+  void nothingStartsUnderTheEditor();
 };
 
 void TestRunWindow::startItems_data() {
@@ -524,6 +527,48 @@ void TestRunWindow::mouseClickWhilePaused() {
   rig.form.StartSchrittZurueckExecute();
   QCOMPARE(rig.Current("k"), 0.0);
   rig.form.StopRun();
+}
+
+void TestRunWindow::nothingStartsUnderTheEditor_data() {
+  QTest::addColumn<int>("key");
+  QTest::newRow("F8") << int{Qt::Key_F8};
+  QTest::newRow("F1") << int{Qt::Key_F1};
+  QTest::newRow("F5") << int{Qt::Key_F5};
+}
+
+void TestRunWindow::nothingStartsUnderTheEditor() {
+  QFETCH(int, key);
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  // The editor blocks the main window only; the run window still takes keys.
+  ModalDriver driver;
+  bool tried = false;
+  driver.actions.push_back([&](QDialog&) {
+    window.activateWindow();
+    QTest::keyClick(&window, static_cast<Qt::Key>(key));
+    tried = true;
+  });
+  rig.form.BearbeitenHauptprogrammExecute();
+  QVERIFY(tried);
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Stopped);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!window.actions().contains(rig.form.StartStarten));
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunWindow::showsTheEditedProgram() {
+  Rig rig;
+  rig.Main() = {"x:=1"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  QCOMPARE(window.MainView->toPlainText(), QStringLiteral("x:=1"));
+  ModalDriver driver;
+  driver.actions.push_back([](QDialog& dialog) {
+    static_cast<TFormPrgEditor&>(dialog).Memo1->setPlainText(QStringLiteral("x:=2\ny := 3"));
+  });
+  rig.form.BearbeitenHauptprogrammExecute();
+  QCOMPARE(window.MainView->toPlainText(), QStringLiteral("x:=2\ny:=3"));
+  QCOMPARE(window.MainView->blockCount(), 2);
 }
 
 QTEST_MAIN(TestRunWindow)
