@@ -434,7 +434,7 @@ std::string SumPass(const OperandList& list) {
   if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
   const std::string_view w = text;
   OperandList list;
-  const std::string error = ScanOperands(w, run.context.variables, list);
+  std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
   PassFailure failure =
       PowerPass(list, run.power_products, run.context.power_products, run.context.boxes);
@@ -500,7 +500,7 @@ TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, P
 }
 
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context) {
-  const std::string display = ToDisplayText(EvaluateTerm(term, context));
+  std::string display = ToDisplayText(EvaluateTerm(term, context));
   if (IsErrorText(display)) return ErrorMessageText(display);
   return display;
 }
