@@ -6,8 +6,8 @@
 
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
-#include "logic/evaluator/tables.h"
 #include "logic/evaluator/result_text.h"
+#include "logic/evaluator/tables.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
