@@ -2,7 +2,8 @@
 // function "f", the second a term, the rest the lines of a main program. The term is
 // evaluated both ways under both decimal separators, the program is run both ways for a
 // bounded number of steps; any difference in result texts, values, faults, message boxes,
-// canvas calls, variable values or step counts aborts.
+// canvas calls, variable values or step counts aborts. Inputs are bounded (short texts,
+// few lines and steps, small powers), so that a minute tries tens of thousands of them.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -22,6 +23,39 @@
 #include "logic/program/project_content.h"
 
 namespace {
+
+// What one input may hold and cost.
+constexpr std::size_t kMaxInput = 512;
+constexpr std::size_t kMaxBody = 64;
+constexpr std::size_t kMaxTerm = 128;
+constexpr std::size_t kMaxLines = 16;
+constexpr int kMaxSteps = 100;
+constexpr std::size_t kMaxCanvasCalls = 20000;
+// Products the term's powers may take together, on both paths alike.
+constexpr double kTermPowerProducts = 1 << 16;
+
+// Powers in the function and the program, whose evaluation no budget of ours bounds, take
+// a single digit as exponent: with the step limit that keeps every run short.
+bool SmallPowersOnly(std::string_view text) {
+  for (std::size_t at = text.find('^'); at != std::string_view::npos; at = text.find('^', at + 1)) {
+    std::size_t digit = at + 1;
+    if (digit < text.size() && (text[digit] == '-' || text[digit] == '+')) ++digit;
+    if (digit >= text.size() || text[digit] < '0' || text[digit] > '9') return false;
+    if (digit + 1 < text.size() && text[digit + 1] >= '0' && text[digit + 1] <= '9') return false;
+  }
+  return true;
+}
+
+// Whether the body of "f" may call "f" or "g" ("g" calls "f"): every such recursion runs to
+// the expansion limit, seconds per input, and that limit has tests of its own. Names are
+// found anywhere in a term, so any "f(" or "g(" counts ("Lg(" too).
+bool CallsItself(std::string_view body) {
+  std::string text;
+  for (char c : body) {
+    if (c != ' ') text += static_cast<char>(c == 'F' ? 'f' : c == 'G' ? 'g' : c);
+  }
+  return text.find("f(") != std::string::npos || text.find("g(") != std::string::npos;
+}
 
 class LoggingBoxes : public ombrix::MessageBoxes {
  public:
@@ -52,7 +86,7 @@ class LoggingCanvas final : public ombrix::Canvas {
  private:
   template <class... T>
   void Add(char kind, T... values) {
-    if (calls.size() > 200000) return;  // enough to tell two runs apart
+    if (calls.size() > kMaxCanvasCalls) return;  // enough to tell two runs apart
     calls.push_back(kind);
     (calls.push_back(static_cast<int>(values)), ...);
   }
@@ -149,9 +183,9 @@ RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans
   flags.MainRunning = true;
   project.variables.CopyStartToCurrent();
   int steps = 0;
-  while (steps < 300 && state.CurrentLine[ombrix::MainProgram] >= 0 &&
+  while (steps < kMaxSteps && state.CurrentLine[ombrix::MainProgram] >= 0 &&
          static_cast<std::size_t>(state.CurrentLine[ombrix::MainProgram]) < program.size() &&
-         canvas.calls.size() <= 200000) {
+         canvas.calls.size() <= kMaxCanvasCalls) {
     ++steps;
     if (!interpreter.ExecuteStep(ombrix::MainProgram)) break;
   }
@@ -166,6 +200,7 @@ RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  if (size > kMaxInput) return -1;
   const std::string_view input(reinterpret_cast<const char*>(data), size);
   std::string_view body = "#*2";
   std::string_view term = input;
@@ -178,15 +213,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       term = term.substr(0, second);
     }
   }
+  if (body.size() > kMaxBody || term.size() > kMaxTerm || CallsItself(body) ||
+      !SmallPowersOnly(body) || !SmallPowersOnly(rest)) {
+    return -1;
+  }
 
   ombrix::ProjectContent project;
   Prepare(project, body);
   ombrix::DrawingState drawing;
   LoggingBoxes text_boxes, plan_boxes;
   ombrix::PlanCache plans;
-  const ombrix::EvalContext text{project.functions, project.variables, drawing, text_boxes};
-  const ombrix::EvalContext planned{project.functions, project.variables,           drawing,
-                                    plan_boxes,        ombrix::kPowerProductBudget, &plans};
+  const ombrix::EvalContext text{project.functions, project.variables, drawing, text_boxes,
+                                 kTermPowerProducts};
+  const ombrix::EvalContext planned{project.functions, project.variables,  drawing,
+                                    plan_boxes,        kTermPowerProducts, &plans};
   for (char separator : {',', '.'}) {
     ombrix::SetDecimalSeparator(separator);
     std::string a, b;
@@ -208,7 +248,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     ombrix::SetDecimalSeparator(',');
     ombrix::ProgramText program;
     std::size_t from = 0;
-    while (from <= rest.size() && program.size() < 64) {
+    while (from <= rest.size() && program.size() < kMaxLines) {
       const std::size_t end = std::min(rest.find('\n', from), rest.size());
       std::string line;
       for (char c : rest.substr(from, end - from)) {

@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
   libbenchmark-dev qt6-base-dev qt6-translations-l10n fonts-dejavu-core clang-format xvfb xauth
   imagemagick desktop-file-utils appstream shared-mime-info librsvg2-bin dpkg-dev file python3
-  time pkg-config qt6-svg-dev libemf2svg-dev libuemf-dev libwmf-dev fonts-urw-base35
+  time pkg-config qt6-svg-dev libemf2svg-dev libuemf-dev libwmf-dev fonts-urw-base35 clang-tidy
+  lintian git
   qt6-pdf-dev)
 missing=()
 for p in "${packages[@]}"; do

@@ -1,26 +1,43 @@
 #!/usr/bin/env bash
-# Installs what is missing (Debian), validates the desktop entry and the AppStream data,
-# builds everything under AddressSanitizer and UndefinedBehaviorSanitizer, runs the whole
-# test suite through ctest (an install into a scratch folder among it), then builds the
-# libFuzzer targets with clang and runs each for 60 seconds (also through ctest).
+# What CI runs. Installs what is missing (Debian); checks the format of every tracked C++
+# file; validates the desktop entry and the AppStream data; builds everything under
+# AddressSanitizer and UndefinedBehaviorSanitizer with warnings as errors and runs the
+# whole test suite through ctest (an install into a scratch folder among it); builds
+# Release, runs the whole suite on it, builds the Debian package and checks it with
+# lintian; runs clang-tidy on logic/ and platform/; then builds the libFuzzer targets with
+# clang and runs each for 60 seconds (also through ctest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
+ctest_args=(--output-on-failure --no-tests=error -j "$jobs" --timeout 600)
+
+bash scripts/check-format.sh
 
 # The desktop entry and the AppStream data as a software centre reads them.
 desktop-file-validate desktop/*.desktop
 appstreamcli validate --no-net desktop/*.metainfo.xml
 
-cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON
+cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON -DOMBRIX_WERROR=ON
 cmake --build build/check -j "$jobs"
-(cd build/check && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 600)
+(cd build/check && QT_QPA_PLATFORM=offscreen ctest "${ctest_args[@]}")
+
+# What users and the package run.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=ON \
+  -DOMBRIX_BENCH=OFF
+cmake --build build/release -j "$jobs"
+(cd build/release && QT_QPA_PLATFORM=offscreen ctest "${ctest_args[@]}")
+rm -f build/release/ombrix_*.deb
+(cd build/release && cpack -G DEB)
+lintian --fail-on error,warning build/release/ombrix_*.deb
+
+bash scripts/run-tidy.sh
 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF
+    -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_WERROR=ON
   cmake --build build/fuzz -j "$jobs"
   (cd build/fuzz && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 300)
 fi

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "logic/complex/num_text.h"
+#include "logic/evaluator/tables.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -12,6 +13,9 @@ namespace {
 
 constexpr const char* kBuiltinValue = "{eingebaute Funktion}";
 constexpr const char* kBuiltinDelete = "Sie k\xF6nnen eingebaute Funktionen nicht l\xF6schen.";
+
+// The message for a full table names its capacity.
+static_assert(kUserFunctionCapacity == 105);
 
 const TValueListDialogTexts kTexts{
     "FormFkten",

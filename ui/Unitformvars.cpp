@@ -7,11 +7,15 @@
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/result_text.h"
+#include "logic/evaluator/tables.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
 
 namespace {
+
+// The message for a full table names its capacity.
+static_assert(kTableCapacity == 128);
 
 const TValueListDialogTexts kTexts{
     "FormVars",

@@ -469,7 +469,7 @@ std::string SumPass(const OperandList& list) {
   if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
   const std::string_view w = text;
   OperandList list;
-  const std::string error = ScanOperands(w, run.context.variables, list);
+  std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
   if (run.working_texts) NoteOperands(run, list);
   PassFailure failure =
@@ -560,7 +560,7 @@ std::string EvaluateForDisplay(std::string_view term, const EvalContext& context
 }
 
 std::string DisplayOfResult(std::string_view result) {
-  const std::string display = ToDisplayText(result);
+  std::string display = ToDisplayText(result);
   if (IsErrorText(display)) return ErrorMessageText(display);
   return display;
 }

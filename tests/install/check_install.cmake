@@ -23,7 +23,8 @@ set(expected
     share/metainfo/de.ombrix.Ombrix.metainfo.xml
     share/mime/packages/ombrix.xml
     share/icons/hicolor/scalable/apps/ombrix.svg
-    share/man/man1/ombrix.1 share/man/man1/ombrix-cli.1
+    share/man/man1/ombrix.1.gz share/man/man1/ombrix-cli.1.gz
+    share/doc/ombrix/copyright share/doc/ombrix/changelog.gz
     share/doc/ombrix/sprachuebersicht.md
     share/ombrix/examples/titel.txt)
 foreach(example ${examples})

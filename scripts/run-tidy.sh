@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Runs clang-tidy with the checks of .clang-tidy on every source file of logic/ and
+# platform/, files in parallel; fails on any finding. Its compile commands come from a
+# clang configuration of its own (configured, not built), so the flags are clang's.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+CXX=clang++ cmake -S . -B build/tidy -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_TESTS=OFF \
+  -DOMBRIX_BENCH=OFF >/dev/null
+run-clang-tidy -p build/tidy -j "$(nproc)" -quiet "^$PWD/(logic|platform)/.*\.cpp\$"
