@@ -107,7 +107,7 @@ class RunControl {
   std::function<void()> line_wait_;
   LineInterrupt line_interrupt_{*this};
   bool line_in_progress_ = false;
-  std::uint64_t run_changes_ = 0;  // raised by every Start, Stop and SwitchOffBoth
+  std::uint64_t run_changes_ = 0;   // raised by every Start, Stop and SwitchOffBoth
   std::uint64_t line_changes_ = 0;  // run_changes_ when the line began
 };
 

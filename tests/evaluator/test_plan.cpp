@@ -14,8 +14,8 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/plan.h"
 #include "tests/evaluator/eval_world.h"
-#include "tests/support/interrupts.h"
 #include "tests/evaluator/term_maker.h"
+#include "tests/support/interrupts.h"
 
 namespace ombrix {
 namespace {
