@@ -43,6 +43,9 @@ struct Run {
   std::size_t text_read = 0;
   int call_depth = 0;  // built-in arguments being evaluated, one inside the other
   double power_products = 0;
+  const PowerWork power_work{power_products, context.power_products, context.boxes,
+                             context.interrupt,
+                             context.plans != nullptr ? &context.plans->Powers() : nullptr};
 };
 
 std::string Evaluate(std::string_view term, Run& run, int depth);
@@ -436,10 +439,7 @@ std::string SumPass(const OperandList& list) {
   OperandList list;
   const std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
-  PassFailure failure =
-      PowerPass(list, {run.power_products, run.context.power_products, run.context.boxes,
-                       run.context.interrupt,
-                       run.context.plans != nullptr ? &run.context.plans->Powers() : nullptr});
+  PassFailure failure = PowerPass(list, run.power_work);
   if (failure == PassFailure::None) failure = ProductPass(list, run.context.boxes);
   if (failure != PassFailure::None) return PassFailureText(failure, w, list);
   return SumPass(list);
