@@ -47,6 +47,9 @@ struct Run {
   // ExplainTerm's list of the outermost evaluation's working texts, or none.
   std::vector<std::string>* working_texts = nullptr;
   int level = 0;  // evaluations open, counted only while working texts are kept
+  const PowerWork power_work{power_products, context.power_products, context.boxes,
+                             context.interrupt,
+                             context.plans != nullptr ? &context.plans->Powers() : nullptr};
 };
 
 // Keeps a working text of the outermost evaluation for ExplainTerm. Out of line and
@@ -472,10 +475,7 @@ std::string SumPass(const OperandList& list) {
   std::string error = ScanOperands(w, run.context.variables, list);
   if (!error.empty()) return error;
   if (run.working_texts) NoteOperands(run, list);
-  PassFailure failure =
-      PowerPass(list, {run.power_products, run.context.power_products, run.context.boxes,
-                       run.context.interrupt,
-                       run.context.plans != nullptr ? &run.context.plans->Powers() : nullptr});
+  PassFailure failure = PowerPass(list, run.power_work);
   if (failure == PassFailure::None) failure = ProductPass(list, run.context.boxes);
   if (failure != PassFailure::None) return PassFailureText(failure, w, list);
   return SumPass(list);

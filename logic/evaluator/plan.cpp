@@ -431,8 +431,7 @@ class PlanRunner {
       list.entries[list.count++] = {operands[o].op, value.Re, value.Im};
     }
     // The passes are the text path's own; an error text means the text path must speak.
-    if (PowerPass(list, {power_products_, context_.power_products, boxes_, context_.interrupt,
-                         &cache_.Powers()}) != PassFailure::None ||
+    if (PowerPass(list, power_work_) != PassFailure::None ||
         ProductPass(list, boxes_) != PassFailure::None) {
       throw Unsure{};
     }
@@ -445,6 +444,8 @@ class PlanRunner {
   PlanCache& cache_;
   TripwireBoxes boxes_;
   double power_products_ = 0;
+  const PowerWork power_work_{power_products_, context_.power_products, boxes_, context_.interrupt,
+                              &cache_.Powers()};
 };
 
 PlanCache::PlanCache() = default;

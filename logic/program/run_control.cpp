@@ -53,17 +53,30 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
   const auto start =
       budget.time ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
   std::int64_t lines = 0;
+  // The lines of this call are asked through one interrupt, installed once: a Stop, Start
+  // or SwitchOffBoth from inside a line abandons it.
+  line_changes_ = run_changes_;
+  struct InProgress {
+    RunControl& run;
+    Interrupt* outer;
+    ~InProgress() {
+      run.line_in_progress_ = false;
+      run.interpreter_.SetInterrupt(outer);
+    }
+  } in_progress{*this, interpreter_.CurrentInterrupt()};
+  line_in_progress_ = true;
+  interpreter_.SetInterrupt(&line_interrupt_);
   try {
     while (flags_.MainRunning) {
       if (MainAtEnd()) return RunOutcome::Ended;
-      const LineEnd end = RunMainLine();
-      if (end == LineEnd::Failed) return RunOutcome::Failed;
-      if (end == LineEnd::Abandoned) break;
+      if (!interpreter_.ExecuteStep(MainProgram)) return RunOutcome::Failed;
       ++lines;
       ++lines_run_;
       if (budget.lines > 0 && lines >= budget.lines) break;
       if (budget.time && std::chrono::steady_clock::now() - start >= *budget.time) break;
     }
+  } catch (const Interrupted&) {
+    // Nothing of the abandoned line is left; the stop has been made.
   } catch (const Fault& fault) {
     // The interpreter reports its own faults; one that still gets here stops the run once.
     flags_.MainRunning = false;
@@ -76,26 +89,6 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
 bool RunControl::LineInterrupt::StopNow() {
   if (run_.line_wait_) run_.line_wait_();
   return run_.line_changes_ != run_.run_changes_;
-}
-
-RunControl::LineEnd RunControl::RunMainLine() {
-  line_changes_ = run_changes_;
-  Interrupt* const outer = interpreter_.CurrentInterrupt();
-  struct InProgress {
-    RunControl& run;
-    Interrupt* outer;
-    ~InProgress() {
-      run.line_in_progress_ = false;
-      run.interpreter_.SetInterrupt(outer);
-    }
-  } in_progress{*this, outer};
-  line_in_progress_ = true;
-  interpreter_.SetInterrupt(&line_interrupt_);
-  try {
-    return interpreter_.ExecuteStep(MainProgram) ? LineEnd::Done : LineEnd::Failed;
-  } catch (const Interrupted&) {
-    return LineEnd::Abandoned;  // nothing of the line is left; the stop has been made
-  }
 }
 
 void RunControl::FinishMain() {

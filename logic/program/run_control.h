@@ -72,7 +72,8 @@ class RunControl {
   // line every few thousand products; a Stop, Start or SwitchOffBoth meanwhile abandons
   // the line, which then leaves everything as it was before it.
   void SetLineWait(std::function<void()> wait) { line_wait_ = std::move(wait); }
-  // Inside a line of the main program (for a front end whose events come in meanwhile).
+  // Inside StepMain, so inside a line of the main program (for a front end whose events
+  // come in meanwhile).
   bool LineInProgress() const { return line_in_progress_; }
 
   const RunFlags& Flags() const { return flags_; }
@@ -87,11 +88,6 @@ class RunControl {
   DrawingState& drawing_;
   RunFlags& flags_;
   InterpreterState& state_;
-  // One main-program line; abandoned when the run was stopped or started afresh from
-  // inside it.
-  enum class LineEnd { Done, Failed, Abandoned };
-  LineEnd RunMainLine();
-
   class LineInterrupt final : public Interrupt {
    public:
     explicit LineInterrupt(RunControl& run) : run_(run) {}
@@ -108,7 +104,7 @@ class RunControl {
   LineInterrupt line_interrupt_{*this};
   bool line_in_progress_ = false;
   std::uint64_t run_changes_ = 0;   // raised by every Start, Stop and SwitchOffBoth
-  std::uint64_t line_changes_ = 0;  // run_changes_ when the line began
+  std::uint64_t line_changes_ = 0;  // run_changes_ when StepMain began
 };
 
 }  // namespace ombrix
