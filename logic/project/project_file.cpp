@@ -15,30 +15,11 @@ namespace {
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == '\x7F'; }
 
-// A text as a message quotes it: control characters written out ("\r", "\n", "\t",
-// "\x1B"), so that a line break in a field shows as such and not as a break inside the
-// quote; a NUL byte as "?", as the fault shows it.
+// A text as a message quotes it: a control character as "?", as the window shows any byte
+// that prints nothing, so that a line break in a field never breaks the quote.
 std::string Shown(std::string_view text) {
-  std::string out;
-  for (const char c : text) {
-    if (!IsControl(c)) {
-      out += c;
-    } else if (c == '\0') {
-      out += '?';
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else {
-      static constexpr char kHex[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      out += "\\x";
-      out += kHex[byte >> 4];
-      out += kHex[byte & 0xF];
-    }
-  }
+  std::string out(text);
+  std::replace_if(out.begin(), out.end(), IsControl, '?');
   return out;
 }
 
