@@ -15,6 +15,7 @@
 #include "logic/project/project_file.h"
 #include "platform/posix_file_store.h"
 #include "tests/cli/cli_run_util.h"
+#include "tests/support/example_programs.h"
 #include "tests/support/tables.h"
 
 namespace ombrix::cli {
@@ -65,24 +66,10 @@ ControlExample JuliaWithPoint() {
   ProjectContent& p = e.project;
   for (const char* name : {"x", "y", "p", "z", "n"}) AddVariable(p.variables, name);
   AddVariable(p.variables, "c", {-0.8, 0.156});
-  p.programs[MainProgram] = {
-      "SetzeSkala(-8/5;8/5;-8/5;8/5)",
-      "L\xF6scheBild",
-      "F\xFCr(y;0;399;1)",
-      "F\xFCr(x;0;399;1)",
-      "p:=ReMin()+x*DeltaRe()+(ImMax()-y*DeltaIm())*i",
-      "z:=p",
-      "n:=0",
-      "Solange((Betrag(z)<2)*(n<30))",
-      "z:=z^2+c",
-      "n:=n+1",
-      "EndeSolange",
-      "Wenn((n=30)+(n%2)*(n>3))",
-      "ZeichnePunkt(p)",
-      "EndeWenn",
-      "EndeF\xFCr",
-      "EndeF\xFCr",
-  };
+  // The Julia example without its assignment to c: the point gives c its start value.
+  p.programs[MainProgram] = ombrix::testing::JuliaProgram();
+  p.programs[MainProgram].erase(p.programs[MainProgram].begin() + 2);
+
   e.controls.live = true;
   e.controls.controls = {{ControlKind::Point, "c"}};
   return e;
