@@ -69,9 +69,9 @@ void DrawingRecord::Append(Command command, const TComplex* a, const DrawingStat
   }
   Entry entry{command, {}};
   const int arguments = CommandArgumentCount(static_cast<int>(command));
-  for (int i = 0; i < arguments && i < 2; ++i) {
-    entry.values[static_cast<std::size_t>(2 * i)] = a[i].Re;
-    entry.values[static_cast<std::size_t>(2 * i + 1)] = a[i].Im;
+  for (std::size_t i = 0; static_cast<int>(i) < arguments && i < 2; ++i) {
+    entry.values[2 * i] = a[i].Re;
+    entry.values[2 * i + 1] = a[i].Im;
   }
   entries_.push_back(entry);
 }

@@ -580,7 +580,7 @@ std::optional<std::string> RunDebugger::StepBack() {
   for (std::uint32_t i = 0; i < r.ops; ++i) {
     const Impl::Op op = h.ops.back();
     h.ops.pop_back();
-    std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<std::size_t>(op.slot)];
+    std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<unsigned char>(op.slot)];
     switch (op.kind) {
       case Impl::OpKind::Write:
         written.push_back(op.variable);

@@ -36,7 +36,8 @@ constexpr bool kAddressSanitizer = false;
 
 // Under AddressSanitizer the address space stays open (its shadow memory needs it), so the
 // sanitizer's own allocator refuses what goes beyond a bound of resident memory instead.
-extern "C" const char* __asan_default_options() {
+// The sanitizer looks this name up; it cannot be another.
+extern "C" const char* __asan_default_options() {  // NOLINT(bugprone-reserved-identifier)
   return "soft_rss_limit_mb=1536:allocator_may_return_null=1:detect_leaks=0";
 }
 
