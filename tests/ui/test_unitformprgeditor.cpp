@@ -452,7 +452,7 @@ void TestEditor::idleCursor() {
 }
 
 QTEST_MAIN(TestEditor)
-#include "test_editor.moc"
+#include "test_unitformprgeditor.moc"
 
 void TestEditor::cursorLineLabel_data() {
   QTest::addColumn<QStringList>("program");

@@ -1039,4 +1039,4 @@ void TestMainWindow::localeChange() {
 }
 
 QTEST_MAIN(TestMainWindow)
-#include "test_mainwindow.moc"
+#include "test_unitform1.moc"

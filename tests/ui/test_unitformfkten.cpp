@@ -558,4 +558,4 @@ class TestFormFkten : public QObject {
 };
 
 QTEST_MAIN(TestFormFkten)
-#include "test_formfkten.moc"
+#include "test_unitformfkten.moc"

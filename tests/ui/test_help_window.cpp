@@ -638,4 +638,4 @@ void TestHelp::answersWithoutADisplay() {
 }
 
 QTEST_MAIN(TestHelp)
-#include "test_help.moc"
+#include "test_help_window.moc"

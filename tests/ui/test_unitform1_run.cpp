@@ -615,4 +615,4 @@ void TestRunControl::nothingElseRunsInsideALongLine() {
 }
 
 QTEST_MAIN(TestRunControl)
-#include "test_runcontrol.moc"
+#include "test_unitform1_run.moc"

@@ -407,4 +407,4 @@ void TestControls::newProjectHasNoControls() {
 }
 
 QTEST_MAIN(TestControls)
-#include "test_controls.moc"
+#include "test_controls_panel.moc"

@@ -136,4 +136,4 @@ void TestMessageBoxes::confirm() {
 }
 
 QTEST_MAIN(TestMessageBoxes)
-#include "test_messageboxes.moc"
+#include "test_qt_message_boxes.moc"

@@ -624,4 +624,4 @@ class TestFormVars : public QObject {
 };
 
 QTEST_MAIN(TestFormVars)
-#include "test_formvars.moc"
+#include "test_unitformvars.moc"

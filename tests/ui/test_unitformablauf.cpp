@@ -572,4 +572,4 @@ void TestRunWindow::showsTheEditedProgram() {
 }
 
 QTEST_MAIN(TestRunWindow)
-#include "test_runwindow.moc"
+#include "test_unitformablauf.moc"
