@@ -190,6 +190,94 @@ std::string SavePicture(const QImage& image, const std::string& path) {
   return "";
 }
 
+// "--picture": as "Bild öffnen", the drawing takes the picture's size; false (after the
+// message) when the file is refused, which ends the run.
+bool LoadStartPicture(const std::string& path, QImageCanvas& picture, PictureRecord& record,
+                      MessageBoxes& boxes) {
+  const GuiForFonts fonts;  // for the text of metafiles
+  std::variant<QImage, std::string> loaded =
+      LoadPictureFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
+  if (const std::string* problem = std::get_if<std::string>(&loaded)) {
+    boxes.Show(MessageKind::Fault, FaultDisplayText(*problem));
+    return false;
+  }
+  record.Load(picture, std::get<QImage>(loaded));
+  return true;
+}
+
+struct MainOutcome {
+  bool failed = false;
+  bool stopped = false;  // by "--max-steps"
+};
+
+// Steps the main program to its end, its failure or "--max-steps" steps, whichever comes
+// first.
+MainOutcome RunMainProgram(RunControl& run, LinePrinter& printer,
+                           std::optional<std::int64_t> max_steps, std::ostream& err) {
+  MainOutcome outcome;
+  StepBudget budget;
+  if (max_steps) budget.lines = *max_steps;
+  const bool may_step = !max_steps || *max_steps > 0;
+  switch (may_step ? printer.StepMain(budget) : RunOutcome::Running) {
+    case RunOutcome::Ended:
+      run.FinishMain();
+      break;
+    case RunOutcome::Failed:
+      run.AfterFailure();
+      outcome.failed = true;
+      break;
+    case RunOutcome::Running:
+      if (run.MainRunning() && run.MainAtEnd()) {
+        run.FinishMain();  // the bound and the end were reached together
+      } else if (run.MainRunning()) {
+        run.Stop();  // as "Abbrechen": the mouse-click program stays on
+        outcome.stopped = true;
+        err << "Das Hauptprogramm wurde nach " << CountText(run.LinesRun(), "Schritt", "Schritten")
+            << " angehalten.\n";
+      }
+      break;
+  }
+  return outcome;
+}
+
+// Each "--click" as a press, a move and a release over the picture; true when one of them
+// failed.
+bool RunClicks(const std::vector<std::pair<int, int>>& clicks, RunControl& run,
+               const DrawingState& drawing, MessageBoxes& boxes, std::ostream& err) {
+  bool failed = false;
+  for (const auto& [x, y] : clicks) {
+    run.PressMouse();
+    try {
+      run.MoveMouse(x, y);
+      err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
+      if (run.MouseProgramDue() && run.RunMouseProgram() == RunOutcome::Failed) {
+        run.AfterFailure();
+        failed = true;
+      }
+    } catch (const Fault& fault) {
+      // A pixel far outside the picture on a huge scale: the event ends as the top-level
+      // handler ends it, and the next click comes.
+      boxes.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+      failed = true;
+    }
+    run.ReleaseMouse();
+  }
+  return failed;
+}
+
+// "--png", "--svg", "--pdf"; false (after the message) when one could not be written.
+bool WritePictureOutputs(const RunOptions& options, const QImageCanvas& picture,
+                         const PictureRecord& record, MessageBoxes& boxes) {
+  if (options.png) {
+    const std::string problem = SavePicture(picture.Image(), *options.png);
+    if (!problem.empty()) {
+      boxes.Show(MessageKind::Error, problem);
+      return false;
+    }
+  }
+  return WriteVectorOutputs(options.vectors, picture.Image(), record, boxes);
+}
+
 }  // namespace
 
 int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -208,17 +296,8 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   QImageCanvas picture;
   PictureRecord record;
-  if (options.picture) {
-    // As "Bild öffnen": the drawing takes the picture's size; a refusal ends the run.
-    const GuiForFonts fonts;  // for the text of metafiles
-    const std::string& path = *options.picture;
-    std::variant<QImage, std::string> loaded =
-        LoadPictureFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-    if (const std::string* problem = std::get_if<std::string>(&loaded)) {
-      boxes.Show(MessageKind::Fault, FaultDisplayText(*problem));
-      return kExitUsage;
-    }
-    record.Load(picture, std::get<QImage>(loaded));
+  if (options.picture && !LoadStartPicture(*options.picture, picture, record, boxes)) {
+    return kExitUsage;
   }
   TracingCanvas tracing(picture, out);
   Canvas& canvas = options.trace ? static_cast<Canvas&>(tracing) : picture;
@@ -233,61 +312,11 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
   LinePrinter printer(options.line_options, run, interpreter, project, drawing, state, out);
   run.Start();
 
-  bool failed = false;
-  bool stopped = false;
-  // "--max-steps": the main program is stopped after that many steps, unless it has
-  // ended by then.
-  StepBudget budget;
-  if (options.max_steps) budget.lines = *options.max_steps;
-  const bool may_step = !options.max_steps || *options.max_steps > 0;
-  switch (may_step ? printer.StepMain(budget) : RunOutcome::Running) {
-    case RunOutcome::Ended:
-      run.FinishMain();
-      break;
-    case RunOutcome::Failed:
-      run.AfterFailure();
-      failed = true;
-      break;
-    case RunOutcome::Running:
-      if (run.MainRunning() && run.MainAtEnd()) {
-        run.FinishMain();  // the bound and the end were reached together
-      } else if (run.MainRunning()) {
-        run.Stop();  // as "Abbrechen": the mouse-click program stays on
-        stopped = true;
-        err << "Das Hauptprogramm wurde nach " << CountText(run.LinesRun(), "Schritt", "Schritten")
-            << " angehalten.\n";
-      }
-      break;
-  }
-
-  for (const auto& [x, y] : options.clicks) {
-    run.PressMouse();
-    try {
-      run.MoveMouse(x, y);
-      err << "Mausposition: " << Cp1252ToUtf8(MousePositionText(drawing.MousePosition())) << '\n';
-      if (run.MouseProgramDue() && run.RunMouseProgram() == RunOutcome::Failed) {
-        run.AfterFailure();
-        failed = true;
-      }
-    } catch (const Fault& fault) {
-      // A pixel far outside the picture on a huge scale: the event ends as the top-level
-      // handler ends it, and the next click comes.
-      boxes.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
-      failed = true;
-    }
-    run.ReleaseMouse();
-  }
-
-  if (options.png) {
-    const std::string problem = SavePicture(picture.Image(), *options.png);
-    if (!problem.empty()) {
-      boxes.Show(MessageKind::Error, problem);
-      return kExitUsage;
-    }
-  }
-  if (!WriteVectorOutputs(options.vectors, picture.Image(), record, boxes)) return kExitUsage;
-  if (failed) return kExitFailed;
-  if (stopped) return kExitStepLimit;
+  const MainOutcome main = RunMainProgram(run, printer, options.max_steps, err);
+  const bool clicks_failed = RunClicks(options.clicks, run, drawing, boxes, err);
+  if (!WritePictureOutputs(options, picture, record, boxes)) return kExitUsage;
+  if (main.failed || clicks_failed) return kExitFailed;
+  if (main.stopped) return kExitStepLimit;
   return kExitOk;
 }
 
