@@ -51,6 +51,20 @@ void Type(QWidget* target, const Keys& keys) {
   }
 }
 
+// A program editor of its own, with its change flag and recorded message boxes.
+struct LoneEditor {
+  bool changed = false;
+  RecordingMessageBoxes boxes;
+  TFormPrgEditor editor{changed, boxes};
+
+  // Shown with `text`, active to take keys and clicks; false when it did not become active.
+  bool ShowWith(const QString& text) {
+    editor.Memo1->setPlainText(text);
+    editor.show();
+    return QTest::qWaitForWindowActive(&editor);
+  }
+};
+
 }  // namespace
 
 Q_DECLARE_METATYPE(Keys)
@@ -283,21 +297,18 @@ void TestEditor::reformat() {
   QFETCH(QString, text);
   QFETCH(QString, formatted);
   QFETCH(int, messages);
-  bool flag = false;
-  RecordingMessageBoxes boxes;
-  TFormPrgEditor editor(flag, boxes);
-  editor.Memo1->setPlainText(text);
-  editor.show();
-  QVERIFY(QTest::qWaitForWindowActive(&editor));
+  LoneEditor lone;
+  QVERIFY(lone.ShowWith(text));
+  TFormPrgEditor& editor = lone.editor;
   QTest::mouseClick(editor.Button2, Qt::LeftButton);
   QCOMPARE(editor.Memo1->toPlainText(), formatted);
   QVERIFY(editor.Memo1->hasFocus());  // typing goes on in the text, not on the button
-  QCOMPARE(int(boxes.boxes.size()), messages);
+  QCOMPARE(int(lone.boxes.boxes.size()), messages);
   if (messages > 0) {
-    QCOMPARE(boxes.boxes[0].kind, MessageKind::Error);
-    QCOMPARE(boxes.boxes[0].text, std::string(kStructure));
+    QCOMPARE(lone.boxes.boxes[0].kind, MessageKind::Error);
+    QCOMPARE(lone.boxes.boxes[0].text, std::string(kStructure));
   }
-  QVERIFY(!flag);  // formatting is not typing
+  QVERIFY(!lone.changed);  // formatting is not typing
 }
 
 void TestEditor::reformatKeepsTheCursor_data() {
@@ -330,12 +341,9 @@ void TestEditor::reformatKeepsTheCursor() {
   QFETCH(QPoint, before);
   QFETCH(QPoint, anchor_after);
   QFETCH(QPoint, after);
-  bool flag = false;
-  RecordingMessageBoxes boxes;
-  TFormPrgEditor editor(flag, boxes);
-  editor.Memo1->setPlainText(text);
-  editor.show();
-  QVERIFY(QTest::qWaitForWindowActive(&editor));
+  LoneEditor lone;
+  QVERIFY(lone.ShowWith(text));
+  TFormPrgEditor& editor = lone.editor;
   const auto at = [&](QPoint place) {
     return editor.Memo1->document()->findBlockByNumber(place.y()).position() + place.x();
   };
