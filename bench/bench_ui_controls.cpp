@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "bench/window_bench.h"
 #include "logic/complex/num_text.h"
 #include "logic/project/controls_file.h"
 #include "platform/posix_file_store.h"
@@ -28,13 +29,7 @@ namespace {
 using namespace ombrix;
 using testing::SilentMessageBoxes;
 
-// CPU seconds of the whole process: on a busy machine the wall-clock rate says more about
-// the other processes than about the window.
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using bench::ProcessCpuSeconds;
 
 const std::filesystem::path kJulia =
     std::filesystem::path(OMBRIX_SOURCE_DIR) / "examples/julia-regler.omp";
@@ -137,11 +132,4 @@ BENCHMARK(BM_JuliaDragFramesPerSecond)
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return ombrix::bench::RunWindowBenchmarks(argc, argv); }

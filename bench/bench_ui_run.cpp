@@ -16,6 +16,7 @@
 #include <string>
 #include <utility>
 
+#include "bench/window_bench.h"
 #include "logic/complex/num_text.h"
 #include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
@@ -229,11 +230,4 @@ BENCHMARK(BM_WindowJulia)->Unit(benchmark::kSecond)->Iterations(1)->UseManualTim
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return ombrix::bench::RunWindowBenchmarks(argc, argv); }

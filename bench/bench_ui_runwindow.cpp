@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "bench/window_bench.h"
 #include "logic/complex/num_text.h"
 #include "logic/project/project_file.h"
 #include "tests/support/tables.h"
@@ -22,11 +23,7 @@ namespace {
 
 using namespace ombrix;
 
-double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+using bench::ProcessCpuSeconds;
 
 const std::filesystem::path kJulia =
     std::filesystem::path(OMBRIX_SOURCE_DIR) / "examples/julia.omp";
@@ -84,11 +81,4 @@ BENCHMARK(BM_RunWindowJulia)->Unit(benchmark::kSecond)->Iterations(1)->UseManual
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}
+int main(int argc, char** argv) { return ombrix::bench::RunWindowBenchmarks(argc, argv); }
