@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -71,6 +72,14 @@ ShownDigits CutDigits(double magnitude) {
   return shown;
 }
 
+// The quick round trips need 128-bit integers and the 64-bit significand of an extended
+// long double. Where either is missing, or where the build asks for it, the digits alone
+// decide: to_chars and from_chars round correctly everywhere.
+#if defined(__SIZEOF_INT128__) && LDBL_MANT_DIG == 64 && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
+#define OMBRIX_QUICK_ROUND_TRIP 1
+#endif
+
+#ifdef OMBRIX_QUICK_ROUND_TRIP
 // 10^0 .. 10^27, all exact in the 64-bit significand of a long double.
 constexpr std::array<long double, 28> kExactPowersL = [] {
   std::array<long double, 28> p{};
@@ -208,12 +217,12 @@ bool ExactRoundTrip(double magnitude, double& out) {
   return ReadDigits(static_cast<double>((digits18 + 500) / 1000), exponent - 15, out);
 }
 
-// The round trip of a positive magnitude that the exact integers do not reach: through
-// the long double scale, or through the digits themselves. Out of line, as it is rare.
-[[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
-  if (QuickRoundTrip(magnitude, out)) return true;
+#endif  // OMBRIX_QUICK_ROUND_TRIP
+
+// The round trip of a positive magnitude through its digits: d1.d2d3...e(exponent - 1) is
+// the same decimal value the text holds, read the same way.
+bool DigitsRoundTrip(double magnitude, double& out) {
   const ShownDigits shown = CutDigits(magnitude);
-  // d1.d2d3...e(exponent - 1): the same decimal value the text holds, read the same way.
   char buffer[40];
   std::size_t n = 0;
   buffer[n++] = shown.digits[0];
@@ -224,6 +233,20 @@ bool ExactRoundTrip(double magnitude, double& out) {
   const auto parsed = std::from_chars(buffer, end.ptr, out);
   return parsed.ec == std::errc();
 }
+
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+// The round trip of a positive magnitude that the exact integers do not reach: through
+// the long double scale, or through the digits themselves. Out of line, as it is rare.
+[[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
+  return QuickRoundTrip(magnitude, out) || DigitsRoundTrip(magnitude, out);
+}
+
+bool MagnitudeRoundTrip(double magnitude, double& out) {
+  return ExactRoundTrip(magnitude, out) || SlowRoundTrip(magnitude, out);
+}
+#else
+bool MagnitudeRoundTrip(double magnitude, double& out) { return DigitsRoundTrip(magnitude, out); }
+#endif
 
 }  // namespace
 
@@ -297,11 +320,19 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
   // Near the ends of the range the text may overflow or fall below the normal doubles;
   // those few values are left to the texts themselves.
   if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
-  if (ExactRoundTrip(magnitude, out) || SlowRoundTrip(magnitude, out)) {
+  if (MagnitudeRoundTrip(magnitude, out)) {
     if (x < 0) out = -out;
     return true;
   }
   return false;
+}
+
+RoundTripKind RoundTripPath() {
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+  return RoundTripKind::kQuick;
+#else
+  return RoundTripKind::kPortable;
+#endif
 }
 
 std::string ComplexToText(TComplex z) {

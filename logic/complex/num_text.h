@@ -22,6 +22,11 @@ std::string ComplexToText(TComplex z);
 // `fixed`, when given, tells whether `out` is known to come back unchanged itself: it
 // always does, so a value that has made the trip once needs no second one.
 bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
+// How RoundTripReal finds its result: with 128-bit integers and an extended long double,
+// or through the digits alone (where the platform lacks either, or the build asks for it).
+// Both give the same bits.
+enum class RoundTripKind { kQuick, kPortable };
+RoundTripKind RoundTripPath();
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);
 // Removes every space (code 32); tabs stay.
