@@ -161,20 +161,63 @@ bool QuickRoundTrip(double magnitude, double& out) {
   return ReadDigits(static_cast<double>(n), exponent - 15, out);  // n <= 10^15: exact
 }
 
+// A positive normal double as m * 2^b exactly, 2^52 <= m < 2^53; false for a subnormal.
+bool SplitNormal(double magnitude, std::uint64_t& m, int& b) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);
+  if (biased == 0) return false;
+  m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  b = biased - 1075;
+  return true;
+}
+
+// The decimal exponent E (10^(E-1) <= x < 10^E) of a double x = m * 2^b as SplitNormal
+// gives it, or one less: floor(log10(2^(b + 52))) + 1, in integers.
+int DecimalExponentBelow(int b) { return (((b + 52) * 315653) >> 20) + 1; }
+
+// The round trip of a positive normal magnitude from 1E-8 to below 1E15, the common case.
+// With magnitude = m * 2^b and 10^(E-1) <= magnitude < 10^E, the value V = magnitude *
+// 10^k, k = 15 - E, lies in [10^14, 10^15), and the text keeps N = floor(V + 0.5005)
+// digits: 18 digits rounded half to even, then the 16th rounding the 15th, where a tie of
+// the 18 digits always goes up, as every step of the cut (a multiple of 1000, less 500) is
+// even. V = m * 5^k * 2^(b + k) is one 64 x 64 -> 128 bit product with its binary point
+// at most 64 bits from its end; the point splits it into floor(V) and the fraction, whose
+// 64 leading bits alone decide against 0.4995. False outside that range.
+bool ProductRoundTrip(double magnitude, double& out) {
+  std::uint64_t m = 0;
+  int b = 0;
+  if (!SplitNormal(magnitude, m, b)) return false;
+  int k = 15 - DecimalExponentBelow(b);  // right or one too large
+  using Wide = unsigned __int128;
+  constexpr std::uint64_t k14 = 100000000000000;  // 10^14
+  // The fraction's leading 64 bits at or above this are 0.4995 or more (never equal).
+  constexpr auto kHalfStep = static_cast<std::uint64_t>((Wide{999} << 60) / 125 + 1);
+  for (int attempt = 0; attempt < 2; ++attempt, --k) {
+    if (k < 0 || k >= static_cast<int>(kPowersOf5.size())) return false;
+    const int point = -(b + k);  // bits after the binary point
+    if (point < 1 || point > 64) return false;
+    const Wide v = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(k)];
+    const auto whole = static_cast<std::uint64_t>(v >> point);
+    if (whole >= 10 * k14) continue;
+    if (whole < k14) return false;
+    const auto fraction = static_cast<std::uint64_t>(v << (64 - point));
+    const std::uint64_t n = whole + (fraction >= kHalfStep ? 1 : 0);
+    return ReadDigits(static_cast<double>(n), -k, out);  // n <= 10^15: exact
+  }
+  return false;
+}
+
 // The round trip of a positive normal magnitude from 1E-8 to below 1E16 in whole numbers:
 // magnitude = m * 2^b exactly, so its 18 leading digits are the integer part of
 // m * 5^s * 100 * 2^(b + s) with s = 16 - E, at most 2^124 before the shift, and the
 // remainder of the shift decides the rounding (half to even). No step of the rule is
 // near enough to need the digits. False outside that range.
 bool ExactRoundTrip(double magnitude, double& out) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const auto biased = static_cast<int>(bits >> 52);
-  if (biased == 0) return false;
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const int b = biased - 1075;
-  // floor(log10(2^(b + 52))) + 1, in integers; the loop below corrects it by one.
-  int exponent = (((b + 52) * 315653) >> 20) + 1;
+  std::uint64_t m = 0;
+  int b = 0;
+  if (!SplitNormal(magnitude, m, b)) return false;
+  int exponent = DecimalExponentBelow(b);  // the loop below corrects it by one
   using Wide = unsigned __int128;
   constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
   std::uint64_t digits18 = 0;
@@ -242,7 +285,8 @@ bool DigitsRoundTrip(double magnitude, double& out) {
 }
 
 bool MagnitudeRoundTrip(double magnitude, double& out) {
-  return ExactRoundTrip(magnitude, out) || SlowRoundTrip(magnitude, out);
+  return ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out) ||
+         SlowRoundTrip(magnitude, out);
 }
 #else
 bool MagnitudeRoundTrip(double magnitude, double& out) { return DigitsRoundTrip(magnitude, out); }

@@ -395,6 +395,37 @@ INSTANTIATE_TEST_SUITE_P(
         RoundTripRow{"SixteenDigitsAboveTenToFifteen", "1234567890123456", 1}),
     [](const auto& row) { return std::string(row.param.name); });
 
+// Seeded random values, many more in an optimised build: bit patterns across the whole
+// range, magnitudes from 1E-9 to 1E17, and values a hair from a step of the 15-digit cut.
+TEST(RoundTripReal, AgreesWithTheTextsOnRandomValues) {
+#ifdef NDEBUG
+  constexpr int kValues = 1000000;
+#else
+  constexpr int kValues = 60000;
+#endif
+  std::mt19937_64 random(151209);
+  std::uniform_real_distribution<double> decade(-9.0, 17.0);
+  std::uniform_int_distribution<std::int64_t> digits15(100000000000000, 999999999999999);
+  std::uniform_int_distribution<int> scale(-2, 24);
+  SeparatorScope sep(',');
+  for (int n = 0; n < kValues && !::testing::Test::HasFailure(); ++n) {
+    const std::uint64_t bits = random();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    ExpectRoundTripAgrees(x);
+    ExpectRoundTripAgrees(std::pow(10.0, decade(random)));
+    // digits15 + 0.4995 (the step) times a power of ten, and its neighbours.
+    char text[40];
+    const auto end = std::to_chars(text, text + sizeof text, digits15(random)).ptr;
+    const std::string step = std::string(text, end) + "4995e" + std::to_string(-scale(random) - 4);
+    double y = 0;
+    std::from_chars(step.data(), step.data() + step.size(), y);
+    ExpectRoundTripAgrees(y);
+    ExpectRoundTripAgrees(std::nextafter(y, 0.0));
+    ExpectRoundTripAgrees(std::nextafter(y, HUGE_VAL));
+  }
+}
+
 TEST(RemoveSpaces, OnlyCodeThirtyTwo) {
   EXPECT_EQ(RemoveSpaces("a b  c"), "abc");
   EXPECT_EQ(RemoveSpaces("   "), "");
