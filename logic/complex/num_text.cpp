@@ -295,25 +295,43 @@ bool MagnitudeRoundTrip(double magnitude, double& out) { return DigitsRoundTrip(
 }  // namespace
 
 std::string RealToText(double x) {
-  if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
-  if (std::isnan(x)) return "NAN";
-  if (x == 0.0) return "0";
+  std::string out;
+  AppendRealText(out, x, DecimalSeparator());
+  return out;
+}
+
+void AppendRealText(std::string& out, double x, char separator) {
+  if (std::isinf(x)) {
+    out += x < 0 ? "-INF" : "INF";
+    return;
+  }
+  if (std::isnan(x)) {
+    out += "NAN";
+    return;
+  }
+  // Whole numbers below 1E15 show all their digits, and they are most results, so they
+  // skip the digit cut.
+  if (std::fabs(x) < 1E15 && x == std::trunc(x)) {
+    char whole[24];
+    const auto end = std::to_chars(whole, whole + sizeof whole, static_cast<long long>(x)).ptr;
+    out.append(whole, end);
+    return;
+  }
   const ShownDigits shown = CutDigits(std::fabs(x));
   const std::string_view digits(shown.digits, static_cast<std::size_t>(shown.count));
   const int exponent = shown.exponent;
 
-  const char sep = DecimalSeparator();
-  char out[48];
+  char text[48];
   std::size_t n = 0;
-  const auto put = [&](char c) { out[n++] = c; };
+  const auto put = [&](char c) { text[n++] = c; };
   const auto put_digits = [&](std::string_view d) {
-    for (char c : d) out[n++] = c;
+    for (char c : d) text[n++] = c;
   };
   if (x < 0) put('-');
   if (exponent >= -3 && exponent <= 15) {
     if (exponent <= 0) {
       put('0');
-      put(sep);
+      put(separator);
       for (int z = 0; z < -exponent; ++z) put('0');
       put_digits(digits);
     } else {
@@ -323,24 +341,24 @@ std::string RealToText(double x) {
         for (std::size_t z = digits.size(); z < e; ++z) put('0');
       } else {
         put_digits(digits.substr(0, e));
-        put(sep);
+        put(separator);
         put_digits(digits.substr(e));
       }
     }
   } else {
     put(digits[0]);
     if (digits.size() > 1) {
-      put(sep);
+      put(separator);
       put_digits(digits.substr(1));
     }
     put('E');
     const int shown_exponent = exponent - 1;
     if (shown_exponent < 0) put('-');
-    const auto end = std::to_chars(out + n, out + sizeof out,
+    const auto end = std::to_chars(text + n, text + sizeof text,
                                    shown_exponent < 0 ? -shown_exponent : shown_exponent);
-    n = static_cast<std::size_t>(end.ptr - out);
+    n = static_cast<std::size_t>(end.ptr - text);
   }
-  return std::string(out, n);
+  out.append(text, n);
 }
 
 // Every result comes back unchanged. Say y is the double nearest to the 15-digit value D

@@ -14,6 +14,9 @@ void SetDecimalSeparator(char separator);
 
 // General format, 15 significant digits, the current decimal separator.
 std::string RealToText(double x);
+// The same text under `separator`, appended to `out`: the one writer of the 15-digit text,
+// which every other writer of numbers calls.
+void AppendRealText(std::string& out, double x, char separator);
 // Display form: 3+4*i, i, -2,5*i.
 std::string ComplexToText(TComplex z);
 // TextToReal(RealToText(x)), bit for bit, without building the text. False where that

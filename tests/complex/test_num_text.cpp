@@ -305,6 +305,34 @@ TEST(RealToText, RoundTripsFifteenDigits) {
   }
 }
 
+// AppendRealText keeps what `out` holds and writes the separator passed in; RealToText is
+// it under the current one.
+TEST(AppendRealText, AppendsUnderTheSeparatorPassedIn) {
+  struct Row {
+    const char* name;
+    double value;
+    char separator;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"Whole", -1500, '.', "x=-1500"},
+      {"FractionUnderPoint", -2.5, '.', "x=-2.5"},
+      {"FractionUnderComma", 0.000123, ',', "x=0,000123"},
+      {"ScientificUnderPoint", 1.2345e-10, '.', "x=1.2345E-10"},
+      {"SixteenthDigitCarries", 999999999999999.6, '.', "x=1E15"},
+      {"NotANumber", std::numeric_limits<double>::quiet_NaN(), ',', "x=NAN"},
+  };
+  for (const char current : {',', '.'}) {
+    SeparatorScope sep(current);
+    for (const Row& row : rows) {
+      std::string out = "x=";
+      AppendRealText(out, row.value, row.separator);
+      EXPECT_EQ(out, row.text) << row.name << " under " << current;
+      if (row.separator == current) EXPECT_EQ("x=" + RealToText(row.value), out) << row.name;
+    }
+  }
+}
+
 TEST(RealToText, TheLargestDoubleDoesNotReadBack) {
   // Rounded to 15 digits it lies above the double range: reading it overflows.
   SeparatorScope sep(',');
