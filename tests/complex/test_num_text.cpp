@@ -328,7 +328,9 @@ TEST(AppendRealText, AppendsUnderTheSeparatorPassedIn) {
       std::string out = "x=";
       AppendRealText(out, row.value, row.separator);
       EXPECT_EQ(out, row.text) << row.name << " under " << current;
-      if (row.separator == current) EXPECT_EQ("x=" + RealToText(row.value), out) << row.name;
+      if (row.separator == current) {
+        EXPECT_EQ("x=" + RealToText(row.value), out) << row.name;
+      }
     }
   }
 }
