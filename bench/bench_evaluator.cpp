@@ -3,7 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include <array>
+#include <complex>
 #include <string>
+#include <vector>
 
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
@@ -97,6 +99,38 @@ void BM_ReadNumberText(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(kPairTexts.size()));
 }
 BENCHMARK(BM_ReadNumberText);
+
+// The values a Mandelbrot drawing makes: the parts of z along the orbits of points across
+// the set's frame, each one read back after every step as a term's result is.
+std::vector<double> MandelbrotOrbitValues() {
+  std::vector<double> values;
+  for (int row = 0; row < 20; ++row) {
+    for (int column = 0; column < 20; ++column) {
+      const std::complex<double> c(-2.0 + 2.5 * column / 19, -1.25 + 2.5 * row / 19);
+      std::complex<double> z = 0;
+      for (int n = 0; n < 50 && std::norm(z) < 4; ++n) {
+        z = z * z + c;
+        values.push_back(z.real());
+        values.push_back(z.imag());
+      }
+    }
+  }
+  return values;
+}
+
+void BM_RoundTripReal(benchmark::State& state) {
+  ombrix::SetDecimalSeparator(',');
+  const std::vector<double> values = MandelbrotOrbitValues();
+  for (auto _ : state) {
+    for (const double x : values) {
+      double out = 0;
+      benchmark::DoNotOptimize(ombrix::RoundTripReal(x, out));
+      benchmark::DoNotOptimize(out);
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(values.size()));
+}
+BENCHMARK(BM_RoundTripReal);
 
 }  // namespace
 

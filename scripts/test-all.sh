@@ -3,7 +3,8 @@
 # file; validates the desktop entry and the AppStream data; builds everything under
 # AddressSanitizer and UndefinedBehaviorSanitizer with warnings as errors and runs the
 # whole test suite through ctest (an install into a scratch folder among it); builds
-# Release, runs the whole suite on it, builds the Debian package and checks it with
+# Release, runs the whole suite on it and the value tests once more with the portable
+# round trip, builds the Debian package and checks it with
 # lintian; runs clang-tidy on logic/ and platform/; then builds the libFuzzer targets with
 # clang and runs each for 60 seconds (also through ctest).
 set -euo pipefail
@@ -29,6 +30,13 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=
   -DOMBRIX_BENCH=OFF
 cmake --build build/release -j "$jobs"
 (cd build/release && QT_QPA_PLATFORM=offscreen ctest "${ctest_args[@]}")
+# The portable round trip (through the digits alone, as on platforms without 128-bit
+# integers or an extended long double) against the same tests: both give the same bits.
+cmake -S . -B build/portable -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=ON \
+  -DOMBRIX_PORTABLE_ROUND_TRIP=ON -DOMBRIX_UI=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF
+cmake --build build/portable -j "$jobs" --target tests_complex tests_evaluator tests_program
+(cd build/portable && ctest "${ctest_args[@]}" -L round_trip)
+
 rm -f build/release/ombrix_*.deb
 (cd build/release && cpack -G DEB)
 lintian --fail-on error,warning build/release/ombrix_*.deb

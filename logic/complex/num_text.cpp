@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -71,6 +72,14 @@ ShownDigits CutDigits(double magnitude) {
   return shown;
 }
 
+// The quick round trips need 128-bit integers and the 64-bit significand of an extended
+// long double. Where either is missing, or where the build asks for it, the digits alone
+// decide: to_chars and from_chars round correctly everywhere.
+#if defined(__SIZEOF_INT128__) && LDBL_MANT_DIG == 64 && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
+#define OMBRIX_QUICK_ROUND_TRIP 1
+#endif
+
+#ifdef OMBRIX_QUICK_ROUND_TRIP
 // 10^0 .. 10^27, all exact in the 64-bit significand of a long double.
 constexpr std::array<long double, 28> kExactPowersL = [] {
   std::array<long double, 28> p{};
@@ -152,20 +161,63 @@ bool QuickRoundTrip(double magnitude, double& out) {
   return ReadDigits(static_cast<double>(n), exponent - 15, out);  // n <= 10^15: exact
 }
 
+// A positive normal double as m * 2^b exactly, 2^52 <= m < 2^53; false for a subnormal.
+bool SplitNormal(double magnitude, std::uint64_t& m, int& b) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &magnitude, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);
+  if (biased == 0) return false;
+  m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
+  b = biased - 1075;
+  return true;
+}
+
+// The decimal exponent E (10^(E-1) <= x < 10^E) of a double x = m * 2^b as SplitNormal
+// gives it, or one less: floor(log10(2^(b + 52))) + 1, in integers.
+int DecimalExponentBelow(int b) { return (((b + 52) * 315653) >> 20) + 1; }
+
+// The round trip of a positive normal magnitude from 1E-8 to below 1E15, the common case.
+// With magnitude = m * 2^b and 10^(E-1) <= magnitude < 10^E, the value V = magnitude *
+// 10^k, k = 15 - E, lies in [10^14, 10^15), and the text keeps N = floor(V + 0.5005)
+// digits: 18 digits rounded half to even, then the 16th rounding the 15th, where a tie of
+// the 18 digits always goes up, as every step of the cut (a multiple of 1000, less 500) is
+// even. V = m * 5^k * 2^(b + k) is one 64 x 64 -> 128 bit product with its binary point
+// at most 64 bits from its end; the point splits it into floor(V) and the fraction, whose
+// 64 leading bits alone decide against 0.4995. False outside that range.
+bool ProductRoundTrip(double magnitude, double& out) {
+  std::uint64_t m = 0;
+  int b = 0;
+  if (!SplitNormal(magnitude, m, b)) return false;
+  int k = 15 - DecimalExponentBelow(b);  // right or one too large
+  using Wide = unsigned __int128;
+  constexpr std::uint64_t k14 = 100000000000000;  // 10^14
+  // The fraction's leading 64 bits at or above this are 0.4995 or more (never equal).
+  constexpr auto kHalfStep = static_cast<std::uint64_t>((Wide{999} << 60) / 125 + 1);
+  for (int attempt = 0; attempt < 2; ++attempt, --k) {
+    if (k < 0 || k >= static_cast<int>(kPowersOf5.size())) return false;
+    const int point = -(b + k);  // bits after the binary point
+    if (point < 1 || point > 64) return false;
+    const Wide v = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(k)];
+    const auto whole = static_cast<std::uint64_t>(v >> point);
+    if (whole >= 10 * k14) continue;
+    if (whole < k14) return false;
+    const auto fraction = static_cast<std::uint64_t>(v << (64 - point));
+    const std::uint64_t n = whole + (fraction >= kHalfStep ? 1 : 0);
+    return ReadDigits(static_cast<double>(n), -k, out);  // n <= 10^15: exact
+  }
+  return false;
+}
+
 // The round trip of a positive normal magnitude from 1E-8 to below 1E16 in whole numbers:
 // magnitude = m * 2^b exactly, so its 18 leading digits are the integer part of
 // m * 5^s * 100 * 2^(b + s) with s = 16 - E, at most 2^124 before the shift, and the
 // remainder of the shift decides the rounding (half to even). No step of the rule is
 // near enough to need the digits. False outside that range.
 bool ExactRoundTrip(double magnitude, double& out) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &magnitude, sizeof bits);
-  const auto biased = static_cast<int>(bits >> 52);
-  if (biased == 0) return false;
-  const std::uint64_t m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
-  const int b = biased - 1075;
-  // floor(log10(2^(b + 52))) + 1, in integers; the loop below corrects it by one.
-  int exponent = (((b + 52) * 315653) >> 20) + 1;
+  std::uint64_t m = 0;
+  int b = 0;
+  if (!SplitNormal(magnitude, m, b)) return false;
+  int exponent = DecimalExponentBelow(b);  // the loop below corrects it by one
   using Wide = unsigned __int128;
   constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
   std::uint64_t digits18 = 0;
@@ -208,12 +260,12 @@ bool ExactRoundTrip(double magnitude, double& out) {
   return ReadDigits(static_cast<double>((digits18 + 500) / 1000), exponent - 15, out);
 }
 
-// The round trip of a positive magnitude that the exact integers do not reach: through
-// the long double scale, or through the digits themselves. Out of line, as it is rare.
-[[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
-  if (QuickRoundTrip(magnitude, out)) return true;
+#endif  // OMBRIX_QUICK_ROUND_TRIP
+
+// The round trip of a positive magnitude through its digits: d1.d2d3...e(exponent - 1) is
+// the same decimal value the text holds, read the same way.
+bool DigitsRoundTrip(double magnitude, double& out) {
   const ShownDigits shown = CutDigits(magnitude);
-  // d1.d2d3...e(exponent - 1): the same decimal value the text holds, read the same way.
   char buffer[40];
   std::size_t n = 0;
   buffer[n++] = shown.digits[0];
@@ -225,28 +277,61 @@ bool ExactRoundTrip(double magnitude, double& out) {
   return parsed.ec == std::errc();
 }
 
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+// The round trip of a positive magnitude that the exact integers do not reach: through
+// the long double scale, or through the digits themselves. Out of line, as it is rare.
+[[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
+  return QuickRoundTrip(magnitude, out) || DigitsRoundTrip(magnitude, out);
+}
+
+bool MagnitudeRoundTrip(double magnitude, double& out) {
+  return ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out) ||
+         SlowRoundTrip(magnitude, out);
+}
+#else
+bool MagnitudeRoundTrip(double magnitude, double& out) { return DigitsRoundTrip(magnitude, out); }
+#endif
+
 }  // namespace
 
 std::string RealToText(double x) {
-  if (std::isinf(x)) return x < 0 ? "-INF" : "INF";
-  if (std::isnan(x)) return "NAN";
-  if (x == 0.0) return "0";
+  std::string out;
+  AppendRealText(out, x, DecimalSeparator());
+  return out;
+}
+
+void AppendRealText(std::string& out, double x, char separator) {
+  if (std::isinf(x)) {
+    out += x < 0 ? "-INF" : "INF";
+    return;
+  }
+  if (std::isnan(x)) {
+    out += "NAN";
+    return;
+  }
+  // Whole numbers below 1E15 show all their digits, and they are most results, so they
+  // skip the digit cut.
+  if (std::fabs(x) < 1E15 && x == std::trunc(x)) {
+    char whole[24];
+    const auto end = std::to_chars(whole, whole + sizeof whole, static_cast<long long>(x)).ptr;
+    out.append(whole, end);
+    return;
+  }
   const ShownDigits shown = CutDigits(std::fabs(x));
   const std::string_view digits(shown.digits, static_cast<std::size_t>(shown.count));
   const int exponent = shown.exponent;
 
-  const char sep = DecimalSeparator();
-  char out[48];
+  char text[48];
   std::size_t n = 0;
-  const auto put = [&](char c) { out[n++] = c; };
+  const auto put = [&](char c) { text[n++] = c; };
   const auto put_digits = [&](std::string_view d) {
-    for (char c : d) out[n++] = c;
+    for (char c : d) text[n++] = c;
   };
   if (x < 0) put('-');
   if (exponent >= -3 && exponent <= 15) {
     if (exponent <= 0) {
       put('0');
-      put(sep);
+      put(separator);
       for (int z = 0; z < -exponent; ++z) put('0');
       put_digits(digits);
     } else {
@@ -256,24 +341,24 @@ std::string RealToText(double x) {
         for (std::size_t z = digits.size(); z < e; ++z) put('0');
       } else {
         put_digits(digits.substr(0, e));
-        put(sep);
+        put(separator);
         put_digits(digits.substr(e));
       }
     }
   } else {
     put(digits[0]);
     if (digits.size() > 1) {
-      put(sep);
+      put(separator);
       put_digits(digits.substr(1));
     }
     put('E');
     const int shown_exponent = exponent - 1;
     if (shown_exponent < 0) put('-');
-    const auto end = std::to_chars(out + n, out + sizeof out,
+    const auto end = std::to_chars(text + n, text + sizeof text,
                                    shown_exponent < 0 ? -shown_exponent : shown_exponent);
-    n = static_cast<std::size_t>(end.ptr - out);
+    n = static_cast<std::size_t>(end.ptr - text);
   }
-  return std::string(out, n);
+  out.append(text, n);
 }
 
 // Every result comes back unchanged. Say y is the double nearest to the 15-digit value D
@@ -297,11 +382,19 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
   // Near the ends of the range the text may overflow or fall below the normal doubles;
   // those few values are left to the texts themselves.
   if (!(magnitude >= 1E-300 && magnitude <= 1E300)) return false;
-  if (ExactRoundTrip(magnitude, out) || SlowRoundTrip(magnitude, out)) {
+  if (MagnitudeRoundTrip(magnitude, out)) {
     if (x < 0) out = -out;
     return true;
   }
   return false;
+}
+
+RoundTripKind RoundTripPath() {
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+  return RoundTripKind::kQuick;
+#else
+  return RoundTripKind::kPortable;
+#endif
 }
 
 std::string ComplexToText(TComplex z) {

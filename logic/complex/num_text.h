@@ -14,6 +14,9 @@ void SetDecimalSeparator(char separator);
 
 // General format, 15 significant digits, the current decimal separator.
 std::string RealToText(double x);
+// The same text under `separator`, appended to `out`: the one writer of the 15-digit text,
+// which every other writer of numbers calls.
+void AppendRealText(std::string& out, double x, char separator);
 // Display form: 3+4*i, i, -2,5*i.
 std::string ComplexToText(TComplex z);
 // TextToReal(RealToText(x)), bit for bit, without building the text. False where that
@@ -22,6 +25,11 @@ std::string ComplexToText(TComplex z);
 // `fixed`, when given, tells whether `out` is known to come back unchanged itself: it
 // always does, so a value that has made the trip once needs no second one.
 bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
+// How RoundTripReal finds its result: with 128-bit integers and an extended long double,
+// or through the digits alone (where the platform lacks either, or the build asks for it).
+// Both give the same bits.
+enum class RoundTripKind { kQuick, kPortable };
+RoundTripKind RoundTripPath();
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);
 // Removes every space (code 32); tabs stay.

@@ -78,29 +78,6 @@ std::string Wrapped(ErrorCode code, std::string_view text) {
   return out;
 }
 
-// The text of a real as RealToText writes it; whole numbers below 1E15 have exactly their
-// digits there, and they are most sub-results, so they skip the general formatting.
-void AppendReal(std::string& out, double x) {
-  if (std::fabs(x) < 1E15 && x == std::trunc(x)) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, static_cast<long long>(x)).ptr;
-    out.append(digits, end);
-    return;
-  }
-  out += RealToText(x);
-}
-
-std::string PairText(TComplex z) {
-  std::string out;
-  out.reserve(32);
-  out += '[';
-  AppendReal(out, z.Re);
-  out += '|';
-  AppendReal(out, z.Im);
-  out += ']';
-  return out;
-}
-
 // Bit 0: the character lower-cases to another one; bit 1: a blank.
 const std::array<unsigned char, 256>& NormaliseFlags() {
   static const std::array<unsigned char, 256> flags = [] {

@@ -48,11 +48,13 @@ bool IsPairText(std::string_view text) {
 
 bool IsNumberText(std::string_view text) { return IsPairText(text) || IsRealText(text); }
 
-std::string MakePairText(TComplex z) {
-  std::string out = "[";
-  out += RealToText(z.Re);
+std::string PairText(TComplex z, char separator) {
+  std::string out;
+  out.reserve(32);
+  out += '[';
+  AppendRealText(out, z.Re, separator);
   out += '|';
-  out += RealToText(z.Im);
+  AppendRealText(out, z.Im, separator);
   out += ']';
   return out;
 }

@@ -6,13 +6,17 @@
 #include <string_view>
 
 #include "logic/complex/complex.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 
 bool IsRealText(std::string_view text);
 bool IsPairText(std::string_view text);
 bool IsNumberText(std::string_view text);
-std::string MakePairText(TComplex z);
+// "[" + re + "|" + im + "]", each part as RealToText writes it under `separator`: the one
+// writer of pair texts.
+std::string PairText(TComplex z, char separator = DecimalSeparator());
+inline std::string MakePairText(TComplex z) { return PairText(z); }
 // Any text that is no number text reads as 0; a text that only looks like a number
 // (1e2e3, [|]) throws the conversion Fault.
 TComplex ParseNumberText(std::string_view text);

@@ -1,19 +1,26 @@
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "tests/support/real_text_check.h"
+#include "tests/support/round_trip_check.h"
 #include "tests/support/separator.h"
 
 namespace ombrix {
 namespace {
 
 using testing::BitsOf;
+using testing::ExpectRoundTripAgrees;
 using testing::Reading;
 using testing::ReadingOf;
 using testing::SeparatorScope;
@@ -298,10 +305,155 @@ TEST(RealToText, RoundTripsFifteenDigits) {
   }
 }
 
+// AppendRealText keeps what `out` holds and writes the separator passed in; RealToText is
+// it under the current one.
+TEST(AppendRealText, AppendsUnderTheSeparatorPassedIn) {
+  struct Row {
+    const char* name;
+    double value;
+    char separator;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"Whole", -1500, '.', "x=-1500"},
+      {"FractionUnderPoint", -2.5, '.', "x=-2.5"},
+      {"FractionUnderComma", 0.000123, ',', "x=0,000123"},
+      {"ScientificUnderPoint", 1.2345e-10, '.', "x=1.2345E-10"},
+      {"SixteenthDigitCarries", 999999999999999.6, '.', "x=1E15"},
+      {"NotANumber", std::numeric_limits<double>::quiet_NaN(), ',', "x=NAN"},
+  };
+  for (const char current : {',', '.'}) {
+    SeparatorScope sep(current);
+    for (const Row& row : rows) {
+      std::string out = "x=";
+      AppendRealText(out, row.value, row.separator);
+      EXPECT_EQ(out, row.text) << row.name << " under " << current;
+      if (row.separator == current) {
+        EXPECT_EQ("x=" + RealToText(row.value), out) << row.name;
+      }
+    }
+  }
+}
+
 TEST(RealToText, TheLargestDoubleDoesNotReadBack) {
   // Rounded to 15 digits it lies above the double range: reading it overflows.
   SeparatorScope sep(',');
   EXPECT_THROW(TextToReal(RealToText(std::numeric_limits<double>::max())), Fault);
+}
+
+TEST(RoundTripReal, TakesThePathTheBuildAskedFor) {
+#if defined(OMBRIX_PORTABLE_ROUND_TRIP) || !defined(__SIZEOF_INT128__) || LDBL_MANT_DIG != 64
+  EXPECT_EQ(RoundTripPath(), RoundTripKind::kPortable);
+#else
+  EXPECT_EQ(RoundTripPath(), RoundTripKind::kQuick);
+#endif
+}
+
+// A value given by its text (read by the C++ library, not by TextToReal), moved by a
+// number of units in the last place.
+struct RoundTripRow {
+  const char* name;
+  const char* text;
+  int ulps;
+};
+
+double RowValue(const RoundTripRow& row) {
+  double x = 0;
+  const char* end = row.text + std::strlen(row.text);
+  EXPECT_EQ(std::from_chars(row.text, end, x).ptr, end) << row.text;
+  for (int k = 0; k < row.ulps; ++k) x = std::nextafter(x, HUGE_VAL);
+  for (int k = 0; k > row.ulps; --k) x = std::nextafter(x, -HUGE_VAL);
+  return x;
+}
+
+class RoundTripRealTest : public ::testing::TestWithParam<RoundTripRow> {};
+
+TEST_P(RoundTripRealTest, GivesTheTextsBitsUnderBothSeparators) {
+  const double x = RowValue(GetParam());
+  for (const char separator : {',', '.'}) {
+    SeparatorScope sep(separator);
+    ExpectRoundTripAgrees(x);
+    ExpectRoundTripAgrees(-x);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, RoundTripRealTest,
+    ::testing::Values(
+        RoundTripRow{"TenToMinusEight", "1e-8", 0},
+        RoundTripRow{"BelowTenToMinusEight", "1e-8", -1},
+        RoundTripRow{"AboveTenToMinusEight", "1e-8", 1},
+        RoundTripRow{"BelowTenToMinusFour", "1e-4", -1},
+        RoundTripRow{"AboveTenToMinusFour", "1e-4", 1}, RoundTripRow{"BelowOneTenth", "0.1", -1},
+        RoundTripRow{"OneTenth", "0.1", 0}, RoundTripRow{"BelowOne", "1", -1},
+        RoundTripRow{"AboveOne", "1", 1}, RoundTripRow{"BelowTen", "10", -1},
+        RoundTripRow{"AboveTen", "10", 1}, RoundTripRow{"BelowTenToFourteen", "1e14", -1},
+        RoundTripRow{"AboveTenToFourteen", "1e14", 1},
+        RoundTripRow{"ThreeBelowTenToFifteen", "1e15", -3},
+        RoundTripRow{"OneBelowTenToFifteen", "1e15", -1}, RoundTripRow{"TenToFifteen", "1e15", 0},
+        RoundTripRow{"OneAboveTenToFifteen", "1e15", 1},
+        RoundTripRow{"ThreeAboveTenToFifteen", "1e15", 3},
+        RoundTripRow{"BelowTenToSixteen", "1e16", -1}, RoundTripRow{"AboveTenToSixteen", "1e16", 1},
+        RoundTripRow{"BelowTenToTwentyTwo", "1e22", -1},
+        RoundTripRow{"AboveTenToTwentyThree", "1e23", 1},
+        RoundTripRow{"SixteenthDigitFiveBelow", "1.234567890123455", -1},
+        RoundTripRow{"SixteenthDigitFive", "1.234567890123455", 0},
+        RoundTripRow{"SixteenthDigitFiveAbove", "1.234567890123455", 1},
+        RoundTripRow{"EighteenDigitsTieBelow", "0.123456789012344950", -1},
+        RoundTripRow{"EighteenDigitsTie", "0.123456789012344950", 0},
+        RoundTripRow{"EighteenDigitsTieAbove", "0.123456789012344950", 1},
+        RoundTripRow{"JustBelowTheStep", "7.77777777777777449999", 0},
+        RoundTripRow{"CarryOutOfTheFirstDigit", "9.999999999999995", 0},
+        RoundTripRow{"CarryJustMissed", "9.999999999999994", 0},
+        RoundTripRow{"CarryAtTheFractionsEnd", "99999999999999.95", 0},
+        RoundTripRow{"LargestFractionBelowTenToFifteen", "999999999999999.875", 0},
+        RoundTripRow{"HalfBelowTenToFifteen", "999999999999999.5", 0},
+        RoundTripRow{"SmallestSubnormal", "4.9406564584124654e-324", 0},
+        RoundTripRow{"LargestSubnormal", "2.2250738585072009e-308", 0},
+        RoundTripRow{"SmallestNormal", "2.2250738585072014e-308", 0},
+        RoundTripRow{"BelowTenToMinusThreeHundred", "1e-300", -1},
+        RoundTripRow{"TenToMinusThreeHundred", "1e-300", 0},
+        RoundTripRow{"AboveTenToMinusThreeHundred", "1e-300", 1},
+        RoundTripRow{"BelowTenToThreeHundred", "1e300", -1},
+        RoundTripRow{"TenToThreeHundred", "1e300", 0},
+        RoundTripRow{"AboveTenToThreeHundred", "1e300", 1},
+        RoundTripRow{"FifteenDigits", "0.123456789012345", 0},
+        RoundTripRow{"SixteenDigits", "0.1234567890123456", 0},
+        RoundTripRow{"SeventeenDigits", "0.12345678901234567", 0},
+        RoundTripRow{"SixteenDigitsLarge", "123456789012345.6", 0},
+        RoundTripRow{"SeventeenDigitsSmall", "1.2345678901234567e-8", 0},
+        RoundTripRow{"SixteenDigitsAboveTenToFifteen", "1234567890123456", 1}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// Seeded random values, many more in an optimised build: bit patterns across the whole
+// range, magnitudes from 1E-9 to 1E17, and values a hair from a step of the 15-digit cut.
+TEST(RoundTripReal, AgreesWithTheTextsOnRandomValues) {
+#ifdef NDEBUG
+  constexpr int kValues = 1000000;
+#else
+  constexpr int kValues = 60000;
+#endif
+  std::mt19937_64 random(151209);
+  std::uniform_real_distribution<double> decade(-9.0, 17.0);
+  std::uniform_int_distribution<std::int64_t> digits15(100000000000000, 999999999999999);
+  std::uniform_int_distribution<int> scale(-2, 24);
+  SeparatorScope sep(',');
+  for (int n = 0; n < kValues && !::testing::Test::HasFailure(); ++n) {
+    const std::uint64_t bits = random();
+    double x;
+    std::memcpy(&x, &bits, sizeof x);
+    ExpectRoundTripAgrees(x);
+    ExpectRoundTripAgrees(std::pow(10.0, decade(random)));
+    // digits15 + 0.4995 (the step) times a power of ten, and its neighbours.
+    char text[40];
+    const auto end = std::to_chars(text, text + sizeof text, digits15(random)).ptr;
+    const std::string step = std::string(text, end) + "4995e" + std::to_string(-scale(random) - 4);
+    double y = 0;
+    std::from_chars(step.data(), step.data() + step.size(), y);
+    ExpectRoundTripAgrees(y);
+    ExpectRoundTripAgrees(std::nextafter(y, 0.0));
+    ExpectRoundTripAgrees(std::nextafter(y, HUGE_VAL));
+  }
 }
 
 TEST(RemoveSpaces, OnlyCodeThirtyTwo) {

@@ -16,43 +16,17 @@
 #include "tests/evaluator/eval_world.h"
 #include "tests/evaluator/term_maker.h"
 #include "tests/support/interrupts.h"
+#include "tests/support/round_trip_check.h"
 
 namespace ombrix {
 namespace {
 
 using testing::AddTables;
 using testing::EvalWorld;
+using testing::ExpectRoundTripAgrees;
 using testing::TermMaker;
 
 constexpr char kSeparators[] = {',', '.'};
-
-// TextToReal(RealToText(x)), or nothing when reading the text back faults.
-std::optional<double> ThroughText(double x) {
-  try {
-    return TextToReal(RealToText(x));
-  } catch (const Fault&) {
-    return std::nullopt;
-  }
-}
-
-void ExpectRoundTripAgrees(double x) {
-  double out = 0;
-  bool fixed = false;
-  if (!RoundTripReal(x, out, &fixed)) {
-    // Left to the texts only where they cannot be read back, or near the range's ends.
-    const double m = std::fabs(x);
-    EXPECT_TRUE(!std::isfinite(x) || m > 1E300 || m < 1E-300) << x;
-    return;
-  }
-  const std::optional<double> text = ThroughText(x);
-  ASSERT_TRUE(text.has_value()) << x;
-  EXPECT_TRUE(EvalWorld::SameBits(out, *text))
-      << std::hexfloat << x << " gives " << out << ", the text " << *text;
-  if (fixed) {
-    const std::optional<double> again = ThroughText(out);
-    EXPECT_TRUE(again && EvalWorld::SameBits(*again, out)) << std::hexfloat << out;
-  }
-}
 
 TEST(RoundTripReal, NamedValues) {
   const double named[] = {

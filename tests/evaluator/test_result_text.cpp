@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -113,6 +114,36 @@ TEST(MakePairText, UsesTheSeparator) {
   }
   SeparatorScope sep('.');
   EXPECT_EQ(MakePairText({0.5, -1}), "[0.5|-1]");
+}
+
+// The separator passed in is the one written, whatever the current one is; whole numbers
+// (their quick way) and cut digits alike.
+TEST(PairText, WritesTheSeparatorPassedIn) {
+  struct Row {
+    const char* name;
+    TComplex z;
+    char separator;
+    const char* text;
+  };
+  const Row rows[] = {
+      {"WholeParts", {3, -4}, '.', "[3|-4]"},
+      {"NegativeZeroParts", {-0.0, -0.0}, '.', "[0|0]"},
+      {"LargestWholeBelowTenToFifteen", {999999999999999, -1}, ',', "[999999999999999|-1]"},
+      {"TenToFifteenIsCut", {1E15, 1E14}, ',', "[1E15|100000000000000]"},
+      {"FractionUnderPoint", {0.5, -2.5}, '.', "[0.5|-2.5]"},
+      {"FractionUnderComma", {1.0 / 3, 1.5E-7}, ',', "[0,333333333333333|1,5E-7]"},
+      {"SixteenDigitWholeNumber", {4503599627370497.0, 0}, '.', "[4.5035996273705E15|0]"},
+      {"NotFinite",
+       {std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()},
+       ',',
+       "[INF|-INF]"},
+  };
+  for (const char current : {',', '.'}) {
+    SeparatorScope sep(current);
+    for (const Row& row : rows) {
+      EXPECT_EQ(PairText(row.z, row.separator), row.text) << row.name << " under " << current;
+    }
+  }
 }
 
 TEST(ErrorMessageText, CodesAndCase) {
