@@ -357,10 +357,6 @@ std::string DisplayOfResult(std::string_view result) {
   return display;
 }
 
-bool BracketCountsEqual(std::string_view text) {
-  std::ptrdiff_t balance = 0;
-  for (char c : text) balance += (c == '(') - (c == ')');
-  return balance == 0;
-}
+bool BracketCountsEqual(std::string_view text) { return BracketCountsMatch(text); }
 
 }  // namespace ombrix

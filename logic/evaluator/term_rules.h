@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "logic/complex/cp1252.h"
 #include "logic/evaluator/error_codes.h"
 #include "logic/evaluator/tables.h"
 #include "logic/evaluator/term_scan.h"
@@ -21,10 +22,45 @@ namespace ombrix {
 // "?" + code + "'" + text + "' ?".
 std::string WrappedError(ErrorCode code, std::string_view text);
 
-// Lower case, blanks removed: how every term and every level's text starts.
-std::string Normalise(std::string_view term);
+// Bit 0: the character lower-cases to another one; bit 1: a blank.
+inline const std::array<unsigned char, 256>& NormaliseFlags() {
+  static const std::array<unsigned char, 256> flags = [] {
+    std::array<unsigned char, 256> f{};
+    for (int c = 0; c < 256; ++c) {
+      const char ch = static_cast<char>(c);
+      f[static_cast<std::size_t>(c)] = static_cast<unsigned char>(LowerChar1252(ch) != ch);
+    }
+    f[' '] = 2;
+    return f;
+  }();
+  return flags;
+}
+
+// Whether some character of `s` has a flag of `mask`: most texts are normal already.
+inline bool NeedsNormalising(std::string_view s, unsigned char mask) {
+  const auto& flags = NormaliseFlags();
+  unsigned char any = 0;
+  for (char c : s) any |= flags[static_cast<unsigned char>(c)];
+  return (any & mask) != 0;
+}
+
+// Lower case, blanks removed: how every term and every level's text starts. Inline, as
+// every level of every evaluation starts with it.
+inline std::string Normalise(std::string_view term) {
+  if (!NeedsNormalising(term, 3)) return std::string(term);
+  std::string out;
+  out.reserve(term.size());
+  for (char c : term) {
+    if (c != ' ') out += LowerChar1252(c);
+  }
+  return out;
+}
+
 // Lower case again, after function bodies came in with the case they were stored with.
-void LowerInPlace(std::string& text);
+inline void LowerInPlace(std::string& text) {
+  if (!NeedsNormalising(text, 1)) return;
+  for (char& c : text) c = LowerChar1252(c);
+}
 
 // Guards that keep hostile terms from exhausting the stack, the memory or the patience.
 struct EvalBounds {
@@ -61,10 +97,29 @@ enum class LevelStart : unsigned char {
   ErrorText,    // the text is an error text: it stays what it is
   TooDeep,      // beyond a guard
 };
+// The number of "(" equals the number of ")"; the order is not checked.
+inline bool BracketCountsMatch(std::string_view text) {
+  std::ptrdiff_t balance = 0;
+  for (char c : text) balance += (c == '(') - (c == ')');
+  return balance == 0;
+}
+// The deepest nesting of brackets in `text`.
+std::size_t MaxNesting(std::string_view text);
+
 // Counts the text into `text_read`. Nesting deeper than the guard is refused before any
 // recursion at the outermost level; deeper levels catch what user function bodies add.
-LevelStart StartLevel(std::string_view text, int depth, std::size_t& text_read,
-                      const EvalBounds& bounds);
+// Inline, as every level of every evaluation starts with it.
+inline LevelStart StartLevel(std::string_view text, int depth, std::size_t& text_read,
+                             const EvalBounds& bounds) {
+  if (!BracketCountsMatch(text)) return LevelStart::BadBrackets;
+  if (!text.empty() && text[0] == '?') return LevelStart::ErrorText;
+  text_read += text.size();
+  if ((depth == 0 && MaxNesting(text) > static_cast<std::size_t>(bounds.depth)) ||
+      depth > bounds.depth || text_read > bounds.text_read) {
+    return LevelStart::TooDeep;
+  }
+  return LevelStart::Go;
+}
 
 // How a reading of calls or groups ended.
 enum class Reading : unsigned char {
