@@ -253,7 +253,7 @@ std::string SumPass(const OperandList& list) {
 // and sum passes. Kept out of line so that the operand list stays off the frames of the
 // recursive evaluation.
 [[gnu::noinline]] std::string Arithmetic(std::string& text, Run& run) {
-  if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+  PutLeadingSign(text);
   const std::string_view w = text;
   OperandList list;
   ValueList values{list, run.context.variables};

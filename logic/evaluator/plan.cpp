@@ -224,7 +224,7 @@ class PlanBuilder {
   }
 
   int Arithmetic(std::string text) {
-    if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+    PutLeadingSign(text);
     Plan::Term node;
     node.first = static_cast<int>(plan_.operands.size());
     Operands operands{plan_, node, context_.variables};

@@ -325,6 +325,11 @@ class ComparisonFinder {
   std::array<std::size_t, 5> next_{};
 };
 
+// A bracket-free term is scanned with its sign in front: "+" where it has none.
+inline void PutLeadingSign(std::string& text) {
+  if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+}
+
 // The operand scan of a bracket-free term that starts with its sign. Each operand's kind
 // is told to `list`, which makes its value (type List::Value):
 //   Value Empty(double sign)          an empty operand: 0 ("2*" is 0, "2+" is 2)
