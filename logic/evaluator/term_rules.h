@@ -72,21 +72,33 @@ struct EvalBounds {
 };
 
 // The text path's guards; what they refuse ends in a code 1 error text.
-inline constexpr EvalBounds kTextBounds{256, 10000, std::size_t{1} << 20, std::size_t{1} << 20,
-                                        std::size_t{32} << 20};
+inline constexpr EvalBounds kTextBounds{
+    .depth = 256,
+    .expansions = 10000,
+    .working_text = std::size_t{1} << 20,
+    .expansion_text = std::size_t{1} << 20,
+    .text_read = std::size_t{32} << 20,
+};
 
 // A plan gives way before any guard of the text path could speak, so that the text path
 // meets its guard (or its own result) as before. Each bound is well inside its guard:
 // - the plan's depth also counts comparison sides and calls, so it is never below either
 //   depth the text path counts;
-// - it counts expansions as the text path does (its arguments hold no marks: a call's
-//   argument lies to the right of every value replaced so far);
-// - its texts hold marks of 4 to 8 characters where the text path has pair texts of up to
-//   47, so a text within its bound stands for one at most 12 times as long.
+// - it spends on expansions what the text path spends: a call's argument lies to the
+//   right of every value replaced so far, so it is the same text on both paths;
+// - a mark in its texts has 4 to 8 characters where the text path has a pair text of 5
+//   to 47 (a comparison's mark is longer than its "1" or "0"), so a plan's text within
+//   its bound stands for a working text at most 12 times as long.
 inline constexpr EvalBounds kPlanBounds{
-    kTextBounds.depth / 4,          kTextBounds.expansions / 10, kTextBounds.working_text / 64,
-    kTextBounds.expansion_text / 4, kTextBounds.text_read / 64,
+    .depth = kTextBounds.depth / 4,
+    .expansions = kTextBounds.expansions / 10,
+    .working_text = kTextBounds.working_text / 64,
+    .expansion_text = kTextBounds.expansion_text / 4,
+    .text_read = kTextBounds.text_read / 64,
 };
+static_assert(kPlanBounds.depth < kTextBounds.depth);
+static_assert(kPlanBounds.expansions < kTextBounds.expansions);
+static_assert(kPlanBounds.expansion_text < kTextBounds.expansion_text);
 static_assert(kPlanBounds.working_text * 12 < kTextBounds.working_text);
 static_assert(kPlanBounds.text_read * 12 < kTextBounds.text_read);
 
@@ -197,10 +209,7 @@ Reading ReplaceCalls(std::string& text, const FunctionTable& functions, const Ev
   std::string done;
   done.reserve(text.size());
   PendingText pending{std::move(text), 0};
-  const auto refuse = [&](std::size_t at) {
-    text = std::move(done.append(pending.buf, at, std::string::npos));
-    return Reading::Refused;
-  };
+  std::size_t refused_at = std::string::npos;
   for (;;) {
     const std::string& buf = pending.buf;
     const CallAt call = FindNextCall(functions, buf, pending.pos);
@@ -219,15 +228,19 @@ Reading ReplaceCalls(std::string& text, const FunctionTable& functions, const Ev
       const std::size_t size = done.size() + (buf.size() - at);
       if ((functions.ReachesItself(call.k) && ++spent.expansions > bounds.expansions) ||
           size > bounds.working_text || spent.text > bounds.expansion_text) {
-        return refuse(at);
+        refused_at = at;
+        break;
       }
       replacement = "(";
       replacement += SubstituteArgument(body, argument);
       replacement += ')';
     } else {
       const Reading step = path.Builtin(call.k, argument, replacement);
-      if (step == Reading::Refused) return refuse(at);
-      if (step != Reading::Done) return step;
+      if (step == Reading::Stopped) return step;
+      if (step == Reading::Refused) {
+        refused_at = at;
+        break;
+      }
     }
     // A name ending inside the replacement may start a little before it: search again
     // from there (the text before that cannot have changed its answer).
@@ -237,9 +250,11 @@ Reading ReplaceCalls(std::string& text, const FunctionTable& functions, const Ev
     pending.PutInFront(tail, replacement, end);
     path.Replaced(done, pending.Rest());
   }
-  done.append(pending.buf, pending.pos, std::string::npos);
+  // Refused: the text as it stood when the guard spoke, for the error text.
+  const bool refused = refused_at != std::string::npos;
+  done.append(pending.buf, refused ? refused_at : pending.pos, std::string::npos);
   text = std::move(done);
-  return Reading::Done;
+  return refused ? Reading::Refused : Reading::Done;
 }
 
 // Every bracket group of `text`, from the left, replaced by its value. Values hold no
