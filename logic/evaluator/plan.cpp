@@ -12,6 +12,7 @@
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/result_text.h"
+#include "logic/evaluator/term_rules.h"
 #include "logic/evaluator/term_scan.h"
 
 namespace ombrix {
@@ -19,14 +20,6 @@ namespace ombrix {
 namespace {
 
 constexpr std::size_t npos = std::string::npos;
-
-// Bounds well inside every guard of the text path: a term beyond them goes there and
-// meets the guard (or its own result) as before.
-constexpr int kMaxPlanDepth = 48;
-constexpr std::size_t kMaxPlanText = 16 * 1024;
-constexpr std::size_t kMaxPlanTextRead = 512 * 1024;
-constexpr int kMaxPlanExpansions = 1000;
-constexpr std::size_t kMaxPlanExpansionText = 256 * 1024;
 
 // Stand-ins for values in a working text: "[\x01N]" for a pair text (a built-in's value,
 // a bracket group's sum), "\x02N\x02" for the "1" or "0" of a bracketed comparison. They
@@ -88,42 +81,27 @@ namespace {
 
 using Plan = PlanCache::Plan;
 
-std::string Normalised(std::string_view term) {
-  std::string out;
-  out.reserve(term.size());
-  for (char c : term) {
-    if (c != ' ') out += LowerChar1252(c);
-  }
-  return out;
-}
-
-// Whether the ")" before `end` closes the "(" at `open` (MatchEnd also ends at the end of
-// the text when nothing closes it).
-bool ClosesAt(std::string_view text, std::size_t open, std::size_t end) {
-  if (end <= open + 1 || text[end - 1] != ')') return false;
-  std::ptrdiff_t depth = 0;
-  for (std::size_t j = open; j < end; ++j) depth += (text[j] == '(') - (text[j] == ')');
-  return depth == 0;
-}
-
 // Reads a term the way the text path walks it, with the values left open.
 class PlanBuilder {
  public:
   PlanBuilder(const EvalContext& context, Plan& plan) : context_(context), plan_(plan) {}
 
   int Term(std::string_view term, int depth) {
-    if (depth > kMaxPlanDepth) return -1;
-    std::string text = Normalised(term);
-    text_read_ += text.size();
-    if (text.size() > kMaxPlanText || text_read_ > kMaxPlanTextRead) return -1;
-    if (!BracketCountsEqual(text) || (!text.empty() && text[0] == '?')) return -1;
-    if (!Calls(text, depth)) return -1;
-    LowerCase1252InPlace(text);  // function bodies keep the case they were stored with
-    if (!Groups(text, depth)) return -1;
+    if (depth == 0 && BodiesHoldMarks()) return -1;
+    std::string text = Normalise(term);
+    if (text.size() > kPlanBounds.working_text) return -1;
+    if (StartLevel(text, depth, text_read_, kPlanBounds) != LevelStart::Go) return -1;
+    Level level{*this, depth};
+    if (ReplaceCalls(text, context_.functions, kPlanBounds, spent_, level) != Reading::Done ||
+        text.size() > kPlanBounds.working_text) {
+      return -1;
+    }
+    LowerInPlace(text);  // function bodies keep the case they were stored with
+    if (!ReplaceGroups(text, level)) return -1;
     // What is left of a ")" or a "?" always ends in an error text.
     if (text.find_first_of(")?") != npos) return -1;
 
-    const std::size_t split = ComparisonSplit(text);
+    const std::size_t split = ComparisonFinder(text).Split(0);
     if (split != npos) {
       const int left = Term(std::string_view(text).substr(0, split), depth + 1);
       if (left < 0) return -1;
@@ -141,71 +119,27 @@ class PlanBuilder {
   }
 
  private:
-  int AddValue(int k, int term) {
-    plan_.values.push_back({k, term});
-    return static_cast<int>(plan_.values.size() - 1);
-  }
+  // The builder's steps in the shared readings at one depth: a built-in call and a
+  // bracket group become marks of the values they stand for.
+  struct Level {
+    PlanBuilder& builder;
+    int depth;
 
-  // User functions expanded as the text path expands them; built-in calls become marks.
-  bool Calls(std::string& text, int depth) {
-    const FunctionTable& functions = context_.functions;
-    const std::size_t longest = functions.MaxPatternLength();
-    std::size_t at = 0;
-    for (;;) {
-      int k = -1;
-      while (k < 0) {
-        const std::size_t open = text.find('(', at);
-        if (open == npos) break;
-        if (open - at >= longest) at = open - longest + 1;
-        for (; at <= open; ++at) {
-          k = functions.FindFunctionCallAt(text, at);
-          if (k >= 0) break;
-        }
-      }
-      if (k < 0) return true;
-      const std::size_t open = at + functions.CallPattern(k).size() - 1;
-      const std::size_t end = MatchEnd(text, open);
-      const std::string_view argument = std::string_view(text).substr(open, end - open);
-      std::string replacement;
-      if (k >= kFirstUserFunction) {
-        const std::string& body = functions.Term(k);
-        if (HoldsMarks(body)) return false;
-        const auto hashes = static_cast<std::size_t>(std::count(body.begin(), body.end(), '#'));
-        expansion_text_ += body.size() - hashes + hashes * argument.size() + 2;
-        if (++expansions_ > kMaxPlanExpansions || expansion_text_ > kMaxPlanExpansionText) {
-          return false;
-        }
-        replacement = "(";
-        replacement += SubstituteArgument(body, argument);
-        replacement += ')';
-      } else {
-        const int term = Term(argument, depth + 1);
-        if (term < 0) return false;
-        replacement = "[";
-        replacement += kPairMark;
-        replacement += std::to_string(AddValue(k, term));
-        replacement += ']';
-      }
-      text.replace(at, end - at, replacement);
-      if (text.size() > kMaxPlanText) return false;
-      // A name ending inside the replacement may start a little before it.
-      at = at >= longest - 1 ? at - (longest - 1) : 0;
+    Reading Builtin(int k, std::string_view argument, std::string& replacement) {
+      const int term = builder.Term(argument, depth + 1);
+      if (term < 0) return Reading::Stopped;
+      replacement = "[";
+      replacement += kPairMark;
+      replacement += std::to_string(builder.AddValue(k, term));
+      replacement += ']';
+      return Reading::Done;
     }
-  }
-
-  bool Groups(std::string& text, int depth) {
-    std::size_t open = text.find('(');
-    if (open == npos) return true;
-    std::string out;
-    std::size_t pos = 0;
-    for (; open != npos; open = text.find('(', pos)) {
-      out.append(text, pos, open - pos);
-      const std::size_t end = MatchEnd(text, open);
-      if (!ClosesAt(text, open, end)) return false;
-      const int term = Term(std::string_view(text).substr(open + 1, end - open - 2), depth + 1);
+    bool Group(std::string_view inner, bool closed, std::string& out) {
+      if (!closed) return false;
+      const int term = builder.Term(inner, depth + 1);
       if (term < 0) return false;
-      const bool comparison = plan_.terms[static_cast<std::size_t>(term)].comparison;
-      const std::string index = std::to_string(AddValue(-1, term));
+      const bool comparison = builder.plan_.terms[static_cast<std::size_t>(term)].comparison;
+      const std::string index = std::to_string(builder.AddValue(-1, term));
       if (comparison) {
         out += kComparisonMark;
         out += index;
@@ -216,11 +150,61 @@ class PlanBuilder {
         out += index;
         out += ']';
       }
-      pos = end;
+      return true;
     }
-    out.append(text, pos, npos);
-    text = std::move(out);
-    return true;
+    static void Replaced(std::string_view /*done*/, std::string_view /*rest*/) {}
+  };
+
+  // The operands of one arithmetic term as the plan's entries.
+  struct Operands {
+    using Value = Plan::Operand;
+    Plan& plan;
+    Plan::Term& node;
+    const VariableTable& variables;
+
+    static Value Empty(double sign) { return {'+', Plan::Source::Empty, sign, -1, {}}; }
+    int Find(std::string_view name) const {
+      return HoldsMarks(name) ? -1 : variables.FindVariable(name);
+    }
+    static Value Variable(double sign, int j) { return {'+', Plan::Source::Variable, sign, j, {}}; }
+    static bool Other(double sign, std::string_view operand, Value& value) {
+      if (operand.find(kPairMark) != npos || operand.find(kComparisonMark) != npos) {
+        const bool pair = operand.find(kPairMark) != npos;
+        const std::optional<int> index = MarkIndex(operand, pair);
+        if (!index) return false;
+        value = {'+', pair ? Plan::Source::Pair : Plan::Source::Comparison, sign, *index, {}};
+        return true;
+      }
+      // Whatever the text path would fault on or not read as a number is left to it.
+      std::optional<TComplex> number;
+      try {
+        number = ReadNumberText(operand);
+      } catch (const Fault&) {
+        return false;
+      }
+      if (!number) return false;
+      value = {'+', Plan::Source::Constant, sign, -1, sign * *number};
+      return true;
+    }
+    std::size_t Count() const { return static_cast<std::size_t>(node.count); }
+    void Add(char op, Value value, std::string_view /*operand*/) {
+      value.op = op;
+      plan.operands.push_back(value);
+      ++node.count;
+    }
+  };
+
+  int AddValue(int k, int term) {
+    plan_.values.push_back({k, term});
+    return static_cast<int>(plan_.values.size() - 1);
+  }
+
+  bool BodiesHoldMarks() const {
+    const FunctionTable& functions = context_.functions;
+    for (int k = kFirstUserFunction; k <= functions.LastFunction(); ++k) {
+      if (HoldsMarks(functions.Term(k))) return true;
+    }
+    return false;
   }
 
   // The value a mark stands for, when the operand is exactly one mark.
@@ -240,51 +224,11 @@ class PlanBuilder {
   }
 
   int Arithmetic(std::string text) {
-    if (text.empty() || (text[0] != '-' && text[0] != '+')) text.insert(0, 1, '+');
+    PutLeadingSign(text);
     Plan::Term node;
     node.first = static_cast<int>(plan_.operands.size());
-    const std::string_view w = text;
-    for (std::size_t i = 0; i < w.size();) {
-      const char op = w[i];
-      if (node.count > 0 && !IsOperatorChar(op)) return -1;
-      ++i;
-      double sign = 1.0;
-      const std::size_t end = ScanOperand(w, i, sign);
-      const std::string_view operand = w.substr(i, end - i);
-      Plan::Operand entry{op, Plan::Source::Empty, sign, -1, {}};
-      if (operand.empty()) {
-        // counts as 0
-      } else if (operand.find(kPairMark) != npos) {
-        const std::optional<int> index = MarkIndex(operand, true);
-        if (!index) return -1;
-        entry.source = Plan::Source::Pair;
-        entry.index = *index;
-      } else if (operand.find(kComparisonMark) != npos) {
-        const std::optional<int> index = MarkIndex(operand, false);
-        if (!index) return -1;
-        entry.source = Plan::Source::Comparison;
-        entry.index = *index;
-      } else if (operand[0] >= 'a' && operand[0] <= 'z') {
-        entry.index = context_.variables.FindVariable(operand);
-        if (entry.index < 0) return -1;
-        entry.source = Plan::Source::Variable;
-      } else {
-        // Whatever the text path would fault on or not read as a number is left to it.
-        std::optional<TComplex> number;
-        try {
-          number = ReadNumberText(operand);
-        } catch (const Fault&) {
-          return -1;
-        }
-        if (!number) return -1;
-        entry.constant = sign * *number;
-        entry.source = Plan::Source::Constant;
-      }
-      if (node.count == static_cast<int>(kMaxOperandEntries)) return -1;
-      plan_.operands.push_back(entry);
-      ++node.count;
-      i = end;
-    }
+    Operands operands{plan_, node, context_.variables};
+    if (!ScanOperands(text, operands).empty()) return -1;
     node.read_back = node.count == 1 && plan_.operands.back().source == Plan::Source::Pair;
     if (node.count == 1 && plan_.operands.back().source == Plan::Source::Constant) Fold(node);
     plan_.terms.push_back(node);
@@ -312,8 +256,7 @@ class PlanBuilder {
 
   const EvalContext& context_;
   Plan& plan_;
-  int expansions_ = 0;
-  std::size_t expansion_text_ = 0;
+  ExpansionSpent spent_;
   std::size_t text_read_ = 0;
 };
 

@@ -76,19 +76,6 @@ inline char CompareValues(char op, TComplex left, TComplex right) {
 
 inline bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
 
-// Where a term splits into its comparison: the largest of the first occurrences of "~",
-// "#", ">", "=" and "<", or npos.
-inline std::size_t ComparisonSplit(std::string_view text) {
-  std::size_t split = std::string_view::npos;
-  for (char c : {'~', '#', '>', '=', '<'}) {
-    const std::size_t at = text.find(c);
-    if (at != std::string_view::npos && (split == std::string_view::npos || at > split)) {
-      split = at;
-    }
-  }
-  return split;
-}
-
 // A power is formed by one product per unit of the exponent. It ends early when the
 // modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
 // products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).

@@ -379,6 +379,152 @@ TEST(EvaluateTerm, FunctionNamesEndingInsideAReplacement) {
   EXPECT_EQ(world.Eval("2*bsin(0)(1)+bsin(0)(1)"), "[21|0]");
 }
 
+TEST(EvaluateTerm, NamesCompletedByAnExpansion) {
+  EvalWorld world;
+  world.AddFunction("x", "#+1");
+  world.AddFunction("f", "#");
+  world.AddFunction("ab", "#*10");
+  ExpectRows(
+      {
+          {"a name just before an expansion", "xf(2)", "[3|0]"},
+          {"a longer name", "abf(3)", "[30|0]"},
+          {"found again further on", "2*xf(2)+xf(2)", "[9|0]"},
+          {"a built-in's name", "sinf(0)", "[0|0]"},
+          {"a value's text completes no name", "xsin(0)", "?5x[0|0] !"},
+      },
+      world);
+}
+
+TEST(EvaluateTerm, BodiesWithBracketsAndComparisons) {
+  EvalWorld world;
+  world.AddFunction("f", "(#<2)*3+(#)");
+  world.AddFunction("g", "#<2");
+  world.AddFunction("h", "((#))");
+  world.AddFunction("k", "SIN(#)*PI");
+  ExpectRows(
+      {
+          {"a comparison in a bracket of the body", "f(1)", "[4|0]"},
+          {"the same comparison false", "f(5)", "[5|0]"},
+          {"a body that is a comparison", "g(1)+1", "[2|0]"},
+          {"a body that is a comparison, compared", "g(1)=1", "1"},
+          {"brackets from nested bodies", "h(h(h(2)))", "[2|0]"},
+          {"a body's comparison as a built-in's argument", "re(g(3))", "[0|0]"},
+          {"an argument with a comparison of its own", "f(1<2)", "[4|0]"},
+          {"a body stored in upper case", "k(0)+K(0)", "[0|0]"},
+      },
+      world);
+}
+
+TEST(EvaluateTerm, BlanksCaseAndWindows1252Letters) {
+  EvalWorld world;
+  world.AddFunction(
+      "\xDC"
+      "ber",
+      "#*2");
+  world.AddFunction("Gro\xDF", "#+1");
+  world.AddVariable("X\xC4", ComplexFromReal(3));
+  ExpectRows(
+      {
+          {"an umlaut name called in upper case",
+           "\xDC"
+           "BER(2)",
+           "[4|0]"},
+          {"and in lower case",
+           "\xFC"
+           "ber(2)",
+           "[4|0]"},
+          {"an umlaut variable in either case", "x\xE4+X\xC4", "[6|0]"},
+          {"a sharp s", "GRO\xDF(1)", "[2|0]"},
+          {"blanks inside names and numbers", " \xFC b E r ( 1 , 5 ) ", "[3|0]"},
+          {"blanks around a comparison chain", " 1 < 2 = 1 ", "1"},
+          {"constants in odd case", "PI-pI", "[0|0]"},
+          {"a tab is no blank", "1\t+1", "?1'1\t' ?"},
+      },
+      world);
+}
+
+// Literal rows for some orders; every pair of operators, short and past the length at
+// which the split is searched another way, must agree between the paths and in length.
+TEST(EvaluateTerm, ComparisonChainsOfEveryOperatorPair) {
+  EvalWorld world;
+  ExpectRows(
+      {
+          {"equal then less splits at the less", "1=1<2", "1"},
+          {"less then equal splits at the equal", "2<1=0", "1"},
+          {"nearly then not equal", "1~1#0", "1"},
+          {"not equal then nearly", "1#1~1", "0"},
+          {"greater twice splits at the first", "3>2>1", "1"},
+          {"greater then less", "1>2<3", "1"},
+      },
+      world);
+  SetDecimalSeparator(',');
+  const std::string ops = "<=>#~";
+  std::string padding;
+  for (int k = 0; k < 35; ++k) padding += "0+";
+  for (char p : ops) {
+    for (char q : ops) {
+      for (const char* values : {"123", "321", "222", "i11"}) {
+        const std::string chain = std::string(1, values[0]) + p + values[1] + q + values[2];
+        SCOPED_TRACE(chain);
+        const std::string shorter = world.Eval(chain);
+        const std::string longer = world.Eval(padding + chain);
+        if (IsErrorText(shorter)) {
+          EXPECT_EQ(longer.substr(0, 2), shorter.substr(0, 2));
+        } else {
+          EXPECT_EQ(longer, shorter);
+        }
+      }
+    }
+  }
+}
+
+// Each guard at its bound and one past it; what it refuses is named in the error text
+// as the working text stood.
+TEST(EvaluateTerm, GuardsAtTheirBounds) {
+  EvalWorld world;
+  world.AddFunction("f", "#");
+  world.AddFunction("z", "0");
+  SetDecimalSeparator(',');
+  const auto nested = [](int depth) {
+    const auto n = static_cast<std::size_t>(depth);
+    return std::string(n, '(') + "1" + std::string(n, ')');
+  };
+  const auto calls = [](int depth) {
+    std::string term = "1";
+    for (int k = 0; k < depth; ++k) term = "re(" + term + ")";
+    return term;
+  };
+  const std::size_t mebi = std::size_t{1} << 20;
+  // f's expansion makes its argument and two brackets; the argument is the zeros and
+  // the call's own brackets.
+  const auto expansion = [](std::size_t made) { return "f(" + std::string(made - 4, '0') + ")"; };
+  const auto working = [](std::size_t size) { return "z(0)+" + std::string(size - 5, '0'); };
+  struct Row {
+    const char* name;
+    std::string term;
+    bool refused;
+  };
+  const Row rows[] = {
+      {"brackets at the bound", nested(256), false},
+      {"brackets one past", nested(257), true},
+      {"calls at the bound", calls(256), false},
+      {"calls one past", calls(257), true},
+      {"expansion text at the bound", expansion(mebi), false},
+      {"expansion text one past", expansion(mebi + 1), true},
+      {"working text at the bound", working(mebi), false},
+      {"working text one past", working(mebi + 1), true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    const std::string result = world.Eval(row.term);
+    if (row.refused) {
+      EXPECT_TRUE(result == "?1'" + row.term + "' ?") << result.substr(0, 40);
+    } else {
+      EXPECT_TRUE(result == "[1|0]" || result == "[0|0]") << result.substr(0, 40);
+    }
+  }
+}
+
 TEST(EvaluateForDisplay, DisplayTextOrMessage) {
   EvalWorld world;
   struct Row {

@@ -175,6 +175,47 @@ TEST(Plans, LeftToTheTextWhereTheyCannotBeSure) {
   }
 }
 
+// A plan answers up to its bounds and gives way past them, well before the text path's
+// guards; either way the result is the text path's.
+TEST(Plans, GiveWayPastTheirBounds) {
+  struct Row {
+    const char* name;
+    std::string term;
+    bool planned;
+  };
+  const auto nested = [](int depth) {
+    const auto n = static_cast<std::size_t>(depth);
+    return std::string(n, '(') + "1" + std::string(n, ')');
+  };
+  // Each call is a level of a plan, and the innermost argument's brackets one more.
+  const auto calls = [](int depth) {
+    std::string term = "1";
+    for (int k = 0; k < depth; ++k) term = "re(" + term + ")";
+    return term;
+  };
+  const auto chain = [](int links) {
+    std::string term = "1";
+    for (int k = 0; k < links; ++k) term += "<2";
+    return term;
+  };
+  const Row rows[] = {
+      {"brackets at the plan's bound", nested(64), true},
+      {"brackets one past", nested(65), false},
+      {"calls at the plan's bound", calls(63), true},
+      {"calls one past", calls(64), false},
+      {"a comparison chain at the plan's bound", chain(64), true},
+      {"a comparison chain one past", chain(65), false},
+  };
+  SetDecimalSeparator(',');
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    const std::string expected = EvaluateTermText(row.term, world.context);
+    EXPECT_EQ(world.Eval(row.term), expected);
+    EXPECT_EQ(world.plans.Stats().fast > 0, row.planned);
+  }
+}
+
 // A plan that meets a failure after a long power gives way to the text path, which is
 // handed the power instead of forming it again: the products (counted by the asking of
 // an interrupt, once per 4096) are those of the power alone.
