@@ -167,14 +167,15 @@ class Runner {
   Runner(const FlatPlan& plan, const EvalContext& context, FlatWork& work)
       : plan_(plan), context_(context), work_(work) {}
 
+  // One result object, so that it is built where the caller keeps it.
   PlanResult Run() {
+    PlanResult out;
     TComplex* const values = work_.values;
     for (const FlatStep& step : plan_.steps) {
       values[step.slot] = Step(step);
       if (fallback_) [[unlikely]]
-        return {};
+        return out;
     }
-    PlanResult out;
     out.raw = values[plan_.result];
     if (plan_.comparison) {
       out.value = out.raw;

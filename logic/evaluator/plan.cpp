@@ -328,9 +328,9 @@ PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& cont
   }
   // Counted as not answered until the plan gives its value: a fault ends the term here.
   ++counts_.fallback;
-  if (!plan->usable) return {};
   FlatWork work{slots_.data(), round_trips_, powers_};
-  const PlanResult result = RunFlatPlan(*plan, context, work);
+  // One result object, built in place: it is the caller's.
+  PlanResult result = plan->usable ? RunFlatPlan(*plan, context, work) : PlanResult{};
   if (result.outcome != PlanResult::Outcome::Fallback) {
     --counts_.fallback;
     ++counts_.fast;
