@@ -298,11 +298,14 @@ void ExplainTerm(std::string_view term, const EvalContext& context,
 
 std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
   if (context.plans != nullptr) {
-    TComplex raw, value;
-    bool comparison = false;
-    if (context.plans->TryEvaluate(term, context, raw, value, comparison)) {
-      if (comparison) return value.Re != 0.0 ? "1" : "0";
-      return PairText(raw);
+    const PlanResult planned = context.plans->TryEvaluate(term, context);
+    switch (planned.outcome) {
+      case PlanResult::Outcome::Value:
+        return PairText(planned.raw);
+      case PlanResult::Outcome::Comparison:
+        return planned.value.Re != 0.0 ? "1" : "0";
+      case PlanResult::Outcome::Fallback:
+        break;
     }
   }
   return EvaluateTermText(term, context);
@@ -311,9 +314,11 @@ std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
 TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, PlanHandle* handle) {
   TermValue out;
   if (context.plans != nullptr) {
-    TComplex raw;
-    bool comparison = false;
-    if (context.plans->TryEvaluate(term, context, raw, out.value, comparison, handle)) return out;
+    const PlanResult planned = context.plans->TryEvaluate(term, context, handle);
+    if (planned.outcome != PlanResult::Outcome::Fallback) {
+      out.value = planned.value;
+      return out;
+    }
   }
   std::string result = EvaluateTermText(term, context);
   if (IsErrorText(result)) {

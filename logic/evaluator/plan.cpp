@@ -11,6 +11,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan_tree.h"
 #include "logic/evaluator/result_text.h"
 #include "logic/evaluator/term_rules.h"
 #include "logic/evaluator/term_scan.h"
@@ -31,51 +32,7 @@ constexpr char kComparisonMark = '\x02';
 
 bool HoldsMarks(std::string_view s) { return s.find_first_of("\x01\x02") != npos; }
 
-// The unsure case: the plan's answer is dropped and the text path runs.
-struct Unsure {};
-
-// Message boxes a plan may not show: the first one ends the plan before it is shown.
-class TripwireBoxes final : public MessageBoxes {
- public:
-  void Show(MessageKind, const std::string&, const std::string&) override { throw Unsure{}; }
-  bool Confirm(const std::string&) override { throw Unsure{}; }
-};
-
 }  // namespace
-
-struct PlanCache::Plan {
-  enum class Source : unsigned char { Empty, Constant, Variable, Pair, Comparison };
-  struct Operand {
-    char op;
-    Source source;
-    double sign;
-    int index;  // variable, or the value of `values`
-    TComplex constant;
-  };
-  // A built-in call (k >= 0) on its argument term, or a bracket group's term (k < 0).
-  struct Value {
-    int k;
-    int term;
-  };
-  struct Term {
-    bool comparison = false;
-    char compare = 0;
-    // A lone value operand: the sum is a value that has made the round trip already (or
-    // its negation, or 0), so reading it back changes nothing. Also a lone number whose
-    // text holds it exactly.
-    bool read_back = false;
-    bool folded = false;  // a lone number: the sum is `sum`, worked out when built
-    TComplex sum;
-    int left = -1, right = -1;
-    int first = 0, count = 0;  // operands
-  };
-
-  bool usable = false;
-  int root = -1;
-  std::vector<Term> terms;
-  std::vector<Operand> operands;
-  std::vector<Value> values;
-};
 
 namespace {
 
@@ -262,135 +219,6 @@ class PlanBuilder {
 
 }  // namespace
 
-namespace {
-
-std::size_t MemoSlot(std::uint64_t bits) {
-  return static_cast<std::size_t>((bits ^ (bits >> 29) ^ (bits >> 47)) & 255);
-}
-
-}  // namespace
-
-// Whole numbers below 1E15, 0 among them, are their own text; the others are looked up
-// in the memo, and a result goes in with its own entry too, as it comes back unchanged.
-inline double PlanCache::RoundTrip(double x) {
-  if (x == 0.0) return 0.0;
-  if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  Memo& memo = memo_[MemoSlot(bits)];
-  if (memo.bits == bits) return memo.value;
-  double out;
-  if (!RoundTripReal(x, out)) throw Unsure{};
-  memo = {bits, out};
-  std::uint64_t out_bits;
-  std::memcpy(&out_bits, &out, sizeof out_bits);
-  memo_[MemoSlot(out_bits)] = {out_bits, out};
-  return out;
-}
-
-// Computes a plan; any doubt throws Unsure (or the shared arithmetic's Fault).
-class PlanRunner {
- public:
-  PlanRunner(const Plan& plan, const EvalContext& context, PlanCache& cache)
-      : plan_(plan), context_(context), cache_(cache) {}
-
-  struct Result {
-    TComplex value;
-    bool comparison;
-    bool read_back;  // ParseNumberText of its text gives the value itself
-  };
-
-  Result Term(int t) {
-    const Plan::Term& node = plan_.terms[static_cast<std::size_t>(t)];
-    if (node.comparison) {
-      const TComplex left = Read(Term(node.left));
-      const TComplex right = Read(Term(node.right));
-      const char outcome = CompareValues(node.compare, left, right);
-      if (outcome == '?') throw Unsure{};
-      return {ComplexFromReal(outcome == '1' ? 1.0 : 0.0), true, true};
-    }
-    return {Arithmetic(node), false, node.read_back};
-  }
-
-  // ParseNumberText of the result text.
-  TComplex Read(const Result& r) {
-    if (r.read_back) return r.value;
-    return {cache_.RoundTrip(r.value.Re), cache_.RoundTrip(r.value.Im)};
-  }
-
- private:
-  TComplex ValueOf(int index) {
-    const Plan::Value& v = plan_.values[static_cast<std::size_t>(index)];
-    const Result inner = Term(v.term);
-    if (v.k < 0) return inner.value;
-    const std::optional<TComplex> result =
-        ComputeBuiltin(v.k, Read(inner), context_.functions.ArgumentRule(v.k), context_.drawing);
-    if (!result) throw Unsure{};
-    return *result;
-  }
-
-  TComplex OperandValue(const Plan::Operand& operand) {
-    switch (operand.source) {
-      case Plan::Source::Empty:
-        break;
-      case Plan::Source::Constant:
-        return operand.constant;
-      case Plan::Source::Variable: {
-        const TComplex v = context_.variables.CurrentValue(operand.index);
-        // 1 * v is v exactly, and cannot overflow: only the cut is left.
-        return operand.sign == 1.0 ? MakeComplex(v.Re, v.Im) : operand.sign * v;
-      }
-      case Plan::Source::Pair: {
-        const TComplex v = ValueOf(operand.index);
-        return operand.sign * TComplex{cache_.RoundTrip(v.Re), cache_.RoundTrip(v.Im)};
-      }
-      case Plan::Source::Comparison: {
-        const Plan::Value& v = plan_.values[static_cast<std::size_t>(operand.index)];
-        return operand.sign * Term(v.term).value;
-      }
-    }
-    return {};
-  }
-
-  TComplex Arithmetic(const Plan::Term& node) {
-    if (node.folded) return node.sum;
-    if (node.count != 1) return Passes(node);
-    // The passes have nothing to do for a lone operand; only the sum is left.
-    const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(node.first)];
-    const TComplex value = OperandValue(operand);
-    const Entry entry{operand.op, value.Re, value.Im};
-    TComplex sum;
-    if (!SumOf(&entry, 1, sum)) throw Unsure{};
-    return sum;
-  }
-
-  // Out of line, so that only terms of several operands carry the operand list.
-  [[gnu::noinline]] TComplex Passes(const Plan::Term& node) {
-    const Plan::Operand* operands = plan_.operands.data() + node.first;
-    TComplex sum;
-    OperandList list;
-    for (int o = 0; o < node.count; ++o) {
-      const TComplex value = OperandValue(operands[o]);
-      list.entries[list.count++] = {operands[o].op, value.Re, value.Im};
-    }
-    // The passes are the text path's own; an error text means the text path must speak.
-    if (PowerPass(list, power_work_) != PassFailure::None ||
-        ProductPass(list, boxes_) != PassFailure::None) {
-      throw Unsure{};
-    }
-    if (!SumOf(list, sum)) throw Unsure{};
-    return sum;
-  }
-
-  const Plan& plan_;
-  const EvalContext& context_;
-  PlanCache& cache_;
-  TripwireBoxes boxes_;
-  double power_products_ = 0;
-  const PowerWork power_work_{power_products_, context_.power_products, boxes_, context_.interrupt,
-                              &cache_.Powers()};
-};
-
 PlanCache::PlanCache() = default;
 PlanCache::~PlanCache() = default;
 
@@ -410,48 +238,47 @@ void PlanCache::Restamp(const Stamp& stamp, const EvalContext& context) {
 }
 
 // Precondition: the stamp is this context's.
-const PlanCache::Plan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
+const FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
   if (const auto found = plans_.find(term); found != plans_.end()) return *found->second;
   if (plans_.size() >= kMaxPlans) Clear();
-  auto plan = std::make_unique<Plan>();
+  auto flat = std::make_unique<FlatPlan>();
   if (names_usable_ && !HoldsMarks(term)) {
-    PlanBuilder builder(context, *plan);
-    plan->root = builder.Term(term, 0);
-    plan->usable = plan->root >= 0;
+    Plan plan;
+    PlanBuilder builder(context, plan);
+    plan.root = builder.Term(term, 0);
+    plan.usable = plan.root >= 0;
+    *flat = LowerPlan(plan);
+    if (slots_.size() < static_cast<std::size_t>(flat->slot_count)) {
+      slots_.resize(static_cast<std::size_t>(flat->slot_count));
+    }
   }
   ++counts_.built;
-  return *plans_.emplace(std::string(term), std::move(plan)).first->second;
+  return *plans_.emplace(std::string(term), std::move(flat)).first->second;
 }
 
-bool PlanCache::TryEvaluate(std::string_view term, const EvalContext& context, TComplex& raw,
-                            TComplex& value, bool& comparison, PlanHandle* handle) {
+PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& context,
+                                  PlanHandle* handle) {
   const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
                     context.variables.NamesVersion(), DecimalSeparator()};
   if (!(stamp == stamp_)) [[unlikely]]
     Restamp(stamp, context);
-  const Plan* found = nullptr;
+  const FlatPlan* plan = nullptr;
   if (handle != nullptr && handle->generation == generation_) {
-    found = static_cast<const Plan*>(handle->plan);
+    plan = static_cast<const FlatPlan*>(handle->plan);
   } else {
-    found = &PlanFor(term, context);
-    if (handle != nullptr) *handle = {found, generation_};
+    plan = &PlanFor(term, context);
+    if (handle != nullptr) *handle = {plan, generation_};
   }
-  const Plan& plan = *found;
-  if (plan.usable) {
-    try {
-      PlanRunner runner(plan, context, *this);
-      const PlanRunner::Result result = runner.Term(plan.root);
-      raw = result.value;
-      value = runner.Read(result);
-      comparison = result.comparison;
-      ++counts_.fast;
-      return true;
-    } catch (const Unsure&) {
-    } catch (const Fault&) {
-    }
-  }
+  // Counted as not answered until the plan gives its value: a fault ends the term here.
   ++counts_.fallback;
-  return false;
+  FlatWork work{slots_.data(), round_trips_, powers_};
+  // One result object, built in place: it is the caller's.
+  PlanResult result = plan->usable ? RunFlatPlan(*plan, context, work) : PlanResult{};
+  if (result.outcome != PlanResult::Outcome::Fallback) {
+    --counts_.fallback;
+    ++counts_.fast;
+  }
+  return result;
 }
 
 }  // namespace ombrix

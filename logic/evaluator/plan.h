@@ -1,7 +1,8 @@
 // Plans: each term read once into the shape the text-rewriting evaluator would give it,
-// then computed on values. A plan only answers where it is sure to give what the texts
-// give; everything else (errors, faults, message boxes, guards, odd names) is left to
-// EvaluateTerm's text path.
+// lowered into steps and then computed on values, in the text path's own order. A plan
+// answers where it is sure to give what the texts give, and meets the faults the texts
+// meet; everything else (error texts, guards, odd names) is left to EvaluateTerm's text
+// path.
 #pragma once
 
 #include <cstdint>
@@ -9,8 +10,10 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "logic/complex/complex.h"
+#include "logic/evaluator/flat_plan.h"
 #include "logic/evaluator/power_memo.h"
 #include "logic/evaluator/tables.h"
 
@@ -33,14 +36,14 @@ class PlanCache {
   PlanCache(const PlanCache&) = delete;
   PlanCache& operator=(const PlanCache&) = delete;
 
-  // The value whose pair text is the result of `term` (raw), that value as ParseNumberText
-  // reads the text back (value), and whether the result is a comparison's "1" or "0"
-  // (then both are 1 or 0). False when only the text path can say; nothing was shown.
-  // `handle`, when given, is what an earlier call left for this same text.
-  bool TryEvaluate(std::string_view term, const EvalContext& context, TComplex& raw,
-                   TComplex& value, bool& comparison, PlanHandle* handle = nullptr);
+  // What the plan of `term` says of it; a fault (and the boxes before it) or an interrupt
+  // that the text path would meet propagates from here as from there. `handle`, when
+  // given, is what an earlier call left for this same text.
+  PlanResult TryEvaluate(std::string_view term, const EvalContext& context,
+                         PlanHandle* handle = nullptr);
 
-  // How the terms were answered, for tests and benchmarks.
+  // How the terms were answered, for tests and benchmarks: with a value from a plan, or
+  // not (by the text path, or ended by a fault).
   struct Counts {
     std::uint64_t fast = 0;
     std::uint64_t fallback = 0;
@@ -69,24 +72,18 @@ class PlanCache {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
   };
-  struct Memo {
-    std::uint64_t bits = 0;  // 0 is +0.0, which never reaches the memo
-    double value = 0.0;
-  };
-
   // Drops every plan: the meaning of a term may have changed.
   void Restamp(const Stamp& stamp, const EvalContext& context);
-  const Plan& PlanFor(std::string_view term, const EvalContext& context);
+  const FlatPlan& PlanFor(std::string_view term, const EvalContext& context);
   void Clear();
-  friend class PlanRunner;
-  double RoundTrip(double x);
 
   Stamp stamp_;
   std::uint64_t generation_ = 1;  // raised whenever the plans are dropped
   bool names_usable_ = true;
-  std::unordered_map<std::string, std::unique_ptr<Plan>, Hash, std::equal_to<>> plans_;
+  std::unordered_map<std::string, std::unique_ptr<FlatPlan>, Hash, std::equal_to<>> plans_;
   Counts counts_;
-  Memo memo_[256];
+  std::vector<TComplex> slots_;  // as many as the largest plan kept needs
+  RoundTripMemo round_trips_;
   PowerMemo powers_;
 };
 

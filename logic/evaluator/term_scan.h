@@ -208,29 +208,71 @@ struct PowerWork {
   PowerMemo* memo;       // long powers formed before; may be none
 };
 
-// The power pass: "^" first, from the left, charging each power's products against the
-// budget. Inline with the other passes: they run at every arithmetic step.
+// One "^": `base` to the power `exponent` as the power pass forms it, its products
+// charged against the budget and the overflow test applied, or what it met instead.
+inline PassFailure PowerOf(TComplex base, TComplex exponent, const PowerWork& work,
+                           TComplex& power) {
+  if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
+  if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
+  work.products += EstimatedProducts(base, exponent.Re);
+  if (work.products > work.budget) return PassFailure::BadOperand;
+  const auto n = static_cast<std::int32_t>(exponent.Re);
+  const bool kept = work.memo != nullptr && PowerMemo::WorthKeeping(n);
+  if (!kept || !work.memo->Find(base, n, power)) {
+    power = ComplexPowInt(base, n, work.boxes, work.interrupt);
+    if (kept) work.memo->Keep(base, n, power);
+  }
+  if (Overflows(power)) return PassFailure::Overflow;
+  return PassFailure::None;
+}
+
+// The power pass: "^" first, from the left. Inline with the other passes: they run at
+// every arithmetic step.
 inline PassFailure PowerPass(OperandList& list, const PowerWork& work) {
   for (std::size_t e = 1; e < list.count;) {
     if (list.entries[e].op != '^') {
       ++e;
       continue;
     }
-    const TComplex exponent = list.entries[e].Value();
-    const TComplex base = list.entries[e - 1].Value();
-    if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
-    if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
-    work.products += EstimatedProducts(base, exponent.Re);
-    if (work.products > work.budget) return PassFailure::BadOperand;
-    const auto n = static_cast<std::int32_t>(exponent.Re);
     TComplex power;
-    const bool kept = work.memo != nullptr && PowerMemo::WorthKeeping(n);
-    if (!kept || !work.memo->Find(base, n, power)) {
-      power = ComplexPowInt(base, n, work.boxes, work.interrupt);
-      if (kept) work.memo->Keep(base, n, power);
-    }
-    if (Overflows(power)) return PassFailure::Overflow;
+    const PassFailure failure =
+        PowerOf(list.entries[e - 1].Value(), list.entries[e].Value(), work, power);
+    if (failure != PassFailure::None) return failure;
     list.Merge(e, power);
+  }
+  return PassFailure::None;
+}
+
+// Whether the product pass applies operator `op`.
+inline bool IsProductOperator(char op) {
+  return op == '*' || op == '/' || op == '%' || op == '&' || op == '\\';
+}
+
+// One of "*", "/", "%", "&" and "\": `a` op `b` as the product pass combines them, or
+// what it met instead.
+inline PassFailure ProductOf(char op, TComplex a, TComplex b, MessageBoxes& boxes,
+                             TComplex& product) {
+  const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
+  switch (op) {
+    case '*':
+      product = a * b;
+      break;
+    case '/':
+      if (b_zero) return PassFailure::DivisionByZero;
+      product = ComplexDiv(a, b, boxes);
+      break;
+    case '%':
+      if (b_zero) return PassFailure::RemainderByZero;
+      if (!IsRealValue(a) || !IsRealValue(b)) return PassFailure::BadOperand;
+      product = ComplexFromReal(std::fmod(a.Re, b.Re));
+      break;
+    default: {  // '&' and '\'
+      if (!IsIntegerValue(a) || !IsIntegerValue(b)) return PassFailure::BadOperand;
+      const auto x = static_cast<std::int32_t>(a.Re);
+      const auto y = static_cast<std::int32_t>(b.Re);
+      product = ComplexFromReal(static_cast<double>(op == '&' ? (x & y) : (x | y)));
+      break;
+    }
   }
   return PassFailure::None;
 }
@@ -238,36 +280,16 @@ inline PassFailure PowerPass(OperandList& list, const PowerWork& work) {
 // Then "*", "/", "%", "&" and "\", from the left.
 inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
   for (std::size_t f = 1; f < list.count;) {
-    TComplex a = list.entries[f - 1].Value();
-    const TComplex b = list.entries[f].Value();
-    const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
     const char op = list.entries[f].op;
-    switch (op) {
-      case '*':
-        a = a * b;
-        break;
-      case '/':
-        if (b_zero) return PassFailure::DivisionByZero;
-        a = ComplexDiv(a, b, boxes);
-        break;
-      case '%':
-        if (b_zero) return PassFailure::RemainderByZero;
-        if (!IsRealValue(a) || !IsRealValue(b)) return PassFailure::BadOperand;
-        a = ComplexFromReal(std::fmod(a.Re, b.Re));
-        break;
-      case '&':
-      case '\\': {
-        if (!IsIntegerValue(a) || !IsIntegerValue(b)) return PassFailure::BadOperand;
-        const auto x = static_cast<std::int32_t>(a.Re);
-        const auto y = static_cast<std::int32_t>(b.Re);
-        a = ComplexFromReal(static_cast<double>(op == '&' ? (x & y) : (x | y)));
-        break;
-      }
-      default:
-        ++f;
-        continue;
+    if (!IsProductOperator(op)) {
+      ++f;
+      continue;
     }
-    list.Merge(f, a);
+    TComplex product;
+    const PassFailure failure =
+        ProductOf(op, list.entries[f - 1].Value(), list.entries[f].Value(), boxes, product);
+    if (failure != PassFailure::None) return failure;
+    list.Merge(f, product);
   }
   return PassFailure::None;
 }

@@ -1,0 +1,368 @@
+#include "logic/evaluator/flat_plan.h"
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/builtins.h"
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/plan_tree.h"
+#include "logic/evaluator/term_scan.h"
+
+namespace ombrix {
+
+namespace {
+
+std::size_t MemoSlot(std::uint64_t bits) {
+  return static_cast<std::size_t>((bits ^ (bits >> 29) ^ (bits >> 47)) & 255);
+}
+
+using Plan = PlanCache::Plan;
+
+// The longest terms of the "+"/"-" kinds; longer ones take the passes.
+constexpr int kMaxShortTerm = 8;
+
+// Lowers the terms of a tree in the order the text path evaluates them: every value (in
+// the order the builder added them, which is that order, a value's own values before it),
+// then the whole term.
+class Lowering {
+ public:
+  explicit Lowering(const Plan& plan) : plan_(plan) {}
+
+  FlatPlan Run() {
+    if (!plan_.usable) return out_;
+    value_slots_.resize(plan_.values.size());
+    for (std::size_t v = 0; v < plan_.values.size(); ++v) {
+      const Plan::Value& value = plan_.values[v];
+      if (value.k < 0) {
+        value_slots_[v] = TermSteps(value.term);  // a group's value is its term's
+        continue;
+      }
+      FlatStep step{};
+      step.kind = FlatStep::Kind::Builtin;
+      step.builtin = value.k;
+      step.left = Side(value.term, true);
+      step.slot = NewSlot();
+      out_.steps.push_back(step);
+      value_slots_[v] = step.slot;
+    }
+    out_.result = TermSteps(plan_.root);
+    out_.comparison = Node(plan_.root).comparison;
+    out_.read_back = ReadsBack(plan_.root);
+    out_.usable = true;
+    return out_;
+  }
+
+ private:
+  const Plan::Term& Node(int t) const { return plan_.terms[static_cast<std::size_t>(t)]; }
+  // A comparison's 1 or 0 and a read-back sum are their own texts' values.
+  bool ReadsBack(int t) const { return Node(t).comparison || Node(t).read_back; }
+  int NewSlot() { return out_.slot_count++; }
+
+  // A short term is computed where its value is taken.
+  bool Short(int t) const {
+    const Plan::Term& node = Node(t);
+    return !node.comparison && (node.folded || node.count == 1);
+  }
+  // Where a step takes term `t`'s value from; a short term goes in place when
+  // `in_place`.
+  FlatSide Side(int t, bool in_place) {
+    const Plan::Term& node = Node(t);
+    FlatSide side;
+    side.read = !ReadsBack(t);
+    if (!in_place || !Short(t)) {
+      side.index = TermSteps(t);
+    } else if (node.folded) {
+      side.kind = FlatSide::Kind::Folded;
+      side.index = static_cast<int>(out_.constants.size());
+      out_.constants.push_back(node.sum);
+    } else {
+      side.kind = FlatSide::Kind::Lone;
+      side.index = static_cast<int>(out_.operands.size());
+      out_.operands.push_back(Lowered(plan_.operands[static_cast<std::size_t>(node.first)]));
+    }
+    return side;
+  }
+
+  // The steps of term `t`; returns the slot of its value.
+  int TermSteps(int t) {
+    const Plan::Term& node = Node(t);
+    FlatStep step{};
+    if (node.comparison) {
+      step.kind = FlatStep::Kind::Compare;
+      step.compare = node.compare;
+      // The left side goes in place only where no step of the right side comes between
+      // (a number has nothing to come between).
+      step.left = Side(node.left, Node(node.left).folded || Short(node.right));
+      step.right = Side(node.right, true);
+    } else if (node.folded) {
+      step.kind = FlatStep::Kind::Constant;
+      step.constant = node.sum;
+    } else {
+      step.first = static_cast<int>(out_.operands.size());
+      step.count = node.count;
+      int applied = 0;  // operators of the power and product passes
+      for (int o = 0; o < node.count; ++o) {
+        const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(node.first + o)];
+        out_.operands.push_back(Lowered(operand));
+        if (o > 0 && operand.op != '+' && operand.op != '-') {
+          ++applied;
+          step.binary = o;
+        }
+      }
+      if (node.count == 1) {
+        step.kind = FlatStep::Kind::Lone;
+      } else if (node.count > kMaxShortTerm || applied > 1) {
+        step.kind = FlatStep::Kind::Passes;
+      } else {
+        step.kind = applied == 0 ? FlatStep::Kind::Sum : FlatStep::Kind::Binary;
+      }
+    }
+    step.slot = NewSlot();
+    out_.steps.push_back(step);
+    return step.slot;
+  }
+
+  FlatOperand Lowered(const Plan::Operand& operand) const {
+    FlatOperand out{operand.op, FlatOperand::Kind::Empty, operand.sign, 0, operand.constant};
+    switch (operand.source) {
+      case Plan::Source::Empty:
+        break;
+      case Plan::Source::Constant:
+        out.kind = FlatOperand::Kind::Constant;
+        break;
+      case Plan::Source::Variable:
+        out.kind = FlatOperand::Kind::Variable;
+        out.index = operand.index;
+        break;
+      case Plan::Source::Pair:
+      case Plan::Source::Comparison: {
+        const Plan::Value& value = plan_.values[static_cast<std::size_t>(operand.index)];
+        out.index = value_slots_[static_cast<std::size_t>(operand.index)];
+        // A built-in's value is written as its pair text; a group's reads back as itself
+        // when its term's does.
+        out.kind = value.k < 0 && ReadsBack(value.term) ? FlatOperand::Kind::Slot
+                                                        : FlatOperand::Kind::SlotRead;
+        break;
+      }
+    }
+    return out;
+  }
+
+  const Plan& plan_;
+  FlatPlan out_;
+  std::vector<int> value_slots_;
+};
+
+// 1 * v is v exactly and cannot overflow: only the cut is left.
+[[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
+  return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
+}
+
+// Runs the steps. Values pass in registers, a failure is kept in `fallback_`: only the
+// step that met it stops the run, which then gives Fallback with nothing shown.
+class Runner {
+ public:
+  Runner(const FlatPlan& plan, const EvalContext& context, FlatWork& work)
+      : plan_(plan), context_(context), work_(work) {}
+
+  // One result object, so that it is built where the caller keeps it.
+  PlanResult Run() {
+    PlanResult out;
+    TComplex* const values = work_.values;
+    for (const FlatStep& step : plan_.steps) {
+      values[step.slot] = Step(step);
+      if (fallback_) [[unlikely]]
+        return out;
+    }
+    out.raw = values[plan_.result];
+    if (plan_.comparison) {
+      out.value = out.raw;
+      out.outcome = PlanResult::Outcome::Comparison;
+    } else {
+      out.value = plan_.read_back ? out.raw : Read(out.raw);
+      if (!fallback_) out.outcome = PlanResult::Outcome::Value;
+    }
+    return out;
+  }
+
+ private:
+  TComplex Unsure() {
+    fallback_ = true;
+    return {};
+  }
+
+  // ParseNumberText of the pair text of `v`.
+  TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
+  // Whole numbers below 1E15, 0 among them, are their own text; the others go through
+  // the memo.
+  double ReadPart(double x) {
+    if (x == 0.0) return 0.0;
+    if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
+    double out = 0.0;
+    if (!work_.round_trips.Read(x, out)) fallback_ = true;
+    return out;
+  }
+  [[gnu::always_inline]] TComplex Side(const FlatSide& side) {
+    TComplex v;
+    switch (side.kind) {
+      case FlatSide::Kind::Slot:
+        v = work_.values[side.index];
+        break;
+      case FlatSide::Kind::Lone:
+        v = Lone(plan_.operands[static_cast<std::size_t>(side.index)]);
+        break;
+      case FlatSide::Kind::Folded:
+        v = plan_.constants[static_cast<std::size_t>(side.index)];
+        break;
+    }
+    return side.read && !fallback_ ? Read(v) : v;
+  }
+
+  [[gnu::always_inline]] TComplex Operand(const FlatOperand& operand) {
+    switch (operand.kind) {
+      case FlatOperand::Kind::Empty:
+        break;
+      case FlatOperand::Kind::Constant:
+        return operand.constant;
+      case FlatOperand::Kind::Variable:
+        return Signed(operand.sign, context_.variables.CurrentValue(operand.index));
+      case FlatOperand::Kind::Slot:
+        return Signed(operand.sign, work_.values[operand.index]);
+      case FlatOperand::Kind::SlotRead:
+        return Signed(operand.sign, Read(work_.values[operand.index]));
+    }
+    return {};
+  }
+
+  // Fills `entries` with the step's operands.
+  void Entries(const FlatStep& step, Entry* entries) {
+    const FlatOperand* operands = plan_.operands.data() + step.first;
+    for (int o = 0; o < step.count; ++o) {
+      const TComplex v = Operand(operands[o]);
+      entries[o].op = operands[o].op;
+      entries[o].re = v.Re;
+      entries[o].im = v.Im;
+    }
+  }
+
+  // A read before that the memo could not make leaves the rest to the text path.
+  TComplex Sum(const Entry* entries, std::size_t count) {
+    TComplex sum;
+    if (fallback_ || !SumOf(entries, count, sum)) return Unsure();
+    return sum;
+  }
+  TComplex Lone(const FlatOperand& operand) {
+    const TComplex v = Operand(operand);
+    const Entry entry{operand.op, v.Re, v.Im};
+    return Sum(&entry, 1);
+  }
+
+  TComplex Step(const FlatStep& step) {
+    switch (step.kind) {
+      case FlatStep::Kind::Constant:
+        return step.constant;
+      case FlatStep::Kind::Lone:
+        return Lone(plan_.operands[static_cast<std::size_t>(step.first)]);
+      case FlatStep::Kind::Sum: {
+        Entry entries[kMaxShortTerm];
+        Entries(step, entries);
+        return Sum(entries, static_cast<std::size_t>(step.count));
+      }
+      case FlatStep::Kind::Binary:
+        return Binary(step);
+      case FlatStep::Kind::Passes:
+        return Passes(step);
+      case FlatStep::Kind::Builtin: {
+        const TComplex argument = Side(step.left);
+        if (fallback_) return {};
+        const std::optional<TComplex> value =
+            ComputeBuiltin(step.builtin, argument, context_.functions.ArgumentRule(step.builtin),
+                           context_.drawing);
+        return value ? *value : Unsure();
+      }
+      case FlatStep::Kind::Compare: {
+        const TComplex left = Side(step.left);
+        if (fallback_) return {};
+        const TComplex right = Side(step.right);
+        if (fallback_) return {};
+        const char outcome = CompareValues(step.compare, left, right);
+        if (outcome == '?') return Unsure();
+        return ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
+      }
+    }
+    return Unsure();
+  }
+
+  // The one operator of the power or product pass, then the sum pass.
+  TComplex Binary(const FlatStep& step) {
+    Entry entries[kMaxShortTerm];
+    Entries(step, entries);
+    if (fallback_) return {};
+    const auto j = static_cast<std::size_t>(step.binary);
+    const char op = entries[j].op;
+    TComplex merged;
+    const PassFailure failure =
+        op == '^'
+            ? PowerOf(entries[j - 1].Value(), entries[j].Value(), Powers(), merged)
+            : ProductOf(op, entries[j - 1].Value(), entries[j].Value(), context_.boxes, merged);
+    if (failure != PassFailure::None) return Unsure();
+    entries[j - 1].Set(merged);
+    const auto count = static_cast<std::size_t>(step.count);
+    for (std::size_t e = j + 1; e < count; ++e) entries[e - 1] = entries[e];
+    return Sum(entries, count - 1);
+  }
+
+  // Out of line, so that only terms that need it carry the operand list.
+  [[gnu::noinline]] TComplex Passes(const FlatStep& step) {
+    OperandList list;
+    Entries(step, list.entries);
+    if (fallback_) return {};
+    list.count = static_cast<std::size_t>(step.count);
+    // The passes are the text path's own; an error text means the text path must speak.
+    if (PowerPass(list, Powers()) != PassFailure::None ||
+        ProductPass(list, context_.boxes) != PassFailure::None) {
+      return Unsure();
+    }
+    return Sum(list.entries, list.count);
+  }
+
+  PowerWork Powers() {
+    return {power_products_, context_.power_products, context_.boxes, context_.interrupt,
+            &work_.powers};
+  }
+
+  const FlatPlan& plan_;
+  const EvalContext& context_;
+  FlatWork& work_;
+  bool fallback_ = false;
+  double power_products_ = 0;  // charged in this evaluation, as the text path charges them
+};
+
+}  // namespace
+
+bool RoundTripMemo::Read(double x, double& out) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  Kept& kept = kept_[MemoSlot(bits)];
+  if (kept.bits == bits) {
+    out = kept.value;
+    return true;
+  }
+  if (!RoundTripReal(x, out)) return false;
+  kept = {bits, out};
+  // The result comes back unchanged: it goes in with its own entry too.
+  std::uint64_t out_bits;
+  std::memcpy(&out_bits, &out, sizeof out_bits);
+  kept_[MemoSlot(out_bits)] = {out_bits, out};
+  return true;
+}
+
+FlatPlan LowerPlan(const PlanCache::Plan& plan) { return Lowering(plan).Run(); }
+
+PlanResult RunFlatPlan(const FlatPlan& plan, const EvalContext& context, FlatWork& work) {
+  return Runner(plan, context, work).Run();
+}
+
+}  // namespace ombrix

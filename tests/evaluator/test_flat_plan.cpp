@@ -1,0 +1,194 @@
+// The lowered plans against the text path: the order in which failures are met, the
+// short shapes with their edge values, and what a plan answers itself.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "logic/complex/fault.h"
+#include "logic/complex/interrupt.h"
+#include "logic/evaluator/plan.h"
+#include "tests/evaluator/eval_world.h"
+#include "tests/support/interrupts.h"
+
+namespace ombrix {
+namespace {
+
+using testing::EvalWorld;
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Variables with edge values, and functions whose bodies fail.
+void AddEdgeTables(EvalWorld& world) {
+  world.AddVariable("v", {2.0, 0.0});
+  world.AddVariable("w", {-3.0, 0.5});
+  world.AddVariable("r", {-3.0, 0.0});
+  world.AddVariable("c", {-0.75, 0.125});
+  world.AddVariable("nz", {-0.0, -0.0});
+  world.AddVariable("big", {1E200, 0.0});
+  world.AddVariable("inf", {kInf, 0.0});
+  world.AddVariable("nan", {kNaN, 0.0});
+  world.AddFunction("huge", "#*#*#*#");
+  world.AddFunction("div", "1/#");
+}
+
+// The text path's result text, or its fault's message in braces; Eval also checks that the
+// plans give the same text, value, fault and boxes.
+std::string Outcome(EvalWorld& world, const std::string& term) {
+  try {
+    return world.Eval(term);
+  } catch (const Fault& fault) {
+    return std::string("{") + fault.what() + "}";
+  }
+}
+
+struct Row {
+  const char* name;
+  const char* term;
+  const char* expected;  // a result text, or a fault's message in braces
+};
+
+void ExpectOutcomes(const std::vector<Row>& rows) {
+  SetDecimalSeparator(',');
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    AddEdgeTables(world);
+    EXPECT_EQ(Outcome(world, row.term), row.expected) << row.term;
+  }
+}
+
+const std::string kOverflow = std::string("{") + kFaultOverflow + "}";
+const std::string kInvalid = std::string("{") + kFaultInvalidOperation + "}";
+
+TEST(FlatPlans, TheFirstFailureInTheTextPathsOrder) {
+  ExpectOutcomes({
+      {"a call before a group: its error first", "(1e200*1e200)+sin(1/0)", "?1'?0Division '/'' ?"},
+      {"a call before a group, written first", "sin(1/0)+(1e200*1e200)", "?1'?0Division '/'' ?"},
+      {"the first of two groups faults", "(1e200*1e200)+(1/0)", kOverflow.c_str()},
+      {"the first of two groups fails", "(1/0)+(1e200*1e200)", "?0Division '/'"},
+      {"a fault inside a user function", "huge(1e100)+1", kOverflow.c_str()},
+      {"a fault inside a built-in's user function", "sin(huge(1e100))", kOverflow.c_str()},
+      {"a call's fault before a later group's error", "sin(huge(1e100))+(1/0)", kOverflow.c_str()},
+      {"an error text before a fault", "(2^0,5)+(1e200*1e200)", "?0'+2^0,5' ?"},
+      {"an error in a built-in's argument before a fault", "sin(div(0))*(1e200*1e200)",
+       "?1'?0Division '/'' ?"},
+      {"a comparison's left side faults", "1e200*1e200<1/0", kOverflow.c_str()},
+      {"a comparison's right side runs after a failed left", "1/0<1e200*1e200", kOverflow.c_str()},
+      {"the passes: power before product", "big^2*(1/0)", "?0Division '/'"},
+      {"the product pass faults after the power", "1,0000001^100000*1e200*1e200",
+       kOverflow.c_str()},
+      {"the division box, then the fault", "1E-7^-2", kInvalid.c_str()},
+      {"a lone pair whose overflow test faults", "[1e308|1e308]", kOverflow.c_str()},
+      {"a comparison side whose overflow test faults", "1<[1e308|1e308]", kOverflow.c_str()},
+      {"Betrag's square overflows", "betrag([-1e200|-1e200])", kOverflow.c_str()},
+  });
+}
+
+TEST(FlatPlans, ShortShapesAtTheirEdges) {
+  ExpectOutcomes({
+      {"a lone variable", "v", "[2|0]"},
+      {"a lone negated variable", "--w", "[-3|0,5]"},
+      {"a lone -0", "nz", "[0|0]"},
+      {"-0 negated", "-nz", "[0|0]"},
+      {"-0 times -1", "0*-1", "[0|0]"},
+      {"a lone infinity fails the overflow test", "inf", "?8'inf !"},
+      {"a negated infinity passes it", "-inf", "[-INF|0]"},
+      {"NaN is cut to 0", "nan+1", "[1|0]"},
+      {"a sum of two", "v+w", "[-1|0,5]"},
+      {"a difference to 0", "v-v", "[0|0]"},
+      {"a sum at the overflow limit", "5e99+5e99", "[1E100|0]"},
+      {"a sum past the overflow limit", "1e100+1e100", "?8'1e100 !"},
+      {"a sum past the limit by its imaginary part", "[1e100|1e100]-0", "?8'0 !"},
+      {"a square plus a constant", "c^2+c", "[-0,203125|-0,0625]"},
+      {"a power by 0", "w^0", "[1|0]"},
+      {"a power by 1", "w^1", "[-3|0,5]"},
+      {"a power by -1", "v^-1", "[0,5|0]"},
+      {"0 by -1", "0^-1", "?0'+0^-1' ?"},
+      {"0 by 0", "0^0+1", "[2|0]"},
+      {"a power by a fraction", "v^0,5", "?0'+v^0,5' ?"},
+      {"a power past the limit", "v^2147483647", "?8'2147483647 !"},
+      {"an exponent beyond 32 bits", "v^2147483648", "?0'+v^2147483648' ?"},
+      {"a power of an infinity", "inf^2", "?8'2 !"},
+      {"a product plus one", "v*w+1", "[-5|1]"},
+      {"a division by 0", "v/0", "?0Division '/'"},
+      {"a remainder by 0", "7%0-1", "?0Rest-Operator '%'"},
+      {"a remainder of a non-real", "w%2", "?0'+w%2' ?"},
+      {"an and", "6&3", "[2|0]"},
+      {"an and of a fraction", "1,5&1", "?0'+1,5&1' ?"},
+      {"a comparison of two variables", "v<r", "0"},
+      {"a negated side", "-r>v", "1"},
+      {"a comparison of non-reals", "w<v", "?0'w<v' ?"},
+      {"equality of non-reals", "w=w", "1"},
+      {"a comparison with an infinity", "inf>v", "?1'inf>v' ?"},
+      {"a comparison with NaN (cut to 0)", "nan=nan", "1"},
+      {"nearly equal", "v~2,000000000000001", "1"},
+      {"a comparison's value in a product", "(v<3)*(w#w)", "[0|0]"},
+      {"a built-in of a lone variable", "betrag(w)", "[3,04138126514911|0]"},
+      {"a built-in's argument rule", "sin(w)", "?7'[-3|0,5]' ?"},
+      {"a built-in's maths error", "ln(0)", "?7'[0|0]' ?"},
+      {"a built-in of a built-in", "betrag(wurzel(w))", "[1,7439556373799|0]"},
+  });
+}
+
+// What the plans answer themselves: a value, or a fault met in the text path's order,
+// which comes from the plan itself, with the boxes the text path shows before it.
+TEST(FlatPlans, AnsweredByThePlan) {
+  struct PlanRow {
+    const char* name;
+    const char* term;
+    PlanResult::Outcome outcome;  // Fallback here: a fault
+    std::size_t boxes;
+  };
+  using Outcome = PlanResult::Outcome;
+  const PlanRow rows[] = {
+      {"a square plus a constant", "c^2+c", Outcome::Value, 0},
+      {"a sum of two", "v+w", Outcome::Value, 0},
+      {"the loop's condition", "(Betrag(c)<2)*(v<1000)", Outcome::Value, 0},
+      {"a comparison", "betrag(c)<2", Outcome::Comparison, 0},
+      {"a built-in of a built-in", "betrag(wurzel(w))", Outcome::Value, 0},
+      {"a fault inside a user function", "huge(1e100)+1", Outcome::Fallback, 0},
+      {"a fault after a long power", "1,0000001^100000*1e200*1e200", Outcome::Fallback, 0},
+      {"the division box, then the fault", "1E-7^-2", Outcome::Fallback, 2},
+  };
+  SetDecimalSeparator(',');
+  for (const PlanRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    AddEdgeTables(world);
+    const PlanCache::Counts before = world.plans.Stats();
+    if (row.outcome == Outcome::Fallback) {
+      EXPECT_THROW(world.plans.TryEvaluate(row.term, world.plan_context), Fault);
+      EXPECT_EQ(world.plans.Stats().fast, before.fast);
+    } else {
+      EXPECT_EQ(world.plans.TryEvaluate(row.term, world.plan_context).outcome, row.outcome);
+      EXPECT_EQ(world.plans.Stats().fast, before.fast + 1);
+    }
+    EXPECT_EQ(world.plan_boxes.boxes.size(), row.boxes);
+  }
+}
+
+// An interrupt inside a huge power stops the plan as it stops the text path, at the same
+// asking.
+TEST(FlatPlans, AnInterruptInsideAHugePower) {
+  const char* const terms[] = {"1,0000001^2147483647", "v+1,0000001^2147483647/0",
+                               "(1,0000001^2147483647<1)+1"};
+  SetDecimalSeparator(',');
+  for (const char* term : terms) {
+    SCOPED_TRACE(term);
+    EvalWorld world;
+    AddEdgeTables(world);
+    testing::CountingInterrupt text_stop(3), plan_stop(3);
+    world.context.interrupt = &text_stop;
+    world.plan_context.interrupt = &plan_stop;
+    EXPECT_THROW(EvaluateTermText(term, world.context), Interrupted);
+    EXPECT_THROW(EvaluateTerm(term, world.plan_context), Interrupted);
+    EXPECT_EQ(plan_stop.polls, text_stop.polls);
+  }
+}
+
+}  // namespace
+}  // namespace ombrix
