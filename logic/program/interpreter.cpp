@@ -256,6 +256,19 @@ LineSlot* Interpreter::CurrentSlot(int k) {
   return SlotAt(k, state_.CurrentLine[k]);
 }
 
+bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) const {
+  const ProgramText& program = project_.programs[k];
+  const std::vector<LineSlot>& slots = slots_[k];
+  if (to < from || static_cast<std::size_t>(to) >= program.size() ||
+      static_cast<std::size_t>(to) >= slots.size()) {
+    return false;
+  }
+  for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
+    if (!slots[n].known || slots[n].text != program[n]) return false;
+  }
+  return true;
+}
+
 int Interpreter::VariableOf(LineSlot* slot, std::string_view name) {
   if (slot == nullptr) return project_.variables.FindVariable(LowerCase1252(name));
   const std::uint64_t names = project_.variables.NamesVersion();
@@ -580,11 +593,19 @@ bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   return true;
 }
 
+// A skip the current line made before is taken again while the lines it passed over are
+// unchanged; otherwise the lines are read as the rule says and the skip is remembered.
 bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   if (!ValidSlot(k)) return false;
   const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
+  const auto code = static_cast<std::int8_t>(kind);
+  LineSlot* slot = CurrentSlot(k);
+  if (slot != nullptr && slot->skip == code && Unchanged(k, saved, slot->skip_target)) {
+    state_.CurrentLine[k] = slot->skip_target;
+    return true;
+  }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
@@ -592,6 +613,10 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
     if (form.opening == static_cast<int>(kind)) ++depth;
     if (form.closing == static_cast<int>(kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      if (slot != nullptr) {
+        slot->skip = code;
+        slot->skip_target = static_cast<std::int32_t>(n);
+      }
       return true;
     }
   }
@@ -604,6 +629,12 @@ int Interpreter::SkipToElseOrEnd(int k) {
   const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
+  LineSlot* slot = CurrentSlot(k);
+  if (slot != nullptr && slot->skip == LineSlot::kElseOrEnd &&
+      Unchanged(k, saved, slot->skip_target)) {
+    state_.CurrentLine[k] = slot->skip_target;
+    return slot->skip_answer;
+  }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
@@ -616,6 +647,11 @@ int Interpreter::SkipToElseOrEnd(int k) {
     const bool end_wenn = closing == static_cast<int>(BlockKind::Wenn);
     if ((end_wenn || closing == static_cast<int>(BlockKind::Andernfalls)) && depth <= 1) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      if (slot != nullptr) {
+        slot->skip = LineSlot::kElseOrEnd;
+        slot->skip_answer = static_cast<std::int8_t>(closing);
+        slot->skip_target = static_cast<std::int32_t>(n);
+      }
       return closing;
     }
     if (end_wenn) --depth;

@@ -135,6 +135,9 @@ struct LineSlot {
     std::uint32_t end = 0;  // the ";" or ")" that ends an argument; the line's end
     PlanHandle plan;
   };
+  // What `skip` names: none yet, a SkipToClosing of a kind, or SkipToElseOrEnd.
+  static constexpr std::int8_t kNoSkip = -1;
+  static constexpr std::int8_t kElseOrEnd = kKeywordCount;
 
   std::string text;
   LineForm form;
@@ -142,6 +145,11 @@ struct LineSlot {
   std::int8_t argument_count = 0;  // arguments that end before the line does
   bool known = false;
   bool variable_known = false;
+  // The skip this line made last, where it ended and what SkipToElseOrEnd answered. It
+  // holds while the lines passed over keep the texts their slots were read from.
+  std::int8_t skip = kNoSkip;
+  std::int8_t skip_answer = 0;
+  std::int32_t skip_target = 0;
   // The variable an assignment stores to or a "Für" counts with, found for this
   // version of the variable names (-1: none of that name).
   std::int32_t variable = -1;
@@ -231,6 +239,8 @@ class Interpreter {
   LineForm FormAt(int k, std::int32_t n);
   // The slot of the line the step of program k is executing, if it has one.
   LineSlot* CurrentSlot(int k);
+  // Whether lines from + 1 to `to` still hold the texts their slots were read from.
+  bool Unchanged(int k, std::int32_t from, std::int32_t to) const;
   // The variable named `name` (lower-cased), remembered in `slot` for these names.
   int VariableOf(LineSlot* slot, std::string_view name);
   // The next argument as a view of the current line, with its plan's handle; or false
