@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -103,6 +104,28 @@ std::string FirstTwo(const std::string& text) { return text.substr(0, 2); }
 
 bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
 
+// Equal texts, compared here rather than by a library call: every step compares its line
+// with its slot, and most lines are short.
+bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto word = [](const char* p) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  };
+  if (n < 8) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    if (word(a.data() + i) != word(b.data() + i)) return false;
+  }
+  return word(a.data() + n - 8) == word(b.data() + n - 8);  // the last eight, overlapping
+}
+
 }  // namespace
 
 std::string MousePositionText(TComplex position) {
@@ -153,14 +176,19 @@ bool Interpreter::ExecuteStep(int k) {
   } catch (const Interrupted&) {
     // Every line evaluates before it changes anything but where its arguments are read;
     // the line counter may have been reset meanwhile by a new start.
+    step_slot_[k] = {};
     state_.ArgumentCursor[k] = cursor;
     throw;
   } catch (const Fault& fault) {
     // Reported once, as the application's top-level handler shows a fault; the run
     // stops here instead of meeting the same fault again at the next idle call.
+    step_slot_[k] = {};
     ClearRunFlag(k);
     boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
     return false;
+  } catch (...) {
+    step_slot_[k] = {};
+    throw;
   }
 }
 
@@ -173,28 +201,33 @@ bool Interpreter::Step(int k) {
   if (!line.empty()) {
     if (context_.plans != nullptr) [[likely]] {
       std::vector<LineSlot>& slots = slots_[k];
-      if (slots.size() != program.size()) slots.resize(program.size());
+      if (slots.size() != program.size()) [[unlikely]]
+        FitSlots(k);
       LineSlot& slot = slots[static_cast<std::size_t>(n)];
-      if (!slot.known || slot.text != line) [[unlikely]]
+      if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
         FillSlot(slot, line);
       // The arguments of this line are read through its slot without comparing again,
-      // until the step ends (a fault too ends it).
-      struct Current {
-        StepSlot& held;
-        ~Current() { held = {}; }
-      } current{step_slot_[k] = {&slot, n}};
+      // until the step ends (ExecuteStep forgets it when the step throws).
+      step_slot_[k] = {&slot, n};
       const LineForm& form = slot.form;
       done = form.assign != std::string::npos ? StepAssignment(k, line, form, &slot)
                                               : StepKeywordOrCommand(k, line, form);
+      step_slot_[k] = {};
     } else {
       const LineForm form = ReadLineForm(line);
       done = form.assign != std::string::npos ? StepAssignment(k, line, form, nullptr)
                                               : StepKeywordOrCommand(k, line, form);
     }
   }
-  if (done) AdvanceLine(k);
+  if (done) {
+    std::int32_t& current = state_.CurrentLine[k];
+    if (current < std::numeric_limits<std::int32_t>::max()) ++current;
+    state_.ArgumentCursor[k] = 0;
+  }
   return done;
 }
+
+void Interpreter::FitSlots(int k) { slots_[k].resize(project_.programs[k].size()); }
 
 LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
   std::vector<LineSlot>& slots = slots_[k];
@@ -205,7 +238,7 @@ LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
   }
   LineSlot& slot = slots[static_cast<std::size_t>(n)];
   const std::string& line = program[static_cast<std::size_t>(n)];
-  if (!slot.known || slot.text != line) [[unlikely]]
+  if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
     FillSlot(slot, line);
   return &slot;
 }
@@ -245,7 +278,7 @@ LineForm Interpreter::FormOf(int k, std::int32_t n) const {
   const std::vector<LineSlot>& slots = slots_[k];
   if (static_cast<std::size_t>(n) < slots.size()) {
     const LineSlot& slot = slots[static_cast<std::size_t>(n)];
-    if (slot.known && slot.text == line) return slot.form;
+    if (slot.known && SameText(slot.text, line)) return slot.form;
   }
   return ReadLineForm(line);
 }
@@ -264,7 +297,7 @@ bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) const {
     return false;
   }
   for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
-    if (!slots[n].known || slots[n].text != program[n]) return false;
+    if (!slots[n].known || !SameText(slots[n].text, program[n])) return false;
   }
   return true;
 }
@@ -330,7 +363,8 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
 
 bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form,
                                  LineSlot* slot) {
-  const std::string_view right = std::string_view(line).substr(form.assign + 2);
+  // Past ":=", which the line holds.
+  const std::string_view right(line.data() + form.assign + 2, line.size() - form.assign - 2);
   const TermValue result =
       EvaluateTermValue(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr);
   if (!result.error.empty()) [[unlikely]] {
@@ -338,7 +372,10 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     return false;
   }
   // The right-hand side is evaluated before the name is looked up.
-  const int index = VariableOf(slot, std::string_view(line).substr(0, form.assign));
+  const int index = slot != nullptr && slot->variable_known &&
+                            slot->names_version == project_.variables.NamesVersion()
+                        ? slot->variable
+                        : VariableOf(slot, std::string_view(line).substr(0, form.assign));
   if (index < 0) [[unlikely]] {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
@@ -518,7 +555,7 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
         LineSlot::Term& first = opening->terms[0];
         const std::string_view text =
             std::string_view(opening->text).substr(first.start, first.end - first.start);
-        if (text == top.condition) plan = &first.plan;
+        if (SameText(text, top.condition)) plan = &first.plan;
       }
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.

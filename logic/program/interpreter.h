@@ -235,7 +235,8 @@ class Interpreter {
   // where it is while the step skips over other lines. Without plans every step reads
   // its line from the text, the rule the slots must agree with.
   LineSlot* SlotAt(int k, std::int32_t n);
-  static void FillSlot(LineSlot& slot, const std::string& line);
+  [[gnu::noinline]] void FitSlots(int k);
+  [[gnu::noinline]] static void FillSlot(LineSlot& slot, const std::string& line);
   LineForm FormAt(int k, std::int32_t n);
   // The slot of the line the step of program k is executing, if it has one.
   LineSlot* CurrentSlot(int k);
