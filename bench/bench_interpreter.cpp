@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logic/complex/num_text.h"
@@ -64,25 +65,14 @@ struct Run {
   void Start() { control.Start(); }
 };
 
-void BM_SimpleAssignmentLines(benchmark::State& bench) {
+// Steps `program` line by line, as many lines as the benchmark asks for; x and y exist.
+void StepLines(benchmark::State& bench, ProgramText program) {
   SetDecimalSeparator('.');
   Run run;
   run.project.variables.SetLastVariable(4);
   run.project.variables.SetName(3, "x");
   run.project.variables.SetName(4, "y");
-  // A loop whose body is ten simple assignments; the closing line counts as a line too.
-  run.project.programs[MainProgram] = {"Wiederhole(2000000000)",
-                                       "x:=x+1",
-                                       "y:=x",
-                                       "x:=2*y",
-                                       "y:=y-1",
-                                       "x:=3",
-                                       "y:=x+y",
-                                       "x:=y/2",
-                                       "y:=1",
-                                       "x:=x-y",
-                                       "y:=x",
-                                       "EndeWiederhole"};
+  run.project.programs[MainProgram] = std::move(program);
   run.Start();
   std::int64_t lines = 0;
   for (auto _ : bench) {
@@ -96,7 +86,33 @@ void BM_SimpleAssignmentLines(benchmark::State& bench) {
   bench.counters["lines/s"] =
       benchmark::Counter(static_cast<double>(lines), benchmark::Counter::kIsRate);
 }
+
+void BM_SimpleAssignmentLines(benchmark::State& bench) {
+  // A loop whose body is ten simple assignments; the closing line counts as a line too.
+  StepLines(bench, {"Wiederhole(2000000000)", "x:=x+1", "y:=x", "x:=2*y", "y:=y-1", "x:=3",
+                    "y:=x+y", "x:=y/2", "y:=1", "x:=x-y", "y:=x", "EndeWiederhole"});
+}
 BENCHMARK(BM_SimpleAssignmentLines);
+
+// A loop whose "Wenn" skips a block of twenty lines at every pass: three lines run per
+// pass, and the skip passes over the block each time.
+void BM_SkippedBlockLines(benchmark::State& bench) {
+  ProgramText program = {"Wiederhole(2000000000)", "x:=x+1", "Wenn(0)"};
+  for (int n = 0; n < 20; ++n) program.push_back("y:=y+" + std::to_string(n));
+  program.insert(program.end(), {"EndeWenn", "EndeWiederhole"});
+  StepLines(bench, std::move(program));
+}
+BENCHMARK(BM_SkippedBlockLines);
+
+// A loop at the end of a program of 100,000 lines, as long as a project file may hold.
+void BM_LinesOfALongProgram(benchmark::State& bench) {
+  ProgramText program(99996);
+  program.insert(program.end(), {"Wiederhole(2000000000)", "x:=x+1", "y:=x", "EndeWiederhole"});
+  program.front() = "Wenn(0)";
+  program[99995] = "EndeWenn";
+  StepLines(bench, std::move(program));
+}
+BENCHMARK(BM_LinesOfALongProgram);
 
 // A whole headless run of a project of the source tree, by RunControl or the debugger.
 enum class Through { Control, IdleDebugger, Breakpoint, History, Watch };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -53,18 +54,6 @@ const LoweredTable<kCommandCount>& LoweredCommands() {
 
 std::string LoweredHead(std::string_view line) { return LowerCase1252(LineHead(line)); }
 
-LineForm ReadLineForm(const std::string& line) {
-  LineForm form;
-  form.assign = line.find(":=");
-  if (form.assign != std::string::npos) form.name = LowerCase1252(line.substr(0, form.assign));
-  form.bracket = line.find('(');
-  const std::string head = LoweredHead(line);
-  form.command = LoweredCommands().Find(head);
-  form.opening = LoweredOpening().Find(head);
-  form.closing = LoweredClosing().Find(head);
-  return form;
-}
-
 }  // namespace
 
 std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
@@ -78,10 +67,15 @@ std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
   return std::string_view::npos;
 }
 
-const LineForm& LineForms::FormOf(const std::string& line) {
-  if (const auto found = forms_.find(line); found != forms_.end()) return found->second;
-  if (forms_.size() >= kMaxForms) forms_.clear();
-  return forms_.emplace(line, ReadLineForm(line)).first->second;
+LineForm ReadLineForm(std::string_view line) {
+  LineForm form;
+  form.assign = line.find(":=");
+  form.bracket = line.find('(');
+  const std::string head = LoweredHead(line);
+  form.command = LoweredCommands().Find(head);
+  form.opening = LoweredOpening().Find(head);
+  form.closing = LoweredClosing().Find(head);
+  return form;
 }
 
 namespace {
@@ -109,6 +103,28 @@ ErrorCode StructureError(BlockKind kind) {
 std::string FirstTwo(const std::string& text) { return text.substr(0, 2); }
 
 bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
+
+// Equal texts, compared here rather than by a library call: every step compares its line
+// with its slot, and most lines are short.
+bool SameText(std::string_view a, std::string_view b) {
+  const std::size_t n = a.size();
+  if (n != b.size()) return false;
+  const auto word = [](const char* p) {
+    std::uint64_t w = 0;
+    std::memcpy(&w, p, sizeof w);
+    return w;
+  };
+  if (n < 8) {
+    for (std::size_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
+  for (std::size_t i = 0; i + 8 < n; i += 8) {
+    if (word(a.data() + i) != word(b.data() + i)) return false;
+  }
+  return word(a.data() + n - 8) == word(b.data() + n - 8);  // the last eight, overlapping
+}
 
 }  // namespace
 
@@ -160,14 +176,19 @@ bool Interpreter::ExecuteStep(int k) {
   } catch (const Interrupted&) {
     // Every line evaluates before it changes anything but where its arguments are read;
     // the line counter may have been reset meanwhile by a new start.
+    step_slot_[k] = {};
     state_.ArgumentCursor[k] = cursor;
     throw;
   } catch (const Fault& fault) {
     // Reported once, as the application's top-level handler shows a fault; the run
     // stops here instead of meeting the same fault again at the next idle call.
+    step_slot_[k] = {};
     ClearRunFlag(k);
     boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
     return false;
+  } catch (...) {
+    step_slot_[k] = {};
+    throw;
   }
 }
 
@@ -178,42 +199,47 @@ bool Interpreter::Step(int k) {
   const std::string& line = program[static_cast<std::size_t>(n)];
   bool done = true;  // an empty line only moves on
   if (!line.empty()) {
-    std::vector<LineSlot>& slots = slots_[k];
-    const std::size_t lines = std::min(program.size(), kMaxSlots);
-    if (context_.plans != nullptr && slots.size() < lines) slots.resize(lines);
-    if (LineSlot* slot = SlotAt(k, n)) {
+    if (context_.plans != nullptr) [[likely]] {
+      std::vector<LineSlot>& slots = slots_[k];
+      if (slots.size() != program.size()) [[unlikely]]
+        FitSlots(k);
+      LineSlot& slot = slots[static_cast<std::size_t>(n)];
+      if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
+        FillSlot(slot, line);
       // The arguments of this line are read through its slot without comparing again,
-      // until the step ends (a fault too ends it).
-      struct Current {
-        StepSlot& held;
-        ~Current() { held = {}; }
-      } current{step_slot_[k] = {slot, n}};
-      const LineForm& form = slot->form;
-      done = form.assign != std::string::npos ? StepAssignment(k, line, form, slot)
+      // until the step ends (ExecuteStep forgets it when the step throws).
+      step_slot_[k] = {&slot, n};
+      const LineForm& form = slot.form;
+      done = form.assign != std::string::npos ? StepAssignment(k, line, form, &slot)
                                               : StepKeywordOrCommand(k, line, form);
+      step_slot_[k] = {};
     } else {
-      // A copy: skipping lines reads other forms, and a full cache starts afresh.
-      const LineForm form = lines_.FormOf(line);
+      const LineForm form = ReadLineForm(line);
       done = form.assign != std::string::npos ? StepAssignment(k, line, form, nullptr)
                                               : StepKeywordOrCommand(k, line, form);
     }
   }
-  if (done) AdvanceLine(k);
+  if (done) {
+    std::int32_t& current = state_.CurrentLine[k];
+    if (current < std::numeric_limits<std::int32_t>::max()) ++current;
+    state_.ArgumentCursor[k] = 0;
+  }
   return done;
 }
 
+void Interpreter::FitSlots(int k) { slots_[k].resize(project_.programs[k].size()); }
+
 LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
   std::vector<LineSlot>& slots = slots_[k];
-  if (context_.plans == nullptr || n < 0 || static_cast<std::size_t>(n) >= slots.size()) {
+  const ProgramText& program = project_.programs[k];
+  if (context_.plans == nullptr || n < 0 || static_cast<std::size_t>(n) >= slots.size() ||
+      static_cast<std::size_t>(n) >= program.size()) {
     return nullptr;
   }
-  const ProgramText& program = project_.programs[k];
-  if (static_cast<std::size_t>(n) >= program.size()) return nullptr;
   LineSlot& slot = slots[static_cast<std::size_t>(n)];
   const std::string& line = program[static_cast<std::size_t>(n)];
-  if (slot.known && slot.text == line) [[likely]]
-    return &slot;
-  FillSlot(slot, line);
+  if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
+    FillSlot(slot, line);
   return &slot;
 }
 
@@ -222,32 +248,78 @@ void Interpreter::FillSlot(LineSlot& slot, const std::string& line) {
   slot.text = line;
   slot.known = true;
   slot.form = ReadLineForm(line);
-  if (slot.form.bracket != std::string::npos) {
-    std::size_t start = slot.form.bracket + 1;
-    while (slot.argument_count < LineSlot::kMaxArguments) {
-      const std::size_t end = ArgumentEnd(line, start);
-      if (end == std::string_view::npos) break;
-      slot.arguments[static_cast<std::size_t>(slot.argument_count++)] = {start, end, {}};
-      start = end + 1;
-    }
+  // Positions beyond 32 bits are left to the texts.
+  if (line.size() >= std::numeric_limits<std::uint32_t>::max()) return;
+  const auto at = [](std::size_t i) { return static_cast<std::uint32_t>(i); };
+  if (slot.form.assign != std::string::npos) {
+    slot.terms[0] = {at(slot.form.assign + 2), at(line.size()), {}};
+    return;
+  }
+  if (slot.form.bracket == std::string::npos) return;
+  std::size_t start = slot.form.bracket + 1;
+  while (slot.argument_count < LineSlot::kMaxArguments) {
+    const std::size_t end = ArgumentEnd(line, start);
+    if (end == std::string_view::npos) break;
+    slot.terms[static_cast<std::size_t>(slot.argument_count++)] = {at(start), at(end), {}};
+    start = end + 1;
   }
 }
 
-const LineForm& Interpreter::FormAt(int k, std::int32_t n) {
-  if (LineSlot* slot = SlotAt(k, n)) return slot->form;
-  return lines_.FormOf(project_.programs[k][static_cast<std::size_t>(n)]);
+LineForm Interpreter::FormAt(int k, std::int32_t n) {
+  if (const LineSlot* slot = SlotAt(k, n)) return slot->form;
+  return ReadLineForm(project_.programs[k][static_cast<std::size_t>(n)]);
+}
+
+LineForm Interpreter::FormOf(int k, std::int32_t n) const {
+  if (!ValidSlot(k)) return {};
+  const ProgramText& program = project_.programs[k];
+  if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return {};
+  const std::string& line = program[static_cast<std::size_t>(n)];
+  const std::vector<LineSlot>& slots = slots_[k];
+  if (static_cast<std::size_t>(n) < slots.size()) {
+    const LineSlot& slot = slots[static_cast<std::size_t>(n)];
+    if (slot.known && SameText(slot.text, line)) return slot.form;
+  }
+  return ReadLineForm(line);
+}
+
+LineSlot* Interpreter::CurrentSlot(int k) {
+  const StepSlot& current = step_slot_[k];
+  if (current.slot != nullptr && current.line == state_.CurrentLine[k]) return current.slot;
+  return SlotAt(k, state_.CurrentLine[k]);
+}
+
+bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) const {
+  const ProgramText& program = project_.programs[k];
+  const std::vector<LineSlot>& slots = slots_[k];
+  if (to < from || static_cast<std::size_t>(to) >= program.size() ||
+      static_cast<std::size_t>(to) >= slots.size()) {
+    return false;
+  }
+  for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
+    if (!slots[n].known || !SameText(slots[n].text, program[n])) return false;
+  }
+  return true;
+}
+
+int Interpreter::VariableOf(LineSlot* slot, std::string_view name) {
+  if (slot == nullptr) return project_.variables.FindVariable(LowerCase1252(name));
+  const std::uint64_t names = project_.variables.NamesVersion();
+  if (!slot->variable_known || slot->names_version != names) [[unlikely]] {
+    slot->variable = project_.variables.FindVariable(LowerCase1252(name));
+    slot->names_version = names;
+    slot->variable_known = true;
+  }
+  return slot->variable;
 }
 
 bool Interpreter::NextArgument(int k, std::string_view& text, PlanHandle*& plan) {
-  const StepSlot& current = step_slot_[k];
-  LineSlot* slot = current.slot != nullptr && current.line == state_.CurrentLine[k]
-                       ? current.slot
-                       : SlotAt(k, state_.CurrentLine[k]);
-  if (slot == nullptr) return false;
+  LineSlot* slot = CurrentSlot(k);
+  if (slot == nullptr || slot->form.assign != std::string::npos) return false;
   const std::int64_t cursor = state_.ArgumentCursor[k] < 1 ? 1 : state_.ArgumentCursor[k];
   const auto start = static_cast<std::size_t>(cursor - 1);
   for (int i = 0; i < slot->argument_count; ++i) {
-    LineSlot::Argument& argument = slot->arguments[static_cast<std::size_t>(i)];
+    LineSlot::Term& argument = slot->terms[static_cast<std::size_t>(i)];
     if (argument.start != start) continue;
     state_.ArgumentCursor[k] = ToInt32(static_cast<std::int64_t>(argument.end) + 2);
     text = std::string_view(slot->text).substr(start, argument.end - start);
@@ -291,32 +363,25 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
 
 bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form,
                                  LineSlot* slot) {
-  const TermValue result = EvaluateTermValue(std::string_view(line).substr(form.assign + 2),
-                                             context_, slot ? &slot->value_plan : nullptr);
-  if (!result.error.empty()) {
+  // Past ":=", which the line holds.
+  const std::string_view right(line.data() + form.assign + 2, line.size() - form.assign - 2);
+  const TermValue result =
+      EvaluateTermValue(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr);
+  if (!result.error.empty()) [[unlikely]] {
     ReportRunError(k, FirstTwo(result.error));
     return false;
   }
-  const TComplex value = result.value;
   // The right-hand side is evaluated before the name is looked up.
-  int index = -1;
-  if (slot == nullptr) {
-    index = project_.variables.FindVariable(form.name);
-  } else {
-    const std::uint64_t names = project_.variables.NamesVersion();
-    if (!slot->variable_known || slot->names_version != names) {
-      slot->variable = project_.variables.FindVariable(form.name);
-      slot->names_version = names;
-      slot->variable_known = true;
-    }
-    index = slot->variable;
-  }
-  if (index < 0) {
+  const int index = slot != nullptr && slot->variable_known &&
+                            slot->names_version == project_.variables.NamesVersion()
+                        ? slot->variable
+                        : VariableOf(slot, std::string_view(line).substr(0, form.assign));
+  if (index < 0) [[unlikely]] {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
   if (changes_ != nullptr) changes_->BeforeWrite(index);
-  project_.variables.SetCurrentValue(index, value);
+  project_.variables.SetCurrentValue(index, result.value);
   return true;
 }
 
@@ -397,7 +462,16 @@ bool Interpreter::StepWiederhole(int k) {
 }
 
 bool Interpreter::StepFuer(int k) {
-  const int index = project_.variables.FindVariable(LowerCase1252(ReadArgumentText(k)));
+  std::string_view name;
+  PlanHandle* unused = nullptr;
+  LineSlot* slot = CurrentSlot(k);
+  std::string read;
+  if (!NextArgument(k, name, unused)) {
+    read = ReadArgumentText(k);
+    name = read;
+    slot = nullptr;  // a name the slot does not know
+  }
+  const int index = VariableOf(slot, name);
   if (index < 0) {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
@@ -478,10 +552,10 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
                               ? &slots[static_cast<std::size_t>(top.start_line)]
                               : nullptr;
       if (opening != nullptr && opening->known && opening->argument_count > 0) {
-        LineSlot::Argument& first = opening->arguments[0];
+        LineSlot::Term& first = opening->terms[0];
         const std::string_view text =
             std::string_view(opening->text).substr(first.start, first.end - first.start);
-        if (text == top.condition) plan = &first.plan;
+        if (SameText(text, top.condition)) plan = &first.plan;
       }
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.
@@ -556,18 +630,30 @@ bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   return true;
 }
 
+// A skip the current line made before is taken again while the lines it passed over are
+// unchanged; otherwise the lines are read as the rule says and the skip is remembered.
 bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   if (!ValidSlot(k)) return false;
   const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
+  const auto code = static_cast<std::int8_t>(kind);
+  LineSlot* slot = CurrentSlot(k);
+  if (slot != nullptr && slot->skip == code && Unchanged(k, saved, slot->skip_target)) {
+    state_.CurrentLine[k] = slot->skip_target;
+    return true;
+  }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm& form = FormAt(k, static_cast<std::int32_t>(n));
+    const LineForm form = FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(kind)) ++depth;
     if (form.closing == static_cast<int>(kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      if (slot != nullptr) {
+        slot->skip = code;
+        slot->skip_target = static_cast<std::int32_t>(n);
+      }
       return true;
     }
   }
@@ -580,10 +666,16 @@ int Interpreter::SkipToElseOrEnd(int k) {
   const ProgramText& program = project_.programs[k];
   const std::int32_t saved = state_.CurrentLine[k];
   state_.ArgumentCursor[k] = 0;
+  LineSlot* slot = CurrentSlot(k);
+  if (slot != nullptr && slot->skip == LineSlot::kElseOrEnd &&
+      Unchanged(k, saved, slot->skip_target)) {
+    state_.CurrentLine[k] = slot->skip_target;
+    return slot->skip_answer;
+  }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm& form = FormAt(k, static_cast<std::int32_t>(n));
+    const LineForm form = FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(BlockKind::Wenn)) {
       ++depth;
       continue;
@@ -592,6 +684,11 @@ int Interpreter::SkipToElseOrEnd(int k) {
     const bool end_wenn = closing == static_cast<int>(BlockKind::Wenn);
     if ((end_wenn || closing == static_cast<int>(BlockKind::Andernfalls)) && depth <= 1) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
+      if (slot != nullptr) {
+        slot->skip = LineSlot::kElseOrEnd;
+        slot->skip_answer = static_cast<std::int8_t>(closing);
+        slot->skip_target = static_cast<std::int32_t>(n);
+      }
       return closing;
     }
     if (end_wenn) --depth;

@@ -8,7 +8,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -113,48 +112,48 @@ std::string MousePositionText(TComplex position);
 // as ReadArgumentText finds it; npos when the line ends first.
 std::size_t ArgumentEnd(std::string_view line, std::size_t start);
 
-// What a step needs of a line before its arguments, read once per line text: where
-// ":=" stands and the lower-cased name before it, where the first "(" stands, and the
-// positions of the lower-cased head in the command and keyword tables (-1 when none).
+// What a step needs of a line before its arguments: where ":=" stands, where the first
+// "(" stands, and the positions of the lower-cased head in the command and keyword tables
+// (-1 when none). It depends on the line's text alone.
 struct LineForm {
   std::size_t assign = std::string::npos;
-  std::string name;
   std::size_t bracket = std::string::npos;
   int command = -1;
   int opening = -1;
   int closing = -1;
 };
-
-class LineForms {
- public:
-  const LineForm& FormOf(const std::string& line);
-  static constexpr std::size_t kMaxForms = 4096;  // one more starts afresh
-
- private:
-  std::unordered_map<std::string, LineForm> forms_;
-};
+LineForm ReadLineForm(std::string_view line);
 
 // What the steps of one line keep between them, by the line's index and with its text:
-// a step compares the text instead of hashing it, and a changed line is read afresh. The
-// arguments are those a step reads from the first "(" on, each with the plan of its term.
+// a step compares the text instead of reading it again, and a changed line is read
+// afresh. The terms are the right-hand side of an assignment, or the arguments a step
+// reads from the first "(" on, each with the plan of its text.
 struct LineSlot {
   static constexpr int kMaxArguments = 4;  // the most any line reads
-  struct Argument {
-    std::size_t start = 0;
-    std::size_t end = 0;  // the ";" or ")" that ends it
+  struct Term {
+    std::uint32_t start = 0;
+    std::uint32_t end = 0;  // the ";" or ")" that ends an argument; the line's end
     PlanHandle plan;
   };
+  // What `skip` names: none yet, a SkipToClosing of a kind, or SkipToElseOrEnd.
+  static constexpr std::int8_t kNoSkip = -1;
+  static constexpr std::int8_t kElseOrEnd = kKeywordCount;
 
   std::string text;
-  bool known = false;
   LineForm form;
-  std::array<Argument, kMaxArguments> arguments{};
-  int argument_count = 0;  // those that end before the line does, at most kMaxArguments
-  PlanHandle value_plan;   // the right-hand side of an assignment
-  // The assignment's variable, found for this version of the variable names.
-  std::uint64_t names_version = 0;
-  int variable = -1;
+  std::array<Term, kMaxArguments> terms{};
+  std::int8_t argument_count = 0;  // arguments that end before the line does
+  bool known = false;
   bool variable_known = false;
+  // The skip this line made last, where it ended and what SkipToElseOrEnd answered. It
+  // holds while the lines passed over keep the texts their slots were read from.
+  std::int8_t skip = kNoSkip;
+  std::int8_t skip_answer = 0;
+  std::int32_t skip_target = 0;
+  // The variable an assignment stores to or a "Für" counts with, found for this
+  // version of the variable names (-1: none of that name).
+  std::int32_t variable = -1;
+  std::uint64_t names_version = 0;
 };
 
 // Told before every step of either program, for line-by-line views of a run.
@@ -216,6 +215,9 @@ class Interpreter {
   // variables, counters, loops and picture as they were before the line.
   void SetInterrupt(Interrupt* interrupt) { context_.interrupt = interrupt; }
   Interrupt* CurrentInterrupt() const { return context_.interrupt; }
+  // The form of line n of program k, from the line cache when the line has a slot there;
+  // a default form for a line that does not exist.
+  LineForm FormOf(int k, std::int32_t n) const;
   // None by default; the observer is not owned.
   void SetStepObserver(StepObserver* observer) { observer_ = observer; }
   void SetChangeObserver(ChangeObserver* observer) { changes_ = observer; }
@@ -228,12 +230,20 @@ class Interpreter {
   bool Step(int k);
   bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
   bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
-  // The slot of line n of program k, read afresh when its text changed; none beyond
-  // kMaxSlots lines or without plans. Slots are only added at the start of a step, so a
-  // step's own slot stays where it is while the step skips over other lines.
+  // The line cache: with plans, every line of a program has a slot, by index; the slots
+  // follow the program's length at the start of each step, so a step's own slot stays
+  // where it is while the step skips over other lines. Without plans every step reads
+  // its line from the text, the rule the slots must agree with.
   LineSlot* SlotAt(int k, std::int32_t n);
-  static void FillSlot(LineSlot& slot, const std::string& line);
-  const LineForm& FormAt(int k, std::int32_t n);
+  [[gnu::noinline]] void FitSlots(int k);
+  [[gnu::noinline]] static void FillSlot(LineSlot& slot, const std::string& line);
+  LineForm FormAt(int k, std::int32_t n);
+  // The slot of the line the step of program k is executing, if it has one.
+  LineSlot* CurrentSlot(int k);
+  // Whether lines from + 1 to `to` still hold the texts their slots were read from.
+  bool Unchanged(int k, std::int32_t from, std::int32_t to) const;
+  // The variable named `name` (lower-cased), remembered in `slot` for these names.
+  int VariableOf(LineSlot* slot, std::string_view name);
   // The next argument as a view of the current line, with its plan's handle; or false
   // when it is no argument the slot knows (then ReadArgumentText reads it).
   bool NextArgument(int k, std::string_view& text, PlanHandle*& plan);
@@ -259,8 +269,6 @@ class Interpreter {
   InterpreterState& state_;
   Clock clock_ = &std::chrono::steady_clock::now;
   PlanCache plans_;
-  LineForms lines_;
-  static constexpr std::size_t kMaxSlots = 65536;
   std::array<std::vector<LineSlot>, 2> slots_;
   // The slot of the line a step is executing, while it does.
   struct StepSlot {

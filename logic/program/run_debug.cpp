@@ -247,7 +247,6 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   LineListener listener;
   Values listened{};  // the values at the listener's last line
   std::vector<int> listened_changed;
-  LineForms forms;
   Clock clock = &std::chrono::steady_clock::now;
   std::chrono::steady_clock::time_point next_due{};
   std::int64_t run_id = -1;  // the RunControl start this debugger has seen
@@ -691,7 +690,7 @@ std::vector<std::string> RunDebugger::TermsOfLine(ProgramLine at) const {
   const ProgramText& program = project_.programs[static_cast<std::size_t>(at.program)];
   if (at.line < 0 || static_cast<std::size_t>(at.line) >= program.size()) return {};
   const std::string& line = program[static_cast<std::size_t>(at.line)];
-  const LineForm& form = impl_->forms.FormOf(line);
+  const LineForm form = interpreter_.FormOf(at.program, at.line);
   if (form.assign != std::string::npos) return {line.substr(form.assign + 2)};
   if (form.closing == static_cast<int>(BlockKind::Solange)) {
     // The closing line tests the condition its loop record keeps.

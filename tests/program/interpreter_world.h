@@ -85,6 +85,36 @@ struct World {
   long steps = 0;
 };
 
+// What runs leave that a user or a later step can see, as one text: the steps, where each
+// program stands, every box, every canvas call, every current value (exact bits) and both
+// block stacks. Two worlds agree when their texts are equal.
+inline std::string Observed(const World& w) {
+  const auto bits = [](double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%a", v);
+    return std::string(text);
+  };
+  std::string out = "steps " + std::to_string(w.steps);
+  for (int k : {MainProgram, MouseHandlerProgram}) {
+    out += " line " + std::to_string(w.state.CurrentLine[k]) + " cursor " +
+           std::to_string(w.state.ArgumentCursor[k]) + " bytes " +
+           std::to_string(w.state.block_bytes[k]);
+    for (const BlockRecord& r : w.state.BlockStack[k]) {
+      out += "\nrecord " + std::to_string(static_cast<int>(r.kind)) + " " +
+             std::to_string(r.start_line) + " " + std::to_string(r.variable_index) + " " +
+             std::to_string(r.remaining_count) + " '" + r.condition + "' " + bits(r.end_value) +
+             " " + bits(r.step);
+    }
+  }
+  for (const auto& box : w.boxes.boxes) out += "\nbox " + box.text;
+  for (const auto& call : w.canvas.calls) out += "\n" + call;
+  for (int j = 0; j <= w.project.variables.LastVariable(); ++j) {
+    const TComplex v = w.project.variables.CurrentValue(j);
+    out += "\n" + w.project.variables.Name(j) + " " + bits(v.Re) + " " + bits(v.Im);
+  }
+  return out;
+}
+
 // The run-error box text for line `number` (1-based) of program `slot`.
 inline std::string RunError(const std::string& message, int number, const std::string& line,
                             int slot = MainProgram) {

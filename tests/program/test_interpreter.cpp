@@ -486,6 +486,25 @@ TEST_F(InterpreterTest, ASecondRunSeesEveryChange) {
        },
        7},
       {"the decimal separator", {"x:=1.5*2"}, [](World&) { SetDecimalSeparator(','); }, 0},
+      {"a line a skipped Wenn passed over becomes its Andernfalls",
+       {"Wenn(0)", "x:=1", "x:=x+2", "EndeWenn", "x:=x+4"},
+       [](World& w) { w.project.programs[MainProgram][1] = "Andernfalls"; },
+       6},
+      {"a line a skipped loop passed over opens another loop of its kind",
+       {"Wiederhole(0)", "x:=1", "x:=x+3", "EndeWiederhole", "x:=x+5"},
+       [](World& w) { w.project.programs[MainProgram][1] = "Wiederhole(2)"; },
+       0},
+      {"the lines a skip ended on are gone",
+       {"Wenn(0)", "x:=1", "EndeWenn", "x:=x+2"},
+       [](World& w) { w.project.programs[MainProgram].resize(2); },
+       0},
+      {"the loop variable's name passes to another variable",
+       {"F\xFCr(x;1;3;1)", "EndeF\xFCr"},
+       [](World& w) {
+         w.project.variables.SetName(3, "q");
+         w.project.variables.SetName(4, "x");
+       },
+       3},
       {"lines added in front",
        {"x:=x+1"},
        [](World& w) {
@@ -575,6 +594,199 @@ TEST_F(InterpreterTest, MousePositionIsShownInHundredths) {
   }
   SetDecimalSeparator(',');
   EXPECT_EQ(MousePositionText({1.234, -2.5}), "1,23-2,49*i");
+}
+
+// Rows for every shape of line the line cache keeps, each run twice through one
+// interpreter (the second run uses what the first one kept) and compared with an
+// interpreter that reads every line from its text: steps, boxes, canvas, values, records.
+struct AgreeRow {
+  const char* name;
+  Lines program;
+  void (*change)(World&) = nullptr;  // between the two runs
+};
+
+void ExpectAgreesWithTheTexts(const AgreeRow& row, long limit = 100000) {
+  World cached, texts;
+  texts.interpreter.UsePlans(false);
+  for (World* w : {&cached, &texts}) {
+    w->AddVariable("x");
+    w->AddVariable("k");
+    testing::AddFunction(w->project.functions, "f", "#*#");
+    w->Run(row.program, limit);
+  }
+  ASSERT_EQ(testing::Observed(cached), testing::Observed(texts)) << "first run";
+  for (World* w : {&cached, &texts}) {
+    if (row.change != nullptr) row.change(*w);
+    w->Run(w->project.programs[MainProgram], limit);
+  }
+  EXPECT_EQ(testing::Observed(cached), testing::Observed(texts)) << "second run";
+}
+
+Lines Repeated(int times, Lines body) {
+  Lines program = {"Wiederhole(" + std::to_string(times) + ")"};
+  program.insert(program.end(), body.begin(), body.end());
+  program.push_back("EndeWiederhole");
+  return program;
+}
+
+TEST_F(InterpreterTest, LineCacheAgreesWithTheTextsForEveryShape) {
+  const std::vector<AgreeRow> rows = {
+      {"Wenn(0) skipping to Andernfalls again and again",
+       Repeated(3, {"Wenn(0)", "x:=x+1", "Andernfalls", "x:=x+10", "EndeWenn"})},
+      {"Wenn(0) skipping to EndeWenn past a nested Wenn",
+       Repeated(3, {"Wenn(x>100)", "Wenn(1)", "x:=0", "EndeWenn", "EndeWenn", "x:=x+7"})},
+      {"Andernfalls skipping to its EndeWenn",
+       Repeated(3, {"Wenn(1)", "x:=x+1", "Andernfalls", "x:=x+10", "EndeWenn"})},
+      {"a Wenn that skips every other time",
+       Repeated(4, {"Wenn(k)", "x:=x+1", "Andernfalls", "x:=x+10", "EndeWenn", "k:=1-k"})},
+      {"Solange that never runs, passing over another kind",
+       Repeated(2, {"Solange(0)", "Wiederhole(5)", "EndeSolange", "x:=x+1"})},
+      {"Wiederhole(0) inside a loop", Repeated(3, {"Wiederhole(k)", "x:=x+1", "EndeWiederhole"})},
+      {"Solange with its condition at each EndeSolange",
+       {"Solange(x<5)", "x:=x+1", "EndeSolange", "Solange(x<7)", "x:=x+1", "EndeSolange"}},
+      {"nested Fuer loops",
+       {"F\xFCr(k;1;3;1)", "F\xFCr(x;k;1;-1)", "ZeichnePunkt(x+k*i)", "EndeF\xFCr", "EndeF\xFCr"}},
+      {"Fuer over an unknown name", {"F\xFCr(nix;1;2;1)", "EndeF\xFCr"}},
+      {"Fuer whose name does not end", {"F\xFCr(x"}},
+      {"commands and their arguments", Repeated(2, {"ZeichneLinie(x;x+1)", "x:=f(x+1)"})},
+      {"EndeWiederhole closing a Solange record",
+       {"Solange(1)", "x:=x+1", "EndeWiederhole", "x:=x+10"}},
+      {"closing keywords without records", {"EndeSolange"}},
+      {"Wenn(0) without its end the second time round",
+       {"Wiederhole(2)", "Wenn(k)", "k:=0", "EndeWiederhole"}},
+      {"Andernfalls without EndeWenn in a loop", Repeated(2, {"Wenn(1)", "x:=x+1", "Andernfalls"})},
+      {"an unbalanced Wiederhole(0)", {"Wiederhole(0)", "Wiederhole(1)", "EndeWiederhole"}},
+      {"an endless loop stopped at the step bound", {"Solange(1)", "x:=x+1", "EndeSolange"}},
+      {"a skipped block gains a nested block of its kind",
+       Repeated(2, {"Wiederhole(0)", "x:=1", "EndeWiederhole", "x:=x+1", "EndeWiederhole"}),
+       [](World& w) { w.project.programs[MainProgram][2] = "Wiederhole(0)"; }},
+      {"a skipped block's end moves down",
+       {"Wenn(0)", "x:=1", "EndeWenn", "x:=x+2", "EndeWenn", "x:=x+4"},
+       [](World& w) { w.project.programs[MainProgram][2] = "x:=x+8"; }},
+      {"a Solange line whose condition changes",
+       {"Solange(x<3)", "x:=x+1", "EndeSolange"},
+       [](World& w) { w.project.programs[MainProgram][0] = "Solange(x<4)"; }},
+      {"a Fuer line that becomes an assignment",
+       {"F\xFCr(x;1;3;1)", "k:=k+x", "EndeF\xFCr"},
+       [](World& w) { w.project.programs[MainProgram][0] = "x:=5"; }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ExpectAgreesWithTheTexts(row, 2000);
+  }
+}
+
+// More lines than any bound the cache once had, and more distinct terms than plans are
+// kept: the handles held by the lines go stale when the plans start afresh and are found
+// anew.
+TEST_F(InterpreterTest, LongProgramsAndManyTermsAgreeWithTheTexts) {
+  Lines distinct;
+  for (int n = 0; n < 5000; ++n) distinct.push_back("x:=x+" + std::to_string(n));
+  ASSERT_GT(distinct.size(), PlanCache::kMaxPlans);
+  Lines long_program = {"Wenn(0)"};
+  long_program.resize(70000);  // empty lines cost a step each
+  long_program[66000] = "EndeWenn";
+  long_program[67000] = "Wiederhole(2)";
+  long_program[67001] = "x:=x+1";
+  long_program[67002] = "ZeichnePunkt(x)";
+  long_program[67003] = "EndeWiederhole";
+  long_program[69999] = "k:=x*3";
+  const std::vector<AgreeRow> rows = {
+      {"more distinct terms than plans, run twice in a loop", Repeated(2, distinct)},
+      {"the terms edited between runs", Repeated(2, distinct),
+       [](World& w) {
+         for (std::string& line : w.project.programs[MainProgram]) {
+           if (line.rfind("x:=x+", 0) == 0) line += "1";
+         }
+       }},
+      {"lines past 65536 with a skip and a loop", long_program},
+      {"a line past 65536 edited", long_program,
+       [](World& w) { w.project.programs[MainProgram][67001] = "x:=x+5"; }},
+      {"a skip's end past 65536 moved", long_program,
+       [](World& w) {
+         w.project.programs[MainProgram][66000] = "";
+         w.project.programs[MainProgram][68000] = "EndeWenn";
+       }},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    ExpectAgreesWithTheTexts(row, 200000);
+  }
+}
+
+// The debugger lets a learner edit the program between two steps and go on.
+TEST_F(InterpreterTest, EditsBetweenStepsAgreeWithTheTexts) {
+  struct Row {
+    const char* name;
+    Lines program;
+    long before;  // steps before the edit
+    int line;     // the edited line (0-based)
+    std::string text;
+  };
+  const Lines wenn_loop =
+      Repeated(3, {"Wenn(0)", "x:=x+1", "x:=x+2", "EndeWenn", "x:=x+4", "EndeWenn"});
+  const std::vector<Row> rows = {
+      {"a line inside a skipped block becomes its end", wenn_loop, 4, 2, "EndeWenn"},
+      {"the skipping line itself", wenn_loop, 4, 1, "Wenn(1)"},
+      {"the end of a skipped block goes", wenn_loop, 4, 4, "x:=x+8"},
+      {"an open loop's condition line",
+       {"Solange(x<3)", "x:=x+1", "EndeSolange"},
+       3,
+       0,
+       "Solange(x<9)"},
+      {"an open loop's closing line", {"Solange(x<3)", "x:=x+1", "EndeSolange"}, 3, 2, "EndeWenn"},
+      {"a Fuer loop's line while it runs",
+       {"F\xFCr(x;1;5;1)", "k:=k+x", "EndeF\xFCr"},
+       3,
+       0,
+       "F\xFCr(k;1;5;1)"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    World cached, texts;
+    texts.interpreter.UsePlans(false);
+    for (World* w : {&cached, &texts}) {
+      w->AddVariable("x");
+      w->AddVariable("k");
+      w->project.programs[MainProgram] = row.program;
+      w->run.Start();
+      w->run.StepMain({row.before, std::nullopt});
+      w->project.programs[MainProgram][static_cast<std::size_t>(row.line)] = row.text;
+      w->run.StepMain({1000, std::nullopt});
+      w->steps = static_cast<long>(w->run.LinesRun());
+    }
+    EXPECT_EQ(testing::Observed(cached), testing::Observed(texts));
+  }
+}
+
+TEST_F(InterpreterTest, TheDebuggerReadsLineFormsFromTheInterpreter) {
+  World world;
+  world.AddVariable("x");
+  world.project.programs[MainProgram] = {"x:=1", "ZeichnePunkt(x)", "EndeSolange"};
+  world.Run(world.project.programs[MainProgram]);
+  struct Row {
+    const char* name;
+    int line;
+    std::size_t assign;
+    int command;
+    int closing;
+  };
+  const std::vector<Row> rows = {
+      {"an assignment", 0, 1, -1, -1},
+      {"a command", 1, std::string::npos, static_cast<int>(Command::ZeichnePunkt), -1},
+      {"a closing keyword", 2, std::string::npos, -1, static_cast<int>(BlockKind::Solange)},
+      {"past the end", 3, std::string::npos, -1, -1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const LineForm form = world.interpreter.FormOf(MainProgram, row.line);
+    EXPECT_EQ(form.assign, row.assign);
+    EXPECT_EQ(form.command, row.command);
+    EXPECT_EQ(form.closing, row.closing);
+  }
+  // A line edited since it ran is read from its new text.
+  world.project.programs[MainProgram][0] = "Wenn(x)";
+  EXPECT_EQ(world.interpreter.FormOf(MainProgram, 0).opening, static_cast<int>(BlockKind::Wenn));
 }
 
 }  // namespace
