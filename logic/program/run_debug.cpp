@@ -369,7 +369,9 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
     steps_ += control_.LinesRun() - before;
     return outcome;
   }
-  const auto start = budget.time ? impl_->clock() : std::chrono::steady_clock::time_point{};
+  SliceClock& slices = control_.Slices();
+  const bool timed = budget.time.has_value();
+  if (timed) slices.Begin(budget.time);
   std::int64_t lines = 0;
   while (control_.MainRunning()) {
     if (control_.MainAtEnd()) return RunOutcome::Ended;
@@ -392,7 +394,7 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
       break;
     }
     if (budget.lines > 0 && lines >= budget.lines) break;
-    if (budget.time && impl_->clock() - start >= *budget.time) break;
+    if (timed && slices.Spent()) break;
   }
   return RunOutcome::Running;
 }
@@ -734,7 +736,10 @@ std::chrono::nanoseconds RunDebugger::UntilNextLine() const {
   return impl_->next_due - now;
 }
 
-void RunDebugger::SetClock(Clock clock) { impl_->clock = std::move(clock); }
+void RunDebugger::SetClock(Clock clock) {
+  control_.Slices().SetClock(clock);
+  impl_->clock = std::move(clock);
+}
 
 // --- Where the run stands ---
 

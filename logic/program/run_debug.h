@@ -197,7 +197,8 @@ class RunDebugger {
   int Tempo() const { return tempo_; }
   // How long the front end may wait before the next line is due (zero: now).
   std::chrono::nanoseconds UntilNextLine() const;
-  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  using Clock = SliceClock::Clock;
+  // The clock of the tempo and of the slices' time bound (the run engine's, shared).
   void SetClock(Clock clock);
 
   // --- What the last step did ---

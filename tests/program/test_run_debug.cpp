@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logic/complex/num_text.h"
+#include "tests/program/costed_lines.h"
 #include "tests/program/debug_world.h"
 #include "tests/support/example_programs.h"
 
@@ -540,6 +541,52 @@ TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing
   set_up(fresh);
   StepFreshly(fresh, kSteps - kBack);
   EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+}
+
+// The debugger's slices keep to their time budget as the run engine's do, whether it
+// steps line by line (a breakpoint that is never met, the history on) or not, and take
+// the same steps to the same outcome as a run without a bound.
+TEST(RunDebugger, TimedSlicesEndWithinTheirBudgetAndOneLine) {
+  using namespace std::chrono_literals;
+  SetDecimalSeparator('.');
+  constexpr auto kBudget = 5ms;
+  struct Way {
+    const char* name;
+    bool line_by_line;
+  };
+  for (const Way way : {Way{"idle", false}, Way{"line by line", true}}) {
+    for (const testing::CostedProgram& row : testing::CostedPrograms()) {
+      SCOPED_TRACE(std::string(way.name) + ", " + row.name);
+      DebugWorld whole, sliced;
+      for (DebugWorld* w : {&whole, &sliced}) {
+        w->AddVariable("x");
+        w->AddVariable("y");
+        w->Program(row.lines);
+        if (way.line_by_line) {
+          w->debugger.SetBreakpoint(1000, true);
+          w->debugger.SetHistoryEnabled(true);
+        }
+      }
+      whole.debugger.Start();
+      const RunOutcome expected = whole.debugger.Slice({});
+
+      testing::CostedLines cost(sliced.interpreter, sliced.run, 1us, 1ms);
+      sliced.debugger.Start();
+      RunOutcome outcome = RunOutcome::Running;
+      std::int64_t slices = 0;
+      while (outcome == RunOutcome::Running && slices < 100000) {
+        const auto start = cost.now;
+        outcome = sliced.debugger.Slice({0, kBudget});
+        ++slices;
+        if (outcome == RunOutcome::Running) EXPECT_LT(cost.line_began - start, kBudget);
+      }
+      EXPECT_EQ(outcome, expected);
+      EXPECT_EQ(sliced.debugger.StepsRun(), whole.debugger.StepsRun());
+      EXPECT_EQ(sliced.Snapshot(), whole.Snapshot());
+      EXPECT_EQ(sliced.debugger.HistorySteps(), whole.debugger.HistorySteps());
+      EXPECT_LE(sliced.run.Slices().Readings(), 4 * slices + sliced.debugger.StepsRun() / 64);
+    }
+  }
 }
 
 }  // namespace
