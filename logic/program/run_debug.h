@@ -229,7 +229,6 @@ class RunDebugger {
   RunOutcome OneStep();
   void BeginRecord(bool mouse);
   void EndRecord(bool keep);
-  void TrimHistory();
   std::string WatchText(std::string_view term) const;
   void EvaluateWatches();
 
