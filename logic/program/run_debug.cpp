@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/plan.h"
 #include "logic/program/history_ring.h"
@@ -289,6 +290,29 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::array<TComplex, kTableCapacity> first_old{};
   std::vector<int> written_list;
   PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
+  // Beside each watch (index for index): its plan, and the value or error its text was
+  // made from, when it was made from one (not from a box or a fault).
+  struct WatchValue {
+    PlanHandle plan;
+    bool known = false;
+    std::string error;
+    TComplex value{};
+    char separator = 0;
+  };
+  std::vector<WatchValue> watch_values;
+  // Everything a term's value can depend on, as it was when the watches were last
+  // evaluated: while none of it changes, neither does any watch.
+  struct WatchInputs {
+    bool known = false;
+    Values values{};
+    std::uint64_t names = 0;
+    std::uint64_t functions = 0;
+    Scale scale{};
+    TComplex mouse{};
+    int width = 0, height = 0;
+    char separator = 0;
+  } watch_inputs;
+  bool WatchInputsChanged();
   LineListener listener;
   Values listened{};  // the values at the listener's last line
   std::vector<int> listened_changed;
@@ -298,6 +322,32 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::int64_t run_id = -1;  // the RunControl start this debugger has seen
   bool watch_stop = false;   // a watched term marked "stop on change" changed
 };
+
+bool RunDebugger::Impl::WatchInputsChanged() {
+  const VariableTable& variables = debugger.project_.variables;
+  const DrawingState& drawing = debugger.drawing_;
+  WatchInputs& in = watch_inputs;
+  const int count = std::clamp(variables.LastVariable() + 1, 0, kTableCapacity);
+  bool same = in.known && in.values.count == count && in.names == variables.NamesVersion() &&
+              in.functions == debugger.project_.functions.Version() &&
+              SameScale(in.scale, ScaleOf(drawing)) &&
+              SameBits(in.mouse, drawing.MousePosition()) && in.width == drawing.Width() &&
+              in.height == drawing.Height() && in.separator == DecimalSeparator();
+  for (int j = 0; same && j < count; ++j) {
+    same = SameBits(in.values.value[static_cast<std::size_t>(j)], variables.CurrentValue(j));
+  }
+  if (same) return false;
+  in.known = true;
+  TakeValues(variables, in.values);
+  in.names = variables.NamesVersion();
+  in.functions = debugger.project_.functions.Version();
+  in.scale = ScaleOf(drawing);
+  in.mouse = drawing.MousePosition();
+  in.width = drawing.Width();
+  in.height = drawing.Height();
+  in.separator = DecimalSeparator();
+  return true;
+}
 
 void RunDebugger::Impl::BeforeStep(int k) {
   if (!listener) return;
@@ -706,26 +756,73 @@ std::string RunDebugger::WatchText(std::string_view term) const {
   return text;
 }
 
+// After a step: nothing is evaluated while nothing a term can read has changed; then each
+// watch goes through its plan, and its text is made again only from a value or error
+// that differs from the one it was made from. A box or a fault takes the whole way of
+// WatchText. The texts are the same as WatchText's, step for step.
+bool RunDebugger::WatchChanged(std::size_t index) {
+  Watch& watch = watches_[index];
+  Impl::WatchValue& last = impl_->watch_values[index];
+  CapturedBoxes boxes;
+  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
+                            kPowerProductBudget, &impl_->watch_plans};
+  TermValue value;
+  bool plain = true;
+  try {
+    value = EvaluateTermValue(watch.term, context, &last.plan);
+  } catch (const Fault&) {
+    plain = false;
+  }
+  std::string text;
+  if (!plain || boxes.shown) {
+    last.known = false;
+    text = WatchText(watch.term);
+  } else if (last.known && value.error == last.error && SameBits(value.value, last.value) &&
+             last.separator == DecimalSeparator()) {
+    return false;
+  } else {
+    // A pair text shows as its value's display form; "1" and "0" read back as 1 and 0.
+    text = value.error.empty() ? ComplexToText(value.value) : DisplayOfResult(value.error);
+    last.known = true;
+    last.error = std::move(value.error);
+    last.value = value.value;
+    last.separator = DecimalSeparator();
+  }
+  const bool changed = text != watch.text;
+  watch.text = std::move(text);
+  return changed;
+}
+
 void RunDebugger::EvaluateWatches() {
   impl_->watch_stop = false;
-  for (Watch& watch : watches_) {
-    std::string text = WatchText(watch.term);
-    watch.changed = text != watch.text;
+  if (watches_.empty()) return;
+  const bool inputs_changed = impl_->WatchInputsChanged();
+  for (std::size_t i = 0; i < watches_.size(); ++i) {
+    Watch& watch = watches_[i];
+    watch.changed = inputs_changed && WatchChanged(i);
     if (watch.changed && watch.stop_on_change) impl_->watch_stop = true;
-    watch.text = std::move(text);
   }
+}
+
+// A text made by WatchText: the next step compares with it afresh.
+void RunDebugger::WatchTextSet(std::size_t index) {
+  impl_->watch_values.resize(watches_.size());
+  impl_->watch_values[index].known = false;
+  impl_->watch_inputs.known = false;
 }
 
 int RunDebugger::AddWatch(std::string term, bool stop_on_change) {
   Watch watch{std::move(term), stop_on_change, {}, false};
   watch.text = WatchText(watch.term);
   watches_.push_back(std::move(watch));
+  WatchTextSet(watches_.size() - 1);
   return static_cast<int>(watches_.size()) - 1;
 }
 
 void RunDebugger::RemoveWatch(int index) {
   if (index >= 0 && static_cast<std::size_t>(index) < watches_.size()) {
     watches_.erase(watches_.begin() + index);
+    impl_->watch_values.erase(impl_->watch_values.begin() + index);
   }
 }
 
@@ -735,6 +832,7 @@ void RunDebugger::SetWatchTerm(int index, std::string term) {
   watch.term = std::move(term);
   watch.text = WatchText(watch.term);
   watch.changed = false;
+  WatchTextSet(static_cast<std::size_t>(index));
 }
 
 void RunDebugger::SetStopOnChange(int index, bool on) {
@@ -744,9 +842,10 @@ void RunDebugger::SetStopOnChange(int index, bool on) {
 }
 
 void RunDebugger::RefreshWatches() {
-  for (Watch& watch : watches_) {
-    watch.text = WatchText(watch.term);
-    watch.changed = false;
+  for (std::size_t i = 0; i < watches_.size(); ++i) {
+    watches_[i].text = WatchText(watches_[i].term);
+    watches_[i].changed = false;
+    WatchTextSet(i);
   }
 }
 

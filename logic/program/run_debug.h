@@ -230,6 +230,8 @@ class RunDebugger {
   void BeginRecord(bool mouse);
   void EndRecord(bool keep);
   std::string WatchText(std::string_view term) const;
+  bool WatchChanged(std::size_t index);
+  void WatchTextSet(std::size_t index);
   void EvaluateWatches();
 
   RunControl& control_;
