@@ -48,10 +48,10 @@ void RunControl::AfterFailure() {
 }
 
 RunOutcome RunControl::StepMain(StepBudget budget) {
-  // The clock is read only for a budget of time: a one-line budget would pay for it at
-  // every line.
-  const auto start =
-      budget.time ? std::chrono::steady_clock::now() : std::chrono::steady_clock::time_point{};
+  // A budget without time leaves the slice clock alone: the debugger steps through here
+  // one line at a time inside a slice of its own.
+  const bool timed = budget.time.has_value();
+  if (timed) slices_.Begin(budget.time);
   std::int64_t lines = 0;
   // The lines of this call are asked through one interrupt, installed once: a Stop, Start
   // or SwitchOffBoth from inside a line abandons it.
@@ -73,7 +73,7 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
       ++lines;
       ++lines_run_;
       if (budget.lines > 0 && lines >= budget.lines) break;
-      if (budget.time && std::chrono::steady_clock::now() - start >= *budget.time) break;
+      if (timed && slices_.Spent()) break;
     }
   } catch (const Interrupted&) {
     // Nothing of the abandoned line is left; the stop has been made.
@@ -87,6 +87,7 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
 }
 
 bool RunControl::LineInterrupt::StopNow() {
+  run_.slices_.LineIsLong();
   if (run_.line_wait_) run_.line_wait_();
   return run_.line_changes_ != run_.run_changes_;
 }

@@ -11,13 +11,14 @@
 #include <optional>
 
 #include "logic/program/interpreter.h"
+#include "logic/program/slice_clock.h"
 
 namespace ombrix {
 
 inline constexpr const char* kMainProgramEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
 
 // How far one call of StepMain may go: at most `lines` lines (0: no bound) and no new
-// line once `time` has passed; the clock is read after every line.
+// line once `time` has passed (as the slice clock sees it: within a line of it).
 struct StepBudget {
   std::int64_t lines = 0;
   std::optional<std::chrono::nanoseconds> time;
@@ -76,6 +77,9 @@ class RunControl {
   // come in meanwhile).
   bool LineInProgress() const { return line_in_progress_; }
 
+  // The time bound of every slice, StepMain's and the debugger's (tests give a clock).
+  SliceClock& Slices() { return slices_; }
+
   const RunFlags& Flags() const { return flags_; }
   bool MainRunning() const { return flags_.MainRunning; }
   bool MainAtEnd() const;
@@ -101,6 +105,7 @@ class RunControl {
   std::int64_t starts_ = 0;
   std::int64_t mouse_step_limit_ = kMouseHandlerStepLimit;
   std::function<void()> line_wait_;
+  SliceClock slices_;
   LineInterrupt line_interrupt_{*this};
   bool line_in_progress_ = false;
   std::uint64_t run_changes_ = 0;   // raised by every Start, Stop and SwitchOffBoth

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <deque>
+#include <cstring>
 #include <utility>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/plan.h"
+#include "logic/program/history_ring.h"
 
 namespace ombrix {
 
@@ -162,19 +164,40 @@ void HistoryCanvas::After() {
 struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   explicit Impl(RunDebugger& owner) : debugger(owner) {}
 
-  // One step of the history. What it changed lies in the logs below, each in the order
-  // of the steps: a step owns the last `ops`, `pixels`, `records` and `scale` entries
-  // when it is the newest, the first ones when it is the oldest.
-  struct Step {
+  // One step of the history is one record of the ring, as small as the step allows (a
+  // step of a drawing is mostly one line and one write): this head; the cursors before
+  // the step when one was not 0; the loop records' bytes when the step changed them; its
+  // `ops`, kOpBytes each; its `pixels`; the old scale when the step changed it; and its
+  // `records`, each a RecordHead and the condition's bytes.
+  enum StepFlag : std::uint32_t {
+    kMouseStep = 1,  // a mouse-click run, not a main-program step
+    kCursorKept = 2,
+    kBlockBytesKept = 4,
+    kScaleKept = 8,
+  };
+  struct StepHead {
     std::array<std::int32_t, 2> line{};
-    std::array<std::int32_t, 2> cursor{};
-    std::array<std::size_t, 2> block_bytes{};
-    std::size_t bytes = 0;  // what the step takes, its log entries included
     std::uint32_t ops = 0;
     std::uint32_t pixels = 0;
     std::uint32_t records = 0;
-    bool mouse = false;  // a mouse-click run, not a main-program step
-    bool scale = false;  // the step changed the scale; the old one is logged
+    std::uint32_t flags = 0;
+  };
+  // What the step began with.
+  struct Before {
+    std::array<std::int32_t, 2> line{};
+    std::array<std::int32_t, 2> cursor{};
+    std::array<std::uint64_t, 2> block_bytes{};
+    bool mouse = false;
+  };
+  // A loop record as the ring keeps it; its condition's bytes follow.
+  struct RecordHead {
+    BlockKind kind = BlockKind::Solange;
+    std::int32_t start_line = 0;
+    std::int32_t variable_index = 0;
+    std::int32_t remaining_count = 0;
+    double end_value = 0;
+    double step = 0;
+    std::uint64_t condition_size = 0;
   };
   // A change the interpreter announced; a pop or a changed top keeps the old record.
   enum class OpKind : std::uint8_t { Write, Push, Pop, TopChange };
@@ -184,6 +207,27 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     std::int32_t variable = 0;
     TComplex old{};
   };
+  // An op in the ring: kind, slot, variable index, then the old value.
+  static constexpr std::size_t kOpBytes = 3 + sizeof(TComplex);
+  static_assert(kTableCapacity <= 256, "a variable index is kept in one byte");
+  void PutOp(const Op& op) {
+    std::array<unsigned char, kOpBytes> bytes{};
+    bytes[0] = static_cast<unsigned char>(op.kind);
+    bytes[1] = static_cast<unsigned char>(op.slot);
+    bytes[2] = static_cast<unsigned char>(op.variable);
+    std::memcpy(bytes.data() + 3, &op.old, sizeof op.old);
+    ring.Put(bytes.data(), bytes.size());
+  }
+  Op ReadOp(std::size_t at) const {
+    std::array<unsigned char, kOpBytes> bytes{};
+    ring.ReadNewest(at, bytes.data(), bytes.size());
+    Op op;
+    op.kind = static_cast<OpKind>(bytes[0]);
+    op.slot = static_cast<std::int8_t>(bytes[1]);
+    op.variable = bytes[2];
+    std::memcpy(&op.old, bytes.data() + 3, sizeof op.old);
+    return op;
+  }
 
   void BeforeStep(int k) override;
   void BeforeWrite(int variable) override {
@@ -205,38 +249,40 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     if (!logging) return;
     Log({kind, static_cast<std::int8_t>(k), 0, {}});
     const BlockRecord& top = debugger.state_.BlockStack[static_cast<std::size_t>(k)].back();
-    pending_record_bytes += sizeof(BlockRecord) + top.condition.size();
-    if (pending_record_bytes > limit) {
+    pending_record_bytes += sizeof(RecordHead) + top.condition.size();
+    if (pending_record_bytes > ring.Limit()) {
       overflow = true;
       return;
     }
-    pending_records.push_back(top);
+    // The slots keep their conditions' room from step to step.
+    if (pending_record_count == pending_records.size()) {
+      pending_records.push_back(top);
+    } else {
+      pending_records[pending_record_count] = top;
+    }
+    ++pending_record_count;
   }
   void Log(const Op& op) {
-    if (pending_ops.size() * sizeof(Op) >= limit) {
+    if (pending_ops.size() * sizeof(Op) >= ring.Limit()) {
       overflow = true;
       return;
     }
     pending_ops.push_back(op);
   }
+  bool Lost() const { return lost || ring.Dropped() > 0; }
 
   RunDebugger& debugger;
-  std::deque<Step> steps;
-  std::deque<Op> ops;
-  std::deque<HistoryCanvas::PixelChange> pixels;
-  std::deque<BlockRecord> records;
-  std::deque<Scale> scales;
-  std::size_t bytes = 0;
-  std::size_t limit = kDefaultHistoryBytes;
-  bool lost = false;  // older steps fell away
+  HistoryRing ring{kDefaultHistoryBytes};
+  bool lost = false;  // older steps could not be kept (the ring tells of those it dropped)
   int width = 0, height = 0;
   // The step being run, in buffers that keep their room from step to step.
   bool logging = false;   // its changes go to the history
   bool overflow = false;  // they would not fit
-  Step pending;
+  Before pending;
   Scale pending_scale{};
   std::vector<Op> pending_ops;
-  std::vector<BlockRecord> pending_records;
+  std::vector<BlockRecord> pending_records;  // the first pending_record_count are this step's
+  std::size_t pending_record_count = 0;
   std::size_t pending_record_bytes = 0;
   std::vector<HistoryCanvas::PixelChange> pending_pixels;
   // The variables it wrote, each with its value before the first write.
@@ -244,6 +290,29 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::array<TComplex, kTableCapacity> first_old{};
   std::vector<int> written_list;
   PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
+  // Beside each watch (index for index): its plan, and the value or error its text was
+  // made from, when it was made from one (not from a box or a fault).
+  struct WatchValue {
+    PlanHandle plan;
+    bool known = false;
+    std::string error;
+    TComplex value{};
+    char separator = 0;
+  };
+  std::vector<WatchValue> watch_values;
+  // Everything a term's value can depend on, as it was when the watches were last
+  // evaluated: while none of it changes, neither does any watch.
+  struct WatchInputs {
+    bool known = false;
+    Values values{};
+    std::uint64_t names = 0;
+    std::uint64_t functions = 0;
+    Scale scale{};
+    TComplex mouse{};
+    int width = 0, height = 0;
+    char separator = 0;
+  } watch_inputs;
+  bool WatchInputsChanged();
   LineListener listener;
   Values listened{};  // the values at the listener's last line
   std::vector<int> listened_changed;
@@ -252,6 +321,32 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::int64_t run_id = -1;  // the RunControl start this debugger has seen
   bool watch_stop = false;   // a watched term marked "stop on change" changed
 };
+
+bool RunDebugger::Impl::WatchInputsChanged() {
+  const VariableTable& variables = debugger.project_.variables;
+  const DrawingState& drawing = debugger.drawing_;
+  WatchInputs& in = watch_inputs;
+  const int count = std::clamp(variables.LastVariable() + 1, 0, kTableCapacity);
+  bool same = in.known && in.values.count == count && in.names == variables.NamesVersion() &&
+              in.functions == debugger.project_.functions.Version() &&
+              SameScale(in.scale, ScaleOf(drawing)) &&
+              SameBits(in.mouse, drawing.MousePosition()) && in.width == drawing.Width() &&
+              in.height == drawing.Height() && in.separator == DecimalSeparator();
+  for (int j = 0; same && j < count; ++j) {
+    same = SameBits(in.values.value[static_cast<std::size_t>(j)], variables.CurrentValue(j));
+  }
+  if (same) return false;
+  in.known = true;
+  TakeValues(variables, in.values);
+  in.names = variables.NamesVersion();
+  in.functions = debugger.project_.functions.Version();
+  in.scale = ScaleOf(drawing);
+  in.mouse = drawing.MousePosition();
+  in.width = drawing.Width();
+  in.height = drawing.Height();
+  in.separator = DecimalSeparator();
+  return true;
+}
 
 void RunDebugger::Impl::BeforeStep(int k) {
   if (!listener) return;
@@ -368,7 +463,9 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
     steps_ += control_.LinesRun() - before;
     return outcome;
   }
-  const auto start = budget.time ? impl_->clock() : std::chrono::steady_clock::time_point{};
+  SliceClock& slices = control_.Slices();
+  const bool timed = budget.time.has_value();
+  if (timed) slices.Begin(budget.time);
   std::int64_t lines = 0;
   while (control_.MainRunning()) {
     if (control_.MainAtEnd()) return RunOutcome::Ended;
@@ -391,7 +488,7 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
       break;
     }
     if (budget.lines > 0 && lines >= budget.lines) break;
-    if (budget.time && impl_->clock() - start >= *budget.time) break;
+    if (timed && slices.Spent()) break;
   }
   return RunOutcome::Running;
 }
@@ -443,44 +540,18 @@ bool RunDebugger::HistoryEnabled() const {
   return history_enabled_ && canvas_ != nullptr && canvas_->CanReadBack();
 }
 
-void RunDebugger::SetHistoryLimit(std::size_t bytes) {
-  impl_->limit = bytes;
-  TrimHistory();
-}
+void RunDebugger::SetHistoryLimit(std::size_t bytes) { impl_->ring.SetLimit(bytes); }
 
-std::size_t RunDebugger::HistoryBytes() const { return impl_->bytes; }
-std::size_t RunDebugger::HistorySteps() const { return impl_->steps.size(); }
+std::size_t RunDebugger::HistoryBytes() const { return impl_->ring.Bytes(); }
+std::size_t RunDebugger::HistorySteps() const { return impl_->ring.Records(); }
 
 void RunDebugger::ForgetHistory() {
   Impl& h = *impl_;
-  h.steps.clear();
-  h.ops.clear();
-  h.pixels.clear();
-  h.records.clear();
-  h.scales.clear();
-  h.bytes = 0;
+  h.ring.Clear();
   h.lost = false;
   if (canvas_ != nullptr) {
     h.width = canvas_->Width();
     h.height = canvas_->Height();
-  }
-}
-
-// Past the bound, the oldest steps go until an eighth of it is free again, so that not
-// every step has to trim.
-void RunDebugger::TrimHistory() {
-  Impl& h = *impl_;
-  if (h.bytes <= h.limit) return;
-  const std::size_t goal = h.limit - h.limit / 8;
-  while (h.bytes > goal && !h.steps.empty()) {
-    const Impl::Step& oldest = h.steps.front();
-    for (std::uint32_t i = 0; i < oldest.ops; ++i) h.ops.pop_front();
-    for (std::uint32_t i = 0; i < oldest.pixels; ++i) h.pixels.pop_front();
-    for (std::uint32_t i = 0; i < oldest.records; ++i) h.records.pop_front();
-    if (oldest.scale) h.scales.pop_front();
-    h.bytes -= std::min(h.bytes, oldest.bytes);
-    h.steps.pop_front();
-    h.lost = true;
   }
 }
 
@@ -491,18 +562,18 @@ void RunDebugger::BeginRecord(bool mouse) {
   interpreter_.SetChangeObserver(&h);
   h.logging = HistoryEnabled() && control_.MainRunning();
   if (!h.logging) return;
-  Impl::Step& r = h.pending;
+  Impl::Before& r = h.pending;
   r.line = state_.CurrentLine;
   r.cursor = state_.ArgumentCursor;
-  r.block_bytes = state_.block_bytes;
+  r.block_bytes = {state_.block_bytes[0], state_.block_bytes[1]};
   r.mouse = mouse;
   h.overflow = false;
   h.pending_ops.clear();
-  h.pending_records.clear();
+  h.pending_record_count = 0;
   h.pending_record_bytes = 0;
   h.pending_pixels.clear();
   h.pending_scale = ScaleOf(drawing_);
-  canvas_->Record(&h.pending_pixels, h.limit / sizeof(HistoryCanvas::PixelChange));
+  canvas_->Record(&h.pending_pixels, h.ring.Limit() / sizeof(HistoryCanvas::PixelChange));
 }
 
 void RunDebugger::EndRecord(bool keep) {
@@ -529,56 +600,109 @@ void RunDebugger::EndRecord(bool keep) {
     h.lost = true;
     return;
   }
-  Impl::Step r = h.pending;
+  const Impl::Before& before = h.pending;
+  Impl::StepHead r;
+  r.line = before.line;
   r.ops = static_cast<std::uint32_t>(h.pending_ops.size());
   r.pixels = static_cast<std::uint32_t>(h.pending_pixels.size());
-  r.records = static_cast<std::uint32_t>(h.pending_records.size());
-  r.scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
-  r.bytes = sizeof(Impl::Step) + h.pending_ops.size() * sizeof(Impl::Op) +
-            h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange) + h.pending_record_bytes +
-            (r.scale ? sizeof(Scale) : 0);
-  for (const Impl::Op& op : h.pending_ops) h.ops.push_back(op);
-  for (const HistoryCanvas::PixelChange& p : h.pending_pixels) h.pixels.push_back(p);
-  for (BlockRecord& record : h.pending_records) h.records.push_back(std::move(record));
-  if (r.scale) h.scales.push_back(h.pending_scale);
-  h.bytes += r.bytes;
-  h.steps.push_back(r);
-  if (h.bytes > h.limit) TrimHistory();
+  r.records = static_cast<std::uint32_t>(h.pending_record_count);
+  const bool cursor = before.cursor[0] != 0 || before.cursor[1] != 0;
+  const bool block_bytes = before.block_bytes[0] != state_.block_bytes[0] ||
+                           before.block_bytes[1] != state_.block_bytes[1];
+  const bool scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
+  r.flags = (before.mouse ? Impl::kMouseStep : 0) | (cursor ? Impl::kCursorKept : 0) |
+            (block_bytes ? Impl::kBlockBytesKept : 0) | (scale ? Impl::kScaleKept : 0);
+  const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
+  const std::size_t payload = sizeof r + (cursor ? sizeof before.cursor : 0) +
+                              (block_bytes ? sizeof before.block_bytes : 0) +
+                              h.pending_ops.size() * Impl::kOpBytes + pixel_bytes +
+                              (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
+  if (!h.ring.Begin(payload)) {
+    // Too large for the history: neither it nor the steps before it can be undone.
+    ForgetHistory();
+    h.lost = true;
+    return;
+  }
+  h.ring.Put(&r, sizeof r);
+  if (cursor) h.ring.Put(before.cursor.data(), sizeof before.cursor);
+  if (block_bytes) h.ring.Put(before.block_bytes.data(), sizeof before.block_bytes);
+  for (const Impl::Op& op : h.pending_ops) h.PutOp(op);
+  h.ring.Put(h.pending_pixels.data(), pixel_bytes);
+  if (scale) h.ring.Put(&h.pending_scale, sizeof(Scale));
+  for (std::size_t i = 0; i < h.pending_record_count; ++i) {
+    const BlockRecord& record = h.pending_records[i];
+    const Impl::RecordHead head{
+        record.kind,      record.start_line, record.variable_index,  record.remaining_count,
+        record.end_value, record.step,       record.condition.size()};
+    h.ring.Put(&head, sizeof head);
+    h.ring.Put(record.condition.data(), record.condition.size());
+  }
+  h.ring.End();
 }
 
 std::optional<std::string> RunDebugger::StepBack() {
   Sync();
   Impl& h = *impl_;
   if (State() != DebugState::Paused) return std::string(kStepBackNotPaused);
-  if (h.steps.empty()) return std::string(h.lost ? kHistoryExhausted : kHistoryEmpty);
+  if (h.ring.Records() == 0) return std::string(h.Lost() ? kHistoryExhausted : kHistoryEmpty);
   if (canvas_->Width() != h.width || canvas_->Height() != h.height) {
     ForgetHistory();
     h.lost = true;
     return std::string(kHistoryExhausted);
   }
-  const Impl::Step r = h.steps.back();
-  h.steps.pop_back();
-  h.bytes -= std::min(h.bytes, r.bytes);
+  Impl::StepHead r;
+  h.ring.ReadNewest(0, &r, sizeof r);
+  std::size_t at = sizeof r;
+  Impl::Before before;
+  before.line = r.line;
+  if ((r.flags & Impl::kCursorKept) != 0) {
+    h.ring.ReadNewest(at, before.cursor.data(), sizeof before.cursor);
+    at += sizeof before.cursor;
+  }
+  const bool block_bytes = (r.flags & Impl::kBlockBytesKept) != 0;
+  if (block_bytes) {
+    h.ring.ReadNewest(at, before.block_bytes.data(), sizeof before.block_bytes);
+    at += sizeof before.block_bytes;
+  }
+  const std::size_t ops_at = at;
+  const std::size_t pixels_at = ops_at + r.ops * Impl::kOpBytes;
+  const std::size_t scale_at = pixels_at + r.pixels * sizeof(HistoryCanvas::PixelChange);
+  const bool scale = (r.flags & Impl::kScaleKept) != 0;
+  std::size_t records_at = scale_at + (scale ? sizeof(Scale) : 0);
+  std::vector<BlockRecord> records(r.records);
+  for (BlockRecord& record : records) {
+    Impl::RecordHead head;
+    h.ring.ReadNewest(records_at, &head, sizeof head);
+    records_at += sizeof head;
+    record.kind = head.kind;
+    record.start_line = head.start_line;
+    record.variable_index = head.variable_index;
+    record.remaining_count = head.remaining_count;
+    record.end_value = head.end_value;
+    record.step = head.step;
+    record.condition.resize(static_cast<std::size_t>(head.condition_size));
+    h.ring.ReadNewest(records_at, record.condition.data(), record.condition.size());
+    records_at += record.condition.size();
+  }
 
   // Everything newest first: a pixel or variable a step changed twice gets its value
   // from before the first change.
   const auto width = static_cast<std::uint32_t>(h.width);
   canvas_->Record(nullptr);
-  for (std::uint32_t i = 0; i < r.pixels; ++i) {
-    const HistoryCanvas::PixelChange p = h.pixels.back();
-    h.pixels.pop_back();
+  for (std::uint32_t i = r.pixels; i-- > 0;) {
+    HistoryCanvas::PixelChange p;
+    h.ring.ReadNewest(pixels_at + i * sizeof p, &p, sizeof p);
     canvas_->SetPixel(static_cast<int>(p.index % width), static_cast<int>(p.index / width),
                       p.old_colour);
   }
-  if (r.scale) {
-    const Scale old = h.scales.back();
-    h.scales.pop_back();
+  if (scale) {
+    Scale old{};
+    h.ring.ReadNewest(scale_at, &old, sizeof old);
     drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
   }
   std::vector<int> written;
-  for (std::uint32_t i = 0; i < r.ops; ++i) {
-    const Impl::Op op = h.ops.back();
-    h.ops.pop_back();
+  for (std::uint32_t i = r.ops; i-- > 0;) {
+    const Impl::Op op = h.ReadOp(ops_at + i * Impl::kOpBytes);
     std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<unsigned char>(op.slot)];
     switch (op.kind) {
       case Impl::OpKind::Write:
@@ -589,22 +713,26 @@ std::optional<std::string> RunDebugger::StepBack() {
         stack.pop_back();
         break;
       case Impl::OpKind::Pop:
-        stack.push_back(std::move(h.records.back()));
-        h.records.pop_back();
+        stack.push_back(std::move(records.back()));
+        records.pop_back();
         break;
       case Impl::OpKind::TopChange:
-        stack.back() = std::move(h.records.back());
-        h.records.pop_back();
+        stack.back() = std::move(records.back());
+        records.pop_back();
         break;
     }
   }
-  state_.CurrentLine = r.line;
-  state_.ArgumentCursor = r.cursor;
-  state_.block_bytes = r.block_bytes;
+  h.ring.DropNewest();
+  state_.CurrentLine = before.line;
+  state_.ArgumentCursor = before.cursor;
+  if (block_bytes) {
+    state_.block_bytes = {static_cast<std::size_t>(before.block_bytes[0]),
+                          static_cast<std::size_t>(before.block_bytes[1])};
+  }
   std::sort(written.begin(), written.end());
   written.erase(std::unique(written.begin(), written.end()), written.end());
   changed_ = std::move(written);
-  if (!r.mouse) --steps_;
+  if ((r.flags & Impl::kMouseStep) == 0) --steps_;
   last_line_.reset();
   EvaluateWatches();
   PauseFor(PauseReason::SteppedBack);
@@ -627,26 +755,73 @@ std::string RunDebugger::WatchText(std::string_view term) const {
   return text;
 }
 
+// After a step: nothing is evaluated while nothing a term can read has changed; then each
+// watch goes through its plan, and its text is made again only from a value or error
+// that differs from the one it was made from. A box or a fault takes the whole way of
+// WatchText. The texts are the same as WatchText's, step for step.
+bool RunDebugger::WatchChanged(std::size_t index) {
+  Watch& watch = watches_[index];
+  Impl::WatchValue& last = impl_->watch_values[index];
+  CapturedBoxes boxes;
+  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
+                            kPowerProductBudget, &impl_->watch_plans};
+  TermValue value;
+  bool plain = true;
+  try {
+    value = EvaluateTermValue(watch.term, context, &last.plan);
+  } catch (const Fault&) {
+    plain = false;
+  }
+  std::string text;
+  if (!plain || boxes.shown) {
+    last.known = false;
+    text = WatchText(watch.term);
+  } else if (last.known && value.error == last.error && SameBits(value.value, last.value) &&
+             last.separator == DecimalSeparator()) {
+    return false;
+  } else {
+    // A pair text shows as its value's display form; "1" and "0" read back as 1 and 0.
+    text = value.error.empty() ? ComplexToText(value.value) : DisplayOfResult(value.error);
+    last.known = true;
+    last.error = std::move(value.error);
+    last.value = value.value;
+    last.separator = DecimalSeparator();
+  }
+  const bool changed = text != watch.text;
+  watch.text = std::move(text);
+  return changed;
+}
+
 void RunDebugger::EvaluateWatches() {
   impl_->watch_stop = false;
-  for (Watch& watch : watches_) {
-    std::string text = WatchText(watch.term);
-    watch.changed = text != watch.text;
+  if (watches_.empty()) return;
+  const bool inputs_changed = impl_->WatchInputsChanged();
+  for (std::size_t i = 0; i < watches_.size(); ++i) {
+    Watch& watch = watches_[i];
+    watch.changed = inputs_changed && WatchChanged(i);
     if (watch.changed && watch.stop_on_change) impl_->watch_stop = true;
-    watch.text = std::move(text);
   }
+}
+
+// A text made by WatchText: the next step compares with it afresh.
+void RunDebugger::WatchTextSet(std::size_t index) {
+  impl_->watch_values.resize(watches_.size());
+  impl_->watch_values[index].known = false;
+  impl_->watch_inputs.known = false;
 }
 
 int RunDebugger::AddWatch(std::string term, bool stop_on_change) {
   Watch watch{std::move(term), stop_on_change, {}, false};
   watch.text = WatchText(watch.term);
   watches_.push_back(std::move(watch));
+  WatchTextSet(watches_.size() - 1);
   return static_cast<int>(watches_.size()) - 1;
 }
 
 void RunDebugger::RemoveWatch(int index) {
   if (index >= 0 && static_cast<std::size_t>(index) < watches_.size()) {
     watches_.erase(watches_.begin() + index);
+    impl_->watch_values.erase(impl_->watch_values.begin() + index);
   }
 }
 
@@ -656,6 +831,7 @@ void RunDebugger::SetWatchTerm(int index, std::string term) {
   watch.term = std::move(term);
   watch.text = WatchText(watch.term);
   watch.changed = false;
+  WatchTextSet(static_cast<std::size_t>(index));
 }
 
 void RunDebugger::SetStopOnChange(int index, bool on) {
@@ -665,9 +841,10 @@ void RunDebugger::SetStopOnChange(int index, bool on) {
 }
 
 void RunDebugger::RefreshWatches() {
-  for (Watch& watch : watches_) {
-    watch.text = WatchText(watch.term);
-    watch.changed = false;
+  for (std::size_t i = 0; i < watches_.size(); ++i) {
+    watches_[i].text = WatchText(watches_[i].term);
+    watches_[i].changed = false;
+    WatchTextSet(i);
   }
 }
 
@@ -733,7 +910,10 @@ std::chrono::nanoseconds RunDebugger::UntilNextLine() const {
   return impl_->next_due - now;
 }
 
-void RunDebugger::SetClock(Clock clock) { impl_->clock = std::move(clock); }
+void RunDebugger::SetClock(Clock clock) {
+  control_.Slices().SetClock(clock);
+  impl_->clock = std::move(clock);
+}
 
 // --- Where the run stands ---
 

@@ -197,7 +197,8 @@ class RunDebugger {
   int Tempo() const { return tempo_; }
   // How long the front end may wait before the next line is due (zero: now).
   std::chrono::nanoseconds UntilNextLine() const;
-  using Clock = std::function<std::chrono::steady_clock::time_point()>;
+  using Clock = SliceClock::Clock;
+  // The clock of the tempo and of the slices' time bound (the run engine's, shared).
   void SetClock(Clock clock);
 
   // --- What the last step did ---
@@ -228,8 +229,9 @@ class RunDebugger {
   RunOutcome OneStep();
   void BeginRecord(bool mouse);
   void EndRecord(bool keep);
-  void TrimHistory();
   std::string WatchText(std::string_view term) const;
+  bool WatchChanged(std::size_t index);
+  void WatchTextSet(std::size_t index);
   void EvaluateWatches();
 
   RunControl& control_;

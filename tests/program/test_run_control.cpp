@@ -5,6 +5,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/program/run_control.h"
+#include "tests/program/costed_lines.h"
 #include "tests/program/interpreter_world.h"
 
 namespace ombrix {
@@ -250,6 +251,47 @@ TEST_F(RunControlTest, TheMouseBoundStopsInsideALongLine) {
     EXPECT_EQ(world.Value("x").Re, 4.0);
     EXPECT_EQ(world.drawing.ReMin(), -5.0);
     EXPECT_LE(now.time_since_epoch(), std::chrono::seconds(12));
+  }
+}
+
+// Slices of a time budget on a clock that moves only by what the lines cost: each ends
+// with the first line that ends beyond its budget, the clock is read far less often than
+// once per line, and the run takes the same steps to the same values and outcome as one
+// without a bound.
+TEST_F(RunControlTest, TimedSlicesEndWithinTheirBudgetAndOneLine) {
+  using namespace std::chrono_literals;
+  constexpr auto kBudget = 5ms;
+  for (const testing::CostedProgram& row : testing::CostedPrograms()) {
+    SCOPED_TRACE(row.name);
+    World whole, sliced;
+    for (World* world : {&whole, &sliced}) {
+      world->AddVariable("x");
+      world->AddVariable("y");
+      world->project.programs[MainProgram] = row.lines;
+    }
+    whole.run.Start();
+    const RunOutcome expected = whole.run.StepMain({});
+    EXPECT_EQ(whole.run.Slices().Readings(), 0);
+
+    testing::CostedLines cost(sliced.interpreter, sliced.run, 1us, 1ms);
+    sliced.run.Start();
+    RunOutcome outcome = RunOutcome::Running;
+    std::int64_t slices = 0;
+    while (outcome == RunOutcome::Running && slices < 100000) {
+      const auto start = cost.now;
+      outcome = sliced.run.StepMain({0, kBudget});
+      ++slices;
+      if (outcome == RunOutcome::Running) {
+        EXPECT_GE(cost.now - start, kBudget);
+        EXPECT_LT(cost.line_began - start, kBudget);
+      }
+    }
+    EXPECT_EQ(outcome, expected);
+    EXPECT_EQ(sliced.run.LinesRun(), whole.run.LinesRun());
+    EXPECT_EQ(sliced.Value("x"), whole.Value("x"));
+    EXPECT_EQ(sliced.Value("y"), whole.Value("y"));
+    EXPECT_EQ(sliced.boxes.Texts(), whole.boxes.Texts());
+    EXPECT_LE(sliced.run.Slices().Readings(), 4 * slices + sliced.run.LinesRun() / 64);
   }
 }
 

@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
+#include "logic/evaluator/evaluate.h"
+#include "tests/program/costed_lines.h"
 #include "tests/program/debug_world.h"
 #include "tests/support/example_programs.h"
 
@@ -237,6 +240,82 @@ TEST(RunDebugger, WatchesChangeNothing) {
   EXPECT_TRUE(w.boxes.boxes.empty());
   EXPECT_EQ(w.picture.calls, calls);
   EXPECT_TRUE(w.Snapshot() == before);
+}
+
+// What a watch shows, from its text alone: the display form, the error's message, the
+// first box the evaluation would open, or the fault's message.
+std::string DisplayFromText(DebugWorld& w, const std::string& term) {
+  testing::RecordingMessageBoxes boxes;
+  const EvalContext context{w.project.functions, w.project.variables, w.drawing, boxes};
+  std::string text;
+  try {
+    text = EvaluateForDisplay(term, context);
+  } catch (const Fault& fault) {
+    text = FaultDisplayText(fault.what());
+  }
+  return boxes.boxes.empty() ? text : boxes.boxes.front().text;
+}
+
+// After every step (and every mouse-click run between steps), each watch shows what its
+// term gives read from its text, and is marked changed exactly when that differs from
+// after the step before; a watch marked "stop on change" pauses the run after the first
+// such step, however the value came to change.
+TEST(RunDebugger, WatchesFollowEveryWayAValueCanChange) {
+  SetDecimalSeparator(',');
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    std::vector<std::string> mouse_program;  // run after every third step
+    std::string term;
+  };
+  const std::vector<Row> rows = {
+      {"a variable it reads", {"F\xFCr(k;1;4;1)", "m:=m+k", "EndeF\xFCr"}, {}, "m*2"},
+      {"only variables it does not read", {"F\xFCr(k;1;4;1)", "m:=m+k", "EndeF\xFCr"}, {}, "3"},
+      {"through a function", {"F\xFCr(k;1;4;1)", "a:=a+1", "EndeF\xFCr"}, {}, "f(2)"},
+      {"through MausPos", {"F\xFCr(k;1;9;1)", "EndeF\xFCr"}, {"m:=m"}, "MausPos()"},
+      {"through a scale change",
+       {"F\xFCr(k;1;3;1)", "SetzeSkala(-k;k;-5;5)", "EndeF\xFCr"},
+       {},
+       "ReMin()+DeltaRe()"},
+      {"a comparison", {"F\xFCr(k;1;6;1)", "EndeF\xFCr"}, {}, "k>3"},
+      {"an error that comes and goes", {"F\xFCr(k;-2;2;1)", "EndeF\xFCr"}, {}, "Wurzel(k)"},
+      {"a box", {"F\xFCr(k;1;3;1)", "m:=k-2", "EndeF\xFCr"}, {}, "1/m"},
+      {"digits beyond the fifteenth", {"Wiederhole(4)", "m:=m+1e-16", "EndeWiederhole"}, {}, "1+m"},
+  };
+  for (const bool stop : {false, true}) {
+    for (const Row& row : rows) {
+      SCOPED_TRACE(std::string(row.name) + (stop ? ", stop on change" : ""));
+      DebugWorld w;
+      for (const char* name : {"k", "m", "a"}) w.AddVariable(name);
+      testing::AddFunction(w.project.functions, "f", "#+a");
+      w.Program(row.program);
+      w.Program(row.mouse_program, MouseHandlerProgram);
+      w.debugger.SetHistoryEnabled(true);
+      w.debugger.Start();
+      w.debugger.AddWatch(row.term, stop);
+      std::string before = DisplayFromText(w, row.term);
+      for (int step = 1; step < 60 && w.debugger.State() != DebugState::Stopped; ++step) {
+        SCOPED_TRACE(step);
+        if (step % 3 == 0 && !row.mouse_program.empty()) {
+          w.run.MoveMouse(step * 7, 400 - step * 5);
+          w.debugger.RunMouseProgram();
+        } else if (stop) {
+          w.debugger.Continue();
+          if (w.debugger.Slice({1, std::nullopt}) != RunOutcome::Running) break;
+        } else if (w.debugger.SingleStep() != RunOutcome::Running) {
+          break;
+        }
+        const std::string now = DisplayFromText(w, row.term);
+        const Watch& watch = w.debugger.Watches()[0];
+        EXPECT_EQ(watch.text, now);
+        EXPECT_EQ(watch.changed, now != before);
+        if (stop) {
+          EXPECT_EQ(w.debugger.State() == DebugState::Paused, now != before);
+        }
+        before = now;
+      }
+    }
+  }
 }
 
 TEST(RunDebugger, TempoBoundsTheLinesPerSecond) {
@@ -509,9 +588,11 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
   EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryExhausted));
   EXPECT_EQ(w.debugger.HistoryBytes(), 0u);
 
-  // A step larger than the whole bound is not kept, and nothing before it either.
+  // A step larger than the whole bound is not kept, and nothing before it either (the
+  // picture still holds the points of the steps that fell away: clearing it changes
+  // about a hundred pixels, while a step that draws one point takes some 40 bytes).
   w.Program({"ZeichnePunkt(0)", "L\xF6scheBild", "a:=1"});
-  w.debugger.SetHistoryLimit(1024);
+  w.debugger.SetHistoryLimit(256);
   w.debugger.Start();
   w.debugger.Pause();
   w.debugger.SingleStep();
@@ -540,6 +621,52 @@ TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing
   set_up(fresh);
   StepFreshly(fresh, kSteps - kBack);
   EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+}
+
+// The debugger's slices keep to their time budget as the run engine's do, whether it
+// steps line by line (a breakpoint that is never met, the history on) or not, and take
+// the same steps to the same outcome as a run without a bound.
+TEST(RunDebugger, TimedSlicesEndWithinTheirBudgetAndOneLine) {
+  using namespace std::chrono_literals;
+  SetDecimalSeparator('.');
+  constexpr auto kBudget = 5ms;
+  struct Way {
+    const char* name;
+    bool line_by_line;
+  };
+  for (const Way way : {Way{"idle", false}, Way{"line by line", true}}) {
+    for (const testing::CostedProgram& row : testing::CostedPrograms()) {
+      SCOPED_TRACE(std::string(way.name) + ", " + row.name);
+      DebugWorld whole, sliced;
+      for (DebugWorld* w : {&whole, &sliced}) {
+        w->AddVariable("x");
+        w->AddVariable("y");
+        w->Program(row.lines);
+        if (way.line_by_line) {
+          w->debugger.SetBreakpoint(1000, true);
+          w->debugger.SetHistoryEnabled(true);
+        }
+      }
+      whole.debugger.Start();
+      const RunOutcome expected = whole.debugger.Slice({});
+
+      testing::CostedLines cost(sliced.interpreter, sliced.run, 1us, 1ms);
+      sliced.debugger.Start();
+      RunOutcome outcome = RunOutcome::Running;
+      std::int64_t slices = 0;
+      while (outcome == RunOutcome::Running && slices < 100000) {
+        const auto start = cost.now;
+        outcome = sliced.debugger.Slice({0, kBudget});
+        ++slices;
+        if (outcome == RunOutcome::Running) EXPECT_LT(cost.line_began - start, kBudget);
+      }
+      EXPECT_EQ(outcome, expected);
+      EXPECT_EQ(sliced.debugger.StepsRun(), whole.debugger.StepsRun());
+      EXPECT_EQ(sliced.Snapshot(), whole.Snapshot());
+      EXPECT_EQ(sliced.debugger.HistorySteps(), whole.debugger.HistorySteps());
+      EXPECT_LE(sliced.run.Slices().Readings(), 4 * slices + sliced.debugger.StepsRun() / 64);
+    }
+  }
 }
 
 }  // namespace

@@ -1,0 +1,90 @@
+#include "logic/program/history_ring.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace ombrix {
+
+void HistoryRing::Clear() {
+  base_ = tail_ = head_ = begun_ = 0;
+  used_ = 0;
+  records_ = 0;
+  dropped_ = 0;
+}
+
+void HistoryRing::SetLimit(std::size_t limit) {
+  limit_ = limit;
+  while (used_ > limit_) DropOldest();
+  if (capacity_ > limit_) Resize(limit_);
+}
+
+void HistoryRing::CopyWrapped(std::size_t start, const void* data, std::size_t bytes) {
+  const auto* from = static_cast<const std::byte*>(data);
+  const std::size_t first = capacity_ - start;
+  std::memcpy(buffer_.get() + start, from, first);
+  std::memcpy(buffer_.get(), from + first, bytes - first);
+}
+
+void HistoryRing::ReadWrapped(std::size_t start, void* out, std::size_t bytes) const {
+  auto* to = static_cast<std::byte*>(out);
+  const std::size_t first = capacity_ - start;
+  std::memcpy(to, buffer_.get() + start, first);
+  std::memcpy(to + first, buffer_.get(), bytes - first);
+}
+
+void HistoryRing::DropOldest() {
+  const std::uint64_t size = std::uint64_t{SizeAt(tail_)} + kFrameBytes;
+  tail_ += size;
+  if (tail_ - base_ >= capacity_) base_ += capacity_;
+  used_ -= static_cast<std::size_t>(size);
+  --records_;
+  ++dropped_;
+}
+
+// The kept bytes move to the start of a buffer of the new size (which holds them).
+void HistoryRing::Resize(std::size_t capacity) {
+  auto buffer = std::make_unique_for_overwrite<std::byte[]>(capacity);
+  if (used_ > 0) Read(tail_, buffer.get(), used_);
+  buffer_ = std::move(buffer);
+  capacity_ = capacity;
+  head_ = used_;
+  tail_ = base_ = 0;
+}
+
+bool HistoryRing::Begin(std::size_t payload) {
+  if (payload > limit_ || limit_ - payload < kFrameBytes || payload > UINT32_MAX) return false;
+  const std::size_t size = payload + kFrameBytes;
+  // The whole bound at once: the system gives the pages as they are first written, so
+  // room not yet needed costs nothing, and the kept records never have to move.
+  if (capacity_ < limit_) Resize(limit_);
+  while (used_ + size > capacity_) DropOldest();
+  begun_ = head_;
+  const auto frame = static_cast<std::uint32_t>(payload);
+  Copy(head_, &frame, sizeof frame);
+  head_ += sizeof frame;
+  return true;
+}
+
+void HistoryRing::End() {
+  const auto frame = static_cast<std::uint32_t>(head_ - begun_ - sizeof(std::uint32_t));
+  Copy(head_, &frame, sizeof frame);
+  head_ += sizeof frame;
+  used_ += static_cast<std::size_t>(head_ - begun_);
+  ++records_;
+}
+
+std::size_t HistoryRing::NewestSize() const { return SizeAt(head_ - sizeof(std::uint32_t)); }
+
+void HistoryRing::ReadNewest(std::size_t offset, void* out, std::size_t bytes) const {
+  const std::uint64_t start = head_ - sizeof(std::uint32_t) - NewestSize();
+  Read(start + offset, out, bytes);
+}
+
+void HistoryRing::DropNewest() {
+  const std::uint64_t size = NewestSize() + kFrameBytes;
+  head_ -= size;
+  used_ -= static_cast<std::size_t>(size);
+  --records_;
+}
+
+}  // namespace ombrix
