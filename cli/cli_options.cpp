@@ -71,7 +71,7 @@ int UsageError(std::ostream& err, const char* usage) {
 
 void ShowProjectError(MessageBoxes& boxes, const ProjectError& error) {
   if (error.fault) {
-    boxes.Show(MessageKind::Fault, FaultDisplayText(error.message));
+    boxes.Show(MessageKind::Fault, FaultDisplayText(ReadableFieldFault(error.message)));
   } else {
     boxes.Show(MessageKind::Error, error.message);
   }

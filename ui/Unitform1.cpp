@@ -69,30 +69,6 @@ std::filesystem::path FilePath(const QString& name) {
   return std::filesystem::path(std::string(encoded.constData(), encoded.size()));
 }
 
-// A field of a file is shown in a message at most this long.
-constexpr std::size_t kShownFieldLength = 40;
-
-// The conversion fault of a file's field ("'...' ist kein gültiger Integerwert") with the
-// field shown readably: bytes that print nothing or garble the box as "?", and only its
-// start when it is long (a field may be megabytes).
-std::string ReadableFieldFault(const std::string& message) {
-  const std::size_t end = message.rfind("' ist kein g\xFCltiger ");
-  if (message.empty() || message.front() != '\'' || end == std::string::npos || end == 0) {
-    return message;
-  }
-  std::string field = message.substr(1, std::min(end - 1, kShownFieldLength));
-  for (char& c : field) {
-    const auto byte = static_cast<unsigned char>(c);
-    // Control characters, and the five bytes Windows-1252 leaves undefined.
-    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
-        byte == 0x90 || byte == 0x9D) {
-      c = '?';
-    }
-  }
-  if (end - 1 > kShownFieldLength) field += '\x85';  // "…"
-  return "'" + field + message.substr(end);
-}
-
 QFont CourierNew() {
   QFont font(QStringLiteral("Courier New"), 9);
   font.setStyleHint(QFont::TypeWriter);

@@ -446,4 +446,24 @@ std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const fs::path
   return std::nullopt;
 }
 
+std::string ReadableFieldFault(const std::string& message) {
+  // A field of a file is shown in a message at most this long.
+  constexpr std::size_t kShownFieldLength = 40;
+  const std::size_t end = message.rfind("' ist kein g\xFCltiger ");
+  if (message.empty() || message.front() != '\'' || end == std::string::npos || end == 0) {
+    return message;
+  }
+  std::string field = message.substr(1, std::min(end - 1, kShownFieldLength));
+  for (char& c : field) {
+    const auto byte = static_cast<unsigned char>(c);
+    // Control characters, and the five bytes Windows-1252 leaves undefined.
+    if (byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+        byte == 0x90 || byte == 0x9D) {
+      c = '?';
+    }
+  }
+  if (end - 1 > kShownFieldLength) field += '\x85';  // "…"
+  return "'" + field + message.substr(end);
+}
+
 }  // namespace ombrix

@@ -60,4 +60,10 @@ std::optional<std::string_view> ReadField(std::string_view bytes, std::size_t& p
 // "ist kein gültiger Integerwert" Fault otherwise.
 std::int32_t TextToInteger(std::string_view text);
 
+// A load's conversion fault ("'...' ist kein gültiger Integerwert") with the field shown
+// readably, as every front end shows it: bytes that print nothing or garble the box as
+// "?", and only its first 40 bytes and "…" when it is longer (a field may be megabytes).
+// Any other message comes back as it is.
+std::string ReadableFieldFault(const std::string& message);
+
 }  // namespace ombrix

@@ -457,6 +457,40 @@ TEST_F(CliRunTest, ThePictureIsWrittenAlsoAfterAFailedStep) {
   EXPECT_EQ(image.pixel(200, 200), qRgb(0, 0, 0));
 }
 
+// A field that is not a number shows as the window shows it: its first 40 bytes, each that
+// prints nothing as "?", and "…" after a cut; every command that reads projects alike.
+TEST_F(CliRunTest, ABadFieldShowsAsInTheWindow) {
+  struct Row {
+    const char* name;
+    std::string first_field;  // where the count of variables belongs
+    std::string shown;        // UTF-8, between the quotes
+  };
+  const std::string forty(40, '7');
+  const std::vector<Row> rows = {
+      {"ten thousand digits", std::string(10000, '7'), forty + "\xE2\x80\xA6"},
+      {"forty-one bytes", forty + "x", forty + "\xE2\x80\xA6"},
+      {"forty bytes stay whole", forty.substr(1) + "x", forty.substr(1) + "x"},
+      {"a line break and a tab", "1\n2\t3", "1?2?3"},
+      {"bytes Windows-1252 leaves undefined", "\x81\x8D\x8F\x90\x9D", "?????"},
+      {"a long field of control characters", std::string(5000, '\x01'),
+       std::string(40, '?') + "\xE2\x80\xA6"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.name);
+    const fs::path file = dir_ / "kaputt.omp";
+    { std::ofstream(file, std::ios::binary) << row.first_field << '\xA7'; }
+    const std::string expected = "Ombrix 0.98 (mit Formulon 2.11): '" + row.shown +
+                                 "' ist kein g\xC3\xBCltiger Integerwert.\n";
+    const Result run = RunCli({file.string()});
+    EXPECT_EQ(run.status, kExitUsage);
+    EXPECT_EQ(run.err, expected);
+    EXPECT_EQ(testing::Invoke("format", {file.string()}).err, expected);
+    EXPECT_EQ(testing::Invoke("resave", {file.string(), (dir_ / "neu.omp").string()}).err,
+              expected);
+    EXPECT_EQ(testing::Invoke("eval", {"--project", file.string(), "1"}).err, expected);
+  }
+}
+
 TEST_F(CliRunTest, UsageAndFileErrors) {
   const std::string project = Project({"x:=1"});
   const fs::path existing = dir_ / "alt.png";
