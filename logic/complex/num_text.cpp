@@ -178,12 +178,12 @@ int DecimalExponentBelow(int b) { return (((b + 52) * 315653) >> 20) + 1; }
 
 // The round trip of a positive normal magnitude from 1E-8 to below 1E15, the common case.
 // With magnitude = m * 2^b and 10^(E-1) <= magnitude < 10^E, the value V = magnitude *
-// 10^k, k = 15 - E, lies in [10^14, 10^15), and the text keeps N = floor(V + 0.5005)
-// digits: 18 digits rounded half to even, then the 16th rounding the 15th, where a tie of
-// the 18 digits always goes up, as every step of the cut (a multiple of 1000, less 500) is
-// even. V = m * 5^k * 2^(b + k) is one 64 x 64 -> 128 bit product with its binary point
-// at most 64 bits from its end; the point splits it into floor(V) and the fraction, whose
-// 64 leading bits alone decide against 0.4995. False outside that range.
+// 10^k, k = 15 - E, lies in [10^14, 10^15), and the text keeps the 15 digits of
+// N = floor(V + 0.5005): 18 digits rounded half to even, then the 16th rounding the 15th,
+// where a tie of the 18 digits always goes up, as every step of the cut (a multiple of
+// 1000, less 500) is even. V = m * 5^k * 2^(b + k) is one 64 x 64 -> 128 bit product with its
+// binary point at most 64 bits from its end; the point splits it into floor(V) and the fraction,
+// whose 64 leading bits alone decide against 0.4995. False outside that range.
 bool ProductRoundTrip(double magnitude, double& out) {
   std::uint64_t m = 0;
   int b = 0;
