@@ -1,16 +1,11 @@
 #include "logic/evaluator/evaluate.h"
 
-#include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
-#include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "logic/complex/cp1252.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/error_codes.h"

@@ -6,7 +6,6 @@
 #include <optional>
 #include <vector>
 
-#include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"

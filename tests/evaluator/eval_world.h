@@ -101,6 +101,19 @@ inline std::string WithSeparator(std::string text) {
   return text;
 }
 
+// "1" inside `depth` bracket pairs.
+inline std::string NestedBrackets(int depth) {
+  const auto n = static_cast<std::size_t>(depth);
+  return std::string(n, '(') + "1" + std::string(n, ')');
+}
+
+// "1" inside `depth` calls of Re, one in the other's argument.
+inline std::string NestedCalls(int depth) {
+  std::string term = "1";
+  for (int k = 0; k < depth; ++k) term = "re(" + term + ")";
+  return term;
+}
+
 struct TermRow {
   const char* name;
   const char* term;

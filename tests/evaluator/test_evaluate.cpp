@@ -488,15 +488,6 @@ TEST(EvaluateTerm, GuardsAtTheirBounds) {
   world.AddFunction("f", "#");
   world.AddFunction("z", "0");
   SetDecimalSeparator(',');
-  const auto nested = [](int depth) {
-    const auto n = static_cast<std::size_t>(depth);
-    return std::string(n, '(') + "1" + std::string(n, ')');
-  };
-  const auto calls = [](int depth) {
-    std::string term = "1";
-    for (int k = 0; k < depth; ++k) term = "re(" + term + ")";
-    return term;
-  };
   const std::size_t mebi = std::size_t{1} << 20;
   // f's expansion makes its argument and two brackets; the argument is the zeros and
   // the call's own brackets.
@@ -508,10 +499,10 @@ TEST(EvaluateTerm, GuardsAtTheirBounds) {
     bool refused;
   };
   const Row rows[] = {
-      {"brackets at the bound", nested(256), false},
-      {"brackets one past", nested(257), true},
-      {"calls at the bound", calls(256), false},
-      {"calls one past", calls(257), true},
+      {"brackets at the bound", testing::NestedBrackets(256), false},
+      {"brackets one past", testing::NestedBrackets(257), true},
+      {"calls at the bound", testing::NestedCalls(256), false},
+      {"calls one past", testing::NestedCalls(257), true},
       {"expansion text at the bound", expansion(mebi), false},
       {"expansion text one past", expansion(mebi + 1), true},
       {"working text at the bound", working(mebi), false},

@@ -183,26 +183,17 @@ TEST(Plans, GiveWayPastTheirBounds) {
     std::string term;
     bool planned;
   };
-  const auto nested = [](int depth) {
-    const auto n = static_cast<std::size_t>(depth);
-    return std::string(n, '(') + "1" + std::string(n, ')');
-  };
-  // Each call is a level of a plan, and the innermost argument's brackets one more.
-  const auto calls = [](int depth) {
-    std::string term = "1";
-    for (int k = 0; k < depth; ++k) term = "re(" + term + ")";
-    return term;
-  };
   const auto chain = [](int links) {
     std::string term = "1";
     for (int k = 0; k < links; ++k) term += "<2";
     return term;
   };
   const Row rows[] = {
-      {"brackets at the plan's bound", nested(64), true},
-      {"brackets one past", nested(65), false},
-      {"calls at the plan's bound", calls(63), true},
-      {"calls one past", calls(64), false},
+      {"brackets at the plan's bound", testing::NestedBrackets(64), true},
+      {"brackets one past", testing::NestedBrackets(65), false},
+      // Each call is a level of a plan, and the innermost argument's brackets one more.
+      {"calls at the plan's bound", testing::NestedCalls(63), true},
+      {"calls one past", testing::NestedCalls(64), false},
       {"a comparison chain at the plan's bound", chain(64), true},
       {"a comparison chain one past", chain(65), false},
   };
