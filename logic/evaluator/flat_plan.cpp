@@ -103,8 +103,9 @@ class Lowering {
       step.first = static_cast<int>(out_.operands.size());
       step.count = node.count;
       int applied = 0;  // operators of the power and product passes
+      const Plan::Operand* operands = plan_.operands.data() + node.first;
       for (int o = 0; o < node.count; ++o) {
-        const Plan::Operand& operand = plan_.operands[static_cast<std::size_t>(node.first + o)];
+        const Plan::Operand& operand = operands[o];
         out_.operands.push_back(Lowered(operand));
         if (o > 0 && operand.op != '+' && operand.op != '-') {
           ++applied;
@@ -188,7 +189,7 @@ class Runner {
   }
 
  private:
-  TComplex Unsure() {
+  TComplex LeaveToTheText() {
     fallback_ = true;
     return {};
   }
@@ -250,10 +251,10 @@ class Runner {
   // A read before that the memo could not make leaves the rest to the text path.
   TComplex Sum(const Entry* entries, std::size_t count) {
     TComplex sum;
-    if (fallback_ || !SumOf(entries, count, sum)) return Unsure();
+    if (fallback_ || !SumOf(entries, count, sum)) return LeaveToTheText();
     return sum;
   }
-  TComplex Lone(const FlatOperand& operand) {
+  [[gnu::always_inline]] TComplex Lone(const FlatOperand& operand) {
     const TComplex v = Operand(operand);
     const Entry entry{operand.op, v.Re, v.Im};
     return Sum(&entry, 1);
@@ -280,7 +281,7 @@ class Runner {
         const std::optional<TComplex> value =
             ComputeBuiltin(step.builtin, argument, context_.functions.ArgumentRule(step.builtin),
                            context_.drawing);
-        return value ? *value : Unsure();
+        return value ? *value : LeaveToTheText();
       }
       case FlatStep::Kind::Compare: {
         const TComplex left = Side(step.left);
@@ -288,11 +289,11 @@ class Runner {
         const TComplex right = Side(step.right);
         if (fallback_) return {};
         const char outcome = CompareValues(step.compare, left, right);
-        if (outcome == '?') return Unsure();
+        if (outcome == '?') return LeaveToTheText();
         return ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
       }
     }
-    return Unsure();
+    return LeaveToTheText();
   }
 
   // The one operator of the power or product pass, then the sum pass.
@@ -307,7 +308,7 @@ class Runner {
         op == '^'
             ? PowerOf(entries[j - 1].Value(), entries[j].Value(), Powers(), merged)
             : ProductOf(op, entries[j - 1].Value(), entries[j].Value(), context_.boxes, merged);
-    if (failure != PassFailure::None) return Unsure();
+    if (failure != PassFailure::None) return LeaveToTheText();
     entries[j - 1].Set(merged);
     const auto count = static_cast<std::size_t>(step.count);
     for (std::size_t e = j + 1; e < count; ++e) entries[e - 1] = entries[e];
@@ -323,7 +324,7 @@ class Runner {
     // The passes are the text path's own; an error text means the text path must speak.
     if (PowerPass(list, Powers()) != PassFailure::None ||
         ProductPass(list, context_.boxes) != PassFailure::None) {
-      return Unsure();
+      return LeaveToTheText();
     }
     return Sum(list.entries, list.count);
   }
