@@ -142,7 +142,7 @@ struct LineSlot {
   std::string text;
   LineForm form;
   std::array<Term, kMaxArguments> terms{};
-  std::int8_t argument_count = 0;  // arguments that end before the line does
+  std::uint8_t argument_count = 0;  // arguments that end before the line does
   bool known = false;
   bool variable_known = false;
   // The skip this line made last, where it ended and what SkipToElseOrEnd answered. It
@@ -242,7 +242,8 @@ class Interpreter {
   LineSlot* CurrentSlot(int k);
   // Whether lines from + 1 to `to` still hold the texts their slots were read from.
   bool Unchanged(int k, std::int32_t from, std::int32_t to) const;
-  // The variable named `name` (lower-cased), remembered in `slot` for these names.
+  // The variable of the name as written (compared lower-cased), remembered in `slot` for
+  // these names.
   int VariableOf(LineSlot* slot, std::string_view name);
   // The next argument as a view of the current line, with its plan's handle; or false
   // when it is no argument the slot knows (then ReadArgumentText reads it).
