@@ -174,7 +174,7 @@ void BM_JuliaDebuggerHistory(benchmark::State& bench) {
 }
 BENCHMARK(BM_JuliaDebuggerHistory)->Unit(benchmark::kSecond)->Iterations(1);
 
-// One watched term, evaluated from its text after every step.
+// One watched term, marked stop on change, looked at after every step.
 void BM_JuliaDebuggerWatch(benchmark::State& bench) {
   RunProject(bench, "examples/julia.omp", Through::Watch);
 }

@@ -165,23 +165,74 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   explicit Impl(RunDebugger& owner) : debugger(owner) {}
 
   // One step of the history is one record of the ring, as small as the step allows (a
-  // step of a drawing is mostly one line and one write): this head; the cursors before
-  // the step when one was not 0; the loop records' bytes when the step changed them; its
-  // `ops`, kOpBytes each; its `pixels`; the old scale when the step changed it; and its
-  // `records`, each a RecordHead and the condition's bytes.
-  enum StepFlag : std::uint32_t {
+  // step of a drawing is mostly one line and one write): its head (PutHead); the cursors
+  // before the step when one was not 0; the loop records' bytes when the step changed
+  // them; its `ops`, kOpBytes each; its `pixels`; the old scale when the step changed it;
+  // and its `records`, each a RecordHead and the condition's bytes.
+  enum StepFlag : std::uint8_t {
     kMouseStep = 1,  // a mouse-click run, not a main-program step
     kCursorKept = 2,
     kBlockBytesKept = 4,
     kScaleKept = 8,
+    kWideCounts = 16,  // the counts take four bytes each, not one
+    kMainLineKept = 32,
+    kMouseLineKept = 64,
   };
   struct StepHead {
-    std::array<std::int32_t, 2> line{};
+    std::uint8_t flags = 0;
     std::uint32_t ops = 0;
     std::uint32_t pixels = 0;
     std::uint32_t records = 0;
-    std::uint32_t flags = 0;
+    std::array<std::int32_t, 2> line{};  // before the step, kept where it moved
   };
+  // The flags byte, the three counts, then the kept lines.
+  static constexpr std::size_t kMaxHeadBytes = 1 + 3 * 4 + 2 * 4;
+  static std::size_t HeadBytes(StepHead& head) {
+    const bool wide = std::max({head.ops, head.pixels, head.records}) > 0xFF;
+    head.flags = static_cast<std::uint8_t>(wide ? head.flags | kWideCounts : head.flags);
+    return 1 + 3 * (wide ? 4 : 1) + ((head.flags & kMainLineKept) != 0 ? 4 : 0) +
+           ((head.flags & kMouseLineKept) != 0 ? 4 : 0);
+  }
+  void PutHead(const StepHead& head, std::size_t bytes) {
+    std::array<unsigned char, kMaxHeadBytes> out{};
+    std::size_t n = 0;
+    const auto put = [&](const void* data, std::size_t size) {
+      std::memcpy(out.data() + n, data, size);
+      n += size;
+    };
+    put(&head.flags, 1);
+    for (const std::uint32_t count : {head.ops, head.pixels, head.records}) {
+      if ((head.flags & kWideCounts) != 0) {
+        put(&count, 4);
+      } else {
+        const auto small = static_cast<std::uint8_t>(count);
+        put(&small, 1);
+      }
+    }
+    if ((head.flags & kMainLineKept) != 0) put(&head.line[0], 4);
+    if ((head.flags & kMouseLineKept) != 0) put(&head.line[1], 4);
+    ring.Put(out.data(), bytes);
+  }
+  StepHead ReadHead(std::size_t& at) const {
+    const auto get = [&](void* data, std::size_t size) {
+      ring.ReadNewest(at, data, size);
+      at += size;
+    };
+    StepHead head;
+    get(&head.flags, 1);
+    for (std::uint32_t* count : {&head.ops, &head.pixels, &head.records}) {
+      if ((head.flags & kWideCounts) != 0) {
+        get(count, 4);
+      } else {
+        std::uint8_t small = 0;
+        get(&small, 1);
+        *count = small;
+      }
+    }
+    if ((head.flags & kMainLineKept) != 0) get(&head.line[0], 4);
+    if ((head.flags & kMouseLineKept) != 0) get(&head.line[1], 4);
+    return head;
+  }
   // What the step began with.
   struct Before {
     std::array<std::int32_t, 2> line{};
@@ -610,10 +661,14 @@ void RunDebugger::EndRecord(bool keep) {
   const bool block_bytes = before.block_bytes[0] != state_.block_bytes[0] ||
                            before.block_bytes[1] != state_.block_bytes[1];
   const bool scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
-  r.flags = (before.mouse ? Impl::kMouseStep : 0) | (cursor ? Impl::kCursorKept : 0) |
-            (block_bytes ? Impl::kBlockBytesKept : 0) | (scale ? Impl::kScaleKept : 0);
+  r.flags = static_cast<std::uint8_t>(
+      (before.mouse ? Impl::kMouseStep : 0) | (cursor ? Impl::kCursorKept : 0) |
+      (block_bytes ? Impl::kBlockBytesKept : 0) | (scale ? Impl::kScaleKept : 0) |
+      (before.line[0] != state_.CurrentLine[0] ? Impl::kMainLineKept : 0) |
+      (before.line[1] != state_.CurrentLine[1] ? Impl::kMouseLineKept : 0));
+  const std::size_t head_bytes = Impl::HeadBytes(r);
   const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
-  const std::size_t payload = sizeof r + (cursor ? sizeof before.cursor : 0) +
+  const std::size_t payload = head_bytes + (cursor ? sizeof before.cursor : 0) +
                               (block_bytes ? sizeof before.block_bytes : 0) +
                               h.pending_ops.size() * Impl::kOpBytes + pixel_bytes +
                               (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
@@ -623,7 +678,7 @@ void RunDebugger::EndRecord(bool keep) {
     h.lost = true;
     return;
   }
-  h.ring.Put(&r, sizeof r);
+  h.PutHead(r, head_bytes);
   if (cursor) h.ring.Put(before.cursor.data(), sizeof before.cursor);
   if (block_bytes) h.ring.Put(before.block_bytes.data(), sizeof before.block_bytes);
   for (const Impl::Op& op : h.pending_ops) h.PutOp(op);
@@ -650,11 +705,11 @@ std::optional<std::string> RunDebugger::StepBack() {
     h.lost = true;
     return std::string(kHistoryExhausted);
   }
-  Impl::StepHead r;
-  h.ring.ReadNewest(0, &r, sizeof r);
-  std::size_t at = sizeof r;
+  std::size_t at = 0;
+  const Impl::StepHead r = h.ReadHead(at);
   Impl::Before before;
-  before.line = r.line;
+  before.line = {(r.flags & Impl::kMainLineKept) != 0 ? r.line[0] : state_.CurrentLine[0],
+                 (r.flags & Impl::kMouseLineKept) != 0 ? r.line[1] : state_.CurrentLine[1]};
   if ((r.flags & Impl::kCursorKept) != 0) {
     h.ring.ReadNewest(at, before.cursor.data(), sizeof before.cursor);
     at += sizeof before.cursor;

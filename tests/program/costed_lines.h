@@ -3,8 +3,12 @@
 // time a long line asks its interrupt (once per kProductsPerPoll products of a power).
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logic/program/interpreter.h"
@@ -32,6 +36,26 @@ class CostedLines final : public StepObserver {
  private:
   std::chrono::nanoseconds line_;
 };
+
+// Slices of `budget`, each run by `slice`, until one answers other than Running (at most
+// 100,000): each must have run past its budget and no line beyond the first one that
+// ended past it. The last answer and how many slices ran.
+template <class Slice>
+std::pair<RunOutcome, std::int64_t> RunInSlices(const CostedLines& cost,
+                                                std::chrono::nanoseconds budget, Slice&& slice) {
+  RunOutcome outcome = RunOutcome::Running;
+  std::int64_t slices = 0;
+  while (outcome == RunOutcome::Running && slices < 100000) {
+    const auto start = cost.now;
+    outcome = slice();
+    ++slices;
+    if (outcome == RunOutcome::Running) {
+      EXPECT_GE(cost.now - start, budget);
+      EXPECT_LT(cost.line_began - start, budget);
+    }
+  }
+  return {outcome, slices};
+}
 
 // Programs whose lines cost alike, turn dear, or alternate, with a variable "x" (and "y").
 struct CostedProgram {

@@ -275,17 +275,9 @@ TEST_F(RunControlTest, TimedSlicesEndWithinTheirBudgetAndOneLine) {
 
     testing::CostedLines cost(sliced.interpreter, sliced.run, 1us, 1ms);
     sliced.run.Start();
-    RunOutcome outcome = RunOutcome::Running;
-    std::int64_t slices = 0;
-    while (outcome == RunOutcome::Running && slices < 100000) {
-      const auto start = cost.now;
-      outcome = sliced.run.StepMain({0, kBudget});
-      ++slices;
-      if (outcome == RunOutcome::Running) {
-        EXPECT_GE(cost.now - start, kBudget);
-        EXPECT_LT(cost.line_began - start, kBudget);
-      }
-    }
+    const auto [outcome, slices] = testing::RunInSlices(cost, kBudget, [&] {
+      return sliced.run.StepMain({0, kBudget});
+    });
     EXPECT_EQ(outcome, expected);
     EXPECT_EQ(sliced.run.LinesRun(), whole.run.LinesRun());
     EXPECT_EQ(sliced.Value("x"), whole.Value("x"));

@@ -590,7 +590,7 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
 
   // A step larger than the whole bound is not kept, and nothing before it either (the
   // picture still holds the points of the steps that fell away: clearing it changes
-  // about a hundred pixels, while a step that draws one point takes some 40 bytes).
+  // about a hundred pixels, while a step that draws one point takes a few dozen bytes).
   w.Program({"ZeichnePunkt(0)", "L\xF6scheBild", "a:=1"});
   w.debugger.SetHistoryLimit(256);
   w.debugger.Start();
@@ -652,14 +652,9 @@ TEST(RunDebugger, TimedSlicesEndWithinTheirBudgetAndOneLine) {
 
       testing::CostedLines cost(sliced.interpreter, sliced.run, 1us, 1ms);
       sliced.debugger.Start();
-      RunOutcome outcome = RunOutcome::Running;
-      std::int64_t slices = 0;
-      while (outcome == RunOutcome::Running && slices < 100000) {
-        const auto start = cost.now;
-        outcome = sliced.debugger.Slice({0, kBudget});
-        ++slices;
-        if (outcome == RunOutcome::Running) EXPECT_LT(cost.line_began - start, kBudget);
-      }
+      const auto [outcome, slices] = testing::RunInSlices(cost, kBudget, [&] {
+        return sliced.debugger.Slice({0, kBudget});
+      });
       EXPECT_EQ(outcome, expected);
       EXPECT_EQ(sliced.debugger.StepsRun(), whole.debugger.StepsRun());
       EXPECT_EQ(sliced.Snapshot(), whole.Snapshot());
