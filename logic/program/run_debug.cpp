@@ -662,10 +662,10 @@ void RunDebugger::EndRecord(bool keep) {
                            before.block_bytes[1] != state_.block_bytes[1];
   const bool scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
   r.flags = static_cast<std::uint8_t>(
-      (before.mouse ? Impl::kMouseStep : 0) | (cursor ? Impl::kCursorKept : 0) |
-      (block_bytes ? Impl::kBlockBytesKept : 0) | (scale ? Impl::kScaleKept : 0) |
-      (before.line[0] != state_.CurrentLine[0] ? Impl::kMainLineKept : 0) |
-      (before.line[1] != state_.CurrentLine[1] ? Impl::kMouseLineKept : 0));
+      (before.mouse ? +Impl::kMouseStep : 0) | (cursor ? +Impl::kCursorKept : 0) |
+      (block_bytes ? +Impl::kBlockBytesKept : 0) | (scale ? +Impl::kScaleKept : 0) |
+      (before.line[0] != state_.CurrentLine[0] ? +Impl::kMainLineKept : 0) |
+      (before.line[1] != state_.CurrentLine[1] ? +Impl::kMouseLineKept : 0));
   const std::size_t head_bytes = Impl::HeadBytes(r);
   const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
   const std::size_t payload = head_bytes + (cursor ? sizeof before.cursor : 0) +
