@@ -24,8 +24,11 @@ inline constexpr double PowerOverflowLimit = 1E100;
 // Floating-point checks that turn a non-finite result of finite operands into the
 // platform fault: the checks are explicit, never left to the FPU raising a signal.
 // Inline, as they sit in every step of the arithmetic; only the throw is out of line.
+inline bool IsOverflowFault(double result, double a, double b) {
+  return !std::isfinite(result) && std::isfinite(a) && std::isfinite(b);
+}
 inline double CheckOverflow(double result, double a, double b) {
-  if (!std::isfinite(result) && std::isfinite(a) && std::isfinite(b)) [[unlikely]] {
+  if (IsOverflowFault(result, a, b)) [[unlikely]] {
     RaiseOverflowFault();
   }
   return result;

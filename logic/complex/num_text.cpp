@@ -544,21 +544,21 @@ bool SignificantDigits(const NumberParts& parts, Digits& digits, long& magnitude
   return true;
 }
 
-// The magnitude of a number text with non-zero digits, or its fault.
-double ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, const Digits& digits,
-                     long decimal_exponent) {
+// The magnitude of a number text with non-zero digits, or why it has none.
+RealRead ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, const Digits& digits,
+                       long decimal_exponent, double& value) {
   // Beyond the extended range (about 1.19E4932) the platform refuses the text outright;
   // between the double and the extended range it overflows.
-  if (decimal_exponent > 4933) ThrowInvalidFloat(std::string(s));
+  if (decimal_exponent > 4933) return RealRead::kInvalid;
   if (decimal_exponent == 4933 && digits.Trimmed().GreaterThan("118973149535723176502"))
-    ThrowInvalidFloat(std::string(s));
-  if (decimal_exponent > 310) throw Fault(kFaultOverflow);
-  if (decimal_exponent < -400) return 0.0;
+    return RealRead::kInvalid;
+  if (decimal_exponent > 310) return RealRead::kOverflow;
+  value = 0.0;
+  if (decimal_exponent < -400) return RealRead::kNumber;
 
   // from_chars rounds correctly, so the text as written and its normalised digits give
   // the same double; the text itself serves where its separator is the one from_chars
   // reads.
-  double value = 0.0;
   bool read = false;
   std::errc ec{};
   if (!parts.had_separator || sep == '.') {
@@ -568,26 +568,42 @@ double ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, con
   }
   if (!read) ec = ReadNormalised(digits, decimal_exponent, value);
   if (ec == std::errc::result_out_of_range) {
-    if (decimal_exponent > 0) throw Fault(kFaultOverflow);
+    if (decimal_exponent > 0) return RealRead::kOverflow;
     value = 0.0;  // underflow is silent
   } else if (ec != std::errc()) {
-    ThrowInvalidFloat(std::string(s));
+    return RealRead::kInvalid;
   }
-  return value;
+  return RealRead::kNumber;
 }
 
 }  // namespace
 
-double TextToReal(std::string_view s) {
+RealRead ReadReal(std::string_view s, double& value) {
   const char sep = DecimalSeparator();
   NumberParts parts;
-  if (!ScanNumberText(s, sep, parts)) ThrowInvalidFloat(std::string(s));
+  if (!ScanNumberText(s, sep, parts)) return RealRead::kInvalid;
   Digits digits;
   long magnitude = 0;
-  const double value = SignificantDigits(parts, digits, magnitude)
-                           ? ReadMagnitude(s, sep, parts, digits, magnitude + parts.exponent)
-                           : 0.0;
-  return parts.negative ? -value : value;
+  value = 0.0;
+  if (SignificantDigits(parts, digits, magnitude)) {
+    const RealRead read = ReadMagnitude(s, sep, parts, digits, magnitude + parts.exponent, value);
+    if (read != RealRead::kNumber) return read;
+  }
+  if (parts.negative) value = -value;
+  return RealRead::kNumber;
+}
+
+double TextToReal(std::string_view s) {
+  double value = 0.0;
+  switch (ReadReal(s, value)) {
+    case RealRead::kNumber:
+      break;
+    case RealRead::kInvalid:
+      ThrowInvalidFloat(std::string(s));
+    case RealRead::kOverflow:
+      throw Fault(kFaultOverflow);
+  }
+  return value;
 }
 
 std::string RemoveSpaces(std::string_view s) {

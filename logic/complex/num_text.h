@@ -30,6 +30,10 @@ bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
 // Both give the same bits.
 enum class RoundTripKind { kQuick, kPortable };
 RoundTripKind RoundTripPath();
+// What reading a real number text came to; the last two are faults where a text is read.
+enum class RealRead : unsigned char { kNumber, kInvalid, kOverflow };
+// Reads a real number text into `value` (when it is a number), faulting nowhere.
+RealRead ReadReal(std::string_view s, double& value);
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);
 // Removes every space (code 32); tabs stay.

@@ -132,12 +132,7 @@ class PlanBuilder {
         return true;
       }
       // Whatever the text path would fault on or not read as a number is left to it.
-      std::optional<TComplex> number;
-      try {
-        number = ReadNumberText(operand);
-      } catch (const Fault&) {
-        return false;
-      }
+      const std::optional<TComplex> number = ReadNumberTextIfSound(operand);
       if (!number) return false;
       value = {'+', Plan::Source::Constant, sign, -1, sign * *number};
       return true;
@@ -196,12 +191,10 @@ class PlanBuilder {
   void Fold(Plan::Term& node) const {
     const Plan::Operand& number = plan_.operands.back();
     const Entry entry{number.op, number.constant.Re, number.constant.Im};
+    // A sum that would fault is left to the run, which meets the fault in its place.
+    if (IsOverflowFault(entry.re + entry.im, entry.re, entry.im)) return;
     TComplex sum;
-    try {
-      if (!SumOf(&entry, 1, sum)) return;
-    } catch (const Fault&) {
-      return;
-    }
+    if (!SumOf(&entry, 1, sum)) return;
     node.folded = true;
     node.sum = sum;
     double re = 0, im = 0;

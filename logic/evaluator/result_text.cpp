@@ -66,6 +66,17 @@ std::optional<TComplex> ReadNumberText(std::string_view text) {
   return std::nullopt;
 }
 
+std::optional<TComplex> ReadNumberTextIfSound(std::string_view text) {
+  std::string_view re, im;
+  double a = 0.0, b = 0.0;
+  if (SplitPair(text, re, im)) {
+    if (ReadReal(re, a) != RealRead::kNumber || ReadReal(im, b) != RealRead::kNumber) return {};
+    return TComplex{a, b};
+  }
+  if (!IsRealText(text) || ReadReal(text, a) != RealRead::kNumber) return {};
+  return ComplexFromReal(a);
+}
+
 TComplex ParseNumberText(std::string_view text) {
   return ReadNumberText(text).value_or(TComplex{});
 }

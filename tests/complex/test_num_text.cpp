@@ -167,6 +167,10 @@ TEST_P(TextToRealFailure, FaultsWithPlatformMessage) {
   } catch (const Fault& f) {
     EXPECT_EQ(std::string(f.what()), GetParam().message);
   }
+  // The reading without a fault names the same failure.
+  double value = 0.0;
+  const bool overflow = std::string(GetParam().message) == "Gleitkomma\374berlauf";
+  EXPECT_EQ(ReadReal(GetParam().text, value), overflow ? RealRead::kOverflow : RealRead::kInvalid);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -201,19 +205,28 @@ struct ReadRow {
 
 class TextToRealReading : public ::testing::TestWithParam<ReadRow> {};
 
+constexpr const char* kOverflow = "Gleitkomma\374berlauf";
+
 TEST_P(TextToRealReading, ValueBitsOrFault) {
   const ReadRow& row = GetParam();
   SeparatorScope sep(row.separator);
   const Reading expected = row.fault != nullptr ? Reading{0, row.fault} : BitsOf(row.value);
   EXPECT_EQ(ReadingOf([&] { return TextToReal(row.text); }), expected) << row.text;
+  double value = 0.0;
+  const RealRead read = ReadReal(row.text, value);
+  if (row.fault == nullptr) {
+    EXPECT_EQ(read, RealRead::kNumber) << row.text;
+    EXPECT_EQ(BitsOf(value), expected) << row.text;
+  } else {
+    EXPECT_EQ(read, std::string(row.fault) == kOverflow ? RealRead::kOverflow : RealRead::kInvalid)
+        << row.text;
+  }
   // The rows hold for the independent reading too, which the random texts rely on.
   if (const std::optional<Reading> independent =
           testing::IndependentReading(row.text, row.separator)) {
     EXPECT_EQ(*independent, expected) << row.text;
   }
 }
-
-constexpr const char* kOverflow = "Gleitkomma\374berlauf";
 
 INSTANTIATE_TEST_SUITE_P(
     Rows, TextToRealReading,

@@ -85,6 +85,8 @@ TEST(FlatPlans, TheFirstFailureInTheTextPathsOrder) {
       {"a lone pair whose overflow test faults", "[1e308|1e308]", kOverflow.c_str()},
       {"a comparison side whose overflow test faults", "1<[1e308|1e308]", kOverflow.c_str()},
       {"Betrag's square overflows", "betrag([-1e200|-1e200])", kOverflow.c_str()},
+      {"a number text beyond the range", "1+1e400", kOverflow.c_str()},
+      {"a lone pair text beyond the range", "[1e400|0]", kOverflow.c_str()},
   });
 }
 

@@ -88,6 +88,11 @@ TEST(ReadNumberText, OneLookAgreesWithTestThenParse) {
       pairs += IsPairText(text);
       const std::string expected = testing::ReferenceNumberOutcome(text);
       ASSERT_EQ(testing::NumberOutcome([&] { return ReadNumberText(text); }), expected) << text;
+      // The plans read their numbers without a fault: nothing where the text faults.
+      const bool faults = expected.find("Gleitkomma") != std::string::npos;
+      ASSERT_EQ(testing::NumberOutcome([&] { return ReadNumberTextIfSound(text); }),
+                faults ? "none" : expected)
+          << text;
       ASSERT_EQ(testing::NumberOutcome([&] { return std::optional{ParseNumberText(text)}; }),
                 expected == "none" ? "0 0" : expected)
           << text;
