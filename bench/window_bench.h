@@ -6,17 +6,14 @@
 
 #include <QApplication>
 #include <QtGlobal>
-#include <ctime>
+
+#include "tests/support/cpu_time.h"
 
 namespace ombrix::bench {
 
-// CPU seconds of the whole process (Qt may work in threads of its own): on a busy machine
-// the wall-clock rate says more about the other processes than about the window.
-inline double ProcessCpuSeconds() {
-  timespec t{};
-  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
+// On a busy machine the wall-clock rate says more about the other processes than about the
+// window: the benchmarks count the process's CPU time.
+using testing::ProcessCpuSeconds;
 
 inline int RunWindowBenchmarks(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");

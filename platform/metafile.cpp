@@ -9,8 +9,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -120,20 +122,55 @@ pid_t StartReader(const std::string& program, int input, int answer) {
   return child;
 }
 
-enum class Received { kAll, kEnded, kMalformed, kLate };
+enum class Received { kAll, kEnded, kMalformed, kLate, kAbandoned };
 
-// Reads `size` bytes unless the reader ends first or the deadline passes. The deadline is
-// the reader's own time limit: the window waits no longer than the reader may work.
-Received ReadFull(int fd, char* data, std::size_t size, Clock::time_point deadline) {
+// True also for an error, which read() then tells; false when interrupted.
+bool Readable(int fd, int milliseconds) {
+  pollfd pfd{fd, POLLIN, 0};
+  const int ready = ::poll(&pfd, 1, milliseconds);
+  return ready > 0 || (ready < 0 && errno != EINTR);
+}
+
+// The time the reader may work, and the caller's ReaderWait (if any), given a turn at least
+// every kReaderWaitSliceMs, even while the answer streams in.
+class Waiting {
+ public:
+  Waiting(ReaderWait* wait, Clock::time_point deadline) : wait_(wait), deadline_(deadline) {}
+  Clock::time_point Deadline() const { return deadline_; }
+  std::int64_t LeftMs() const {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+  }
+  // Until `fd` can be read, at most `left_ms`; false when the caller abandons the load.
+  bool Until(int fd, std::int64_t left_ms) {
+    if (wait_ == nullptr) {
+      Readable(fd, static_cast<int>(left_ms));
+      return true;
+    }
+    if (Clock::now() - last_turn_ < std::chrono::milliseconds(kReaderWaitSliceMs) &&
+        Readable(fd, 0)) {
+      return true;
+    }
+    const bool stop =
+        wait_->Wait(fd, static_cast<int>(std::min<std::int64_t>(left_ms, kReaderWaitSliceMs)));
+    last_turn_ = Clock::now();
+    return !stop;
+  }
+
+ private:
+  ReaderWait* wait_;
+  Clock::time_point deadline_;
+  Clock::time_point last_turn_{};
+};
+
+// Reads `size` bytes unless the reader ends first, the deadline passes or the caller
+// abandons the load. The deadline is the reader's own time limit: the window waits no
+// longer than the reader may work.
+Received ReadFull(int fd, char* data, std::size_t size, Waiting& waiting) {
   while (size > 0) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    const std::int64_t left = waiting.LeftMs();
     if (left <= 0) return Received::kLate;
-    pollfd pfd{fd, POLLIN, 0};
-    const int ready = ::poll(&pfd, 1, static_cast<int>(left));
-    if (ready < 0 && errno == EINTR) continue;
-    if (ready < 0) return Received::kEnded;
-    if (ready == 0) return Received::kLate;
+    if (!waiting.Until(fd, left)) return Received::kAbandoned;
+    if (!Readable(fd, 0)) continue;
     const ssize_t n = ::read(fd, data, size);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return Received::kEnded;
@@ -145,10 +182,9 @@ Received ReadFull(int fd, char* data, std::size_t size, Clock::time_point deadli
 
 // The picture after a kPicture answer: its size, checked against what the frame gives
 // (`width` 0 lets the reader choose within the limits), then its rows.
-std::variant<QImage, Received> ReadPicture(int fd, int width, int height,
-                                           Clock::time_point deadline) {
+std::variant<QImage, Received> ReadPicture(int fd, int width, int height, Waiting& waiting) {
   char header[8];
-  const Received got = ReadFull(fd, header, sizeof header, deadline);
+  const Received got = ReadFull(fd, header, sizeof header, waiting);
   if (got != Received::kAll) return got;
   const std::uint32_t w = Le32(std::string_view(header, 8), 0);
   const std::uint32_t h = Le32(std::string_view(header, 8), 4);
@@ -160,7 +196,7 @@ std::variant<QImage, Received> ReadPicture(int fd, int width, int height,
   if (picture.isNull()) return Received::kMalformed;
   for (int y = 0; y < picture.height(); ++y) {
     auto* line = reinterpret_cast<QRgb*>(picture.scanLine(y));
-    const Received row = ReadFull(fd, reinterpret_cast<char*>(line), std::size_t{w} * 4, deadline);
+    const Received row = ReadFull(fd, reinterpret_cast<char*>(line), std::size_t{w} * 4, waiting);
     if (row != Received::kAll) return row;
     for (std::uint32_t x = 0; x < w; ++x) line[x] |= 0xFF000000u;  // opaque, as RGB32 must be
   }
@@ -173,14 +209,14 @@ struct ReaderOutcome {
   QImage picture;
 };
 
-ReaderOutcome Converse(int answer_fd, int width, int height, Clock::time_point deadline) {
+ReaderOutcome Converse(int answer_fd, int width, int height, Waiting& waiting) {
   ReaderOutcome outcome;
   char mark = 0;
-  outcome.got = ReadFull(answer_fd, &mark, 1, deadline);
+  outcome.got = ReadFull(answer_fd, &mark, 1, waiting);
   if (outcome.got != Received::kAll) return outcome;
   outcome.answer = static_cast<ReaderAnswer>(mark);
   if (outcome.answer == ReaderAnswer::kPicture) {
-    auto picture = ReadPicture(answer_fd, width, height, deadline);
+    auto picture = ReadPicture(answer_fd, width, height, waiting);
     if (const Received* problem = std::get_if<Received>(&picture)) {
       outcome.got = *problem;
       return outcome;
@@ -188,7 +224,7 @@ ReaderOutcome Converse(int answer_fd, int width, int height, Clock::time_point d
     outcome.picture = std::move(std::get<QImage>(picture));
   }
   char more = 0;  // the answer is whole only when the reader ends after it
-  const Received end = ReadFull(answer_fd, &more, 1, deadline);
+  const Received end = ReadFull(answer_fd, &more, 1, waiting);
   outcome.got = end == Received::kEnded ? Received::kAll
                 : end == Received::kAll ? Received::kMalformed
                                         : end;
@@ -220,6 +256,7 @@ bool StoppedForItsTime(int status) {
 // that overran its time (stopped here, or by the kernel: SIGXCPU, then SIGKILL) found
 // the picture too costly to draw.
 std::variant<QImage, std::string> Judge(ReaderOutcome outcome, int status) {
+  if (outcome.got == Received::kAbandoned) return AbandonedMetafileMessage();
   if (outcome.got == Received::kLate || StoppedForItsTime(status)) return TooCostlyMessage();
   if (outcome.got != Received::kAll || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     return InvalidMetafileMessage();
@@ -239,7 +276,7 @@ std::variant<QImage, std::string> Judge(ReaderOutcome outcome, int status) {
 
 // Draws the checked records in the reader and takes its picture or reason.
 std::variant<QImage, std::string> ReadInReader(char request, std::string_view records, int width,
-                                               int height) {
+                                               int height, ReaderWait* wait) {
   const std::optional<std::string> program = ReaderProgram();
   if (!program) return NoReaderMessage();
   FileDescriptor input(RequestFile(request, records));
@@ -251,34 +288,38 @@ std::variant<QImage, std::string> ReadInReader(char request, std::string_view re
   answer_end.Close();  // so that the reader's end is the answer's end
   input.Close();
   if (child < 0) return NoReaderMessage();
-  const Clock::time_point deadline = Clock::now() + std::chrono::seconds(kReaderSeconds);
-  ReaderOutcome outcome = Converse(answer.get(), width, height, deadline);
-  const bool stop_now = outcome.got == Received::kLate || outcome.got == Received::kMalformed;
-  const int status = Reap(child, deadline, stop_now);
+  Waiting waiting(wait, Clock::now() + std::chrono::seconds(kReaderSeconds));
+  ReaderOutcome outcome = Converse(answer.get(), width, height, waiting);
+  const bool stop_now = outcome.got == Received::kLate || outcome.got == Received::kMalformed ||
+                        outcome.got == Received::kAbandoned;
+  const int status = Reap(child, waiting.Deadline(), stop_now);
   if (outcome.got == Received::kMalformed) return InvalidMetafileMessage();
   return Judge(std::move(outcome), status);
 }
 
-std::variant<QImage, std::string> DecodeEmf(std::string_view bytes) {
+std::variant<QImage, std::string> DecodeEmf(std::string_view bytes, ReaderWait* wait) {
   const auto checked = CheckEmf(bytes);
   if (const auto* problem = std::get_if<std::string>(&checked)) return *problem;
   const EmfPlan& plan = std::get<EmfPlan>(checked);
-  return ReadInReader(kEmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height);
+  return ReadInReader(kEmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height, wait);
 }
 
-std::variant<QImage, std::string> DecodeWmf(std::string_view bytes) {
+std::variant<QImage, std::string> DecodeWmf(std::string_view bytes, ReaderWait* wait) {
   const auto checked = CheckWmf(bytes);
   if (const auto* problem = std::get_if<std::string>(&checked)) return *problem;
   const WmfPlan& plan = std::get<WmfPlan>(checked);
-  return ReadInReader(kWmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height);
+  return ReadInReader(kWmfRequest, bytes.substr(0, plan.bytes), plan.width, plan.height, wait);
 }
 
 }  // namespace
 
-std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format) {
+std::string AbandonedMetafileMessage() { return "Das Laden der Metadatei wurde abgebrochen"; }
+
+std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format,
+                                                 ReaderWait* wait) {
   if (bytes.size() > kMaxMetafileBytes) return TooLargeMessage();
   const std::string_view view(bytes.constData(), static_cast<std::size_t>(bytes.size()));
-  return format == MetafileFormat::Emf ? DecodeEmf(view) : DecodeWmf(view);
+  return format == MetafileFormat::Emf ? DecodeEmf(view, wait) : DecodeWmf(view, wait);
 }
 
 }  // namespace ombrix

@@ -27,10 +27,27 @@ inline constexpr std::int64_t kMaxMetafileRecords = 1000000;
 
 // "Metadatei ist ungültig"
 std::string InvalidMetafileMessage();
+// "Das Laden der Metadatei wurde abgebrochen": the caller's ReaderWait said stop.
+std::string AbandonedMetafileMessage();
+
+// How a caller waits for the reader, which may work for seconds: a window turns its event
+// loop meanwhile, so that it repaints and its user may stop the load.
+class ReaderWait {
+ public:
+  virtual ~ReaderWait() = default;
+  // Returns when `fd` can be read or `milliseconds` (0 or more) have passed, whichever
+  // comes first; true abandons the load, and the reader is stopped at once.
+  virtual bool Wait(int fd, int milliseconds) = 0;
+};
+
+// The longest time between two calls of a ReaderWait while the reader works.
+inline constexpr int kReaderWaitSliceMs = 30;
 
 // The picture a metafile shows, at its own size at 96 dpi (the EMF frame, the WMF
-// placeable bounds), drawn on white; or the German reason it cannot be shown.
-std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format);
+// placeable bounds), drawn on white; or the German reason it cannot be shown. Without
+// `wait` the calling thread simply blocks until the reader is done.
+std::variant<QImage, std::string> DecodeMetafile(const QByteArray& bytes, MetafileFormat format,
+                                                 ReaderWait* wait = nullptr);
 
 // A metafile of the picture's size that holds it as one bitmap record; empty when it
 // cannot be made (a picture larger than the limits above).

@@ -43,12 +43,13 @@ std::string CannotOpenMessage(const QString& path) {
   return "Datei " + FromQt(path) + " kann nicht ge\366ffnet werden";
 }
 
-std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileFormat format) {
+std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileFormat format,
+                                               ReaderWait* wait) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return CannotOpenMessage(path);
   // One byte more than allowed is enough to refuse a file that is too large.
   const QByteArray bytes = file.read(kMaxMetafileBytes + 1);
-  return DecodeMetafile(bytes, format);
+  return DecodeMetafile(bytes, format, wait);
 }
 
 // Writes whole bytes through a temporary file, so a failed write leaves the old file.
@@ -78,13 +79,13 @@ std::string UnknownExtensionMessage(const QString& path) {
   return "Unbekannte Bilddateierweiterung (." + FromQt(ExtensionOf(path)) + ")";
 }
 
-std::variant<QImage, std::string> LoadPictureFile(const QString& path) {
+std::variant<QImage, std::string> LoadPictureFile(const QString& path, ReaderWait* wait) {
   const QString extension = ExtensionOf(path).toLower();
   const std::optional<MetafileFormat> metafile = MetafileFormatOf(extension);
   const QByteArray format = FormatOf(extension);
   if (format.isEmpty() && !metafile) return UnknownExtensionMessage(path);
   if (!QFileInfo(path).isFile()) return CannotOpenMessage(path);
-  if (metafile) return LoadMetafile(path, *metafile);
+  if (metafile) return LoadMetafile(path, *metafile, wait);
   QImageReader reader(path, format);
   reader.setDecideFormatFromContent(false);
   QImage loaded = reader.read();

@@ -7,6 +7,8 @@
 #include <string>
 #include <variant>
 
+#include "platform/metafile.h"
+
 namespace ombrix {
 
 // "Unbekannte Bilddateierweiterung (.%s)", the extension as written in the name.
@@ -14,8 +16,9 @@ std::string UnknownExtensionMessage(const QString& path);
 
 // Reads a BMP, ICO, JPEG, PNG, EMF or WMF picture, chosen by the file's extension, at the
 // file's own size; transparent parts become white. Every other extension is refused. The
-// result is an RGB32 image that can be drawn on, or the error text.
-std::variant<QImage, std::string> LoadPictureFile(const QString& path);
+// result is an RGB32 image that can be drawn on, or the error text. A metafile is drawn by
+// the reader, for which `wait` (if given) waits.
+std::variant<QImage, std::string> LoadPictureFile(const QString& path, ReaderWait* wait = nullptr);
 
 // Writes the picture in the format the extension names (bmp, png, jpg/jpeg, ico, and emf
 // and wmf as one bitmap record); any other name gets bitmap data, the picture's own

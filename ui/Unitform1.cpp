@@ -30,6 +30,7 @@
 #include "ui/help_window.h"
 #include "ui/picture_box.h"
 #include "ui/picture_output.h"
+#include "ui/reader_wait.h"
 
 // The pictures and icons are compiled into the ui library; a static library has to
 // register them itself. Q_INIT_RESOURCE must be used outside any namespace.
@@ -650,11 +651,26 @@ FileDialogSetup TForm1::PictureDialog(FileDialogKind kind) const {
 }
 
 void TForm1::ProjektBildOeffnenExecute() {
+  // A metafile's reader may work for seconds: the window repaints meanwhile, holds back
+  // all input but the stop, and takes no second picture.
+  if (loading_picture_) return;
   UncheckBoth();
   const std::optional<QString> chosen = files_.Choose(PictureDialog(FileDialogKind::OpenPicture));
   if (!chosen) return;
   picture_folder_ = QFileInfo(*chosen).absolutePath();
-  std::variant<QImage, std::string> loaded = LoadPictureFile(*chosen);
+  loading_picture_ = true;
+  std::variant<QImage, std::string> loaded;
+  bool abandoned = false;
+  bool close_asked = false;
+  {
+    WindowReaderWait wait(*this);
+    loaded = LoadPictureFile(*chosen, &wait);
+    abandoned = wait.Abandoned();
+    close_asked = wait.CloseAsked();
+  }
+  loading_picture_ = false;
+  if (close_asked) QTimer::singleShot(0, this, &QWidget::close);
+  if (abandoned) return;  // the user stopped it: the picture stays, nothing to say
   if (const std::string* error = std::get_if<std::string>(&loaded)) {
     ShowFault(*error);  // the picture stays as it was
     return;

@@ -232,6 +232,7 @@ class TForm1 final : public QMainWindow {
   std::int64_t idle_line_limit_ = 0;
   bool run_control_changes_box_ = false;  // StartRun/StopRun set CheckBox1 themselves
   QString picture_folder_;                // of the picture last opened or saved
+  bool loading_picture_ = false;          // "Bild öffnen" waits for its reader
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
   std::chrono::steady_clock::time_point line_events_;  // when the events were last handled
   bool busy_cursor_ = false;

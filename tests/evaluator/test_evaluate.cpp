@@ -8,7 +8,7 @@
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/result_text.h"
 #include "tests/evaluator/eval_world.h"
-#include "tests/support/thread_cpu.h"
+#include "tests/support/cpu_time.h"
 
 namespace ombrix {
 namespace {

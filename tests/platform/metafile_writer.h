@@ -228,4 +228,13 @@ class WmfWriter {
   int objects_ = 0;
 };
 
+// A picture no reader draws within its time: 200 000 ellipses, each filling a picture of
+// 4000 x 4000 pixels. For the reader's bounds and the window's waiting for it.
+inline QByteArray ManyLargeEllipses() {
+  WmfWriter wmf(0, 0, 4000, 4000, 96);
+  wmf.CreateBrush(0, ColorRef(0, 0, 255)).Select(0);
+  for (int i = 0; i < 200000; ++i) wmf.Ellipse(-i % 50, 0, 4000, 4000 + i % 50);
+  return wmf.Bytes();
+}
+
 }  // namespace ombrix::testing

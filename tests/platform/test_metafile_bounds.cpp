@@ -1,10 +1,14 @@
 // Metafiles that pass every check of their header and records but cost too much to draw:
 // the reader's bounds of time and memory end them with a German message, and the window's
-// process never draws them itself.
+// process never draws them itself; a caller waiting for the reader may stop it.
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
 
 #include <QImage>
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -18,6 +22,7 @@ namespace {
 
 using testing::ColorRef;
 using testing::EmfWriter;
+using testing::ManyLargeEllipses;
 using testing::WmfWriter;
 
 const std::string kTooCostly = "Metadatei ist zu aufwendig zum Zeichnen";
@@ -81,14 +86,6 @@ QByteArray LargeBitmap() {
       .Bytes();
 }
 
-// 200 000 ellipses, each filling a picture of 4000 x 4000 pixels.
-QByteArray ManyLargeEllipses() {
-  WmfWriter wmf(0, 0, 4000, 4000, 96);
-  wmf.CreateBrush(0, ColorRef(0, 0, 255)).Select(0);
-  for (int i = 0; i < 200000; ++i) wmf.Ellipse(-i % 50, 0, 4000, 4000 + i % 50);
-  return wmf.Bytes();
-}
-
 struct CostlyRow {
   const char* name;
   MetafileFormat format;
@@ -136,6 +133,63 @@ INSTANTIATE_TEST_SUITE_P(
                   {4000, 4000},
                   false}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// A wait that counts its turns, keeps the longest it was asked to wait, and stops the load
+// at the turn given (0: never).
+class CountingWait final : public ReaderWait {
+ public:
+  explicit CountingWait(int stop_at = 0) : stop_at_(stop_at) {}
+  bool Wait(int fd, int milliseconds) override {
+    ++turns;
+    longest = std::max(longest, milliseconds);
+    pollfd pfd{fd, POLLIN, 0};
+    ::poll(&pfd, 1, milliseconds);
+    return turns == stop_at_;
+  }
+  int turns = 0;
+  int longest = 0;
+
+ private:
+  int stop_at_;
+};
+
+// No reader is left behind: every child of this process has been waited for.
+bool NoChildLeft() { return ::waitpid(-1, nullptr, WNOHANG) == -1 && errno == ECHILD; }
+
+TEST(ReaderWait, TurnsWhileTheReaderDrawsAndStopsItWhenAsked) {
+  const QByteArray slow = ManyLargeEllipses();
+  for (const int stop_at : {1, 2, 5}) {
+    SCOPED_TRACE(stop_at);
+    CountingWait wait(stop_at);
+    const auto loaded = DecodeMetafile(slow, MetafileFormat::Wmf, &wait);
+    ASSERT_TRUE(std::holds_alternative<std::string>(loaded));
+    EXPECT_EQ(std::get<std::string>(loaded), AbandonedMetafileMessage());
+    EXPECT_EQ(wait.turns, stop_at);  // not asked again once it said stop
+    EXPECT_LE(wait.longest, kReaderWaitSliceMs);
+    EXPECT_TRUE(NoChildLeft());
+  }
+}
+
+TEST(ReaderWait, PicturesLoadAlikeWithAndWithoutIt) {
+  struct Row {
+    const char* file;
+    MetafileFormat format;
+  };
+  for (const Row& row :
+       {Row{"shapes.emf", MetafileFormat::Emf}, Row{"shapes.wmf", MetafileFormat::Wmf}}) {
+    SCOPED_TRACE(row.file);
+    const QByteArray bytes = testing::Fixture(row.file);
+    ASSERT_FALSE(bytes.isEmpty());
+    CountingWait wait;
+    const auto waited = DecodeMetafile(bytes, row.format, &wait);
+    const auto blocked = DecodeMetafile(bytes, row.format);
+    ASSERT_TRUE(std::holds_alternative<QImage>(waited));
+    ASSERT_TRUE(std::holds_alternative<QImage>(blocked));
+    EXPECT_EQ(std::get<QImage>(waited), std::get<QImage>(blocked));
+    EXPECT_LE(wait.longest, kReaderWaitSliceMs);
+    EXPECT_TRUE(NoChildLeft());
+  }
+}
 
 }  // namespace
 }  // namespace ombrix

@@ -2,8 +2,8 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
+#include "tests/support/cpu_time.h"
 #include "tests/support/recording.h"
-#include "tests/support/thread_cpu.h"
 
 #include <gtest/gtest.h>
 

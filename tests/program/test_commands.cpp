@@ -7,7 +7,7 @@
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "tests/program/interpreter_world.h"
-#include "tests/support/thread_cpu.h"
+#include "tests/support/cpu_time.h"
 
 namespace ombrix {
 namespace {

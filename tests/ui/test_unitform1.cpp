@@ -18,6 +18,7 @@
 
 #include "logic/project/project_file.h"
 #include "platform/picture_files.h"
+#include "tests/platform/metafile_writer.h"
 #include "tests/support/tables.h"
 #include "tests/ui/ui_rig.h"
 #include "ui/Unitformfkten.h"
@@ -134,6 +135,8 @@ class TestMainWindow : public QObject {
   void savePicture_data();
   void savePicture();
   void drawingOnLoadedPicture();
+  void slowPictureKeepsTheWindowAlive_data();
+  void slowPictureKeepsTheWindowAlive();
   void localeChange();
 };
 
@@ -1035,6 +1038,56 @@ void TestMainWindow::drawingOnLoadedPicture() {
   rig.form.IdleStep();
   QCOMPARE(rig.boxes.boxes.size(), std::size_t{1});  // the success box, nothing refused
   QCOMPARE(rig.session.canvas.Image().pixel(16, 16) & 0xFFFFFF, 0u);
+}
+
+void TestMainWindow::slowPictureKeepsTheWindowAlive_data() {
+  QTest::addColumn<QString>("stop");  // how the user ends the wait
+  QTest::newRow("Escape") << "escape";
+  QTest::newRow("Abbrechen (F2)") << "f2";
+  QTest::newRow("closing the window") << "close";
+}
+
+// A metafile its reader needs seconds for: meanwhile the window repaints, holds back what
+// the user clicks, takes no second picture, and stops the load when asked.
+void TestMainWindow::slowPictureKeepsTheWindowAlive() {
+  QFETCH(QString, stop);
+  QTemporaryDir dir;
+  const QString path = dir.filePath(QStringLiteral("langsam.wmf"));
+  {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(ManyLargeEllipses());
+  }
+  Rig rig;
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  const QImage before = rig.session.canvas.Image();
+  rig.files.answers = {path};
+  PaintCounter paints(rig.form.Image1);
+  int ticks = 0;
+  QTimer beat;
+  connect(&beat, &QTimer::timeout, [&] {
+    ++ticks;
+    rig.form.Image1->update();
+    if (ticks == 3) QTest::mouseClick(rig.form.CheckBox1, Qt::LeftButton);  // would start
+    if (ticks == 4) rig.form.ProjektBildOeffnenExecute();                   // a second load
+    if (ticks != 8) return;
+    if (stop == QLatin1String("escape")) QTest::keyClick(&rig.form, Qt::Key_Escape);
+    if (stop == QLatin1String("f2")) QTest::keyClick(&rig.form, Qt::Key_F2);
+    if (stop == QLatin1String("close")) rig.form.close();
+  });
+  beat.start(10);
+  rig.form.ProjektBildOeffnenExecute();
+  beat.stop();
+  QVERIFY(ticks >= 8);
+  QVERIFY(paints.paints >= 2);
+  QVERIFY(!rig.form.CheckBox1->isChecked());
+  QVERIFY(!rig.session.flags.MainRunning);
+  QCOMPARE(rig.files.asked.size(), std::size_t{1});
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(rig.session.canvas.Image(), before);
+  QCoreApplication::processEvents();
+  QCOMPARE(rig.form.isVisible(), stop != QLatin1String("close"));
 }
 
 void TestMainWindow::localeChange() {

@@ -27,19 +27,6 @@ ProgramText FromList(const QStringList& lines) {
   return out;
 }
 
-// Counts the paintings of a widget.
-class PaintCounter : public QObject {
- public:
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  int paints = 0;
-
- protected:
-  bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-};
-
 struct Keys {
   QList<int> keys;  // Qt::Key values, with modifiers or'ed in
 };

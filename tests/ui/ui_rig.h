@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -99,6 +100,19 @@ class ModalDriver {
     if (dialog->isVisible()) dialog->done(QDialog::Accepted);
   }
   QTimer timer_;
+};
+
+// Counts the paintings of a widget.
+class PaintCounter : public QObject {
+ public:
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  int paints = 0;
+
+ protected:
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) ++paints;
+    return false;
+  }
 };
 
 }  // namespace ombrix::testing
