@@ -136,9 +136,21 @@ void TFormAblauf::CreateComponents() {
 
   auto* columns = new QSplitter(Qt::Horizontal, this);
   layout->addWidget(columns, 1);
-
   auto* left = new QSplitter(Qt::Vertical, columns);
-  PageControl1 = new QTabWidget(left);
+  CreateProgramPages(*left);
+  auto* right = new QSplitter(Qt::Vertical, columns);
+  CreateTables(*right);
+  CreateTempoRow(*layout);
+
+  columns->setStretchFactor(0, 1);
+  columns->setStretchFactor(1, 1);
+  left->setStretchFactor(0, 3);
+  left->setStretchFactor(1, 1);
+}
+
+// The two programs as tabs, and below them the rewriting of the next line's terms.
+void TFormAblauf::CreateProgramPages(QSplitter& left) {
+  PageControl1 = new QTabWidget(&left);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   PageControl1->setElideMode(Qt::ElideNone);  // the long name scrolls; "Hauptprogramm" stays whole
   MainView = new ProgramView(PageControl1);
@@ -155,15 +167,17 @@ void TFormAblauf::CreateComponents() {
   AddCaptioned(
       "&Umformung der Terme der n\xE4"
       "chsten Zeile:",
-      RewritingList, *left);
+      RewritingList, left);
+}
 
-  auto* right = new QSplitter(Qt::Vertical, columns);
+// The variables and, below them, the watched terms.
+void TFormAblauf::CreateTables(QSplitter& right) {
   VariablesGrid =
       MakeGrid({QStringLiteral("Name"), QStringLiteral("Startwert"), QStringLiteral("Wert")});
   VariablesGrid->setObjectName(QStringLiteral("VariablesGrid"));
   VariablesGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   VariablesGrid->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
-  AddCaptioned("&Variablen:", VariablesGrid, *right);
+  AddCaptioned("&Variablen:", VariablesGrid, right);
 
   WatchGrid =
       MakeGrid({QStringLiteral("Term"), QStringLiteral("Wert"), ToQt("Anhalten bei \xC4nderung")});
@@ -178,10 +192,13 @@ void TFormAblauf::CreateComponents() {
                              QAbstractItemView::AnyKeyPressed);
   connect(WatchGrid, &QTableWidget::itemChanged, this,
           [this](QTableWidgetItem* item) { WatchEdited(item); });
-  AddCaptioned("&Beobachtete Terme:", WatchGrid, *right);
+  AddCaptioned("&Beobachtete Terme:", WatchGrid, right);
+}
 
+// The tempo slider with its value, and the run's state on a line of its own.
+void TFormAblauf::CreateTempoRow(QVBoxLayout& layout) {
   auto* bottom = new QHBoxLayout;
-  layout->addLayout(bottom);
+  layout.addLayout(bottom);
   TempoSlider = new QSlider(Qt::Horizontal, this);
   TempoSlider->setObjectName(QStringLiteral("TempoSlider"));
   TempoSlider->setRange(0, static_cast<int>(kTempoSteps.size()) - 1);
@@ -204,12 +221,7 @@ void TFormAblauf::CreateComponents() {
   bottom->addStretch(1);
   // A line of its own: the longest state must not widen the window.
   StateLabel->setWordWrap(true);
-  layout->addWidget(StateLabel);
-
-  columns->setStretchFactor(0, 1);
-  columns->setStretchFactor(1, 1);
-  left->setStretchFactor(0, 3);
-  left->setStretchFactor(1, 1);
+  layout.addWidget(StateLabel);
 }
 
 void TFormAblauf::AddActions(const QList<QAction*>& actions) {

@@ -16,10 +16,12 @@ class QAction;
 class QLabel;
 class QListWidget;
 class QSlider;
+class QSplitter;
 class QTabWidget;
 class QTableWidget;
 class QTableWidgetItem;
 class QToolBar;
+class QVBoxLayout;
 
 namespace ombrix {
 
@@ -69,6 +71,9 @@ class TFormAblauf final : public QWidget {
 
  private:
   void CreateComponents();
+  void CreateProgramPages(QSplitter& left);
+  void CreateTables(QSplitter& right);
+  void CreateTempoRow(QVBoxLayout& layout);
   void ShowPrograms();
   void ShowVariables();
   void ShowWatches();
