@@ -29,12 +29,17 @@ cpu() {
 }
 
 printf '%-14s %10s %10s %8s\n' job ombrix python ratio
-for job in julia:examples/julia.omp mandelbrot:bench/mandelbrot.omp \
-  mandelbrot200:bench/mandelbrot200.omp deepzoom:bench/deepzoom.omp; do
-  name=${job%%:*}
-  project=${job#*:}
+# name, project, and the CPython script with its arguments (the frame, the pixel step and
+# the iterations for the Mandelbrot pictures).
+while read -r name project script; do
   ours=$(cpu "$cli" run --decimal-separator . "$project")
-  theirs=$(cpu "$python" "bench/python/$name.py")
+  # shellcheck disable=SC2086  # the script's arguments are split on purpose
+  theirs=$(cpu "$python" bench/python/$script)
   printf '%-14s %10s %10s %8s\n' "$name" "$ours" "$theirs" \
     "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')"
-done
+done <<'JOBS'
+julia examples/julia.omp julia.py
+mandelbrot bench/mandelbrot.omp mandelbrot.py
+mandelbrot200 bench/mandelbrot200.omp mandelbrot.py -2 1 -3/2 3/2 2 50
+deepzoom bench/deepzoom.omp mandelbrot.py -7540/10000 -7510/10000 440/10000 470/10000 2 1000
+JOBS
