@@ -1,8 +1,17 @@
 #include "logic/program/run_control.h"
 
+#include <cassert>
+
 #include "logic/complex/fault.h"
 
 namespace ombrix {
+
+namespace {
+
+// Thrown through a mouse-click run, from the interpreter's clock, when its wait ends it.
+struct MouseRunEnded {};
+
+}  // namespace
 
 RunControl::RunControl(Interpreter& interpreter, ProjectContent& project, DrawingState& drawing,
                        RunFlags& flags, InterpreterState& state)
@@ -48,6 +57,8 @@ void RunControl::AfterFailure() {
 }
 
 RunOutcome RunControl::StepMain(StepBudget budget) {
+  // A front end's events handled inside a line or a mouse-click run must not step again.
+  assert(!line_in_progress_ && !mouse_run_in_progress_);
   // A budget without time leaves the slice clock alone: the debugger steps through here
   // one line at a time inside a slice of its own.
   const bool timed = budget.time.has_value();
@@ -99,10 +110,43 @@ void RunControl::FinishMain() {
 
 void RunControl::MoveMouse(int x, int y) { drawing_.SetMousePosition(x, y); }
 
+void RunControl::SetMouseWait(MouseWait wait, std::chrono::nanoseconds interval,
+                              SliceClock::Clock clock) {
+  mouse_wait_ = std::move(wait);
+  mouse_wait_interval_ = interval;
+  mouse_clock_ = std::move(clock);
+  // The interpreter reads its clock after every step of a mouse-click run and inside its
+  // long lines: the one place where such a run can hand the front end a turn.
+  interpreter_.SetClock([this] { return MouseClockReading(); });
+}
+
+std::chrono::steady_clock::time_point RunControl::MouseClockReading() {
+  auto now = mouse_clock_();
+  if (mouse_run_in_progress_ && mouse_wait_ && now - mouse_last_turn_ >= mouse_wait_interval_) {
+    const bool end = mouse_wait_();
+    now = mouse_clock_();
+    mouse_last_turn_ = now;
+    if (end) throw MouseRunEnded{};
+  }
+  return now;
+}
+
 RunOutcome RunControl::RunMouseProgram() {
+  assert(!line_in_progress_ && !mouse_run_in_progress_);
+  struct InProgress {
+    bool& flag;
+    ~InProgress() { flag = false; }
+  } in_progress{mouse_run_in_progress_};
+  mouse_run_in_progress_ = true;
+  mouse_run_ended_by_wait_ = false;
+  if (mouse_clock_) mouse_last_turn_ = mouse_clock_();
   bool ok = false;
   try {
     ok = interpreter_.RunMouseHandler(mouse_step_limit_);
+  } catch (const MouseRunEnded&) {
+    // A line it stopped inside left nothing behind, as an interrupted line does.
+    mouse_run_ended_by_wait_ = true;
+    return RunOutcome::Ended;
   } catch (const Fault& fault) {
     flags_.MouseHandlerEnabled = false;
     interpreter_.Boxes().Show(MessageKind::Fault, FaultDisplayText(fault.what()));

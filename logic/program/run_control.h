@@ -64,9 +64,21 @@ class RunControl {
   void MoveMouse(int x, int y);
   void ReleaseMouse() { flags_.MouseButtonDown = false; }
   bool MouseProgramDue() const { return flags_.MouseHandlerEnabled && flags_.MouseButtonDown; }
-  // The whole mouse-click program within its bounds: Ended or Failed.
+  // The whole mouse-click program within its bounds: Ended or Failed. Ended also when
+  // the mouse wait ended it: then without a message, with its changes so far kept, as
+  // far as its last whole line.
   RunOutcome RunMouseProgram();
   void SetMouseStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
+  // What a front end does while a mouse-click run takes long: handle its events, so that
+  // the window repaints; true ends the run. Asked after a step and inside a long line,
+  // once `interval` has passed on `clock` since the run began or since the last turn.
+  // The run's time bound is read on the same clock.
+  using MouseWait = std::function<bool()>;
+  void SetMouseWait(MouseWait wait, std::chrono::nanoseconds interval,
+                    SliceClock::Clock clock = &std::chrono::steady_clock::now);
+  bool MouseRunInProgress() const { return mouse_run_in_progress_; }
+  // The last mouse-click run was ended by its wait.
+  bool MouseRunEndedByWait() const { return mouse_run_ended_by_wait_; }
 
   // What a front end does while one main-program line takes long: handle its events, so
   // that the window repaints and "Abbrechen" (Stop) comes through. Called from inside the
@@ -108,6 +120,13 @@ class RunControl {
   SliceClock slices_;
   LineInterrupt line_interrupt_{*this};
   bool line_in_progress_ = false;
+  std::chrono::steady_clock::time_point MouseClockReading();
+  MouseWait mouse_wait_;
+  std::chrono::nanoseconds mouse_wait_interval_{};
+  SliceClock::Clock mouse_clock_;
+  std::chrono::steady_clock::time_point mouse_last_turn_{};
+  bool mouse_run_in_progress_ = false;
+  bool mouse_run_ended_by_wait_ = false;
   std::uint64_t run_changes_ = 0;   // raised by every Start, Stop and SwitchOffBoth
   std::uint64_t line_changes_ = 0;  // run_changes_ when StepMain began
 };

@@ -254,6 +254,44 @@ TEST_F(RunControlTest, TheMouseBoundStopsInsideALongLine) {
   }
 }
 
+// A long mouse-click run hands the front end a turn between its steps and inside its long
+// lines; when the turn ends it, the run ends as it stands, without a box and without the
+// failure's reaction, its last whole line's changes kept.
+TEST_F(RunControlTest, TheMouseWaitTurnsAndMayEndTheRun) {
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    int ended_at_turn;  // 0: the wait never ends the run
+    double x_min, x_max;
+  };
+  const std::vector<std::string> loop = {"Solange(x<50)", "x:=x+1", "EndeSolange"};
+  const std::vector<Row> rows = {
+      {"a long run that ends by itself", loop, 0, 50, 50},
+      {"ended between two steps", loop, 2, 1, 49},
+      {"ended inside a long line", {"x:=1", WithLongPower("x:=")}, 1, 1, 1},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    World world;
+    world.AddVariable("x");
+    world.project.programs[MouseHandlerProgram] = row.program;
+    world.run.SetMouseProgramEnabled(true);
+    int turns = 0;
+    std::chrono::steady_clock::time_point now{};
+    world.run.SetMouseWait([&] { return ++turns == row.ended_at_turn; },
+                           std::chrono::milliseconds(10),
+                           [&now] { return now += std::chrono::milliseconds(1); });
+    EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Ended);
+    EXPECT_EQ(world.run.MouseRunEndedByWait(), row.ended_at_turn > 0);
+    EXPECT_FALSE(world.run.MouseRunInProgress());
+    EXPECT_GE(turns, 1);
+    EXPECT_GE(world.Value("x").Re, row.x_min);
+    EXPECT_LE(world.Value("x").Re, row.x_max);
+    EXPECT_TRUE(world.boxes.boxes.empty());
+    EXPECT_TRUE(world.flags.MouseHandlerEnabled);
+  }
+}
+
 // Slices of a time budget on a clock that moves only by what the lines cost: each ends
 // with the first line that ends beyond its budget, the clock is read far less often than
 // once per line, and the run takes the same steps to the same values and outcome as one
