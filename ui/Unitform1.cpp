@@ -128,6 +128,7 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
   idle_timer_.setInterval(0);
   connect(&idle_timer_, &QTimer::timeout, this, [this] { Guarded([this] { IdleStep(); }); });
   run_.SetLineWait([this] { WhileLineRuns(); });
+  run_.SetMouseWait([this] { return WhileClickRuns(); }, kLineEventsInterval);
   // The regional settings may change while Ombrix runs; the application hears of it.
   if (QCoreApplication* app = QCoreApplication::instance()) app->installEventFilter(this);
   FormCreate();
@@ -245,17 +246,15 @@ QAction* TForm1::MakeAction(const char* name, const char* caption, const char* c
     action->setIcon(
         QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(image_index, 2, 10, QLatin1Char('0'))));
   }
-  // A project action that comes in while a main-program line is in progress stops the
-  // run and is carried out once the line has been left; "Start" and "Hilfe" act at once.
+  // "Start" and "Hilfe" act at once, the project's actions once a step has been left.
   const bool waits_for_line =
       std::strcmp(category, "Datei") == 0 || std::strcmp(category, "Bearbeiten") == 0;
   connect(action, &QAction::triggered, this, [this, handler, waits_for_line] {
-    if (waits_for_line && run_.LineInProgress()) {
-      StopRun();
-      AfterLine([this, handler] { Guarded([&] { (this->*handler)(); }); });
-      return;
+    if (waits_for_line) {
+      ActOnProject([this, handler] { (this->*handler)(); });
+    } else {
+      Guarded([&] { (this->*handler)(); });
     }
-    Guarded([&] { (this->*handler)(); });
   });
   addAction(action);  // the shortcuts work wherever the focus is in the window
   return action;
@@ -385,7 +384,7 @@ void TForm1::FillExamplesMenu(const QString& folder) {
     QAction* item = Beispiele1->addAction(example.title);
     item->setToolTip(example.path);
     connect(item, &QAction::triggered, this,
-            [this, path = example.path] { Guarded([&] { OpenExample(path); }); });
+            [this, path = example.path] { ActOnProject([this, path] { OpenExample(path); }); });
   }
   Beispiele1->menuAction()->setEnabled(!Beispiele1->isEmpty() && !run_.MainRunning());
 }
@@ -444,6 +443,8 @@ void TForm1::ShowPicture() {
   // A repaint at once: the box's own event loop would come to a mere update only after
   // the box is already on screen.
   if (Image1 != nullptr) Image1->repaint();
+  // The box of a long mouse-click run takes its answer as any box does.
+  click_hold_.reset();
 }
 
 void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
@@ -567,7 +568,7 @@ bool TForm1::FormClose() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (run_.LineInProgress()) {
+  if (StepInProgress()) {
     event->ignore();
     StopRun();
     AfterLine([this] { close(); });
@@ -872,9 +873,28 @@ void TForm1::WhileLineRuns() {
   line_events_ = std::chrono::steady_clock::now();
 }
 
+bool TForm1::WhileClickRuns() {
+  if (!click_hold_) click_hold_ = std::make_unique<WindowHold>(*this);
+  Image1->update();  // what the run has drawn so far
+  click_hold_->Turn();
+  return click_hold_ != nullptr && click_hold_->Abandoned();  // a box may have released it
+}
+
+void TForm1::ActOnProject(const std::function<void()>& handler) {
+  // Inside a step the programs and tables are in use: the run stops and the action waits.
+  if (StepInProgress()) {
+    StopRun();
+    AfterLine([this, handler] { Guarded(handler); });
+    return;
+  }
+  Guarded(handler);
+}
+
+bool TForm1::StepInProgress() const { return run_.LineInProgress() || run_.MouseRunInProgress(); }
+
 void TForm1::AfterLine(std::function<void()> then) {
   QTimer::singleShot(0, this, [this, then = std::move(then)] {
-    if (run_.LineInProgress()) {
+    if (StepInProgress()) {
       AfterLine(then);
     } else {
       then();
@@ -899,10 +919,29 @@ void TForm1::AfterFailedStep(int slot) {
 
 void TForm1::RunMouseHandler() {
   if (stepping_) return;  // never inside a step of the main program
-  stepping_ = true;
-  const RunOutcome outcome = debugger_.RunMouseProgram();
-  stepping_ = false;
+  bool held = false;
+  bool abbrechen = false;
+  bool close_asked = false;
+  RunOutcome outcome = RunOutcome::Ended;
+  {
+    struct Stepping {
+      TForm1& form;
+      ~Stepping() {
+        form.stepping_ = false;
+        form.click_hold_.reset();
+      }
+    } const in_step{*this};
+    stepping_ = true;
+    outcome = debugger_.RunMouseProgram();
+    held = click_hold_ != nullptr;
+    abbrechen = held && click_hold_->AbbrechenAsked();
+    close_asked = click_hold_ != nullptr && click_hold_->CloseAsked();
+  }
   Image1->update();
+  // The release of the button may have been held back with the other input.
+  if (held && QGuiApplication::mouseButtons() == Qt::NoButton) run_.ReleaseMouse();
+  if (abbrechen && run_.MainRunning()) StopRun();
+  if (close_asked) QTimer::singleShot(0, this, &QWidget::close);
   if (outcome == RunOutcome::Failed) {
     FormRegler->CancelDrag();
     AfterFailedStep(MouseHandlerProgram);
@@ -1052,7 +1091,7 @@ void TForm1::EndLiveRun() {
 
 void TForm1::ApplyLocale() {
   // A line in progress reads and writes its numbers with one separator throughout.
-  if (run_.LineInProgress()) {
+  if (StepInProgress()) {
     AfterLine([] { ApplySystemDecimalSeparator(); });
   } else {
     ApplySystemDecimalSeparator();

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "logic/complex/messages.h"
 #include "logic/program/interpreter.h"
@@ -34,6 +35,7 @@ class TFormAblauf;
 class TFormFkten;
 class TFormPrgEditor;
 class TFormVars;
+class WindowHold;
 
 inline constexpr int kLockedActionCount = 10;
 
@@ -203,6 +205,14 @@ class TForm1 final : public QMainWindow {
   // busy cursor. What must not happen inside a line waits until it has been left.
   void WhileLineRuns();
   void AfterLine(std::function<void()> then);
+  // A main-program line or a mouse-click run is under way (events come in meanwhile).
+  bool StepInProgress() const;
+  // A project action (or an example chosen): inside a step it stops the run and is
+  // carried out once the step has been left.
+  void ActOnProject(const std::function<void()>& handler);
+  // While the mouse-click program takes long: the window repaints, its input is held
+  // back; true when Escape, "Abbrechen" or closing the window ends the run.
+  bool WhileClickRuns();
   void ApplyLocale();
   void ShowRunStarted();
   void AfterMainSteps(RunOutcome outcome);
@@ -236,6 +246,7 @@ class TForm1 final : public QMainWindow {
   bool stepping_ = false;                 // inside ExecuteStep; nested loops must not step
   std::chrono::steady_clock::time_point line_events_;  // when the events were last handled
   bool busy_cursor_ = false;
+  std::unique_ptr<WindowHold> click_hold_;  // a mouse-click run has taken long
   QString copy_of_;                 // file name of the example the unnamed project was opened from
   bool live_run_ = false;           // the run was started by a control's change
   std::int64_t live_pictures_ = 0;  // live runs that reached their end

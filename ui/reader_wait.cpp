@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
+#include <optional>
 
 namespace ombrix {
 
@@ -37,34 +38,21 @@ bool IsUserInput(QEvent::Type type) {
   }
 }
 
-bool StopsTheLoad(const QKeyEvent& key) {
-  return key.key() == Qt::Key_Escape || key.key() == Qt::Key_F2;
-}
-
 }  // namespace
 
-WindowReaderWait::WindowReaderWait(QWidget& window) : window_(window) {
+WindowHold::WindowHold(QWidget& window) : window_(window) {
   QCoreApplication::instance()->installEventFilter(this);
   QApplication::setOverrideCursor(Qt::BusyCursor);
 }
 
-WindowReaderWait::~WindowReaderWait() {
+WindowHold::~WindowHold() {
   QApplication::restoreOverrideCursor();
   QCoreApplication::instance()->removeEventFilter(this);
 }
 
-bool WindowReaderWait::Wait(int fd, int milliseconds) {
-  if (!abandoned_) {
-    QEventLoop loop;
-    QSocketNotifier answer(fd, QSocketNotifier::Read);
-    QObject::connect(&answer, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
-    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
-  return abandoned_;
-}
+void WindowHold::Turn() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
-bool WindowReaderWait::eventFilter(QObject* watched, QEvent* event) {
+bool WindowHold::eventFilter(QObject* watched, QEvent* event) {
   if (watched == &window_ && event->type() == QEvent::Close) {
     abandoned_ = true;
     close_asked_ = true;
@@ -72,13 +60,31 @@ bool WindowReaderWait::eventFilter(QObject* watched, QEvent* event) {
     return true;
   }
   if (!IsUserInput(event->type())) return false;
+  // A box that opened meanwhile (a mouse-click program's failure) is answered as always;
+  // its modality keeps the window's own input away.
+  if (QApplication::activeModalWidget() != nullptr) return false;
   if (event->type() == QEvent::ShortcutOverride) {
     event->accept();  // no action's shortcut fires; the key press comes here next
-  } else if (event->type() == QEvent::KeyPress &&
-             StopsTheLoad(*static_cast<const QKeyEvent*>(event))) {
-    abandoned_ = true;
+  } else if (event->type() == QEvent::KeyPress) {
+    const int key = static_cast<const QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Escape || key == Qt::Key_F2) abandoned_ = true;
+    if (key == Qt::Key_F2) abbrechen_asked_ = true;
   }
   return true;
+}
+
+bool WindowReaderWait::Wait(int fd, int milliseconds) {
+  if (!hold_.Abandoned()) {
+    QEventLoop loop;
+    std::optional<QSocketNotifier> answer;
+    if (fd >= 0) {
+      answer.emplace(fd, QSocketNotifier::Read);
+      QObject::connect(&*answer, &QSocketNotifier::activated, &loop, &QEventLoop::quit);
+    }
+    QTimer::singleShot(milliseconds, &loop, &QEventLoop::quit);
+    loop.exec();
+  }
+  return hold_.Abandoned();
 }
 
 }  // namespace ombrix

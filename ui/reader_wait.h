@@ -1,6 +1,6 @@
-// Waiting for the metafile reader with the window alive: the event loop turns, so the
-// window repaints, while the user's input is held back; Escape, "Abbrechen" (F2) and
-// closing the window stop the load.
+// Waiting with the window alive: the event loop turns, so the window repaints, while the
+// user's input is held back; Escape, "Abbrechen" (F2) and closing the window ask to stop.
+// The metafile reader's load and a long mouse-click run wait so.
 #pragma once
 
 #include <QObject>
@@ -11,18 +11,22 @@ class QWidget;
 
 namespace ombrix {
 
-class WindowReaderWait final : public QObject, public ReaderWait {
+// For as long as it lives: a busy cursor, and no input reaches the application but the
+// stop keys and what a box or dialog opened meanwhile needs.
+class WindowHold final : public QObject {
  public:
-  // For the time of one load of a picture into `window`.
-  explicit WindowReaderWait(QWidget& window);
-  ~WindowReaderWait() override;
-  WindowReaderWait(const WindowReaderWait&) = delete;
-  WindowReaderWait& operator=(const WindowReaderWait&) = delete;
+  explicit WindowHold(QWidget& window);
+  ~WindowHold() override;
+  WindowHold(const WindowHold&) = delete;
+  WindowHold& operator=(const WindowHold&) = delete;
 
-  bool Wait(int fd, int milliseconds) override;
+  // The window's pending events, now.
+  void Turn();
 
   bool Abandoned() const { return abandoned_; }
-  // The window was asked to close during the load; it closes once the load has ended.
+  // "Abbrechen" (F2) was pressed; Escape and closing only stop the wait.
+  bool AbbrechenAsked() const { return abbrechen_asked_; }
+  // The window was asked to close; it closes once the wait has ended.
   bool CloseAsked() const { return close_asked_; }
 
  protected:
@@ -31,7 +35,23 @@ class WindowReaderWait final : public QObject, public ReaderWait {
  private:
   QWidget& window_;
   bool abandoned_ = false;
+  bool abbrechen_asked_ = false;
   bool close_asked_ = false;
+};
+
+class WindowReaderWait final : public ReaderWait {
+ public:
+  // For the time of one load of a picture into `window`.
+  explicit WindowReaderWait(QWidget& window) : hold_(window) {}
+
+  // A negative `fd`: only the time, while the reader ends after its answer.
+  bool Wait(int fd, int milliseconds) override;
+
+  bool Abandoned() const { return hold_.Abandoned(); }
+  bool CloseAsked() const { return hold_.CloseAsked(); }
+
+ private:
+  WindowHold hold_;
 };
 
 }  // namespace ombrix

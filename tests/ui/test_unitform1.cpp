@@ -36,21 +36,6 @@ const char* const kMouseCaption =
 
 QString Cp(const char* text) { return ToQt(text); }
 
-// A project file with the given programs and one user function "f" = "#^2".
-QString WriteProject(const QTemporaryDir& dir, const QString& name, const ProgramText& main,
-                     const ProgramText& mouse) {
-  ProjectContent content;
-  content.functions.SetLastFunction(kFirstUserFunction);
-  content.functions.SetName(kFirstUserFunction, "f");
-  content.functions.SetTerm(kFirstUserFunction, "#^2");
-  content.programs[MainProgram] = main;
-  content.programs[MouseHandlerProgram] = mouse;
-  const QString path = dir.filePath(name);
-  const auto error = SaveProject(content, QFile::encodeName(path).toStdString());
-  if (error) qFatal("cannot write the test project");
-  return path;
-}
-
 // The ways a project file is opened: the "Projekt öffnen" dialog, the "Beispiele" menu
 // (an example is any project of the examples folder) and the window's command line.
 enum class OpenedBy { Dialog, ExamplesMenu, CommandLine };

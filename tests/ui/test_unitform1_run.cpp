@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QtTest>
 
+#include "platform/qt_text.h"
 #include "tests/ui/ui_rig.h"
 #include "ui/picture_box.h"
 
@@ -65,6 +67,9 @@ class TestRunControl : public QObject {
   void mouseHandlerWhileMainRuns();
   void f2StopsALongLine();
   void nothingElseRunsInsideALongLine();
+  void longClickRunKeepsTheWindowAlive_data();
+  void longClickRunKeepsTheWindowAlive();
+  void anExampleChosenInsideALongLineWaits();
 };
 
 void TestRunControl::emptyProgramEndsAtOnce() {
@@ -611,6 +616,112 @@ void TestRunControl::nothingElseRunsInsideALongLine() {
   QCOMPARE(rig.Current("y"), 0.0);
   QCOMPARE(rig.Current("x"), 5.0);
   QVERIFY(!rig.session.flags.MouseHandlerEnabled);  // "Bild speichern unter" unchecks both
+  QVERIFY(rig.boxes.boxes.empty());
+}
+
+void TestRunControl::longClickRunKeepsTheWindowAlive_data() {
+  QTest::addColumn<QString>("end");  // how the long click run comes to its end
+  QTest::newRow("Escape") << "escape";
+  QTest::newRow("Abbrechen (F2)") << "f2";
+  QTest::newRow("closing the window") << "close";
+  QTest::newRow("by itself after long") << "itself";
+}
+
+// A mouse-click program that runs long, inside the one mouse event, while the main program
+// runs: the picture repaints under a busy cursor, no main-program line, no second click
+// run and no action comes in between, and the stop ends the run without a box, keeping
+// what it did; only "Abbrechen" also stops the main program.
+void TestRunControl::longClickRunKeepsTheWindowAlive() {
+  QFETCH(QString, end);
+  Rig rig;
+  rig.AddVariable("k", 0);
+  rig.AddVariable("c", 0);
+  rig.AddVariable("n", 0);
+  const int s = rig.AddVariable("s", 0);
+  rig.Main() = {"Solange(1)", "k:=k+1", "EndeSolange"};
+  rig.Mouse() = {"c:=c+1", "Solange(s=0)", "n:=n+1", "ZeichnePunkt(0)", "EndeSolange"};
+  rig.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
+  const char system = SystemDecimalSeparator();
+  const char other = system == ',' ? '.' : ',';
+  SetDecimalSeparator(other);
+  char separator_inside = 0;
+  rig.form.StartRun();
+  PaintCounter paints(rig.form.Image1);
+  int ticks = 0;
+  bool busy = false;
+  double k_inside = -1;
+  QTimer beat;
+  connect(&beat, &QTimer::timeout, [&] {
+    ++ticks;
+    if (ticks == 2) k_inside = rig.Current("k");
+    if (ticks == 3) QTest::mouseClick(rig.form.CheckBox1, Qt::LeftButton);  // would stop
+    if (ticks == 4) QTest::mouseClick(rig.form.Image1, Qt::LeftButton);     // a second run
+    if (ticks == 5) QTest::keyClick(&rig.form, Qt::Key_S, Qt::AltModifier | Qt::ShiftModifier);
+    if (ticks == 6) {
+      const QCursor* cursor = QApplication::overrideCursor();
+      busy = cursor != nullptr && cursor->shape() == Qt::BusyCursor;
+      if (rig.Current("k") != k_inside) k_inside = -2;
+    }
+    if (ticks == 7) {  // the settings change: the run's lines keep their separator
+      QEvent change(QEvent::LocaleChange);
+      QCoreApplication::sendEvent(QCoreApplication::instance(), &change);
+      separator_inside = DecimalSeparator();
+    }
+    if (ticks != 8) return;
+    if (end == QLatin1String("escape")) QTest::keyClick(&rig.form, Qt::Key_Escape);
+    if (end == QLatin1String("f2")) QTest::keyClick(&rig.form, Qt::Key_F2);
+    if (end == QLatin1String("close")) rig.form.close();
+    if (end == QLatin1String("itself")) {
+      rig.session.project.variables.SetCurrentValue(s, ComplexFromReal(1));
+    }
+  });
+  beat.start(10);
+  rig.form.Image1MouseDown(Qt::LeftButton, 10, 10);
+  beat.stop();
+  QVERIFY(ticks >= 8);
+  QVERIFY(paints.paints >= 2);
+  QVERIFY(busy);
+  QVERIFY(k_inside >= 0);
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(rig.Current("c"), 1.0);
+  QVERIFY(rig.files.asked.empty());  // "Bild speichern unter" did not come through
+  QVERIFY(rig.Current("n") > 0);
+  QVERIFY(rig.boxes.boxes.empty());
+  QVERIFY(rig.session.flags.MouseHandlerEnabled);
+  QCOMPARE(rig.session.flags.MainRunning, end != QLatin1String("f2"));
+  QCOMPARE(rig.form.CheckBox1->isChecked(), end != QLatin1String("f2"));
+  // The release was held back with the rest: moving on does not start another run.
+  QVERIFY(!rig.session.flags.MouseButtonDown);
+  rig.form.Image1MouseMove(20, 20);
+  QCOMPARE(rig.Current("c"), 1.0);
+  QCoreApplication::processEvents();
+  QCOMPARE(rig.form.isVisible(), end != QLatin1String("close"));
+  QCOMPARE(separator_inside, other);
+  QCOMPARE(DecimalSeparator(), system);
+  rig.form.StopRun();
+}
+
+// An example chosen after "Abbrechen" while a long line is still being left replaces
+// the programs only once the line has been left.
+void TestRunControl::anExampleChosenInsideALongLineWaits() {
+  Rig rig;
+  QTemporaryDir examples;
+  WriteProject(examples, QStringLiteral("beispiel.omp"), {"x:=9"}, {});
+  rig.AddVariable("x", 5);
+  rig.Main() = {kLongLine, "x:=3"};
+  rig.form.FillExamplesMenu(examples.path());
+  rig.form.show();
+  ModalDriver driver;  // the example opens in the editor
+  ProgramText main_inside;
+  QTimer::singleShot(100, &rig.form, [&] {
+    rig.form.StopRun();
+    for (QAction* item : rig.form.Beispiele1->actions()) item->trigger();
+    main_inside = rig.Main();
+  });
+  rig.form.StartRun();
+  QTRY_COMPARE(rig.Main(), ProgramText{"x:=9"});
+  QCOMPARE(main_inside, (ProgramText{kLongLine, "x:=3"}));
   QVERIFY(rig.boxes.boxes.empty());
 }
 

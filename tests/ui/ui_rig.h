@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QEvent>
+#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -17,6 +18,7 @@
 
 #include "logic/complex/cp1252.h"
 #include "logic/complex/num_text.h"
+#include "logic/project/project_file.h"
 #include "platform/qt_text.h"
 #include "tests/support/recording.h"
 #include "ui/Unitform1.h"
@@ -51,6 +53,21 @@ struct Rig {
   }
   std::string Changed() const { return FromQt(form.StatusChangedPanel->text()); }
 };
+
+// A project file with the given programs and one user function "f" = "#^2".
+inline QString WriteProject(const QTemporaryDir& dir, const QString& name, const ProgramText& main,
+                            const ProgramText& mouse) {
+  ProjectContent content;
+  content.functions.SetLastFunction(kFirstUserFunction);
+  content.functions.SetName(kFirstUserFunction, "f");
+  content.functions.SetTerm(kFirstUserFunction, "#^2");
+  content.programs[MainProgram] = main;
+  content.programs[MouseHandlerProgram] = mouse;
+  const QString path = dir.filePath(name);
+  const auto error = SaveProject(content, QFile::encodeName(path).toStdString());
+  if (error) qFatal("cannot write the test project");
+  return path;
+}
 
 // One opening of a modal dialog, as the driver saw it.
 struct ModalVisit {
