@@ -150,13 +150,26 @@ class Waiting {
         Readable(fd, 0)) {
       return true;
     }
-    const bool stop =
-        wait_->Wait(fd, static_cast<int>(std::min<std::int64_t>(left_ms, kReaderWaitSliceMs)));
+    return Turn(fd, static_cast<int>(std::min<std::int64_t>(left_ms, kReaderWaitSliceMs)));
+  }
+  // A moment while the reader ends after its answer; false when the caller abandons the
+  // load. The caller's turn comes as often as while the answer came in.
+  bool Pause() {
+    if (wait_ == nullptr ||
+        Clock::now() - last_turn_ < std::chrono::milliseconds(kReaderWaitSliceMs)) {
+      ::usleep(1000);
+      return true;
+    }
+    return Turn(-1, 1);
+  }
+
+ private:
+  bool Turn(int fd, int milliseconds) {
+    const bool stop = wait_->Wait(fd, milliseconds);
     last_turn_ = Clock::now();
     return !stop;
   }
 
- private:
   ReaderWait* wait_;
   Clock::time_point deadline_;
   Clock::time_point last_turn_{};
@@ -231,19 +244,20 @@ ReaderOutcome Converse(int answer_fd, int width, int height, Waiting& waiting) {
   return outcome;
 }
 
-// The reader's exit status; a reader still running at the deadline is stopped first.
-int Reap(pid_t child, Clock::time_point deadline, bool stop_now) {
+// The reader's exit status; a reader still running at the deadline, or when the caller
+// abandons the load meanwhile (`abandoned` then set), is stopped first.
+int Reap(pid_t child, Waiting& waiting, bool stop_now, bool& abandoned) {
   if (stop_now) ::kill(child, SIGKILL);
   int status = 0;
   while (true) {
     const pid_t done = ::waitpid(child, &status, stop_now ? 0 : WNOHANG);
     if (done == child) return status;
     if (done < 0 && errno != EINTR) return 0;
-    if (done == 0 && Clock::now() >= deadline) {
+    if (done != 0) continue;
+    abandoned = !waiting.Pause();
+    if (abandoned || Clock::now() >= waiting.Deadline()) {
       ::kill(child, SIGKILL);
       stop_now = true;
-    } else if (done == 0) {
-      ::usleep(1000);
     }
   }
 }
@@ -292,8 +306,10 @@ std::variant<QImage, std::string> ReadInReader(char request, std::string_view re
   ReaderOutcome outcome = Converse(answer.get(), width, height, waiting);
   const bool stop_now = outcome.got == Received::kLate || outcome.got == Received::kMalformed ||
                         outcome.got == Received::kAbandoned;
-  const int status = Reap(child, waiting.Deadline(), stop_now);
+  bool abandoned = false;
+  const int status = Reap(child, waiting, stop_now, abandoned);
   if (outcome.got == Received::kMalformed) return InvalidMetafileMessage();
+  if (abandoned) outcome.got = Received::kAbandoned;
   return Judge(std::move(outcome), status);
 }
 

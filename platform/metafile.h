@@ -36,7 +36,8 @@ class ReaderWait {
  public:
   virtual ~ReaderWait() = default;
   // Returns when `fd` can be read or `milliseconds` (0 or more) have passed, whichever
-  // comes first; true abandons the load, and the reader is stopped at once.
+  // comes first (a negative `fd`: once they have passed, while the reader ends after its
+  // answer); true abandons the load, and the reader is stopped at once.
   virtual bool Wait(int fd, int milliseconds) = 0;
 };
 
