@@ -52,8 +52,8 @@ const char* const kAboutText =
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.
 constexpr int kPausedPollMs = 15;
-// Inside a long line the window handles its events this often: it repaints and
-// "Abbrechen" comes through well within a tenth of a second.
+// Inside a long line or a long mouse-click run the window handles its events this often:
+// it repaints and "Abbrechen" comes through well within a tenth of a second.
 constexpr std::chrono::milliseconds kLineEventsInterval{30};
 
 constexpr int kClientWidth = 435;
@@ -935,7 +935,7 @@ void TForm1::RunMouseHandler() {
     outcome = debugger_.RunMouseProgram();
     held = click_hold_ != nullptr;
     abbrechen = held && click_hold_->AbbrechenAsked();
-    close_asked = click_hold_ != nullptr && click_hold_->CloseAsked();
+    close_asked = held && click_hold_->CloseAsked();
   }
   Image1->update();
   // The release of the button may have been held back with the other input.
