@@ -625,6 +625,7 @@ void TestRunControl::longClickRunKeepsTheWindowAlive_data() {
   QTest::newRow("Abbrechen (F2)") << "f2";
   QTest::newRow("closing the window") << "close";
   QTest::newRow("by itself after long") << "itself";
+  QTest::newRow("a failure after long") << "failure";
 }
 
 // A mouse-click program that runs long, inside the one mouse event, while the main program
@@ -639,7 +640,10 @@ void TestRunControl::longClickRunKeepsTheWindowAlive() {
   rig.AddVariable("n", 0);
   const int s = rig.AddVariable("s", 0);
   rig.Main() = {"Solange(1)", "k:=k+1", "EndeSolange"};
-  rig.Mouse() = {"c:=c+1", "Solange(s=0)", "n:=n+1", "ZeichnePunkt(0)", "EndeSolange"};
+  rig.Mouse() = {"c:=c+1",      "Solange(s=0)", "n:=n+1", "ZeichnePunkt(0)",
+                 "EndeSolange", "Wenn(s=2)",    "Unsinn", "EndeWenn"};
+  const bool fails = end == QLatin1String("failure");
+  ModalDriver driver;  // the editor on the failed line
   rig.form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
   const char system = SystemDecimalSeparator();
@@ -672,8 +676,8 @@ void TestRunControl::longClickRunKeepsTheWindowAlive() {
     if (end == QLatin1String("escape")) QTest::keyClick(&rig.form, Qt::Key_Escape);
     if (end == QLatin1String("f2")) QTest::keyClick(&rig.form, Qt::Key_F2);
     if (end == QLatin1String("close")) rig.form.close();
-    if (end == QLatin1String("itself")) {
-      rig.session.project.variables.SetCurrentValue(s, ComplexFromReal(1));
+    if (end == QLatin1String("itself") || fails) {
+      rig.session.project.variables.SetCurrentValue(s, ComplexFromReal(fails ? 2 : 1));
     }
   });
   beat.start(10);
@@ -687,10 +691,12 @@ void TestRunControl::longClickRunKeepsTheWindowAlive() {
   QCOMPARE(rig.Current("c"), 1.0);
   QVERIFY(rig.files.asked.empty());  // "Bild speichern unter" did not come through
   QVERIFY(rig.Current("n") > 0);
-  QVERIFY(rig.boxes.boxes.empty());
-  QVERIFY(rig.session.flags.MouseHandlerEnabled);
-  QCOMPARE(rig.session.flags.MainRunning, end != QLatin1String("f2"));
-  QCOMPARE(rig.form.CheckBox1->isChecked(), end != QLatin1String("f2"));
+  // A failure is reported and reacted to as in a short run: both programs off, the editor.
+  QCOMPARE(rig.boxes.boxes.size(), std::size_t{fails});
+  QCOMPARE(driver.visits.size(), std::size_t{fails});
+  QCOMPARE(rig.session.flags.MouseHandlerEnabled, !fails);
+  QCOMPARE(rig.session.flags.MainRunning, end != QLatin1String("f2") && !fails);
+  QCOMPARE(rig.form.CheckBox1->isChecked(), end != QLatin1String("f2") && !fails);
   // The release was held back with the rest: moving on does not start another run.
   QVERIFY(!rig.session.flags.MouseButtonDown);
   rig.form.Image1MouseMove(20, 20);
