@@ -51,7 +51,7 @@ void HistoryRing::Resize(std::size_t capacity) {
   tail_ = base_ = 0;
 }
 
-bool HistoryRing::Begin(std::size_t payload) {
+bool HistoryRing::BeginMakingRoom(std::size_t payload) {
   if (payload > limit_ || limit_ - payload < kFrameBytes || payload > UINT32_MAX) return false;
   const std::size_t size = payload + kFrameBytes;
   // The whole bound at once: the system gives the pages as they are first written, so
@@ -60,17 +60,8 @@ bool HistoryRing::Begin(std::size_t payload) {
   while (used_ + size > capacity_) DropOldest();
   begun_ = head_;
   const auto frame = static_cast<std::uint32_t>(payload);
-  Copy(head_, &frame, sizeof frame);
-  head_ += sizeof frame;
+  Put(&frame, sizeof frame);
   return true;
-}
-
-void HistoryRing::End() {
-  const auto frame = static_cast<std::uint32_t>(head_ - begun_ - sizeof(std::uint32_t));
-  Copy(head_, &frame, sizeof frame);
-  head_ += sizeof frame;
-  used_ += static_cast<std::size_t>(head_ - begun_);
-  ++records_;
 }
 
 std::size_t HistoryRing::NewestSize() const { return SizeAt(head_ - sizeof(std::uint32_t)); }

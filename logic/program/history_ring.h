@@ -30,12 +30,26 @@ class HistoryRing {
   // One record is appended as Begin, its pieces in order by Put (`payload` bytes in all),
   // then End. Begin makes room, the oldest records falling away; false, with nothing
   // changed, when the record would not fit even into an empty history (or is 4 GiB).
-  bool Begin(std::size_t payload);
+  // Inline for the steps of a run, which mostly fit beside the kept ones.
+  bool Begin(std::size_t payload) {
+    if (capacity_ != limit_ || payload > UINT32_MAX || used_ + payload + kFrameBytes > capacity_) {
+      return BeginMakingRoom(payload);
+    }
+    begun_ = head_;
+    const auto frame = static_cast<std::uint32_t>(payload);
+    Put(&frame, sizeof frame);
+    return true;
+  }
   void Put(const void* data, std::size_t bytes) {
     Copy(head_, data, bytes);
     head_ += bytes;
   }
-  void End();
+  void End() {
+    const auto frame = static_cast<std::uint32_t>(head_ - begun_ - sizeof(std::uint32_t));
+    Put(&frame, sizeof frame);
+    used_ += static_cast<std::size_t>(head_ - begun_);
+    ++records_;
+  }
 
   // The newest record: its payload's size, bytes of it read from `offset`, and taking it
   // back.
@@ -73,6 +87,7 @@ class HistoryRing {
     Read(at, &size, sizeof size);
     return size;
   }
+  bool BeginMakingRoom(std::size_t payload);
   void DropOldest();
   void Resize(std::size_t capacity);
 
