@@ -368,6 +368,10 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::chrono::steady_clock::time_point next_due{};
   std::int64_t run_id = -1;  // the RunControl start this debugger has seen
   bool watch_stop = false;   // a watched term marked "stop on change" changed
+  // In a batch of steps (RunDebugger::Batch), each main-program line ends the step before
+  // it and begins its own; `stepping` once the batch's first line has begun.
+  bool batch = false;
+  bool stepping = false;
 };
 
 bool RunDebugger::Impl::WatchInputsChanged() {
@@ -397,6 +401,11 @@ bool RunDebugger::Impl::WatchInputsChanged() {
 }
 
 void RunDebugger::Impl::BeforeStep(int k) {
+  if (batch && k == MainProgram) {
+    if (stepping) debugger.EndStep(RunOutcome::Running);
+    stepping = true;
+    debugger.BeginStep();
+  }
   if (!listener) return;
   ChangedSince(debugger.project_.variables, listened, listened_changed);
   TakeValues(debugger.project_.variables, listened);
@@ -478,13 +487,54 @@ bool RunDebugger::Idle() const {
   return breakpoints_.empty() && watches_.empty() && !HistoryEnabled() && tempo_ == 0;
 }
 
-RunOutcome RunDebugger::OneStep() {
+void RunDebugger::BeginStep() {
   BeginRecord(false);
   last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
-  const RunOutcome outcome = control_.StepMain({1, std::nullopt});
+}
+
+void RunDebugger::EndStep(RunOutcome outcome) {
   ++steps_;
   EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
+}
+
+RunOutcome RunDebugger::OneStep() {
+  BeginStep();
+  const RunOutcome outcome = control_.StepMain({1, std::nullopt});
+  EndStep(outcome);
+  return outcome;
+}
+
+// Nothing can pause the run before the slice ends: no tempo, no breakpoint on a line the
+// main program has, no watch that stops on change.
+bool RunDebugger::Unpausable() const {
+  if (tempo_ != 0) return false;
+  if (!breakpoints_.empty() &&
+      static_cast<std::size_t>(*breakpoints_.begin()) < project_.programs[MainProgram].size()) {
+    return false;
+  }
+  return std::none_of(watches_.begin(), watches_.end(),
+                      [](const Watch& watch) { return watch.stop_on_change; });
+}
+
+// The whole slice through one StepMain: the interpreter tells of each line before it
+// runs, and there each step is ended and the next begun, as OneStep does them one by one.
+RunOutcome RunDebugger::Batch(StepBudget budget) {
+  Impl& h = *impl_;
+  h.batch = true;
+  h.stepping = false;
+  interpreter_.SetStepObserver(&h);
+  struct Done {
+    RunDebugger& debugger;
+    ~Done() {
+      Impl& impl = *debugger.impl_;
+      impl.batch = false;
+      debugger.interpreter_.SetStepObserver(impl.listener ? &impl : nullptr);
+    }
+  } done{*this};
+  skip_breakpoint_ = false;
+  const RunOutcome outcome = control_.StepMain(budget);
+  if (h.stepping) EndStep(outcome);
   return outcome;
 }
 
@@ -511,6 +561,7 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
     steps_ += control_.LinesRun() - before;
     return outcome;
   }
+  if (Unpausable()) return Batch(budget);
   SliceClock& slices = control_.Slices();
   const bool timed = budget.time.has_value();
   if (timed) slices.Begin(budget.time);
