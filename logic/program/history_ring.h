@@ -52,6 +52,30 @@ class HistoryRing {
     ++records_;
   }
 
+  // A whole record of one piece, as Begin, Put and End would append it; in one copy when
+  // it fits before the end of the room.
+  bool Add(const void* data, std::size_t payload) {
+    const std::size_t size = payload + kFrameBytes;
+    if (capacity_ == limit_ && payload <= UINT32_MAX && used_ + size <= capacity_) {
+      const std::size_t start = Physical(head_);
+      if (size <= capacity_ - start) {
+        std::byte* at = buffer_.get() + start;
+        const auto frame = static_cast<std::uint32_t>(payload);
+        std::memcpy(at, &frame, sizeof frame);
+        if (payload > 0) std::memcpy(at + sizeof frame, data, payload);
+        std::memcpy(at + sizeof frame + payload, &frame, sizeof frame);
+        head_ += size;
+        used_ += size;
+        ++records_;
+        return true;
+      }
+    }
+    if (!Begin(payload)) return false;
+    Put(data, payload);
+    End();
+    return true;
+  }
+
   // The newest record: its payload's size, bytes of it read from `offset`, and taking it
   // back.
   std::size_t NewestSize() const;

@@ -732,6 +732,14 @@ void RunDebugger::EndRecord(bool keep) {
   }
   if (!h.pending_ops.empty()) out = Impl::PutBytes(out, h.pending_ops.data(), h.pending_ops.size());
   const auto small = static_cast<std::size_t>(out - start);
+  if (h.pending_pixels.empty() && !scale && h.pending_record_count == 0) {
+    // Most steps: the small parts are the whole record.
+    if (!h.ring.Add(start, small)) {
+      ForgetHistory();
+      h.lost = true;
+    }
+    return;
+  }
   const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
   const std::size_t payload =
       small + pixel_bytes + (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
