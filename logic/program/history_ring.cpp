@@ -26,14 +26,14 @@ HistoryRing::Room::Room(std::size_t bytes) {
     mapped_bytes_ = 0;
     throw std::bad_alloc();
   }
-  auto address = reinterpret_cast<std::uintptr_t>(mapped_);
+  data_ = static_cast<std::byte*>(mapped_);
   if (large) {
-    address = (address + kLargePage - 1) & ~(std::uintptr_t{kLargePage} - 1);
+    const auto address = reinterpret_cast<std::uintptr_t>(mapped_);
+    data_ += (kLargePage - address % kLargePage) % kLargePage;
 #ifdef MADV_HUGEPAGE
-    madvise(reinterpret_cast<void*>(address), bytes, MADV_HUGEPAGE);  // a hint: may be refused
+    madvise(data_, bytes, MADV_HUGEPAGE);  // a hint: may be refused
 #endif
   }
-  data_ = reinterpret_cast<std::byte*>(address);
 }
 
 HistoryRing::Room::~Room() {
