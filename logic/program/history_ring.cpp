@@ -1,9 +1,54 @@
 #include "logic/program/history_ring.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace ombrix {
+
+namespace {
+
+constexpr std::size_t kLargePage = std::size_t{2} << 20;
+
+}  // namespace
+
+HistoryRing::Room::Room(std::size_t bytes) {
+  if (bytes == 0) return;
+  // A large page needs an aligned start: the mapping is a page larger, and starts there.
+  const bool large = bytes >= kLargePage;
+  mapped_bytes_ = bytes + (large ? kLargePage : 0);
+  mapped_ = mmap(nullptr, mapped_bytes_, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (mapped_ == MAP_FAILED) {
+    mapped_ = nullptr;
+    mapped_bytes_ = 0;
+    throw std::bad_alloc();
+  }
+  data_ = static_cast<std::byte*>(mapped_);
+  if (large) {
+    const auto address = reinterpret_cast<std::uintptr_t>(mapped_);
+    data_ += (kLargePage - address % kLargePage) % kLargePage;
+#ifdef MADV_HUGEPAGE
+    madvise(data_, bytes, MADV_HUGEPAGE);  // a hint: may be refused
+#endif
+  }
+}
+
+HistoryRing::Room::~Room() {
+  if (mapped_ != nullptr) munmap(mapped_, mapped_bytes_);
+}
+
+HistoryRing::Room& HistoryRing::Room::operator=(Room&& other) noexcept {
+  if (this != &other) {
+    if (mapped_ != nullptr) munmap(mapped_, mapped_bytes_);
+    data_ = std::exchange(other.data_, nullptr);
+    mapped_ = std::exchange(other.mapped_, nullptr);
+    mapped_bytes_ = std::exchange(other.mapped_bytes_, 0);
+  }
+  return *this;
+}
 
 void HistoryRing::Clear() {
   base_ = tail_ = head_ = begun_ = 0;
@@ -43,7 +88,7 @@ void HistoryRing::DropOldest() {
 
 // The kept bytes move to the start of a buffer of the new size (which holds them).
 void HistoryRing::Resize(std::size_t capacity) {
-  auto buffer = std::make_unique_for_overwrite<std::byte[]>(capacity);
+  Room buffer(capacity);
   if (used_ > 0) Read(tail_, buffer.get(), used_);
   buffer_ = std::move(buffer);
   capacity_ = capacity;
@@ -51,7 +96,7 @@ void HistoryRing::Resize(std::size_t capacity) {
   tail_ = base_ = 0;
 }
 
-bool HistoryRing::Begin(std::size_t payload) {
+bool HistoryRing::BeginMakingRoom(std::size_t payload) {
   if (payload > limit_ || limit_ - payload < kFrameBytes || payload > UINT32_MAX) return false;
   const std::size_t size = payload + kFrameBytes;
   // The whole bound at once: the system gives the pages as they are first written, so
@@ -60,17 +105,8 @@ bool HistoryRing::Begin(std::size_t payload) {
   while (used_ + size > capacity_) DropOldest();
   begun_ = head_;
   const auto frame = static_cast<std::uint32_t>(payload);
-  Copy(head_, &frame, sizeof frame);
-  head_ += sizeof frame;
+  Put(&frame, sizeof frame);
   return true;
-}
-
-void HistoryRing::End() {
-  const auto frame = static_cast<std::uint32_t>(head_ - begun_ - sizeof(std::uint32_t));
-  Copy(head_, &frame, sizeof frame);
-  head_ += sizeof frame;
-  used_ += static_cast<std::size_t>(head_ - begun_);
-  ++records_;
 }
 
 std::size_t HistoryRing::NewestSize() const { return SizeAt(head_ - sizeof(std::uint32_t)); }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace ombrix {
 
@@ -30,12 +31,50 @@ class HistoryRing {
   // One record is appended as Begin, its pieces in order by Put (`payload` bytes in all),
   // then End. Begin makes room, the oldest records falling away; false, with nothing
   // changed, when the record would not fit even into an empty history (or is 4 GiB).
-  bool Begin(std::size_t payload);
+  // Inline for the steps of a run, which mostly fit beside the kept ones.
+  bool Begin(std::size_t payload) {
+    if (capacity_ != limit_ || payload > UINT32_MAX || used_ + payload + kFrameBytes > capacity_) {
+      return BeginMakingRoom(payload);
+    }
+    begun_ = head_;
+    const auto frame = static_cast<std::uint32_t>(payload);
+    Put(&frame, sizeof frame);
+    return true;
+  }
   void Put(const void* data, std::size_t bytes) {
     Copy(head_, data, bytes);
     head_ += bytes;
   }
-  void End();
+  void End() {
+    const auto frame = static_cast<std::uint32_t>(head_ - begun_ - sizeof(std::uint32_t));
+    Put(&frame, sizeof frame);
+    used_ += static_cast<std::size_t>(head_ - begun_);
+    ++records_;
+  }
+
+  // A whole record of one piece, as Begin, Put and End would append it; in one copy when
+  // it fits before the end of the room.
+  bool Add(const void* data, std::size_t payload) {
+    const std::size_t size = payload + kFrameBytes;
+    if (capacity_ == limit_ && payload <= UINT32_MAX && used_ + size <= capacity_) {
+      const std::size_t start = Physical(head_);
+      if (size <= capacity_ - start) {
+        std::byte* at = buffer_.get() + start;
+        const auto frame = static_cast<std::uint32_t>(payload);
+        std::memcpy(at, &frame, sizeof frame);
+        if (payload > 0) std::memcpy(at + sizeof frame, data, payload);
+        std::memcpy(at + sizeof frame + payload, &frame, sizeof frame);
+        head_ += size;
+        used_ += size;
+        ++records_;
+        return true;
+      }
+    }
+    if (!Begin(payload)) return false;
+    Put(data, payload);
+    End();
+    return true;
+  }
 
   // The newest record: its payload's size, bytes of it read from `offset`, and taking it
   // back.
@@ -73,11 +112,29 @@ class HistoryRing {
     Read(at, &size, sizeof size);
     return size;
   }
+  bool BeginMakingRoom(std::size_t payload);
   void DropOldest();
   void Resize(std::size_t capacity);
 
+  // Room the system gives as it is first written, in large pages where it offers them:
+  // a history of 64 MiB costs a few dozen page faults instead of thousands.
+  class Room {
+   public:
+    Room() = default;
+    explicit Room(std::size_t bytes);
+    ~Room();
+    Room(Room&& other) noexcept { *this = std::move(other); }
+    Room& operator=(Room&& other) noexcept;
+    std::byte* get() const { return data_; }
+
+   private:
+    std::byte* data_ = nullptr;
+    void* mapped_ = nullptr;
+    std::size_t mapped_bytes_ = 0;
+  };
+
   std::size_t limit_;
-  std::unique_ptr<std::byte[]> buffer_;
+  Room buffer_;
   std::size_t capacity_ = 0;
   // Offsets that only grow; the byte at offset o lies at (o - base_) % capacity_, and
   // tail_ - base_ stays below capacity_.

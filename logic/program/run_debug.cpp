@@ -165,10 +165,11 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   explicit Impl(RunDebugger& owner) : debugger(owner) {}
 
   // One step of the history is one record of the ring, as small as the step allows (a
-  // step of a drawing is mostly one line and one write): its head (PutHead); the cursors
-  // before the step when one was not 0; the loop records' bytes when the step changed
-  // them; its `ops`, kOpBytes each; its `pixels`; the old scale when the step changed it;
-  // and its `records`, each a RecordHead and the condition's bytes.
+  // step of a drawing is mostly one line and one write; a step that changes nothing
+  // takes two bytes): its head (PutHead); the cursors before the step when one was not
+  // 0; the loop records' bytes when the step changed them; its writes (PutWrite); its
+  // stack ops, a byte each; its `pixels`; the old scale when the step changed it; and
+  // its `records`, each a RecordHead and the condition's bytes.
   enum StepFlag : std::uint8_t {
     kMouseStep = 1,  // a mouse-click run, not a main-program step
     kCursorKept = 2,
@@ -177,61 +178,79 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     kWideCounts = 16,  // the counts take four bytes each, not one
     kMainLineKept = 32,
     kMouseLineKept = 64,
+    kMainLineNext = 128,  // the main program stood on the line before its current one
   };
+  // Which counts follow the flags, in this order.
+  enum Count : std::uint8_t { kWrites, kOps, kPixels, kRecords, kCounts };
   struct StepHead {
     std::uint8_t flags = 0;
-    std::uint32_t ops = 0;
-    std::uint32_t pixels = 0;
-    std::uint32_t records = 0;
+    std::array<std::uint32_t, kCounts> counts{};
     std::array<std::int32_t, 2> line{};  // before the step, kept where it moved
   };
-  // The flags byte, the three counts, then the kept lines.
-  static constexpr std::size_t kMaxHeadBytes = 1 + 3 * 4 + 2 * 4;
-  static std::size_t HeadBytes(StepHead& head) {
-    const bool wide = std::max({head.ops, head.pixels, head.records}) > 0xFF;
-    head.flags = static_cast<std::uint8_t>(wide ? head.flags | kWideCounts : head.flags);
-    return 1 + 3 * (wide ? 4 : 1) + ((head.flags & kMainLineKept) != 0 ? 4 : 0) +
-           ((head.flags & kMouseLineKept) != 0 ? 4 : 0);
-  }
-  void PutHead(const StepHead& head, std::size_t bytes) {
-    std::array<unsigned char, kMaxHeadBytes> out{};
-    std::size_t n = 0;
-    const auto put = [&](const void* data, std::size_t size) {
-      std::memcpy(out.data() + n, data, size);
-      n += size;
-    };
-    put(&head.flags, 1);
-    for (const std::uint32_t count : {head.ops, head.pixels, head.records}) {
-      if ((head.flags & kWideCounts) != 0) {
-        put(&count, 4);
+  // The flags byte, the byte of present counts, the counts, then the kept lines.
+  static constexpr std::size_t kMaxHeadBytes = 2 + kCounts * 4 + 2 * 4;
+  // Writes at `out`, which has room for kMaxHeadBytes; the bytes written.
+  static std::size_t PutHead(StepHead& head, unsigned char* out) {
+    const bool wide = *std::max_element(head.counts.begin(), head.counts.end()) > 0xFF;
+    if (wide) head.flags |= kWideCounts;
+    unsigned char* at = out;
+    *at++ = head.flags;
+    unsigned char& present = *at++;
+    present = 0;
+    for (std::size_t i = 0; i < kCounts; ++i) {
+      const std::uint32_t count = head.counts[i];
+      if (count == 0) continue;
+      present |= static_cast<unsigned char>(1u << i);
+      if (wide) {
+        at = PutBytes(at, &count, 4);
       } else {
-        const auto small = static_cast<std::uint8_t>(count);
-        put(&small, 1);
+        *at++ = static_cast<unsigned char>(count);
       }
     }
-    if ((head.flags & kMainLineKept) != 0) put(&head.line[0], 4);
-    if ((head.flags & kMouseLineKept) != 0) put(&head.line[1], 4);
-    ring.Put(out.data(), bytes);
+    if ((head.flags & kMainLineKept) != 0) at = PutBytes(at, &head.line[0], 4);
+    if ((head.flags & kMouseLineKept) != 0) at = PutBytes(at, &head.line[1], 4);
+    return static_cast<std::size_t>(at - out);
+  }
+  static unsigned char* PutBytes(unsigned char* out, const void* data, std::size_t size) {
+    std::memcpy(out, data, size);
+    return out + size;
   }
   StepHead ReadHead(std::size_t& at) const {
-    const auto get = [&](void* data, std::size_t size) {
-      ring.ReadNewest(at, data, size);
-      at += size;
-    };
     StepHead head;
-    get(&head.flags, 1);
-    for (std::uint32_t* count : {&head.ops, &head.pixels, &head.records}) {
+    Get(at, &head.flags, 1);
+    std::uint8_t present = 0;
+    Get(at, &present, 1);
+    for (std::size_t i = 0; i < kCounts; ++i) {
+      if ((present & (1u << i)) == 0) continue;
       if ((head.flags & kWideCounts) != 0) {
-        get(count, 4);
+        Get(at, &head.counts[i], 4);
       } else {
         std::uint8_t small = 0;
-        get(&small, 1);
-        *count = small;
+        Get(at, &small, 1);
+        head.counts[i] = small;
       }
     }
-    if ((head.flags & kMainLineKept) != 0) get(&head.line[0], 4);
-    if ((head.flags & kMouseLineKept) != 0) get(&head.line[1], 4);
+    if ((head.flags & kMainLineKept) != 0) Get(at, &head.line[0], 4);
+    if ((head.flags & kMouseLineKept) != 0) Get(at, &head.line[1], 4);
     return head;
+  }
+  // Reads the newest record's bytes at `at` and moves past them.
+  void Get(std::size_t& at, void* data, std::size_t size) const {
+    ring.ReadNewest(at, data, size);
+    at += size;
+  }
+  // A variable the step changed: its index, which halves of its old value follow, and
+  // those halves (those whose bits the step changed).
+  enum Halves : std::uint8_t { kOldRe = 1, kOldIm = 2 };
+  static_assert(kTableCapacity <= 256, "a variable index is kept in one byte");
+  static constexpr std::size_t kMaxWriteBytes = 2 + sizeof(TComplex);
+  static unsigned char* PutWrite(unsigned char* out, int variable, TComplex old, TComplex now) {
+    const bool re = !SameBits(old.Re, now.Re), im = !SameBits(old.Im, now.Im);
+    *out++ = static_cast<unsigned char>(variable);
+    *out++ = static_cast<unsigned char>((re ? kOldRe : 0) | (im ? kOldIm : 0));
+    if (re) out = PutBytes(out, &old.Re, sizeof old.Re);
+    if (im) out = PutBytes(out, &old.Im, sizeof old.Im);
+    return out;
   }
   // What the step began with.
   struct Before {
@@ -250,55 +269,32 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     double step = 0;
     std::uint64_t condition_size = 0;
   };
-  // A change the interpreter announced; a pop or a changed top keeps the old record.
-  enum class OpKind : std::uint8_t { Write, Push, Pop, TopChange };
-  struct Op {
-    OpKind kind = OpKind::Write;
-    std::int8_t slot = MainProgram;
-    std::int32_t variable = 0;
-    TComplex old{};
-  };
-  // An op in the ring: kind, slot, variable index, then the old value.
-  static constexpr std::size_t kOpBytes = 3 + sizeof(TComplex);
-  static_assert(kTableCapacity <= 256, "a variable index is kept in one byte");
-  void PutOp(const Op& op) {
-    std::array<unsigned char, kOpBytes> bytes{};
-    bytes[0] = static_cast<unsigned char>(op.kind);
-    bytes[1] = static_cast<unsigned char>(op.slot);
-    bytes[2] = static_cast<unsigned char>(op.variable);
-    std::memcpy(bytes.data() + 3, &op.old, sizeof op.old);
-    ring.Put(bytes.data(), bytes.size());
-  }
-  Op ReadOp(std::size_t at) const {
-    std::array<unsigned char, kOpBytes> bytes{};
-    ring.ReadNewest(at, bytes.data(), bytes.size());
-    Op op;
-    op.kind = static_cast<OpKind>(bytes[0]);
-    op.slot = static_cast<std::int8_t>(bytes[1]);
-    op.variable = bytes[2];
-    std::memcpy(&op.old, bytes.data() + 3, sizeof op.old);
-    return op;
+  // A change to a loop stack the interpreter announced, kept in the ring as one byte
+  // (kind | slot << 2); a pop or a changed top keeps the old record.
+  enum class OpKind : std::uint8_t { Push, Pop, TopChange };
+  static unsigned char OpByte(OpKind kind, int slot) {
+    return static_cast<unsigned char>(static_cast<unsigned>(kind) |
+                                      (static_cast<unsigned>(slot) << 2));
   }
 
   void BeforeStep(int k) override;
+  // Only the value before a variable's first write counts: the step's record keeps it
+  // when the step ended with other bits.
   void BeforeWrite(int variable) override {
-    const TComplex old = debugger.project_.variables.CurrentValue(variable);
     const auto j = static_cast<std::size_t>(variable);
-    if (!written[j]) {
-      written[j] = true;
-      first_old[j] = old;
-      written_list.push_back(variable);
-    }
-    if (logging) Log({OpKind::Write, MainProgram, variable, old});
+    if (written[j]) return;
+    written[j] = true;
+    first_old[j] = debugger.project_.variables.CurrentValue(variable);
+    written_list.push_back(variable);
   }
   void BeforePush(int k) override {
-    if (logging) Log({OpKind::Push, static_cast<std::int8_t>(k), 0, {}});
+    if (logging) Log(OpByte(OpKind::Push, k));
   }
   void BeforePop(int k) override { KeepTop(OpKind::Pop, k); }
   void BeforeTopChange(int k) override { KeepTop(OpKind::TopChange, k); }
   void KeepTop(OpKind kind, int k) {
     if (!logging) return;
-    Log({kind, static_cast<std::int8_t>(k), 0, {}});
+    Log(OpByte(kind, k));
     const BlockRecord& top = debugger.state_.BlockStack[static_cast<std::size_t>(k)].back();
     pending_record_bytes += sizeof(RecordHead) + top.condition.size();
     if (pending_record_bytes > ring.Limit()) {
@@ -313,8 +309,8 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     }
     ++pending_record_count;
   }
-  void Log(const Op& op) {
-    if (pending_ops.size() * sizeof(Op) >= ring.Limit()) {
+  void Log(unsigned char op) {
+    if (pending_ops.size() >= ring.Limit()) {
       overflow = true;
       return;
     }
@@ -331,7 +327,8 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   bool overflow = false;  // they would not fit
   Before pending;
   Scale pending_scale{};
-  std::vector<Op> pending_ops;
+  std::vector<unsigned char> pending_ops;    // OpByte each
+  std::vector<unsigned char> scratch;        // the record's head, writes and ops
   std::vector<BlockRecord> pending_records;  // the first pending_record_count are this step's
   std::size_t pending_record_count = 0;
   std::size_t pending_record_bytes = 0;
@@ -371,6 +368,10 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   std::chrono::steady_clock::time_point next_due{};
   std::int64_t run_id = -1;  // the RunControl start this debugger has seen
   bool watch_stop = false;   // a watched term marked "stop on change" changed
+  // In a batch of steps (RunDebugger::Batch), each main-program line ends the step before
+  // it and begins its own; `stepping` once the batch's first line has begun.
+  bool batch = false;
+  bool stepping = false;
 };
 
 bool RunDebugger::Impl::WatchInputsChanged() {
@@ -400,6 +401,11 @@ bool RunDebugger::Impl::WatchInputsChanged() {
 }
 
 void RunDebugger::Impl::BeforeStep(int k) {
+  if (batch && k == MainProgram) {
+    if (stepping) debugger.EndStep(RunOutcome::Running);
+    stepping = true;
+    debugger.BeginStep();
+  }
   if (!listener) return;
   ChangedSince(debugger.project_.variables, listened, listened_changed);
   TakeValues(debugger.project_.variables, listened);
@@ -481,13 +487,54 @@ bool RunDebugger::Idle() const {
   return breakpoints_.empty() && watches_.empty() && !HistoryEnabled() && tempo_ == 0;
 }
 
-RunOutcome RunDebugger::OneStep() {
+void RunDebugger::BeginStep() {
   BeginRecord(false);
   last_line_ = ProgramLine{MainProgram, state_.CurrentLine[MainProgram]};
-  const RunOutcome outcome = control_.StepMain({1, std::nullopt});
+}
+
+void RunDebugger::EndStep(RunOutcome outcome) {
   ++steps_;
   EndRecord(outcome != RunOutcome::Failed);
   EvaluateWatches();
+}
+
+RunOutcome RunDebugger::OneStep() {
+  BeginStep();
+  const RunOutcome outcome = control_.StepMain({1, std::nullopt});
+  EndStep(outcome);
+  return outcome;
+}
+
+// Nothing can pause the run before the slice ends: no tempo, no breakpoint on a line the
+// main program has, no watch that stops on change.
+bool RunDebugger::Unpausable() const {
+  if (tempo_ != 0) return false;
+  if (!breakpoints_.empty() &&
+      static_cast<std::size_t>(*breakpoints_.begin()) < project_.programs[MainProgram].size()) {
+    return false;
+  }
+  return std::none_of(watches_.begin(), watches_.end(),
+                      [](const Watch& watch) { return watch.stop_on_change; });
+}
+
+// The whole slice through one StepMain: the interpreter tells of each line before it
+// runs, and there each step is ended and the next begun, as OneStep does them one by one.
+RunOutcome RunDebugger::Batch(StepBudget budget) {
+  Impl& h = *impl_;
+  h.batch = true;
+  h.stepping = false;
+  interpreter_.SetStepObserver(&h);
+  struct Done {
+    RunDebugger& debugger;
+    ~Done() {
+      Impl& impl = *debugger.impl_;
+      impl.batch = false;
+      debugger.interpreter_.SetStepObserver(impl.listener ? &impl : nullptr);
+    }
+  } done{*this};
+  skip_breakpoint_ = false;
+  const RunOutcome outcome = control_.StepMain(budget);
+  if (h.stepping) EndStep(outcome);
   return outcome;
 }
 
@@ -514,6 +561,7 @@ RunOutcome RunDebugger::Slice(StepBudget budget) {
     steps_ += control_.LinesRun() - before;
     return outcome;
   }
+  if (Unpausable()) return Batch(budget);
   SliceClock& slices = control_.Slices();
   const bool timed = budget.time.has_value();
   if (timed) slices.Begin(budget.time);
@@ -637,7 +685,7 @@ void RunDebugger::EndRecord(bool keep) {
     h.written[at] = false;
   }
   h.written_list.clear();
-  std::sort(changed_.begin(), changed_.end());
+  if (changed_.size() > 1) std::sort(changed_.begin(), changed_.end());
   if (!h.logging) return;
   h.logging = false;
   canvas_->Record(nullptr);
@@ -654,35 +702,55 @@ void RunDebugger::EndRecord(bool keep) {
   const Impl::Before& before = h.pending;
   Impl::StepHead r;
   r.line = before.line;
-  r.ops = static_cast<std::uint32_t>(h.pending_ops.size());
-  r.pixels = static_cast<std::uint32_t>(h.pending_pixels.size());
-  r.records = static_cast<std::uint32_t>(h.pending_record_count);
+  r.counts = {static_cast<std::uint32_t>(changed_.size()),
+              static_cast<std::uint32_t>(h.pending_ops.size()),
+              static_cast<std::uint32_t>(h.pending_pixels.size()),
+              static_cast<std::uint32_t>(h.pending_record_count)};
   const bool cursor = before.cursor[0] != 0 || before.cursor[1] != 0;
   const bool block_bytes = before.block_bytes[0] != state_.block_bytes[0] ||
                            before.block_bytes[1] != state_.block_bytes[1];
   const bool scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
+  const std::int64_t main_now = state_.CurrentLine[0];
+  const bool main_next = before.line[0] == main_now - 1;
   r.flags = static_cast<std::uint8_t>(
       (before.mouse ? +Impl::kMouseStep : 0) | (cursor ? +Impl::kCursorKept : 0) |
       (block_bytes ? +Impl::kBlockBytesKept : 0) | (scale ? +Impl::kScaleKept : 0) |
-      (before.line[0] != state_.CurrentLine[0] ? +Impl::kMainLineKept : 0) |
+      (main_next ? +Impl::kMainLineNext : 0) |
+      (!main_next && before.line[0] != main_now ? +Impl::kMainLineKept : 0) |
       (before.line[1] != state_.CurrentLine[1] ? +Impl::kMouseLineKept : 0));
-  const std::size_t head_bytes = Impl::HeadBytes(r);
+  // The small parts are put together first, into room that stays from step to step.
+  const std::size_t most = Impl::kMaxHeadBytes + sizeof before.cursor + sizeof before.block_bytes +
+                           changed_.size() * Impl::kMaxWriteBytes + h.pending_ops.size();
+  if (h.scratch.size() < most) h.scratch.resize(most);
+  unsigned char* const start = h.scratch.data();
+  unsigned char* out = start + Impl::PutHead(r, start);
+  if (cursor) out = Impl::PutBytes(out, before.cursor.data(), sizeof before.cursor);
+  if (block_bytes) out = Impl::PutBytes(out, before.block_bytes.data(), sizeof before.block_bytes);
+  for (const int j : changed_) {
+    out = Impl::PutWrite(out, j, h.first_old[static_cast<std::size_t>(j)],
+                         project_.variables.CurrentValue(j));
+  }
+  if (!h.pending_ops.empty()) out = Impl::PutBytes(out, h.pending_ops.data(), h.pending_ops.size());
+  const auto small = static_cast<std::size_t>(out - start);
+  if (h.pending_pixels.empty() && !scale && h.pending_record_count == 0) {
+    // Most steps: the small parts are the whole record.
+    if (!h.ring.Add(start, small)) {
+      ForgetHistory();
+      h.lost = true;
+    }
+    return;
+  }
   const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
-  const std::size_t payload = head_bytes + (cursor ? sizeof before.cursor : 0) +
-                              (block_bytes ? sizeof before.block_bytes : 0) +
-                              h.pending_ops.size() * Impl::kOpBytes + pixel_bytes +
-                              (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
+  const std::size_t payload =
+      small + pixel_bytes + (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
   if (!h.ring.Begin(payload)) {
     // Too large for the history: neither it nor the steps before it can be undone.
     ForgetHistory();
     h.lost = true;
     return;
   }
-  h.PutHead(r, head_bytes);
-  if (cursor) h.ring.Put(before.cursor.data(), sizeof before.cursor);
-  if (block_bytes) h.ring.Put(before.block_bytes.data(), sizeof before.block_bytes);
-  for (const Impl::Op& op : h.pending_ops) h.PutOp(op);
-  h.ring.Put(h.pending_pixels.data(), pixel_bytes);
+  h.ring.Put(start, small);
+  if (pixel_bytes > 0) h.ring.Put(h.pending_pixels.data(), pixel_bytes);
   if (scale) h.ring.Put(&h.pending_scale, sizeof(Scale));
   for (std::size_t i = 0; i < h.pending_record_count; ++i) {
     const BlockRecord& record = h.pending_records[i];
@@ -708,27 +776,36 @@ std::optional<std::string> RunDebugger::StepBack() {
   std::size_t at = 0;
   const Impl::StepHead r = h.ReadHead(at);
   Impl::Before before;
-  before.line = {(r.flags & Impl::kMainLineKept) != 0 ? r.line[0] : state_.CurrentLine[0],
+  const std::int32_t main_now = state_.CurrentLine[0];
+  before.line = {(r.flags & Impl::kMainLineKept) != 0   ? r.line[0]
+                 : (r.flags & Impl::kMainLineNext) != 0 ? main_now - 1
+                                                        : main_now,
                  (r.flags & Impl::kMouseLineKept) != 0 ? r.line[1] : state_.CurrentLine[1]};
-  if ((r.flags & Impl::kCursorKept) != 0) {
-    h.ring.ReadNewest(at, before.cursor.data(), sizeof before.cursor);
-    at += sizeof before.cursor;
-  }
+  if ((r.flags & Impl::kCursorKept) != 0) h.Get(at, before.cursor.data(), sizeof before.cursor);
   const bool block_bytes = (r.flags & Impl::kBlockBytesKept) != 0;
-  if (block_bytes) {
-    h.ring.ReadNewest(at, before.block_bytes.data(), sizeof before.block_bytes);
-    at += sizeof before.block_bytes;
+  if (block_bytes) h.Get(at, before.block_bytes.data(), sizeof before.block_bytes);
+  // A step changes each variable once, as a whole: the writes come back in any order.
+  std::vector<int> written(r.counts[Impl::kWrites]);
+  for (int& variable : written) {
+    std::array<std::uint8_t, 2> tag{};
+    h.Get(at, tag.data(), tag.size());
+    variable = tag[0];
+    TComplex old = project_.variables.CurrentValue(variable);
+    if ((tag[1] & Impl::kOldRe) != 0) h.Get(at, &old.Re, sizeof old.Re);
+    if ((tag[1] & Impl::kOldIm) != 0) h.Get(at, &old.Im, sizeof old.Im);
+    project_.variables.SetCurrentValue(variable, old);
   }
-  const std::size_t ops_at = at;
-  const std::size_t pixels_at = ops_at + r.ops * Impl::kOpBytes;
-  const std::size_t scale_at = pixels_at + r.pixels * sizeof(HistoryCanvas::PixelChange);
+  std::vector<unsigned char> ops(r.counts[Impl::kOps]);
+  h.Get(at, ops.data(), ops.size());
+  const std::size_t pixels_at = at;
+  const std::size_t scale_at =
+      pixels_at + r.counts[Impl::kPixels] * sizeof(HistoryCanvas::PixelChange);
   const bool scale = (r.flags & Impl::kScaleKept) != 0;
   std::size_t records_at = scale_at + (scale ? sizeof(Scale) : 0);
-  std::vector<BlockRecord> records(r.records);
+  std::vector<BlockRecord> records(r.counts[Impl::kRecords]);
   for (BlockRecord& record : records) {
     Impl::RecordHead head;
-    h.ring.ReadNewest(records_at, &head, sizeof head);
-    records_at += sizeof head;
+    h.Get(records_at, &head, sizeof head);
     record.kind = head.kind;
     record.start_line = head.start_line;
     record.variable_index = head.variable_index;
@@ -736,15 +813,14 @@ std::optional<std::string> RunDebugger::StepBack() {
     record.end_value = head.end_value;
     record.step = head.step;
     record.condition.resize(static_cast<std::size_t>(head.condition_size));
-    h.ring.ReadNewest(records_at, record.condition.data(), record.condition.size());
-    records_at += record.condition.size();
+    h.Get(records_at, record.condition.data(), record.condition.size());
   }
 
-  // Everything newest first: a pixel or variable a step changed twice gets its value
-  // from before the first change.
+  // Pixels and stack ops newest first: a pixel a step changed twice gets its colour from
+  // before the first change.
   const auto width = static_cast<std::uint32_t>(h.width);
   canvas_->Record(nullptr);
-  for (std::uint32_t i = r.pixels; i-- > 0;) {
+  for (std::uint32_t i = r.counts[Impl::kPixels]; i-- > 0;) {
     HistoryCanvas::PixelChange p;
     h.ring.ReadNewest(pixels_at + i * sizeof p, &p, sizeof p);
     canvas_->SetPixel(static_cast<int>(p.index % width), static_cast<int>(p.index / width),
@@ -755,15 +831,10 @@ std::optional<std::string> RunDebugger::StepBack() {
     h.ring.ReadNewest(scale_at, &old, sizeof old);
     drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
   }
-  std::vector<int> written;
-  for (std::uint32_t i = r.ops; i-- > 0;) {
-    const Impl::Op op = h.ReadOp(ops_at + i * Impl::kOpBytes);
-    std::vector<BlockRecord>& stack = state_.BlockStack[static_cast<unsigned char>(op.slot)];
-    switch (op.kind) {
-      case Impl::OpKind::Write:
-        written.push_back(op.variable);
-        project_.variables.SetCurrentValue(op.variable, op.old);
-        break;
+  for (std::size_t i = ops.size(); i-- > 0;) {
+    const auto kind = static_cast<Impl::OpKind>(ops[i] & 3u);
+    std::vector<BlockRecord>& stack = state_.BlockStack[(ops[i] >> 2) & 1u];
+    switch (kind) {
       case Impl::OpKind::Push:
         stack.pop_back();
         break;
@@ -785,7 +856,6 @@ std::optional<std::string> RunDebugger::StepBack() {
                           static_cast<std::size_t>(before.block_bytes[1])};
   }
   std::sort(written.begin(), written.end());
-  written.erase(std::unique(written.begin(), written.end()), written.end());
   changed_ = std::move(written);
   if ((r.flags & Impl::kMouseStep) == 0) --steps_;
   last_line_.reset();

@@ -227,6 +227,10 @@ class RunDebugger {
   void Sync();
   void PauseFor(PauseReason reason);
   RunOutcome OneStep();
+  void BeginStep();
+  void EndStep(RunOutcome outcome);
+  bool Unpausable() const;
+  RunOutcome Batch(StepBudget budget);
   void BeginRecord(bool mouse);
   void EndRecord(bool keep);
   std::string WatchText(std::string_view term) const;

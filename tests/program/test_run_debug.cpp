@@ -623,6 +623,90 @@ TEST(RunDebugger, TheDefaultBoundHoldsFarMoreThanAThousandStepsOfTheJuliaDrawing
   EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
 }
 
+// What a step takes in the history, frames included, by what it changed.
+TEST(RunDebugger, AStepTakesBytesByWhatItChanged) {
+  SetDecimalSeparator(',');
+  struct Row {
+    const char* name;
+    const char* line;
+    std::size_t most_bytes;
+  };
+  const Row rows[] = {
+      {"a step that changes nothing", "a:=a", 10},
+      {"a write of one half", "a:=a+1", 21},
+      {"a write of both halves", "b:=b*2", 29},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DebugWorld w;
+    SetUpRandomWorld(w, std::vector<std::string>(40, row.line));
+    ASSERT_EQ(StepFreshly(w, 30), 30);
+    const std::size_t before = w.debugger.HistoryBytes();
+    w.debugger.SingleStep();
+    EXPECT_LE(w.debugger.HistoryBytes() - before, row.most_bytes);
+    ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
+    DebugWorld fresh;
+    SetUpRandomWorld(fresh, std::vector<std::string>(40, row.line));
+    StepFreshly(fresh, 30);
+    EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+  }
+}
+
+// A step back from a history that went round its bound, its records lying across the
+// end of its room, and from one filled by slices that ran many steps each: every kept
+// step comes back as a run stepped one line at a time had it.
+TEST(RunDebugger, StepBackAcrossTheRingsEndAndAfterLongSlices) {
+  SetDecimalSeparator(',');
+  const std::vector<std::string> program = {
+      "Wiederhole(500)",       "a:=a+1",          "Wenn(a>3)",  "b:=b*i",        "EndeWenn",
+      "ZeichnePunkt(a/100-2)", "F\xFCr(c;0;2;1)", "EndeF\xFCr", "EndeWiederhole"};
+  struct Row {
+    const char* name;
+    std::size_t limit;
+    std::int64_t slice_lines;  // 0: single steps
+    bool watch;                // a watch that does not stop on change
+    std::int32_t breakpoint;   // -1: none
+  };
+  const Row rows[] = {
+      {"single steps round a small bound", 700, 0, false, -1},
+      {"slices round a small bound", 700, 37, false, -1},
+      {"slices under the whole bound", kDefaultHistoryBytes, 250, false, -1},
+      {"slices with a watch", 4000, 50, true, -1},
+      {"slices with a breakpoint past the end", 4000, 50, false, 900},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    constexpr int kSteps = 1200;
+    DebugWorld w;
+    SetUpRandomWorld(w, program);
+    w.debugger.SetHistoryLimit(row.limit);
+    if (row.watch) w.debugger.AddWatch("a+b");
+    if (row.breakpoint >= 0) w.debugger.SetBreakpoint(row.breakpoint, true);
+    if (row.slice_lines == 0) {
+      ASSERT_EQ(StepFreshly(w, kSteps), kSteps);
+    } else {
+      w.debugger.Start();
+      while (w.debugger.StepsRun() + row.slice_lines <= kSteps) {
+        ASSERT_EQ(w.debugger.Slice({row.slice_lines, std::nullopt}), RunOutcome::Running);
+      }
+      while (w.debugger.StepsRun() < kSteps) w.debugger.Slice({1, std::nullopt});
+      w.debugger.Pause();
+    }
+    const std::size_t kept = w.debugger.HistorySteps();
+    ASSERT_GT(kept, 5u);
+    ASSERT_LE(w.debugger.HistoryBytes(), row.limit);
+    for (std::size_t i = 0; i < kept; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
+    EXPECT_EQ(w.debugger.StepBack(),
+              std::string(kept < kSteps ? kHistoryExhausted : kHistoryEmpty));
+    DebugWorld fresh;
+    SetUpRandomWorld(fresh, program);
+    const int back_to = kSteps - static_cast<int>(kept);
+    StepFreshly(fresh, back_to);
+    EXPECT_EQ(w.debugger.StepsRun(), back_to);
+    EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+  }
+}
+
 // The debugger's slices keep to their time budget as the run engine's do, whether it
 // steps line by line (a breakpoint that is never met, the history on) or not, and take
 // the same steps to the same outcome as a run without a bound.
