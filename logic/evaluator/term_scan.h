@@ -294,16 +294,22 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
   return PassFailure::None;
 }
 
+// One entry of the sum pass added to the running `sum`; false when the sum then fails
+// the overflow test.
+[[gnu::always_inline]] inline bool SumStep(char op, TComplex value, TComplex& sum) {
+  if (op == '+') {
+    sum = sum + value;
+  } else if (op == '-') {
+    sum = sum - value;
+  }
+  return !Overflows(sum);
+}
+
 // The sum pass; false when the running sum fails the overflow test.
 inline bool SumOf(const Entry* entries, std::size_t count, TComplex& sum) {
   sum = TComplex{};
   for (std::size_t e = 0; e < count; ++e) {
-    if (entries[e].op == '+') {
-      sum = sum + entries[e].Value();
-    } else if (entries[e].op == '-') {
-      sum = sum - entries[e].Value();
-    }
-    if (Overflows(sum)) return false;
+    if (!SumStep(entries[e].op, entries[e].Value(), sum)) return false;
   }
   return true;
 }
