@@ -209,10 +209,10 @@ class Runner {
   }
 
   // ParseNumberText of the pair text of `v`.
-  TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
+  [[gnu::always_inline]] TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
   // Whole numbers below 1E15, 0 among them, are their own text; the others go through
   // the memo.
-  double ReadPart(double x) {
+  [[gnu::always_inline]] double ReadPart(double x) {
     if (x == 0.0) return 0.0;
     if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
     double out = 0.0;
@@ -329,7 +329,7 @@ class Runner {
     return sum;
   }
 
-  TComplex Step(const FlatStep& step) {
+  [[gnu::always_inline]] TComplex Step(const FlatStep& step) {
     switch (step.kind) {
       case FlatStep::Kind::Constant:
         return step.constant;

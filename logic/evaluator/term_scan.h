@@ -210,8 +210,8 @@ struct PowerWork {
 
 // One "^": `base` to the power `exponent` as the power pass forms it, its products
 // charged against the budget and the overflow test applied, or what it met instead.
-inline PassFailure PowerOf(TComplex base, TComplex exponent, const PowerWork& work,
-                           TComplex& power) {
+[[gnu::always_inline]] inline PassFailure PowerOf(TComplex base, TComplex exponent,
+                                                  const PowerWork& work, TComplex& power) {
   if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
   if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
   work.products += EstimatedProducts(base, exponent.Re);
