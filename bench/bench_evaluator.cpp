@@ -50,6 +50,7 @@ void BM_Evaluate(benchmark::State& state, const char* term) {
 BENCHMARK_CAPTURE(BM_Evaluate, z_squared_plus_c, "z^2+c");
 BENCHMARK_CAPTURE(BM_Evaluate, traced_line, "2*Sin(x)+f(3)");
 BENCHMARK_CAPTURE(BM_Evaluate, modulus_comparison, "Betrag(z)<2");
+BENCHMARK_CAPTURE(BM_Evaluate, loop_condition, "(Betrag(z)<2)*(x<1000)");
 BENCHMARK_CAPTURE(BM_Evaluate, nested_brackets_40, "((z+1)*(c-2)/((x+3)*(z-c)))^2-(x*(12+i))");
 BENCHMARK_CAPTURE(BM_Evaluate, function_chain, "k(z+c)");
 BENCHMARK_CAPTURE(BM_Evaluate, mandelbrot_step, "Re(z)*Re(z)+Im(z)*Im(z)<4");

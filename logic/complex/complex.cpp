@@ -69,12 +69,10 @@ TComplex ComplexSqrt(TComplex a) {
   return std::sqrt(ComplexAbs(a)) * ComplexFromAngle(ComplexArg(a) * 0.5);
 }
 
-TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes, Interrupt* interrupt) {
+TComplex ComplexPowIntByProducts(TComplex a, std::int64_t n, MessageBoxes& boxes,
+                                 Interrupt* interrupt) {
   if (n == 0) return {1.0, 0.0};
   if (n < 0) return ComplexRealDiv(1.0, ComplexPowInt(a, -n, boxes, interrupt), boxes);
-  // The limit compares the modulus; its square is compared first so that the root
-  // is only taken near the limit (the outcome is the same).
-  constexpr double kSquareBelowLimit = 0.99e200;
   TComplex acc = a;
   // 1 * a reproduces a exactly only when a is already cut.
   const auto base_is_cut = [a] {
@@ -91,10 +89,7 @@ TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes, Interrup
     const std::int64_t block_end = std::min(n, (k | (kProductsPerPoll - 1)) + 1);
     for (; k < block_end; ++k) {
       acc = acc * a;
-      const double square = acc.Re * acc.Re + acc.Im * acc.Im;
-      if (!(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit) {
-        return {10.0 * PowerOverflowLimit, 0.0};
-      }
+      if (PowerPassesLimit(acc)) return kPowerOverflowMark;
       // Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of
       // the sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same
       // result the remaining products would give, without billions of steps.

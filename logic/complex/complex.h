@@ -101,11 +101,30 @@ double ComplexAbs(TComplex a);
 double ComplexArg(TComplex a);  // in (-pi/2, 3pi/2]
 TComplex ComplexFromAngle(double t);
 TComplex ComplexSqrt(TComplex a);
-// n - 1 successive products; (1E101, 0) marks a power whose modulus passed 1E100.
+// (1E101, 0): the mark of a power whose modulus passed 1E100.
+inline constexpr TComplex kPowerOverflowMark{10.0 * PowerOverflowLimit, 0.0};
+// Whether product `acc` of a power has passed the limit. The square is compared first so
+// that the root is only taken near the limit (the outcome is the same).
+inline bool PowerPassesLimit(TComplex acc) {
+  constexpr double kSquareBelowLimit = 0.99e200;
+  const double square = acc.Re * acc.Re + acc.Im * acc.Im;
+  return !(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit;
+}
+// n - 1 successive products; kPowerOverflowMark for a power whose modulus passed 1E100.
 // The exponent is 64-bit so that -2147483648 can be negated. `interrupt`, when given, is
 // asked every kProductsPerPoll products and may abandon the power (throws Interrupted).
-TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes,
-                       Interrupt* interrupt = nullptr);
+TComplex ComplexPowIntByProducts(TComplex a, std::int64_t n, MessageBoxes& boxes,
+                                 Interrupt* interrupt = nullptr);
+// The same power. A square, the power of drawing loops, is its one product in place: the
+// loop would stop after it whatever it gives (a product of 1 or 0 ends a square too).
+inline TComplex ComplexPowInt(TComplex a, std::int64_t n, MessageBoxes& boxes,
+                              Interrupt* interrupt = nullptr) {
+  if (n == 2) {
+    const TComplex acc = a * a;
+    return PowerPassesLimit(acc) ? kPowerOverflowMark : acc;
+  }
+  return ComplexPowIntByProducts(a, n, boxes, interrupt);
+}
 
 inline bool IsRealValue(TComplex a) { return a.Im == 0.0; }
 // Real, integral, within the 32-bit signed range.

@@ -1,5 +1,6 @@
 #include "logic/evaluator/flat_plan.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <optional>
@@ -117,12 +118,18 @@ class Lowering {
       } else if (node.count > kMaxShortTerm || applied > 1) {
         step.kind = FlatStep::Kind::Passes;
       } else {
-        step.kind = applied == 0 ? FlatStep::Kind::Sum : FlatStep::Kind::Binary;
+        step.kind = applied == 0 ? FlatStep::Kind::Sum : BinaryShape(node.count, step.binary);
       }
     }
     step.slot = NewSlot();
     out_.steps.push_back(step);
     return step.slot;
+  }
+
+  static FlatStep::Kind BinaryShape(int count, int at) {
+    if (count == 2) return FlatStep::Kind::BinaryOfTwo;
+    if (count == 3) return at == 1 ? FlatStep::Kind::BinaryFirst : FlatStep::Kind::BinaryLast;
+    return FlatStep::Kind::Binary;
   }
 
   FlatOperand Lowered(const Plan::Operand& operand) const {
@@ -161,6 +168,13 @@ class Lowering {
   return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
 }
 
+// An operand's value as a step holds it: left uninitialised until fetched, as a step's
+// operands are fetched at every run.
+struct Held {
+  double re, im;
+  TComplex Value() const { return {re, im}; }
+};
+
 // Runs the steps. Values pass in registers, a failure is kept in `fallback_`: only the
 // step that met it stops the run, which then gives Fallback with nothing shown.
 class Runner {
@@ -195,10 +209,10 @@ class Runner {
   }
 
   // ParseNumberText of the pair text of `v`.
-  TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
+  [[gnu::always_inline]] TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
   // Whole numbers below 1E15, 0 among them, are their own text; the others go through
   // the memo.
-  double ReadPart(double x) {
+  [[gnu::always_inline]] double ReadPart(double x) {
     if (x == 0.0) return 0.0;
     if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
     double out = 0.0;
@@ -221,6 +235,41 @@ class Runner {
     return side.read && !fallback_ ? Read(v) : v;
   }
 
+  // "<" and ">" of a real left side against a real number that reads back as itself are
+  // decided by the side's value before its read where that lies far enough from the
+  // number: the read (15 digits) moves a value by less than 1E-14 of it, never onto or
+  // across the number, and between 1E-13 and 1E99 neither value meets the cut or the
+  // overflow test of a lone operand. `left` is then that value.
+  bool DecidedUnread(const FlatStep& step, TComplex& left) const {
+    if ((step.compare != '<' && step.compare != '>') || step.right.kind != FlatSide::Kind::Folded ||
+        step.right.read) {
+      return false;
+    }
+    // The value before the read, where the read is the side's last step: a slot read
+    // back, or a lone "+" operand read from its slot.
+    const FlatSide& side = step.left;
+    TComplex unread;
+    if (side.kind == FlatSide::Kind::Slot && side.read) {
+      unread = work_.values[side.index];
+    } else if (side.kind == FlatSide::Kind::Lone && !side.read) {
+      const FlatOperand& operand = plan_.operands[static_cast<std::size_t>(side.index)];
+      if (operand.kind != FlatOperand::Kind::SlotRead || operand.op != '+' || operand.sign != 1.0) {
+        return false;
+      }
+      unread = work_.values[operand.index];
+    } else {
+      return false;
+    }
+    const TComplex number = plan_.constants[static_cast<std::size_t>(step.right.index)];
+    const double magnitude = std::fabs(unread.Re);
+    if (unread.Im != 0.0 || number.Im != 0.0 || !(magnitude >= 1E-13 && magnitude <= 1E99) ||
+        !(std::fabs(unread.Re - number.Re) > 1E-14 * std::max(magnitude, std::fabs(number.Re)))) {
+      return false;
+    }
+    left = unread;
+    return true;
+  }
+
   [[gnu::always_inline]] TComplex Operand(const FlatOperand& operand) {
     switch (operand.kind) {
       case FlatOperand::Kind::Empty:
@@ -237,6 +286,15 @@ class Runner {
     return {};
   }
 
+  // The values of the step's operands, every one fetched before any is combined: a read
+  // that only the texts can make stops the step before a rule meets the others.
+  [[gnu::always_inline]] void Values(const FlatStep& step, int count, Held* values) {
+    const FlatOperand* operands = plan_.operands.data() + step.first;
+    for (int o = 0; o < count; ++o) {
+      const TComplex v = Operand(operands[o]);
+      values[o] = {v.Re, v.Im};
+    }
+  }
   // Fills `entries` with the step's operands.
   void Entries(const FlatStep& step, Entry* entries) {
     const FlatOperand* operands = plan_.operands.data() + step.first;
@@ -248,6 +306,16 @@ class Runner {
     }
   }
 
+  // The sum pass over the step's operands.
+  [[gnu::always_inline]] TComplex SumOfValues(const FlatStep& step, const Held* values) {
+    const FlatOperand* operands = plan_.operands.data() + step.first;
+    TComplex sum;
+    for (int o = 0; o < step.count; ++o) {
+      if (!SumStep(operands[o].op, values[o].Value(), sum)) return LeaveToTheText();
+    }
+    return sum;
+  }
+
   // A read before that the memo could not make leaves the rest to the text path.
   TComplex Sum(const Entry* entries, std::size_t count) {
     TComplex sum;
@@ -256,23 +324,31 @@ class Runner {
   }
   [[gnu::always_inline]] TComplex Lone(const FlatOperand& operand) {
     const TComplex v = Operand(operand);
-    const Entry entry{operand.op, v.Re, v.Im};
-    return Sum(&entry, 1);
+    TComplex sum;
+    if (fallback_ || !SumStep(operand.op, v, sum)) return LeaveToTheText();
+    return sum;
   }
 
-  TComplex Step(const FlatStep& step) {
+  [[gnu::always_inline]] TComplex Step(const FlatStep& step) {
     switch (step.kind) {
       case FlatStep::Kind::Constant:
         return step.constant;
       case FlatStep::Kind::Lone:
         return Lone(plan_.operands[static_cast<std::size_t>(step.first)]);
       case FlatStep::Kind::Sum: {
-        Entry entries[kMaxShortTerm];
-        Entries(step, entries);
-        return Sum(entries, static_cast<std::size_t>(step.count));
+        Held values[kMaxShortTerm];
+        Values(step, step.count, values);
+        if (fallback_) return {};
+        return SumOfValues(step, values);
       }
       case FlatStep::Kind::Binary:
         return Binary(step);
+      case FlatStep::Kind::BinaryOfTwo:
+        return BinaryOf(step, 2, 1);
+      case FlatStep::Kind::BinaryFirst:
+        return BinaryOf(step, 3, 1);
+      case FlatStep::Kind::BinaryLast:
+        return BinaryOf(step, 3, 2);
       case FlatStep::Kind::Passes:
         return Passes(step);
       case FlatStep::Kind::Builtin: {
@@ -284,7 +360,8 @@ class Runner {
         return value ? *value : LeaveToTheText();
       }
       case FlatStep::Kind::Compare: {
-        const TComplex left = Side(step.left);
+        TComplex left;
+        if (!DecidedUnread(step, left)) left = Side(step.left);
         if (fallback_) return {};
         const TComplex right = Side(step.right);
         if (fallback_) return {};
@@ -296,23 +373,32 @@ class Runner {
     return LeaveToTheText();
   }
 
-  // The one operator of the power or product pass, then the sum pass.
-  TComplex Binary(const FlatStep& step) {
-    Entry entries[kMaxShortTerm];
-    Entries(step, entries);
+  // The one operator of the power or product pass, then the sum pass, over `count`
+  // operands with the operator of operand `at`; in line where both are known.
+  [[gnu::always_inline]] TComplex BinaryOf(const FlatStep& step, int count, int at) {
+    const FlatOperand* operands = plan_.operands.data() + step.first;
+    Held values[kMaxShortTerm];
+    Values(step, count, values);
     if (fallback_) return {};
-    const auto j = static_cast<std::size_t>(step.binary);
-    const char op = entries[j].op;
+    const char op = operands[at].op;
     TComplex merged;
     const PassFailure failure =
         op == '^'
-            ? PowerOf(entries[j - 1].Value(), entries[j].Value(), Powers(), merged)
-            : ProductOf(op, entries[j - 1].Value(), entries[j].Value(), context_.boxes, merged);
+            ? PowerOf(values[at - 1].Value(), values[at].Value(), Powers(), merged)
+            : ProductOf(op, values[at - 1].Value(), values[at].Value(), context_.boxes, merged);
     if (failure != PassFailure::None) return LeaveToTheText();
-    entries[j - 1].Set(merged);
-    const auto count = static_cast<std::size_t>(step.count);
-    for (std::size_t e = j + 1; e < count; ++e) entries[e - 1] = entries[e];
-    return Sum(entries, count - 1);
+    // The sum pass over the list the merge left: operand `at` gone, `at - 1` merged.
+    TComplex sum;
+    for (int o = 0; o < count; ++o) {
+      if (o == at) continue;
+      if (!SumStep(operands[o].op, o == at - 1 ? merged : values[o].Value(), sum)) {
+        return LeaveToTheText();
+      }
+    }
+    return sum;
+  }
+  [[gnu::noinline]] TComplex Binary(const FlatStep& step) {
+    return BinaryOf(step, step.count, step.binary);
   }
 
   // Out of line, so that only terms that need it carry the operand list.

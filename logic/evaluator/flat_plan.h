@@ -71,9 +71,14 @@ struct FlatStep {
     Lone,      // one operand: only its sum
     Sum,       // a few operands joined by "+" and "-" only: the sum pass alone
     Binary,    // a few operands with one operator of the power or product pass
-    Passes,    // anything else: the power, product and sum passes
-    Builtin,   // built-in `builtin` of side `left`
-    Compare,   // sides `left` and `right` compared by `compare`: 1 or 0
+    // The short Binary shapes of drawing loops, "a*b", "a^k+c" and "a+b*c", their
+    // operands fetched without a count to loop over.
+    BinaryOfTwo,
+    BinaryFirst,
+    BinaryLast,
+    Passes,   // anything else: the power, product and sum passes
+    Builtin,  // built-in `builtin` of side `left`
+    Compare,  // sides `left` and `right` compared by `compare`: 1 or 0
   };
   Kind kind;
   char compare = 0;

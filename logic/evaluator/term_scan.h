@@ -210,8 +210,8 @@ struct PowerWork {
 
 // One "^": `base` to the power `exponent` as the power pass forms it, its products
 // charged against the budget and the overflow test applied, or what it met instead.
-inline PassFailure PowerOf(TComplex base, TComplex exponent, const PowerWork& work,
-                           TComplex& power) {
+[[gnu::always_inline]] inline PassFailure PowerOf(TComplex base, TComplex exponent,
+                                                  const PowerWork& work, TComplex& power) {
   if (!IsIntegerValue(exponent)) return PassFailure::BadOperand;
   if (exponent.Re < 0.0 && base.Re == 0.0 && base.Im == 0.0) return PassFailure::BadOperand;
   work.products += EstimatedProducts(base, exponent.Re);
@@ -294,16 +294,22 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
   return PassFailure::None;
 }
 
+// One entry of the sum pass added to the running `sum`; false when the sum then fails
+// the overflow test.
+[[gnu::always_inline]] inline bool SumStep(char op, TComplex value, TComplex& sum) {
+  if (op == '+') {
+    sum = sum + value;
+  } else if (op == '-') {
+    sum = sum - value;
+  }
+  return !Overflows(sum);
+}
+
 // The sum pass; false when the running sum fails the overflow test.
 inline bool SumOf(const Entry* entries, std::size_t count, TComplex& sum) {
   sum = TComplex{};
   for (std::size_t e = 0; e < count; ++e) {
-    if (entries[e].op == '+') {
-      sum = sum + entries[e].Value();
-    } else if (entries[e].op == '-') {
-      sum = sum - entries[e].Value();
-    }
-    if (Overflows(sum)) return false;
+    if (!SumStep(entries[e].op, entries[e].Value(), sum)) return false;
   }
   return true;
 }

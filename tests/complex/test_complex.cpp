@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <string>
 
 #include "logic/complex/complex.h"
 #include "logic/complex/fault.h"
@@ -153,6 +157,66 @@ TEST(ComplexPowInt, MostNegativeExponentUsesWideInteger) {
   RecordingMessageBoxes boxes;
   ExpectExact(ComplexPowInt({1, 0}, -2147483648LL, boxes), 1, 0);
   ExpectExact(ComplexPowInt({-1, 0}, -2147483648LL, boxes), 1, 0);
+}
+
+// A power's outcome down to the bits, or the fault it raised.
+std::string PowerOutcome(TComplex (*power)(TComplex, std::int64_t, MessageBoxes&, Interrupt*),
+                         TComplex a, std::int64_t n) {
+  RecordingMessageBoxes boxes;
+  try {
+    const TComplex v = power(a, n, boxes, nullptr);
+    return std::to_string(std::bit_cast<std::uint64_t>(v.Re)) + " " +
+           std::to_string(std::bit_cast<std::uint64_t>(v.Im));
+  } catch (const Fault& fault) {
+    return std::string("fault ") + fault.what();
+  }
+}
+
+// The square in place gives what the products give, for every input.
+TEST(ComplexPowInt, SquareInPlaceIsTheFirstProduct) {
+  constexpr double kDenormal = std::numeric_limits<double>::denorm_min();
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  struct Row {
+    const char* name;
+    TComplex a;
+  };
+  const Row rows[] = {
+      {"zero", {0, 0}},
+      {"negative zeros", {-0.0, -0.0}},
+      {"negative zero with i", {-0.0, 1}},
+      {"square on the cut", {1E-7, 0}},
+      {"square just above the cut", {1.0000001E-7, 1.0000001E-7}},
+      {"imaginary part cut, real kept", {1, 5E-8}},
+      {"uncut base", {1, 1E-20}},
+      {"subnormal parts", {kDenormal, -kDenormal}},
+      {"unit -1", {-1, 0}},
+      {"unit i", {0, 1}},
+      {"square exactly 1 from an uncut base", {-1, -1E-300}},
+      {"modulus just below the limit", {0.99E50, 0}},
+      {"modulus past the limit", {1E51, 0}},
+      {"mixed parts past the limit", {7.1E49, 7.1E49}},
+      {"parts that cancel", {1E60, 1E60}},
+      {"product overflows", {1E155, 0}},
+      {"imaginary product overflows", {1E160, 1E160}},
+      {"huge and tiny", {1E150, 1E-150}},
+      {"infinite operand", {kInf, 1}},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(PowerOutcome(ComplexPowInt, row.a, 2),
+              PowerOutcome(ComplexPowIntByProducts, row.a, 2))
+        << row.name;
+  }
+  std::mt19937_64 random(20261209);
+  std::uniform_real_distribution<double> moderate(-3.0, 3.0);
+  for (int k = 0; k < 200000; ++k) {
+    // Arbitrary bits reach every exponent; moderate values are the drawing loops'.
+    const TComplex a =
+        k % 2 == 0 ? TComplex{std::bit_cast<double>(random()), std::bit_cast<double>(random())}
+                   : TComplex{moderate(random), moderate(random)};
+    if (std::isnan(a.Re) || std::isnan(a.Im)) continue;
+    ASSERT_EQ(PowerOutcome(ComplexPowInt, a, 2), PowerOutcome(ComplexPowIntByProducts, a, 2))
+        << a.Re << " " << a.Im;
+  }
 }
 
 TEST(DivisionByZero, ShowsBoxThenFaults) {

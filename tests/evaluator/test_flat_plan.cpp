@@ -51,8 +51,8 @@ struct Row {
   const char* expected;  // a result text, or a fault's message in braces
 };
 
-void ExpectOutcomes(const std::vector<Row>& rows) {
-  SetDecimalSeparator(',');
+void ExpectOutcomes(const std::vector<Row>& rows, char separator = ',') {
+  SetDecimalSeparator(separator);
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     EvalWorld world;
@@ -136,6 +136,47 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
   });
 }
 
+// The one operator of a short term between, before and after its sums, with the faults
+// and failures of each of its places.
+TEST(FlatPlans, OneOperatorInsideItsSum) {
+  ExpectOutcomes({
+      {"a sum before a square", "1+c^2", "[1,546875|-0,1875]"},
+      {"a square, then a difference", "c^2-v", "[-1,453125|-0,1875]"},
+      {"a product between two sums", "1+v*w-1", "[-6|1]"},
+      {"a square of -0", "nz^2-nz", "[0|0]"},
+      {"a square cut to 0", "0,0000001^2+1", "[1|0]"},
+      {"a square whose product faults", "big^2+1", kOverflow.c_str()},
+      {"a square at the overflow mark", "1e60^2+1", "?8'1 !"},
+      {"a square below the limit by its imaginary part", "[7e49|7e49]^2-1", "[-1|9,8E99]"},
+      {"a square past the limit by its imaginary part", "[7,1e49|7,1e49]^2-1", "?8'1 !"},
+      {"the sum after a square fails", "1e50^2+1e100", "?8'1e100 !"},
+      {"the box of a negative power inside a sum", "1+1E-7^-2", kInvalid.c_str()},
+      {"a division inside a sum", "1-v/0+1", "?0Division '/'"},
+  });
+  ExpectOutcomes({{"a square plus a constant", "c^2+c", "[-0.203125|-0.0625]"},
+                  {"a sum before a square", "1+c^2", "[1.546875|-0.1875]"},
+                  {"a power by a fraction", "v^0.5+1", "?0'+v^0.5+1' ?"}},
+                 '.');
+}
+
+// A built-in's value compared with a number, near the number and far from it: only the
+// value read back from its text decides.
+TEST(FlatPlans, ABuiltinsValueAgainstANumber) {
+  ExpectOutcomes({
+      {"far below", "betrag(c)<2", "1"},
+      {"from 0", "betrag(0)<2", "1"},
+      {"below, reads back as the number", "betrag([0,05|1,99937490231322])<2", "0"},
+      {"above, reads back as the number", "betrag([0,01|1,99997499984375])>2", "0"},
+      {"a unit of the 15th digit below", "re([1,99999999999999|0])<2", "1"},
+      {"at the margin", "re([1,99999999999998|0])<2", "1"},
+      {"a negative side", "re([-3|0])>-2", "0"},
+      {"a non-real side", "wurzel(r)<2", "?0'[0|1,73205080756888]<2' ?"},
+      {"a side too small to read without its text", "re([1e-305|0])<1", "1"},
+      {"a large side", "re([1e99|0])>2", "1"},
+      {"a number that is not its own text", "re([0,5|0])<0,50000000000000001", "0"},
+  });
+}
+
 // What the plans answer themselves: a value, or a fault met in the text path's order,
 // which comes from the plan itself, with the boxes the text path shows before it.
 TEST(FlatPlans, AnsweredByThePlan) {
@@ -151,6 +192,7 @@ TEST(FlatPlans, AnsweredByThePlan) {
       {"a sum of two", "v+w", Outcome::Value, 0},
       {"the loop's condition", "(Betrag(c)<2)*(v<1000)", Outcome::Value, 0},
       {"a comparison", "betrag(c)<2", Outcome::Comparison, 0},
+      {"a comparison near its number", "betrag([0,05|1,99937490231322])<2", Outcome::Comparison, 0},
       {"a built-in of a built-in", "betrag(wurzel(w))", Outcome::Value, 0},
       {"a fault inside a user function", "huge(1e100)+1", Outcome::Fallback, 0},
       {"a fault after a long power", "1,0000001^100000*1e200*1e200", Outcome::Fallback, 0},
