@@ -365,10 +365,10 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
                                  LineSlot* slot) {
   // Past ":=", which the line holds.
   const std::string_view right(line.data() + form.assign + 2, line.size() - form.assign - 2);
-  const TermValue result =
-      EvaluateTermValue(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr);
-  if (!result.error.empty()) [[unlikely]] {
-    ReportRunError(k, FirstTwo(result.error));
+  TComplex value;
+  if (!EvaluateTermInto(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr, value,
+                        error_)) [[unlikely]] {
+    ReportRunError(k, FirstTwo(error_));
     return false;
   }
   // The right-hand side is evaluated before the name is looked up.
@@ -381,7 +381,7 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     return false;
   }
   if (changes_ != nullptr) changes_->BeforeWrite(index);
-  project_.variables.SetCurrentValue(index, result.value);
+  project_.variables.SetCurrentValue(index, value);
   return true;
 }
 
@@ -557,12 +557,13 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
             std::string_view(opening->text).substr(first.start, first.end - first.start);
         if (SameText(text, top.condition)) plan = &first.plan;
       }
+      TComplex value;
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.
-        again = !IsZero(EvaluateTermValue(top.condition, context_, plan).value);
+        again = EvaluateTermInto(top.condition, context_, plan, value, error_) && !IsZero(value);
       } else {
         const std::string condition = top.condition;
-        again = !IsZero(EvaluateTermValue(condition, context_).value);
+        again = EvaluateTermInto(condition, context_, nullptr, value, error_) && !IsZero(value);
       }
       break;
     }

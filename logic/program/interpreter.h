@@ -278,6 +278,7 @@ class Interpreter {
   };
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
+  std::string error_;  // the error text of the last term that failed, kept for its buffer
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;
   DrawingRecord* record_ = nullptr;
