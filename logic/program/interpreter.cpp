@@ -405,8 +405,9 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
   return false;
 }
 
-bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form,
-                                 LineSlot* slot) {
+[[gnu::always_inline]] inline bool Interpreter::StepAssignment(int k, const std::string& line,
+                                                               const LineForm& form,
+                                                               LineSlot* slot) {
   // Past ":=", which the line holds.
   const std::string_view right(line.data() + form.assign + 2, line.size() - form.assign - 2);
   TComplex value;
