@@ -306,21 +306,20 @@ std::string EvaluateTerm(std::string_view term, const EvalContext& context) {
   return EvaluateTermText(term, context);
 }
 
-TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, PlanHandle* handle) {
-  TermValue out;
-  if (context.plans != nullptr) {
-    const PlanResult planned = context.plans->TryEvaluate(term, context, handle);
-    if (planned.outcome != PlanResult::Outcome::Fallback) {
-      out.value = planned.value;
-      return out;
-    }
-  }
+bool EvaluateTermTextInto(std::string_view term, const EvalContext& context, TComplex& value,
+                          std::string& error) {
   std::string result = EvaluateTermText(term, context);
   if (IsErrorText(result)) {
-    out.error = std::move(result);
-  } else {
-    out.value = ParseNumberText(result);
+    error = std::move(result);
+    return false;
   }
+  value = ParseNumberText(result);
+  return true;
+}
+
+TermValue EvaluateTermValue(std::string_view term, const EvalContext& context, PlanHandle* handle) {
+  TermValue out;
+  EvaluateTermInto(term, context, handle, out.value, out.error);
   return out;
 }
 

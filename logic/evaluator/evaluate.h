@@ -71,6 +71,11 @@ struct TermValue {
 // `handle` (with plans) keeps the plan found for `term` for the next call with that text.
 TermValue EvaluateTermValue(std::string_view term, const EvalContext& context,
                             PlanHandle* handle = nullptr);
+// The text path's part of it: true with the value in `value`, or false with the error
+// text in `error` (`value` untouched). EvaluateTermInto (plan.h) is the whole of it
+// without a result object per call.
+bool EvaluateTermTextInto(std::string_view term, const EvalContext& context, TComplex& value,
+                          std::string& error);
 // The display text of the value, or the German message of the error.
 std::string EvaluateForDisplay(std::string_view term, const EvalContext& context);
 // The same for a result text already computed.

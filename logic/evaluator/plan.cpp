@@ -248,29 +248,27 @@ const FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& con
   return *plans_.emplace(std::string(term), std::move(flat)).first->second;
 }
 
-PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& context,
-                                  PlanHandle* handle) {
+const FlatPlan& PlanCache::FindPlan(std::string_view term, const EvalContext& context,
+                                    PlanHandle* handle) {
   const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
                     context.variables.NamesVersion(), DecimalSeparator()};
-  if (!(stamp == stamp_)) [[unlikely]]
-    Restamp(stamp, context);
-  const FlatPlan* plan = nullptr;
+  if (!(stamp == stamp_)) Restamp(stamp, context);
   if (handle != nullptr && handle->generation == generation_) {
-    plan = static_cast<const FlatPlan*>(handle->plan);
-  } else {
-    plan = &PlanFor(term, context);
-    if (handle != nullptr) *handle = {plan, generation_};
+    return *static_cast<const FlatPlan*>(handle->plan);
   }
-  // Counted as not answered until the plan gives its value: a fault ends the term here.
-  ++counts_.fallback;
-  FlatWork work{slots_.data(), round_trips_, powers_};
-  // One result object, built in place: it is the caller's.
-  PlanResult result = plan->usable ? RunFlatPlan(*plan, context, work) : PlanResult{};
-  if (result.outcome != PlanResult::Outcome::Fallback) {
-    --counts_.fallback;
-    ++counts_.fast;
+  const FlatPlan& plan = PlanFor(term, context);
+  if (handle != nullptr) *handle = {&plan, generation_};
+  return plan;
+}
+
+PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& context,
+                                  PlanHandle* handle) {
+  const FlatPlan& plan = CurrentPlan(term, context, handle);
+  if (!plan.usable) {
+    ++counts_.fallback;
+    return {};
   }
-  return result;
+  return Run(plan, context);
 }
 
 }  // namespace ombrix

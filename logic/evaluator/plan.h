@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "logic/complex/complex.h"
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/flat_plan.h"
 #include "logic/evaluator/power_memo.h"
 #include "logic/evaluator/tables.h"
 
 namespace ombrix {
-
-struct EvalContext;
 
 // A plan found once, kept by a caller next to the text it was found for, so that the next
 // evaluation of that text skips the look-up. It holds while the cache has not started
@@ -41,6 +41,20 @@ class PlanCache {
   // given, is what an earlier call left for this same text.
   PlanResult TryEvaluate(std::string_view term, const EvalContext& context,
                          PlanHandle* handle = nullptr);
+  // The same for a caller that needs only the value: true with the value in `value`, or
+  // false (`value` untouched) where only the text path can say.
+  bool TryValue(std::string_view term, const EvalContext& context, PlanHandle* handle,
+                TComplex& value) {
+    const FlatPlan& plan = CurrentPlan(term, context, handle);
+    if (!plan.usable) [[unlikely]] {
+      ++counts_.fallback;
+      return false;
+    }
+    const PlanResult result = Run(plan, context);
+    if (result.outcome == PlanResult::Outcome::Fallback) return false;
+    value = result.value;
+    return true;
+  }
 
   // How the terms were answered, for tests and benchmarks: with a value from a plan, or
   // not (by the text path, or ended by a fault).
@@ -75,6 +89,35 @@ class PlanCache {
   // Drops every plan: the meaning of a term may have changed.
   void Restamp(const Stamp& stamp, const EvalContext& context);
   const FlatPlan& PlanFor(std::string_view term, const EvalContext& context);
+  // Whether the plans kept were built for this context's tables and separator.
+  bool StampHolds(const EvalContext& context) const {
+    return stamp_.functions == &context.functions &&
+           stamp_.function_version == context.functions.Version() &&
+           stamp_.variables == &context.variables &&
+           stamp_.names_version == context.variables.NamesVersion() &&
+           stamp_.separator == DecimalSeparator();
+  }
+  // The plan of `term` for this context, through `handle` when it still holds.
+  const FlatPlan& CurrentPlan(std::string_view term, const EvalContext& context,
+                              PlanHandle* handle) {
+    if (handle != nullptr && handle->generation == generation_ && StampHolds(context)) [[likely]]
+      return *static_cast<const FlatPlan*>(handle->plan);
+    return FindPlan(term, context, handle);
+  }
+  [[gnu::noinline]] const FlatPlan& FindPlan(std::string_view term, const EvalContext& context,
+                                             PlanHandle* handle);
+  // Runs a usable plan, counted as not answered until it gives its value: a fault ends
+  // the term inside it.
+  PlanResult Run(const FlatPlan& plan, const EvalContext& context) {
+    ++counts_.fallback;
+    FlatWork work{slots_.data(), round_trips_, powers_};
+    PlanResult result = RunFlatPlan(plan, context, work);
+    if (result.outcome != PlanResult::Outcome::Fallback) {
+      --counts_.fallback;
+      ++counts_.fast;
+    }
+    return result;
+  }
   void Clear();
 
   Stamp stamp_;
@@ -86,5 +129,15 @@ class PlanCache {
   RoundTripMemo round_trips_;
   PowerMemo powers_;
 };
+
+// EvaluateTermValue without a result object per call, for lines run again and again:
+// true with the value in `value`, or false with the error text in `error` (`value`
+// untouched).
+inline bool EvaluateTermInto(std::string_view term, const EvalContext& context, PlanHandle* handle,
+                             TComplex& value, std::string& error) {
+  if (context.plans != nullptr && context.plans->TryValue(term, context, handle, value)) [[likely]]
+    return true;
+  return EvaluateTermTextInto(term, context, value, error);
+}
 
 }  // namespace ombrix

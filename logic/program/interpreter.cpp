@@ -12,6 +12,7 @@
 #include "logic/evaluator/result_text.h"
 #include "logic/program/drawing_record.h"
 #include "logic/program/program_text.h"
+#include "logic/program/slice_clock.h"
 
 namespace ombrix {
 
@@ -106,7 +107,7 @@ bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
 
 // Equal texts, compared here rather than by a library call: every step compares its line
 // with its slot, and most lines are short.
-bool SameText(std::string_view a, std::string_view b) {
+[[gnu::always_inline]] inline bool SameText(std::string_view a, std::string_view b) {
   const std::size_t n = a.size();
   if (n != b.size()) return false;
   const auto word = [](const char* p) {
@@ -115,6 +116,14 @@ bool SameText(std::string_view a, std::string_view b) {
     return w;
   };
   if (n < 8) {
+    if (n >= 4) {  // the first four and the last four, overlapping
+      const auto half = [](const char* p) {
+        std::uint32_t w = 0;
+        std::memcpy(&w, p, sizeof w);
+        return w;
+      };
+      return half(a.data()) == half(b.data()) && half(a.data() + n - 4) == half(b.data() + n - 4);
+    }
     for (std::size_t i = 0; i < n; ++i) {
       if (a[i] != b[i]) return false;
     }
@@ -165,30 +174,65 @@ void Interpreter::ClearRunFlag(int k) {
   }
 }
 
-bool Interpreter::ExecuteStep(int k) {
-  if (!ValidSlot(k)) return false;
+bool Interpreter::RunFlag(int k) const {
+  return k == MainProgram ? flags_.MainRunning : flags_.MouseHandlerEnabled;
+}
+
+bool Interpreter::AtLine(int k) const {
   const std::int32_t n = state_.CurrentLine[k];
-  if (n < 0 || static_cast<std::size_t>(n) >= project_.programs[k].size()) return false;
+  return n >= 0 && static_cast<std::size_t>(n) < project_.programs[k].size();
+}
+
+bool Interpreter::ExecuteStep(int k) {
+  if (!ValidSlot(k) || !AtLine(k)) return false;
   if (observer_ != nullptr) observer_->BeforeStep(k);
   const std::int32_t cursor = state_.ArgumentCursor[k];
   try {
     return Step(k);
+  } catch (...) {
+    return StepThrew(k, cursor);
+  }
+}
+
+StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices,
+                                   std::int64_t& counted) {
+  if (!ValidSlot(k)) return StepsEnd::Failed;
+  std::int64_t done = 0;
+  std::int32_t cursor = 0;
+  // One handler for all the steps: entering it costs as much as a cheap line.
+  try {
+    while (RunFlag(k)) {
+      if (!AtLine(k)) return StepsEnd::AtEnd;
+      if (observer_ != nullptr) observer_->BeforeStep(k);
+      cursor = state_.ArgumentCursor[k];
+      if (!Step(k)) return StepsEnd::Failed;
+      ++counted;
+      if (++done == limit) break;
+      if (slices != nullptr && slices->Spent()) break;
+    }
+  } catch (...) {
+    StepThrew(k, cursor);
+    return StepsEnd::Failed;
+  }
+  return StepsEnd::Stopped;
+}
+
+// Inside a handler: what a step that threw leaves behind.
+bool Interpreter::StepThrew(int k, std::int32_t cursor) {
+  step_slot_[k] = {};
+  try {
+    throw;
   } catch (const Interrupted&) {
     // Every line evaluates before it changes anything but where its arguments are read;
     // the line counter may have been reset meanwhile by a new start.
-    step_slot_[k] = {};
     state_.ArgumentCursor[k] = cursor;
     throw;
   } catch (const Fault& fault) {
     // Reported once, as the application's top-level handler shows a fault; the run
     // stops here instead of meeting the same fault again at the next idle call.
-    step_slot_[k] = {};
     ClearRunFlag(k);
     boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
     return false;
-  } catch (...) {
-    step_slot_[k] = {};
-    throw;
   }
 }
 
@@ -361,14 +405,15 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
   return false;
 }
 
-bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm& form,
-                                 LineSlot* slot) {
+[[gnu::always_inline]] inline bool Interpreter::StepAssignment(int k, const std::string& line,
+                                                               const LineForm& form,
+                                                               LineSlot* slot) {
   // Past ":=", which the line holds.
   const std::string_view right(line.data() + form.assign + 2, line.size() - form.assign - 2);
-  const TermValue result =
-      EvaluateTermValue(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr);
-  if (!result.error.empty()) [[unlikely]] {
-    ReportRunError(k, FirstTwo(result.error));
+  TComplex value;
+  if (!EvaluateTermInto(right, context_, slot != nullptr ? &slot->terms[0].plan : nullptr, value,
+                        error_)) [[unlikely]] {
+    ReportRunError(k, FirstTwo(error_));
     return false;
   }
   // The right-hand side is evaluated before the name is looked up.
@@ -381,7 +426,7 @@ bool Interpreter::StepAssignment(int k, const std::string& line, const LineForm&
     return false;
   }
   if (changes_ != nullptr) changes_->BeforeWrite(index);
-  project_.variables.SetCurrentValue(index, result.value);
+  project_.variables.SetCurrentValue(index, value);
   return true;
 }
 
@@ -557,12 +602,13 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
             std::string_view(opening->text).substr(first.start, first.end - first.start);
         if (SameText(text, top.condition)) plan = &first.plan;
       }
+      TComplex value;
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.
-        again = !IsZero(EvaluateTermValue(top.condition, context_, plan).value);
+        again = EvaluateTermInto(top.condition, context_, plan, value, error_) && !IsZero(value);
       } else {
         const std::string condition = top.condition;
-        again = !IsZero(EvaluateTermValue(condition, context_).value);
+        again = EvaluateTermInto(condition, context_, nullptr, value, error_) && !IsZero(value);
       }
       break;
     }

@@ -23,6 +23,11 @@
 namespace ombrix {
 
 class DrawingRecord;
+class SliceClock;
+
+// How a run of steps ended: its bound reached or its program's flag clear, the program's
+// end reached, or a step failed (reported) or threw.
+enum class StepsEnd { Stopped, AtEnd, Failed };
 
 // The command words in the order of CommandWords (commands.cpp checks it).
 enum class Command {
@@ -184,6 +189,12 @@ class Interpreter {
   // step is reported once as the top-level handler would, clears the slot's run flag
   // and answers false.
   bool ExecuteStep(int k);
+  // Steps of program k one after the other, each as ExecuteStep would make it, while the
+  // program's run flag is set and it has a line left: at most `limit` (0: no bound), and
+  // none after `slices` (when given) says its slice is spent. Each step that succeeds
+  // adds one to `counted` at once, so the count holds when an Interrupted thrown from a
+  // step passes through.
+  StepsEnd ExecuteSteps(int k, std::int64_t limit, SliceClock* slices, std::int64_t& counted);
 
   // Shows the run-time error box for the current line of program k and clears its flag.
   // `code` is an error text's first two characters or kUnavailableCommandCode.
@@ -228,6 +239,9 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
+  bool RunFlag(int k) const;
+  bool AtLine(int k) const;  // CurrentLine[k] names a line of program k
+  bool StepThrew(int k, std::int32_t cursor);
   bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
   bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
   // The line cache: with plans, every line of a program has a slot, by index; the slots
@@ -278,6 +292,7 @@ class Interpreter {
   };
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
+  std::string error_;  // the error text of the last term that failed, kept for its buffer
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;
   DrawingRecord* record_ = nullptr;

@@ -63,7 +63,6 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
   // one line at a time inside a slice of its own.
   const bool timed = budget.time.has_value();
   if (timed) slices_.Begin(budget.time);
-  std::int64_t lines = 0;
   // The lines of this call are asked through one interrupt, installed once: a Stop, Start
   // or SwitchOffBoth from inside a line abandons it.
   line_changes_ = run_changes_;
@@ -78,13 +77,14 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
   line_in_progress_ = true;
   interpreter_.SetInterrupt(&line_interrupt_);
   try {
-    while (flags_.MainRunning) {
-      if (MainAtEnd()) return RunOutcome::Ended;
-      if (!interpreter_.ExecuteStep(MainProgram)) return RunOutcome::Failed;
-      ++lines;
-      ++lines_run_;
-      if (budget.lines > 0 && lines >= budget.lines) break;
-      if (timed && slices_.Spent()) break;
+    const std::int64_t limit = budget.lines > 0 ? budget.lines : 0;
+    switch (interpreter_.ExecuteSteps(MainProgram, limit, timed ? &slices_ : nullptr, lines_run_)) {
+      case StepsEnd::Stopped:
+        break;
+      case StepsEnd::AtEnd:
+        return RunOutcome::Ended;
+      case StepsEnd::Failed:
+        return RunOutcome::Failed;
     }
   } catch (const Interrupted&) {
     // Nothing of the abandoned line is left; the stop has been made.

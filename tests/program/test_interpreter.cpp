@@ -603,9 +603,11 @@ struct AgreeRow {
   const char* name;
   Lines program;
   void (*change)(World&) = nullptr;  // between the two runs
+  long limit = 0;                    // steps per run; 0: the test's own bound
 };
 
 void ExpectAgreesWithTheTexts(const AgreeRow& row, long limit = 100000) {
+  if (row.limit > 0) limit = row.limit;
   World cached, texts;
   texts.interpreter.UsePlans(false);
   for (World* w : {&cached, &texts}) {
@@ -669,6 +671,24 @@ TEST_F(InterpreterTest, LineCacheAgreesWithTheTextsForEveryShape) {
       {"a Fuer line that becomes an assignment",
        {"F\xFCr(x;1;3;1)", "k:=k+x", "EndeF\xFCr"},
        [](World& w) { w.project.programs[MainProgram][0] = "x:=5"; }},
+      {"a Solange whose test fails at its start", {"Solange(nix<1)", "x:=1", "EndeSolange"}},
+      {"a Solange whose test fails at its end, which ends the loop",
+       {"Solange(1/(3-x))", "x:=x+1", "EndeSolange", "k:=x"}},
+      {"a nested loop left by a failure, its records left for the next run",
+       {"Solange(1)", "F\xFCr(k;1;3;1)", "x:=x+k", "Wenn(x>10)", "x:=nix", "EndeWenn", "EndeF\xFCr",
+        "EndeSolange"}},
+      {"the step bound reached inside nested loops",
+       {"Solange(x<100)", "Wiederhole(3)", "x:=x+1", "EndeWiederhole", "EndeSolange"},
+       nullptr,
+       7},
+      {"the step bound reached at the test of a Solange",
+       {"Solange(x<100)", "x:=x+1", "EndeSolange"},
+       nullptr,
+       6},
+      {"a loop's end edited between runs",
+       {"Solange(x<3)", "x:=x+1", "EndeSolange", "k:=k+1"},
+       [](World& w) { w.project.programs[MainProgram][2] = "EndeWiederhole"; },
+       5},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);

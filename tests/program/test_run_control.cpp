@@ -52,6 +52,22 @@ TEST_F(RunControlTest, OneBudgetOfTheMainProgram) {
        true,
        0},
       {"a failed step", {"x:=1", "Unsinn"}, {}, RunOutcome::Failed, 1, false, true, 1},
+      {"a line budget stops inside a loop",
+       {"Solange(1)", "x:=x+1", "EndeSolange"},
+       {5, {}},
+       RunOutcome::Running,
+       5,
+       true,
+       true,
+       0},
+      {"a failed step inside a loop counts the lines before it",
+       {"Solange(1)", "x:=x+1", "Wenn(x=3)", "Unsinn", "EndeWenn", "EndeSolange"},
+       {},
+       RunOutcome::Failed,
+       9,
+       false,
+       true,
+       1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
