@@ -643,6 +643,8 @@ void TestRunControl::longClickRunKeepsTheWindowAlive() {
   rig.Mouse() = {"c:=c+1",      "Solange(s=0)", "n:=n+1", "ZeichnePunkt(0)",
                  "EndeSolange", "Wenn(s=2)",    "Unsinn", "EndeWenn"};
   const bool fails = end == QLatin1String("failure");
+  // The run must outlast the beats however fast the build: only its time bound is left.
+  rig.form.SetMouseHandlerStepLimit(std::int64_t{1} << 40);
   ModalDriver driver;  // the editor on the failed line
   rig.form.show();
   QVERIFY(QTest::qWaitForWindowExposed(&rig.form));
