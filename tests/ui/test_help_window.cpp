@@ -122,13 +122,6 @@ RunOutcome RunProgram(RunWorld& world, ProgramText program) {
   return outcome;
 }
 
-bool AllWhite(const QImage& image) {
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
-  return true;
-}
-
 }  // namespace
 
 class TestHelp : public QObject {

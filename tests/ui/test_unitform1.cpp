@@ -58,13 +58,6 @@ void OpenBy(Rig& rig, OpenedBy how, const QString& path) {
   }
 }
 
-bool AllWhite(const QImage& image) {
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x)
-      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
-  return true;
-}
-
 }  // namespace
 
 class TestMainWindow : public QObject {

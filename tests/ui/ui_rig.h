@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QEvent>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
@@ -53,6 +54,14 @@ struct Rig {
   }
   std::string Changed() const { return FromQt(form.StatusChangedPanel->text()); }
 };
+
+// Nothing drawn: every pixel of the picture is white.
+inline bool AllWhite(const QImage& image) {
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if ((image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF) return false;
+  return true;
+}
 
 // A project file with the given programs and one user function "f" = "#^2".
 inline QString WriteProject(const QTemporaryDir& dir, const QString& name, const ProgramText& main,
