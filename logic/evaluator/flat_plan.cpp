@@ -20,138 +20,307 @@ std::size_t MemoSlot(std::uint64_t bits) {
 }
 
 using Plan = PlanCache::Plan;
+using Code = FlatOp::Code;
 
 // The longest terms of the "+"/"-" kinds; longer ones take the passes.
 constexpr int kMaxShortTerm = 8;
 
-// Lowers the terms of a tree in the order the text path evaluates them: every value (in
-// the order the builder added them, which is that order, a value's own values before it),
-// then the whole term.
+// ParseNumberText of the text of `x`: whole numbers below 1E15, 0 among them, are their
+// own text; the others go through `read`. False where only the texts can say.
+template <typename ReadOther>
+[[gnu::always_inline]] inline bool ReadPart(double x, double& out, ReadOther read) {
+  if (x == 0.0) {
+    out = 0.0;
+    return true;
+  }
+  if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) {
+    out = x;
+    return true;
+  }
+  return read(x, out);
+}
+
+// ParseNumberText of the pair text of `v`.
+[[gnu::always_inline]] inline bool Read(TComplex v, TComplex& out, RoundTripMemo& memo) {
+  const auto other = [&memo](double x, double& part) { return memo.Read(x, part); };
+  return ReadPart(v.Re, out.Re, other) && ReadPart(v.Im, out.Im, other);
+}
+
+// 1 * v is v exactly and cannot overflow: only the cut is left.
+[[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
+  return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
+}
+
+// "<" and ">" of a real left side against a real number that reads back as itself are
+// decided by the side's value before its read where that lies far enough from the
+// number: the read (15 digits) moves a value by less than 1E-14 of it, never onto or
+// across the number, and between 1E-13 and 1E99 neither value meets the cut or the
+// overflow test of a lone operand.
+inline bool DecidedUnread(TComplex unread, TComplex number) {
+  const double magnitude = std::fabs(unread.Re);
+  return unread.Im == 0.0 && number.Im == 0.0 && magnitude >= 1E-13 && magnitude <= 1E99 &&
+         std::fabs(unread.Re - number.Re) > 1E-14 * std::max(magnitude, std::fabs(number.Re));
+}
+
+// An operand as the lowering meets it.
+struct LoweredOperand {
+  enum class Kind : unsigned char {
+    Empty,     // counts as 0
+    Constant,  // the number with its sign, as read when built
+    Variable,  // sign times the variable's current value
+    Slot,      // sign times a register's value, which reads back as itself
+    SlotRead,  // sign times a register's value read back from its pair text
+  };
+  char op;
+  Kind kind;
+  double sign;
+  int index;  // the variable or the register
+  TComplex constant;
+};
+
+// Where a step takes a whole term's value from: a register, or a short term computed in
+// place (a lone operand, or a lone number summed when built), read back from its pair
+// text first when `read`.
+struct Side {
+  enum class Kind : unsigned char { Register, Lone, Folded };
+  Kind kind = Kind::Register;
+  bool read = false;
+  int reg = 0;
+  LoweredOperand lone{};
+  TComplex folded;
+};
+
+// Lowers the terms of a tree into operations in the order the text path evaluates them:
+// every value (in the order the builder added them, which is that order, a value's own
+// values before it), then the whole term. A term's steps are emitted when the text path
+// would take them; a side computed in place is emitted where its value is taken.
 class Lowering {
  public:
   explicit Lowering(const Plan& plan) : plan_(plan) {}
 
   FlatPlan Run() {
-    if (!plan_.usable) return out_;
-    value_slots_.resize(plan_.values.size());
+    if (!plan_.usable) return std::move(out_);
+    zero_ = ConstantRegister({});
+    value_regs_.resize(plan_.values.size());
     for (std::size_t v = 0; v < plan_.values.size(); ++v) {
       const Plan::Value& value = plan_.values[v];
       if (value.k < 0) {
-        value_slots_[v] = TermSteps(value.term);  // a group's value is its term's
+        value_regs_[v] = TermSteps(value.term);  // a group's value is its term's
         continue;
       }
-      FlatStep step{};
-      step.kind = FlatStep::Kind::Builtin;
-      step.builtin = value.k;
-      step.left = Side(value.term, true);
-      step.slot = NewSlot();
-      out_.steps.push_back(step);
-      value_slots_[v] = step.slot;
+      const int argument = SideValue(InPlaceOrSteps(value.term, true));
+      value_regs_[v] = Emit(Code::Builtin, argument, value.k);
     }
-    out_.result = TermSteps(plan_.root);
+    const int result = TermSteps(plan_.root);
+    FlatOp end;
+    end.code = Code::End;
+    end.a = result;
+    out_.ops.push_back(end);
     out_.comparison = Node(plan_.root).comparison;
     out_.read_back = ReadsBack(plan_.root);
+    out_.registers.resize(static_cast<std::size_t>(registers_));
+    for (const auto& [reg, value] : constants_)
+      out_.registers[static_cast<std::size_t>(reg)] = value;
     out_.usable = true;
-    return out_;
+    return std::move(out_);
   }
 
  private:
   const Plan::Term& Node(int t) const { return plan_.terms[static_cast<std::size_t>(t)]; }
   // A comparison's 1 or 0 and a read-back sum are their own texts' values.
   bool ReadsBack(int t) const { return Node(t).comparison || Node(t).read_back; }
-  int NewSlot() { return out_.slot_count++; }
+  int NewRegister() { return registers_++; }
+  int ConstantRegister(TComplex value) {
+    const int reg = NewRegister();
+    constants_.emplace_back(reg, value);
+    return reg;
+  }
+  int Emit(Code code, int a, int b = 0, char op = '+', double sign = 1.0) {
+    FlatOp out;
+    out.code = code;
+    out.op = op;
+    out.sign = sign;
+    out.dst = NewRegister();
+    out.a = a;
+    out.b = b;
+    out_.ops.push_back(out);
+    return out.dst;
+  }
 
   // A short term is computed where its value is taken.
   bool Short(int t) const {
     const Plan::Term& node = Node(t);
     return !node.comparison && (node.folded || node.count == 1);
   }
-  // Where a step takes term `t`'s value from; a short term goes in place when
-  // `in_place`.
-  FlatSide Side(int t, bool in_place) {
+  // Where a step takes term `t`'s value from; a short term goes in place when `in_place`,
+  // any other is computed by its own steps now.
+  Side InPlaceOrSteps(int t, bool in_place) {
     const Plan::Term& node = Node(t);
-    FlatSide side;
+    Side side;
     side.read = !ReadsBack(t);
     if (!in_place || !Short(t)) {
-      side.index = TermSteps(t);
+      side.reg = TermSteps(t);
     } else if (node.folded) {
-      side.kind = FlatSide::Kind::Folded;
-      side.index = static_cast<int>(out_.constants.size());
-      out_.constants.push_back(node.sum);
+      side.kind = Side::Kind::Folded;
+      side.folded = node.sum;
     } else {
-      side.kind = FlatSide::Kind::Lone;
-      side.index = static_cast<int>(out_.operands.size());
-      out_.operands.push_back(Lowered(plan_.operands[static_cast<std::size_t>(node.first)]));
+      side.kind = Side::Kind::Lone;
+      side.lone = Lowered(plan_.operands[static_cast<std::size_t>(node.first)]);
     }
     return side;
   }
 
-  // The steps of term `t`; returns the slot of its value.
+  // The operations that take a side's value where a step uses it; returns its register.
+  int SideValue(const Side& side) {
+    int reg = side.reg;
+    if (side.kind == Side::Kind::Lone) reg = Lone(side.lone);
+    if (side.kind == Side::Kind::Folded) {
+      TComplex read;
+      const auto plain = [](double x, double& part) { return RoundTripReal(x, part); };
+      if (!side.read) return ConstantRegister(side.folded);
+      // A number's read is the same at every run; one the texts must make stays a step.
+      if (ReadPart(side.folded.Re, read.Re, plain) && ReadPart(side.folded.Im, read.Im, plain)) {
+        return ConstantRegister(read);
+      }
+      reg = ConstantRegister(side.folded);
+    }
+    return side.read ? Emit(Code::Read, reg) : reg;
+  }
+
+  // The register of an operand's value, fetched by an operation where it is no constant.
+  int Fetch(const LoweredOperand& operand) {
+    switch (operand.kind) {
+      case LoweredOperand::Kind::Empty:
+        return zero_;
+      case LoweredOperand::Kind::Constant:
+        return ConstantRegister(operand.constant);
+      case LoweredOperand::Kind::Variable:
+        return Emit(Code::Var, operand.index, 0, '+', operand.sign);
+      case LoweredOperand::Kind::Slot:
+        return Emit(Code::Reg, operand.index, 0, '+', operand.sign);
+      case LoweredOperand::Kind::SlotRead:
+        return Emit(Code::RegRead, operand.index, 0, '+', operand.sign);
+    }
+    return zero_;
+  }
+  // The sum pass over one operand.
+  int Lone(const LoweredOperand& operand) {
+    if (operand.kind == LoweredOperand::Kind::Variable) {
+      return Emit(Code::LoneVar, operand.index, 0, operand.op, operand.sign);
+    }
+    return Emit(Code::SumFirst, Fetch(operand), 0, operand.op);
+  }
+  // The sum pass over `count` entries.
+  int Sum(const LoweredOperand* operands, const int* regs, int count) {
+    const int sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
+    for (int o = 1; o < count; ++o) {
+      FlatOp next;
+      next.code = Code::SumNext;
+      next.op = operands[o].op;
+      next.dst = sum;
+      next.a = regs[o];
+      out_.ops.push_back(next);
+    }
+    return sum;
+  }
+
+  // The steps of term `t`; returns the register of its value.
   int TermSteps(int t) {
     const Plan::Term& node = Node(t);
-    FlatStep step{};
     if (node.comparison) {
-      step.kind = FlatStep::Kind::Compare;
-      step.compare = node.compare;
       // The left side goes in place only where no step of the right side comes between
       // (a number has nothing to come between).
-      step.left = Side(node.left, Node(node.left).folded || Short(node.right));
-      step.right = Side(node.right, true);
-    } else if (node.folded) {
-      step.kind = FlatStep::Kind::Constant;
-      step.constant = node.sum;
-    } else {
-      step.first = static_cast<int>(out_.operands.size());
-      step.count = node.count;
-      int applied = 0;  // operators of the power and product passes
-      const Plan::Operand* operands = plan_.operands.data() + node.first;
-      for (int o = 0; o < node.count; ++o) {
-        const Plan::Operand& operand = operands[o];
-        out_.operands.push_back(Lowered(operand));
-        if (o > 0 && operand.op != '+' && operand.op != '-') {
-          ++applied;
-          step.binary = o;
-        }
-      }
-      if (node.count == 1) {
-        step.kind = FlatStep::Kind::Lone;
-      } else if (node.count > kMaxShortTerm || applied > 1) {
-        step.kind = FlatStep::Kind::Passes;
-      } else {
-        step.kind = applied == 0 ? FlatStep::Kind::Sum : BinaryShape(node.count, step.binary);
+      const Side left = InPlaceOrSteps(node.left, Node(node.left).folded || Short(node.right));
+      const Side right = InPlaceOrSteps(node.right, true);
+      return Comparison(node.compare, left, right);
+    }
+    if (node.folded) return ConstantRegister(node.sum);
+    std::vector<LoweredOperand> operands;
+    int applied = 0;  // operators of the power and product passes
+    int at = 0;       // the last of them
+    for (int o = 0; o < node.count; ++o) {
+      operands.push_back(Lowered(plan_.operands[static_cast<std::size_t>(node.first + o)]));
+      if (o > 0 && operands.back().op != '+' && operands.back().op != '-') {
+        ++applied;
+        at = o;
       }
     }
-    step.slot = NewSlot();
-    out_.steps.push_back(step);
-    return step.slot;
+    if (node.count == 1) return Lone(operands[0]);
+    // Every operand is fetched before any is combined: a read that only the texts can
+    // make stops the term before a rule meets the others.
+    std::vector<int> regs;
+    for (const LoweredOperand& operand : operands) regs.push_back(Fetch(operand));
+    if (node.count > kMaxShortTerm || applied > 1) {
+      const auto first = static_cast<int>(out_.entries.size());
+      for (int o = 0; o < node.count; ++o) {
+        out_.entries.push_back(
+            {operands[static_cast<std::size_t>(o)].op, regs[static_cast<std::size_t>(o)]});
+      }
+      return Emit(Code::Passes, first, node.count);
+    }
+    if (applied == 0) return Sum(operands.data(), regs.data(), node.count);
+    // One operator of the power or product pass, then the sum pass over the list it left:
+    // operand `at` gone, `at - 1` merged.
+    const char op = operands[static_cast<std::size_t>(at)].op;
+    const auto before = static_cast<std::size_t>(at - 1);
+    regs[before] = Emit(op == '^' ? Code::Power : Code::Product, regs[before],
+                        regs[static_cast<std::size_t>(at)], op);
+    operands.erase(operands.begin() + at);
+    regs.erase(regs.begin() + at);
+    return Sum(operands.data(), regs.data(), node.count - 1);
   }
 
-  static FlatStep::Kind BinaryShape(int count, int at) {
-    if (count == 2) return FlatStep::Kind::BinaryOfTwo;
-    if (count == 3) return at == 1 ? FlatStep::Kind::BinaryFirst : FlatStep::Kind::BinaryLast;
-    return FlatStep::Kind::Binary;
+  int Comparison(char compare, const Side& left, const Side& right) {
+    // The value before the read, where the read is the left side's last step: a register
+    // read back, or a lone "+" operand read from its register.
+    int unread = -1;
+    if ((compare == '<' || compare == '>') && right.kind == Side::Kind::Folded && !right.read) {
+      if (left.kind == Side::Kind::Register && left.read) {
+        unread = left.reg;
+      } else if (left.kind == Side::Kind::Lone && !left.read &&
+                 left.lone.kind == LoweredOperand::Kind::SlotRead && left.lone.op == '+' &&
+                 left.lone.sign == 1.0) {
+        unread = left.lone.index;
+      }
+    }
+    std::size_t decide = 0;
+    if (unread >= 0) {
+      decide = out_.ops.size();
+      FlatOp op;
+      op.code = Code::DecideUnread;
+      op.a = unread;
+      op.b = ConstantRegister(right.folded);
+      out_.ops.push_back(op);
+    }
+    const int l = SideValue(left);
+    if (unread >= 0) {
+      out_.ops[decide].dst = l;
+      out_.ops[decide].skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
+    }
+    const int r = SideValue(right);
+    return Emit(Code::Compare, l, r, compare);
   }
 
-  FlatOperand Lowered(const Plan::Operand& operand) const {
-    FlatOperand out{operand.op, FlatOperand::Kind::Empty, operand.sign, 0, operand.constant};
+  LoweredOperand Lowered(const Plan::Operand& operand) const {
+    LoweredOperand out{operand.op, LoweredOperand::Kind::Empty, operand.sign, 0, operand.constant};
     switch (operand.source) {
       case Plan::Source::Empty:
         break;
       case Plan::Source::Constant:
-        out.kind = FlatOperand::Kind::Constant;
+        out.kind = LoweredOperand::Kind::Constant;
         break;
       case Plan::Source::Variable:
-        out.kind = FlatOperand::Kind::Variable;
+        out.kind = LoweredOperand::Kind::Variable;
         out.index = operand.index;
         break;
       case Plan::Source::Pair:
       case Plan::Source::Comparison: {
         const Plan::Value& value = plan_.values[static_cast<std::size_t>(operand.index)];
-        out.index = value_slots_[static_cast<std::size_t>(operand.index)];
+        out.index = value_regs_[static_cast<std::size_t>(operand.index)];
         // A built-in's value is written as its pair text; a group's reads back as itself
         // when its term's does.
-        out.kind = value.k < 0 && ReadsBack(value.term) ? FlatOperand::Kind::Slot
-                                                        : FlatOperand::Kind::SlotRead;
+        out.kind = value.k < 0 && ReadsBack(value.term) ? LoweredOperand::Kind::Slot
+                                                        : LoweredOperand::Kind::SlotRead;
         break;
       }
     }
@@ -160,272 +329,34 @@ class Lowering {
 
   const Plan& plan_;
   FlatPlan out_;
-  std::vector<int> value_slots_;
+  int registers_ = 0;
+  int zero_ = 0;
+  std::vector<std::pair<int, TComplex>> constants_;
+  std::vector<int> value_regs_;
 };
 
-// 1 * v is v exactly and cannot overflow: only the cut is left.
-[[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
-  return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
+PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
+  return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
 
-// An operand's value as a step holds it: left uninitialised until fetched, as a step's
-// operands are fetched at every run.
-struct Held {
-  double re, im;
-  TComplex Value() const { return {re, im}; }
-};
-
-// Runs the steps. Values pass in registers, a failure is kept in `fallback_`: only the
-// step that met it stops the run, which then gives Fallback with nothing shown.
-class Runner {
- public:
-  Runner(const FlatPlan& plan, const EvalContext& context, FlatWork& work)
-      : plan_(plan), context_(context), work_(work) {}
-
-  // One result object, so that it is built where the caller keeps it.
-  PlanResult Run() {
-    PlanResult out;
-    TComplex* const values = work_.values;
-    for (const FlatStep& step : plan_.steps) {
-      values[step.slot] = Step(step);
-      if (fallback_) [[unlikely]]
-        return out;
-    }
-    out.raw = values[plan_.result];
-    if (plan_.comparison) {
-      out.value = out.raw;
-      out.outcome = PlanResult::Outcome::Comparison;
-    } else {
-      out.value = plan_.read_back ? out.raw : Read(out.raw);
-      if (!fallback_) out.outcome = PlanResult::Outcome::Value;
-    }
-    return out;
+// The passes over a Passes operation's entries, out of line: only terms that need them
+// carry the operand list.
+[[gnu::noinline]] bool RunPasses(const FlatPlan& plan, const FlatOp& op, TComplex* r,
+                                 const EvalContext& context, FlatWork& work, double& products) {
+  OperandList list;
+  const FlatEntry* entries = plan.entries.data() + op.a;
+  for (int e = 0; e < op.b; ++e) {
+    const TComplex v = r[entries[e].reg];
+    list.entries[e] = {entries[e].op, v.Re, v.Im};
   }
-
- private:
-  TComplex LeaveToTheText() {
-    fallback_ = true;
-    return {};
+  list.count = static_cast<std::size_t>(op.b);
+  // The passes are the text path's own; an error text means the text path must speak.
+  if (PowerPass(list, Powers(products, context, work)) != PassFailure::None ||
+      ProductPass(list, context.boxes) != PassFailure::None) {
+    return false;
   }
-
-  // ParseNumberText of the pair text of `v`.
-  [[gnu::always_inline]] TComplex Read(TComplex v) { return {ReadPart(v.Re), ReadPart(v.Im)}; }
-  // Whole numbers below 1E15, 0 among them, are their own text; the others go through
-  // the memo.
-  [[gnu::always_inline]] double ReadPart(double x) {
-    if (x == 0.0) return 0.0;
-    if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) return x;
-    double out = 0.0;
-    if (!work_.round_trips.Read(x, out)) fallback_ = true;
-    return out;
-  }
-  [[gnu::always_inline]] TComplex Side(const FlatSide& side) {
-    TComplex v;
-    switch (side.kind) {
-      case FlatSide::Kind::Slot:
-        v = work_.values[side.index];
-        break;
-      case FlatSide::Kind::Lone:
-        v = Lone(plan_.operands[static_cast<std::size_t>(side.index)]);
-        break;
-      case FlatSide::Kind::Folded:
-        v = plan_.constants[static_cast<std::size_t>(side.index)];
-        break;
-    }
-    return side.read && !fallback_ ? Read(v) : v;
-  }
-
-  // "<" and ">" of a real left side against a real number that reads back as itself are
-  // decided by the side's value before its read where that lies far enough from the
-  // number: the read (15 digits) moves a value by less than 1E-14 of it, never onto or
-  // across the number, and between 1E-13 and 1E99 neither value meets the cut or the
-  // overflow test of a lone operand. `left` is then that value.
-  bool DecidedUnread(const FlatStep& step, TComplex& left) const {
-    if ((step.compare != '<' && step.compare != '>') || step.right.kind != FlatSide::Kind::Folded ||
-        step.right.read) {
-      return false;
-    }
-    // The value before the read, where the read is the side's last step: a slot read
-    // back, or a lone "+" operand read from its slot.
-    const FlatSide& side = step.left;
-    TComplex unread;
-    if (side.kind == FlatSide::Kind::Slot && side.read) {
-      unread = work_.values[side.index];
-    } else if (side.kind == FlatSide::Kind::Lone && !side.read) {
-      const FlatOperand& operand = plan_.operands[static_cast<std::size_t>(side.index)];
-      if (operand.kind != FlatOperand::Kind::SlotRead || operand.op != '+' || operand.sign != 1.0) {
-        return false;
-      }
-      unread = work_.values[operand.index];
-    } else {
-      return false;
-    }
-    const TComplex number = plan_.constants[static_cast<std::size_t>(step.right.index)];
-    const double magnitude = std::fabs(unread.Re);
-    if (unread.Im != 0.0 || number.Im != 0.0 || !(magnitude >= 1E-13 && magnitude <= 1E99) ||
-        !(std::fabs(unread.Re - number.Re) > 1E-14 * std::max(magnitude, std::fabs(number.Re)))) {
-      return false;
-    }
-    left = unread;
-    return true;
-  }
-
-  [[gnu::always_inline]] TComplex Operand(const FlatOperand& operand) {
-    switch (operand.kind) {
-      case FlatOperand::Kind::Empty:
-        break;
-      case FlatOperand::Kind::Constant:
-        return operand.constant;
-      case FlatOperand::Kind::Variable:
-        return Signed(operand.sign, context_.variables.CurrentValue(operand.index));
-      case FlatOperand::Kind::Slot:
-        return Signed(operand.sign, work_.values[operand.index]);
-      case FlatOperand::Kind::SlotRead:
-        return Signed(operand.sign, Read(work_.values[operand.index]));
-    }
-    return {};
-  }
-
-  // The values of the step's operands, every one fetched before any is combined: a read
-  // that only the texts can make stops the step before a rule meets the others.
-  [[gnu::always_inline]] void Values(const FlatStep& step, int count, Held* values) {
-    const FlatOperand* operands = plan_.operands.data() + step.first;
-    for (int o = 0; o < count; ++o) {
-      const TComplex v = Operand(operands[o]);
-      values[o] = {v.Re, v.Im};
-    }
-  }
-  // Fills `entries` with the step's operands.
-  void Entries(const FlatStep& step, Entry* entries) {
-    const FlatOperand* operands = plan_.operands.data() + step.first;
-    for (int o = 0; o < step.count; ++o) {
-      const TComplex v = Operand(operands[o]);
-      entries[o].op = operands[o].op;
-      entries[o].re = v.Re;
-      entries[o].im = v.Im;
-    }
-  }
-
-  // The sum pass over the step's operands.
-  [[gnu::always_inline]] TComplex SumOfValues(const FlatStep& step, const Held* values) {
-    const FlatOperand* operands = plan_.operands.data() + step.first;
-    TComplex sum;
-    for (int o = 0; o < step.count; ++o) {
-      if (!SumStep(operands[o].op, values[o].Value(), sum)) return LeaveToTheText();
-    }
-    return sum;
-  }
-
-  // A read before that the memo could not make leaves the rest to the text path.
-  TComplex Sum(const Entry* entries, std::size_t count) {
-    TComplex sum;
-    if (fallback_ || !SumOf(entries, count, sum)) return LeaveToTheText();
-    return sum;
-  }
-  [[gnu::always_inline]] TComplex Lone(const FlatOperand& operand) {
-    const TComplex v = Operand(operand);
-    TComplex sum;
-    if (fallback_ || !SumStep(operand.op, v, sum)) return LeaveToTheText();
-    return sum;
-  }
-
-  [[gnu::always_inline]] TComplex Step(const FlatStep& step) {
-    switch (step.kind) {
-      case FlatStep::Kind::Constant:
-        return step.constant;
-      case FlatStep::Kind::Lone:
-        return Lone(plan_.operands[static_cast<std::size_t>(step.first)]);
-      case FlatStep::Kind::Sum: {
-        Held values[kMaxShortTerm];
-        Values(step, step.count, values);
-        if (fallback_) return {};
-        return SumOfValues(step, values);
-      }
-      case FlatStep::Kind::Binary:
-        return Binary(step);
-      case FlatStep::Kind::BinaryOfTwo:
-        return BinaryOf(step, 2, 1);
-      case FlatStep::Kind::BinaryFirst:
-        return BinaryOf(step, 3, 1);
-      case FlatStep::Kind::BinaryLast:
-        return BinaryOf(step, 3, 2);
-      case FlatStep::Kind::Passes:
-        return Passes(step);
-      case FlatStep::Kind::Builtin: {
-        const TComplex argument = Side(step.left);
-        if (fallback_) return {};
-        const std::optional<TComplex> value =
-            ComputeBuiltin(step.builtin, argument, context_.functions.ArgumentRule(step.builtin),
-                           context_.drawing);
-        return value ? *value : LeaveToTheText();
-      }
-      case FlatStep::Kind::Compare: {
-        TComplex left;
-        if (!DecidedUnread(step, left)) left = Side(step.left);
-        if (fallback_) return {};
-        const TComplex right = Side(step.right);
-        if (fallback_) return {};
-        const char outcome = CompareValues(step.compare, left, right);
-        if (outcome == '?') return LeaveToTheText();
-        return ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
-      }
-    }
-    return LeaveToTheText();
-  }
-
-  // The one operator of the power or product pass, then the sum pass, over `count`
-  // operands with the operator of operand `at`; in line where both are known.
-  [[gnu::always_inline]] TComplex BinaryOf(const FlatStep& step, int count, int at) {
-    const FlatOperand* operands = plan_.operands.data() + step.first;
-    Held values[kMaxShortTerm];
-    Values(step, count, values);
-    if (fallback_) return {};
-    const char op = operands[at].op;
-    TComplex merged;
-    const PassFailure failure =
-        op == '^'
-            ? PowerOf(values[at - 1].Value(), values[at].Value(), Powers(), merged)
-            : ProductOf(op, values[at - 1].Value(), values[at].Value(), context_.boxes, merged);
-    if (failure != PassFailure::None) return LeaveToTheText();
-    // The sum pass over the list the merge left: operand `at` gone, `at - 1` merged.
-    TComplex sum;
-    for (int o = 0; o < count; ++o) {
-      if (o == at) continue;
-      if (!SumStep(operands[o].op, o == at - 1 ? merged : values[o].Value(), sum)) {
-        return LeaveToTheText();
-      }
-    }
-    return sum;
-  }
-  [[gnu::noinline]] TComplex Binary(const FlatStep& step) {
-    return BinaryOf(step, step.count, step.binary);
-  }
-
-  // Out of line, so that only terms that need it carry the operand list.
-  [[gnu::noinline]] TComplex Passes(const FlatStep& step) {
-    OperandList list;
-    Entries(step, list.entries);
-    if (fallback_) return {};
-    list.count = static_cast<std::size_t>(step.count);
-    // The passes are the text path's own; an error text means the text path must speak.
-    if (PowerPass(list, Powers()) != PassFailure::None ||
-        ProductPass(list, context_.boxes) != PassFailure::None) {
-      return LeaveToTheText();
-    }
-    return Sum(list.entries, list.count);
-  }
-
-  PowerWork Powers() {
-    return {power_products_, context_.power_products, context_.boxes, context_.interrupt,
-            &work_.powers};
-  }
-
-  const FlatPlan& plan_;
-  const EvalContext& context_;
-  FlatWork& work_;
-  bool fallback_ = false;
-  double power_products_ = 0;  // charged in this evaluation, as the text path charges them
-};
+  return SumOf(list.entries, list.count, r[op.dst]);
+}
 
 }  // namespace
 
@@ -448,8 +379,86 @@ bool RoundTripMemo::Read(double x, double& out) {
 
 FlatPlan LowerPlan(const PlanCache::Plan& plan) { return Lowering(plan).Run(); }
 
-PlanResult RunFlatPlan(const FlatPlan& plan, const EvalContext& context, FlatWork& work) {
-  return Runner(plan, context, work).Run();
+bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TComplex& raw,
+                 TComplex& value) {
+  TComplex* const r = plan.registers.data();
+  double products = 0;  // charged in this evaluation, as the text path charges them
+  for (const FlatOp* op = plan.ops.data();; ++op) {
+    switch (op->code) {
+      case Code::Var:
+        r[op->dst] = Signed(op->sign, context.variables.CurrentValue(op->a));
+        break;
+      case Code::Reg:
+        r[op->dst] = Signed(op->sign, r[op->a]);
+        break;
+      case Code::RegRead: {
+        TComplex read;
+        if (!Read(r[op->a], read, work.round_trips)) return false;
+        r[op->dst] = Signed(op->sign, read);
+        break;
+      }
+      case Code::LoneVar: {
+        TComplex sum;
+        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
+          return false;
+        }
+        r[op->dst] = sum;
+        break;
+      }
+      case Code::Read:
+        if (!Read(r[op->a], r[op->dst], work.round_trips)) return false;
+        break;
+      case Code::SumFirst: {
+        TComplex sum;
+        if (!SumStep(op->op, r[op->a], sum)) return false;
+        r[op->dst] = sum;
+        break;
+      }
+      case Code::SumNext:
+        if (!SumStep(op->op, r[op->a], r[op->dst])) return false;
+        break;
+      case Code::Power:
+        if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), r[op->dst]) !=
+            PassFailure::None) {
+          return false;
+        }
+        break;
+      case Code::Product:
+        if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, r[op->dst]) != PassFailure::None) {
+          return false;
+        }
+        break;
+      case Code::Passes:
+        if (!RunPasses(plan, *op, r, context, work, products)) return false;
+        break;
+      case Code::Builtin: {
+        const std::optional<TComplex> v =
+            ComputeBuiltin(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing);
+        if (!v) return false;
+        r[op->dst] = *v;
+        break;
+      }
+      case Code::Compare: {
+        const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
+        if (outcome == '?') return false;
+        r[op->dst] = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
+        break;
+      }
+      case Code::DecideUnread:
+        if (DecidedUnread(r[op->a], r[op->b])) {
+          r[op->dst] = r[op->a];
+          op += op->skip;
+        }
+        break;
+      case Code::End:
+        raw = r[op->a];
+        if (plan.comparison || plan.read_back) {
+          value = raw;
+          return true;
+        }
+        return Read(raw, value, work.round_trips);
+    }
+  }
 }
 
 }  // namespace ombrix

@@ -1,9 +1,9 @@
-// A plan lowered into a short run of steps over slots: each value (a built-in call, a
-// bracket group, a comparison side) is computed into its slot in the order the text path
-// meets it, the values it stands on first, by one loop without recursion, allocation or
-// exceptions of its own. Every rule it applies is the text path's own function (the passes,
-// CompareValues, ComputeBuiltin, the complex arithmetic), so that a fault the steps meet
-// is the fault the text path meets at the same point.
+// A plan lowered into a short run of operations over registers: each value (an operand, a
+// built-in call, a bracket group, a comparison side) is computed into its register in the
+// order the text path meets it, the values it stands on first, by one loop without
+// recursion, allocation or exceptions of its own. Every rule it applies is the text path's
+// own function (the passes, CompareValues, ComputeBuiltin, the complex arithmetic), so that
+// a fault the operations meet is the fault the text path meets at the same point.
 #pragma once
 
 #include <cstdint>
@@ -40,78 +40,63 @@ class RoundTripMemo {
   Kept kept_[256];
 };
 
-struct FlatOperand {
-  enum class Kind : unsigned char {
-    Empty,     // counts as 0
-    Constant,  // the number with its sign, as read when built
-    Variable,  // sign times the variable's current value
-    Slot,      // sign times a slot's value, which reads back as itself
-    SlotRead,  // sign times a slot's value read back from its pair text
+// One operation: writes register `dst` from registers `a` and `b`.
+struct FlatOp {
+  enum class Code : unsigned char {
+    Var,       // `sign` times variable `a`'s current value (an operand)
+    Reg,       // `sign` times register `a` (an operand that reads back as itself)
+    RegRead,   // `sign` times register `a` read back from its pair text (an operand)
+    LoneVar,   // the sum pass over one operand, variable `a` with `sign` and operator `op`
+    Read,      // register `a` read back from its pair text
+    SumFirst,  // the sum pass's first entry: 0 `op` register `a`
+    SumNext,   // the running sum in `dst` `op` register `a`
+    Power,     // `a` ^ `b`
+    Product,   // `a` `op` `b`, `op` one of the product pass
+    Passes,    // the power, product and sum passes over `b` entries of the plan's list from `a`
+    Builtin,   // built-in `b` of `a`
+    Compare,   // 1 or 0: `a` `op` `b`
+    // "<" or ">" against the number in `b`, decided by `a`, the left side's value before its
+    // read: then `dst` takes that value and the `skip` operations that read it are passed over.
+    DecideUnread,
+    End,  // the term's value is in `a`
   };
+  Code code = Code::End;
+  char op = '+';
+  std::uint16_t skip = 0;
+  double sign = 1.0;
+  std::int32_t dst = 0, a = 0, b = 0;
+};
+
+// An entry of the operand list that a Passes operation hands to the passes.
+struct FlatEntry {
   char op;
-  Kind kind;
-  double sign;
-  int index;  // the variable or the slot
-  TComplex constant;
-};
-
-// Where a step takes a whole term's value from: a slot, or a short term computed in place
-// (a lone operand, or a lone number summed when built), read back from its pair text
-// first when `read`.
-struct FlatSide {
-  enum class Kind : unsigned char { Slot, Lone, Folded };
-  Kind kind = Kind::Slot;
-  bool read = false;
-  int index = 0;  // the slot, the operand, or the entry of `constants`
-};
-
-struct FlatStep {
-  enum class Kind : unsigned char {
-    Constant,  // a lone number whose sum was worked out when built
-    Lone,      // one operand: only its sum
-    Sum,       // a few operands joined by "+" and "-" only: the sum pass alone
-    Binary,    // a few operands with one operator of the power or product pass
-    // The short Binary shapes of drawing loops, "a*b", "a^k+c" and "a+b*c", their
-    // operands fetched without a count to loop over.
-    BinaryOfTwo,
-    BinaryFirst,
-    BinaryLast,
-    Passes,   // anything else: the power, product and sum passes
-    Builtin,  // built-in `builtin` of side `left`
-    Compare,  // sides `left` and `right` compared by `compare`: 1 or 0
-  };
-  Kind kind;
-  char compare = 0;
-  int builtin = 0;
-  int slot = 0;  // where the step's value goes
-  FlatSide left, right;
-  int first = 0, count = 0;  // operands of the arithmetic kinds
-  int binary = 0;            // Binary: the operand whose operator is applied
-  TComplex constant;
+  std::int32_t reg;
 };
 
 struct FlatPlan {
   bool usable = false;
-  std::vector<FlatStep> steps;
-  std::vector<FlatOperand> operands;
-  std::vector<TComplex> constants;  // of the folded sides
-  int slot_count = 0;
-  int result = 0;           // the slot of the whole term's value
   bool comparison = false;  // the term is a comparison: its value is 1 or 0
   bool read_back = false;   // the value reads back from its text as itself
+  std::vector<FlatOp> ops;
+  std::vector<FlatEntry> entries;  // of the Passes operations
+  // The constants the operations read (numbers, 0) hold their registers from the start;
+  // the others are written by a run before they are read. A plan's registers are its
+  // own, so that nothing needs filling per run; no evaluation runs inside another.
+  std::vector<TComplex> registers;
 };
 
-// What a run needs besides the plan: the slots (at least `plan.slot_count`) and the memos.
+// What a run needs besides the plan: the memos.
 struct FlatWork {
-  TComplex* values;  // the slots
   RoundTripMemo& round_trips;
   PowerMemo& powers;
 };
 
-// The plan's result, or Fallback where only the text path can say (an error text, a value
-// whose text the quick round trip leaves to the texts); nothing has been shown then. A
-// fault or an interrupt met on the way propagates, as it does from the text path, with the
-// message boxes the text path shows before it.
-PlanResult RunFlatPlan(const FlatPlan& plan, const EvalContext& context, FlatWork& work);
+// True with the term's value in `raw` and `value` (see PlanResult; a comparison's raw and
+// value are both its 1 or 0), or false where only the text path can say (an error text, a
+// value whose text the quick round trip leaves to the texts); nothing has been shown then.
+// A fault or an interrupt met on the way propagates, as it does from the text path, with
+// the message boxes the text path shows before it.
+bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TComplex& raw,
+                 TComplex& value);
 
 }  // namespace ombrix

@@ -230,7 +230,7 @@ void PlanCache::Restamp(const Stamp& stamp, const EvalContext& context) {
 }
 
 // Precondition: the stamp is this context's.
-const FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
+FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
   if (const auto found = plans_.find(term); found != plans_.end()) return *found->second;
   if (plans_.size() >= kMaxPlans) Clear();
   auto flat = std::make_unique<FlatPlan>();
@@ -240,35 +240,36 @@ const FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& con
     plan.root = builder.Term(term, 0);
     plan.usable = plan.root >= 0;
     *flat = LowerPlan(plan);
-    if (slots_.size() < static_cast<std::size_t>(flat->slot_count)) {
-      slots_.resize(static_cast<std::size_t>(flat->slot_count));
-    }
   }
   ++counts_.built;
   return *plans_.emplace(std::string(term), std::move(flat)).first->second;
 }
 
-const FlatPlan& PlanCache::FindPlan(std::string_view term, const EvalContext& context,
-                                    PlanHandle* handle) {
+FlatPlan& PlanCache::FindPlan(std::string_view term, const EvalContext& context,
+                              PlanHandle* handle) {
   const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
                     context.variables.NamesVersion(), DecimalSeparator()};
   if (!(stamp == stamp_)) Restamp(stamp, context);
   if (handle != nullptr && handle->generation == generation_) {
-    return *static_cast<const FlatPlan*>(handle->plan);
+    return *static_cast<FlatPlan*>(handle->plan);
   }
-  const FlatPlan& plan = PlanFor(term, context);
+  FlatPlan& plan = PlanFor(term, context);
   if (handle != nullptr) *handle = {&plan, generation_};
   return plan;
 }
 
 PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& context,
                                   PlanHandle* handle) {
-  const FlatPlan& plan = CurrentPlan(term, context, handle);
+  FlatPlan& plan = CurrentPlan(term, context, handle);
   if (!plan.usable) {
     ++counts_.fallback;
     return {};
   }
-  return Run(plan, context);
+  PlanResult result;
+  if (Run(plan, context, result.raw, result.value)) {
+    result.outcome = plan.comparison ? PlanResult::Outcome::Comparison : PlanResult::Outcome::Value;
+  }
+  return result;
 }
 
 }  // namespace ombrix

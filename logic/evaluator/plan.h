@@ -25,7 +25,7 @@ namespace ombrix {
 // evaluation of that text skips the look-up. It holds while the cache has not started
 // afresh since.
 struct PlanHandle {
-  const void* plan = nullptr;
+  void* plan = nullptr;
   std::uint64_t generation = 0;
 };
 
@@ -45,15 +45,13 @@ class PlanCache {
   // false (`value` untouched) where only the text path can say.
   bool TryValue(std::string_view term, const EvalContext& context, PlanHandle* handle,
                 TComplex& value) {
-    const FlatPlan& plan = CurrentPlan(term, context, handle);
+    FlatPlan& plan = CurrentPlan(term, context, handle);
     if (!plan.usable) [[unlikely]] {
       ++counts_.fallback;
       return false;
     }
-    const PlanResult result = Run(plan, context);
-    if (result.outcome == PlanResult::Outcome::Fallback) return false;
-    value = result.value;
-    return true;
+    TComplex raw;
+    return Run(plan, context, raw, value);
   }
 
   // How the terms were answered, for tests and benchmarks: with a value from a plan, or
@@ -88,7 +86,7 @@ class PlanCache {
   };
   // Drops every plan: the meaning of a term may have changed.
   void Restamp(const Stamp& stamp, const EvalContext& context);
-  const FlatPlan& PlanFor(std::string_view term, const EvalContext& context);
+  FlatPlan& PlanFor(std::string_view term, const EvalContext& context);
   // Whether the plans kept were built for this context's tables and separator.
   bool StampHolds(const EvalContext& context) const {
     return stamp_.functions == &context.functions &&
@@ -98,25 +96,22 @@ class PlanCache {
            stamp_.separator == DecimalSeparator();
   }
   // The plan of `term` for this context, through `handle` when it still holds.
-  const FlatPlan& CurrentPlan(std::string_view term, const EvalContext& context,
-                              PlanHandle* handle) {
+  FlatPlan& CurrentPlan(std::string_view term, const EvalContext& context, PlanHandle* handle) {
     if (handle != nullptr && handle->generation == generation_ && StampHolds(context)) [[likely]]
-      return *static_cast<const FlatPlan*>(handle->plan);
+      return *static_cast<FlatPlan*>(handle->plan);
     return FindPlan(term, context, handle);
   }
-  [[gnu::noinline]] const FlatPlan& FindPlan(std::string_view term, const EvalContext& context,
-                                             PlanHandle* handle);
+  [[gnu::noinline]] FlatPlan& FindPlan(std::string_view term, const EvalContext& context,
+                                       PlanHandle* handle);
   // Runs a usable plan, counted as not answered until it gives its value: a fault ends
   // the term inside it.
-  PlanResult Run(const FlatPlan& plan, const EvalContext& context) {
+  bool Run(FlatPlan& plan, const EvalContext& context, TComplex& raw, TComplex& value) {
     ++counts_.fallback;
-    FlatWork work{slots_.data(), round_trips_, powers_};
-    PlanResult result = RunFlatPlan(plan, context, work);
-    if (result.outcome != PlanResult::Outcome::Fallback) {
-      --counts_.fallback;
-      ++counts_.fast;
-    }
-    return result;
+    FlatWork work{round_trips_, powers_};
+    if (!RunFlatPlan(plan, context, work, raw, value)) return false;
+    --counts_.fallback;
+    ++counts_.fast;
+    return true;
   }
   void Clear();
 
@@ -125,7 +120,6 @@ class PlanCache {
   bool names_usable_ = true;
   std::unordered_map<std::string, std::unique_ptr<FlatPlan>, Hash, std::equal_to<>> plans_;
   Counts counts_;
-  std::vector<TComplex> slots_;  // as many as the largest plan kept needs
   RoundTripMemo round_trips_;
   PowerMemo powers_;
 };
