@@ -15,18 +15,18 @@
 
 namespace ombrix {
 
-namespace {
-
+namespace detail {
 std::atomic<char> g_decimal_separator{','};
+}  // namespace detail
+
+namespace {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
-char DecimalSeparator() { return g_decimal_separator.load(std::memory_order_relaxed); }
-
 void SetDecimalSeparator(char separator) {
-  g_decimal_separator.store(separator, std::memory_order_relaxed);
+  detail::g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // Numbers as texts, and the one process-wide setting: the decimal separator.
 #pragma once
 
+#include <atomic>
 #include <string>
 #include <string_view>
 
@@ -8,8 +9,15 @@
 
 namespace ombrix {
 
-// ',' or '.', from the regional settings; the platform layer sets it.
-char DecimalSeparator();
+namespace detail {
+extern std::atomic<char> g_decimal_separator;
+}  // namespace detail
+
+// ',' or '.', from the regional settings; the platform layer sets it. Inline: every
+// evaluation through a plan checks it.
+inline char DecimalSeparator() {
+  return detail::g_decimal_separator.load(std::memory_order_relaxed);
+}
 void SetDecimalSeparator(char separator);
 
 // General format, 15 significant digits, the current decimal separator.

@@ -173,7 +173,12 @@ class Lowering {
   // The operations that take a side's value where a step uses it; returns its register.
   int SideValue(const Side& side) {
     int reg = side.reg;
-    if (side.kind == Side::Kind::Lone) reg = Lone(side.lone);
+    if (side.kind == Side::Kind::Lone) {
+      if (side.read && side.lone.kind == LoweredOperand::Kind::Variable) {
+        return Emit(Code::LoneVarRead, side.lone.index, 0, side.lone.op, side.lone.sign);
+      }
+      reg = Lone(side.lone);
+    }
     if (side.kind == Side::Kind::Folded) {
       TComplex read;
       const auto plain = [](double x, double& part) { return RoundTripReal(x, part); };
@@ -197,6 +202,8 @@ class Lowering {
       case LoweredOperand::Kind::Variable:
         return Emit(Code::Var, operand.index, 0, '+', operand.sign);
       case LoweredOperand::Kind::Slot:
+        // Such a value is a sum's or a comparison's, so already cut: 1 times it is itself.
+        if (operand.sign == 1.0) return operand.index;
         return Emit(Code::Reg, operand.index, 0, '+', operand.sign);
       case LoweredOperand::Kind::SlotRead:
         return Emit(Code::RegRead, operand.index, 0, '+', operand.sign);
@@ -403,6 +410,14 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
           return false;
         }
         r[op->dst] = sum;
+        break;
+      }
+      case Code::LoneVarRead: {
+        TComplex sum;
+        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum) ||
+            !Read(sum, r[op->dst], work.round_trips)) {
+          return false;
+        }
         break;
       }
       case Code::Read:

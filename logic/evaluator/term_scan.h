@@ -82,10 +82,11 @@ inline bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflo
 // This estimate, at most twice the count, is charged to the evaluation's budget.
 inline double EstimatedProducts(TComplex base, double exponent) {
   const double n = std::fabs(exponent);
+  if (n <= 4.0) return n;  // the short powers of drawing loops, whatever their base
   const double square = base.Re * base.Re + base.Im * base.Im;  // no fault: only compared
   const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
                     (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
-  if (n <= 4.0 || square == 0.0 || unit || !(square < HUGE_VAL)) return std::min(n, 4.0);
+  if (square == 0.0 || unit || !(square < HUGE_VAL)) return 4.0;
   const double log_modulus = 0.5 * std::log(square);
   if (log_modulus > 0.0) return std::min(n, 2.0 * 230.3 / log_modulus + 4.0);
   if (log_modulus < 0.0) return std::min(n, 2.0 * 32.3 / -log_modulus + 4.0);
