@@ -51,6 +51,18 @@ template <typename ReadOther>
   return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
 }
 
+// The sum pass's first entry from a variable operand. "+" cuts a value that 1 times it
+// has cut already, which leaves it as it is.
+[[gnu::always_inline]] inline bool SumStartVariable(const FlatOp& op, const EvalContext& context,
+                                                    TComplex& sum) {
+  const TComplex v = context.variables.CurrentValue(op.a);
+  if (op.op == '+' && op.sign == 1.0) {
+    sum = MakeComplex(v.Re, v.Im);
+    return !Overflows(sum);
+  }
+  return SumStart(op.op, Signed(op.sign, v), sum);
+}
+
 // "<" and ">" of a real left side against a real number that reads back as itself are
 // decided by the side's value before its read where that lies far enough from the
 // number: the read (15 digits) moves a value by less than 1E-14 of it, never onto or
@@ -175,7 +187,7 @@ class Lowering {
     int reg = side.reg;
     if (side.kind == Side::Kind::Lone) {
       if (side.read && side.lone.kind == LoweredOperand::Kind::Variable) {
-        return Emit(Code::LoneVarRead, side.lone.index, 0, side.lone.op, side.lone.sign);
+        return Emit(Code::SumFirstVarRead, side.lone.index, 0, side.lone.op, side.lone.sign);
       }
       reg = Lone(side.lone);
     }
@@ -213,23 +225,29 @@ class Lowering {
   // The sum pass over one operand.
   int Lone(const LoweredOperand& operand) {
     if (operand.kind == LoweredOperand::Kind::Variable) {
-      return Emit(Code::LoneVar, operand.index, 0, operand.op, operand.sign);
+      return Emit(Code::SumFirstVar, operand.index, 0, operand.op, operand.sign);
     }
     return Emit(Code::SumFirst, Fetch(operand), 0, operand.op);
   }
-  // The sum pass over `count` entries.
+  // The sum pass over `count` entries; a register of kFetchedBySum is a variable the sum
+  // step fetches itself.
   int Sum(const LoweredOperand* operands, const int* regs, int count) {
-    const int sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
+    const auto var = [&](int o) { return regs[o] == kFetchedBySum; };
+    const int sum =
+        var(0) ? Emit(Code::SumFirstVar, operands[0].index, 0, operands[0].op, operands[0].sign)
+               : Emit(Code::SumFirst, regs[0], 0, operands[0].op);
     for (int o = 1; o < count; ++o) {
       FlatOp next;
-      next.code = Code::SumNext;
+      next.code = var(o) ? Code::SumNextVar : Code::SumNext;
       next.op = operands[o].op;
+      next.sign = operands[o].sign;
       next.dst = sum;
-      next.a = regs[o];
+      next.a = var(o) ? operands[o].index : regs[o];
       out_.ops.push_back(next);
     }
     return sum;
   }
+  static constexpr int kFetchedBySum = -1;
 
   // The steps of term `t`; returns the register of its value.
   int TermSteps(int t) {
@@ -254,10 +272,21 @@ class Lowering {
     }
     if (node.count == 1) return Lone(operands[0]);
     // Every operand is fetched before any is combined: a read that only the texts can
-    // make stops the term before a rule meets the others.
+    // make stops the term before a rule meets the others. Where no fetch can fail, a
+    // variable that only the sum pass takes is fetched by its sum step.
+    const bool passes = node.count > kMaxShortTerm || applied > 1;
+    const bool sure = std::none_of(operands.begin(), operands.end(), [](const auto& operand) {
+      return operand.kind == LoweredOperand::Kind::SlotRead;
+    });
     std::vector<int> regs;
-    for (const LoweredOperand& operand : operands) regs.push_back(Fetch(operand));
-    if (node.count > kMaxShortTerm || applied > 1) {
+    for (int o = 0; o < node.count; ++o) {
+      const LoweredOperand& operand = operands[static_cast<std::size_t>(o)];
+      const bool merged = applied == 1 && (o == at - 1 || o == at);
+      regs.push_back(sure && !passes && !merged && operand.kind == LoweredOperand::Kind::Variable
+                         ? kFetchedBySum
+                         : Fetch(operand));
+    }
+    if (passes) {
       const auto first = static_cast<int>(out_.entries.size());
       for (int o = 0; o < node.count; ++o) {
         out_.entries.push_back(
@@ -404,31 +433,27 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         r[op->dst] = Signed(op->sign, read);
         break;
       }
-      case Code::LoneVar: {
-        TComplex sum;
-        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
-          return false;
-        }
-        r[op->dst] = sum;
+      case Code::SumFirstVar:
+        if (!SumStartVariable(*op, context, r[op->dst])) return false;
         break;
-      }
-      case Code::LoneVarRead: {
+      case Code::SumFirstVarRead: {
         TComplex sum;
-        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum) ||
-            !Read(sum, r[op->dst], work.round_trips)) {
+        if (!SumStartVariable(*op, context, sum) || !Read(sum, r[op->dst], work.round_trips)) {
           return false;
         }
         break;
       }
+      case Code::SumNextVar:
+        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->dst])) {
+          return false;
+        }
+        break;
       case Code::Read:
         if (!Read(r[op->a], r[op->dst], work.round_trips)) return false;
         break;
-      case Code::SumFirst: {
-        TComplex sum;
-        if (!SumStep(op->op, r[op->a], sum)) return false;
-        r[op->dst] = sum;
+      case Code::SumFirst:
+        if (!SumStart(op->op, r[op->a], r[op->dst])) return false;
         break;
-      }
       case Code::SumNext:
         if (!SumStep(op->op, r[op->a], r[op->dst])) return false;
         break;

@@ -43,19 +43,22 @@ class RoundTripMemo {
 // One operation: writes register `dst` from registers `a` and `b`.
 struct FlatOp {
   enum class Code : unsigned char {
-    Var,          // `sign` times variable `a`'s current value (an operand)
-    Reg,          // `sign` times register `a` (an operand that reads back as itself)
-    RegRead,      // `sign` times register `a` read back from its pair text (an operand)
-    LoneVar,      // the sum pass over one operand, variable `a` with `sign` and operator `op`
-    LoneVarRead,  // the same, read back from its pair text
-    Read,         // register `a` read back from its pair text
-    SumFirst,     // the sum pass's first entry: 0 `op` register `a`
-    SumNext,      // the running sum in `dst` `op` register `a`
-    Power,        // `a` ^ `b`
-    Product,      // `a` `op` `b`, `op` one of the product pass
-    Passes,       // the power, product and sum passes over `b` entries of the plan's list from `a`
-    Builtin,      // built-in `b` of `a`
-    Compare,      // 1 or 0: `a` `op` `b`
+    Var,      // `sign` times variable `a`'s current value (an operand)
+    Reg,      // `sign` times register `a` (an operand that reads back as itself)
+    RegRead,  // `sign` times register `a` read back from its pair text (an operand)
+    // The sum pass's first entry, variable `a` times `sign` with operator `op`; for a lone
+    // operand, the whole pass. A term whose fetches cannot fail fetches its variables here.
+    SumFirstVar,
+    SumFirstVarRead,  // the same, read back from its pair text
+    SumNextVar,       // the running sum in `dst` `op` variable `a` times `sign`
+    Read,             // register `a` read back from its pair text
+    SumFirst,         // the sum pass's first entry: 0 `op` register `a`
+    SumNext,          // the running sum in `dst` `op` register `a`
+    Power,            // `a` ^ `b`
+    Product,          // `a` `op` `b`, `op` one of the product pass
+    Passes,   // the power, product and sum passes over `b` entries of the plan's list from `a`
+    Builtin,  // built-in `b` of `a`
+    Compare,  // 1 or 0: `a` `op` `b`
     // "<" or ">" against the number in `b`, decided by `a`, the left side's value before its
     // read: then `dst` takes that value and the `skip` operations that read it are passed over.
     DecideUnread,

@@ -241,7 +241,7 @@ FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) 
     plan.usable = plan.root >= 0;
     *flat = LowerPlan(plan);
   }
-  ++counts_.built;
+  ++built_;
   return *plans_.emplace(std::string(term), std::move(flat)).first->second;
 }
 
@@ -262,7 +262,7 @@ PlanResult PlanCache::TryEvaluate(std::string_view term, const EvalContext& cont
                                   PlanHandle* handle) {
   FlatPlan& plan = CurrentPlan(term, context, handle);
   if (!plan.usable) {
-    ++counts_.fallback;
+    ++unusable_;
     return {};
   }
   PlanResult result;

@@ -47,7 +47,7 @@ class PlanCache {
                 TComplex& value) {
     FlatPlan& plan = CurrentPlan(term, context, handle);
     if (!plan.usable) [[unlikely]] {
-      ++counts_.fallback;
+      ++unusable_;
       return false;
     }
     TComplex raw;
@@ -61,7 +61,8 @@ class PlanCache {
     std::uint64_t fallback = 0;
     std::uint64_t built = 0;
   };
-  const Counts& Stats() const { return counts_; }
+  // A run ended by a fault is counted as not answered by its plan.
+  Counts Stats() const { return {fast_, unusable_ + runs_ - fast_, built_}; }
 
   // The long powers the plans formed, for the text path that runs after a plan gave way.
   PowerMemo& Powers() { return powers_; }
@@ -106,11 +107,9 @@ class PlanCache {
   // Runs a usable plan, counted as not answered until it gives its value: a fault ends
   // the term inside it.
   bool Run(FlatPlan& plan, const EvalContext& context, TComplex& raw, TComplex& value) {
-    ++counts_.fallback;
-    FlatWork work{round_trips_, powers_};
-    if (!RunFlatPlan(plan, context, work, raw, value)) return false;
-    --counts_.fallback;
-    ++counts_.fast;
+    ++runs_;
+    if (!RunFlatPlan(plan, context, work_, raw, value)) return false;
+    ++fast_;
     return true;
   }
   void Clear();
@@ -119,9 +118,13 @@ class PlanCache {
   std::uint64_t generation_ = 1;  // raised whenever the plans are dropped
   bool names_usable_ = true;
   std::unordered_map<std::string, std::unique_ptr<FlatPlan>, Hash, std::equal_to<>> plans_;
-  Counts counts_;
+  std::uint64_t runs_ = 0;  // plans run, however they ended
+  std::uint64_t fast_ = 0;  // of them, those that gave the value
+  std::uint64_t unusable_ = 0;
+  std::uint64_t built_ = 0;
   RoundTripMemo round_trips_;
   PowerMemo powers_;
+  FlatWork work_{round_trips_, powers_};
 };
 
 // EvaluateTermValue without a result object per call, for lines run again and again:

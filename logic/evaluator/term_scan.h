@@ -306,10 +306,26 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
   return !Overflows(sum);
 }
 
+// The first entry of the sum pass, added to the sum's 0: 0 + v is v and 0 - v is -v, both
+// cut (a -0, a NaN and a part below the cut all become 0 either way); an operator of
+// another pass leaves the 0. False when the sum then fails the overflow test.
+[[gnu::always_inline]] inline bool SumStart(char op, TComplex value, TComplex& sum) {
+  if (op == '+') {
+    sum = MakeComplex(value.Re, value.Im);
+  } else if (op == '-') {
+    sum = MakeComplex(-value.Re, -value.Im);
+  } else {
+    sum = TComplex{};
+  }
+  return !Overflows(sum);
+}
+
 // The sum pass; false when the running sum fails the overflow test.
 inline bool SumOf(const Entry* entries, std::size_t count, TComplex& sum) {
   sum = TComplex{};
-  for (std::size_t e = 0; e < count; ++e) {
+  if (count == 0) return true;
+  if (!SumStart(entries[0].op, entries[0].Value(), sum)) return false;
+  for (std::size_t e = 1; e < count; ++e) {
     if (!SumStep(entries[e].op, entries[e].Value(), sum)) return false;
   }
   return true;

@@ -205,7 +205,7 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
       if (!AtLine(k)) return StepsEnd::AtEnd;
       if (observer_ != nullptr) observer_->BeforeStep(k);
       cursor = state_.ArgumentCursor[k];
-      if (!Step(k)) return StepsEnd::Failed;
+      if (!StepLine(k)) return StepsEnd::Failed;
       ++counted;
       if (++done == limit) break;
       if (slices != nullptr && slices->Spent()) break;
@@ -237,37 +237,52 @@ bool Interpreter::StepThrew(int k, std::int32_t cursor) {
 }
 
 // Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
-bool Interpreter::Step(int k) {
+bool Interpreter::Step(int k) { return StepLine(k); }
+
+// In line in the loop of ExecuteSteps: most lines of a drawing loop are assignments, and
+// what a step costs around its evaluation is as much as a short evaluation.
+[[gnu::always_inline]] inline bool Interpreter::StepLine(int k) {
   const ProgramText& program = project_.programs[k];
   const std::int32_t n = state_.CurrentLine[k];
   const std::string& line = program[static_cast<std::size_t>(n)];
-  bool done = true;  // an empty line only moves on
-  if (!line.empty()) {
-    if (context_.plans != nullptr) [[likely]] {
-      std::vector<LineSlot>& slots = slots_[k];
-      if (slots.size() != program.size()) [[unlikely]]
-        FitSlots(k);
-      LineSlot& slot = slots[static_cast<std::size_t>(n)];
-      if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
-        FillSlot(slot, line);
-      // The arguments of this line are read through its slot without comparing again,
-      // until the step ends (ExecuteStep forgets it when the step throws).
-      step_slot_[k] = {&slot, n};
-      const LineForm& form = slot.form;
-      done = form.assign != std::string::npos ? StepAssignment(k, line, form, &slot)
-                                              : StepKeywordOrCommand(k, line, form);
-      step_slot_[k] = {};
-    } else {
-      const LineForm form = ReadLineForm(line);
-      done = form.assign != std::string::npos ? StepAssignment(k, line, form, nullptr)
-                                              : StepKeywordOrCommand(k, line, form);
+  if (context_.plans != nullptr && !line.empty()) [[likely]] {
+    std::vector<LineSlot>& slots = slots_[k];
+    if (slots.size() != program.size()) [[unlikely]]
+      FitSlots(k);
+    LineSlot& slot = slots[static_cast<std::size_t>(n)];
+    if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
+      FillSlot(slot, line);
+    // An assignment reads no arguments; the other lines read theirs through this slot
+    // without comparing again, until the step ends (ExecuteStep forgets it when the step
+    // throws).
+    const LineForm& form = slot.form;
+    if (form.assign != std::string::npos) {
+      if (!StepAssignment(k, line, form, &slot)) return false;
+    } else if (form.closing == static_cast<int>(BlockKind::Solange) && form.command < 0 &&
+               form.opening < 0) {
+      // The loop's end is where a drawing loop spends a third of its lines: straight to it,
+      // with the argument cursor as every keyword line leaves it.
+      SetCursorAfterHead(k, line, form);
+      if (!CloseLoop(k, BlockKind::Solange)) return false;
+    } else if (!StepWithSlot(k, line, slot, n)) {
+      return false;
     }
+  } else if (!line.empty()) {
+    const LineForm form = ReadLineForm(line);
+    const bool done = form.assign != std::string::npos ? StepAssignment(k, line, form, nullptr)
+                                                       : StepKeywordOrCommand(k, line, form);
+    if (!done) return false;
   }
-  if (done) {
-    std::int32_t& current = state_.CurrentLine[k];
-    if (current < std::numeric_limits<std::int32_t>::max()) ++current;
-    state_.ArgumentCursor[k] = 0;
-  }
+  std::int32_t& current = state_.CurrentLine[k];
+  if (current < std::numeric_limits<std::int32_t>::max()) ++current;
+  state_.ArgumentCursor[k] = 0;
+  return true;
+}
+
+bool Interpreter::StepWithSlot(int k, const std::string& line, LineSlot& slot, std::int32_t n) {
+  step_slot_[k] = {&slot, n};
+  const bool done = StepKeywordOrCommand(k, line, slot.form);
+  step_slot_[k] = {};
   return done;
 }
 
@@ -380,12 +395,16 @@ TermValue Interpreter::ArgumentValue(int k) {
   return EvaluateTermValue(ReadArgumentText(k), context_);
 }
 
-bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const LineForm& form) {
+void Interpreter::SetCursorAfterHead(int k, const std::string& line, const LineForm& form) {
   const std::size_t bracket = form.bracket;
   // Without a bracket the cursor stands past the end, so every argument read fails.
   state_.ArgumentCursor[k] =
       ToInt32(bracket == std::string::npos ? static_cast<std::int64_t>(line.size()) + 2
                                            : static_cast<std::int64_t>(bracket) + 2);
+}
+
+bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const LineForm& form) {
+  SetCursorAfterHead(k, line, form);
   if (form.command >= 0) return StepCommand(k, form.command);
   const int opening = form.opening;
   switch (opening < 0 ? BlockKind::Andernfalls : static_cast<BlockKind>(opening)) {

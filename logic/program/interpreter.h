@@ -239,11 +239,16 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
+  bool StepLine(int k);
+  [[gnu::noinline]] bool StepWithSlot(int k, const std::string& line, LineSlot& slot,
+                                      std::int32_t n);
   bool RunFlag(int k) const;
   bool AtLine(int k) const;  // CurrentLine[k] names a line of program k
   bool StepThrew(int k, std::int32_t cursor);
   bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
   bool StepKeywordOrCommand(int k, const std::string& line, const LineForm& form);
+  // Where a keyword or command line leaves the argument cursor before its arguments.
+  void SetCursorAfterHead(int k, const std::string& line, const LineForm& form);
   // The line cache: with plans, every line of a program has a slot, by index; the slots
   // follow the program's length at the start of each step, so a step's own slot stays
   // where it is while the step skips over other lines. Without plans every step reads
