@@ -186,6 +186,7 @@ bool Interpreter::AtLine(int k) const {
 bool Interpreter::ExecuteStep(int k) {
   if (!ValidSlot(k) || !AtLine(k)) return false;
   if (observer_ != nullptr) observer_->BeforeStep(k);
+  ++text_epoch_;
   const std::int32_t cursor = state_.ArgumentCursor[k];
   try {
     return Step(k);
@@ -199,11 +200,15 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   if (!ValidSlot(k)) return StepsEnd::Failed;
   std::int64_t done = 0;
   std::int32_t cursor = 0;
+  ++text_epoch_;
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
     while (RunFlag(k)) {
       if (!AtLine(k)) return StepsEnd::AtEnd;
-      if (observer_ != nullptr) observer_->BeforeStep(k);
+      if (observer_ != nullptr) {
+        observer_->BeforeStep(k);
+        ++text_epoch_;
+      }
       cursor = state_.ArgumentCursor[k];
       if (!StepLine(k)) return StepsEnd::Failed;
       ++counted;
@@ -250,8 +255,8 @@ bool Interpreter::Step(int k) { return StepLine(k); }
     if (slots.size() != program.size()) [[unlikely]]
       FitSlots(k);
     LineSlot& slot = slots[static_cast<std::size_t>(n)];
-    if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
-      FillSlot(slot, line);
+    if (slot.checked != text_epoch_) [[unlikely]]
+      CheckSlot(slot, line);
     // An assignment reads no arguments; the other lines read theirs through this slot
     // without comparing again, until the step ends (ExecuteStep forgets it when the step
     // throws).
@@ -284,6 +289,11 @@ bool Interpreter::StepWithSlot(int k, const std::string& line, LineSlot& slot, s
   const bool done = StepKeywordOrCommand(k, line, slot.form);
   step_slot_[k] = {};
   return done;
+}
+
+void Interpreter::CheckSlot(LineSlot& slot, const std::string& line) {
+  if (!slot.known || !SameText(slot.text, line)) FillSlot(slot, line);
+  slot.checked = text_epoch_;
 }
 
 void Interpreter::FitSlots(int k) { slots_[k].resize(project_.programs[k].size()); }

@@ -145,6 +145,10 @@ struct LineSlot {
   static constexpr std::int8_t kElseOrEnd = kKeywordCount;
 
   std::string text;
+  // The texts of a program do not change while its steps run: a slot compared with its
+  // line once in a call of ExecuteStep or ExecuteSteps (or after a step observer) holds for
+  // the rest of that call.
+  std::uint64_t checked = 0;
   LineForm form;
   std::array<Term, kMaxArguments> terms{};
   std::uint8_t argument_count = 0;  // arguments that end before the line does
@@ -256,6 +260,7 @@ class Interpreter {
   LineSlot* SlotAt(int k, std::int32_t n);
   [[gnu::noinline]] void FitSlots(int k);
   [[gnu::noinline]] static void FillSlot(LineSlot& slot, const std::string& line);
+  [[gnu::noinline]] void CheckSlot(LineSlot& slot, const std::string& line);
   LineForm FormAt(int k, std::int32_t n);
   // The slot of the line the step of program k is executing, if it has one.
   LineSlot* CurrentSlot(int k);
@@ -296,6 +301,7 @@ class Interpreter {
     std::int32_t line = -1;
   };
   std::array<StepSlot, 2> step_slot_{};
+  std::uint64_t text_epoch_ = 0;  // raised at every call that runs steps; 0 is never current
   EvalContext context_;
   std::string error_;  // the error text of the last term that failed, kept for its buffer
   StepObserver* observer_ = nullptr;
