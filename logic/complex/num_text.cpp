@@ -369,6 +369,15 @@ void AppendRealText(std::string& out, double x, char separator) {
 // again, and D reads back as y.
 bool RoundTripReal(double x, double& out, bool* fixed) {
   if (fixed != nullptr) *fixed = true;
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+  // Most values lie where the one product decides, whole numbers among them (their 15
+  // digits are exact, so the product gives them back): it goes first. It refuses 0, the
+  // values outside its range and those that are no number.
+  if (ProductRoundTrip(std::fabs(x), out)) {
+    if (x < 0) out = -out;
+    return true;
+  }
+#endif
   if (x == 0.0) {
     out = 0.0;
     return true;

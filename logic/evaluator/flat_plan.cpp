@@ -22,9 +22,6 @@ std::size_t MemoSlot(std::uint64_t bits) {
 using Plan = PlanCache::Plan;
 using Code = FlatOp::Code;
 
-// The longest terms of the "+"/"-" kinds; longer ones take the passes.
-constexpr int kMaxShortTerm = 8;
-
 // ParseNumberText of the text of `x`: whole numbers below 1E15, 0 among them, are their
 // own text; the others go through `read`. False where only the texts can say.
 template <typename ReadOther>
@@ -261,49 +258,42 @@ class Lowering {
     }
     if (node.folded) return ConstantRegister(node.sum);
     std::vector<LoweredOperand> operands;
-    int applied = 0;  // operators of the power and product passes
-    int at = 0;       // the last of them
     for (int o = 0; o < node.count; ++o) {
       operands.push_back(Lowered(plan_.operands[static_cast<std::size_t>(node.first + o)]));
-      if (o > 0 && operands.back().op != '+' && operands.back().op != '-') {
-        ++applied;
-        at = o;
-      }
     }
     if (node.count == 1) return Lone(operands[0]);
+    const auto summed = [](char op) { return op == '+' || op == '-'; };
     // Every operand is fetched before any is combined: a read that only the texts can
     // make stops the term before a rule meets the others. Where no fetch can fail, a
     // variable that only the sum pass takes is fetched by its sum step.
-    const bool passes = node.count > kMaxShortTerm || applied > 1;
     const bool sure = std::none_of(operands.begin(), operands.end(), [](const auto& operand) {
       return operand.kind == LoweredOperand::Kind::SlotRead;
     });
     std::vector<int> regs;
-    for (int o = 0; o < node.count; ++o) {
-      const LoweredOperand& operand = operands[static_cast<std::size_t>(o)];
-      const bool merged = applied == 1 && (o == at - 1 || o == at);
-      regs.push_back(sure && !passes && !merged && operand.kind == LoweredOperand::Kind::Variable
+    for (std::size_t o = 0; o < operands.size(); ++o) {
+      const bool merged = (o > 0 && !summed(operands[o].op)) ||
+                          (o + 1 < operands.size() && !summed(operands[o + 1].op));
+      regs.push_back(sure && !merged && operands[o].kind == LoweredOperand::Kind::Variable
                          ? kFetchedBySum
-                         : Fetch(operand));
+                         : Fetch(operands[o]));
     }
-    if (passes) {
-      const auto first = static_cast<int>(out_.entries.size());
-      for (int o = 0; o < node.count; ++o) {
-        out_.entries.push_back(
-            {operands[static_cast<std::size_t>(o)].op, regs[static_cast<std::size_t>(o)]});
+    // The power pass, then the product pass, each from the left, as the operand list
+    // merges its entries: an entry takes the value of its operator applied to the entry
+    // before it and itself, and takes that entry's place.
+    const auto pass = [&](auto applies, auto operation) {
+      for (std::size_t e = 1; e < operands.size();) {
+        if (!applies(operands[e].op)) {
+          ++e;
+          continue;
+        }
+        regs[e - 1] = Emit(operation, regs[e - 1], regs[e], operands[e].op);
+        operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(e));
+        regs.erase(regs.begin() + static_cast<std::ptrdiff_t>(e));
       }
-      return Emit(Code::Passes, first, node.count);
-    }
-    if (applied == 0) return Sum(operands.data(), regs.data(), node.count);
-    // One operator of the power or product pass, then the sum pass over the list it left:
-    // operand `at` gone, `at - 1` merged.
-    const char op = operands[static_cast<std::size_t>(at)].op;
-    const auto before = static_cast<std::size_t>(at - 1);
-    regs[before] = Emit(op == '^' ? Code::Power : Code::Product, regs[before],
-                        regs[static_cast<std::size_t>(at)], op);
-    operands.erase(operands.begin() + at);
-    regs.erase(regs.begin() + at);
-    return Sum(operands.data(), regs.data(), node.count - 1);
+    };
+    pass([](char op) { return op == '^'; }, Code::Power);
+    pass(IsProductOperator, Code::Product);
+    return Sum(operands.data(), regs.data(), static_cast<int>(operands.size()));
   }
 
   int Comparison(char compare, const Side& left, const Side& right) {
@@ -373,25 +363,6 @@ class Lowering {
 
 PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
-}
-
-// The passes over a Passes operation's entries, out of line: only terms that need them
-// carry the operand list.
-[[gnu::noinline]] bool RunPasses(const FlatPlan& plan, const FlatOp& op, TComplex* r,
-                                 const EvalContext& context, FlatWork& work, double& products) {
-  OperandList list;
-  const FlatEntry* entries = plan.entries.data() + op.a;
-  for (int e = 0; e < op.b; ++e) {
-    const TComplex v = r[entries[e].reg];
-    list.entries[e] = {entries[e].op, v.Re, v.Im};
-  }
-  list.count = static_cast<std::size_t>(op.b);
-  // The passes are the text path's own; an error text means the text path must speak.
-  if (PowerPass(list, Powers(products, context, work)) != PassFailure::None ||
-      ProductPass(list, context.boxes) != PassFailure::None) {
-    return false;
-  }
-  return SumOf(list.entries, list.count, r[op.dst]);
 }
 
 }  // namespace
@@ -467,9 +438,6 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, r[op->dst]) != PassFailure::None) {
           return false;
         }
-        break;
-      case Code::Passes:
-        if (!RunPasses(plan, *op, r, context, work, products)) return false;
         break;
       case Code::Builtin: {
         const std::optional<TComplex> v =

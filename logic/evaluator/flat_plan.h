@@ -56,9 +56,8 @@ struct FlatOp {
     SumNext,          // the running sum in `dst` `op` register `a`
     Power,            // `a` ^ `b`
     Product,          // `a` `op` `b`, `op` one of the product pass
-    Passes,   // the power, product and sum passes over `b` entries of the plan's list from `a`
-    Builtin,  // built-in `b` of `a`
-    Compare,  // 1 or 0: `a` `op` `b`
+    Builtin,          // built-in `b` of `a`
+    Compare,          // 1 or 0: `a` `op` `b`
     // "<" or ">" against the number in `b`, decided by `a`, the left side's value before its
     // read: then `dst` takes that value and the `skip` operations that read it are passed over.
     DecideUnread,
@@ -71,18 +70,11 @@ struct FlatOp {
   std::int32_t dst = 0, a = 0, b = 0;
 };
 
-// An entry of the operand list that a Passes operation hands to the passes.
-struct FlatEntry {
-  char op;
-  std::int32_t reg;
-};
-
 struct FlatPlan {
   bool usable = false;
   bool comparison = false;  // the term is a comparison: its value is 1 or 0
   bool read_back = false;   // the value reads back from its text as itself
   std::vector<FlatOp> ops;
-  std::vector<FlatEntry> entries;  // of the Passes operations
   // The constants the operations read (numbers, 0) hold their registers from the start;
   // the others are written by a run before they are read. A plan's registers are its
   // own, so that nothing needs filling per run; no evaluation runs inside another.
