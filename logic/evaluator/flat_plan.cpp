@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 #include <optional>
 
 #include "logic/complex/num_text.h"
@@ -58,6 +59,17 @@ template <typename ReadOther>
     return !Overflows(sum);
   }
   return SumStart(op.op, Signed(op.sign, v), sum);
+}
+
+// Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
+// cuts the value, and a value that reads back as itself does so cut too (a part becomes 0
+// or stays). The variable is `a` in SumFirstVarRead; in the other reads `b` is its index
+// plus 1, or 0 where the value read is no such sum.
+[[gnu::always_inline]] inline bool ReadsAsItself(const FlatOp& op, const EvalContext& context) {
+  if (op.code == FlatOp::Code::SumFirstVarRead) {
+    return op.op == '+' && op.sign == 1.0 && context.variables.ReadsBackAsItself(op.a);
+  }
+  return op.b > 0 && context.variables.ReadsBackAsItself(op.b - 1);
 }
 
 // "<" and ">" of a real left side against a real number that reads back as itself are
@@ -124,6 +136,9 @@ class Lowering {
     FlatOp end;
     end.code = Code::End;
     end.a = result;
+    // A lone variable as the whole term: its value reads back as itself where the
+    // variable's does.
+    end.b = CutVariable(result);
     out_.ops.push_back(end);
     out_.comparison = Node(plan_.root).comparison;
     out_.read_back = ReadsBack(plan_.root);
@@ -198,7 +213,7 @@ class Lowering {
       }
       reg = ConstantRegister(side.folded);
     }
-    return side.read ? Emit(Code::Read, reg) : reg;
+    return side.read ? Emit(Code::Read, reg, CutVariable(reg)) : reg;
   }
 
   // The register of an operand's value, fetched by an operation where it is no constant.
@@ -215,14 +230,24 @@ class Lowering {
         if (operand.sign == 1.0) return operand.index;
         return Emit(Code::Reg, operand.index, 0, '+', operand.sign);
       case LoweredOperand::Kind::SlotRead:
-        return Emit(Code::RegRead, operand.index, 0, '+', operand.sign);
+        return Emit(Code::RegRead, operand.index, CutVariable(operand.index), '+', operand.sign);
     }
     return zero_;
   }
+  // For the read of register `reg`: the index plus 1 of the variable whose value the
+  // register holds cut (a lone "+" operand), so that the read is left out where the
+  // variable's value reads back as itself; 0 for any other register.
+  int CutVariable(int reg) const {
+    const auto found = cut_variables_.find(reg);
+    return found == cut_variables_.end() ? 0 : found->second + 1;
+  }
+
   // The sum pass over one operand.
   int Lone(const LoweredOperand& operand) {
     if (operand.kind == LoweredOperand::Kind::Variable) {
-      return Emit(Code::SumFirstVar, operand.index, 0, operand.op, operand.sign);
+      const int sum = Emit(Code::SumFirstVar, operand.index, 0, operand.op, operand.sign);
+      if (operand.op == '+' && operand.sign == 1.0) cut_variables_[sum] = operand.index;
+      return sum;
     }
     return Emit(Code::SumFirst, Fetch(operand), 0, operand.op);
   }
@@ -359,6 +384,7 @@ class Lowering {
   int zero_ = 0;
   std::vector<std::pair<int, TComplex>> constants_;
   std::vector<int> value_regs_;
+  std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
 };
 
 PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
@@ -399,8 +425,10 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         r[op->dst] = Signed(op->sign, r[op->a]);
         break;
       case Code::RegRead: {
-        TComplex read;
-        if (!Read(r[op->a], read, work.round_trips)) return false;
+        TComplex read = r[op->a];
+        if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) {
+          return false;
+        }
         r[op->dst] = Signed(op->sign, read);
         break;
       }
@@ -409,7 +437,10 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         break;
       case Code::SumFirstVarRead: {
         TComplex sum;
-        if (!SumStartVariable(*op, context, sum) || !Read(sum, r[op->dst], work.round_trips)) {
+        if (!SumStartVariable(*op, context, sum)) return false;
+        if (ReadsAsItself(*op, context)) {
+          r[op->dst] = sum;
+        } else if (!Read(sum, r[op->dst], work.round_trips)) {
           return false;
         }
         break;
@@ -420,7 +451,11 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         }
         break;
       case Code::Read:
-        if (!Read(r[op->a], r[op->dst], work.round_trips)) return false;
+        if (ReadsAsItself(*op, context)) {
+          r[op->dst] = r[op->a];
+        } else if (!Read(r[op->a], r[op->dst], work.round_trips)) {
+          return false;
+        }
         break;
       case Code::SumFirst:
         if (!SumStart(op->op, r[op->a], r[op->dst])) return false;
@@ -460,7 +495,7 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
         break;
       case Code::End:
         raw = r[op->a];
-        if (plan.comparison || plan.read_back) {
+        if (plan.comparison || plan.read_back || ReadsAsItself(*op, context)) {
           value = raw;
           return true;
         }

@@ -43,9 +43,12 @@ class RoundTripMemo {
 // One operation: writes register `dst` from registers `a` and `b`.
 struct FlatOp {
   enum class Code : unsigned char {
-    Var,      // `sign` times variable `a`'s current value (an operand)
-    Reg,      // `sign` times register `a` (an operand that reads back as itself)
-    RegRead,  // `sign` times register `a` read back from its pair text (an operand)
+    Var,  // `sign` times variable `a`'s current value (an operand)
+    Reg,  // `sign` times register `a` (an operand that reads back as itself)
+    // `sign` times register `a` read back from its pair text (an operand). Here, in Read
+    // and in End, `b` is 0, or the index plus 1 of a variable whose value `a` holds cut:
+    // no read is needed where that value reads back as itself.
+    RegRead,
     // The sum pass's first entry, variable `a` times `sign` with operator `op`; for a lone
     // operand, the whole pass. A term whose fetches cannot fail fetches its variables here.
     SumFirstVar,
@@ -62,6 +65,7 @@ struct FlatOp {
     // read: then `dst` takes that value and the `skip` operations that read it are passed over.
     DecideUnread,
     End,  // the term's value is in `a`
+
   };
   Code code = Code::End;
   char op = '+';

@@ -172,7 +172,7 @@ void VariableTable::SetName(int j, std::string name) {
 }
 
 void VariableTable::CopyStartToCurrent() {
-  for (int j = 0; j <= last_; ++j) current_[j] = start_[j];
+  for (int j = 0; j <= last_; ++j) SetCurrentValue(j, start_[j]);
 }
 
 int VariableTable::FindVariable(std::string_view name) const {

@@ -113,7 +113,17 @@ class VariableTable {
   TComplex StartValue(int j) const { return start_[j]; }
   void SetStartValue(int j, TComplex v) { start_[j] = v; }
   TComplex CurrentValue(int j) const { return current_[j]; }
-  void SetCurrentValue(int j, TComplex v) { current_[j] = v; }
+  void SetCurrentValue(int j, TComplex v) {
+    current_[j] = v;
+    reads_back_[j] = false;
+  }
+  // A value read back from a result text (ParseNumberText of a result): its own text reads
+  // back as itself, so a plan need not read it again.
+  void SetReadValue(int j, TComplex v) {
+    current_[j] = v;
+    reads_back_[j] = true;
+  }
+  bool ReadsBackAsItself(int j) const { return reads_back_[j]; }
   // Program start: current := start for 0 .. LastVariable.
   void CopyStartToCurrent();
 
@@ -127,6 +137,7 @@ class VariableTable {
   std::array<std::string, kTableCapacity> lowered_;
   std::array<TComplex, kTableCapacity> start_{};
   std::array<TComplex, kTableCapacity> current_{};
+  std::array<bool, kTableCapacity> reads_back_{};
   int last_ = 2;
   ChangeCount changes_;
 };

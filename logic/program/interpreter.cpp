@@ -455,7 +455,7 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
     return false;
   }
   if (changes_ != nullptr) changes_->BeforeWrite(index);
-  project_.variables.SetCurrentValue(index, value);
+  project_.variables.SetReadValue(index, value);
   return true;
 }
 
@@ -557,7 +557,7 @@ bool Interpreter::StepFuer(int k) {
     return false;
   }
   if (changes_ != nullptr) changes_->BeforeWrite(index);
-  project_.variables.SetCurrentValue(index, bounds[0]);
+  project_.variables.SetReadValue(index, bounds[0]);
   BlockRecord record;
   record.kind = BlockKind::Fuer;
   record.start_line = state_.CurrentLine[k];
