@@ -414,94 +414,99 @@ FlatPlan LowerPlan(const PlanCache::Plan& plan) { return Lowering(plan).Run(); }
 
 bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TComplex& raw,
                  TComplex& value) {
+  // Each operation jumps straight to the next one's code: one indirect jump per operation,
+  // each with a history of its own for the branch predictor. In the order of FlatOp::Code.
+  static constexpr void* kCode[] = {
+      &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
+      &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
+      &&product,      &&builtin, &&compare,   &&decide_unread, &&end};
+  static_assert(std::size(kCode) == static_cast<std::size_t>(Code::End) + 1);
   TComplex* const r = plan.registers.data();
   double products = 0;  // charged in this evaluation, as the text path charges them
-  for (const FlatOp* op = plan.ops.data();; ++op) {
-    switch (op->code) {
-      case Code::Var:
-        r[op->dst] = Signed(op->sign, context.variables.CurrentValue(op->a));
-        break;
-      case Code::Reg:
-        r[op->dst] = Signed(op->sign, r[op->a]);
-        break;
-      case Code::RegRead: {
-        TComplex read = r[op->a];
-        if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) {
-          return false;
-        }
-        r[op->dst] = Signed(op->sign, read);
-        break;
-      }
-      case Code::SumFirstVar:
-        if (!SumStartVariable(*op, context, r[op->dst])) return false;
-        break;
-      case Code::SumFirstVarRead: {
-        TComplex sum;
-        if (!SumStartVariable(*op, context, sum)) return false;
-        if (ReadsAsItself(*op, context)) {
-          r[op->dst] = sum;
-        } else if (!Read(sum, r[op->dst], work.round_trips)) {
-          return false;
-        }
-        break;
-      }
-      case Code::SumNextVar:
-        if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->dst])) {
-          return false;
-        }
-        break;
-      case Code::Read:
-        if (ReadsAsItself(*op, context)) {
-          r[op->dst] = r[op->a];
-        } else if (!Read(r[op->a], r[op->dst], work.round_trips)) {
-          return false;
-        }
-        break;
-      case Code::SumFirst:
-        if (!SumStart(op->op, r[op->a], r[op->dst])) return false;
-        break;
-      case Code::SumNext:
-        if (!SumStep(op->op, r[op->a], r[op->dst])) return false;
-        break;
-      case Code::Power:
-        if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), r[op->dst]) !=
-            PassFailure::None) {
-          return false;
-        }
-        break;
-      case Code::Product:
-        if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, r[op->dst]) != PassFailure::None) {
-          return false;
-        }
-        break;
-      case Code::Builtin: {
-        const std::optional<TComplex> v =
-            ComputeBuiltin(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing);
-        if (!v) return false;
-        r[op->dst] = *v;
-        break;
-      }
-      case Code::Compare: {
-        const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
-        if (outcome == '?') return false;
-        r[op->dst] = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
-        break;
-      }
-      case Code::DecideUnread:
-        if (DecidedUnread(r[op->a], r[op->b])) {
-          r[op->dst] = r[op->a];
-          op += op->skip;
-        }
-        break;
-      case Code::End:
-        raw = r[op->a];
-        if (plan.comparison || plan.read_back || ReadsAsItself(*op, context)) {
-          value = raw;
-          return true;
-        }
-        return Read(raw, value, work.round_trips);
-    }
+  const FlatOp* op = plan.ops.data();
+#define OMBRIX_NEXT_OPERATION() goto* kCode[static_cast<std::size_t>((++op)->code)]
+  goto* kCode[static_cast<std::size_t>(op->code)];
+var:
+  r[op->dst] = Signed(op->sign, context.variables.CurrentValue(op->a));
+  OMBRIX_NEXT_OPERATION();
+reg:
+  r[op->dst] = Signed(op->sign, r[op->a]);
+  OMBRIX_NEXT_OPERATION();
+reg_read : {
+  TComplex read = r[op->a];
+  if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) return false;
+  r[op->dst] = Signed(op->sign, read);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var:
+  if (!SumStartVariable(*op, context, r[op->dst])) return false;
+  OMBRIX_NEXT_OPERATION();
+sum_first_var_read : {
+  TComplex sum;
+  if (!SumStartVariable(*op, context, sum)) return false;
+  if (ReadsAsItself(*op, context)) {
+    r[op->dst] = sum;
+  } else if (!Read(sum, r[op->dst], work.round_trips)) {
+    return false;
   }
+  OMBRIX_NEXT_OPERATION();
+}
+sum_next_var:
+  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->dst])) {
+    return false;
+  }
+  OMBRIX_NEXT_OPERATION();
+read:
+  if (ReadsAsItself(*op, context)) {
+    r[op->dst] = r[op->a];
+  } else if (!Read(r[op->a], r[op->dst], work.round_trips)) {
+    return false;
+  }
+  OMBRIX_NEXT_OPERATION();
+sum_first:
+  if (!SumStart(op->op, r[op->a], r[op->dst])) return false;
+  OMBRIX_NEXT_OPERATION();
+sum_next:
+  if (!SumStep(op->op, r[op->a], r[op->dst])) return false;
+  OMBRIX_NEXT_OPERATION();
+power:
+  if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), r[op->dst]) !=
+      PassFailure::None) {
+    return false;
+  }
+  OMBRIX_NEXT_OPERATION();
+product:
+  if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, r[op->dst]) != PassFailure::None) {
+    return false;
+  }
+  OMBRIX_NEXT_OPERATION();
+builtin : {
+  const std::optional<TComplex> v =
+      ComputeBuiltin(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing);
+  if (!v) return false;
+  r[op->dst] = *v;
+  OMBRIX_NEXT_OPERATION();
+}
+compare : {
+  const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
+  if (outcome == '?') return false;
+  r[op->dst] = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
+  OMBRIX_NEXT_OPERATION();
+}
+decide_unread:
+  if (DecidedUnread(r[op->a], r[op->b])) {
+    r[op->dst] = r[op->a];
+    op += op->skip;
+  }
+  OMBRIX_NEXT_OPERATION();
+end:
+  raw = r[op->a];
+  if (plan.comparison || plan.read_back || ReadsAsItself(*op, context)) {
+    value = raw;
+    return true;
+  }
+  return Read(raw, value, work.round_trips);
+#undef OMBRIX_NEXT_OPERATION
 }
 
 }  // namespace ombrix

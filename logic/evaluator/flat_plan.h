@@ -42,6 +42,7 @@ class RoundTripMemo {
 
 // One operation: writes register `dst` from registers `a` and `b`.
 struct FlatOp {
+  // ORDER: RunFlatPlan's table of the operations' code (a static_assert there counts them).
   enum class Code : unsigned char {
     Var,  // `sign` times variable `a`'s current value (an operand)
     Reg,  // `sign` times register `a` (an operand that reads back as itself)
