@@ -283,9 +283,9 @@ class Lowering {
     }
     if (node.folded) return ConstantRegister(node.sum);
     std::vector<LoweredOperand> operands;
-    for (int o = 0; o < node.count; ++o) {
-      operands.push_back(Lowered(plan_.operands[static_cast<std::size_t>(node.first + o)]));
-    }
+    operands.reserve(static_cast<std::size_t>(node.count));
+    const auto first = plan_.operands.begin() + node.first;
+    for (auto o = first; o != first + node.count; ++o) operands.push_back(Lowered(*o));
     if (node.count == 1) return Lone(operands[0]);
     const auto summed = [](char op) { return op == '+' || op == '-'; };
     // Every operand is fetched before any is combined: a read that only the texts can
@@ -424,7 +424,9 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
   TComplex* const r = plan.registers.data();
   double products = 0;  // charged in this evaluation, as the text path charges them
   const FlatOp* op = plan.ops.data();
-#define OMBRIX_NEXT_OPERATION() goto* kCode[static_cast<std::size_t>((++op)->code)]
+// A jump cannot stand in brackets.
+#define OMBRIX_NEXT_OPERATION() \
+  goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
   goto* kCode[static_cast<std::size_t>(op->code)];
 var:
   r[op->dst] = Signed(op->sign, context.variables.CurrentValue(op->a));
