@@ -201,16 +201,21 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   std::int64_t done = 0;
   std::int32_t cursor = 0;
   ++text_epoch_;
+  // Where the steps of this call find their flag, program and counters.
+  const bool& running = k == MainProgram ? flags_.MainRunning : flags_.MouseHandlerEnabled;
+  const ProgramText& program = project_.programs[k];
+  const std::int32_t& current = state_.CurrentLine[k];
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
-    while (RunFlag(k)) {
-      if (!AtLine(k)) return StepsEnd::AtEnd;
+    while (running) {
+      const std::int32_t n = current;
+      if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return StepsEnd::AtEnd;
       if (observer_ != nullptr) {
         observer_->BeforeStep(k);
         ++text_epoch_;
       }
       cursor = state_.ArgumentCursor[k];
-      if (!StepLine(k)) return StepsEnd::Failed;
+      if (!StepLine(k, current, program)) return StepsEnd::Failed;
       ++counted;
       if (++done == limit) break;
       if (slices != nullptr && slices->Spent()) break;
@@ -242,13 +247,12 @@ bool Interpreter::StepThrew(int k, std::int32_t cursor) {
 }
 
 // Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
-bool Interpreter::Step(int k) { return StepLine(k); }
+bool Interpreter::Step(int k) { return StepLine(k, state_.CurrentLine[k], project_.programs[k]); }
 
 // In line in the loop of ExecuteSteps: most lines of a drawing loop are assignments, and
 // what a step costs around its evaluation is as much as a short evaluation.
-[[gnu::always_inline]] inline bool Interpreter::StepLine(int k) {
-  const ProgramText& program = project_.programs[k];
-  const std::int32_t n = state_.CurrentLine[k];
+[[gnu::always_inline]] inline bool Interpreter::StepLine(int k, std::int32_t n,
+                                                         const ProgramText& program) {
   const std::string& line = program[static_cast<std::size_t>(n)];
   if (context_.plans != nullptr && !line.empty()) [[likely]] {
     std::vector<LineSlot>& slots = slots_[k];

@@ -243,7 +243,8 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
-  bool StepLine(int k);
+  // Step of line n of `program`, program k.
+  bool StepLine(int k, std::int32_t n, const ProgramText& program);
   [[gnu::noinline]] bool StepWithSlot(int k, const std::string& line, LineSlot& slot,
                                       std::int32_t n);
   bool RunFlag(int k) const;
