@@ -159,6 +159,60 @@ TEST(FlatPlans, OneOperatorInsideItsSum) {
                  '.');
 }
 
+// Chains of the power and product passes, merged from the left as the operand list merges
+// its entries, and the failures met in that order.
+TEST(FlatPlans, ChainsOfThePasses) {
+  ExpectOutcomes({
+      {"powers from the left", "2^3^2", "[64|0]"},
+      {"a product of three", "v*w*2+1", "[-11|2]"},
+      {"products before the sum", "1+v*2-w*v+3", "[14|-1]"},
+      {"a power inside a product", "2*v^3*w", "[-48|8]"},
+      {"division, remainder and product", "9/v*2%5", "[4|0]"},
+      {"the first failing product counts", "v%0*w/0", "?0Rest-Operator '%'"},
+      {"a power that fails after a product", "v*2^0,5", "?0'+v*2^0,5' ?"},
+      {"and and or", "6&3+6\\1", "[9|0]"},
+      {"a chain of nine", "1+2+3+4+5+6+7+8+9", "[45|0]"},
+      {"a long chain whose sum overflows", "1e100+1e100-1e100+1", "?8'1 !"},
+  });
+}
+
+// A variable whose value came read back from a result (as every assignment stores it) is
+// read without its text; the values near the cut and the range's ends give what the text
+// path gives. A value set otherwise (y: 0.1 + 0.2, whose text reads back as 0.3) is still
+// read.
+TEST(FlatPlans, VariablesReadBackFromResults) {
+  const TComplex values[] = {{1.00000000000000005e-14, 0.0},
+                             {-1e-14, 2.0},
+                             {0.1, -0.3},
+                             {-0.0, 1e-15},
+                             {123456789.123456789, 0.0},
+                             {9.999999999999999e14, 1.0},
+                             {1e300, -1e-300},
+                             {1.0 / 3.0, 2.0 / 3.0},
+                             {1e-13, -1.5e-14},
+                             {-7.0, 0.0}};
+  const char* const terms[] = {
+      "z",     "-z",   "--z",     "(z)",         "betrag(z)", "re(z)+im(z)",
+      "(z)*2", "z+0",  "re(z)<1", "(z<1)*(z>0)", "g(z)",      "betrag(z)<1e-13",
+      "z*z",   "-(z)", "y",       "betrag(y)",   "(y)+z",     "y<0,3"};
+  for (char separator : {',', '.'}) {
+    SetDecimalSeparator(separator);
+    for (const TComplex value : values) {
+      EvalWorld world;
+      world.AddFunction("g", "#-1");
+      world.AddVariable("y", {0.1 + 0.2, 0.0});
+      const int z = world.AddVariable("z", {});
+      // An assignment stores its result's text read back.
+      world.variables.SetReadValue(z, ParseNumberText(PairText(value, separator)));
+      for (const char* term : terms) {
+        SCOPED_TRACE(std::string(term) + " of " + PairText(value, separator));
+        Outcome(world, testing::WithSeparator(term));
+      }
+      EXPECT_GT(world.plans.Stats().fast, 0u);
+    }
+  }
+}
+
 // A built-in's value compared with a number, near the number and far from it: only the
 // value read back from its text decides.
 TEST(FlatPlans, ABuiltinsValueAgainstANumber) {
