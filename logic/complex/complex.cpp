@@ -52,10 +52,6 @@ TComplex ComplexRealDiv(double x, TComplex b, MessageBoxes& boxes) {
 
 TComplex ComplexConj(TComplex a) { return MakeComplex(a.Re, -a.Im); }
 
-double ComplexAbs(TComplex a) {
-  return std::sqrt(CheckedAdd(CheckedMul(a.Re, a.Re), CheckedMul(a.Im, a.Im)));
-}
-
 double ComplexArg(TComplex a) {
   if (a.Re == 0.0) return a.Im > 0.0 ? kHalfPi : kThreeHalfPi;
   double t = std::atan(CheckedDiv(a.Im, a.Re));

@@ -97,7 +97,9 @@ TComplex ComplexDiv(TComplex a, TComplex b, MessageBoxes& boxes);
 TComplex ComplexRealDiv(double x, TComplex b, MessageBoxes& boxes);
 
 TComplex ComplexConj(TComplex a);
-double ComplexAbs(TComplex a);
+inline double ComplexAbs(TComplex a) {
+  return std::sqrt(CheckedAdd(CheckedMul(a.Re, a.Re), CheckedMul(a.Im, a.Im)));
+}
 double ComplexArg(TComplex a);  // in (-pi/2, 3pi/2]
 TComplex ComplexFromAngle(double t);
 TComplex ComplexSqrt(TComplex a);

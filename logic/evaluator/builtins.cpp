@@ -107,12 +107,35 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
   }
 }
 
+// The built-ins whose value comes from the maths library, which reports its errors
+// through errno; the others compute without it (their faults are thrown).
+bool UsesTheMathsLibrary(Builtin k) {
+  switch (k) {
+    case Builtin::MausPos:
+    case Builtin::Betrag:  // the root of a sum of squares: never negative
+    case Builtin::Re:
+    case Builtin::Im:
+    case Builtin::Konj:
+    case Builtin::DeltaRe:
+    case Builtin::DeltaIm:
+    case Builtin::ReMin:
+    case Builtin::ReMax:
+    case Builtin::ImMin:
+    case Builtin::ImMax:
+      return false;
+    default:
+      return true;
+  }
+}
+
 }  // namespace
 
 std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule, const DrawingView& drawing) {
-  errno = 0;
   if (!RuleAllows(rule, z)) return std::nullopt;
-  const TComplex value = Compute(static_cast<Builtin>(k), z, drawing);
+  const auto builtin = static_cast<Builtin>(k);
+  if (!UsesTheMathsLibrary(builtin)) return Compute(builtin, z, drawing);
+  errno = 0;
+  const TComplex value = Compute(builtin, z, drawing);
   if (errno != 0) {
     // A range error with a finite result is an underflow, which stays silent; a domain
     // error, a pole (Ln(0)) or an overflow leaves no usable value.
