@@ -362,15 +362,18 @@ LineSlot* Interpreter::CurrentSlot(int k) {
   return SlotAt(k, state_.CurrentLine[k]);
 }
 
-bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) const {
+bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) {
   const ProgramText& program = project_.programs[k];
-  const std::vector<LineSlot>& slots = slots_[k];
+  std::vector<LineSlot>& slots = slots_[k];
   if (to < from || static_cast<std::size_t>(to) >= program.size() ||
       static_cast<std::size_t>(to) >= slots.size()) {
     return false;
   }
   for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
-    if (!slots[n].known || !SameText(slots[n].text, program[n])) return false;
+    LineSlot& slot = slots[n];
+    if (slot.checked == text_epoch_) continue;
+    if (!slot.known || !SameText(slot.text, program[n])) return false;
+    slot.checked = text_epoch_;
   }
   return true;
 }
@@ -402,11 +405,12 @@ bool Interpreter::NextArgument(int k, std::string_view& text, PlanHandle*& plan)
   return false;
 }
 
-TermValue Interpreter::ArgumentValue(int k) {
+bool Interpreter::ArgumentValue(int k, TComplex& value) {
   std::string_view text;
   PlanHandle* plan = nullptr;
-  if (NextArgument(k, text, plan)) return EvaluateTermValue(text, context_, plan);
-  return EvaluateTermValue(ReadArgumentText(k), context_);
+  if (NextArgument(k, text, plan)) return EvaluateTermInto(text, context_, plan, value, error_);
+  const std::string read = ReadArgumentText(k);
+  return EvaluateTermInto(read, context_, nullptr, value, error_);
 }
 
 void Interpreter::SetCursorAfterHead(int k, const std::string& line, const LineForm& form) {
@@ -497,7 +501,7 @@ bool Interpreter::StepWenn(int k) {
 
 // A loop that runs not even once goes on past its closing keyword; any other is
 // entered with its record.
-bool Interpreter::EnterLoop(int k, bool runs, BlockRecord record) {
+bool Interpreter::EnterLoop(int k, bool runs, BlockRecord&& record) {
   if (runs) return PushRecord(k, std::move(record));
   if (SkipToClosing(k, record.kind)) return true;
   ReportRunError(k, StructureError(record.kind));
@@ -512,12 +516,12 @@ bool Interpreter::StepSolange(int k) {
     read = ReadArgumentText(k);
     text = read;
   }
-  const TermValue result = EvaluateTermValue(text, context_, plan);
-  if (!result.error.empty()) {
-    ReportRunError(k, FirstTwo(result.error));
+  TComplex value;
+  if (!EvaluateTermInto(text, context_, plan, value, error_)) {
+    ReportRunError(k, FirstTwo(error_));
     return false;
   }
-  const bool runs = !IsZero(result.value);
+  const bool runs = !IsZero(value);
   BlockRecord record;
   record.kind = BlockKind::Solange;
   record.start_line = state_.CurrentLine[k];
@@ -595,7 +599,7 @@ std::size_t RecordBytes(const BlockRecord& record) {
 
 }  // namespace
 
-bool Interpreter::PushRecord(int k, BlockRecord record) {
+bool Interpreter::PushRecord(int k, BlockRecord&& record) {
   auto& stack = state_.BlockStack[k];
   const std::size_t bytes = RecordBytes(record);
   if (stack.size() >= kMaxBlockRecords || state_.block_bytes[k] + bytes > kMaxBlockBytes) {
@@ -699,12 +703,10 @@ std::string Interpreter::ReadArgumentText(int k) {
 bool Interpreter::ReadArguments(int k, int n, TComplex* values) {
   if (!ValidSlot(k)) return false;
   for (int i = 0; i < n; ++i) {
-    const TermValue result = ArgumentValue(k);
-    if (!result.error.empty()) {
-      ReportRunError(k, FirstTwo(result.error));
+    if (!ArgumentValue(k, values[i])) {
+      ReportRunError(k, FirstTwo(error_));
       return false;
     }
-    values[i] = result.value;
   }
   return true;
 }

@@ -266,22 +266,23 @@ class Interpreter {
   // The slot of the line the step of program k is executing, if it has one.
   LineSlot* CurrentSlot(int k);
   // Whether lines from + 1 to `to` still hold the texts their slots were read from.
-  bool Unchanged(int k, std::int32_t from, std::int32_t to) const;
+  bool Unchanged(int k, std::int32_t from, std::int32_t to);
   // The variable of the name as written (compared lower-cased), remembered in `slot` for
   // these names.
   int VariableOf(LineSlot* slot, std::string_view name);
   // The next argument as a view of the current line, with its plan's handle; or false
   // when it is no argument the slot knows (then ReadArgumentText reads it).
   bool NextArgument(int k, std::string_view& text, PlanHandle*& plan);
-  TermValue ArgumentValue(int k);
+  // The value of the next argument, or false with its error text in error_.
+  bool ArgumentValue(int k, TComplex& value);
   bool StepCommand(int k, int command);
   bool StepWenn(int k);
   bool StepSolange(int k);
   bool StepWiederhole(int k);
   bool StepFuer(int k);
   bool StepClosing(int k, BlockKind kind);
-  bool EnterLoop(int k, bool runs, BlockRecord record);
-  bool PushRecord(int k, BlockRecord record);
+  bool EnterLoop(int k, bool runs, BlockRecord&& record);
+  bool PushRecord(int k, BlockRecord&& record);
   bool CloseLoop(int k, BlockKind kind);
   void ReportWithMessage(int k, const std::string& message);
   void ClearRunFlag(int k);
