@@ -2,7 +2,9 @@
 // terms of a line, and a step back that restores every part of the run state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -705,6 +707,142 @@ TEST(RunDebugger, StepBackAcrossTheRingsEndAndAfterLongSlices) {
     EXPECT_EQ(w.debugger.StepsRun(), back_to);
     EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
   }
+}
+
+// How a run goes on: `steps` main-program lines, `slice` of them at a time, and after
+// each slice a mouse-click run when `mouse`.
+struct Script {
+  int steps;
+  std::int64_t slice;
+  bool mouse;
+};
+
+// Follows the script by slices at unlimited tempo (each slice one batch of lines), or
+// line by line with single steps, then pauses; at most `most_events` steps of the
+// history (main-program steps and mouse-click runs). The steps of the history taken, or
+// -1 when a line failed; a main program that ends sooner ends the script there.
+int Follow(DebugWorld& w, const Script& script, bool sliced,
+           int most_events = std::numeric_limits<int>::max()) {
+  if (sliced) {
+    w.debugger.Start();
+  } else {
+    w.debugger.SingleStep();
+  }
+  int steps = 0, events = 0;
+  while (steps < script.steps && events < most_events && !w.run.MainAtEnd()) {
+    const auto lines = std::min<std::int64_t>(script.slice, script.steps - steps);
+    if (sliced) {
+      const std::int64_t before = w.debugger.StepsRun();
+      if (w.debugger.Slice({lines, std::nullopt}) == RunOutcome::Failed) return -1;
+      const auto ran = static_cast<int>(w.debugger.StepsRun() - before);
+      steps += ran;
+      events += ran;
+    } else {
+      for (std::int64_t i = 0; i < lines && events < most_events && !w.run.MainAtEnd(); ++i) {
+        if (w.debugger.SingleStep() == RunOutcome::Failed) return -1;
+        ++steps;
+        ++events;
+      }
+    }
+    if (script.mouse && events < most_events) {
+      w.run.MoveMouse(steps % 400, 7 * steps % 400);
+      if (w.debugger.RunMouseProgram() != RunOutcome::Ended) return -1;
+      ++events;
+    }
+  }
+  if (sliced) w.debugger.Pause();
+  return events;
+}
+
+// Slices that run many lines each keep every step as single steps do: after the slices
+// the run tells the same last line and changes as a run stepped line by line, and after
+// any number of steps back it stands where that run stood as many steps earlier.
+TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
+  SetDecimalSeparator(',');
+  struct Row {
+    std::string name;
+    std::vector<std::string> program;
+    bool julia;  // the Julia drawing's variables; else those of the random programs
+    Script script;
+    int back;  // -1: every step the history keeps
+    std::size_t limit = kDefaultHistoryBytes;
+    std::vector<std::string> mouse_program = {};
+  };
+  std::vector<Row> rows = {
+      {"the Julia drawing in long slices",
+       testing::JuliaProgram(),
+       true,
+       {40000, 7000, false},
+       2500},
+      {"the Julia drawing in slices of a few lines",
+       testing::JuliaProgram(),
+       true,
+       {3000, 7, false},
+       -1},
+      {"the Julia drawing with a mouse-click run after each slice",
+       testing::JuliaProgram(),
+       true,
+       {6000, 500, true},
+       1000,
+       kDefaultHistoryBytes,
+       {"n:=n*2+1", "ZeichneKreis(p;n/100)", "Wiederhole(2)", "p:=p+i"}},
+      {"every kind of loop under a bound whose oldest blocks fall away",
+       {"Wiederhole(900)", "a:=a+1", "Wenn(a>3)", "b:=b*i", "EndeWenn", "ZeichnePunkt(a/100-2)",
+        "F\xFCr(c;0;2;1)", "Solange(c<5)", "c:=c+2", "EndeSolange", "EndeF\xFCr", "EndeWiederhole"},
+       false,
+       {3000, 400, false},
+       -1,
+       6000},
+  };
+  for (std::uint32_t seed = 1; seed <= 80; ++seed) {
+    rows.push_back({"random program " + std::to_string(seed),
+                    ProgramMaker(seed).Program(),
+                    false,
+                    {1 + static_cast<int>(seed * 37 % 250), 1 + seed % 29, seed % 4 == 0},
+                    static_cast<int>(seed * 13 % 200)});
+  }
+  const auto set_up = [](DebugWorld& w, const Row& row) {
+    if (row.julia) {
+      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+      w.Program(row.program);
+      w.debugger.SetHistoryEnabled(true);
+    } else {
+      SetUpRandomWorld(w, row.program);
+    }
+    w.Program(row.mouse_program, MouseHandlerProgram);
+    w.debugger.SetHistoryLimit(row.limit);
+    w.run.PressMouse();
+  };
+  int compared = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DebugWorld sliced, stepped;
+    set_up(sliced, row);
+    set_up(stepped, row);
+    const int events = Follow(stepped, row.script, false);
+    ASSERT_EQ(Follow(sliced, row.script, true), events);
+    if (events <= 0) continue;  // a random program that failed, or one without lines
+    ASSERT_EQ(sliced.debugger.State(), DebugState::Paused);
+    EXPECT_TRUE(sliced.Snapshot() == stepped.Snapshot());
+    EXPECT_EQ(sliced.debugger.StepsRun(), stepped.debugger.StepsRun());
+    EXPECT_EQ(sliced.debugger.ChangedVariables(), stepped.debugger.ChangedVariables());
+    EXPECT_EQ(sliced.debugger.LastLine(), stepped.debugger.LastLine());
+    EXPECT_EQ(sliced.debugger.HistorySteps(), stepped.debugger.HistorySteps());
+    const auto kept = static_cast<int>(sliced.debugger.HistorySteps());
+    const int back = row.back < 0 ? kept : std::min(row.back, kept);
+    for (int i = 0; i < back; ++i) ASSERT_EQ(sliced.debugger.StepBack(), std::nullopt) << i;
+    DebugWorld fresh;
+    set_up(fresh, row);
+    ASSERT_EQ(Follow(fresh, row.script, false, events - back), events - back);
+    EXPECT_TRUE(sliced.Snapshot() == fresh.Snapshot()) << back << " back";
+    EXPECT_EQ(sliced.debugger.StepsRun(), fresh.debugger.StepsRun());
+    if (back == kept) {
+      EXPECT_EQ(sliced.debugger.StepBack(),
+                std::string(kept < events ? kHistoryExhausted : kHistoryEmpty));
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
 }
 
 // The debugger's slices keep to their time budget as the run engine's do, whether it
