@@ -171,16 +171,17 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
 
   // One step of the history is one record of the log, as small as the step allows. Most
   // steps move the main program and write a variable or two, nothing else: their record
-  // is the head byte, the main line before the step unless it moved on by one or stayed,
-  // and the writes (PutWrite); such a step takes a few bytes. Any other step's head has
-  // kMore, and a byte of MoreFlag and the counts (Count) follow it; then the main line
-  // when kept; the cursors, the loop records' bytes and the mouse-click program's line
-  // when kept; its writes; its stack ops, a byte each; its `pixels`; the old scale when
-  // kept; and its `records`, each a RecordHead and the condition's bytes.
+  // is the head byte, where the main program stood (PutLine) and the writes (PutWrite);
+  // such a step takes a few bytes. Any other step's head has kMore, and a byte of
+  // MoreFlag and the counts (Count) follow it; then where the main program stood; the
+  // cursors, the loop records' bytes of either program and the mouse-click program's
+  // line when kept; its writes; its stack ops, a byte each; its `pixels`; the old scale
+  // when kept; and the loop records it took away or changed (PutLoopRecord).
   enum HeadFlag : std::uint8_t {
     kLineAsNow = 0,      // the main program stood where it stands
-    kLineOneBefore = 1,  // it stood on the line before
-    kLineKept = 2,       // it stood elsewhere: the line follows
+    kLineOneBefore = 1,  // on the line before
+    kLineNear = 2,       // elsewhere, within a signed byte of here: the distance follows
+    kLineFar = 3,        // further away: the line follows
     kLineBits = 3,
     kMouseStep = 4,  // a mouse-click run, not a main-program step
     kMore = 8,
@@ -189,36 +190,94 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   static constexpr unsigned kWritesShift = 4;
   enum MoreFlag : std::uint8_t {
     kCursorKept = 1,
-    kBlockBytesKept = 2,
+    kMainBlockBytesKept = 2,
     kScaleKept = 4,
     kMouseLineKept = 8,
     kWideCounts = 16,  // the counts take four bytes each, not one
+    kMouseBlockBytesKept = 32,
   };
   enum Count : std::uint8_t { kWrites, kOps, kPixels, kRecords, kCounts };
   static unsigned char* PutBytes(unsigned char* out, const void* data, std::size_t size) {
     std::memcpy(out, data, size);
     return out + size;
   }
-  // A variable the step changed: its index, which halves of its old value follow, and
-  // those halves (those whose bits the step changed).
-  enum Halves : std::uint8_t { kOldRe = 1, kOldIm = 2 };
+  static void GetBytes(const unsigned char*& at, void* data, std::size_t size) {
+    if (size > 0) std::memcpy(data, at, size);
+    at += size;
+  }
+  // Where the main program stood before the step, `now` standing where it stands: the
+  // line form, and at `out` (room for four bytes) what it needs.
+  static constexpr std::size_t kMaxLineBytes = sizeof(std::int32_t);
+  static unsigned char* PutLine(unsigned char* out, std::int32_t before, std::int32_t now,
+                                unsigned& form) {
+    const std::int64_t distance = std::int64_t{before} - now;
+    if (distance == -1 || distance == 0) {
+      form = distance == 0 ? kLineAsNow : kLineOneBefore;
+      return out;
+    }
+    if (distance >= INT8_MIN && distance <= INT8_MAX) {
+      form = kLineNear;
+      *out = static_cast<unsigned char>(static_cast<std::int8_t>(distance));
+      return out + 1;
+    }
+    form = kLineFar;
+    return PutBytes(out, &before, sizeof before);
+  }
+  static std::int32_t GetLine(const unsigned char*& at, unsigned form, std::int32_t now) {
+    switch (form & kLineBits) {
+      case kLineOneBefore:
+        return now - 1;
+      case kLineNear:
+        return static_cast<std::int32_t>(now + static_cast<std::int8_t>(*at++));
+      case kLineFar: {
+        std::int32_t before = 0;
+        GetBytes(at, &before, sizeof before);
+        return before;
+      }
+      default:
+        return now;
+    }
+  }
+  // A variable the step changed: its index, a byte with the form of each half of its old
+  // value (HalfForm; the real half in the low two bits), and the halves kept. A counter
+  // that went up by one keeps nothing: its old value is the new one less one, and taking
+  // one off gives those bits again. Both halves are written and the pointer moves past
+  // those kept, so the way through does not depend on the values; there is room for
+  // kMaxWriteBytes. The forms are 0 when the step wrote the bits it found.
+  enum HalfForm : unsigned { kHalfSame = 0, kHalfKept = 1, kHalfOneLess = 2 };
   static_assert(kTableCapacity <= 256, "a variable index is kept in one byte");
   static constexpr std::size_t kMaxWriteBytes = 2 + sizeof(TComplex);
-  static unsigned char* PutWrite(unsigned char* out, int variable, TComplex old, TComplex now) {
-    const bool re = !SameBits(old.Re, now.Re), im = !SameBits(old.Im, now.Im);
-    *out++ = static_cast<unsigned char>(variable);
-    *out++ = static_cast<unsigned char>((re ? kOldRe : 0) | (im ? kOldIm : 0));
-    if (re) out = PutBytes(out, &old.Re, sizeof old.Re);
-    if (im) out = PutBytes(out, &old.Im, sizeof old.Im);
-    return out;
+  static unsigned HalfFormOf(double old, double now) {
+    if (SameBits(old, now)) return kHalfSame;
+    return SameBits(old, now - 1) ? kHalfOneLess : kHalfKept;
+  }
+  [[gnu::always_inline]] static unsigned char* PutWrite(unsigned char* out, int variable,
+                                                        TComplex old, TComplex now,
+                                                        unsigned& forms) {
+    const unsigned re = HalfFormOf(old.Re, now.Re), im = HalfFormOf(old.Im, now.Im);
+    forms = re | im << 2;
+    out[0] = static_cast<unsigned char>(variable);
+    out[1] = static_cast<unsigned char>(forms);
+    std::memcpy(out + 2, &old.Re, sizeof old.Re);
+    std::memcpy(out + 2 + (re == kHalfKept ? sizeof old.Re : 0), &old.Im, sizeof old.Im);
+    return out + 2 + (re == kHalfKept ? sizeof old.Re : 0) + (im == kHalfKept ? sizeof old.Im : 0);
+  }
+  static double GetHalf(const unsigned char*& at, unsigned form, double now) {
+    switch (form & 3u) {
+      case kHalfKept:
+        GetBytes(at, &now, sizeof now);
+        return now;
+      case kHalfOneLess:
+        return now - 1;
+      default:
+        return now;
+    }
   }
   // The writes a short record keeps at most, and the bytes it takes at most.
   static constexpr std::size_t kMaxShortWrites = 2;
   static constexpr std::size_t kMaxShortBytes =
-      1 + sizeof(std::int32_t) + kMaxShortWrites * kMaxWriteBytes;
-  // What a short record is put together in, and copied in one piece.
-  static constexpr std::size_t kShortRoom = 48;
-  static_assert(kMaxShortBytes <= kShortRoom && kShortRoom <= StepLog::kMaxPacked);
+      1 + kMaxLineBytes + kMaxShortWrites * kMaxWriteBytes;
+  static_assert(kMaxShortBytes <= StepLog::kMaxPacked);
   // What the step began with.
   struct Before {
     std::array<std::int32_t, 2> line{};
@@ -226,16 +285,63 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     std::array<std::uint64_t, 2> block_bytes{};
     bool mouse = false;
   };
-  // A loop record as the log keeps it; its condition's bytes follow.
-  struct RecordHead {
-    BlockKind kind = BlockKind::Solange;
-    std::int32_t start_line = 0;
-    std::int32_t variable_index = 0;
-    std::int32_t remaining_count = 0;
-    double end_value = 0;
-    double step = 0;
-    std::uint64_t condition_size = 0;
+  // A loop record as the log keeps it: its kind; a byte of LoopField that tells which
+  // fields follow (those that are not 0) and whether the condition's size takes four
+  // bytes or one; those fields; the size; and the condition's bytes.
+  enum LoopField : std::uint8_t {
+    kStartLine = 1,
+    kVariable = 2,
+    kRemaining = 4,
+    kEndValue = 8,
+    kStep = 16,
+    kLongCondition = 32,
   };
+  static constexpr std::size_t kMaxLoopRecordBytes = 2 + 3 * 4 + 2 * 8 + 4;
+  static unsigned char* PutLoopRecord(unsigned char* out, const BlockRecord& r) {
+    const std::size_t size = r.condition.size();
+    const bool long_condition = size >= 0xFF;
+    *out++ = static_cast<unsigned char>(r.kind);
+    unsigned char& fields = *out++;
+    fields = static_cast<unsigned char>(
+        (r.start_line != 0 ? +kStartLine : 0) | (r.variable_index != 0 ? +kVariable : 0) |
+        (r.remaining_count != 0 ? +kRemaining : 0) |
+        (std::bit_cast<std::uint64_t>(r.end_value) != 0 ? +kEndValue : 0) |
+        (std::bit_cast<std::uint64_t>(r.step) != 0 ? +kStep : 0) |
+        (long_condition ? +kLongCondition : 0));
+    if ((fields & kStartLine) != 0) out = PutBytes(out, &r.start_line, sizeof r.start_line);
+    if ((fields & kVariable) != 0) out = PutBytes(out, &r.variable_index, sizeof r.variable_index);
+    if ((fields & kRemaining) != 0) {
+      out = PutBytes(out, &r.remaining_count, sizeof r.remaining_count);
+    }
+    if ((fields & kEndValue) != 0) out = PutBytes(out, &r.end_value, sizeof r.end_value);
+    if ((fields & kStep) != 0) out = PutBytes(out, &r.step, sizeof r.step);
+    if (long_condition) {
+      const auto wide = static_cast<std::uint32_t>(size);
+      out = PutBytes(out, &wide, sizeof wide);
+    } else {
+      *out++ = static_cast<unsigned char>(size);
+    }
+    return size > 0 ? PutBytes(out, r.condition.data(), size) : out;
+  }
+  static BlockRecord GetLoopRecord(const unsigned char*& at) {
+    BlockRecord r;
+    r.kind = static_cast<BlockKind>(*at++);
+    const unsigned fields = *at++;
+    if ((fields & kStartLine) != 0) GetBytes(at, &r.start_line, sizeof r.start_line);
+    if ((fields & kVariable) != 0) GetBytes(at, &r.variable_index, sizeof r.variable_index);
+    if ((fields & kRemaining) != 0) GetBytes(at, &r.remaining_count, sizeof r.remaining_count);
+    if ((fields & kEndValue) != 0) GetBytes(at, &r.end_value, sizeof r.end_value);
+    if ((fields & kStep) != 0) GetBytes(at, &r.step, sizeof r.step);
+    std::uint32_t size = 0;
+    if ((fields & kLongCondition) != 0) {
+      GetBytes(at, &size, sizeof size);
+    } else {
+      size = *at++;
+    }
+    r.condition.assign(reinterpret_cast<const char*>(at), size);
+    at += size;
+    return r;
+  }
   // A change to a loop stack the interpreter announced, kept in the log as one byte
   // (kind | slot << 2); a pop or a changed top keeps the old record.
   enum class OpKind : std::uint8_t { Push, Pop, TopChange };
@@ -265,17 +371,15 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     if (!logging) return;
     Log(OpByte(kind, k));
     const BlockRecord& top = state.BlockStack[static_cast<std::size_t>(k)].back();
-    const std::size_t size = top.condition.size();
-    if (pending_records.size() + sizeof(RecordHead) + size > log.Limit()) {
+    const std::size_t kept = pending_records.size();
+    const std::size_t most = kMaxLoopRecordBytes + top.condition.size();
+    if (kept + most > log.Limit()) {
       overflow = true;
       return;
     }
-    const RecordHead head{
-        top.kind, top.start_line, top.variable_index, top.remaining_count, top.end_value, top.step,
-        size};
-    const auto* from = reinterpret_cast<const unsigned char*>(&head);
-    pending_records.insert(pending_records.end(), from, from + sizeof head);
-    pending_records.insert(pending_records.end(), top.condition.begin(), top.condition.end());
+    pending_records.resize(kept + most);
+    const unsigned char* end = PutLoopRecord(pending_records.data() + kept, top);
+    pending_records.resize(static_cast<std::size_t>(end - pending_records.data()));
     ++pending_record_count;
   }
   void Log(unsigned char op) {
@@ -291,10 +395,16 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   void Open(bool mouse);
   // The step just run goes into the log, in its short record when it has one.
   void Keep() {
-    if (pending.mouse || !ShortStep() || !KeepShort()) KeepLong();
+    unsigned char* const out =
+        pending.mouse || !ShortStep() ? nullptr : log.Reserve(kMaxShortBytes);
+    if (out != nullptr) {
+      PutShort(out);
+    } else {
+      KeepLong();
+    }
   }
   [[gnu::always_inline]] bool ShortStep() const;
-  [[gnu::always_inline]] bool KeepShort();
+  [[gnu::always_inline]] void PutShort(unsigned char* out);
   [[gnu::noinline]] void KeepLong();
   std::span<const int> Written() const { return {written_list.data(), written_count}; }
   void ForgetWrites() {
@@ -302,7 +412,7 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     written_count = 0;
   }
   void NextStep();
-  [[gnu::noinline]] void NextAfterLongStep();
+  [[gnu::noinline]] void NextStepAside();
 
   RunDebugger& debugger;
   VariableTable& variables;
@@ -316,6 +426,7 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   bool overflow = false;  // they would not fit
   Before pending;
   Scale pending_scale{};
+  std::uint64_t pending_scale_changes = 0;     // DrawingState::ScaleChanges then
   std::vector<unsigned char> pending_ops;      // OpByte each
   std::vector<unsigned char> pending_records;  // as the log keeps them
   std::size_t pending_record_count = 0;
@@ -362,7 +473,8 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   // it and begins its own; `stepping` once the batch's first line has begun.
   bool batch = false;
   bool stepping = false;
-  bool chained = false;  // stepping, and no listener: a line needs nothing but NextStep
+  bool chained = false;         // stepping, and no listener: a line needs nothing but NextStep
+  std::int32_t begun_line = 0;  // where the batch's last step began, its LastLine
 };
 
 bool RunDebugger::Impl::WatchInputsChanged() {
@@ -401,6 +513,7 @@ void RunDebugger::Impl::BeforeOtherStep(int k) {
     } else {
       stepping = true;
       chained = !listener;
+      begun_line = debugger.state_.CurrentLine[MainProgram];
       debugger.BeginStep();
     }
   }
@@ -536,7 +649,10 @@ RunOutcome RunDebugger::Batch(StepBudget budget) {
   } done{*this};
   skip_breakpoint_ = false;
   const RunOutcome outcome = control_.StepMain(budget);
-  if (h.stepping) EndStep(outcome);
+  if (h.stepping) {
+    last_line_ = ProgramLine{MainProgram, h.begun_line};
+    EndStep(outcome);
+  }
   return outcome;
 }
 
@@ -689,6 +805,7 @@ void RunDebugger::Impl::Open(bool mouse) {
   pending.block_bytes = {state.block_bytes[0], state.block_bytes[1]};
   pending.mouse = mouse;
   pending_scale = ScaleOf(drawing);
+  pending_scale_changes = drawing.ScaleChanges();
   overflow = false;
   pending_ops.clear();
   pending_record_count = 0;
@@ -705,46 +822,31 @@ inline bool RunDebugger::Impl::ShortStep() const {
   const Before& b = pending;
   return pending_ops.empty() && pending_pixels.empty() && written_count <= kMaxShortWrites &&
          (b.cursor[0] | b.cursor[1]) == 0 && b.line[1] == state.CurrentLine[1] &&
-         SameScale(pending_scale, ScaleOf(drawing));
+         drawing.ScaleChanges() == pending_scale_changes;
 }
 
-// The record is put together in a buffer of its own, which the fields read meanwhile
-// cannot share, and goes into the log's open block in one copy; false when the log's
-// blocks are too small for it (a small bound), and nothing is kept then. Every part is
-// written and those the step does not need are written over: the way through does not
-// depend on what the step changed. The step's writes are forgotten, and the step after
-// it begins where it ended.
-inline bool RunDebugger::Impl::KeepShort() {
-  unsigned char* const out = log.Reserve(kShortRoom);
-  if (out == nullptr) return false;
-  alignas(16) std::array<unsigned char, kShortRoom> record;  // the bytes past `size` are no part
-  const std::int32_t before = pending.line[0];
-  const std::int64_t now = state.CurrentLine[0];
-  const unsigned line = before == now - 1 ? kLineOneBefore : before == now ? kLineAsNow : kLineKept;
-  std::memcpy(&record[1], &before, sizeof before);
-  std::size_t size = 1 + (line == kLineKept ? sizeof before : 0);
+// Written straight into the log's open block, at `out` (room for kMaxShortBytes). Every
+// part is written and those the step does not need are written over: the way through
+// does not depend on what the step changed. The step's writes are forgotten, and the
+// step after it begins where it ended.
+inline void RunDebugger::Impl::PutShort(unsigned char* const out) {
+  unsigned line = 0;
+  unsigned char* at = PutLine(out + 1, pending.line[0], state.CurrentLine[0], line);
   unsigned writes = 0;
   for (const int j : Written()) {
-    const auto at = static_cast<std::size_t>(j);
-    const TComplex old = first_old[at];
-    const TComplex value = variables.CurrentValue(j);
-    written[at] = false;
-    const bool re = !SameBits(old.Re, value.Re), im = !SameBits(old.Im, value.Im);
-    record[size] = static_cast<unsigned char>(j);
-    record[size + 1] = static_cast<unsigned char>((re ? kOldRe : 0) | (im ? kOldIm : 0));
-    std::memcpy(&record[size + 2], &old.Re, sizeof old.Re);
-    std::memcpy(&record[size + 2 + (re ? sizeof old.Re : 0)], &old.Im, sizeof old.Im);
-    const bool kept = re || im;
-    size += kept ? 2 + (re ? sizeof old.Re : 0) + (im ? sizeof old.Im : 0) : 0;
-    writes += kept ? 1 : 0;
+    const auto index = static_cast<std::size_t>(j);
+    written[index] = false;
+    unsigned forms = 0;
+    unsigned char* const next = PutWrite(at, j, first_old[index], variables.CurrentValue(j), forms);
+    const bool changed = forms != 0;
+    at = changed ? next : at;
+    writes += changed ? 1 : 0;
   }
   written_count = 0;
-  record[0] = static_cast<unsigned char>(line | writes << kWritesShift);
-  for (std::size_t i = 0; i < kShortRoom; i += 16) std::memcpy(out + i, &record[i], 16);
-  log.Commit(size);
+  *out = static_cast<unsigned char>(line | writes << kWritesShift);
+  log.Commit(static_cast<std::size_t>(at - out));
   pending.line = state.CurrentLine;
   pending.cursor = state.ArgumentCursor;
-  return true;
 }
 
 // Packed straight into the log's open block when the record is small enough, else put
@@ -772,24 +874,17 @@ void RunDebugger::Impl::KeepLong() {
       static_cast<std::uint32_t>(pending_record_count)};
   const bool wide = *std::max_element(counts.begin(), counts.end()) > 0xFF;
   const bool cursor = b.cursor[0] != 0 || b.cursor[1] != 0;
-  const bool block_bytes =
-      b.block_bytes[0] != state.block_bytes[0] || b.block_bytes[1] != state.block_bytes[1];
+  const bool main_block_bytes = b.block_bytes[0] != state.block_bytes[0];
+  const bool mouse_block_bytes = b.block_bytes[1] != state.block_bytes[1];
   const bool scale = !SameScale(pending_scale, ScaleOf(drawing));
   const bool mouse_line = b.line[1] != state.CurrentLine[1];
-  const std::int64_t main_now = state.CurrentLine[0];
-  const unsigned line = b.line[0] == main_now - 1 ? kLineOneBefore
-                        : b.line[0] == main_now   ? kLineAsNow
-                                                  : kLineKept;
-  const std::size_t head_most = 2 + kCounts * sizeof(std::uint32_t) + sizeof b.line +
-                                sizeof b.cursor + sizeof b.block_bytes +
+  const std::size_t head_most = 2 + kCounts * sizeof(std::uint32_t) + kMaxLineBytes +
+                                sizeof b.cursor + sizeof b.block_bytes + sizeof b.line[1] +
                                 written_count * kMaxWriteBytes + pending_ops.size();
   const std::size_t pixel_bytes = pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
   const std::size_t tail_most = sizeof(Scale) + pending_records.size();
-  const auto put_head = [&](unsigned char* out) {
-    *out++ = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
-    *out++ = static_cast<unsigned char>(
-        (cursor ? +kCursorKept : 0) | (block_bytes ? +kBlockBytesKept : 0) |
-        (scale ? +kScaleKept : 0) | (mouse_line ? +kMouseLineKept : 0) | (wide ? +kWideCounts : 0));
+  const auto put_head = [&](unsigned char* const start) {
+    unsigned char* out = start + 2;
     for (const std::uint32_t count : counts) {
       if (wide) {
         out = PutBytes(out, &count, sizeof count);
@@ -797,14 +892,22 @@ void RunDebugger::Impl::KeepLong() {
         *out++ = static_cast<unsigned char>(count);
       }
     }
-    if (line == kLineKept) out = PutBytes(out, &b.line[0], sizeof b.line[0]);
+    unsigned line = 0;
+    out = PutLine(out, b.line[0], state.CurrentLine[0], line);
+    start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
+    start[1] = static_cast<unsigned char>(
+        (cursor ? +kCursorKept : 0) | (main_block_bytes ? +kMainBlockBytesKept : 0) |
+        (mouse_block_bytes ? +kMouseBlockBytesKept : 0) | (scale ? +kScaleKept : 0) |
+        (mouse_line ? +kMouseLineKept : 0) | (wide ? +kWideCounts : 0));
     if (cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
-    if (block_bytes) out = PutBytes(out, b.block_bytes.data(), sizeof b.block_bytes);
+    if (main_block_bytes) out = PutBytes(out, &b.block_bytes[0], sizeof b.block_bytes[0]);
+    if (mouse_block_bytes) out = PutBytes(out, &b.block_bytes[1], sizeof b.block_bytes[1]);
     if (mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
     for (const int j : Written()) {
       const TComplex old = first_old[static_cast<std::size_t>(j)];
       const TComplex value = variables.CurrentValue(j);
-      if (!SameBits(old, value)) out = PutWrite(out, j, old, value);
+      unsigned forms = 0;
+      if (!SameBits(old, value)) out = PutWrite(out, j, old, value, forms);
     }
     if (!pending_ops.empty()) out = PutBytes(out, pending_ops.data(), pending_ops.size());
     return out;
@@ -839,21 +942,25 @@ void RunDebugger::Impl::KeepLong() {
 // In a batch, before a main-program line that follows another: the step before ends and
 // this line's begins, as EndStep and BeginStep would do them, but the changed variables
 // are left to the batch's last step, the only one that tells them. Most lines take the
-// way of a short step, without a call that returns.
+// way of a short step into the open block, without a call that returns; the others go
+// aside.
 void RunDebugger::Impl::NextStep() {
   RunDebugger& d = debugger;
   ++d.steps_;
-  d.last_line_ = ProgramLine{MainProgram, state.CurrentLine[MainProgram]};
+  begun_line = state.CurrentLine[MainProgram];
   if (!logging) {
     ForgetWrites();
-  } else if (!ShortStep() || !KeepShort()) {
-    return NextAfterLongStep();
+  } else if (unsigned char* const out =
+                 ShortStep() ? log.ReserveInOpenBlock(kMaxShortBytes) : nullptr) {
+    PutShort(out);
+  } else {
+    return NextStepAside();
   }
   if (!d.watches_.empty()) d.EvaluateWatches();
 }
 
-void RunDebugger::Impl::NextAfterLongStep() {
-  KeepLong();
+void RunDebugger::Impl::NextStepAside() {
+  Keep();
   ForgetWrites();
   if (!debugger.watches_.empty()) debugger.EvaluateWatches();
   Open(false);
@@ -872,10 +979,6 @@ std::optional<std::string> RunDebugger::StepBack() {
   std::vector<unsigned char>& record = h.taken;
   h.log.TakeNewest(record);
   const unsigned char* at = record.data();
-  const auto get = [&at](void* out, std::size_t size) {
-    if (size > 0) std::memcpy(out, at, size);
-    at += size;
-  };
   const std::uint8_t head = *at++;
   const std::uint8_t more = (head & Impl::kMore) != 0 ? *at++ : 0;
   std::array<std::uint32_t, Impl::kCounts> counts{};
@@ -884,37 +987,36 @@ std::optional<std::string> RunDebugger::StepBack() {
   } else {
     for (std::uint32_t& count : counts) {
       if ((more & Impl::kWideCounts) != 0) {
-        get(&count, sizeof count);
+        Impl::GetBytes(at, &count, sizeof count);
       } else {
         count = *at++;
       }
     }
   }
   Impl::Before before;
-  before.line = state_.CurrentLine;
-  switch (head & Impl::kLineBits) {
-    case Impl::kLineOneBefore:
-      --before.line[0];
-      break;
-    case Impl::kLineKept:
-      get(&before.line[0], sizeof before.line[0]);
-      break;
-    default:
-      break;
+  before.line = {Impl::GetLine(at, head, state_.CurrentLine[0]), state_.CurrentLine[1]};
+  if ((more & Impl::kCursorKept) != 0)
+    Impl::GetBytes(at, before.cursor.data(), sizeof before.cursor);
+  std::array<std::size_t, 2> block_bytes = state_.block_bytes;
+  for (const int slot : {MainProgram, MouseHandlerProgram}) {
+    const auto kept = slot == MainProgram ? Impl::kMainBlockBytesKept : Impl::kMouseBlockBytesKept;
+    if ((more & kept) == 0) continue;
+    std::uint64_t bytes = 0;
+    Impl::GetBytes(at, &bytes, sizeof bytes);
+    block_bytes[static_cast<std::size_t>(slot)] = static_cast<std::size_t>(bytes);
   }
-  if ((more & Impl::kCursorKept) != 0) get(before.cursor.data(), sizeof before.cursor);
-  const bool block_bytes = (more & Impl::kBlockBytesKept) != 0;
-  if (block_bytes) get(before.block_bytes.data(), sizeof before.block_bytes);
-  if ((more & Impl::kMouseLineKept) != 0) get(&before.line[1], sizeof before.line[1]);
+  if ((more & Impl::kMouseLineKept) != 0) {
+    Impl::GetBytes(at, &before.line[1], sizeof before.line[1]);
+  }
   // A step changes each variable once, as a whole: the writes come back in any order.
   std::vector<int> written(counts[Impl::kWrites]);
   for (int& variable : written) {
     variable = *at++;
-    const std::uint8_t halves = *at++;
-    TComplex old = project_.variables.CurrentValue(variable);
-    if ((halves & Impl::kOldRe) != 0) get(&old.Re, sizeof old.Re);
-    if ((halves & Impl::kOldIm) != 0) get(&old.Im, sizeof old.Im);
-    project_.variables.SetCurrentValue(variable, old);
+    const unsigned halves = *at++;  // the forms of the two halves
+    const TComplex now = project_.variables.CurrentValue(variable);
+    const double re = Impl::GetHalf(at, halves, now.Re);
+    const double im = Impl::GetHalf(at, halves >> 2, now.Im);
+    project_.variables.SetCurrentValue(variable, {re, im});
   }
   const unsigned char* const ops = at;
   at += counts[Impl::kOps];
@@ -922,20 +1024,10 @@ std::optional<std::string> RunDebugger::StepBack() {
   at += std::size_t{counts[Impl::kPixels]} * sizeof(HistoryCanvas::PixelChange);
   const bool scale = (more & Impl::kScaleKept) != 0;
   Scale old_scale{};
-  if (scale) get(&old_scale, sizeof old_scale);
-  std::vector<BlockRecord> records(counts[Impl::kRecords]);
-  for (BlockRecord& r : records) {
-    Impl::RecordHead record_head;
-    get(&record_head, sizeof record_head);
-    r.kind = record_head.kind;
-    r.start_line = record_head.start_line;
-    r.variable_index = record_head.variable_index;
-    r.remaining_count = record_head.remaining_count;
-    r.end_value = record_head.end_value;
-    r.step = record_head.step;
-    r.condition.assign(reinterpret_cast<const char*>(at),
-                       static_cast<std::size_t>(record_head.condition_size));
-    at += record_head.condition_size;
+  if (scale) Impl::GetBytes(at, &old_scale, sizeof old_scale);
+  std::vector<BlockRecord> records;
+  for (std::uint32_t i = 0; i < counts[Impl::kRecords]; ++i) {
+    records.push_back(Impl::GetLoopRecord(at));
   }
 
   // Pixels and stack ops newest first: a pixel a step changed twice gets its colour from
@@ -970,10 +1062,7 @@ std::optional<std::string> RunDebugger::StepBack() {
   }
   state_.CurrentLine = before.line;
   state_.ArgumentCursor = before.cursor;
-  if (block_bytes) {
-    state_.block_bytes = {static_cast<std::size_t>(before.block_bytes[0]),
-                          static_cast<std::size_t>(before.block_bytes[1])};
-  }
+  state_.block_bytes = block_bytes;
   std::sort(written.begin(), written.end());
   changed_ = std::move(written);
   if ((head & Impl::kMouseStep) == 0) --steps_;

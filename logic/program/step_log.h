@@ -43,6 +43,10 @@ class StepLog {
       return ReserveInNewBlock(most);
     return block_.data() + filled_;
   }
+  // The same without closing the open block: null when it has no room for the record.
+  unsigned char* ReserveInOpenBlock(std::size_t most) {
+    return filled_ + most < room_ ? block_.data() + filled_ : nullptr;
+  }
   void Commit(std::size_t size) {
     block_[filled_ + size] = static_cast<unsigned char>(size);
     filled_ += size + 1;
