@@ -767,6 +767,7 @@ TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
     int back;  // -1: every step the history keeps
     std::size_t limit = kDefaultHistoryBytes;
     std::vector<std::string> mouse_program = {};
+    bool may_fail = false;  // a random program may fail or end at once, and is not compared then
   };
   std::vector<Row> rows = {
       {"the Julia drawing in long slices",
@@ -794,12 +795,52 @@ TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
        -1,
        6000},
   };
+  // The forms a record takes at their edges, each taken back a step, a few and all the way.
+  std::vector<std::string> far = {"a:=0", "Solange(a<40)", "a:=a+1", "Wenn(a>1000)"};
+  far.insert(far.end(), 200, "b:=b+1");
+  far.push_back("EndeWenn");
+  far.insert(far.end(), 150, "c:=c");
+  far.push_back("EndeSolange");
+  std::string long_condition = "(a<3)";
+  while (long_condition.size() < 300) long_condition += "*(b=b)";
+  const std::vector<Row> edges = {
+      {"counters up by one from below 0 and at the digits' end",
+       {"a:=0-1,5", "b:=9007199254740990", "c:=0", "Wiederhole(500)", "a:=a+1", "b:=b+1", "c:=c+1",
+        "c:=c-1", "a:=a+i", "EndeWiederhole"},
+       false,
+       {1500, 250, false},
+       0},
+      {"jumps further than a byte both ways", far, false, {2000, 300, false}, 0},
+      {"loop records of every kind, one with a long condition",
+       {"F\xFCr(c;0;2;1)", "Wiederhole(2)", "Solange(" + long_condition + ")", "a:=a+1",
+        "EndeSolange", "b:=b+1", "a:=0", "EndeWiederhole", "EndeF\xFCr"},
+       false,
+       {59, 9, false},
+       0},
+      {"a mouse-click program that leaves a loop open on its stack",
+       {"Wiederhole(1000)", "a:=a+1", "EndeWiederhole"},
+       false,
+       {900, 40, true},
+       0,
+       kDefaultHistoryBytes,
+       {"b:=b+1", "Solange(a<1000000)", "c:=c+1"}},
+  };
+  for (const Row& edge : edges) {
+    for (const int back : {1, 8, 20, -1}) {
+      rows.push_back(edge);
+      rows.back().name += ", " + std::to_string(back) + " back";
+      rows.back().back = back;
+    }
+  }
   for (std::uint32_t seed = 1; seed <= 80; ++seed) {
     rows.push_back({"random program " + std::to_string(seed),
                     ProgramMaker(seed).Program(),
                     false,
                     {1 + static_cast<int>(seed * 37 % 250), 1 + seed % 29, seed % 4 == 0},
-                    static_cast<int>(seed * 13 % 200)});
+                    static_cast<int>(seed * 13 % 200),
+                    kDefaultHistoryBytes,
+                    {},
+                    true});
   }
   const auto set_up = [](DebugWorld& w, const Row& row) {
     if (row.julia) {
@@ -821,7 +862,8 @@ TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
     set_up(stepped, row);
     const int events = Follow(stepped, row.script, false);
     ASSERT_EQ(Follow(sliced, row.script, true), events);
-    if (events <= 0) continue;  // a random program that failed, or one without lines
+    if (events <= 0 && row.may_fail) continue;  // failed, or a program of no lines
+    ASSERT_GT(events, 0);
     ASSERT_EQ(sliced.debugger.State(), DebugState::Paused);
     EXPECT_TRUE(sliced.Snapshot() == stepped.Snapshot());
     EXPECT_EQ(sliced.debugger.StepsRun(), stepped.debugger.StepsRun());
@@ -843,6 +885,49 @@ TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
     ++compared;
   }
   EXPECT_GT(compared, 40);
+}
+
+// What the steps of a run take in the history on average, the log's framing included: a
+// step that changes nothing takes two bytes, a counter that went up by one keeps no
+// value, and the Julia drawing's first steps take under fourteen bytes each, though
+// most of its writes keep both halves of a value (sixteen bytes).
+TEST(RunDebugger, TheStepsOfARunTakeAFewBytesEach) {
+  SetDecimalSeparator(',');
+  std::vector<std::string> unchanged = {"Solange(a<1000)", "a:=a+1"};
+  unchanged.insert(unchanged.end(), 300, "c:=c");
+  unchanged.push_back("EndeSolange");
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    bool julia;
+    double most_bytes;  // a step on average
+  };
+  const Row rows[] = {
+      {"counters up by one and a loop's jump back",
+       {"Solange(a<100000)", "a:=a+1", "b:=b+i", "EndeSolange"},
+       false,
+       4},
+      {"steps that change nothing, and jumps back further than a byte", unchanged, false, 2.1},
+      {"the Julia drawing", testing::JuliaProgram(), true, 14},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DebugWorld w;
+    if (row.julia) {
+      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+      w.Program(row.program);
+      w.debugger.SetHistoryEnabled(true);
+    } else {
+      SetUpRandomWorld(w, row.program);
+    }
+    w.debugger.Start();
+    for (int slice = 0; slice < 30; ++slice) {
+      ASSERT_EQ(w.debugger.Slice({1000, std::nullopt}), RunOutcome::Running);
+    }
+    ASSERT_EQ(w.debugger.HistorySteps(), 30000u);
+    const double bytes = static_cast<double>(w.debugger.HistoryBytes()) / 30000;
+    EXPECT_LE(bytes, row.most_bytes);
+  }
 }
 
 // The debugger's slices keep to their time budget as the run engine's do, whether it
