@@ -170,9 +170,11 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
         drawing(owner.drawing_) {}
 
   // One step of the history is one record of the log, as small as the step allows. Most
-  // steps move the main program and write a variable or two, nothing else: their record
-  // is the head byte, where the main program stood (PutLine) and the writes (PutWrite);
-  // such a step takes a few bytes. Any other step's head has kMore, and a byte of
+  // steps move the main program, write a variable or two and at most push or pop one loop
+  // record of its stack, nothing else: their record is the head byte, where the main
+  // program stood (PutLine), the writes (PutWrite), and for a push or a pop the loop
+  // records' bytes before it and the record popped (PutLoopRecord); such a step takes a
+  // few bytes. Any other step's head has kMore, and a byte of
   // MoreFlag and the counts (Count) follow it; then where the main program stood; the
   // cursors, the loop records' bytes of either program and the mouse-click program's
   // line when kept; its writes; its stack ops, a byte each; its `pixels`; the old scale
@@ -186,8 +188,10 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     kMouseStep = 4,  // a mouse-click run, not a main-program step
     kMore = 8,
   };
-  // Without kMore the head's upper half counts the writes.
+  // Without kMore the head counts the writes in bits 4 and 5, and tells the stack op in
+  // bits 6 and 7: 0 for none, else 1 + its OpKind (a push or a pop).
   static constexpr unsigned kWritesShift = 4;
+  static constexpr unsigned kOpShift = 6;
   enum MoreFlag : std::uint8_t {
     kCursorKept = 1,
     kMainBlockBytesKept = 2,
@@ -395,15 +399,23 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   void Open(bool mouse);
   // The step just run goes into the log, in its short record when it has one.
   void Keep() {
-    unsigned char* const out =
-        pending.mouse || !ShortStep() ? nullptr : log.Reserve(kMaxShortBytes);
+    unsigned char* const out = pending.mouse || !ShortStep() ? nullptr : log.Reserve(ShortBytes());
     if (out != nullptr) {
-      PutShort(out);
+      PutShort<true>(out);
     } else {
       KeepLong();
     }
   }
   [[gnu::always_inline]] bool ShortStep() const;
+  bool ShortOp() const;
+  // What a short record of this step takes at most.
+  std::size_t ShortBytes() const {
+    return pending_ops.empty() ? kMaxShortBytes
+                               : kMaxShortBytes + sizeof(std::uint64_t) + pending_records.size();
+  }
+  // With `op`, the step may have a stack op (Keep, which Open follows); without, it has
+  // none, and the way needs no call.
+  template <bool with_op>
   [[gnu::always_inline]] void PutShort(unsigned char* out);
   [[gnu::noinline]] void KeepLong();
   std::span<const int> Written() const { return {written_list.data(), written_count}; }
@@ -814,21 +826,31 @@ void RunDebugger::Impl::Open(bool mouse) {
   debugger.canvas_->Record(&pending_pixels, log.Limit() / sizeof(HistoryCanvas::PixelChange));
 }
 
-// A main-program step that moved the main line, wrote at most kMaxShortWrites variables
-// and changed nothing else. The loop records' bytes change only with a push or a pop,
-// which come with a stack op; an overflow leaves its log with entries whenever the log
-// has blocks (KeepShort needs them), and KeepLong sees it.
+// A main-program step that moved the main line, wrote at most kMaxShortWrites variables,
+// pushed or popped at most one loop record of the main program and changed nothing else.
+// The loop records' bytes change only with a push or a pop, which come with a stack op;
+// a pixel log that overflowed has entries whenever the log has blocks (a short record
+// needs them), and KeepLong sees it, as it sees a record too large to keep.
 inline bool RunDebugger::Impl::ShortStep() const {
   const Before& b = pending;
-  return pending_ops.empty() && pending_pixels.empty() && written_count <= kMaxShortWrites &&
+  return pending_ops.size() <= 1 && pending_pixels.empty() && written_count <= kMaxShortWrites &&
          (b.cursor[0] | b.cursor[1]) == 0 && b.line[1] == state.CurrentLine[1] &&
-         drawing.ScaleChanges() == pending_scale_changes;
+         drawing.ScaleChanges() == pending_scale_changes && (pending_ops.empty() || ShortOp());
 }
 
-// Written straight into the log's open block, at `out` (room for kMaxShortBytes). Every
+// The stack op of a short record: a push, or a pop with its record kept.
+bool RunDebugger::Impl::ShortOp() const {
+  const unsigned char op = pending_ops[0];
+  return (op == OpByte(OpKind::Push, MainProgram) ||
+          (op == OpByte(OpKind::Pop, MainProgram) && !overflow)) &&
+         ShortBytes() <= StepLog::kMaxPacked;
+}
+
+// Written straight into the log's open block, at `out` (room for ShortBytes). Every
 // part is written and those the step does not need are written over: the way through
 // does not depend on what the step changed. The step's writes are forgotten, and the
 // step after it begins where it ended.
+template <bool with_op>
 inline void RunDebugger::Impl::PutShort(unsigned char* const out) {
   unsigned line = 0;
   unsigned char* at = PutLine(out + 1, pending.line[0], state.CurrentLine[0], line);
@@ -843,7 +865,14 @@ inline void RunDebugger::Impl::PutShort(unsigned char* const out) {
     writes += changed ? 1 : 0;
   }
   written_count = 0;
-  *out = static_cast<unsigned char>(line | writes << kWritesShift);
+  unsigned op = 0;
+  if (with_op && !pending_ops.empty()) {
+    const auto kind = static_cast<OpKind>(pending_ops[0] & 3u);
+    op = 1 + static_cast<unsigned>(kind);
+    at = PutBytes(at, &pending.block_bytes[0], sizeof pending.block_bytes[0]);
+    if (kind == OpKind::Pop) at = PutBytes(at, pending_records.data(), pending_records.size());
+  }
+  *out = static_cast<unsigned char>(line | writes << kWritesShift | op << kOpShift);
   log.Commit(static_cast<std::size_t>(at - out));
   pending.line = state.CurrentLine;
   pending.cursor = state.ArgumentCursor;
@@ -950,9 +979,10 @@ void RunDebugger::Impl::NextStep() {
   begun_line = state.CurrentLine[MainProgram];
   if (!logging) {
     ForgetWrites();
-  } else if (unsigned char* const out =
-                 ShortStep() ? log.ReserveInOpenBlock(kMaxShortBytes) : nullptr) {
-    PutShort(out);
+  } else if (unsigned char* const out = pending_ops.empty() && ShortStep()
+                                            ? log.ReserveInOpenBlock(kMaxShortBytes)
+                                            : nullptr) {
+    PutShort<false>(out);
   } else {
     return NextStepAside();
   }
@@ -982,8 +1012,9 @@ std::optional<std::string> RunDebugger::StepBack() {
   const std::uint8_t head = *at++;
   const std::uint8_t more = (head & Impl::kMore) != 0 ? *at++ : 0;
   std::array<std::uint32_t, Impl::kCounts> counts{};
+  const unsigned short_op = (head & Impl::kMore) == 0 ? head >> Impl::kOpShift : 0;
   if ((head & Impl::kMore) == 0) {
-    counts[Impl::kWrites] = head >> Impl::kWritesShift;
+    counts[Impl::kWrites] = (head >> Impl::kWritesShift) & 3u;
   } else {
     for (std::uint32_t& count : counts) {
       if ((more & Impl::kWideCounts) != 0) {
@@ -1018,14 +1049,25 @@ std::optional<std::string> RunDebugger::StepBack() {
     const double im = Impl::GetHalf(at, halves >> 2, now.Im);
     project_.variables.SetCurrentValue(variable, {re, im});
   }
-  const unsigned char* const ops = at;
+  const unsigned char* ops = at;
   at += counts[Impl::kOps];
+  std::vector<BlockRecord> records;
+  unsigned char op = 0;
+  if (short_op != 0) {
+    const auto kind = static_cast<Impl::OpKind>(short_op - 1);
+    op = Impl::OpByte(kind, MainProgram);
+    ops = &op;
+    counts[Impl::kOps] = 1;
+    std::uint64_t bytes = 0;
+    Impl::GetBytes(at, &bytes, sizeof bytes);
+    block_bytes[MainProgram] = static_cast<std::size_t>(bytes);
+    if (kind == Impl::OpKind::Pop) records.push_back(Impl::GetLoopRecord(at));
+  }
   const unsigned char* const pixels = at;
   at += std::size_t{counts[Impl::kPixels]} * sizeof(HistoryCanvas::PixelChange);
   const bool scale = (more & Impl::kScaleKept) != 0;
   Scale old_scale{};
   if (scale) Impl::GetBytes(at, &old_scale, sizeof old_scale);
-  std::vector<BlockRecord> records;
   for (std::uint32_t i = 0; i < counts[Impl::kRecords]; ++i) {
     records.push_back(Impl::GetLoopRecord(at));
   }
