@@ -174,11 +174,11 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   // record of its stack, nothing else: their record is the head byte, where the main
   // program stood (PutLine), the writes (PutWrite), and for a push or a pop the loop
   // records' bytes before it and the record popped (PutLoopRecord); such a step takes a
-  // few bytes. Any other step's head has kMore, and a byte of
-  // MoreFlag and the counts (Count) follow it; then where the main program stood; the
-  // cursors, the loop records' bytes of either program and the mouse-click program's
-  // line when kept; its writes; its stack ops, a byte each; its `pixels`; the old scale
-  // when kept; and the loop records it took away or changed (PutLoopRecord).
+  // few bytes. Any other step's head has kMore, and a byte of MoreFlag and the counts
+  // (Count) follow it; then where the main program stood; the cursors, the loop records'
+  // bytes of either program and the mouse-click program's line when kept; its writes; its
+  // stack ops, a byte each; its `pixels`; the old scale when kept; and the loop records it
+  // took away or changed (PutLoopRecord).
   enum HeadFlag : std::uint8_t {
     kLineAsNow = 0,      // the main program stood where it stands
     kLineOneBefore = 1,  // on the line before

@@ -24,7 +24,7 @@ class StepLog {
   // The largest record packed into a block: its size has to fit the byte after it.
   static constexpr std::size_t kMaxPacked = 254;
   // Blocks take at most this many bytes, and an eighth of the bound (none under a small
-  // one): the bytes a full log holds lie between the bound less a block and the bound.
+  // one), so that a full log still holds most of its bound when a block falls away.
   static constexpr std::size_t kBlockBytes = 4096;
 
   // A lower bound lets the oldest blocks fall away.
@@ -65,7 +65,8 @@ class StepLog {
   bool TakeNewest(std::vector<unsigned char>& record);
 
  private:
-  // After a block's last record: this byte marks a block that is one record of any size.
+  // The byte after a block that is one record of any size (a packed block ends with its
+  // last record's size; the count of a block's records tells which it is).
   static constexpr unsigned char kWholeBlock = 0xFF;
   static_assert(kMaxPacked < kWholeBlock);
 
