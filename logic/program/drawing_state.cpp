@@ -44,6 +44,7 @@ void DrawingState::SetScale(double re_min, double re_max, double im_min, double 
   re_max_ = re_max;
   im_min_ = im_min;
   im_max_ = im_max;
+  ++scale_changes_;
 }
 
 void DrawingState::SetMousePosition(int x, int y) {

@@ -28,6 +28,8 @@ class DrawingState : public DrawingView {
   void AttachPicture(const Canvas* picture) { picture_ = picture; }
   // Only "SetzeSkala" calls this, after checking re_min < re_max and im_min < im_max.
   void SetScale(double re_min, double re_max, double im_min, double im_max);
+  // How often SetScale was called: while the count stays, so does the scale.
+  std::uint64_t ScaleChanges() const { return scale_changes_; }
   // Mouse at pixel (x, y): MousePosition = (PixelToPlaneRe(x), PixelToPlaneIm(y)), uncut.
   void SetMousePosition(int x, int y);
 
@@ -42,6 +44,7 @@ class DrawingState : public DrawingView {
 
  private:
   double re_min_ = -5, re_max_ = 5, im_min_ = -5, im_max_ = 5;
+  std::uint64_t scale_changes_ = 0;
   TComplex mouse_{1.0, 2.0};
   const Canvas* picture_ = nullptr;
 };

@@ -4,13 +4,14 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <span>
 #include <utility>
 
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/plan.h"
-#include "logic/program/history_ring.h"
+#include "logic/program/step_log.h"
 
 namespace ombrix {
 
@@ -162,96 +163,125 @@ void HistoryCanvas::After() {
 // --- The history: one undo record per step ---
 
 struct RunDebugger::Impl final : StepObserver, ChangeObserver {
-  explicit Impl(RunDebugger& owner) : debugger(owner) {}
+  explicit Impl(RunDebugger& owner)
+      : debugger(owner),
+        variables(owner.project_.variables),
+        state(owner.state_),
+        drawing(owner.drawing_) {}
 
-  // One step of the history is one record of the ring, as small as the step allows (a
-  // step of a drawing is mostly one line and one write; a step that changes nothing
-  // takes two bytes): its head (PutHead); the cursors before the step when one was not
-  // 0; the loop records' bytes when the step changed them; its writes (PutWrite); its
-  // stack ops, a byte each; its `pixels`; the old scale when the step changed it; and
-  // its `records`, each a RecordHead and the condition's bytes.
-  enum StepFlag : std::uint8_t {
-    kMouseStep = 1,  // a mouse-click run, not a main-program step
-    kCursorKept = 2,
-    kBlockBytesKept = 4,
-    kScaleKept = 8,
+  // One step of the history is one record of the log, as small as the step allows. Most
+  // steps move the main program, write a variable or two and at most push or pop one loop
+  // record of its stack, nothing else: their record is the head byte, where the main
+  // program stood (PutLine), the writes (PutWrite), and for a push or a pop the loop
+  // records' bytes before it and the record popped (PutLoopRecord); such a step takes a
+  // few bytes. Any other step's head has kMore, and a byte of MoreFlag and the counts
+  // (Count) follow it; then where the main program stood; the cursors, the loop records'
+  // bytes of either program and the mouse-click program's line when kept; its writes; its
+  // stack ops, a byte each; its `pixels`; the old scale when kept; and the loop records it
+  // took away or changed (PutLoopRecord).
+  enum HeadFlag : std::uint8_t {
+    kLineAsNow = 0,      // the main program stood where it stands
+    kLineOneBefore = 1,  // on the line before
+    kLineNear = 2,       // elsewhere, within a signed byte of here: the distance follows
+    kLineFar = 3,        // further away: the line follows
+    kLineBits = 3,
+    kMouseStep = 4,  // a mouse-click run, not a main-program step
+    kMore = 8,
+  };
+  // Without kMore the head counts the writes in bits 4 and 5, and tells the stack op in
+  // bits 6 and 7: 0 for none, else 1 + its OpKind (a push or a pop).
+  static constexpr unsigned kWritesShift = 4;
+  static constexpr unsigned kOpShift = 6;
+  enum MoreFlag : std::uint8_t {
+    kCursorKept = 1,
+    kMainBlockBytesKept = 2,
+    kScaleKept = 4,
+    kMouseLineKept = 8,
     kWideCounts = 16,  // the counts take four bytes each, not one
-    kMainLineKept = 32,
-    kMouseLineKept = 64,
-    kMainLineNext = 128,  // the main program stood on the line before its current one
+    kMouseBlockBytesKept = 32,
   };
-  // Which counts follow the flags, in this order.
   enum Count : std::uint8_t { kWrites, kOps, kPixels, kRecords, kCounts };
-  struct StepHead {
-    std::uint8_t flags = 0;
-    std::array<std::uint32_t, kCounts> counts{};
-    std::array<std::int32_t, 2> line{};  // before the step, kept where it moved
-  };
-  // The flags byte, the byte of present counts, the counts, then the kept lines.
-  static constexpr std::size_t kMaxHeadBytes = 2 + kCounts * 4 + 2 * 4;
-  // Writes at `out`, which has room for kMaxHeadBytes; the bytes written.
-  static std::size_t PutHead(StepHead& head, unsigned char* out) {
-    const bool wide = *std::max_element(head.counts.begin(), head.counts.end()) > 0xFF;
-    if (wide) head.flags |= kWideCounts;
-    unsigned char* at = out;
-    *at++ = head.flags;
-    unsigned char& present = *at++;
-    present = 0;
-    for (std::size_t i = 0; i < kCounts; ++i) {
-      const std::uint32_t count = head.counts[i];
-      if (count == 0) continue;
-      present |= static_cast<unsigned char>(1u << i);
-      if (wide) {
-        at = PutBytes(at, &count, 4);
-      } else {
-        *at++ = static_cast<unsigned char>(count);
-      }
-    }
-    if ((head.flags & kMainLineKept) != 0) at = PutBytes(at, &head.line[0], 4);
-    if ((head.flags & kMouseLineKept) != 0) at = PutBytes(at, &head.line[1], 4);
-    return static_cast<std::size_t>(at - out);
-  }
   static unsigned char* PutBytes(unsigned char* out, const void* data, std::size_t size) {
     std::memcpy(out, data, size);
     return out + size;
   }
-  StepHead ReadHead(std::size_t& at) const {
-    StepHead head;
-    Get(at, &head.flags, 1);
-    std::uint8_t present = 0;
-    Get(at, &present, 1);
-    for (std::size_t i = 0; i < kCounts; ++i) {
-      if ((present & (1u << i)) == 0) continue;
-      if ((head.flags & kWideCounts) != 0) {
-        Get(at, &head.counts[i], 4);
-      } else {
-        std::uint8_t small = 0;
-        Get(at, &small, 1);
-        head.counts[i] = small;
-      }
-    }
-    if ((head.flags & kMainLineKept) != 0) Get(at, &head.line[0], 4);
-    if ((head.flags & kMouseLineKept) != 0) Get(at, &head.line[1], 4);
-    return head;
-  }
-  // Reads the newest record's bytes at `at` and moves past them.
-  void Get(std::size_t& at, void* data, std::size_t size) const {
-    ring.ReadNewest(at, data, size);
+  static void GetBytes(const unsigned char*& at, void* data, std::size_t size) {
+    if (size > 0) std::memcpy(data, at, size);
     at += size;
   }
-  // A variable the step changed: its index, which halves of its old value follow, and
-  // those halves (those whose bits the step changed).
-  enum Halves : std::uint8_t { kOldRe = 1, kOldIm = 2 };
+  // Where the main program stood before the step, `now` standing where it stands: the
+  // line form, and at `out` (room for four bytes) what it needs.
+  static constexpr std::size_t kMaxLineBytes = sizeof(std::int32_t);
+  static unsigned char* PutLine(unsigned char* out, std::int32_t before, std::int32_t now,
+                                unsigned& form) {
+    const std::int64_t distance = std::int64_t{before} - now;
+    if (distance == -1 || distance == 0) {
+      form = distance == 0 ? kLineAsNow : kLineOneBefore;
+      return out;
+    }
+    if (distance >= INT8_MIN && distance <= INT8_MAX) {
+      form = kLineNear;
+      *out = static_cast<unsigned char>(static_cast<std::int8_t>(distance));
+      return out + 1;
+    }
+    form = kLineFar;
+    return PutBytes(out, &before, sizeof before);
+  }
+  static std::int32_t GetLine(const unsigned char*& at, unsigned form, std::int32_t now) {
+    switch (form & kLineBits) {
+      case kLineOneBefore:
+        return now - 1;
+      case kLineNear:
+        return static_cast<std::int32_t>(now + static_cast<std::int8_t>(*at++));
+      case kLineFar: {
+        std::int32_t before = 0;
+        GetBytes(at, &before, sizeof before);
+        return before;
+      }
+      default:
+        return now;
+    }
+  }
+  // A variable the step changed: its index, a byte with the form of each half of its old
+  // value (HalfForm; the real half in the low two bits), and the halves kept. A counter
+  // that went up by one keeps nothing: its old value is the new one less one, and taking
+  // one off gives those bits again. Both halves are written and the pointer moves past
+  // those kept, so the way through does not depend on the values; there is room for
+  // kMaxWriteBytes. The forms are 0 when the step wrote the bits it found.
+  enum HalfForm : unsigned { kHalfSame = 0, kHalfKept = 1, kHalfOneLess = 2 };
   static_assert(kTableCapacity <= 256, "a variable index is kept in one byte");
   static constexpr std::size_t kMaxWriteBytes = 2 + sizeof(TComplex);
-  static unsigned char* PutWrite(unsigned char* out, int variable, TComplex old, TComplex now) {
-    const bool re = !SameBits(old.Re, now.Re), im = !SameBits(old.Im, now.Im);
-    *out++ = static_cast<unsigned char>(variable);
-    *out++ = static_cast<unsigned char>((re ? kOldRe : 0) | (im ? kOldIm : 0));
-    if (re) out = PutBytes(out, &old.Re, sizeof old.Re);
-    if (im) out = PutBytes(out, &old.Im, sizeof old.Im);
-    return out;
+  static unsigned HalfFormOf(double old, double now) {
+    if (SameBits(old, now)) return kHalfSame;
+    return SameBits(old, now - 1) ? kHalfOneLess : kHalfKept;
   }
+  [[gnu::always_inline]] static unsigned char* PutWrite(unsigned char* out, int variable,
+                                                        TComplex old, TComplex now,
+                                                        unsigned& forms) {
+    const unsigned re = HalfFormOf(old.Re, now.Re), im = HalfFormOf(old.Im, now.Im);
+    forms = re | im << 2;
+    out[0] = static_cast<unsigned char>(variable);
+    out[1] = static_cast<unsigned char>(forms);
+    std::memcpy(out + 2, &old.Re, sizeof old.Re);
+    std::memcpy(out + 2 + (re == kHalfKept ? sizeof old.Re : 0), &old.Im, sizeof old.Im);
+    return out + 2 + (re == kHalfKept ? sizeof old.Re : 0) + (im == kHalfKept ? sizeof old.Im : 0);
+  }
+  static double GetHalf(const unsigned char*& at, unsigned form, double now) {
+    switch (form & 3u) {
+      case kHalfKept:
+        GetBytes(at, &now, sizeof now);
+        return now;
+      case kHalfOneLess:
+        return now - 1;
+      default:
+        return now;
+    }
+  }
+  // The writes a short record keeps at most, and the bytes it takes at most.
+  static constexpr std::size_t kMaxShortWrites = 2;
+  static constexpr std::size_t kMaxShortBytes =
+      1 + kMaxLineBytes + kMaxShortWrites * kMaxWriteBytes;
+  static_assert(kMaxShortBytes <= StepLog::kMaxPacked);
   // What the step began with.
   struct Before {
     std::array<std::int32_t, 2> line{};
@@ -259,17 +289,64 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     std::array<std::uint64_t, 2> block_bytes{};
     bool mouse = false;
   };
-  // A loop record as the ring keeps it; its condition's bytes follow.
-  struct RecordHead {
-    BlockKind kind = BlockKind::Solange;
-    std::int32_t start_line = 0;
-    std::int32_t variable_index = 0;
-    std::int32_t remaining_count = 0;
-    double end_value = 0;
-    double step = 0;
-    std::uint64_t condition_size = 0;
+  // A loop record as the log keeps it: its kind; a byte of LoopField that tells which
+  // fields follow (those that are not 0) and whether the condition's size takes four
+  // bytes or one; those fields; the size; and the condition's bytes.
+  enum LoopField : std::uint8_t {
+    kStartLine = 1,
+    kVariable = 2,
+    kRemaining = 4,
+    kEndValue = 8,
+    kStep = 16,
+    kLongCondition = 32,
   };
-  // A change to a loop stack the interpreter announced, kept in the ring as one byte
+  static constexpr std::size_t kMaxLoopRecordBytes = 2 + 3 * 4 + 2 * 8 + 4;
+  static unsigned char* PutLoopRecord(unsigned char* out, const BlockRecord& r) {
+    const std::size_t size = r.condition.size();
+    const bool long_condition = size >= 0xFF;
+    *out++ = static_cast<unsigned char>(r.kind);
+    unsigned char& fields = *out++;
+    fields = static_cast<unsigned char>(
+        (r.start_line != 0 ? +kStartLine : 0) | (r.variable_index != 0 ? +kVariable : 0) |
+        (r.remaining_count != 0 ? +kRemaining : 0) |
+        (std::bit_cast<std::uint64_t>(r.end_value) != 0 ? +kEndValue : 0) |
+        (std::bit_cast<std::uint64_t>(r.step) != 0 ? +kStep : 0) |
+        (long_condition ? +kLongCondition : 0));
+    if ((fields & kStartLine) != 0) out = PutBytes(out, &r.start_line, sizeof r.start_line);
+    if ((fields & kVariable) != 0) out = PutBytes(out, &r.variable_index, sizeof r.variable_index);
+    if ((fields & kRemaining) != 0) {
+      out = PutBytes(out, &r.remaining_count, sizeof r.remaining_count);
+    }
+    if ((fields & kEndValue) != 0) out = PutBytes(out, &r.end_value, sizeof r.end_value);
+    if ((fields & kStep) != 0) out = PutBytes(out, &r.step, sizeof r.step);
+    if (long_condition) {
+      const auto wide = static_cast<std::uint32_t>(size);
+      out = PutBytes(out, &wide, sizeof wide);
+    } else {
+      *out++ = static_cast<unsigned char>(size);
+    }
+    return size > 0 ? PutBytes(out, r.condition.data(), size) : out;
+  }
+  static BlockRecord GetLoopRecord(const unsigned char*& at) {
+    BlockRecord r;
+    r.kind = static_cast<BlockKind>(*at++);
+    const unsigned fields = *at++;
+    if ((fields & kStartLine) != 0) GetBytes(at, &r.start_line, sizeof r.start_line);
+    if ((fields & kVariable) != 0) GetBytes(at, &r.variable_index, sizeof r.variable_index);
+    if ((fields & kRemaining) != 0) GetBytes(at, &r.remaining_count, sizeof r.remaining_count);
+    if ((fields & kEndValue) != 0) GetBytes(at, &r.end_value, sizeof r.end_value);
+    if ((fields & kStep) != 0) GetBytes(at, &r.step, sizeof r.step);
+    std::uint32_t size = 0;
+    if ((fields & kLongCondition) != 0) {
+      GetBytes(at, &size, sizeof size);
+    } else {
+      size = *at++;
+    }
+    r.condition.assign(reinterpret_cast<const char*>(at), size);
+    at += size;
+    return r;
+  }
+  // A change to a loop stack the interpreter announced, kept in the log as one byte
   // (kind | slot << 2); a pop or a changed top keeps the old record.
   enum class OpKind : std::uint8_t { Push, Pop, TopChange };
   static unsigned char OpByte(OpKind kind, int slot) {
@@ -278,14 +355,16 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   }
 
   void BeforeStep(int k) override;
+  [[gnu::noinline]] void BeforeOtherStep(int k);
+  [[gnu::noinline]] void Listen(int k);
   // Only the value before a variable's first write counts: the step's record keeps it
   // when the step ended with other bits.
   void BeforeWrite(int variable) override {
     const auto j = static_cast<std::size_t>(variable);
     if (written[j]) return;
     written[j] = true;
-    first_old[j] = debugger.project_.variables.CurrentValue(variable);
-    written_list.push_back(variable);
+    first_old[j] = variables.CurrentValue(variable);
+    written_list[written_count++] = variable;
   }
   void BeforePush(int k) override {
     if (logging) Log(OpByte(OpKind::Push, k));
@@ -295,48 +374,82 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   void KeepTop(OpKind kind, int k) {
     if (!logging) return;
     Log(OpByte(kind, k));
-    const BlockRecord& top = debugger.state_.BlockStack[static_cast<std::size_t>(k)].back();
-    pending_record_bytes += sizeof(RecordHead) + top.condition.size();
-    if (pending_record_bytes > ring.Limit()) {
+    const BlockRecord& top = state.BlockStack[static_cast<std::size_t>(k)].back();
+    const std::size_t kept = pending_records.size();
+    const std::size_t most = kMaxLoopRecordBytes + top.condition.size();
+    if (kept + most > log.Limit()) {
       overflow = true;
       return;
     }
-    // The slots keep their conditions' room from step to step.
-    if (pending_record_count == pending_records.size()) {
-      pending_records.push_back(top);
-    } else {
-      pending_records[pending_record_count] = top;
-    }
+    pending_records.resize(kept + most);
+    const unsigned char* end = PutLoopRecord(pending_records.data() + kept, top);
+    pending_records.resize(static_cast<std::size_t>(end - pending_records.data()));
     ++pending_record_count;
   }
   void Log(unsigned char op) {
-    if (pending_ops.size() >= ring.Limit()) {
+    if (pending_ops.size() >= log.Limit()) {
       overflow = true;
       return;
     }
     pending_ops.push_back(op);
   }
-  bool Lost() const { return lost || ring.Dropped() > 0; }
+  bool Lost() const { return lost || log.Dropped() > 0; }
+
+  // The step about to run: what it begins with, its logs emptied.
+  void Open(bool mouse);
+  // The step just run goes into the log, in its short record when it has one.
+  void Keep() {
+    unsigned char* const out = pending.mouse || !ShortStep() ? nullptr : log.Reserve(ShortBytes());
+    if (out != nullptr) {
+      PutShort<true>(out);
+    } else {
+      KeepLong();
+    }
+  }
+  [[gnu::always_inline]] bool ShortStep() const;
+  bool ShortOp() const;
+  // What a short record of this step takes at most.
+  std::size_t ShortBytes() const {
+    return pending_ops.empty() ? kMaxShortBytes
+                               : kMaxShortBytes + sizeof(std::uint64_t) + pending_records.size();
+  }
+  // With `op`, the step may have a stack op (Keep, which Open follows); without, it has
+  // none, and the way needs no call.
+  template <bool with_op>
+  [[gnu::always_inline]] void PutShort(unsigned char* out);
+  [[gnu::noinline]] void KeepLong();
+  std::span<const int> Written() const { return {written_list.data(), written_count}; }
+  void ForgetWrites() {
+    for (const int j : Written()) written[static_cast<std::size_t>(j)] = false;
+    written_count = 0;
+  }
+  void NextStep();
+  [[gnu::noinline]] void NextStepAside();
 
   RunDebugger& debugger;
-  HistoryRing ring{kDefaultHistoryBytes};
-  bool lost = false;  // older steps could not be kept (the ring tells of those it dropped)
+  VariableTable& variables;
+  InterpreterState& state;
+  DrawingState& drawing;
+  StepLog log{kDefaultHistoryBytes};
+  bool lost = false;  // older steps could not be kept (the log tells of those it dropped)
   int width = 0, height = 0;
   // The step being run, in buffers that keep their room from step to step.
   bool logging = false;   // its changes go to the history
   bool overflow = false;  // they would not fit
   Before pending;
   Scale pending_scale{};
-  std::vector<unsigned char> pending_ops;    // OpByte each
-  std::vector<unsigned char> scratch;        // the record's head, writes and ops
-  std::vector<BlockRecord> pending_records;  // the first pending_record_count are this step's
+  std::uint64_t pending_scale_changes = 0;     // DrawingState::ScaleChanges then
+  std::vector<unsigned char> pending_ops;      // OpByte each
+  std::vector<unsigned char> pending_records;  // as the log keeps them
   std::size_t pending_record_count = 0;
-  std::size_t pending_record_bytes = 0;
   std::vector<HistoryCanvas::PixelChange> pending_pixels;
   // The variables it wrote, each with its value before the first write.
   std::array<bool, kTableCapacity> written{};
   std::array<TComplex, kTableCapacity> first_old{};
-  std::vector<int> written_list;
+  std::array<int, kTableCapacity> written_list{};  // the first written_count, in order
+  std::size_t written_count = 0;
+  std::vector<unsigned char> scratch;  // a long record's parts before and after its pixels
+  std::vector<unsigned char> taken;    // the record a step back took
   PlanCache watch_plans;  // watches are read through plans, as fast as the program's terms
   // Beside each watch (index for index): its plan, and the value or error its text was
   // made from, when it was made from one (not from a box or a fault).
@@ -372,11 +485,11 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   // it and begins its own; `stepping` once the batch's first line has begun.
   bool batch = false;
   bool stepping = false;
+  bool chained = false;         // stepping, and no listener: a line needs nothing but NextStep
+  std::int32_t begun_line = 0;  // where the batch's last step began, its LastLine
 };
 
 bool RunDebugger::Impl::WatchInputsChanged() {
-  const VariableTable& variables = debugger.project_.variables;
-  const DrawingState& drawing = debugger.drawing_;
   WatchInputs& in = watch_inputs;
   const int count = std::clamp(variables.LastVariable() + 1, 0, kTableCapacity);
   bool same = in.known && in.values.count == count && in.names == variables.NamesVersion() &&
@@ -401,12 +514,25 @@ bool RunDebugger::Impl::WatchInputsChanged() {
 }
 
 void RunDebugger::Impl::BeforeStep(int k) {
+  if (chained && k == MainProgram) return NextStep();
+  return BeforeOtherStep(k);
+}
+
+void RunDebugger::Impl::BeforeOtherStep(int k) {
   if (batch && k == MainProgram) {
-    if (stepping) debugger.EndStep(RunOutcome::Running);
-    stepping = true;
-    debugger.BeginStep();
+    if (stepping) {
+      NextStep();
+    } else {
+      stepping = true;
+      chained = !listener;
+      begun_line = debugger.state_.CurrentLine[MainProgram];
+      debugger.BeginStep();
+    }
   }
-  if (!listener) return;
+  if (listener) Listen(k);
+}
+
+void RunDebugger::Impl::Listen(int k) {
   ChangedSince(debugger.project_.variables, listened, listened_changed);
   TakeValues(debugger.project_.variables, listened);
   const std::int32_t line = debugger.state_.CurrentLine[k];
@@ -529,12 +655,16 @@ RunOutcome RunDebugger::Batch(StepBudget budget) {
     ~Done() {
       Impl& impl = *debugger.impl_;
       impl.batch = false;
+      impl.chained = false;
       debugger.interpreter_.SetStepObserver(impl.listener ? &impl : nullptr);
     }
   } done{*this};
   skip_breakpoint_ = false;
   const RunOutcome outcome = control_.StepMain(budget);
-  if (h.stepping) EndStep(outcome);
+  if (h.stepping) {
+    last_line_ = ProgramLine{MainProgram, h.begun_line};
+    EndStep(outcome);
+  }
   return outcome;
 }
 
@@ -639,14 +769,14 @@ bool RunDebugger::HistoryEnabled() const {
   return history_enabled_ && canvas_ != nullptr && canvas_->CanReadBack();
 }
 
-void RunDebugger::SetHistoryLimit(std::size_t bytes) { impl_->ring.SetLimit(bytes); }
+void RunDebugger::SetHistoryLimit(std::size_t bytes) { impl_->log.SetLimit(bytes); }
 
-std::size_t RunDebugger::HistoryBytes() const { return impl_->ring.Bytes(); }
-std::size_t RunDebugger::HistorySteps() const { return impl_->ring.Records(); }
+std::size_t RunDebugger::HistoryBytes() const { return impl_->log.Bytes(); }
+std::size_t RunDebugger::HistorySteps() const { return impl_->log.Steps(); }
 
 void RunDebugger::ForgetHistory() {
   Impl& h = *impl_;
-  h.ring.Clear();
+  h.log.Clear();
   h.lost = false;
   if (canvas_ != nullptr) {
     h.width = canvas_->Width();
@@ -660,178 +790,302 @@ void RunDebugger::BeginRecord(bool mouse) {
   Impl& h = *impl_;
   interpreter_.SetChangeObserver(&h);
   h.logging = HistoryEnabled() && control_.MainRunning();
-  if (!h.logging) return;
-  Impl::Before& r = h.pending;
-  r.line = state_.CurrentLine;
-  r.cursor = state_.ArgumentCursor;
-  r.block_bytes = {state_.block_bytes[0], state_.block_bytes[1]};
-  r.mouse = mouse;
-  h.overflow = false;
-  h.pending_ops.clear();
-  h.pending_record_count = 0;
-  h.pending_record_bytes = 0;
-  h.pending_pixels.clear();
-  h.pending_scale = ScaleOf(drawing_);
-  canvas_->Record(&h.pending_pixels, h.ring.Limit() / sizeof(HistoryCanvas::PixelChange));
+  if (h.logging) h.Open(mouse);
 }
 
 void RunDebugger::EndRecord(bool keep) {
   Impl& h = *impl_;
   interpreter_.SetChangeObserver(nullptr);
   changed_.clear();
-  for (const int j : h.written_list) {
-    const auto at = static_cast<std::size_t>(j);
-    if (!SameBits(h.first_old[at], project_.variables.CurrentValue(j))) changed_.push_back(j);
-    h.written[at] = false;
-  }
-  h.written_list.clear();
-  if (changed_.size() > 1) std::sort(changed_.begin(), changed_.end());
-  if (!h.logging) return;
-  h.logging = false;
-  canvas_->Record(nullptr);
-  if (!keep) return;
-  if (!h.pending_pixels.empty() && (canvas_->Width() != h.width || canvas_->Height() != h.height)) {
-    ForgetHistory();  // pixels are kept by their index in a picture of one size
-  }
-  if (h.overflow || canvas_->Overflowed()) {
-    // Too large for the history: neither it nor the steps before it can be undone.
-    ForgetHistory();
-    h.lost = true;
-    return;
-  }
-  const Impl::Before& before = h.pending;
-  Impl::StepHead r;
-  r.line = before.line;
-  r.counts = {static_cast<std::uint32_t>(changed_.size()),
-              static_cast<std::uint32_t>(h.pending_ops.size()),
-              static_cast<std::uint32_t>(h.pending_pixels.size()),
-              static_cast<std::uint32_t>(h.pending_record_count)};
-  const bool cursor = before.cursor[0] != 0 || before.cursor[1] != 0;
-  const bool block_bytes = before.block_bytes[0] != state_.block_bytes[0] ||
-                           before.block_bytes[1] != state_.block_bytes[1];
-  const bool scale = !SameScale(h.pending_scale, ScaleOf(drawing_));
-  const std::int64_t main_now = state_.CurrentLine[0];
-  const bool main_next = before.line[0] == main_now - 1;
-  r.flags = static_cast<std::uint8_t>(
-      (before.mouse ? +Impl::kMouseStep : 0) | (cursor ? +Impl::kCursorKept : 0) |
-      (block_bytes ? +Impl::kBlockBytesKept : 0) | (scale ? +Impl::kScaleKept : 0) |
-      (main_next ? +Impl::kMainLineNext : 0) |
-      (!main_next && before.line[0] != main_now ? +Impl::kMainLineKept : 0) |
-      (before.line[1] != state_.CurrentLine[1] ? +Impl::kMouseLineKept : 0));
-  // The small parts are put together first, into room that stays from step to step.
-  const std::size_t most = Impl::kMaxHeadBytes + sizeof before.cursor + sizeof before.block_bytes +
-                           changed_.size() * Impl::kMaxWriteBytes + h.pending_ops.size();
-  if (h.scratch.size() < most) h.scratch.resize(most);
-  unsigned char* const start = h.scratch.data();
-  unsigned char* out = start + Impl::PutHead(r, start);
-  if (cursor) out = Impl::PutBytes(out, before.cursor.data(), sizeof before.cursor);
-  if (block_bytes) out = Impl::PutBytes(out, before.block_bytes.data(), sizeof before.block_bytes);
-  for (const int j : changed_) {
-    out = Impl::PutWrite(out, j, h.first_old[static_cast<std::size_t>(j)],
-                         project_.variables.CurrentValue(j));
-  }
-  if (!h.pending_ops.empty()) out = Impl::PutBytes(out, h.pending_ops.data(), h.pending_ops.size());
-  const auto small = static_cast<std::size_t>(out - start);
-  if (h.pending_pixels.empty() && !scale && h.pending_record_count == 0) {
-    // Most steps: the small parts are the whole record.
-    if (!h.ring.Add(start, small)) {
-      ForgetHistory();
-      h.lost = true;
+  for (const int j : h.Written()) {
+    if (!SameBits(h.first_old[static_cast<std::size_t>(j)], project_.variables.CurrentValue(j))) {
+      changed_.push_back(j);
     }
-    return;
   }
-  const std::size_t pixel_bytes = h.pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
-  const std::size_t payload =
-      small + pixel_bytes + (scale ? sizeof(Scale) : 0) + h.pending_record_bytes;
-  if (!h.ring.Begin(payload)) {
+  if (changed_.size() > 1) std::sort(changed_.begin(), changed_.end());
+  if (h.logging) {
+    h.logging = false;
+    if (keep) h.Keep();
+    canvas_->Record(nullptr);
+  }
+  h.ForgetWrites();
+}
+
+void RunDebugger::Impl::Open(bool mouse) {
+  pending.line = state.CurrentLine;
+  pending.cursor = state.ArgumentCursor;
+  pending.block_bytes = {state.block_bytes[0], state.block_bytes[1]};
+  pending.mouse = mouse;
+  pending_scale = ScaleOf(drawing);
+  pending_scale_changes = drawing.ScaleChanges();
+  overflow = false;
+  pending_ops.clear();
+  pending_record_count = 0;
+  pending_records.clear();
+  pending_pixels.clear();
+  debugger.canvas_->Record(&pending_pixels, log.Limit() / sizeof(HistoryCanvas::PixelChange));
+}
+
+// A main-program step that moved the main line, wrote at most kMaxShortWrites variables,
+// pushed or popped at most one loop record of the main program and changed nothing else.
+// The loop records' bytes change only with a push or a pop, which come with a stack op;
+// a pixel log that overflowed has entries whenever the log has blocks (a short record
+// needs them), and KeepLong sees it, as it sees a record too large to keep.
+inline bool RunDebugger::Impl::ShortStep() const {
+  const Before& b = pending;
+  return pending_ops.size() <= 1 && pending_pixels.empty() && written_count <= kMaxShortWrites &&
+         (b.cursor[0] | b.cursor[1]) == 0 && b.line[1] == state.CurrentLine[1] &&
+         drawing.ScaleChanges() == pending_scale_changes && (pending_ops.empty() || ShortOp());
+}
+
+// The stack op of a short record: a push, or a pop with its record kept.
+bool RunDebugger::Impl::ShortOp() const {
+  const unsigned char op = pending_ops[0];
+  return (op == OpByte(OpKind::Push, MainProgram) ||
+          (op == OpByte(OpKind::Pop, MainProgram) && !overflow)) &&
+         ShortBytes() <= StepLog::kMaxPacked;
+}
+
+// Written straight into the log's open block, at `out` (room for ShortBytes). Every
+// part is written and those the step does not need are written over: the way through
+// does not depend on what the step changed. The step's writes are forgotten, and the
+// step after it begins where it ended.
+template <bool with_op>
+inline void RunDebugger::Impl::PutShort(unsigned char* const out) {
+  unsigned line = 0;
+  unsigned char* at = PutLine(out + 1, pending.line[0], state.CurrentLine[0], line);
+  unsigned writes = 0;
+  for (const int j : Written()) {
+    const auto index = static_cast<std::size_t>(j);
+    written[index] = false;
+    unsigned forms = 0;
+    unsigned char* const next = PutWrite(at, j, first_old[index], variables.CurrentValue(j), forms);
+    const bool changed = forms != 0;
+    at = changed ? next : at;
+    writes += changed ? 1 : 0;
+  }
+  written_count = 0;
+  unsigned op = 0;
+  if (with_op && !pending_ops.empty()) {
+    const auto kind = static_cast<OpKind>(pending_ops[0] & 3u);
+    op = 1 + static_cast<unsigned>(kind);
+    at = PutBytes(at, &pending.block_bytes[0], sizeof pending.block_bytes[0]);
+    if (kind == OpKind::Pop) at = PutBytes(at, pending_records.data(), pending_records.size());
+  }
+  *out = static_cast<unsigned char>(line | writes << kWritesShift | op << kOpShift);
+  log.Commit(static_cast<std::size_t>(at - out));
+  pending.line = state.CurrentLine;
+  pending.cursor = state.ArgumentCursor;
+}
+
+// Packed straight into the log's open block when the record is small enough, else put
+// together beside it, its pixels taken from where they are.
+void RunDebugger::Impl::KeepLong() {
+  RunDebugger& d = debugger;
+  const HistoryCanvas& canvas = *d.canvas_;
+  if (!pending_pixels.empty() && (canvas.Width() != width || canvas.Height() != height)) {
+    d.ForgetHistory();  // pixels are kept by their index in a picture of one size
+  }
+  if (overflow || canvas.Overflowed()) {
     // Too large for the history: neither it nor the steps before it can be undone.
-    ForgetHistory();
-    h.lost = true;
+    d.ForgetHistory();
+    lost = true;
     return;
   }
-  h.ring.Put(start, small);
-  if (pixel_bytes > 0) h.ring.Put(h.pending_pixels.data(), pixel_bytes);
-  if (scale) h.ring.Put(&h.pending_scale, sizeof(Scale));
-  for (std::size_t i = 0; i < h.pending_record_count; ++i) {
-    const BlockRecord& record = h.pending_records[i];
-    const Impl::RecordHead head{
-        record.kind,      record.start_line, record.variable_index,  record.remaining_count,
-        record.end_value, record.step,       record.condition.size()};
-    h.ring.Put(&head, sizeof head);
-    h.ring.Put(record.condition.data(), record.condition.size());
+  std::uint32_t writes = 0;
+  for (const int j : Written()) {
+    if (!SameBits(first_old[static_cast<std::size_t>(j)], variables.CurrentValue(j))) ++writes;
   }
-  h.ring.End();
+  const Before& b = pending;
+  const std::array<std::uint32_t, kCounts> counts = {
+      writes, static_cast<std::uint32_t>(pending_ops.size()),
+      static_cast<std::uint32_t>(pending_pixels.size()),
+      static_cast<std::uint32_t>(pending_record_count)};
+  const bool wide = *std::max_element(counts.begin(), counts.end()) > 0xFF;
+  const bool cursor = b.cursor[0] != 0 || b.cursor[1] != 0;
+  const bool main_block_bytes = b.block_bytes[0] != state.block_bytes[0];
+  const bool mouse_block_bytes = b.block_bytes[1] != state.block_bytes[1];
+  const bool scale = !SameScale(pending_scale, ScaleOf(drawing));
+  const bool mouse_line = b.line[1] != state.CurrentLine[1];
+  const std::size_t head_most = 2 + kCounts * sizeof(std::uint32_t) + kMaxLineBytes +
+                                sizeof b.cursor + sizeof b.block_bytes + sizeof b.line[1] +
+                                written_count * kMaxWriteBytes + pending_ops.size();
+  const std::size_t pixel_bytes = pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
+  const std::size_t tail_most = sizeof(Scale) + pending_records.size();
+  const auto put_head = [&](unsigned char* const start) {
+    unsigned char* out = start + 2;
+    for (const std::uint32_t count : counts) {
+      if (wide) {
+        out = PutBytes(out, &count, sizeof count);
+      } else {
+        *out++ = static_cast<unsigned char>(count);
+      }
+    }
+    unsigned line = 0;
+    out = PutLine(out, b.line[0], state.CurrentLine[0], line);
+    start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
+    start[1] = static_cast<unsigned char>(
+        (cursor ? +kCursorKept : 0) | (main_block_bytes ? +kMainBlockBytesKept : 0) |
+        (mouse_block_bytes ? +kMouseBlockBytesKept : 0) | (scale ? +kScaleKept : 0) |
+        (mouse_line ? +kMouseLineKept : 0) | (wide ? +kWideCounts : 0));
+    if (cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
+    if (main_block_bytes) out = PutBytes(out, &b.block_bytes[0], sizeof b.block_bytes[0]);
+    if (mouse_block_bytes) out = PutBytes(out, &b.block_bytes[1], sizeof b.block_bytes[1]);
+    if (mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
+    for (const int j : Written()) {
+      const TComplex old = first_old[static_cast<std::size_t>(j)];
+      const TComplex value = variables.CurrentValue(j);
+      unsigned forms = 0;
+      if (!SameBits(old, value)) out = PutWrite(out, j, old, value, forms);
+    }
+    if (!pending_ops.empty()) out = PutBytes(out, pending_ops.data(), pending_ops.size());
+    return out;
+  };
+  const auto put_tail = [&](unsigned char* out) {
+    if (scale) out = PutBytes(out, &pending_scale, sizeof pending_scale);
+    if (!pending_records.empty())
+      out = PutBytes(out, pending_records.data(), pending_records.size());
+    return out;
+  };
+  const std::size_t most = head_most + pixel_bytes + tail_most;
+  if (unsigned char* const start = most <= StepLog::kMaxPacked ? log.Reserve(most) : nullptr) {
+    unsigned char* out = put_head(start);
+    if (pixel_bytes > 0) out = PutBytes(out, pending_pixels.data(), pixel_bytes);
+    log.Commit(static_cast<std::size_t>(put_tail(out) - start));
+    return;
+  }
+  if (scratch.size() < head_most + tail_most) scratch.resize(head_most + tail_most);
+  unsigned char* const head = scratch.data();
+  unsigned char* const tail = head + head_most;
+  const unsigned char* const head_end = put_head(head);
+  const unsigned char* const tail_end = put_tail(tail);
+  if (!log.Add({{head, static_cast<std::size_t>(head_end - head)},
+                {pending_pixels.data(), pixel_bytes},
+                {tail, static_cast<std::size_t>(tail_end - tail)}})) {
+    // Too large for the history: neither it nor the steps before it can be undone.
+    d.ForgetHistory();
+    lost = true;
+  }
+}
+
+// In a batch, before a main-program line that follows another: the step before ends and
+// this line's begins, as EndStep and BeginStep would do them, but the changed variables
+// are left to the batch's last step, the only one that tells them. Most lines take the
+// way of a short step into the open block, without a call that returns; the others go
+// aside.
+void RunDebugger::Impl::NextStep() {
+  RunDebugger& d = debugger;
+  ++d.steps_;
+  begun_line = state.CurrentLine[MainProgram];
+  if (!logging) {
+    ForgetWrites();
+  } else if (unsigned char* const out = pending_ops.empty() && ShortStep()
+                                            ? log.ReserveInOpenBlock(kMaxShortBytes)
+                                            : nullptr) {
+    PutShort<false>(out);
+  } else {
+    return NextStepAside();
+  }
+  if (!d.watches_.empty()) d.EvaluateWatches();
+}
+
+void RunDebugger::Impl::NextStepAside() {
+  Keep();
+  ForgetWrites();
+  if (!debugger.watches_.empty()) debugger.EvaluateWatches();
+  Open(false);
 }
 
 std::optional<std::string> RunDebugger::StepBack() {
   Sync();
   Impl& h = *impl_;
   if (State() != DebugState::Paused) return std::string(kStepBackNotPaused);
-  if (h.ring.Records() == 0) return std::string(h.Lost() ? kHistoryExhausted : kHistoryEmpty);
+  if (h.log.Steps() == 0) return std::string(h.Lost() ? kHistoryExhausted : kHistoryEmpty);
   if (canvas_->Width() != h.width || canvas_->Height() != h.height) {
     ForgetHistory();
     h.lost = true;
     return std::string(kHistoryExhausted);
   }
-  std::size_t at = 0;
-  const Impl::StepHead r = h.ReadHead(at);
-  Impl::Before before;
-  const std::int32_t main_now = state_.CurrentLine[0];
-  before.line = {(r.flags & Impl::kMainLineKept) != 0   ? r.line[0]
-                 : (r.flags & Impl::kMainLineNext) != 0 ? main_now - 1
-                                                        : main_now,
-                 (r.flags & Impl::kMouseLineKept) != 0 ? r.line[1] : state_.CurrentLine[1]};
-  if ((r.flags & Impl::kCursorKept) != 0) h.Get(at, before.cursor.data(), sizeof before.cursor);
-  const bool block_bytes = (r.flags & Impl::kBlockBytesKept) != 0;
-  if (block_bytes) h.Get(at, before.block_bytes.data(), sizeof before.block_bytes);
-  // A step changes each variable once, as a whole: the writes come back in any order.
-  std::vector<int> written(r.counts[Impl::kWrites]);
-  for (int& variable : written) {
-    std::array<std::uint8_t, 2> tag{};
-    h.Get(at, tag.data(), tag.size());
-    variable = tag[0];
-    TComplex old = project_.variables.CurrentValue(variable);
-    if ((tag[1] & Impl::kOldRe) != 0) h.Get(at, &old.Re, sizeof old.Re);
-    if ((tag[1] & Impl::kOldIm) != 0) h.Get(at, &old.Im, sizeof old.Im);
-    project_.variables.SetCurrentValue(variable, old);
+  std::vector<unsigned char>& record = h.taken;
+  h.log.TakeNewest(record);
+  const unsigned char* at = record.data();
+  const std::uint8_t head = *at++;
+  const std::uint8_t more = (head & Impl::kMore) != 0 ? *at++ : 0;
+  std::array<std::uint32_t, Impl::kCounts> counts{};
+  const unsigned short_op = (head & Impl::kMore) == 0 ? head >> Impl::kOpShift : 0;
+  if ((head & Impl::kMore) == 0) {
+    counts[Impl::kWrites] = (head >> Impl::kWritesShift) & 3u;
+  } else {
+    for (std::uint32_t& count : counts) {
+      if ((more & Impl::kWideCounts) != 0) {
+        Impl::GetBytes(at, &count, sizeof count);
+      } else {
+        count = *at++;
+      }
+    }
   }
-  std::vector<unsigned char> ops(r.counts[Impl::kOps]);
-  h.Get(at, ops.data(), ops.size());
-  const std::size_t pixels_at = at;
-  const std::size_t scale_at =
-      pixels_at + r.counts[Impl::kPixels] * sizeof(HistoryCanvas::PixelChange);
-  const bool scale = (r.flags & Impl::kScaleKept) != 0;
-  std::size_t records_at = scale_at + (scale ? sizeof(Scale) : 0);
-  std::vector<BlockRecord> records(r.counts[Impl::kRecords]);
-  for (BlockRecord& record : records) {
-    Impl::RecordHead head;
-    h.Get(records_at, &head, sizeof head);
-    record.kind = head.kind;
-    record.start_line = head.start_line;
-    record.variable_index = head.variable_index;
-    record.remaining_count = head.remaining_count;
-    record.end_value = head.end_value;
-    record.step = head.step;
-    record.condition.resize(static_cast<std::size_t>(head.condition_size));
-    h.Get(records_at, record.condition.data(), record.condition.size());
+  Impl::Before before;
+  before.line = {Impl::GetLine(at, head, state_.CurrentLine[0]), state_.CurrentLine[1]};
+  if ((more & Impl::kCursorKept) != 0)
+    Impl::GetBytes(at, before.cursor.data(), sizeof before.cursor);
+  std::array<std::size_t, 2> block_bytes = state_.block_bytes;
+  for (const int slot : {MainProgram, MouseHandlerProgram}) {
+    const auto kept = slot == MainProgram ? Impl::kMainBlockBytesKept : Impl::kMouseBlockBytesKept;
+    if ((more & kept) == 0) continue;
+    std::uint64_t bytes = 0;
+    Impl::GetBytes(at, &bytes, sizeof bytes);
+    block_bytes[static_cast<std::size_t>(slot)] = static_cast<std::size_t>(bytes);
+  }
+  if ((more & Impl::kMouseLineKept) != 0) {
+    Impl::GetBytes(at, &before.line[1], sizeof before.line[1]);
+  }
+  // A step changes each variable once, as a whole: the writes come back in any order.
+  std::vector<int> written(counts[Impl::kWrites]);
+  for (int& variable : written) {
+    variable = *at++;
+    const unsigned halves = *at++;  // the forms of the two halves
+    const TComplex now = project_.variables.CurrentValue(variable);
+    const double re = Impl::GetHalf(at, halves, now.Re);
+    const double im = Impl::GetHalf(at, halves >> 2, now.Im);
+    project_.variables.SetCurrentValue(variable, {re, im});
+  }
+  const unsigned char* ops = at;
+  at += counts[Impl::kOps];
+  std::vector<BlockRecord> records;
+  unsigned char op = 0;
+  if (short_op != 0) {
+    const auto kind = static_cast<Impl::OpKind>(short_op - 1);
+    op = Impl::OpByte(kind, MainProgram);
+    ops = &op;
+    counts[Impl::kOps] = 1;
+    std::uint64_t bytes = 0;
+    Impl::GetBytes(at, &bytes, sizeof bytes);
+    block_bytes[MainProgram] = static_cast<std::size_t>(bytes);
+    if (kind == Impl::OpKind::Pop) records.push_back(Impl::GetLoopRecord(at));
+  }
+  const unsigned char* const pixels = at;
+  at += std::size_t{counts[Impl::kPixels]} * sizeof(HistoryCanvas::PixelChange);
+  const bool scale = (more & Impl::kScaleKept) != 0;
+  Scale old_scale{};
+  if (scale) Impl::GetBytes(at, &old_scale, sizeof old_scale);
+  for (std::uint32_t i = 0; i < counts[Impl::kRecords]; ++i) {
+    records.push_back(Impl::GetLoopRecord(at));
   }
 
   // Pixels and stack ops newest first: a pixel a step changed twice gets its colour from
   // before the first change.
   const auto width = static_cast<std::uint32_t>(h.width);
   canvas_->Record(nullptr);
-  for (std::uint32_t i = r.counts[Impl::kPixels]; i-- > 0;) {
+  for (std::uint32_t i = counts[Impl::kPixels]; i-- > 0;) {
     HistoryCanvas::PixelChange p;
-    h.ring.ReadNewest(pixels_at + i * sizeof p, &p, sizeof p);
+    std::memcpy(&p, pixels + std::size_t{i} * sizeof p, sizeof p);
     canvas_->SetPixel(static_cast<int>(p.index % width), static_cast<int>(p.index / width),
                       p.old_colour);
   }
   if (scale) {
-    Scale old{};
-    h.ring.ReadNewest(scale_at, &old, sizeof old);
-    drawing_.SetScale(old.re_min, old.re_max, old.im_min, old.im_max);
+    drawing_.SetScale(old_scale.re_min, old_scale.re_max, old_scale.im_min, old_scale.im_max);
   }
-  for (std::size_t i = ops.size(); i-- > 0;) {
+  for (std::uint32_t i = counts[Impl::kOps]; i-- > 0;) {
     const auto kind = static_cast<Impl::OpKind>(ops[i] & 3u);
     std::vector<BlockRecord>& stack = state_.BlockStack[(ops[i] >> 2) & 1u];
     switch (kind) {
@@ -848,16 +1102,12 @@ std::optional<std::string> RunDebugger::StepBack() {
         break;
     }
   }
-  h.ring.DropNewest();
   state_.CurrentLine = before.line;
   state_.ArgumentCursor = before.cursor;
-  if (block_bytes) {
-    state_.block_bytes = {static_cast<std::size_t>(before.block_bytes[0]),
-                          static_cast<std::size_t>(before.block_bytes[1])};
-  }
+  state_.block_bytes = block_bytes;
   std::sort(written.begin(), written.end());
   changed_ = std::move(written);
-  if ((r.flags & Impl::kMouseStep) == 0) --steps_;
+  if ((head & Impl::kMouseStep) == 0) --steps_;
   last_line_.reset();
   EvaluateWatches();
   PauseFor(PauseReason::SteppedBack);
@@ -917,7 +1167,8 @@ bool RunDebugger::WatchChanged(std::size_t index) {
   return changed;
 }
 
-void RunDebugger::EvaluateWatches() {
+// Apart from the steps of a batch, which only ask whether there are watches.
+[[gnu::noinline]] void RunDebugger::EvaluateWatches() {
   impl_->watch_stop = false;
   if (watches_.empty()) return;
   const bool inputs_changed = impl_->WatchInputsChanged();

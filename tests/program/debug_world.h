@@ -55,9 +55,11 @@ class PixelCanvas final : public Canvas {
     ++calls;
     Fill(l, t, r, b, kWhite);
   }
-  // The outline of the rectangle in the pen colour, the inside white when solid.
+  // The outline of the rectangle in the pen colour, the inside white when solid; an empty
+  // rectangle draws nothing.
   void Ellipse(int l, int t, int r, int b) override {
     ++calls;
+    if (r <= l || b <= t) return;
     if (solid_) Fill(l + 1, t + 1, r - 1, b - 1, kWhite);
     for (int x = std::max(l, 0); x < std::min(r, width_); ++x) {
       Put(x, t, pen_);

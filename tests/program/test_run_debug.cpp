@@ -2,7 +2,9 @@
 // terms of a line, and a step back that restores every part of the run state.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <limits>
 #include <optional>
 #include <random>
 #include <string>
@@ -704,6 +706,227 @@ TEST(RunDebugger, StepBackAcrossTheRingsEndAndAfterLongSlices) {
     StepFreshly(fresh, back_to);
     EXPECT_EQ(w.debugger.StepsRun(), back_to);
     EXPECT_TRUE(w.Snapshot() == fresh.Snapshot());
+  }
+}
+
+// How a run goes on: `steps` main-program lines, `slice` of them at a time, and after
+// each slice a mouse-click run when `mouse`.
+struct Script {
+  int steps;
+  std::int64_t slice;
+  bool mouse;
+};
+
+// Follows the script by slices at unlimited tempo (each slice one batch of lines), or
+// line by line with single steps, then pauses; at most `most_events` steps of the
+// history (main-program steps and mouse-click runs). The steps of the history taken, or
+// -1 when a line failed; a main program that ends sooner ends the script there.
+int Follow(DebugWorld& w, const Script& script, bool sliced,
+           int most_events = std::numeric_limits<int>::max()) {
+  if (sliced) {
+    w.debugger.Start();
+  } else {
+    w.debugger.SingleStep();
+  }
+  int steps = 0, events = 0;
+  while (steps < script.steps && events < most_events && !w.run.MainAtEnd()) {
+    const auto lines = std::min<std::int64_t>(script.slice, script.steps - steps);
+    if (sliced) {
+      const std::int64_t before = w.debugger.StepsRun();
+      if (w.debugger.Slice({lines, std::nullopt}) == RunOutcome::Failed) return -1;
+      const auto ran = static_cast<int>(w.debugger.StepsRun() - before);
+      steps += ran;
+      events += ran;
+    } else {
+      for (std::int64_t i = 0; i < lines && events < most_events && !w.run.MainAtEnd(); ++i) {
+        if (w.debugger.SingleStep() == RunOutcome::Failed) return -1;
+        ++steps;
+        ++events;
+      }
+    }
+    if (script.mouse && events < most_events) {
+      w.run.MoveMouse(steps % 400, 7 * steps % 400);
+      if (w.debugger.RunMouseProgram() != RunOutcome::Ended) return -1;
+      ++events;
+    }
+  }
+  if (sliced) w.debugger.Pause();
+  return events;
+}
+
+// Slices that run many lines each keep every step as single steps do: after the slices
+// the run tells the same last line and changes as a run stepped line by line, and after
+// any number of steps back it stands where that run stood as many steps earlier.
+TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
+  SetDecimalSeparator(',');
+  struct Row {
+    std::string name;
+    std::vector<std::string> program;
+    bool julia;  // the Julia drawing's variables; else those of the random programs
+    Script script;
+    int back;  // -1: every step the history keeps
+    std::size_t limit = kDefaultHistoryBytes;
+    std::vector<std::string> mouse_program = {};
+    bool may_fail = false;  // a random program may fail or end at once, and is not compared then
+  };
+  std::vector<Row> rows = {
+      {"the Julia drawing in long slices",
+       testing::JuliaProgram(),
+       true,
+       {40000, 7000, false},
+       2500},
+      {"the Julia drawing in slices of a few lines",
+       testing::JuliaProgram(),
+       true,
+       {3000, 7, false},
+       -1},
+      {"the Julia drawing with a mouse-click run after each slice",
+       testing::JuliaProgram(),
+       true,
+       {6000, 500, true},
+       1000,
+       kDefaultHistoryBytes,
+       {"n:=n*2+1", "ZeichneKreis(p;n/100)", "Wiederhole(2)", "p:=p+i"}},
+      {"every kind of loop under a bound whose oldest blocks fall away",
+       {"Wiederhole(900)", "a:=a+1", "Wenn(a>3)", "b:=b*i", "EndeWenn", "ZeichnePunkt(a/100-2)",
+        "F\xFCr(c;0;2;1)", "Solange(c<5)", "c:=c+2", "EndeSolange", "EndeF\xFCr", "EndeWiederhole"},
+       false,
+       {3000, 400, false},
+       -1,
+       6000},
+  };
+  // The forms a record takes at their edges, each taken back a step, a few and all the way.
+  std::vector<std::string> far = {"a:=0", "Solange(a<40)", "a:=a+1", "Wenn(a>1000)"};
+  far.insert(far.end(), 200, "b:=b+1");
+  far.push_back("EndeWenn");
+  far.insert(far.end(), 150, "c:=c");
+  far.push_back("EndeSolange");
+  std::string long_condition = "(a<3)";
+  while (long_condition.size() < 300) long_condition += "*(b=b)";
+  const std::vector<Row> edges = {
+      {"counters up by one from below 0 and at the digits' end",
+       {"a:=0-1,5", "b:=9007199254740990", "c:=0", "Wiederhole(500)", "a:=a+1", "b:=b+1", "c:=c+1",
+        "c:=c-1", "a:=a+i", "EndeWiederhole"},
+       false,
+       {1500, 250, false},
+       0},
+      {"jumps further than a byte both ways", far, false, {2000, 300, false}, 0},
+      {"loop records of every kind, one with a long condition",
+       {"F\xFCr(c;0;2;1)", "Wiederhole(2)", "Solange(" + long_condition + ")", "a:=a+1",
+        "EndeSolange", "b:=b+1", "a:=0", "EndeWiederhole", "EndeF\xFCr"},
+       false,
+       {59, 9, false},
+       0},
+      {"a mouse-click program that leaves a loop open on its stack",
+       {"Wiederhole(1000)", "a:=a+1", "EndeWiederhole"},
+       false,
+       {900, 40, true},
+       0,
+       kDefaultHistoryBytes,
+       {"b:=b+1", "Solange(a<1000000)", "c:=c+1"}},
+  };
+  for (const Row& edge : edges) {
+    for (const int back : {1, 8, 20, -1}) {
+      rows.push_back(edge);
+      rows.back().name += ", " + std::to_string(back) + " back";
+      rows.back().back = back;
+    }
+  }
+  for (std::uint32_t seed = 1; seed <= 80; ++seed) {
+    rows.push_back({"random program " + std::to_string(seed),
+                    ProgramMaker(seed).Program(),
+                    false,
+                    {1 + static_cast<int>(seed * 37 % 250), 1 + seed % 29, seed % 4 == 0},
+                    static_cast<int>(seed * 13 % 200),
+                    kDefaultHistoryBytes,
+                    {},
+                    true});
+  }
+  const auto set_up = [](DebugWorld& w, const Row& row) {
+    if (row.julia) {
+      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+      w.Program(row.program);
+      w.debugger.SetHistoryEnabled(true);
+    } else {
+      SetUpRandomWorld(w, row.program);
+    }
+    w.Program(row.mouse_program, MouseHandlerProgram);
+    w.debugger.SetHistoryLimit(row.limit);
+    w.run.PressMouse();
+  };
+  int compared = 0;
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DebugWorld sliced, stepped;
+    set_up(sliced, row);
+    set_up(stepped, row);
+    const int events = Follow(stepped, row.script, false);
+    ASSERT_EQ(Follow(sliced, row.script, true), events);
+    if (events <= 0 && row.may_fail) continue;  // failed, or a program of no lines
+    ASSERT_GT(events, 0);
+    ASSERT_EQ(sliced.debugger.State(), DebugState::Paused);
+    EXPECT_TRUE(sliced.Snapshot() == stepped.Snapshot());
+    EXPECT_EQ(sliced.debugger.StepsRun(), stepped.debugger.StepsRun());
+    EXPECT_EQ(sliced.debugger.ChangedVariables(), stepped.debugger.ChangedVariables());
+    EXPECT_EQ(sliced.debugger.LastLine(), stepped.debugger.LastLine());
+    EXPECT_EQ(sliced.debugger.HistorySteps(), stepped.debugger.HistorySteps());
+    const auto kept = static_cast<int>(sliced.debugger.HistorySteps());
+    const int back = row.back < 0 ? kept : std::min(row.back, kept);
+    for (int i = 0; i < back; ++i) ASSERT_EQ(sliced.debugger.StepBack(), std::nullopt) << i;
+    DebugWorld fresh;
+    set_up(fresh, row);
+    ASSERT_EQ(Follow(fresh, row.script, false, events - back), events - back);
+    EXPECT_TRUE(sliced.Snapshot() == fresh.Snapshot()) << back << " back";
+    EXPECT_EQ(sliced.debugger.StepsRun(), fresh.debugger.StepsRun());
+    if (back == kept) {
+      EXPECT_EQ(sliced.debugger.StepBack(),
+                std::string(kept < events ? kHistoryExhausted : kHistoryEmpty));
+    }
+    ++compared;
+  }
+  EXPECT_GT(compared, 40);
+}
+
+// What the steps of a run take in the history on average, the log's framing included: a
+// step that changes nothing takes two bytes, a counter that went up by one keeps no
+// value, and the Julia drawing's first steps take under fourteen bytes each, though
+// most of its writes keep both halves of a value (sixteen bytes).
+TEST(RunDebugger, TheStepsOfARunTakeAFewBytesEach) {
+  SetDecimalSeparator(',');
+  std::vector<std::string> unchanged = {"Solange(a<1000)", "a:=a+1"};
+  unchanged.insert(unchanged.end(), 300, "c:=c");
+  unchanged.push_back("EndeSolange");
+  struct Row {
+    const char* name;
+    std::vector<std::string> program;
+    bool julia;
+    double most_bytes;  // a step on average
+  };
+  const Row rows[] = {
+      {"counters up by one and a loop's jump back",
+       {"Solange(a<100000)", "a:=a+1", "b:=b+i", "EndeSolange"},
+       false,
+       4},
+      {"steps that change nothing, and jumps back further than a byte", unchanged, false, 2.1},
+      {"the Julia drawing", testing::JuliaProgram(), true, 14},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    DebugWorld w;
+    if (row.julia) {
+      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+      w.Program(row.program);
+      w.debugger.SetHistoryEnabled(true);
+    } else {
+      SetUpRandomWorld(w, row.program);
+    }
+    w.debugger.Start();
+    for (int slice = 0; slice < 30; ++slice) {
+      ASSERT_EQ(w.debugger.Slice({1000, std::nullopt}), RunOutcome::Running);
+    }
+    ASSERT_EQ(w.debugger.HistorySteps(), 30000u);
+    const double bytes = static_cast<double>(w.debugger.HistoryBytes()) / 30000;
+    EXPECT_LE(bytes, row.most_bytes);
   }
 }
 
