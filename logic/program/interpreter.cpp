@@ -210,10 +210,7 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
     while (running) {
       const std::int32_t n = current;
       if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return StepsEnd::AtEnd;
-      if (observer_ != nullptr) {
-        observer_->BeforeStep(k);
-        ++text_epoch_;
-      }
+      if (observer_ != nullptr) observer_->BeforeStep(k);
       cursor = state_.ArgumentCursor[k];
       if (!StepLine(k, current, program)) return StepsEnd::Failed;
       ++counted;

@@ -146,8 +146,7 @@ struct LineSlot {
 
   std::string text;
   // The texts of a program do not change while its steps run: a slot compared with its
-  // line once in a call of ExecuteStep or ExecuteSteps (or after a step observer) holds for
-  // the rest of that call.
+  // line once in a call of ExecuteStep or ExecuteSteps holds for the rest of that call.
   std::uint64_t checked = 0;
   LineForm form;
   std::array<Term, kMaxArguments> terms{};
@@ -165,7 +164,9 @@ struct LineSlot {
   std::uint64_t names_version = 0;
 };
 
-// Told before every step of either program, for line-by-line views of a run.
+// Told before every step of either program, for line-by-line views of a run. It leaves
+// the programs' texts as they are: a step compares its line with the line cache only once
+// per call that runs steps.
 class StepObserver {
  public:
   virtual ~StepObserver() = default;
