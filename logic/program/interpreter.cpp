@@ -204,15 +204,17 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   // Where the steps of this call find their flag, program and counters.
   const bool& running = k == MainProgram ? flags_.MainRunning : flags_.MouseHandlerEnabled;
   const ProgramText& program = project_.programs[k];
+  const std::size_t lines = program.size();
+  LineSlot* const slots = FittedSlots(k);
   const std::int32_t& current = state_.CurrentLine[k];
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
     while (running) {
       const std::int32_t n = current;
-      if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return StepsEnd::AtEnd;
+      if (n < 0 || static_cast<std::size_t>(n) >= lines) return StepsEnd::AtEnd;
       if (observer_ != nullptr) observer_->BeforeStep(k);
       cursor = state_.ArgumentCursor[k];
-      if (!StepLine(k, current, program)) return StepsEnd::Failed;
+      if (!StepLine(k, n, program, slots)) return StepsEnd::Failed;
       ++counted;
       if (++done == limit) break;
       if (slices != nullptr && slices->Spent()) break;
@@ -244,18 +246,26 @@ bool Interpreter::StepThrew(int k, std::int32_t cursor) {
 }
 
 // Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
-bool Interpreter::Step(int k) { return StepLine(k, state_.CurrentLine[k], project_.programs[k]); }
+bool Interpreter::Step(int k) {
+  return StepLine(k, state_.CurrentLine[k], project_.programs[k], FittedSlots(k));
+}
+
+LineSlot* Interpreter::FittedSlots(int k) {
+  if (context_.plans == nullptr) return nullptr;
+  std::vector<LineSlot>& slots = slots_[k];
+  if (slots.size() != project_.programs[k].size()) [[unlikely]]
+    FitSlots(k);
+  return slots.data();
+}
 
 // In line in the loop of ExecuteSteps: most lines of a drawing loop are assignments, and
 // what a step costs around its evaluation is as much as a short evaluation.
 [[gnu::always_inline]] inline bool Interpreter::StepLine(int k, std::int32_t n,
-                                                         const ProgramText& program) {
+                                                         const ProgramText& program,
+                                                         LineSlot* slots) {
   const std::string& line = program[static_cast<std::size_t>(n)];
-  if (context_.plans != nullptr && !line.empty()) [[likely]] {
-    std::vector<LineSlot>& slots = slots_[k];
-    if (slots.size() != program.size()) [[unlikely]]
-      FitSlots(k);
-    LineSlot& slot = slots[static_cast<std::size_t>(n)];
+  if (slots != nullptr && !line.empty()) [[likely]] {
+    LineSlot& slot = slots[n];
     if (slot.checked != text_epoch_) [[unlikely]]
       CheckSlot(slot, line);
     // An assignment reads no arguments; the other lines read theirs through this slot

@@ -244,8 +244,11 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
-  // Step of line n of `program`, program k.
-  bool StepLine(int k, std::int32_t n, const ProgramText& program);
+  // Step of line n of `program`, program k, with `slots` its line cache (FittedSlots).
+  bool StepLine(int k, std::int32_t n, const ProgramText& program, LineSlot* slots);
+  // The slots of program k, one for every line, or none without plans. They stay where
+  // they are while steps run: the program's texts do not change meanwhile.
+  LineSlot* FittedSlots(int k);
   [[gnu::noinline]] bool StepWithSlot(int k, const std::string& line, LineSlot& slot,
                                       std::int32_t n);
   bool RunFlag(int k) const;
