@@ -632,20 +632,11 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
   switch (kind) {
     case BlockKind::Solange: {
       // No error test: a condition that has become an error reads as 0 and ends the loop.
-      // The opening line's slot keeps the plan of its condition's text; a handle belongs to
-      // its text alone, so the line need not be the same still.
-      PlanHandle* plan = nullptr;
-      std::vector<LineSlot>& slots = slots_[k];
-      LineSlot* opening = context_.plans != nullptr && top.start_line >= 0 &&
-                                  static_cast<std::size_t>(top.start_line) < slots.size()
-                              ? &slots[static_cast<std::size_t>(top.start_line)]
-                              : nullptr;
-      if (opening != nullptr && opening->known && opening->argument_count > 0) {
-        LineSlot::Term& first = opening->terms[0];
-        const std::string_view text =
-            std::string_view(opening->text).substr(first.start, first.end - first.start);
-        if (SameText(text, top.condition)) plan = &first.plan;
+      if (top.plan_call != text_epoch_) {
+        top.condition_plan = ConditionPlan(k, top);
+        top.plan_call = text_epoch_;
       }
+      PlanHandle* const plan = top.condition_plan;
       TComplex value;
       if (plan != nullptr) {
         // The text path copies the term before anything can show a box.
@@ -684,6 +675,20 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     stack.pop_back();
   }
   return true;
+}
+
+PlanHandle* Interpreter::ConditionPlan(int k, const BlockRecord& record) {
+  std::vector<LineSlot>& slots = slots_[k];
+  if (context_.plans == nullptr || record.start_line < 0 ||
+      static_cast<std::size_t>(record.start_line) >= slots.size()) {
+    return nullptr;
+  }
+  LineSlot& opening = slots[static_cast<std::size_t>(record.start_line)];
+  if (!opening.known || opening.argument_count == 0) return nullptr;
+  LineSlot::Term& first = opening.terms[0];
+  const std::string_view text =
+      std::string_view(opening.text).substr(first.start, first.end - first.start);
+  return SameText(text, record.condition) ? &first.plan : nullptr;
 }
 
 void Interpreter::AdvanceLine(int k) {

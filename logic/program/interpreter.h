@@ -67,6 +67,10 @@ struct BlockRecord {
   std::string condition;
   double end_value = 0;
   double step = 0;
+  // Where a "Solange" loop's end finds the plan of its condition (none: read from the
+  // text), found once per call that runs steps: it holds while `plan_call` is that call's.
+  PlanHandle* condition_plan = nullptr;
+  std::uint64_t plan_call = 0;
 };
 
 // Records are never dropped (a stopped run leaves its open loops behind), so a program
@@ -288,6 +292,10 @@ class Interpreter {
   bool EnterLoop(int k, bool runs, BlockRecord&& record);
   bool PushRecord(int k, BlockRecord&& record);
   bool CloseLoop(int k, BlockKind kind);
+  // The plan of a "Solange" record's condition: the opening line's slot keeps the plan of
+  // its condition's text, and a handle belongs to its text alone, so the line need not be
+  // the same still. None where the slot holds another text.
+  PlanHandle* ConditionPlan(int k, const BlockRecord& record);
   void ReportWithMessage(int k, const std::string& message);
   void ClearRunFlag(int k);
   const std::string& Line(int k) const;
