@@ -367,17 +367,11 @@ void AppendRealText(std::string& out, double x, char separator) {
 // those of D less one unit of the 15th digit followed by 8 or 9 (y < D; also just below
 // a power of ten, where y's digits are a decade smaller). Either way the cut gives D
 // again, and D reads back as y.
-bool RoundTripReal(double x, double& out, bool* fixed) {
-  if (fixed != nullptr) *fixed = true;
-#ifdef OMBRIX_QUICK_ROUND_TRIP
-  // Most values lie where the one product decides, whole numbers among them (their 15
-  // digits are exact, so the product gives them back): it goes first. It refuses 0, the
-  // values outside its range and those that are no number.
-  if (ProductRoundTrip(std::fabs(x), out)) {
-    if (x < 0) out = -out;
-    return true;
-  }
-#endif
+namespace {
+
+// RoundTripReal for the values the one product does not decide, out of line so that the
+// common case needs no registers saved.
+[[gnu::noinline]] bool RoundTripRest(double x, double& out) {
   if (x == 0.0) {
     out = 0.0;
     return true;
@@ -396,6 +390,22 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
     return true;
   }
   return false;
+}
+
+}  // namespace
+
+bool RoundTripReal(double x, double& out, bool* fixed) {
+  if (fixed != nullptr) *fixed = true;
+#ifdef OMBRIX_QUICK_ROUND_TRIP
+  // Most values lie where the one product decides, whole numbers among them (their 15
+  // digits are exact, so the product gives them back): it goes first. It refuses 0, the
+  // values outside its range and those that are no number.
+  if (ProductRoundTrip(std::fabs(x), out)) {
+    if (x < 0) out = -out;
+    return true;
+  }
+#endif
+  return RoundTripRest(x, out);
 }
 
 RoundTripKind RoundTripPath() {

@@ -74,7 +74,14 @@ inline char CompareValues(char op, TComplex left, TComplex right) {
   }
 }
 
-inline bool Overflows(TComplex v) { return CheckedAdd(v.Re, v.Im) > PowerOverflowLimit; }
+// The overflow test of a value: the sum of its parts past the limit. A sum within the
+// limit either way (most values) is finite, so its addition cannot have faulted.
+inline bool Overflows(TComplex v) {
+  const double sum = v.Re + v.Im;
+  if (std::fabs(sum) <= PowerOverflowLimit) [[likely]]
+    return false;
+  return CheckOverflow(sum, v.Re, v.Im) > PowerOverflowLimit;
+}
 
 // A power is formed by one product per unit of the exponent. It ends early when the
 // modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
