@@ -156,7 +156,7 @@ class Lowering {
   int NewRegister() { return registers_++; }
   int ConstantRegister(TComplex value) {
     const int reg = NewRegister();
-    constants_.emplace_back(reg, value);
+    constants_.emplace(reg, value);
     return reg;
   }
   int Emit(Code code, int a, int b = 0, char op = '+', double sign = 1.0) {
@@ -249,7 +249,17 @@ class Lowering {
       if (operand.op == '+' && operand.sign == 1.0) cut_variables_[sum] = operand.index;
       return sum;
     }
-    return Emit(Code::SumFirst, Fetch(operand), 0, operand.op);
+    const int value = Fetch(operand);
+    // The sum of a lone constant is a constant too, where no test of it can fail.
+    if (const auto constant = constants_.find(value); constant != constants_.end()) {
+      const TComplex v = constant->second;
+      TComplex sum;
+      if (std::fabs(v.Re) <= PowerOverflowLimit && std::fabs(v.Im) <= PowerOverflowLimit &&
+          SumStart(operand.op, v, sum)) {
+        return ConstantRegister(sum);
+      }
+    }
+    return Emit(Code::SumFirst, value, 0, operand.op);
   }
   // The sum pass over `count` entries; a register of kFetchedBySum is a variable the sum
   // step fetches itself.
@@ -382,7 +392,7 @@ class Lowering {
   FlatPlan out_;
   int registers_ = 0;
   int zero_ = 0;
-  std::vector<std::pair<int, TComplex>> constants_;
+  std::map<int, TComplex> constants_;  // the constant registers and their values
   std::vector<int> value_regs_;
   std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
 };

@@ -181,13 +181,17 @@ class PlanBuilder {
     Operands operands{plan_, node, context_.variables};
     if (!ScanOperands(text, operands).empty()) return -1;
     node.read_back = node.count == 1 && plan_.operands.back().source == Plan::Source::Pair;
-    if (node.count == 1 && plan_.operands.back().source == Plan::Source::Constant) Fold(node);
+    // A lone number, or nothing at all (as in the brackets of "ReMin()", which count as 0).
+    const Plan::Source lone = plan_.operands.back().source;
+    if (node.count == 1 && (lone == Plan::Source::Constant || lone == Plan::Source::Empty)) {
+      Fold(node);
+    }
     plan_.terms.push_back(node);
     return static_cast<int>(plan_.terms.size() - 1);
   }
 
-  // A lone number: its sum as the sum pass gives it, known once the plan is built, and
-  // whether that sum reads back as itself.
+  // A lone number (or an empty operand, 0): its sum as the sum pass gives it, known once the
+  // plan is built, and whether that sum reads back as itself.
   void Fold(Plan::Term& node) const {
     const Plan::Operand& number = plan_.operands.back();
     const Entry entry{number.op, number.constant.Re, number.constant.Im};

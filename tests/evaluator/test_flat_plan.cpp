@@ -176,6 +176,22 @@ TEST(FlatPlans, ChainsOfThePasses) {
   });
 }
 
+// Empty brackets count as 0, and a lone constant's sum is worked out when the plan is
+// built: the values and failures stay the text path's.
+TEST(FlatPlans, ConstantsWorkedOutWhenBuilt) {
+  ExpectOutcomes({
+      {"a built-in without an argument", "remin()+deltare()*2", "[-4,95|0]"},
+      {"empty brackets", "()+1", "[1|0]"},
+      {"empty brackets negated", "-()", "[0|0]"},
+      {"nested empty brackets", "(())*v", "[0|0]"},
+      {"a built-in of empty brackets", "cos(())", "[1|0]"},
+      {"a lone number in brackets", "(2)^(3)", "[8|0]"},
+      {"a negated number in brackets", "-(-1e-15)+1", "[1|0]"},
+      {"a bracketed number past the limit", "(1e101)+1", "?8'1e101 !"},
+      {"a bracketed number whose test faults", "([1e308|1e308])", kOverflow.c_str()},
+  });
+}
+
 // A variable whose value came read back from a result (as every assignment stores it) is
 // read without its text; the values near the cut and the range's ends give what the text
 // path gives. A value set otherwise (y: 0.1 + 0.2, whose text reads back as 0.3) is still
