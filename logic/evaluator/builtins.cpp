@@ -57,7 +57,7 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
       return MakeComplex(m.Re, m.Im);
     }
     case Builtin::Betrag:
-      return ComplexFromReal(ComplexAbs(z));
+      return BetragOf(z);
     case Builtin::Wurzel:
       return ComplexSqrt(z);
     case Builtin::Sin:
@@ -130,7 +130,7 @@ bool UsesTheMathsLibrary(Builtin k) {
 
 }  // namespace
 
-std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule, const DrawingView& drawing) {
+std::optional<TComplex> ComputeAnyBuiltin(int k, TComplex z, int rule, const DrawingView& drawing) {
   if (!RuleAllows(rule, z)) return std::nullopt;
   const auto builtin = static_cast<Builtin>(k);
   if (!UsesTheMathsLibrary(builtin)) return Compute(builtin, z, drawing);

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "logic/complex/complex.h"
+#include "logic/evaluator/tables.h"
 
 namespace ombrix {
 
@@ -37,9 +38,20 @@ enum class Builtin {
   ImMax,
 };
 
+// Betrag's value: the root of the sum of the squares, which is never negative.
+inline TComplex BetragOf(TComplex z) { return ComplexFromReal(ComplexAbs(z)); }
+
+// ComputeBuiltin for every built-in; out of line.
+std::optional<TComplex> ComputeAnyBuiltin(int k, TComplex z, int rule, const DrawingView& drawing);
+
 // Built-in k (0 .. 22) for the argument value z, checked against `rule` (the table's
 // argument rule of k). No value when the rule is violated or the maths library reports
-// a domain error or an overflow. Underflow is silent: Exp(-1000) is 0.
-std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule, const DrawingView& drawing);
+// a domain error or an overflow. Underflow is silent: Exp(-1000) is 0. Betrag without a
+// rule, the built-in of drawing loops, in line.
+inline std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule,
+                                              const DrawingView& drawing) {
+  if (k == static_cast<int>(Builtin::Betrag) && rule == kRuleNone) return BetragOf(z);
+  return ComputeAnyBuiltin(k, z, rule, drawing);
+}
 
 }  // namespace ombrix

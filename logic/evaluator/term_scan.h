@@ -260,17 +260,17 @@ inline bool IsProductOperator(char op) {
 // what it met instead.
 inline PassFailure ProductOf(char op, TComplex a, TComplex b, MessageBoxes& boxes,
                              TComplex& product) {
-  const bool b_zero = b.Re == 0.0 && b.Im == 0.0;
+  const auto b_zero = [b] { return b.Re == 0.0 && b.Im == 0.0; };
   switch (op) {
     case '*':
       product = a * b;
       break;
     case '/':
-      if (b_zero) return PassFailure::DivisionByZero;
+      if (b_zero()) return PassFailure::DivisionByZero;
       product = ComplexDiv(a, b, boxes);
       break;
     case '%':
-      if (b_zero) return PassFailure::RemainderByZero;
+      if (b_zero()) return PassFailure::RemainderByZero;
       if (!IsRealValue(a) || !IsRealValue(b)) return PassFailure::BadOperand;
       product = ComplexFromReal(std::fmod(a.Re, b.Re));
       break;
