@@ -130,18 +130,19 @@ bool UsesTheMathsLibrary(Builtin k) {
 
 }  // namespace
 
-std::optional<TComplex> ComputeAnyBuiltin(int k, TComplex z, int rule, const DrawingView& drawing) {
-  if (!RuleAllows(rule, z)) return std::nullopt;
+TComplex AnyBuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing, bool& valid) {
+  valid = false;
+  if (!RuleAllows(rule, z)) return {};
   const auto builtin = static_cast<Builtin>(k);
-  if (!UsesTheMathsLibrary(builtin)) return Compute(builtin, z, drawing);
+  if (!UsesTheMathsLibrary(builtin)) {
+    valid = true;
+    return Compute(builtin, z, drawing);
+  }
   errno = 0;
   const TComplex value = Compute(builtin, z, drawing);
-  if (errno != 0) {
-    // A range error with a finite result is an underflow, which stays silent; a domain
-    // error, a pole (Ln(0)) or an overflow leaves no usable value.
-    const bool underflow = errno == ERANGE && std::isfinite(value.Re) && std::isfinite(value.Im);
-    if (!underflow) return std::nullopt;
-  }
+  // A range error with a finite result is an underflow, which stays silent; a domain
+  // error, a pole (Ln(0)) or an overflow leaves no usable value.
+  valid = errno == 0 || (errno == ERANGE && std::isfinite(value.Re) && std::isfinite(value.Im));
   return value;
 }
 

@@ -41,17 +41,26 @@ enum class Builtin {
 // Betrag's value: the root of the sum of the squares, which is never negative.
 inline TComplex BetragOf(TComplex z) { return ComplexFromReal(ComplexAbs(z)); }
 
-// ComputeBuiltin for every built-in; out of line.
-std::optional<TComplex> ComputeAnyBuiltin(int k, TComplex z, int rule, const DrawingView& drawing);
-
 // Built-in k (0 .. 22) for the argument value z, checked against `rule` (the table's
-// argument rule of k). No value when the rule is violated or the maths library reports
-// a domain error or an overflow. Underflow is silent: Exp(-1000) is 0. Betrag without a
-// rule, the built-in of drawing loops, in line.
+// argument rule of k). No value (`valid` false, the value returned meaningless) when the
+// rule is violated or the maths library reports a domain error or an overflow. Underflow
+// is silent: Exp(-1000) is 0. The value comes back in registers, as plans want it.
+TComplex AnyBuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing, bool& valid);
+// The same, with Betrag without a rule, the built-in of drawing loops, in line.
+inline TComplex BuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing, bool& valid) {
+  if (k == static_cast<int>(Builtin::Betrag) && rule == kRuleNone) {
+    valid = true;
+    return BetragOf(z);
+  }
+  return AnyBuiltinValue(k, z, rule, drawing, valid);
+}
+// The same as a value that may be missing.
 inline std::optional<TComplex> ComputeBuiltin(int k, TComplex z, int rule,
                                               const DrawingView& drawing) {
-  if (k == static_cast<int>(Builtin::Betrag) && rule == kRuleNone) return BetragOf(z);
-  return ComputeAnyBuiltin(k, z, rule, drawing);
+  bool valid = false;
+  const TComplex value = BuiltinValue(k, z, rule, drawing, valid);
+  if (!valid) return std::nullopt;
+  return value;
 }
 
 }  // namespace ombrix

@@ -6,6 +6,10 @@
 #include <map>
 #include <optional>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
@@ -42,6 +46,16 @@ template <typename ReadOther>
 [[gnu::always_inline]] inline bool Read(TComplex v, TComplex& out, RoundTripMemo& memo) {
   const auto other = [&memo](double x, double& part) { return memo.Read(x, part); };
   return ReadPart(v.Re, out.Re, other) && ReadPart(v.Im, out.Im, other);
+}
+
+// A register is written whole, with one 16-byte store: an operation that copies it whole
+// then takes the stored bytes at once instead of waiting for two halves to arrive.
+[[gnu::always_inline]] inline void Put(TComplex& reg, TComplex v) {
+#if defined(__SSE2__)
+  _mm_storeu_pd(&reg.Re, _mm_set_pd(v.Im, v.Re));
+#else
+  reg = v;
+#endif
 }
 
 // 1 * v is v exactly and cannot overflow: only the cut is left.
@@ -439,75 +453,90 @@ bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TCo
   goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
   goto* kCode[static_cast<std::size_t>(op->code)];
 var:
-  r[op->dst] = Signed(op->sign, context.variables.CurrentValue(op->a));
+  Put(r[op->dst], Signed(op->sign, context.variables.CurrentValue(op->a)));
   OMBRIX_NEXT_OPERATION();
 reg:
-  r[op->dst] = Signed(op->sign, r[op->a]);
+  Put(r[op->dst], Signed(op->sign, r[op->a]));
   OMBRIX_NEXT_OPERATION();
 reg_read : {
   TComplex read = r[op->a];
   if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) return false;
-  r[op->dst] = Signed(op->sign, read);
+  Put(r[op->dst], Signed(op->sign, read));
   OMBRIX_NEXT_OPERATION();
 }
-sum_first_var:
-  if (!SumStartVariable(*op, context, r[op->dst])) return false;
+sum_first_var : {
+  TComplex sum;
+  if (!SumStartVariable(*op, context, sum)) return false;
+  Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
+}
 sum_first_var_read : {
   TComplex sum;
   if (!SumStartVariable(*op, context, sum)) return false;
-  if (ReadsAsItself(*op, context)) {
-    r[op->dst] = sum;
-  } else if (!Read(sum, r[op->dst], work.round_trips)) {
-    return false;
-  }
+  TComplex read = sum;
+  if (!ReadsAsItself(*op, context) && !Read(sum, read, work.round_trips)) return false;
+  Put(r[op->dst], read);
   OMBRIX_NEXT_OPERATION();
 }
-sum_next_var:
-  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->dst])) {
+sum_next_var : {
+  TComplex sum = r[op->dst];
+  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
     return false;
   }
+  Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
-read:
-  if (ReadsAsItself(*op, context)) {
-    r[op->dst] = r[op->a];
-  } else if (!Read(r[op->a], r[op->dst], work.round_trips)) {
+}
+read : {
+  TComplex read = r[op->a];
+  if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) return false;
+  Put(r[op->dst], read);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first : {
+  TComplex sum;
+  if (!SumStart(op->op, r[op->a], sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_next : {
+  TComplex sum = r[op->dst];
+  if (!SumStep(op->op, r[op->a], sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+power : {
+  TComplex power;
+  if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), power) != PassFailure::None) {
     return false;
   }
+  Put(r[op->dst], power);
   OMBRIX_NEXT_OPERATION();
-sum_first:
-  if (!SumStart(op->op, r[op->a], r[op->dst])) return false;
-  OMBRIX_NEXT_OPERATION();
-sum_next:
-  if (!SumStep(op->op, r[op->a], r[op->dst])) return false;
-  OMBRIX_NEXT_OPERATION();
-power:
-  if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), r[op->dst]) !=
-      PassFailure::None) {
+}
+product : {
+  TComplex product;
+  if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, product) != PassFailure::None) {
     return false;
   }
+  Put(r[op->dst], product);
   OMBRIX_NEXT_OPERATION();
-product:
-  if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, r[op->dst]) != PassFailure::None) {
-    return false;
-  }
-  OMBRIX_NEXT_OPERATION();
+}
 builtin : {
-  const std::optional<TComplex> v =
-      ComputeBuiltin(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing);
-  if (!v) return false;
-  r[op->dst] = *v;
+  bool valid = false;
+  const TComplex v =
+      BuiltinValue(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing, valid);
+  if (!valid) return false;
+  Put(r[op->dst], v);
   OMBRIX_NEXT_OPERATION();
 }
 compare : {
   const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
   if (outcome == '?') return false;
-  r[op->dst] = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
+  Put(r[op->dst], ComplexFromReal(outcome == '1' ? 1.0 : 0.0));
   OMBRIX_NEXT_OPERATION();
 }
 decide_unread:
   if (DecidedUnread(r[op->a], r[op->b])) {
-    r[op->dst] = r[op->a];
+    Put(r[op->dst], r[op->a]);
     op += op->skip;
   }
   OMBRIX_NEXT_OPERATION();
