@@ -540,13 +540,18 @@ decide_unread:
     op += op->skip;
   }
   OMBRIX_NEXT_OPERATION();
-end:
-  raw = r[op->a];
-  if (plan.comparison || plan.read_back || ReadsAsItself(*op, context)) {
-    value = raw;
-    return true;
+end : {
+  // The caller takes both whole.
+  const TComplex result = r[op->a];
+  Put(raw, result);
+  TComplex read = result;
+  if (!plan.comparison && !plan.read_back && !ReadsAsItself(*op, context) &&
+      !Read(result, read, work.round_trips)) {
+    return false;
   }
-  return Read(raw, value, work.round_trips);
+  Put(value, read);
+  return true;
+}
 #undef OMBRIX_NEXT_OPERATION
 }
 
