@@ -209,12 +209,14 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   const std::int32_t& current = state_.CurrentLine[k];
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
+    // The next line as the last step left it, at hand without reading the counter back.
+    std::int32_t next = current;
     while (running) {
-      const std::int32_t n = current;
+      const std::int32_t n = next;
       if (n < 0 || static_cast<std::size_t>(n) >= lines) return StepsEnd::AtEnd;
       if (observer_ != nullptr) observer_->BeforeStep(k);
       cursor = state_.ArgumentCursor[k];
-      if (!StepLine(k, n, program, slots)) return StepsEnd::Failed;
+      if (!StepLine(k, n, program, slots, next)) return StepsEnd::Failed;
       ++counted;
       if (++done == limit) break;
       if (slices != nullptr && slices->Spent()) break;
@@ -247,7 +249,8 @@ bool Interpreter::StepThrew(int k, std::int32_t cursor) {
 
 // Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
 bool Interpreter::Step(int k) {
-  return StepLine(k, state_.CurrentLine[k], project_.programs[k], FittedSlots(k));
+  std::int32_t next = 0;
+  return StepLine(k, state_.CurrentLine[k], project_.programs[k], FittedSlots(k), next);
 }
 
 LineSlot* Interpreter::FittedSlots(int k) {
@@ -262,7 +265,7 @@ LineSlot* Interpreter::FittedSlots(int k) {
 // what a step costs around its evaluation is as much as a short evaluation.
 [[gnu::always_inline]] inline bool Interpreter::StepLine(int k, std::int32_t n,
                                                          const ProgramText& program,
-                                                         LineSlot* slots) {
+                                                         LineSlot* slots, std::int32_t& next) {
   const std::string& line = program[static_cast<std::size_t>(n)];
   if (slots != nullptr && !line.empty()) [[likely]] {
     LineSlot& slot = slots[n];
@@ -274,8 +277,15 @@ LineSlot* Interpreter::FittedSlots(int k) {
     const LineForm& form = slot.form;
     if (form.assign != std::string::npos) {
       if (!StepAssignment(k, line, form, &slot)) return false;
-    } else if (form.closing == static_cast<int>(BlockKind::Solange) && form.command < 0 &&
-               form.opening < 0) {
+      // An assignment leaves the counter where it was: the next line follows (n is below
+      // the line count, so below the counter's bound).
+      next = n + 1;
+      state_.CurrentLine[k] = next;
+      state_.ArgumentCursor[k] = 0;
+      return true;
+    }
+    if (form.closing == static_cast<int>(BlockKind::Solange) && form.command < 0 &&
+        form.opening < 0) {
       // The loop's end is where a drawing loop spends a third of its lines: straight to it,
       // with the argument cursor as every keyword line leaves it.
       SetCursorAfterHead(k, line, form);
@@ -292,6 +302,7 @@ LineSlot* Interpreter::FittedSlots(int k) {
   std::int32_t& current = state_.CurrentLine[k];
   if (current < std::numeric_limits<std::int32_t>::max()) ++current;
   state_.ArgumentCursor[k] = 0;
+  next = current;
   return true;
 }
 

@@ -248,8 +248,10 @@ class Interpreter {
   // One function per kind of line; each answers false after reporting an error and
   // leaves the advance to the next line to Step.
   bool Step(int k);
-  // Step of line n of `program`, program k, with `slots` its line cache (FittedSlots).
-  bool StepLine(int k, std::int32_t n, const ProgramText& program, LineSlot* slots);
+  // Step of line n of `program`, program k, with `slots` its line cache (FittedSlots);
+  // `next` takes the line counter the step leaves.
+  bool StepLine(int k, std::int32_t n, const ProgramText& program, LineSlot* slots,
+                std::int32_t& next);
   // The slots of program k, one for every line, or none without plans. They stay where
   // they are while steps run: the program's texts do not change meanwhile.
   LineSlot* FittedSlots(int k);
