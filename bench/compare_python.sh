@@ -15,26 +15,35 @@ fi
 
 python=${PYTHON:-/usr/bin/python3}
 [ -x "$python" ] || python=python3
-measured=$(mktemp)
-trap 'rm -f "$measured"' EXIT
 
-# User plus system CPU seconds of one run, the median of three.
-cpu() {
-  local times=()
-  for _ in 1 2 3; do
-    /usr/bin/time -f '%U %S' -o "$measured" "$@" >/dev/null 2>&1
-    times+=("$(awk '{ printf "%.3f", $1 + $2 }' "$measured")")
-  done
-  printf '%s\n' "${times[@]}" | sort -n | sed -n 2p
+# User plus system CPU seconds of both commands of a job (separated by "--"), the median
+# of seven runs each, read to the microsecond from the system's accounting of the finished
+# child (a shell's `time` and /usr/bin/time round to hundredths, as large as the
+# differences measured here). The two run in turn, so that a machine whose speed drifts
+# meets both alike.
+cpu_pair() {
+  "$python" - "$@" <<'PY'
+import resource, subprocess, sys
+split = sys.argv.index("--")
+commands = [sys.argv[1:split], sys.argv[split + 1:]]
+times = [[], []]
+for _ in range(7):
+    for which, command in enumerate(commands):
+        before = resource.getrusage(resource.RUSAGE_CHILDREN)
+        subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        after = resource.getrusage(resource.RUSAGE_CHILDREN)
+        times[which].append(after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime)
+print(" ".join(f"{sorted(t)[3]:.3f}" for t in times))
+PY
 }
 
 printf '%-14s %10s %10s %8s\n' job ombrix python ratio
 # name, project, and the CPython script with its arguments (the frame, the pixel step and
 # the iterations for the Mandelbrot pictures).
 while read -r name project script; do
-  ours=$(cpu "$cli" run --decimal-separator . "$project")
   # shellcheck disable=SC2086  # the script's arguments are split on purpose
-  theirs=$(cpu "$python" bench/python/$script)
+  read -r ours theirs < <(cpu_pair "$cli" run --decimal-separator . "$project" -- \
+    "$python" bench/python/$script)
   printf '%-14s %10s %10s %8s\n' "$name" "$ours" "$theirs" \
     "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')"
 done <<'JOBS'
