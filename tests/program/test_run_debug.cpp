@@ -489,6 +489,14 @@ void SetUpRandomWorld(DebugWorld& w, const std::vector<std::string>& program) {
   w.debugger.SetHistoryEnabled(true);
 }
 
+// The Julia drawing's variables and `program`, or a random program's world.
+void SetUpJuliaOrRandom(DebugWorld& w, bool julia, const std::vector<std::string>& program) {
+  if (!julia) return SetUpRandomWorld(w, program);
+  for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
+  w.Program(program);
+  w.debugger.SetHistoryEnabled(true);
+}
+
 // Started by a single step and then `steps` more; the steps that ran while paused.
 int StepFreshly(DebugWorld& w, int steps) {
   w.debugger.SingleStep();
@@ -843,13 +851,7 @@ TEST(RunDebugger, StepsKeptInSlicesComeBackAsSingleStepsLeftThem) {
                     true});
   }
   const auto set_up = [](DebugWorld& w, const Row& row) {
-    if (row.julia) {
-      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
-      w.Program(row.program);
-      w.debugger.SetHistoryEnabled(true);
-    } else {
-      SetUpRandomWorld(w, row.program);
-    }
+    SetUpJuliaOrRandom(w, row.julia, row.program);
     w.Program(row.mouse_program, MouseHandlerProgram);
     w.debugger.SetHistoryLimit(row.limit);
     w.run.PressMouse();
@@ -913,13 +915,7 @@ TEST(RunDebugger, TheStepsOfARunTakeAFewBytesEach) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     DebugWorld w;
-    if (row.julia) {
-      for (const char* name : {"x", "y", "p", "z", "c", "n"}) w.AddVariable(name);
-      w.Program(row.program);
-      w.debugger.SetHistoryEnabled(true);
-    } else {
-      SetUpRandomWorld(w, row.program);
-    }
+    SetUpJuliaOrRandom(w, row.julia, row.program);
     w.debugger.Start();
     for (int slice = 0; slice < 30; ++slice) {
       ASSERT_EQ(w.debugger.Slice({1000, std::nullopt}), RunOutcome::Running);
