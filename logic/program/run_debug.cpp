@@ -418,6 +418,18 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   template <bool with_op>
   [[gnu::always_inline]] void PutShort(unsigned char* out);
   [[gnu::noinline]] void KeepLong();
+  // What a long record's head holds besides the counts and the line: which of the step's
+  // states before it are kept.
+  struct LongHead {
+    std::array<std::uint32_t, kCounts> counts{};
+    bool wide = false;
+    bool cursor = false;
+    bool main_block_bytes = false;
+    bool mouse_block_bytes = false;
+    bool scale = false;
+    bool mouse_line = false;
+  };
+  unsigned char* PutLongHead(unsigned char* start, const LongHead& head);
   std::span<const int> Written() const { return {written_list.data(), written_count}; }
   void ForgetWrites() {
     for (const int j : Written()) written[static_cast<std::size_t>(j)] = false;
@@ -880,6 +892,37 @@ inline void RunDebugger::Impl::PutShort(unsigned char* const out) {
 
 // Packed straight into the log's open block when the record is small enough, else put
 // together beside it, its pixels taken from where they are.
+unsigned char* RunDebugger::Impl::PutLongHead(unsigned char* const start, const LongHead& h) {
+  const Before& b = pending;
+  unsigned char* out = start + 2;
+  for (const std::uint32_t count : h.counts) {
+    if (h.wide) {
+      out = PutBytes(out, &count, sizeof count);
+    } else {
+      *out++ = static_cast<unsigned char>(count);
+    }
+  }
+  unsigned line = 0;
+  out = PutLine(out, b.line[0], state.CurrentLine[0], line);
+  start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
+  start[1] = static_cast<unsigned char>(
+      (h.cursor ? +kCursorKept : 0) | (h.main_block_bytes ? +kMainBlockBytesKept : 0) |
+      (h.mouse_block_bytes ? +kMouseBlockBytesKept : 0) | (h.scale ? +kScaleKept : 0) |
+      (h.mouse_line ? +kMouseLineKept : 0) | (h.wide ? +kWideCounts : 0));
+  if (h.cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
+  if (h.main_block_bytes) out = PutBytes(out, &b.block_bytes[0], sizeof b.block_bytes[0]);
+  if (h.mouse_block_bytes) out = PutBytes(out, &b.block_bytes[1], sizeof b.block_bytes[1]);
+  if (h.mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
+  for (const int j : Written()) {
+    const TComplex old = first_old[static_cast<std::size_t>(j)];
+    const TComplex value = variables.CurrentValue(j);
+    unsigned forms = 0;
+    if (!SameBits(old, value)) out = PutWrite(out, j, old, value, forms);
+  }
+  if (!pending_ops.empty()) out = PutBytes(out, pending_ops.data(), pending_ops.size());
+  return out;
+}
+
 void RunDebugger::Impl::KeepLong() {
   RunDebugger& d = debugger;
   const HistoryCanvas& canvas = *d.canvas_;
@@ -897,52 +940,24 @@ void RunDebugger::Impl::KeepLong() {
     if (!SameBits(first_old[static_cast<std::size_t>(j)], variables.CurrentValue(j))) ++writes;
   }
   const Before& b = pending;
-  const std::array<std::uint32_t, kCounts> counts = {
-      writes, static_cast<std::uint32_t>(pending_ops.size()),
-      static_cast<std::uint32_t>(pending_pixels.size()),
-      static_cast<std::uint32_t>(pending_record_count)};
-  const bool wide = *std::max_element(counts.begin(), counts.end()) > 0xFF;
-  const bool cursor = b.cursor[0] != 0 || b.cursor[1] != 0;
-  const bool main_block_bytes = b.block_bytes[0] != state.block_bytes[0];
-  const bool mouse_block_bytes = b.block_bytes[1] != state.block_bytes[1];
-  const bool scale = !SameScale(pending_scale, ScaleOf(drawing));
-  const bool mouse_line = b.line[1] != state.CurrentLine[1];
+  LongHead h;
+  h.counts = {writes, static_cast<std::uint32_t>(pending_ops.size()),
+              static_cast<std::uint32_t>(pending_pixels.size()),
+              static_cast<std::uint32_t>(pending_record_count)};
+  h.wide = *std::max_element(h.counts.begin(), h.counts.end()) > 0xFF;
+  h.cursor = b.cursor[0] != 0 || b.cursor[1] != 0;
+  h.main_block_bytes = b.block_bytes[0] != state.block_bytes[0];
+  h.mouse_block_bytes = b.block_bytes[1] != state.block_bytes[1];
+  h.scale = !SameScale(pending_scale, ScaleOf(drawing));
+  h.mouse_line = b.line[1] != state.CurrentLine[1];
   const std::size_t head_most = 2 + kCounts * sizeof(std::uint32_t) + kMaxLineBytes +
                                 sizeof b.cursor + sizeof b.block_bytes + sizeof b.line[1] +
                                 written_count * kMaxWriteBytes + pending_ops.size();
   const std::size_t pixel_bytes = pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
   const std::size_t tail_most = sizeof(Scale) + pending_records.size();
-  const auto put_head = [&](unsigned char* const start) {
-    unsigned char* out = start + 2;
-    for (const std::uint32_t count : counts) {
-      if (wide) {
-        out = PutBytes(out, &count, sizeof count);
-      } else {
-        *out++ = static_cast<unsigned char>(count);
-      }
-    }
-    unsigned line = 0;
-    out = PutLine(out, b.line[0], state.CurrentLine[0], line);
-    start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
-    start[1] = static_cast<unsigned char>(
-        (cursor ? +kCursorKept : 0) | (main_block_bytes ? +kMainBlockBytesKept : 0) |
-        (mouse_block_bytes ? +kMouseBlockBytesKept : 0) | (scale ? +kScaleKept : 0) |
-        (mouse_line ? +kMouseLineKept : 0) | (wide ? +kWideCounts : 0));
-    if (cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
-    if (main_block_bytes) out = PutBytes(out, &b.block_bytes[0], sizeof b.block_bytes[0]);
-    if (mouse_block_bytes) out = PutBytes(out, &b.block_bytes[1], sizeof b.block_bytes[1]);
-    if (mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
-    for (const int j : Written()) {
-      const TComplex old = first_old[static_cast<std::size_t>(j)];
-      const TComplex value = variables.CurrentValue(j);
-      unsigned forms = 0;
-      if (!SameBits(old, value)) out = PutWrite(out, j, old, value, forms);
-    }
-    if (!pending_ops.empty()) out = PutBytes(out, pending_ops.data(), pending_ops.size());
-    return out;
-  };
+  const auto put_head = [&](unsigned char* const start) { return PutLongHead(start, h); };
   const auto put_tail = [&](unsigned char* out) {
-    if (scale) out = PutBytes(out, &pending_scale, sizeof pending_scale);
+    if (h.scale) out = PutBytes(out, &pending_scale, sizeof pending_scale);
     if (!pending_records.empty())
       out = PutBytes(out, pending_records.data(), pending_records.size());
     return out;
