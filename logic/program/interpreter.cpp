@@ -174,10 +174,6 @@ void Interpreter::ClearRunFlag(int k) {
   }
 }
 
-bool Interpreter::RunFlag(int k) const {
-  return k == MainProgram ? flags_.MainRunning : flags_.MouseHandlerEnabled;
-}
-
 bool Interpreter::AtLine(int k) const {
   const std::int32_t n = state_.CurrentLine[k];
   return n >= 0 && static_cast<std::size_t>(n) < project_.programs[k].size();

@@ -257,7 +257,6 @@ class Interpreter {
   LineSlot* FittedSlots(int k);
   [[gnu::noinline]] bool StepWithSlot(int k, const std::string& line, LineSlot& slot,
                                       std::int32_t n);
-  bool RunFlag(int k) const;
   bool AtLine(int k) const;  // CurrentLine[k] names a line of program k
   bool StepThrew(int k, std::int32_t cursor);
   bool StepAssignment(int k, const std::string& line, const LineForm& form, LineSlot* slot);
