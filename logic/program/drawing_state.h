@@ -9,6 +9,11 @@
 
 namespace ombrix {
 
+// The visible rectangle: ReMin, ReMax, ImMin, ImMax.
+struct PlaneScale {
+  double re_min = -5, re_max = 5, im_min = -5, im_max = 5;
+};
+
 class DrawingState : public DrawingView {
  public:
   double ReMin() const override { return re_min_; }
@@ -28,8 +33,13 @@ class DrawingState : public DrawingView {
   void AttachPicture(const Canvas* picture) { picture_ = picture; }
   // Only "SetzeSkala" calls this, after checking re_min < re_max and im_min < im_max.
   void SetScale(double re_min, double re_max, double im_min, double im_max);
-  // How often SetScale was called: while the count stays, so does the scale.
+  // How often the scale was set: while the count stays, so does the scale.
   std::uint64_t ScaleChanges() const { return scale_changes_; }
+  // The scale as a step back keeps it, and putting a kept one back.
+  PlaneScale Scale() const { return {re_min_, re_max_, im_min_, im_max_}; }
+  void RestoreScale(const PlaneScale& scale) {
+    SetScale(scale.re_min, scale.re_max, scale.im_min, scale.im_max);
+  }
   // Mouse at pixel (x, y): MousePosition = (PixelToPlaneRe(x), PixelToPlaneIm(y)), uncut.
   void SetMousePosition(int x, int y);
 

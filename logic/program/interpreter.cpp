@@ -16,69 +16,6 @@
 
 namespace ombrix {
 
-const char* const kUnavailableCommandMessage =
-    "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht eingebaut worden ist";
-
-namespace {
-
-// The keyword tables lower-cased once; comparing a lower-cased head with them is the
-// same test as KeywordIndex without lower-casing every entry at every line.
-template <std::size_t N>
-struct LoweredTable {
-  explicit LoweredTable(const std::array<const char*, N>& table) {
-    for (std::size_t i = 0; i < N; ++i) entries[i] = LowerCase1252(table[i]);
-  }
-  int Find(std::string_view lowered) const {
-    for (std::size_t i = 0; i < N; ++i) {
-      if (entries[i] == lowered) return static_cast<int>(i);
-    }
-    return -1;
-  }
-  bool Is(std::string_view lowered, BlockKind kind) const {
-    return entries[static_cast<std::size_t>(kind)] == lowered;
-  }
-  std::array<std::string, N> entries;
-};
-
-const LoweredTable<kKeywordCount>& LoweredOpening() {
-  static const LoweredTable<kKeywordCount> table(OpeningKeywords);
-  return table;
-}
-const LoweredTable<kKeywordCount>& LoweredClosing() {
-  static const LoweredTable<kKeywordCount> table(ClosingKeywords);
-  return table;
-}
-const LoweredTable<kCommandCount>& LoweredCommands() {
-  static const LoweredTable<kCommandCount> table(CommandWords);
-  return table;
-}
-
-std::string LoweredHead(std::string_view line) { return LowerCase1252(LineHead(line)); }
-
-}  // namespace
-
-std::size_t ArgumentEnd(std::string_view line, std::size_t start) {
-  std::int64_t depth = 0;
-  for (std::size_t i = start; i < line.size(); ++i) {
-    const char c = line[i];
-    if ((c == ';' || c == ')') && depth == 0) return i;
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-  }
-  return std::string_view::npos;
-}
-
-LineForm ReadLineForm(std::string_view line) {
-  LineForm form;
-  form.assign = line.find(":=");
-  form.bracket = line.find('(');
-  const std::string head = LoweredHead(line);
-  form.command = LoweredCommands().Find(head);
-  form.opening = LoweredOpening().Find(head);
-  form.closing = LoweredClosing().Find(head);
-  return form;
-}
-
 namespace {
 
 bool IsZero(TComplex z) { return z.Re == 0 && z.Im == 0; }
@@ -103,92 +40,11 @@ ErrorCode StructureError(BlockKind kind) {
 
 std::string FirstTwo(const std::string& text) { return text.substr(0, 2); }
 
-bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
-
-// Equal texts, compared here rather than by a library call: every step compares its line
-// with its slot, and most lines are short.
-[[gnu::always_inline]] inline bool SameText(std::string_view a, std::string_view b) {
-  const std::size_t n = a.size();
-  if (n != b.size()) return false;
-  const auto word = [](const char* p) {
-    std::uint64_t w = 0;
-    std::memcpy(&w, p, sizeof w);
-    return w;
-  };
-  if (n < 8) {
-    if (n >= 4) {  // the first four and the last four, overlapping
-      const auto half = [](const char* p) {
-        std::uint32_t w = 0;
-        std::memcpy(&w, p, sizeof w);
-        return w;
-      };
-      return half(a.data()) == half(b.data()) && half(a.data() + n - 4) == half(b.data() + n - 4);
-    }
-    for (std::size_t i = 0; i < n; ++i) {
-      if (a[i] != b[i]) return false;
-    }
-    return true;
-  }
-  for (std::size_t i = 0; i + 8 < n; i += 8) {
-    if (word(a.data() + i) != word(b.data() + i)) return false;
-  }
-  return word(a.data() + n - 8) == word(b.data() + n - 8);  // the last eight, overlapping
-}
-
 }  // namespace
-
-std::string MousePositionText(TComplex position) {
-  const auto round = [](double v) {
-    const double scaled = v * 100 + 0.5;
-    // Beyond the 64-bit range hundredths mean nothing; show the value as it is.
-    if (!(std::fabs(scaled) < 9.2e18)) return v;
-    return static_cast<double>(static_cast<std::int64_t>(scaled)) * 0.01;
-  };
-  return ComplexToText(MakeComplex(round(position.Re), round(position.Im)));
-}
-
-Interpreter::Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas,
-                         MessageBoxes& boxes, RunFlags& flags, InterpreterState& state)
-    : project_(project),
-      drawing_(drawing),
-      canvas_(canvas),
-      boxes_(boxes),
-      flags_(flags),
-      state_(state),
-      context_{project.functions, project.variables, drawing, boxes, kPowerProductBudget, &plans_} {
-}
-
-const std::string& Interpreter::Line(int k) const {
-  static const std::string empty;
-  const ProgramText& program = project_.programs[k];
-  const std::int32_t n = state_.CurrentLine[k];
-  if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return empty;
-  return program[static_cast<std::size_t>(n)];
-}
-
-void Interpreter::ClearRunFlag(int k) {
-  if (k == MainProgram) {
-    flags_.MainRunning = false;
-  } else {
-    flags_.MouseHandlerEnabled = false;
-  }
-}
 
 bool Interpreter::AtLine(int k) const {
   const std::int32_t n = state_.CurrentLine[k];
   return n >= 0 && static_cast<std::size_t>(n) < project_.programs[k].size();
-}
-
-bool Interpreter::ExecuteStep(int k) {
-  if (!ValidSlot(k) || !AtLine(k)) return false;
-  if (observer_ != nullptr) observer_->BeforeStep(k);
-  ++text_epoch_;
-  const std::int32_t cursor = state_.ArgumentCursor[k];
-  try {
-    return Step(k);
-  } catch (...) {
-    return StepThrew(k, cursor);
-  }
 }
 
 StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices,
@@ -196,12 +52,12 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   if (!ValidSlot(k)) return StepsEnd::Failed;
   std::int64_t done = 0;
   std::int32_t cursor = 0;
-  ++text_epoch_;
+  lines_.NewCall();
   // Where the steps of this call find their flag, program and counters.
   const bool& running = k == MainProgram ? flags_.MainRunning : flags_.MouseHandlerEnabled;
   const ProgramText& program = project_.programs[k];
   const std::size_t lines = program.size();
-  LineSlot* const slots = FittedSlots(k);
+  LineSlot* const slots = lines_.Fitted(k);
   const std::int32_t& current = state_.CurrentLine[k];
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
@@ -224,37 +80,10 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   return StepsEnd::Stopped;
 }
 
-// Inside a handler: what a step that threw leaves behind.
-bool Interpreter::StepThrew(int k, std::int32_t cursor) {
-  step_slot_[k] = {};
-  try {
-    throw;
-  } catch (const Interrupted&) {
-    // Every line evaluates before it changes anything but where its arguments are read;
-    // the line counter may have been reset meanwhile by a new start.
-    state_.ArgumentCursor[k] = cursor;
-    throw;
-  } catch (const Fault& fault) {
-    // Reported once, as the application's top-level handler shows a fault; the run
-    // stops here instead of meeting the same fault again at the next idle call.
-    ClearRunFlag(k);
-    boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
-    return false;
-  }
-}
-
 // Precondition (ExecuteStep checks it): CurrentLine[k] names a line of program k.
 bool Interpreter::Step(int k) {
   std::int32_t next = 0;
-  return StepLine(k, state_.CurrentLine[k], project_.programs[k], FittedSlots(k), next);
-}
-
-LineSlot* Interpreter::FittedSlots(int k) {
-  if (context_.plans == nullptr) return nullptr;
-  std::vector<LineSlot>& slots = slots_[k];
-  if (slots.size() != project_.programs[k].size()) [[unlikely]]
-    FitSlots(k);
-  return slots.data();
+  return StepLine(k, state_.CurrentLine[k], project_.programs[k], lines_.Fitted(k), next);
 }
 
 // In line in the loop of ExecuteSteps: most lines of a drawing loop are assignments, and
@@ -265,8 +94,7 @@ LineSlot* Interpreter::FittedSlots(int k) {
   const std::string& line = program[static_cast<std::size_t>(n)];
   if (slots != nullptr && !line.empty()) [[likely]] {
     LineSlot& slot = slots[n];
-    if (slot.checked != text_epoch_) [[unlikely]]
-      CheckSlot(slot, line);
+    lines_.Check(slot, line);
     // An assignment reads no arguments; the other lines read theirs through this slot
     // without comparing again, until the step ends (ExecuteStep forgets it when the step
     // throws).
@@ -309,87 +137,10 @@ bool Interpreter::StepWithSlot(int k, const std::string& line, LineSlot& slot, s
   return done;
 }
 
-void Interpreter::CheckSlot(LineSlot& slot, const std::string& line) {
-  if (!slot.known || !SameText(slot.text, line)) FillSlot(slot, line);
-  slot.checked = text_epoch_;
-}
-
-void Interpreter::FitSlots(int k) { slots_[k].resize(project_.programs[k].size()); }
-
-LineSlot* Interpreter::SlotAt(int k, std::int32_t n) {
-  std::vector<LineSlot>& slots = slots_[k];
-  const ProgramText& program = project_.programs[k];
-  if (context_.plans == nullptr || n < 0 || static_cast<std::size_t>(n) >= slots.size() ||
-      static_cast<std::size_t>(n) >= program.size()) {
-    return nullptr;
-  }
-  LineSlot& slot = slots[static_cast<std::size_t>(n)];
-  const std::string& line = program[static_cast<std::size_t>(n)];
-  if (!slot.known || !SameText(slot.text, line)) [[unlikely]]
-    FillSlot(slot, line);
-  return &slot;
-}
-
-void Interpreter::FillSlot(LineSlot& slot, const std::string& line) {
-  slot = LineSlot{};
-  slot.text = line;
-  slot.known = true;
-  slot.form = ReadLineForm(line);
-  // Positions beyond 32 bits are left to the texts.
-  if (line.size() >= std::numeric_limits<std::uint32_t>::max()) return;
-  const auto at = [](std::size_t i) { return static_cast<std::uint32_t>(i); };
-  if (slot.form.assign != std::string::npos) {
-    slot.terms[0] = {at(slot.form.assign + 2), at(line.size()), {}};
-    return;
-  }
-  if (slot.form.bracket == std::string::npos) return;
-  std::size_t start = slot.form.bracket + 1;
-  while (slot.argument_count < LineSlot::kMaxArguments) {
-    const std::size_t end = ArgumentEnd(line, start);
-    if (end == std::string_view::npos) break;
-    slot.terms[static_cast<std::size_t>(slot.argument_count++)] = {at(start), at(end), {}};
-    start = end + 1;
-  }
-}
-
-LineForm Interpreter::FormAt(int k, std::int32_t n) {
-  if (const LineSlot* slot = SlotAt(k, n)) return slot->form;
-  return ReadLineForm(project_.programs[k][static_cast<std::size_t>(n)]);
-}
-
-LineForm Interpreter::FormOf(int k, std::int32_t n) const {
-  if (!ValidSlot(k)) return {};
-  const ProgramText& program = project_.programs[k];
-  if (n < 0 || static_cast<std::size_t>(n) >= program.size()) return {};
-  const std::string& line = program[static_cast<std::size_t>(n)];
-  const std::vector<LineSlot>& slots = slots_[k];
-  if (static_cast<std::size_t>(n) < slots.size()) {
-    const LineSlot& slot = slots[static_cast<std::size_t>(n)];
-    if (slot.known && SameText(slot.text, line)) return slot.form;
-  }
-  return ReadLineForm(line);
-}
-
 LineSlot* Interpreter::CurrentSlot(int k) {
   const StepSlot& current = step_slot_[k];
   if (current.slot != nullptr && current.line == state_.CurrentLine[k]) return current.slot;
-  return SlotAt(k, state_.CurrentLine[k]);
-}
-
-bool Interpreter::Unchanged(int k, std::int32_t from, std::int32_t to) {
-  const ProgramText& program = project_.programs[k];
-  std::vector<LineSlot>& slots = slots_[k];
-  if (to < from || static_cast<std::size_t>(to) >= program.size() ||
-      static_cast<std::size_t>(to) >= slots.size()) {
-    return false;
-  }
-  for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
-    LineSlot& slot = slots[n];
-    if (slot.checked == text_epoch_) continue;
-    if (!slot.known || !SameText(slot.text, program[n])) return false;
-    slot.checked = text_epoch_;
-  }
-  return true;
+  return lines_.At(k, state_.CurrentLine[k]);
 }
 
 int Interpreter::VariableOf(LineSlot* slot, std::string_view name) {
@@ -486,7 +237,7 @@ bool Interpreter::StepCommand(int k, int command) {
     ReportRunError(k, kUnavailableCommandCode);
     return false;
   }
-  std::array<TComplex, 4> arguments{};
+  std::array<TComplex, kMaxCommandArguments> arguments{};
   if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
@@ -502,7 +253,7 @@ bool Interpreter::StepCommand(int k, int command) {
 
 bool Interpreter::StepWenn(int k) {
   TComplex condition;
-  if (!ReadArguments(k, 1, &condition)) {
+  if (!ReadArguments(k, kBlockArguments, &condition)) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
@@ -545,7 +296,7 @@ bool Interpreter::StepSolange(int k) {
 
 bool Interpreter::StepWiederhole(int k) {
   TComplex count;
-  if (!ReadArguments(k, 1, &count) || !IsIntegerValue(count)) {
+  if (!ReadArguments(k, kBlockArguments, &count) || !IsIntegerValue(count)) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
@@ -572,9 +323,9 @@ bool Interpreter::StepFuer(int k) {
     ReportRunError(k, ErrorCode::UnknownVariable);
     return false;
   }
-  std::array<TComplex, 3> bounds{};  // start, end, step
-  if (!ReadArguments(k, 3, bounds.data()) || !IsRealValue(bounds[0]) || !IsRealValue(bounds[1]) ||
-      !IsRealValue(bounds[2]) || bounds[2].Re == 0) {
+  std::array<TComplex, kForBounds> bounds{};  // start, end, step
+  if (!ReadArguments(k, kForBounds, bounds.data()) || !IsRealValue(bounds[0]) ||
+      !IsRealValue(bounds[1]) || !IsRealValue(bounds[2]) || bounds[2].Re == 0) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
@@ -605,14 +356,6 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
   }
 }
 
-namespace {
-
-std::size_t RecordBytes(const BlockRecord& record) {
-  return sizeof(BlockRecord) + record.condition.size();
-}
-
-}  // namespace
-
 bool Interpreter::PushRecord(int k, BlockRecord&& record) {
   auto& stack = state_.BlockStack[k];
   const std::size_t bytes = RecordBytes(record);
@@ -626,6 +369,46 @@ bool Interpreter::PushRecord(int k, BlockRecord&& record) {
   return true;
 }
 
+void Interpreter::PopRecord(int k) {
+  auto& stack = state_.BlockStack[k];
+  state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
+  stack.pop_back();
+}
+
+[[gnu::always_inline]] inline bool Interpreter::LoopAgain(int k, BlockKind kind, BlockRecord& top) {
+  switch (kind) {
+    case BlockKind::Solange: {
+      // No error test: a condition that has become an error reads as 0 and ends the loop.
+      if (top.plan_call != lines_.Epoch()) {
+        top.condition_plan = lines_.ConditionPlan(k, top.start_line, top.condition);
+        top.plan_call = lines_.Epoch();
+      }
+      PlanHandle* const plan = top.condition_plan;
+      TComplex value;
+      if (plan != nullptr) {
+        // The text path copies the term before anything can show a box.
+        return EvaluateTermInto(top.condition, context_, plan, value, error_) && !IsZero(value);
+      }
+      const std::string condition = top.condition;
+      return EvaluateTermInto(condition, context_, nullptr, value, error_) && !IsZero(value);
+    }
+    case BlockKind::Wiederhole:
+      if (changes_ != nullptr) changes_->BeforeTopChange(k);
+      top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
+      return top.remaining_count >= 1;
+    default: {
+      const int index = top.variable_index;
+      if (index < 0 || index >= kTableCapacity) return false;
+      const double s = top.step > 0 ? 1.0 : -1.0;
+      const TComplex current = project_.variables.CurrentValue(index);
+      if (!(s * top.end_value > s * current.Re)) return false;
+      if (changes_ != nullptr) changes_->BeforeWrite(index);
+      project_.variables.SetCurrentValue(index, ComplexFromReal(CheckedAdd(current.Re, top.step)));
+      return true;
+    }
+  }
+}
+
 // The closing keyword of a loop. It uses the top record whatever its kind; with no
 // record at all it reports the structure error of its own kind.
 bool Interpreter::CloseLoop(int k, BlockKind kind) {
@@ -634,68 +417,14 @@ bool Interpreter::CloseLoop(int k, BlockKind kind) {
     ReportRunError(k, StructureError(kind));
     return false;
   }
-  BlockRecord& top = stack.back();
-  bool again = false;
-  switch (kind) {
-    case BlockKind::Solange: {
-      // No error test: a condition that has become an error reads as 0 and ends the loop.
-      if (top.plan_call != text_epoch_) {
-        top.condition_plan = ConditionPlan(k, top);
-        top.plan_call = text_epoch_;
-      }
-      PlanHandle* const plan = top.condition_plan;
-      TComplex value;
-      if (plan != nullptr) {
-        // The text path copies the term before anything can show a box.
-        again = EvaluateTermInto(top.condition, context_, plan, value, error_) && !IsZero(value);
-      } else {
-        const std::string condition = top.condition;
-        again = EvaluateTermInto(condition, context_, nullptr, value, error_) && !IsZero(value);
-      }
-      break;
-    }
-    case BlockKind::Wiederhole:
-      if (changes_ != nullptr) changes_->BeforeTopChange(k);
-      top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
-      again = top.remaining_count >= 1;
-      break;
-    default: {
-      const int index = top.variable_index;
-      if (index < 0 || index >= kTableCapacity) break;
-      const double s = top.step > 0 ? 1.0 : -1.0;
-      const TComplex current = project_.variables.CurrentValue(index);
-      if (s * top.end_value > s * current.Re) {
-        if (changes_ != nullptr) changes_->BeforeWrite(index);
-        project_.variables.SetCurrentValue(index,
-                                           ComplexFromReal(CheckedAdd(current.Re, top.step)));
-        again = true;
-      }
-      break;
-    }
-  }
-  if (again) {
+  if (LoopAgain(k, kind, stack.back())) {
     state_.CurrentLine[k] = stack.back().start_line;
     state_.ArgumentCursor[k] = 0;
   } else {
-    state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
     if (changes_ != nullptr) changes_->BeforePop(k);
-    stack.pop_back();
+    PopRecord(k);
   }
   return true;
-}
-
-PlanHandle* Interpreter::ConditionPlan(int k, const BlockRecord& record) {
-  std::vector<LineSlot>& slots = slots_[k];
-  if (context_.plans == nullptr || record.start_line < 0 ||
-      static_cast<std::size_t>(record.start_line) >= slots.size()) {
-    return nullptr;
-  }
-  LineSlot& opening = slots[static_cast<std::size_t>(record.start_line)];
-  if (!opening.known || opening.argument_count == 0) return nullptr;
-  LineSlot::Term& first = opening.terms[0];
-  const std::string_view text =
-      std::string_view(opening.text).substr(first.start, first.end - first.start);
-  return SameText(text, record.condition) ? &first.plan : nullptr;
 }
 
 void Interpreter::AdvanceLine(int k) {
@@ -739,14 +468,14 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   state_.ArgumentCursor[k] = 0;
   const auto code = static_cast<std::int8_t>(kind);
   LineSlot* slot = CurrentSlot(k);
-  if (slot != nullptr && slot->skip == code && Unchanged(k, saved, slot->skip_target)) {
+  if (slot != nullptr && slot->skip == code && lines_.Unchanged(k, saved, slot->skip_target)) {
     state_.CurrentLine[k] = slot->skip_target;
     return true;
   }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm form = FormAt(k, static_cast<std::int32_t>(n));
+    const LineForm form = lines_.FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(kind)) ++depth;
     if (form.closing == static_cast<int>(kind) && --depth == 0) {
       state_.CurrentLine[k] = static_cast<std::int32_t>(n);
@@ -768,14 +497,14 @@ int Interpreter::SkipToElseOrEnd(int k) {
   state_.ArgumentCursor[k] = 0;
   LineSlot* slot = CurrentSlot(k);
   if (slot != nullptr && slot->skip == LineSlot::kElseOrEnd &&
-      Unchanged(k, saved, slot->skip_target)) {
+      lines_.Unchanged(k, saved, slot->skip_target)) {
     state_.CurrentLine[k] = slot->skip_target;
     return slot->skip_answer;
   }
   std::int64_t depth = 1;
   for (std::int64_t n = static_cast<std::int64_t>(saved) + 1;
        n < static_cast<std::int64_t>(program.size()); ++n) {
-    const LineForm form = FormAt(k, static_cast<std::int32_t>(n));
+    const LineForm form = lines_.FormAt(k, static_cast<std::int32_t>(n));
     if (form.opening == static_cast<int>(BlockKind::Wenn)) {
       ++depth;
       continue;
@@ -795,71 +524,6 @@ int Interpreter::SkipToElseOrEnd(int k) {
   }
   state_.CurrentLine[k] = saved;
   return -1;
-}
-
-void Interpreter::ReportRunError(int k, std::string_view code) {
-  if (!ValidSlot(k)) return;
-  const std::string message = code == kUnavailableCommandCode
-                                  ? std::string(kUnavailableCommandMessage)
-                                  : ErrorMessageText(code).substr(2);
-  ReportWithMessage(k, message);
-}
-
-void Interpreter::ReportRunError(int k, ErrorCode code) { ReportRunError(k, ErrorText(code)); }
-
-void Interpreter::ReportWithMessage(int k, const std::string& message) {
-  ClearRunFlag(k);
-  const std::int64_t number = static_cast<std::int64_t>(state_.CurrentLine[k]) + 1;
-  boxes_.Show(MessageKind::Error, message + ":\n\nZeile " + std::to_string(number) + ": '" +
-                                      Line(k) + "'\n\nin: '" + ProgramNames[k] + "'");
-}
-
-namespace {
-
-// The time bound of a mouse-click run inside one long line: its powers ask the clock.
-class DeadlineInterrupt final : public Interrupt {
- public:
-  DeadlineInterrupt(const Interpreter::Clock& clock, std::chrono::steady_clock::time_point deadline)
-      : clock_(clock), deadline_(deadline) {}
-  bool StopNow() override { return clock_() >= deadline_; }
-
- private:
-  const Interpreter::Clock& clock_;
-  std::chrono::steady_clock::time_point deadline_;
-};
-
-}  // namespace
-
-bool Interpreter::RunMouseHandler(std::int64_t step_limit, std::chrono::milliseconds time_limit) {
-  const int k = MouseHandlerProgram;
-  state_.ResetCounters(k);
-  const auto deadline = clock_() + time_limit;
-  DeadlineInterrupt interrupt(clock_, deadline);
-  struct Installed {
-    EvalContext& context;
-    Interrupt* outer;
-    ~Installed() { context.interrupt = outer; }
-  } installed{context_, context_.interrupt};
-  context_.interrupt = &interrupt;
-  std::int64_t steps = 0;
-  const auto report_stop = [&] {
-    ReportWithMessage(k, "Das Programm wurde nach " + CountText(steps, "Schritt", "Schritten") +
-                             " abgebrochen, ohne sein Ende zu erreichen");
-    return false;
-  };
-  while (state_.CurrentLine[k] >= 0 &&
-         static_cast<std::size_t>(state_.CurrentLine[k]) < project_.programs[k].size()) {
-    // The clock is read after every step, and inside a step that takes long.
-    const bool out_of_time = steps > 0 && clock_() >= deadline;
-    if (steps >= step_limit || out_of_time) return report_stop();
-    try {
-      if (!ExecuteStep(k)) return false;
-    } catch (const Interrupted&) {
-      return report_stop();  // the line that ran out of time is not counted
-    }
-    ++steps;
-  }
-  return true;
 }
 
 }  // namespace ombrix

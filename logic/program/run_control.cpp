@@ -1,17 +1,22 @@
 #include "logic/program/run_control.h"
 
 #include <cassert>
+#include <cmath>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/num_text.h"
 
 namespace ombrix {
 
-namespace {
-
-// Thrown through a mouse-click run, from the interpreter's clock, when its wait ends it.
-struct MouseRunEnded {};
-
-}  // namespace
+std::string MousePositionText(TComplex position) {
+  const auto round = [](double v) {
+    const double scaled = v * 100 + 0.5;
+    // Beyond the 64-bit range hundredths mean nothing; show the value as it is.
+    if (!(std::fabs(scaled) < 9.2e18)) return v;
+    return static_cast<double>(static_cast<std::int64_t>(scaled)) * 0.01;
+  };
+  return ComplexToText(MakeComplex(round(position.Re), round(position.Im)));
+}
 
 RunControl::RunControl(Interpreter& interpreter, ProjectContent& project, DrawingState& drawing,
                        RunFlags& flags, InterpreterState& state)
@@ -115,43 +120,95 @@ void RunControl::SetMouseWait(MouseWait wait, std::chrono::nanoseconds interval,
   mouse_wait_ = std::move(wait);
   mouse_wait_interval_ = interval;
   mouse_clock_ = std::move(clock);
-  // The interpreter reads its clock after every step of a mouse-click run and inside its
-  // long lines: the one place where such a run can hand the front end a turn.
-  interpreter_.SetClock([this] { return MouseClockReading(); });
 }
 
-std::chrono::steady_clock::time_point RunControl::MouseClockReading() {
-  auto now = mouse_clock_();
-  if (mouse_run_in_progress_ && mouse_wait_ && now - mouse_last_turn_ >= mouse_wait_interval_) {
-    const bool end = mouse_wait_();
-    now = mouse_clock_();
-    mouse_last_turn_ = now;
-    if (end) throw MouseRunEnded{};
+bool RunControl::MouseInterrupt::StopNow() {
+  RunControl& run = run_;
+  auto now = run.mouse_clock_();
+  if (run.mouse_wait_ && now - run.mouse_last_turn_ >= run.mouse_wait_interval_) {
+    const bool end = run.mouse_wait_();
+    now = run.mouse_clock_();
+    run.mouse_last_turn_ = now;
+    if (end) {
+      run.mouse_stop_ = MouseStop::Wait;
+      return true;
+    }
   }
-  return now;
+  if (now < run.mouse_deadline_) return false;
+  run.mouse_stop_ = MouseStop::Time;
+  return true;
 }
 
 RunOutcome RunControl::RunMouseProgram() {
   assert(!line_in_progress_ && !mouse_run_in_progress_);
   struct InProgress {
-    bool& flag;
-    ~InProgress() { flag = false; }
-  } in_progress{mouse_run_in_progress_};
+    RunControl& run;
+    Interrupt* outer;
+    ~InProgress() {
+      run.mouse_run_in_progress_ = false;
+      run.interpreter_.SetInterrupt(outer);
+    }
+  } in_progress{*this, interpreter_.CurrentInterrupt()};
   mouse_run_in_progress_ = true;
   mouse_run_ended_by_wait_ = false;
-  if (mouse_clock_) mouse_last_turn_ = mouse_clock_();
-  bool ok = false;
+  mouse_stop_ = MouseStop::None;
+  mouse_last_turn_ = mouse_clock_();
+  mouse_deadline_ = mouse_last_turn_ + kMouseHandlerTimeLimit;
+  interpreter_.SetInterrupt(&mouse_interrupt_);
   try {
-    ok = interpreter_.RunMouseHandler(mouse_step_limit_);
-  } catch (const MouseRunEnded&) {
-    // A line it stopped inside left nothing behind, as an interrupted line does.
-    mouse_run_ended_by_wait_ = true;
-    return RunOutcome::Ended;
+    return MouseSteps();
   } catch (const Fault& fault) {
     flags_.MouseHandlerEnabled = false;
     interpreter_.Boxes().Show(MessageKind::Fault, FaultDisplayText(fault.what()));
   }
-  return ok ? RunOutcome::Ended : RunOutcome::Failed;
+  return RunOutcome::Failed;
+}
+
+bool RunControl::MouseLineLeft() const {
+  const std::int32_t line = state_.CurrentLine[MouseHandlerProgram];
+  return line >= 0 &&
+         static_cast<std::size_t>(line) < project_.programs[MouseHandlerProgram].size();
+}
+
+RunOutcome RunControl::MouseSteps() {
+  state_.ResetCounters(MouseHandlerProgram);
+  std::int64_t steps = 0;
+  while (MouseLineLeft()) {
+    // Asked after every step, as inside a step that takes long.
+    if (steps > 0 && mouse_interrupt_.StopNow()) return MouseRunStopped(steps);
+    if (steps >= mouse_step_limit_) {
+      mouse_stop_ = MouseStop::Steps;
+      return MouseRunStopped(steps);
+    }
+    try {
+      if (!interpreter_.ExecuteStep(MouseHandlerProgram)) return RunOutcome::Failed;
+    } catch (const Interrupted&) {
+      return MouseRunStopped(steps);  // the line that was stopped is not counted
+    }
+    ++steps;
+  }
+  return RunOutcome::Ended;
+}
+
+// A line the run was stopped inside has left nothing behind.
+RunOutcome RunControl::MouseRunStopped(std::int64_t steps) {
+  std::string bound;
+  switch (mouse_stop_) {
+    case MouseStop::Wait:
+      mouse_run_ended_by_wait_ = true;
+      return RunOutcome::Ended;
+    case MouseStop::Time:
+      bound = CountText(
+          std::chrono::duration_cast<std::chrono::seconds>(kMouseHandlerTimeLimit).count(),
+          "Sekunde", "Sekunden");
+      break;
+    default:
+      bound = CountText(steps, "Schritt", "Schritten");
+      break;
+  }
+  interpreter_.ReportRunStop(MouseHandlerProgram, "Das Programm wurde nach " + bound +
+                                                      " abgebrochen, ohne sein Ende zu erreichen");
+  return RunOutcome::Failed;
 }
 
 }  // namespace ombrix

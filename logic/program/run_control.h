@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 #include "logic/program/interpreter.h"
 #include "logic/program/slice_clock.h"
@@ -16,6 +17,19 @@
 namespace ombrix {
 
 inline constexpr const char* kMainProgramEnded = "Das Hauptprogramm wurde erfolgreich beendet.";
+
+// A mouse-click run happens inside one mouse event; a handler that does not end within
+// this many steps is stopped like a failed step.
+inline constexpr std::int64_t kMouseHandlerStepLimit = 1000000;
+// Steps are cheap or dear: an endless loop over a line that draws thousands of ticks would
+// stay within the step bound for minutes, so a run is also bounded in time.
+inline constexpr std::chrono::milliseconds kMouseHandlerTimeLimit{10000};
+static_assert(kMouseHandlerTimeLimit.count() % 1000 == 0, "its message counts whole seconds");
+
+// The mouse position as the window shows it: each part rounded to hundredths (times 100,
+// plus 0.5, truncated toward zero), then the display form. Parts too large for that
+// rounding are shown unrounded.
+std::string MousePositionText(TComplex position);
 
 // How far one call of StepMain may go: at most `lines` lines (0: no bound) and no new
 // line once `time` has passed (as the slice clock sees it: within a line of it).
@@ -64,11 +78,14 @@ class RunControl {
   void MoveMouse(int x, int y);
   void ReleaseMouse() { flags_.MouseButtonDown = false; }
   bool MouseProgramDue() const { return flags_.MouseHandlerEnabled && flags_.MouseButtonDown; }
-  // The whole mouse-click program within its bounds: Ended or Failed. Ended also when
-  // the mouse wait ended it: then without a message, with its changes so far kept, as
-  // far as its last whole line.
+  // The whole mouse-click program from its first line, within its bounds: Ended or
+  // Failed. A run that reaches its step or time bound fails with a message that names
+  // the bound. Ended also when the mouse wait ended it: then without a message, with its
+  // changes so far kept, as far as its last whole line.
   RunOutcome RunMouseProgram();
   void SetMouseStepLimit(std::int64_t steps) { mouse_step_limit_ = steps; }
+  // The clock of the mouse-click run's time bound (tests give their own).
+  void SetMouseClock(SliceClock::Clock clock) { mouse_clock_ = std::move(clock); }
   // What a front end does while a mouse-click run takes long: handle its events, so that
   // the window repaints; true ends the run. Asked after a step and inside a long line,
   // once `interval` has passed on `clock` since the run began or since the last turn.
@@ -99,11 +116,10 @@ class RunControl {
   std::int64_t Starts() const { return starts_; }       // how often Start was called
 
  private:
-  Interpreter& interpreter_;
-  ProjectContent& project_;
-  DrawingState& drawing_;
-  RunFlags& flags_;
-  InterpreterState& state_;
+  // The one way a run is stopped from outside its lines: asked inside a line that takes
+  // long (it then throws Interrupted) and, in a mouse-click run, after every step.
+  // A main-program line is abandoned when the run was started or stopped meanwhile; a
+  // mouse-click run ends when its front end's turn ends it or its time is up.
   class LineInterrupt final : public Interrupt {
    public:
     explicit LineInterrupt(RunControl& run) : run_(run) {}
@@ -112,6 +128,26 @@ class RunControl {
    private:
     RunControl& run_;
   };
+  class MouseInterrupt final : public Interrupt {
+   public:
+    explicit MouseInterrupt(RunControl& run) : run_(run) {}
+    bool StopNow() override;
+
+   private:
+    RunControl& run_;
+  };
+  // Why a mouse-click run was stopped.
+  enum class MouseStop { None, Steps, Time, Wait };
+  // The steps of a mouse-click run from its first line to its end, a failed step or a stop.
+  RunOutcome MouseSteps();
+  bool MouseLineLeft() const;
+  RunOutcome MouseRunStopped(std::int64_t steps);
+
+  Interpreter& interpreter_;
+  ProjectContent& project_;
+  DrawingState& drawing_;
+  RunFlags& flags_;
+  InterpreterState& state_;
 
   std::int64_t lines_run_ = 0;
   std::int64_t starts_ = 0;
@@ -120,11 +156,13 @@ class RunControl {
   SliceClock slices_;
   LineInterrupt line_interrupt_{*this};
   bool line_in_progress_ = false;
-  std::chrono::steady_clock::time_point MouseClockReading();
+  MouseInterrupt mouse_interrupt_{*this};
   MouseWait mouse_wait_;
   std::chrono::nanoseconds mouse_wait_interval_{};
-  SliceClock::Clock mouse_clock_;
+  SliceClock::Clock mouse_clock_ = &std::chrono::steady_clock::now;
   std::chrono::steady_clock::time_point mouse_last_turn_{};
+  std::chrono::steady_clock::time_point mouse_deadline_{};
+  MouseStop mouse_stop_ = MouseStop::None;
   bool mouse_run_in_progress_ = false;
   bool mouse_run_ended_by_wait_ = false;
   std::uint64_t run_changes_ = 0;   // raised by every Start, Stop and SwitchOffBoth

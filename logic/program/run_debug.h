@@ -10,7 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -18,13 +17,14 @@
 #include <vector>
 
 #include "logic/program/canvas.h"
+#include "logic/program/history_canvas.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
+#include "logic/program/step_history.h"
+#include "logic/program/watches.h"
 
 namespace ombrix {
 
-// The whole history of step back, in bytes, unless a front end chooses another bound.
-inline constexpr std::size_t kDefaultHistoryBytes = std::size_t{64} << 20;  // 64 MiB
 // What a step back says when the history holds no earlier step.
 inline constexpr const char* kHistoryEmpty =
     "Es gibt keinen Schritt, der zur\xFC"
@@ -61,67 +61,6 @@ enum class PauseReason {
   Breakpoint,    // before a line with a breakpoint
   WatchChanged,  // a watched term marked "stop on change" changed its text
   SteppedBack,   // after a step back
-};
-
-struct Watch {
-  std::string term;
-  bool stop_on_change = false;
-  // The display form of the value after the last step, the error's message, or the text
-  // of the box the evaluation would have opened.
-  std::string text;
-  bool changed = false;  // the last step changed `text`
-};
-
-// The picture as the interpreter draws on it: every call goes on to `picture`; while a
-// step is recorded, the old colour of every pixel the step changes is kept. Needs a
-// picture that can read its pixels back (Canvas::CanReadBack) for the history.
-class HistoryCanvas final : public Canvas {
- public:
-  explicit HistoryCanvas(Canvas& picture) : picture_(picture) {}
-
-  int Width() const override { return picture_.Width(); }
-  int Height() const override { return picture_.Height(); }
-  void SetPixel(int x, int y, Colour colour) override;
-  void SetPenColour(Colour colour) override { picture_.SetPenColour(colour); }
-  void MoveTo(int x, int y) override;
-  void LineTo(int x, int y) override;
-  void SetBrushSolid(bool solid) override { picture_.SetBrushSolid(solid); }
-  void FillRect(int left, int top, int right, int bottom) override;
-  void Ellipse(int left, int top, int right, int bottom) override;
-  bool CanReadBack() const override { return picture_.CanReadBack(); }
-  Colour Pixel(int x, int y) const override { return picture_.Pixel(x, y); }
-
-  // One changed pixel: its index y * width + x and its colour before the step.
-  struct PixelChange {
-    std::uint32_t index = 0;
-    Colour old_colour = 0;
-  };
-  // Recording on: changes go to `log` (appended) until it is set to null. Beyond
-  // `max_entries` nothing more is kept and Overflowed tells so.
-  void Record(std::vector<PixelChange>* log, std::size_t max_entries = SIZE_MAX) {
-    log_ = log;
-    max_entries_ = max_entries;
-    overflowed_ = false;
-  }
-  bool Overflowed() const { return overflowed_; }
-
- private:
-  // The pixels of the rectangle (clipped) before a figure, compared after it.
-  void Before(std::int64_t left, std::int64_t top, std::int64_t right, std::int64_t bottom);
-  void After();
-
-  Canvas& picture_;
-  void Log(std::uint32_t index, Colour old);
-
-  std::vector<PixelChange>* log_ = nullptr;
-  std::size_t max_entries_ = SIZE_MAX;
-  bool overflowed_ = false;
-  int pen_x_ = 0;
-  int pen_y_ = 0;
-  struct Region {
-    int left = 0, top = 0, right = 0, bottom = 0;  // right and bottom exclusive
-    std::vector<Colour> colours;
-  } region_;
 };
 
 class RunDebugger {
@@ -174,7 +113,7 @@ class RunDebugger {
   bool CanStepBack() const { return HistorySteps() > 0; }
   // Paused: undoes the last step (variables, counters, loop records, scale, picture)
   // and stays paused. Otherwise, or with no step kept, the German reason instead.
-  std::optional<std::string> StepBack();
+  [[nodiscard]] std::optional<std::string> StepBack();
   // Empties the history (a new start does so by itself).
   void ForgetHistory();
 
@@ -183,7 +122,7 @@ class RunDebugger {
   void RemoveWatch(int index);
   void SetWatchTerm(int index, std::string term);
   void SetStopOnChange(int index, bool on);
-  const std::vector<Watch>& Watches() const { return watches_; }
+  const std::vector<Watch>& Watches() const { return watches_.Items(); }
   // Evaluates every watch now (changed marks are cleared).
   void RefreshWatches();
 
@@ -222,7 +161,31 @@ class RunDebugger {
   void SetLineListener(LineListener listener);
 
  private:
-  struct Impl;
+  // Told before each line while a batch of lines runs (Batch), or of every line for the
+  // line listener.
+  struct Lines final : StepObserver {
+    explicit Lines(RunDebugger& owner) : debugger(owner) {}
+    void BeforeStep(int k) override;
+    [[gnu::noinline]] void BeforeOtherStep(int k);
+    [[gnu::noinline]] void Listen(int k);
+    // In a batch, before a main-program line that follows another: the step before ends
+    // and this line's begins.
+    void NextStep();
+
+    RunDebugger& debugger;
+    LineListener listener;
+    VariableValues listened{};  // the values at the listener's last line
+    std::vector<int> listened_changed;
+    // In a batch of steps, each main-program line ends the step before it and begins its
+    // own; `stepping` once the batch's first line has begun.
+    bool batch = false;
+    bool stepping = false;
+    bool chained = false;         // stepping, and no listener: a line needs nothing but NextStep
+    std::int32_t begun_line = 0;  // where the batch's last step began, its LastLine
+  };
+
+  RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
+              DrawingState& drawing, InterpreterState& state, HistoryCanvas* canvas);
   bool Idle() const;
   void Sync();
   void PauseFor(PauseReason reason);
@@ -231,11 +194,12 @@ class RunDebugger {
   void EndStep(RunOutcome outcome);
   bool Unpausable() const;
   RunOutcome Batch(StepBudget budget);
+  // The line-by-line slice of Slice: pauses before a breakpoint or after a watched change.
+  RunOutcome Watched(StepBudget budget);
+  // Whether the tempo lets the next line run now; it is then due again a beat later.
+  bool TempoAllows();
   void BeginRecord(bool mouse);
-  void EndRecord(bool keep);
-  std::string WatchText(std::string_view term) const;
-  bool WatchChanged(std::size_t index);
-  void WatchTextSet(std::size_t index);
+  void EndRecord(bool failed);
   void EvaluateWatches();
 
   RunControl& control_;
@@ -244,15 +208,19 @@ class RunDebugger {
   DrawingState& drawing_;
   InterpreterState& state_;
   HistoryCanvas* canvas_;  // none: no history
-  std::unique_ptr<Impl> impl_;
+  StepHistory history_;
+  WatchList watches_;
+  Lines lines_{*this};
 
   bool paused_ = false;
   bool skip_breakpoint_ = false;  // the line paused on runs once before it pauses again
   PauseReason last_pause_ = PauseReason::None;
   std::set<std::int32_t> breakpoints_;
   bool history_enabled_ = false;
-  std::vector<Watch> watches_;
   int tempo_ = 0;
+  Clock clock_ = &std::chrono::steady_clock::now;
+  std::chrono::steady_clock::time_point next_due_{};
+  std::int64_t run_id_ = -1;  // the RunControl start this debugger has seen
   std::vector<int> changed_;
   std::optional<ProgramLine> last_line_;
   std::int64_t steps_ = 0;

@@ -260,7 +260,7 @@ TEST_F(InterpreterTest, ErrorsOfTheMouseProgramNameItAndClearItsFlag) {
   world.flags.MainRunning = true;
   world.flags.MouseHandlerEnabled = true;
   world.project.programs[MouseHandlerProgram] = {"", "Hallo"};
-  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
   EXPECT_EQ(world.boxes.Texts(),
             std::vector<std::string>{RunError(kUnknownCommand, 2, "Hallo", MouseHandlerProgram)});
   const std::string tail = "\n\nin: 'Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt''";
@@ -276,9 +276,9 @@ TEST_F(InterpreterTest, MouseProgramRunsFromItsFirstLineEachTime) {
   world.flags.MouseHandlerEnabled = true;
   world.project.programs[MouseHandlerProgram] = {"n:=n+1", "ZeichnePunkt(MausPos())"};
   world.drawing.SetMousePosition(200, 200);
-  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Ended);
   world.drawing.SetMousePosition(240, 160);
-  EXPECT_TRUE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Ended);
   EXPECT_EQ(world.Value("n").Re, 2);
   EXPECT_EQ(world.canvas.calls,
             (std::vector<std::string>{"SetPixel 200 200 000000", "SetPixel 240 160 000000"}));
@@ -294,7 +294,8 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
     World world;
     world.flags.MouseHandlerEnabled = true;
     world.project.programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
-    EXPECT_FALSE(world.interpreter.RunMouseHandler(row.limit));
+    world.run.SetMouseStepLimit(row.limit);
+    EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
     ASSERT_EQ(world.boxes.boxes.size(), 1u);
     EXPECT_EQ(world.boxes.boxes[0].kind, MessageKind::Error);
     EXPECT_EQ(world.boxes.Texts()[0], RunError(std::string("Das Programm wurde nach ") + row.steps +
@@ -303,22 +304,6 @@ TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheStepBound) {
     EXPECT_FALSE(world.flags.MouseHandlerEnabled);
   }
   EXPECT_EQ(kMouseHandlerStepLimit, 1000000);
-}
-
-TEST_F(InterpreterTest, EndlessMouseProgramStopsAtTheTimeBound) {
-  World world;
-  world.flags.MouseHandlerEnabled = true;
-  world.project.programs[MouseHandlerProgram] = {"Solange(1)", "EndeSolange"};
-  // Every step takes a second: the 10-second bound must stop the run within one step.
-  std::chrono::steady_clock::time_point now{};
-  world.interpreter.SetClock([&now] { return now += std::chrono::seconds(1); });
-  EXPECT_FALSE(world.interpreter.RunMouseHandler(kMouseHandlerStepLimit, kMouseHandlerTimeLimit));
-  ASSERT_EQ(world.boxes.boxes.size(), 1u);
-  EXPECT_EQ(world.boxes.Texts()[0],
-            RunError("Das Programm wurde nach 10 Schritten abgebrochen, ohne sein Ende zu "
-                     "erreichen",
-                     2, "EndeSolange", MouseHandlerProgram));
-  EXPECT_FALSE(world.flags.MouseHandlerEnabled);
 }
 
 TEST_F(InterpreterTest, FaultInsideAStepIsReportedOnceAndStopsTheProgram) {
@@ -357,7 +342,7 @@ TEST_F(InterpreterTest, FaultInTheMouseProgramClearsOnlyItsFlag) {
   world.flags.MainRunning = true;
   world.flags.MouseHandlerEnabled = true;
   world.project.programs[MouseHandlerProgram] = {"x:=1e2e3"};
-  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
   EXPECT_EQ(world.boxes.boxes.size(), 1u);
   EXPECT_TRUE(world.flags.MainRunning);
   EXPECT_FALSE(world.flags.MouseHandlerEnabled);
@@ -397,9 +382,9 @@ TEST_F(InterpreterTest, OpenLoopsOfLongConditionsStopAtTheirBytes) {
   const std::size_t record = sizeof(BlockRecord) + condition.size();
   // Earlier events have left records of nearly 64 MiB; two more fit.
   world.state.block_bytes[MouseHandlerProgram] = kMaxBlockBytes - 2 * record;
-  EXPECT_TRUE(world.interpreter.RunMouseHandler());
-  EXPECT_TRUE(world.interpreter.RunMouseHandler());
-  EXPECT_FALSE(world.interpreter.RunMouseHandler());
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Ended);
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Ended);
+  EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
   EXPECT_EQ(world.boxes.Texts(),
             std::vector<std::string>{
                 RunError("Fehlerhafte 'Solange'-Konstruktion", 1, line, MouseHandlerProgram)});

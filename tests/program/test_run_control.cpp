@@ -231,21 +231,22 @@ TEST_F(RunControlTest, ALineThatIsNotStoppedKeepsItsResult) {
   EXPECT_EQ(asked.run.LinesRun(), 2);
 }
 
-// The time bound of the mouse-click program holds inside a long line too: the clock is
-// read while the powers are formed, not only between steps.
-TEST_F(RunControlTest, TheMouseBoundStopsInsideALongLine) {
+// The time bound of the mouse-click program holds between steps and inside a long line:
+// the clock is read after every step and while the powers are formed. The message says
+// that time ended the run, whatever the steps.
+TEST_F(RunControlTest, TheMouseTimeBoundStopsBetweenStepsAndInsideALongLine) {
   struct Row {
     const char* name;
     std::vector<std::string> program;
-    const char* steps;
     int line;  // 1-based, the line that was stopped
     std::string text;
   };
   const std::string scale =
       WithLongPower("SetzeSkala(-5-", "-" + std::string(kLongPower) + ";5;-5;5)");
   const std::vector<Row> rows = {
-      {"first line", {WithLongPower("x:=")}, "0 Schritten", 1, WithLongPower("x:=")},
-      {"inside a loop", {"Solange(1)", scale, "EndeSolange"}, "1 Schritt", 2, scale},
+      {"between steps", {"Solange(1)", "EndeSolange"}, 2, "EndeSolange"},
+      {"first line", {WithLongPower("x:=")}, 1, WithLongPower("x:=")},
+      {"inside a loop", {"Solange(1)", scale, "EndeSolange"}, 2, scale},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -254,20 +255,22 @@ TEST_F(RunControlTest, TheMouseBoundStopsInsideALongLine) {
     world.project.variables.CopyStartToCurrent();
     world.project.programs[MouseHandlerProgram] = row.program;
     world.run.SetMouseProgramEnabled(true);
-    // Each reading of the clock takes a second: the bound falls inside the long line.
+    // Each reading of the clock takes a second: the 10-second bound ends the run within
+    // ten readings.
     std::chrono::steady_clock::time_point now{};
-    world.interpreter.SetClock([&now] { return now += std::chrono::seconds(1); });
+    world.run.SetMouseClock([&now] { return now += std::chrono::seconds(1); });
     EXPECT_EQ(world.run.RunMouseProgram(), RunOutcome::Failed);
     ASSERT_EQ(world.boxes.boxes.size(), 1u);
     EXPECT_EQ(world.boxes.Texts()[0],
-              testing::RunError(std::string("Das Programm wurde nach ") + row.steps +
-                                    " abgebrochen, ohne sein Ende zu erreichen",
+              testing::RunError("Das Programm wurde nach 10 Sekunden abgebrochen, ohne sein Ende "
+                                "zu erreichen",
                                 row.line, row.text, MouseHandlerProgram));
     EXPECT_FALSE(world.flags.MouseHandlerEnabled);
     EXPECT_EQ(world.Value("x").Re, 4.0);
     EXPECT_EQ(world.drawing.ReMin(), -5.0);
     EXPECT_LE(now.time_since_epoch(), std::chrono::seconds(12));
   }
+  EXPECT_EQ(kMouseHandlerTimeLimit, std::chrono::seconds(10));
 }
 
 // A long mouse-click run hands the front end a turn between its steps and inside its long
