@@ -1,5 +1,5 @@
 // Complex values and their arithmetic. Almost every result passes through
-// MakeComplex, which cuts parts of magnitude <= 1E-14 to exactly 0.
+// MakeComplex, which cuts parts of magnitude <= ZeroCutThreshold to exactly 0.
 #pragma once
 
 #include <cmath>
@@ -108,7 +108,7 @@ inline constexpr TComplex kPowerOverflowMark{10.0 * PowerOverflowLimit, 0.0};
 // Whether product `acc` of a power has passed the limit. The square is compared first so
 // that the root is only taken near the limit (the outcome is the same).
 inline bool PowerPassesLimit(TComplex acc) {
-  constexpr double kSquareBelowLimit = 0.99e200;
+  constexpr double kSquareBelowLimit = 0.99 * PowerOverflowLimit * PowerOverflowLimit;
   const double square = acc.Re * acc.Re + acc.Im * acc.Im;
   return !(square < kSquareBelowLimit) && ComplexAbs(acc) > PowerOverflowLimit;
 }

@@ -29,6 +29,9 @@ void SetDecimalSeparator(char separator) {
   detail::g_decimal_separator.store(separator, std::memory_order_relaxed);
 }
 
+// The digit cut and the round trips below count their digits in literals.
+static_assert(kResultDigits == 15, "the texts of results keep 15 digits");
+
 namespace {
 
 // The digits RealToText shows for a finite, non-zero magnitude: at most 15, no trailing
@@ -309,9 +312,9 @@ void AppendRealText(std::string& out, double x, char separator) {
     out += "NAN";
     return;
   }
-  // Whole numbers below 1E15 show all their digits, and they are most results, so they
-  // skip the digit cut.
-  if (std::fabs(x) < 1E15 && x == std::trunc(x)) {
+  // Whole numbers below the bound show all their digits, and they are most results, so
+  // they skip the digit cut.
+  if (std::fabs(x) < kWholeTextBound && x == std::trunc(x)) {
     char whole[24];
     const auto end = std::to_chars(whole, whole + sizeof whole, static_cast<long long>(x)).ptr;
     out.append(whole, end);
@@ -377,8 +380,8 @@ namespace {
     return true;
   }
   const double magnitude = std::fabs(x);
-  // Whole numbers below 1E15 are written with all their digits.
-  if (magnitude < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) {
+  // Whole numbers below the bound are written with all their digits.
+  if (magnitude < kWholeTextBound && x == static_cast<double>(static_cast<std::int64_t>(x))) {
     out = x;
     return true;
   }

@@ -20,9 +20,24 @@ inline char DecimalSeparator() {
 }
 void SetDecimalSeparator(char separator);
 
-// General format, 15 significant digits, the current decimal separator.
+// 10^n, at compile time: exact for 0 <= n <= 22, correctly rounded below.
+constexpr double PowerOfTen(int n) {
+  double power = 1.0;
+  for (int k = 0; k < (n < 0 ? -n : n); ++k) power *= 10.0;
+  return n < 0 ? 1.0 / power : power;
+}
+// The significant digits a result text keeps.
+inline constexpr int kResultDigits = 15;
+// Whole numbers below this have no more digits than a text keeps: their text is the
+// number itself, and it reads back as itself.
+inline constexpr double kWholeTextBound = PowerOfTen(kResultDigits);
+// What reading a result's text moves its value by at most, relative to it: less than one
+// unit of its last digit.
+inline constexpr double kReadMovesLessThan = PowerOfTen(1 - kResultDigits);
+
+// General format, kResultDigits significant digits, the current decimal separator.
 std::string RealToText(double x);
-// The same text under `separator`, appended to `out`: the one writer of the 15-digit text,
+// The same text under `separator`, appended to `out`: the one writer of the result text,
 // which every other writer of numbers calls.
 void AppendRealText(std::string& out, double x, char separator);
 // Display form: 3+4*i, i, -2,5*i.

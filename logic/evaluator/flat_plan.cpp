@@ -27,15 +27,15 @@ std::size_t MemoSlot(std::uint64_t bits) {
 using Plan = PlanCache::Plan;
 using Code = FlatOp::Code;
 
-// ParseNumberText of the text of `x`: whole numbers below 1E15, 0 among them, are their
-// own text; the others go through `read`. False where only the texts can say.
+// ParseNumberText of the text of `x`: whole numbers below kWholeTextBound, 0 among them,
+// are their own text; the others go through `read`. False where only the texts can say.
 template <typename ReadOther>
 [[gnu::always_inline]] inline bool ReadPart(double x, double& out, ReadOther read) {
   if (x == 0.0) {
     out = 0.0;
     return true;
   }
-  if (std::fabs(x) < 1E15 && x == static_cast<double>(static_cast<std::int64_t>(x))) {
+  if (std::fabs(x) < kWholeTextBound && x == static_cast<double>(static_cast<std::int64_t>(x))) {
     out = x;
     return true;
   }
@@ -86,15 +86,24 @@ template <typename ReadOther>
   return op.b > 0 && context.variables.ReadsBackAsItself(op.b - 1);
 }
 
+// Where a value lies a decade inside the zero cut and the overflow test of a lone
+// operand: reading its text cannot move it onto or across either.
+constexpr double kUnreadLow = 10 * ZeroCutThreshold;
+constexpr double kUnreadHigh = PowerOverflowLimit / 10;
+static_assert(kUnreadLow * (1 - kReadMovesLessThan) > ZeroCutThreshold);
+static_assert(kUnreadHigh * (1 + kReadMovesLessThan) < PowerOverflowLimit);
+
 // "<" and ">" of a real left side against a real number that reads back as itself are
 // decided by the side's value before its read where that lies far enough from the
-// number: the read (15 digits) moves a value by less than 1E-14 of it, never onto or
-// across the number, and between 1E-13 and 1E99 neither value meets the cut or the
-// overflow test of a lone operand.
+// number: the read moves a value by less than kReadMovesLessThan of it, never onto or
+// across the number, and between kUnreadLow and kUnreadHigh neither value meets the cut
+// or the overflow test of a lone operand.
 inline bool DecidedUnread(TComplex unread, TComplex number) {
   const double magnitude = std::fabs(unread.Re);
-  return unread.Im == 0.0 && number.Im == 0.0 && magnitude >= 1E-13 && magnitude <= 1E99 &&
-         std::fabs(unread.Re - number.Re) > 1E-14 * std::max(magnitude, std::fabs(number.Re));
+  return unread.Im == 0.0 && number.Im == 0.0 && magnitude >= kUnreadLow &&
+         magnitude <= kUnreadHigh &&
+         std::fabs(unread.Re - number.Re) >
+             kReadMovesLessThan * std::max(magnitude, std::fabs(number.Re));
 }
 
 // An operand as the lowering meets it.

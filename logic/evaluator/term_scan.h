@@ -83,9 +83,43 @@ inline bool Overflows(TComplex v) {
   return CheckOverflow(sum, v.Re, v.Im) > PowerOverflowLimit;
 }
 
+// ln x of a positive normal x at compile time (std::log is not constexpr): x = m * 2^e
+// with m in [1, 2), and ln m = 2 atanh((m - 1) / (m + 1)) by its series.
+constexpr double CompileTimeLn(double x) {
+  constexpr double kLn2 = 0.693147180559945309417;
+  int e = 0;
+  while (x >= 2.0) {
+    x /= 2.0;
+    ++e;
+  }
+  while (x < 1.0) {
+    x *= 2.0;
+    --e;
+  }
+  const double t = (x - 1.0) / (x + 1.0);
+  double term = t, sum = 0.0;
+  for (int k = 1; k < 60; k += 2) {
+    sum += term / k;
+    term *= t * t;
+  }
+  return 2.0 * sum + e * kLn2;
+}
+// Rounded up to a tenth: the estimate below errs on the side of more products.
+constexpr double UpToATenth(double x) {
+  const double tenths = x * 10.0;
+  auto whole = static_cast<long long>(tenths);
+  if (static_cast<double>(whole) < tenths) ++whole;
+  return static_cast<double>(whole) / 10.0;
+}
+// How far the logarithm of a power's modulus goes before the power stops: up to the
+// overflow limit, or down to the zero cut.
+inline constexpr double kLnOverflowLimit = UpToATenth(CompileTimeLn(PowerOverflowLimit));
+inline constexpr double kLnZeroCut = UpToATenth(-CompileTimeLn(ZeroCutThreshold));
+static_assert(kLnOverflowLimit > 0.0 && kLnZeroCut > 0.0);
+
 // A power is formed by one product per unit of the exponent. It ends early when the
-// modulus passes the overflow limit (after about ln(1E100) / ln|a| products) or the
-// products are cut to 0 (about ln(1E-14) / ln|a|) or reach exactly 1 (1, -1, i, -i).
+// modulus passes the overflow limit (after about kLnOverflowLimit / ln|a| products) or the
+// products are cut to 0 (about kLnZeroCut / -ln|a|) or reach exactly 1 (1, -1, i, -i).
 // This estimate, at most twice the count, is charged to the evaluation's budget.
 inline double EstimatedProducts(TComplex base, double exponent) {
   const double n = std::fabs(exponent);
@@ -95,8 +129,8 @@ inline double EstimatedProducts(TComplex base, double exponent) {
                     (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
   if (square == 0.0 || unit || !(square < HUGE_VAL)) return 4.0;
   const double log_modulus = 0.5 * std::log(square);
-  if (log_modulus > 0.0) return std::min(n, 2.0 * 230.3 / log_modulus + 4.0);
-  if (log_modulus < 0.0) return std::min(n, 2.0 * 32.3 / -log_modulus + 4.0);
+  if (log_modulus > 0.0) return std::min(n, 2.0 * kLnOverflowLimit / log_modulus + 4.0);
+  if (log_modulus < 0.0) return std::min(n, 2.0 * kLnZeroCut / -log_modulus + 4.0);
   return n;
 }
 

@@ -247,6 +247,42 @@ TEST(FlatPlans, ABuiltinsValueAgainstANumber) {
   });
 }
 
+// The numbers the rules share, at the edges they decide, written from the named numbers
+// themselves: a part at the zero cut, a side the plans may compare before its read and
+// one just outside that band, whole numbers at the bound of their own texts.
+TEST(FlatPlans, TheSharedNumbersAtTheEdgesTheyDecide) {
+  const auto text = [](double x) { return RealToText(x); };
+  const std::string cut = text(ZeroCutThreshold);
+  const std::string above_cut = text(ZeroCutThreshold * 1.5);
+  const std::string whole = text(kWholeTextBound - 1);
+  const std::vector<std::pair<std::string, std::string>> rows = {
+      {"[" + cut + "|0]+0", "[0|0]"},
+      {"[" + above_cut + "|0]+0", "[" + above_cut + "|0]"},
+      {"[" + above_cut + "|" + cut + "]*1", "[" + above_cut + "|0]"},
+      {"[" + above_cut + "|0]~0", "0"},
+      {"[" + cut + "|0]~0", "1"},
+      {"exp(-28)>2e-13", "1"},
+      {"exp(-28)<2e-13", "0"},
+      {"exp(-30)>5e-14", "1"},
+      {"exp(-31)<5e-14", "1"},
+      {"exp(227)>1e98", "1"},
+      {"exp(229)>1e99", "1"},
+      {"exp(229)<1e100", "1"},
+      {whole + "+0", "[" + whole + "|0]"},
+      {whole + "+1", "[" + text(kWholeTextBound) + "|0]"},
+      {whole + "+2=" + whole + "+1", "1"},
+      {"re(" + whole + "+2)>" + whole, "1"},
+  };
+  for (const char separator : {',', '.'}) {
+    SetDecimalSeparator(separator);
+    for (const auto& [term, expected] : rows) {
+      SCOPED_TRACE(term);
+      EvalWorld world;
+      EXPECT_EQ(world.Eval(testing::WithSeparator(term)), testing::WithSeparator(expected));
+    }
+  }
+}
+
 // What the plans answer themselves: a value, or a fault met in the text path's order,
 // which comes from the plan itself, with the boxes the text path shows before it.
 TEST(FlatPlans, AnsweredByThePlan) {
