@@ -5,8 +5,10 @@
 # whole test suite through ctest (an install into a scratch folder among it); builds
 # Release, runs the whole suite on it and the value tests once more with the portable
 # round trip, builds the Debian package and checks it with
-# lintian; runs clang-tidy on logic/ and platform/; then builds the libFuzzer targets with
-# clang and runs each for 60 seconds (also through ctest).
+# lintian; runs clang-tidy on logic/ and platform/; builds ombrix-cli once more with the
+# zero cut changed in its one place and checks that both readings of a term still agree
+# (scripts/check-zero-cut.sh); then builds the libFuzzer targets with clang and runs each
+# for 60 seconds (also through ctest).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,6 +44,8 @@ rm -f build/release/ombrix_*.deb
 lintian --fail-on error,warning build/release/ombrix_*.deb
 
 bash scripts/run-tidy.sh
+
+bash scripts/check-zero-cut.sh
 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
