@@ -28,8 +28,8 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 // "--set NAME=TERM" of run, in order: each term is evaluated with the start values so far
 // and becomes the start value of the project's variable NAME. False, with the reason as
 // a message box, for an unknown name or a term that gives an error.
-bool ApplyStartValues(const std::vector<std::string>& settings, ProjectContent& project,
-                      MessageBoxes& boxes);
+[[nodiscard]] bool ApplyStartValues(const std::vector<std::string>& settings,
+                                    ProjectContent& project, MessageBoxes& boxes);
 
 // The whole tool: argv without the program name.
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
@@ -60,13 +60,13 @@ struct OptionSyntax {
 // every word after a lone "--", goes to `operand`; a flag (with an empty value) or a
 // known option with its value goes to `option`, which may refuse it. False on a usage
 // error, with the reason on `err` unless `err` is null (`option` writes its own).
-bool ReadOptions(
+[[nodiscard]] bool ReadOptions(
     const std::vector<std::string>& args, const OptionSyntax& syntax, std::ostream* err,
     const std::function<void(const std::string& word)>& operand,
     const std::function<bool(const std::string& name, const std::string& value)>& option);
 
 // True for "," or "."; else false, with the reason on `err` unless `err` is null.
-bool CheckSeparatorArgument(const std::string& value, std::ostream* err);
+[[nodiscard]] bool CheckSeparatorArgument(const std::string& value, std::ostream* err);
 
 // Writes the subcommand's usage line and gives the exit code for a usage error.
 int UsageError(std::ostream& err, const char* usage);
@@ -76,6 +76,7 @@ void ShowProjectError(MessageBoxes& boxes, const ProjectError& error);
 
 // Loads the project file named in UTF-8; false, with the reason as a message box,
 // when it cannot.
-bool LoadProjectReporting(ProjectContent& project, const std::string& path, MessageBoxes& boxes);
+[[nodiscard]] bool LoadProjectReporting(ProjectContent& project, const std::string& path,
+                                        MessageBoxes& boxes);
 
 }  // namespace ombrix::cli

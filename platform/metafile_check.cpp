@@ -297,7 +297,7 @@ bool MapFrame(const WmfMapping& m, const std::optional<Placeable>& frame, WmfPla
 }
 
 // A file without placeable bounds has no size of its own: libwmf's estimate for its frame.
-std::optional<std::string> EstimateSize(WmfPlan& plan) {
+[[nodiscard]] std::optional<std::string> EstimateSize(WmfPlan& plan) {
   const double w = plan.right - plan.left, h = plan.bottom - plan.top;
   const double per_inch = w * h < 1024.0 * 1024.0 ? 72 : 1440;
   const double width = std::floor(w * 96 / per_inch), height = std::floor(h * 96 / per_inch);

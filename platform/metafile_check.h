@@ -19,7 +19,7 @@ std::uint32_t Le32(std::string_view b, std::size_t at);
 std::string TooLargeMessage();
 
 // A picture of width x height pixels within the limits: nothing; else the reason.
-std::optional<std::string> CheckFrame(std::int64_t width, std::int64_t height);
+[[nodiscard]] std::optional<std::string> CheckFrame(std::int64_t width, std::int64_t height);
 
 struct EmfPlan {
   int width = 0;

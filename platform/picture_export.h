@@ -58,11 +58,14 @@ enum class VectorFormat { Svg, Pdf };
 
 // Writes the SVG or PDF document to `path`, whatever its extension; the German reason
 // when it cannot. The old file is replaced only when the whole picture was written.
-std::optional<std::string> WriteVectorPicture(const QImage& pixels, const PictureRecord& record,
-                                              const QString& path, VectorFormat format);
+[[nodiscard]] std::optional<std::string> WriteVectorPicture(const QImage& pixels,
+                                                            const PictureRecord& record,
+                                                            const QString& path,
+                                                            VectorFormat format);
 // The same in the format the extension names, "svg" or "pdf" (case ignored); any other is
 // refused with "Unbekannte Bilddateierweiterung (.%s)".
-std::optional<std::string> ExportPictureFile(const QImage& pixels, const PictureRecord& record,
-                                             const QString& path);
+[[nodiscard]] std::optional<std::string> ExportPictureFile(const QImage& pixels,
+                                                           const PictureRecord& record,
+                                                           const QString& path);
 
 }  // namespace ombrix

@@ -53,8 +53,8 @@ std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileForm
 }
 
 // Writes whole bytes through a temporary file, so a failed write leaves the old file.
-std::optional<std::string> WriteWhole(const QString& path,
-                                      const std::function<bool(QIODevice&)>& write) {
+[[nodiscard]] std::optional<std::string> WriteWhole(const QString& path,
+                                                    const std::function<bool(QIODevice&)>& write) {
   const std::string cannot_create = "Datei " + FromQt(path) + " kann nicht erstellt werden";
   QSaveFile file(path);
   if (!file.open(QIODevice::WriteOnly)) return cannot_create;

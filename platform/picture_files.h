@@ -18,11 +18,12 @@ std::string UnknownExtensionMessage(const QString& path);
 // file's own size; transparent parts become white. Every other extension is refused. The
 // result is an RGB32 image that can be drawn on, or the error text. A metafile is drawn by
 // the reader, for which `wait` (if given) waits.
-std::variant<QImage, std::string> LoadPictureFile(const QString& path, ReaderWait* wait = nullptr);
+[[nodiscard]] std::variant<QImage, std::string> LoadPictureFile(const QString& path,
+                                                                ReaderWait* wait = nullptr);
 
 // Writes the picture in the format the extension names (bmp, png, jpg/jpeg, ico, and emf
 // and wmf as one bitmap record); any other name gets bitmap data, the picture's own
 // format. The old file is replaced only when the whole picture was written.
-std::optional<std::string> SavePictureFile(const QImage& image, const QString& path);
+[[nodiscard]] std::optional<std::string> SavePictureFile(const QImage& image, const QString& path);
 
 }  // namespace ombrix

@@ -203,8 +203,8 @@ bool LinkTemporary(int fd, const fs::path& folder, const std::string& prefix, fs
 
 // The target a save may replace: the end of the links, a plain file or none yet; `old`
 // holds the replaced file's status when `exists`.
-std::optional<FileFailure> CheckTarget(const fs::path& file, fs::path& target, struct stat& old,
-                                       bool& exists) {
+[[nodiscard]] std::optional<FileFailure> CheckTarget(const fs::path& file, fs::path& target,
+                                                     struct stat& old, bool& exists) {
   if (file.empty() || !file.has_filename()) return Failure("Es wurde kein Dateiname angegeben");
   int err = 0;
   const std::optional<fs::path> resolved = FollowLinks(file, err);

@@ -15,18 +15,20 @@ namespace ombrix {
 // its owner and group.
 class PosixFileStore final : public FileStore {
  public:
-  std::optional<FileFailure> Read(const std::filesystem::path& file, std::uintmax_t max_size,
-                                  std::string& bytes) const override;
-  std::optional<FileFailure> Replace(const std::filesystem::path& file,
-                                     std::string_view bytes) const override;
+  [[nodiscard]] std::optional<FileFailure> Read(const std::filesystem::path& file,
+                                                std::uintmax_t max_size,
+                                                std::string& bytes) const override;
+  [[nodiscard]] std::optional<FileFailure> Replace(const std::filesystem::path& file,
+                                                   std::string_view bytes) const override;
 };
 
-std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                        const std::filesystem::path& file);
-std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
+[[nodiscard]] std::optional<ProjectError> SaveProject(const ProjectContent& project,
+                                                      const std::filesystem::path& file);
+[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project,
+                                                      const std::filesystem::path& file);
 LoadedControls LoadControls(const std::filesystem::path& project_file);
-std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
-                                                   const ControlSet& set,
-                                                   const std::filesystem::path& file);
+[[nodiscard]] std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
+                                                                 const ControlSet& set,
+                                                                 const std::filesystem::path& file);
 
 }  // namespace ombrix

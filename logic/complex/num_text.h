@@ -47,7 +47,7 @@ std::string ComplexToText(TComplex z);
 // magnitudes beyond 1E300 or below 1E-300, which are left to the texts.
 // `fixed`, when given, tells whether `out` is known to come back unchanged itself: it
 // always does, so a value that has made the trip once needs no second one.
-bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
+[[nodiscard]] bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
 // How RoundTripReal finds its result: with 128-bit integers and an extended long double,
 // or through the digits alone (where the platform lacks either, or the build asks for it).
 // Both give the same bits.
@@ -56,7 +56,7 @@ RoundTripKind RoundTripPath();
 // What reading a real number text came to; the last two are faults where a text is read.
 enum class RealRead : unsigned char { kNumber, kInvalid, kOverflow };
 // Reads a real number text into `value` (when it is a number), faulting nowhere.
-RealRead ReadReal(std::string_view s, double& value);
+[[nodiscard]] RealRead ReadReal(std::string_view s, double& value);
 // Reads a real number text; throws Fault on an invalid text or an overflow.
 double TextToReal(std::string_view s);
 // Removes every space (code 32); tabs stay.

@@ -22,9 +22,9 @@ inline std::string MakePairText(TComplex z) { return PairText(z); }
 TComplex ParseNumberText(std::string_view text);
 // IsNumberText and ParseNumberText with one look at the text: the value of a number text
 // (or the same Fault), nothing for any other text.
-std::optional<TComplex> ReadNumberText(std::string_view text);
+[[nodiscard]] std::optional<TComplex> ReadNumberText(std::string_view text);
 // The same without a fault: nothing where ReadNumberText would fault, too.
-std::optional<TComplex> ReadNumberTextIfSound(std::string_view text);
+[[nodiscard]] std::optional<TComplex> ReadNumberTextIfSound(std::string_view text);
 std::string ToDisplayText(std::string_view text);
 // The German message of an error text's first two characters (case-sensitive).
 std::string ErrorMessageText(std::string_view text);

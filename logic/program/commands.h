@@ -39,7 +39,7 @@ inline constexpr int kMaxCommandArguments = 4;
 
 // Carries out command `number` (any but "SetzeFarbe") with its arguments; the error
 // code when it refuses them.
-std::optional<ErrorCode> PerformCommand(int number, const TComplex* arguments,
-                                        DrawingState& drawing, Canvas& canvas);
+[[nodiscard]] std::optional<ErrorCode> PerformCommand(int number, const TComplex* arguments,
+                                                      DrawingState& drawing, Canvas& canvas);
 
 }  // namespace ombrix

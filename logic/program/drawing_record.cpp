@@ -89,8 +89,11 @@ bool DrawingRecord::Replay(Canvas& canvas, std::size_t max_calls) const {
         continue;
       }
       const TComplex arguments[2] = {{v[0], v[1]}, {v[2], v[3]}};
-      PerformCommand(static_cast<int>(entry.command), arguments, drawing, bounded);
-      if (bounded.Exceeded()) return false;
+      // A command that refuses its arguments now would not draw what the pixels show.
+      if (PerformCommand(static_cast<int>(entry.command), arguments, drawing, bounded) ||
+          bounded.Exceeded()) {
+        return false;
+      }
     }
   } catch (const Fault&) {
     return false;

@@ -48,8 +48,8 @@ class DrawingRecord {
   // Draws the list again on `canvas`, through the same commands and the mapping onto the
   // canvas's size. False once the commands made more than `max_calls` drawing calls
   // (pixels, lines, rectangles, ellipses), when the list is not complete, or when a
-  // command faults; what was drawn until then stays.
-  bool Replay(Canvas& canvas, std::size_t max_calls) const;
+  // command faults or refuses; what was drawn until then stays.
+  [[nodiscard]] bool Replay(Canvas& canvas, std::size_t max_calls) const;
 
  private:
   void Append(Command command, const TComplex* arguments, const DrawingState& drawing);

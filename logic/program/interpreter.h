@@ -132,7 +132,7 @@ class Interpreter {
   // count). False after an error was reported; the caller stops. A Fault inside the
   // step is reported once as the top-level handler would, clears the slot's run flag
   // and answers false.
-  bool ExecuteStep(int k);
+  [[nodiscard]] bool ExecuteStep(int k);
   // Steps of program k one after the other, each as ExecuteStep would make it, while the
   // program's run flag is set and it has a line left: at most `limit` (0: no bound), and
   // none after `slices` (when given) says its slice is spent. Each step that succeeds

@@ -54,7 +54,7 @@ bool HoldsSeparatorOrLineBreak(std::string_view name) {
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 // One line of the side file into `set`, or the reason it cannot be read.
-std::optional<std::string> ReadLine(std::string_view line, ControlSet& set) {
+[[nodiscard]] std::optional<std::string> ReadLine(std::string_view line, ControlSet& set) {
   const std::vector<std::string_view> fields = SplitFields(line);
   if (fields[0] == kLiveWord && fields.size() == 2 && (fields[1] == "0" || fields[1] == "1")) {
     set.live = fields[1] == "1";

@@ -47,24 +47,27 @@ double SliderValue(const Control& slider, int position);
 int SliderPosition(const Control& slider, double value);
 
 // Why a slider with this range cannot be made (German, Windows-1252), or nothing.
-std::optional<std::string> CheckSliderRange(double minimum, double maximum, double step);
+[[nodiscard]] std::optional<std::string> CheckSliderRange(double minimum, double maximum,
+                                                          double step);
 // A slider from three terms, each evaluated once now; or the German reason it is refused.
 struct SliderTerms {
   std::string minimum, maximum, step;
 };
-std::optional<std::string> MakeSlider(const std::string& variable, const SliderTerms& terms,
-                                      const EvalContext& context, Control& slider);
+[[nodiscard]] std::optional<std::string> MakeSlider(const std::string& variable,
+                                                    const SliderTerms& terms,
+                                                    const EvalContext& context, Control& slider);
 
 // The entry of the variable in the table (names compared as terms compare them), or -1.
 int ControlVariable(const VariableTable& variables, const Control& control);
 // Why `variable` cannot get a control (the constant "i", an unknown name, a name the side
 // file cannot hold, one that has a control already), or nothing.
-std::optional<std::string> CheckControlVariable(const VariableTable& variables,
-                                                const ControlSet& set, const std::string& name);
+[[nodiscard]] std::optional<std::string> CheckControlVariable(const VariableTable& variables,
+                                                              const ControlSet& set,
+                                                              const std::string& name);
 
 // The side file's text, and reading it back: all of it, or nothing with the reason.
 std::string ControlsToText(const ControlSet& set);
-std::optional<std::string> ControlsFromText(std::string_view text, ControlSet& set);
+[[nodiscard]] std::optional<std::string> ControlsFromText(std::string_view text, ControlSet& set);
 
 std::filesystem::path ControlsFilePath(const std::filesystem::path& project_file);
 
@@ -79,9 +82,9 @@ LoadedControls LoadControls(const std::filesystem::path& project_file, const Fil
 // Saves the project and its side file: both are refused before anything is written when
 // either cannot be; the side file is written first, and removed when there are no
 // controls, so that a project never meets the controls of another.
-std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
-                                                   const ControlSet& set,
-                                                   const std::filesystem::path& file,
-                                                   const FileStore& files);
+[[nodiscard]] std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
+                                                                 const ControlSet& set,
+                                                                 const std::filesystem::path& file,
+                                                                 const FileStore& files);
 
 }  // namespace ombrix

@@ -20,12 +20,13 @@ class FileStore {
  public:
   virtual ~FileStore() = default;
   // The whole of `file` into `bytes`, unless it holds more than `max_size` bytes.
-  virtual std::optional<FileFailure> Read(const std::filesystem::path& file,
-                                          std::uintmax_t max_size, std::string& bytes) const = 0;
+  [[nodiscard]] virtual std::optional<FileFailure> Read(const std::filesystem::path& file,
+                                                        std::uintmax_t max_size,
+                                                        std::string& bytes) const = 0;
   // Makes `bytes` the content of `file` (of the file a symbolic link there names): it
   // holds the old or the new bytes whatever happens, and the old ones on failure.
-  virtual std::optional<FileFailure> Replace(const std::filesystem::path& file,
-                                             std::string_view bytes) const = 0;
+  [[nodiscard]] virtual std::optional<FileFailure> Replace(const std::filesystem::path& file,
+                                                           std::string_view bytes) const = 0;
 };
 
 }  // namespace ombrix

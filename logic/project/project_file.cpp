@@ -70,7 +70,7 @@ void AppendInteger(std::string& out, long long value) {
 
 // The text of a start value part; empty when that text would not read back (an infinite
 // value, or one that rounds to 15 digits above the largest double).
-std::optional<std::string> ReadableRealText(double x) {
+[[nodiscard]] std::optional<std::string> ReadableRealText(double x) {
   std::string text = RealToText(x);
   try {
     TextToReal(text);
@@ -86,7 +86,7 @@ std::string LongLine(int slot, std::size_t n, std::size_t length) {
          std::to_string(kMaxLineLength);
 }
 
-std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
+[[nodiscard]] std::optional<ProjectError> CheckSavable(const ProjectContent& project) {
   const VariableTable& vars = project.variables;
   for (int j = 0; j <= vars.LastVariable(); ++j) {
     if (HasSeparator(vars.Name(j))) {

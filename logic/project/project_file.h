@@ -34,23 +34,28 @@ struct ProjectError {
 
 // Replaces the file by the project's bytes through `files`; on failure the old file stays
 // and the error is returned. (platform/posix_file_store.h has both for this machine's files.)
-std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                        const std::filesystem::path& file, const FileStore& files);
+[[nodiscard]] std::optional<ProjectError> SaveProject(const ProjectContent& project,
+                                                      const std::filesystem::path& file,
+                                                      const FileStore& files);
 // The same safe replacement for any bytes: the side files saved with a project use it.
-std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const std::filesystem::path& file,
-                                          const FileStore& files);
+[[nodiscard]] std::optional<ProjectError> SaveFileBytes(std::string_view bytes,
+                                                        const std::filesystem::path& file,
+                                                        const FileStore& files);
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged.
-std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
-                                        const FileStore& files);
+[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project,
+                                                      const std::filesystem::path& file,
+                                                      const FileStore& files);
 
 // The bytes SaveProject writes, with the current decimal separator. Refuses (and leaves
 // `bytes` empty) a project that the format cannot hold: a text containing the field
 // separator, or a start value whose text would not read back.
-std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::string& bytes);
+[[nodiscard]] std::optional<ProjectError> ProjectToBytes(const ProjectContent& project,
+                                                         std::string& bytes);
 // LoadProject on bytes already read; `file_label` names the file in messages (Windows-1252).
-std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
-                                                 std::string_view file_label = {});
+[[nodiscard]] std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project,
+                                                               std::string_view bytes,
+                                                               std::string_view file_label = {});
 
 // The next field from `pos`: the bytes up to the next separator, which is consumed.
 // Empty when the bytes end before a separator comes; `pos` then stays.

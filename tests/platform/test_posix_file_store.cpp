@@ -200,7 +200,7 @@ TEST_F(PosixFileStoreTest, SavesKilledOnTheWayLeaveNothingBehind) {
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
-      for (;;) SaveProject(big, file);
+      for (;;) (void)SaveProject(big, file);  // killed while it saves
     }
     ::usleep(static_cast<useconds_t>(2000 + (kill * 7919) % 20000));
     ::kill(child, SIGKILL);

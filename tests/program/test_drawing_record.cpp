@@ -159,5 +159,18 @@ TEST_F(DrawingRecordTest, DrawingItAgainStopsAtTheBoundOfCalls) {
   EXPECT_EQ(short_of_one.calls.size() + 1, enough.calls.size());
 }
 
+// A command the record holds but that refuses when drawn again (no command any run
+// records) makes the replay fail, so that an export falls back to the pixels.
+TEST_F(DrawingRecordTest, DrawingItAgainFailsAtACommandThatRefuses) {
+  RecordedWorld w;
+  w.Run({"ZeichnePunkt(0)"});
+  const TComplex none[2] = {};
+  w.record.Add(kCommandCount, none, w.drawing);
+  w.record.Add(static_cast<int>(Command::ZeichnePunkt), none, w.drawing);
+  RecordingCanvas replayed;
+  EXPECT_FALSE(w.record.Replay(replayed, 1000000));
+  EXPECT_EQ(replayed.calls, std::vector<std::string>{"SetPixel 200 200 000000"});
+}
+
 }  // namespace
 }  // namespace ombrix
