@@ -65,17 +65,34 @@ TComplex ComplexSqrt(TComplex a) {
   return std::sqrt(ComplexAbs(a)) * ComplexFromAngle(ComplexArg(a) * 0.5);
 }
 
+namespace {
+
+// 1 * a reproduces a exactly only when a is already cut.
+bool BaseIsCut(TComplex a) {
+  const TComplex cut = MakeComplex(a.Re, a.Im);
+  return cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
+         !std::signbit(a.Im) == !std::signbit(cut.Im);
+}
+
+// Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of the
+// sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same result
+// the remaining products would give, without billions of steps.
+TComplex RepeatingPower(TComplex a, TComplex acc, std::int64_t k, std::int64_t n,
+                        MessageBoxes& boxes, Interrupt* interrupt) {
+  if (acc.Re == 0.0) return acc;
+  const std::int64_t period = k + 1;
+  const std::int64_t rest = n % period;
+  if (rest == 0) return acc;
+  return ComplexPowInt(a, rest, boxes, interrupt);
+}
+
+}  // namespace
+
 TComplex ComplexPowIntByProducts(TComplex a, std::int64_t n, MessageBoxes& boxes,
                                  Interrupt* interrupt) {
   if (n == 0) return {1.0, 0.0};
   if (n < 0) return ComplexRealDiv(1.0, ComplexPowInt(a, -n, boxes, interrupt), boxes);
   TComplex acc = a;
-  // 1 * a reproduces a exactly only when a is already cut.
-  const auto base_is_cut = [a] {
-    const TComplex cut = MakeComplex(a.Re, a.Im);
-    return cut == a && !std::signbit(a.Re) == !std::signbit(cut.Re) &&
-           !std::signbit(a.Im) == !std::signbit(cut.Im);
-  };
   // The products run in blocks up to the next multiple of kProductsPerPoll, and the
   // interrupt is asked between blocks: the loop over the products itself tests nothing.
   for (std::int64_t k = 1; k < n;) {
@@ -86,15 +103,8 @@ TComplex ComplexPowIntByProducts(TComplex a, std::int64_t n, MessageBoxes& boxes
     for (; k < block_end; ++k) {
       acc = acc * a;
       if (PowerPassesLimit(acc)) return kPowerOverflowMark;
-      // Once the products reach exactly 1 or 0 they repeat: a^(k+1) = 1 means the rest of
-      // the sequence cycles with period k+1, and 0 stays 0. Skipping ahead gives the same
-      // result the remaining products would give, without billions of steps.
-      if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && base_is_cut()))) {
-        if (acc.Re == 0.0) return acc;
-        const std::int64_t period = k + 1;
-        const std::int64_t rest = n % period;
-        if (rest == 0) return acc;
-        return ComplexPowInt(a, rest, boxes, interrupt);
+      if (acc.Im == 0.0 && (acc.Re == 0.0 || (acc.Re == 1.0 && BaseIsCut(a)))) {
+        return RepeatingPower(a, acc, k, n, boxes, interrupt);
       }
     }
   }

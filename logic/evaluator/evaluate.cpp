@@ -96,65 +96,70 @@ struct TextPath {
 // a split is evaluated like a term of its own and may split again; that chain is walked in a loop
 // instead of by recursion, with the same order of evaluation and the same outcome: any failure
 // below the first split reaches this level as a side that is no number.
+struct ComparisonLink {
+  std::string left;
+  char op;
+};
+
+// The right sides after the first split, left to right: each one's left side joins
+// `chain`; the innermost right side comes back as a failed check before its comparison,
+// or as its value.
+std::string RightSides(const std::string& rest, std::vector<ComparisonLink>& chain, Run& run,
+                       int depth) {
+  const std::size_t last_close = rest.rfind(')');
+  ComparisonFinder finder(rest);
+  for (std::size_t from = 0;;) {
+    // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
+    // leading "?".
+    if (last_close != npos && last_close >= from) return ErrorText(ErrorCode::BadBrackets);
+    if (from < rest.size() && rest[from] == '?') return "?";
+    const std::size_t next = finder.Split(from);
+    if (next == npos) return Evaluate(std::string_view(rest).substr(from), run, depth);
+    chain.push_back(
+        {Evaluate(std::string_view(rest).substr(from, next - from), run, depth), rest[next]});
+    from = next + 1;
+  }
+}
+
+// The chain compared from its innermost link outwards; the outermost gives the result.
+std::string FoldComparisons(const std::string& text, const std::vector<ComparisonLink>& chain,
+                            const std::string& innermost, const Run& run) {
+  const std::optional<TComplex> innermost_value = ReadNumberText(innermost);
+  bool right_is_number = innermost_value.has_value();
+  TComplex right = innermost_value.value_or(TComplex{});
+  for (std::size_t level = chain.size(); level-- > 1;) {
+    const ComparisonLink& link = chain[level];
+    const std::optional<TComplex> left = right_is_number ? ReadNumberText(link.left) : std::nullopt;
+    const char outcome = left ? CompareValues(link.op, *left, right) : '?';
+    right_is_number = outcome != '?';
+    if (right_is_number) right = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
+  }
+  const ComparisonLink& link = chain[0];
+  const std::optional<TComplex> left = right_is_number ? ReadNumberText(link.left) : std::nullopt;
+  if (!left) return WrappedError(ErrorCode::Syntax, text);
+  const char outcome = CompareValues(link.op, *left, right);
+  if (outcome == '?') return WrappedError(ErrorCode::BadOperatorArgument, text);
+  if (run.working_texts) {
+    Note(run, link.left, std::string_view(&link.op, 1),
+         chain.size() == 1 ? std::string_view(innermost)
+         : right.Re != 0   ? "1"
+                           : "0");
+  }
+  return std::string(1, outcome);
+}
+
 std::optional<std::string> Comparison(const std::string& text, Run& run, int depth) {
   ComparisonFinder first(text);
   const std::size_t split = first.Split(0);
   if (split == npos) return std::nullopt;
-
-  struct Link {
-    std::string left;
-    char op;
-  };
-  std::vector<Link> chain;
+  std::vector<ComparisonLink> chain;
   chain.push_back({Evaluate(std::string_view(text).substr(0, split), run, depth), text[split]});
-
   // Below the first level every side is normalised; blanks can only come from odd user
   // function bodies, and removing them keeps the order of all other characters.
   const std::string rest = text.find(' ', split + 1) == npos ? text.substr(split + 1)
                                                              : RemoveSpaces(text.substr(split + 1));
-  const std::size_t last_close = rest.rfind(')');
-  ComparisonFinder finder(rest);
-  // The innermost right side: a failed check before its comparison, or its value.
-  const std::string innermost = [&]() -> std::string {
-    for (std::size_t from = 0;;) {
-      // The checks that precede a term's comparison: brackets ("(" are gone by now) and a
-      // leading "?".
-      if (last_close != npos && last_close >= from) return ErrorText(ErrorCode::BadBrackets);
-      if (from < rest.size() && rest[from] == '?') return "?";
-      const std::size_t next = finder.Split(from);
-      if (next == npos) return Evaluate(std::string_view(rest).substr(from), run, depth);
-      chain.push_back(
-          {Evaluate(std::string_view(rest).substr(from, next - from), run, depth), rest[next]});
-      from = next + 1;
-    }
-  }();
-
-  const std::optional<TComplex> innermost_value = ReadNumberText(innermost);
-  bool right_is_number = innermost_value.has_value();
-  TComplex right = innermost_value.value_or(TComplex{});
-  for (std::size_t level = chain.size(); level-- > 0;) {
-    const Link& link = chain[level];
-    char outcome = '?';
-    const std::optional<TComplex> left = right_is_number ? ReadNumberText(link.left) : std::nullopt;
-    if (left) {
-      outcome = CompareValues(link.op, *left, right);
-      if (outcome == '?' && level == 0) return WrappedError(ErrorCode::BadOperatorArgument, text);
-    }
-    if (outcome == '?') {
-      if (level == 0) return WrappedError(ErrorCode::Syntax, text);
-      right_is_number = false;
-    } else {
-      if (level == 0 && run.working_texts) {
-        Note(run, link.left, std::string_view(&link.op, 1),
-             chain.size() == 1 ? std::string_view(innermost)
-             : right.Re != 0   ? "1"
-                               : "0");
-      }
-      if (level == 0) return std::string(1, outcome);
-      right = ComplexFromReal(outcome == '1' ? 1.0 : 0.0);
-    }
-  }
-  return std::nullopt;  // not reached: the chain holds level 0
+  const std::string innermost = RightSides(rest, chain, run, depth);
+  return FoldComparisons(text, chain, innermost, run);
 }
 
 // The operand list as a working text: each operator with its value's pair text.

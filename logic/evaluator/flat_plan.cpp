@@ -445,6 +445,9 @@ bool RoundTripMemo::Read(double x, double& out) {
 
 FlatPlan LowerPlan(const PlanCache::Plan& plan) { return Lowering(plan).Run(); }
 
+// The plan runner's one dispatch loop is the one function longer than the checks allow:
+// every operation's code is a label in it, and a jump cannot leave the function.
+// NOLINTNEXTLINE(readability-function-size)
 bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TComplex& raw,
                  TComplex& value) {
   // Each operation jumps straight to the next one's code: one indirect jump per operation,

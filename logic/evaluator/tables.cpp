@@ -105,6 +105,23 @@ bool FunctionTable::ReachesItself(int k) const {
   return reaches_itself_[k];
 }
 
+namespace {
+
+// calls[a][b] becomes true wherever a reaches b through other calls.
+void CloseTransitively(std::vector<std::vector<bool>>& calls) {
+  const std::size_t count = calls.size();
+  for (std::size_t via = 0; via < count; ++via) {
+    for (std::size_t a = 0; a < count; ++a) {
+      if (!calls[a][via]) continue;
+      for (std::size_t b = 0; b < count; ++b) {
+        if (calls[via][b]) calls[a][b] = true;
+      }
+    }
+  }
+}
+
+}  // namespace
+
 void FunctionTable::FindSelfReaching() const {
   const int first = kFirstUserFunction;
   const int count = last_ - first + 1;
@@ -126,15 +143,7 @@ void FunctionTable::FindSelfReaching() const {
           kept.find(pattern) != std::string::npos || removed.find(pattern) != std::string::npos;
     }
   }
-  // Transitive closure: at most 105 functions.
-  for (int via = 0; via < count; ++via) {
-    for (int a = 0; a < count; ++a) {
-      if (!calls[a][via]) continue;
-      for (int b = 0; b < count; ++b) {
-        if (calls[via][b]) calls[a][b] = true;
-      }
-    }
-  }
+  CloseTransitively(calls);  // at most 105 functions
   reaches_itself_.fill(false);
   for (int a = 0; a < count; ++a) reaches_itself_[first + a] = calls[a][a];
   reach_known_ = true;

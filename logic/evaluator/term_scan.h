@@ -187,30 +187,36 @@ class MantissaScan {
   bool separated_ = false;
 };
 
+// ScanOperand of an operand that is a pair text after its signs, "[re|im]", from w[c] = w[i]:
+// the signs before the "[" count, and the operand ends after the "]" (or at the text's end).
+inline std::size_t ScanPairOperand(std::string_view w, std::size_t& i, double& sign) {
+  const std::size_t n = w.size();
+  std::size_t c = i;
+  bool passed = false;
+  while (c + 1 < n && w[c] != ']') {
+    if (!passed) {
+      if (w[c] == '-') {
+        sign = -sign;
+        ++i;
+      } else if (w[c] == '+') {
+        ++i;
+      } else if (w[c] == '[') {
+        passed = true;
+      }
+    }
+    ++c;
+  }
+  return c + 1;
+}
+
 // Reads the operator and operand starting at w[i]: moves `i` past the signs in front of
 // the operand and returns one past its end; `sign` is the product of those signs.
 inline std::size_t ScanOperand(std::string_view w, std::size_t& i, double& sign) {
   const std::size_t n = w.size();
-  std::size_t c = i;
   std::size_t look = i;
   while (look < n && (w[look] == '+' || w[look] == '-')) ++look;
-  if (look < n && w[look] == '[') {
-    bool passed = false;
-    while (c + 1 < n && w[c] != ']') {
-      if (!passed) {
-        if (w[c] == '-') {
-          sign = -sign;
-          ++i;
-        } else if (w[c] == '+') {
-          ++i;
-        } else if (w[c] == '[') {
-          passed = true;
-        }
-      }
-      ++c;
-    }
-    return c + 1;
-  }
+  if (look < n && w[look] == '[') return ScanPairOperand(w, i, sign);
+  std::size_t c = i;
   bool at_start = true;
   MantissaScan mantissa;
   while (c < n && !(IsOperatorChar(w[c]) && !at_start)) {
