@@ -8,11 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
 #include "logic/program/drawing_record.h"
-#include "logic/program/interpreter.h"
-#include "logic/program/run_control.h"
-#include "logic/program/run_debug.h"
 #include "logic/project/project_file.h"
 #include "platform/posix_file_store.h"
 
@@ -47,19 +45,16 @@ class SilentBoxes final : public MessageBoxes {
   std::string last;
 };
 
-// As every front end runs: the drawing commands are recorded beside the pixels.
+// As every front end runs: through the history's canvas, the drawing commands recorded
+// beside the pixels.
 struct Run {
-  Run() { interpreter.RecordDrawing(&record); }
-  ProjectContent project;
-  DrawingState drawing;
+  Run() { runtime.Interp().RecordDrawing(&record); }
   BufferCanvas picture;
-  HistoryCanvas canvas{picture};  // as the window draws: through the history's canvas
   SilentBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
-  RunControl control{interpreter, project, drawing, flags, state};
-  RunDebugger debugger{control, interpreter, project, drawing, state, canvas};
+  Runtime runtime{{picture, boxes}};
+  ProjectContent& project = runtime.Project();
+  RunControl& control = runtime.Run();
+  RunDebugger& debugger = runtime.Debugger();
   DrawingRecord record;
 
   void Start() { control.Start(); }

@@ -6,9 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
-#include "logic/program/interpreter.h"
-#include "logic/program/run_control.h"
 #include "platform/picture_export.h"
 #include "tests/support/recording.h"
 #include "tests/support/tables.h"
@@ -19,22 +18,16 @@ using namespace ombrix;
 
 struct Drawn {
   explicit Drawn(std::vector<std::string> program) {
-    drawing.AttachPicture(&canvas);
-    interpreter.RecordDrawing(&record.commands);
-    testing::AddVariable(project.variables, "k");
-    project.programs[MainProgram] = std::move(program);
-    run.Start();
-    run.StepMain({});
+    runtime.Interp().RecordDrawing(&record.commands);
+    testing::AddVariable(runtime.Project().variables, "k");
+    runtime.Project().programs[MainProgram] = std::move(program);
+    runtime.Run().Start();
+    (void)runtime.Run().StepMain({});
   }
-  ProjectContent project;
-  DrawingState drawing;
   QImageCanvas canvas;
   PictureRecord record;
   testing::RecordingMessageBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
-  RunControl run{interpreter, project, drawing, flags, state};
+  Runtime runtime{{canvas, boxes}};
 };
 
 const std::vector<std::string>& Program(int which) {

@@ -17,6 +17,7 @@
 #include <utility>
 
 #include "bench/window_bench.h"
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
 #include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
@@ -159,16 +160,11 @@ const std::filesystem::path kJulia =
 // The project run to its end through the run engine, drawing on the same kind of picture
 // as the window, with no window: CPU and wall seconds.
 std::optional<std::pair<double, double>> HeadlessRun() {
-  ProjectContent project;
-  if (LoadProject(project, kJulia)) return std::nullopt;
   QImageCanvas picture;
-  DrawingState drawing;
-  drawing.AttachPicture(&picture);
   EndWatch boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter(project, drawing, picture, boxes, flags, state);
-  RunControl run(interpreter, project, drawing, flags, state);
+  Runtime runtime({picture, boxes});
+  if (LoadProject(runtime.Project(), kJulia)) return std::nullopt;
+  RunControl& run = runtime.Run();
   const Times start;
   run.Start();
   if (run.StepMain({}) != RunOutcome::Ended) return std::nullopt;

@@ -16,6 +16,7 @@
 #include "cli/cli.h"
 #include "cli/run_export.h"
 #include "cli/run_lines.h"
+#include "logic/app/runtime.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
 #include "logic/program/drawing_state.h"
@@ -290,30 +291,24 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   MessageLineBoxes line_boxes(err);
   MessageBoxes& boxes = line_boxes;
-  ProjectContent project;
+  QImageCanvas picture;
+  TracingCanvas tracing(picture, out);
+  Runtime runtime({options.trace ? static_cast<Canvas&>(tracing) : picture, boxes});
+  ProjectContent& project = runtime.Project();
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
   if (!ApplyStartValues(options.start_values, project, boxes)) return kExitUsage;
 
-  QImageCanvas picture;
   PictureRecord record;
   if (options.picture && !LoadStartPicture(*options.picture, picture, record, boxes)) {
     return kExitUsage;
   }
-  TracingCanvas tracing(picture, out);
-  Canvas& canvas = options.trace ? static_cast<Canvas&>(tracing) : picture;
-  DrawingState drawing;
-  drawing.AttachPicture(&picture);
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-  interpreter.RecordDrawing(&record.commands);
-
-  RunControl run(interpreter, project, drawing, flags, state);
-  LinePrinter printer(options.line_options, run, interpreter, project, drawing, state, out);
+  runtime.Interp().RecordDrawing(&record.commands);
+  RunControl& run = runtime.Run();
+  LinePrinter printer(options.line_options, runtime, out);
   run.Start();
 
   const MainOutcome main = RunMainProgram(run, printer, options.max_steps, err);
-  const bool clicks_failed = RunClicks(options.clicks, run, drawing, boxes, err);
+  const bool clicks_failed = RunClicks(options.clicks, run, runtime.Drawing(), boxes, err);
   if (!WritePictureOutputs(options, picture, record, boxes)) return kExitUsage;
   if (main.failed || clicks_failed) return kExitFailed;
   if (main.stopped) return kExitStepLimit;

@@ -32,14 +32,12 @@ bool CheckLineOptions(const LineOptions& options, std::ostream& err) {
   return false;
 }
 
-LinePrinter::LinePrinter(const LineOptions& options, RunControl& control, Interpreter& interpreter,
-                         ProjectContent& project, DrawingState& drawing, InterpreterState& state,
-                         std::ostream& out)
-    : control_(control), out_(out) {
+LinePrinter::LinePrinter(const LineOptions& options, Runtime& runtime, std::ostream& out)
+    : control_(runtime.Run()), out_(out) {
   if (!options.lines) return;
-  debugger_ = std::make_unique<RunDebugger>(control, interpreter, project, drawing, state);
+  debugger_ = &runtime.Debugger();
   for (const std::int32_t line : options.breaks) debugger_->SetBreakpoint(line - 1, true);
-  const VariableTable& variables = project.variables;
+  const VariableTable& variables = runtime.Project().variables;
   debugger_->SetLineListener([this, &variables](const RunDebugger::LineEvent& event) {
     out_ << (event.line.program == MainProgram ? "H " : "M ") << event.line.line + 1 << '\t';
     const char* gap = "";
@@ -53,7 +51,7 @@ LinePrinter::LinePrinter(const LineOptions& options, RunControl& control, Interp
 }
 
 RunOutcome LinePrinter::StepMain(StepBudget budget) {
-  if (!debugger_) return control_.StepMain(budget);
+  if (debugger_ == nullptr) return control_.StepMain(budget);
   const std::int64_t start = debugger_->StepsRun();
   for (;;) {
     StepBudget rest;

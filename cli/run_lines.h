@@ -4,11 +4,11 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/program/run_debug.h"
 
@@ -32,15 +32,13 @@ bool CheckLineOptions(const LineOptions& options, std::ostream& err);
 // engine's line listener and breakpoints, printing on `out`.
 class LinePrinter {
  public:
-  LinePrinter(const LineOptions& options, RunControl& control, Interpreter& interpreter,
-              ProjectContent& project, DrawingState& drawing, InterpreterState& state,
-              std::ostream& out);
+  LinePrinter(const LineOptions& options, Runtime& runtime, std::ostream& out);
   RunOutcome StepMain(StepBudget budget);
 
  private:
   RunControl& control_;
   std::ostream& out_;
-  std::unique_ptr<RunDebugger> debugger_;  // only with "--lines"
+  RunDebugger* debugger_ = nullptr;  // only with "--lines"
 };
 
 // The working texts of `term`, one a line, the last as "eval" prints it (with `display`

@@ -10,12 +10,9 @@
 #include <string_view>
 #include <utility>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
-#include "logic/program/drawing_state.h"
-#include "logic/program/interpreter.h"
-#include "logic/program/project_content.h"
-#include "logic/program/run_control.h"
 #include "tests/support/tables.h"
 
 namespace {
@@ -52,7 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A leading "," selects the comma as the decimal separator for this input.
   ombrix::SetDecimalSeparator(!input.empty() && input[0] == ',' ? ',' : '.');
 
-  ombrix::ProjectContent project;
+  NullCanvas canvas;
+  ombrix::testing::SilentMessageBoxes boxes;
+  ombrix::Runtime runtime({canvas, boxes});
+  ombrix::ProjectContent& project = runtime.Project();
   AddFunction(project.functions, "f", "#^2");
   AddFunction(project.functions, "g", "f(#)+x");
   AddFunction(project.functions, "h", "Wenn(#>0;#;-#)");
@@ -77,15 +77,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     begin = end + 1;
   }
 
-  ombrix::DrawingState drawing;
-  NullCanvas canvas;
-  drawing.AttachPicture(&canvas);
-  ombrix::testing::SilentMessageBoxes boxes;
-  ombrix::RunFlags flags;
-  ombrix::InterpreterState state;
-  ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-
-  ombrix::RunControl run(interpreter, project, drawing, flags, state);
+  const ombrix::DrawingState& drawing = runtime.Drawing();
+  ombrix::RunControl& run = runtime.Run();
   run.SetMouseStepLimit(kMouseStepBound);
 
   // "Starten", then the idle steps, one line at a time so that the canvas budget holds.

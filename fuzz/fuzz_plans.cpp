@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
@@ -170,17 +171,16 @@ struct RunLog {
 };
 
 RunLog Run(std::string_view body, const ombrix::ProgramText& program, bool plans) {
-  ombrix::ProjectContent project;
-  Prepare(project, body);
-  project.programs[ombrix::MainProgram] = program;
-  ombrix::DrawingState drawing;
   LoggingCanvas canvas;
   LoggingBoxes boxes;
-  ombrix::RunFlags flags;
-  ombrix::InterpreterState state;
-  ombrix::Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
+  ombrix::Runtime runtime({canvas, boxes});
+  ombrix::ProjectContent& project = runtime.Project();
+  Prepare(project, body);
+  project.programs[ombrix::MainProgram] = program;
+  const ombrix::InterpreterState& state = runtime.State();
+  ombrix::Interpreter& interpreter = runtime.Interp();
   interpreter.UsePlans(plans);
-  flags.MainRunning = true;
+  runtime.Flags().MainRunning = true;
   project.variables.CopyStartToCurrent();
   int steps = 0;
   while (steps < kMaxSteps && state.CurrentLine[ombrix::MainProgram] >= 0 &&

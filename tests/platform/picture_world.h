@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
-#include "logic/program/interpreter.h"
-#include "logic/program/run_control.h"
 #include "platform/picture_export.h"
 #include "platform/qimage_canvas.h"
 #include "tests/support/recording.h"
@@ -26,19 +25,16 @@ namespace ombrix::testing {
 
 struct PictureWorld {
   PictureWorld() {
-    drawing.AttachPicture(&canvas);
-    interpreter.RecordDrawing(&record.commands);
+    runtime.Interp().RecordDrawing(&record.commands);
     AddVariable(project.variables, "k", {});
   }
-  ProjectContent project;
-  DrawingState drawing;
   QImageCanvas canvas;
   PictureRecord record;
   RecordingMessageBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
-  RunControl run{interpreter, project, drawing, flags, state};
+  Runtime runtime{{canvas, boxes}};
+  ProjectContent& project = runtime.Project();
+  DrawingState& drawing = runtime.Drawing();
+  RunControl& run = runtime.Run();
 
   // "Starten" to the program's end; false when it did not get there.
   bool Run(std::vector<std::string> lines) {

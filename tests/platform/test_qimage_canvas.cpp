@@ -1,7 +1,7 @@
 #include "platform/qimage_canvas.h"
 
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
-#include "logic/program/interpreter.h"
 #include "tests/support/cpu_time.h"
 #include "tests/support/recording.h"
 
@@ -300,17 +300,12 @@ TEST(QImageCanvasTest, ProgramsThatEraseWhatTheyDrewLeaveAWhitePicture) {
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     SetDecimalSeparator('.');
-    ProjectContent project;
-    DrawingState drawing;
     QImageCanvas canvas;
-    drawing.AttachPicture(&canvas);
     testing::RecordingMessageBoxes boxes;
-    RunFlags flags;
-    InterpreterState state;
-    Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-    project.programs[MainProgram] = row.program;
+    Runtime runtime({canvas, boxes});
+    runtime.Project().programs[MainProgram] = row.program;
     for (std::size_t line = 0; line < row.program.size(); ++line) {
-      ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
+      ASSERT_TRUE(runtime.Interp().ExecuteStep(MainProgram));
     }
     EXPECT_EQ(Coloured(canvas).size(), row.coloured);
   }
@@ -318,15 +313,11 @@ TEST(QImageCanvasTest, ProgramsThatEraseWhatTheyDrewLeaveAWhitePicture) {
 
 TEST(QImageCanvasTest, ScaleIsDrawnInBlue) {
   SetDecimalSeparator('.');
-  ProjectContent project;
-  DrawingState drawing;
   QImageCanvas canvas;
   testing::RecordingMessageBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter(project, drawing, canvas, boxes, flags, state);
-  project.programs[MainProgram] = {"ZeichneSkala"};
-  ASSERT_TRUE(interpreter.ExecuteStep(MainProgram));
+  Runtime runtime({canvas, boxes});
+  runtime.Project().programs[MainProgram] = {"ZeichneSkala"};
+  ASSERT_TRUE(runtime.Interp().ExecuteStep(MainProgram));
   const Pixels blue = OfColour(canvas, 0x0000FF);
   EXPECT_EQ(blue, Coloured(canvas));
   // Both axes over the whole picture, and tick marks two pixels to either side.

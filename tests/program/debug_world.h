@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/program/run_debug.h"
 #include "tests/support/recording.h"
 #include "tests/support/tables.h"
@@ -108,18 +109,17 @@ struct RunSnapshot {
 };
 
 struct DebugWorld {
-  ProjectContent project;
-  DrawingState drawing;
   PixelCanvas picture;
-  HistoryCanvas canvas{picture};
   RecordingMessageBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
-  RunControl run{interpreter, project, drawing, flags, state};
-  RunDebugger debugger{run, interpreter, project, drawing, state, canvas};
-
-  DebugWorld() { drawing.AttachPicture(&picture); }
+  Runtime runtime{{picture, boxes}};
+  ProjectContent& project = runtime.Project();
+  DrawingState& drawing = runtime.Drawing();
+  HistoryCanvas& canvas = runtime.History();
+  RunFlags& flags = runtime.Flags();
+  InterpreterState& state = runtime.State();
+  Interpreter& interpreter = runtime.Interp();
+  RunControl& run = runtime.Run();
+  RunDebugger& debugger = runtime.Debugger();
 
   int AddVariable(const std::string& name, TComplex start = {}) {
     return testing::AddVariable(project.variables, name, start);

@@ -1,11 +1,12 @@
-// A fresh world for interpreter tests: a project, the drawing state, a canvas that
-// records its calls in the trace form of "ombrix-cli run", recorded message boxes.
+// A fresh world for interpreter tests: a runtime on a canvas that records its calls in the
+// trace form of "ombrix-cli run", and recorded message boxes.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
@@ -53,14 +54,15 @@ class RecordingCanvas final : public Canvas {
 };
 
 struct World {
-  ProjectContent project;
-  DrawingState drawing;
   RecordingCanvas canvas;
   RecordingMessageBoxes boxes;
-  RunFlags flags;
-  InterpreterState state;
-  Interpreter interpreter{project, drawing, canvas, boxes, flags, state};
-  RunControl run{interpreter, project, drawing, flags, state};
+  Runtime runtime{{canvas, boxes}};
+  ProjectContent& project = runtime.Project();
+  DrawingState& drawing = runtime.Drawing();
+  RunFlags& flags = runtime.Flags();
+  InterpreterState& state = runtime.State();
+  Interpreter& interpreter = runtime.Interp();
+  RunControl& run = runtime.Run();
 
   // A user variable with its start value; returns its index.
   int AddVariable(const std::string& name, TComplex start = {}) {
