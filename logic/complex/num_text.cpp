@@ -211,6 +211,36 @@ bool ProductRoundTrip(double magnitude, double& out) {
   return false;
 }
 
+// m * 2^b scaled to its 18 leading digits for the decimal exponent guessed: `whole` with
+// the remainder of the shift (`rest` against `half`), or which way the guess is off, or
+// outside the range.
+enum class Scaled { kFound, kTooSmall, kTooLarge, kOutside };
+struct EighteenDigits {
+  unsigned __int128 whole = 0;
+  unsigned __int128 rest = 0;
+  unsigned __int128 half = 0;
+};
+Scaled ScaleToEighteenDigits(std::uint64_t m, int b, int exponent, EighteenDigits& d) {
+  using Wide = unsigned __int128;
+  constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
+  const int s = 16 - exponent;
+  if (s < 0 || s >= static_cast<int>(kPowersOf5.size())) return Scaled::kOutside;
+  const Wide scaled = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(s)] * 100;
+  const int shift = b + s;
+  if (shift >= 0) {
+    if (shift > 8) return Scaled::kOutside;
+    if (scaled >= Wide{1} << (127 - shift)) return Scaled::kTooLarge;  // far past 10^18
+    d = {scaled << shift, 0, 0};
+  } else {
+    const int k = -shift;
+    if (k >= 127) return Scaled::kOutside;
+    d = {scaled >> k, scaled & ((Wide{1} << k) - 1), Wide{1} << (k - 1)};
+  }
+  if (d.whole < k17) return Scaled::kTooSmall;
+  if (d.whole >= 10 * k17) return Scaled::kTooLarge;
+  return Scaled::kFound;
+}
+
 // The round trip of a positive normal magnitude from 1E-8 to below 1E16 in whole numbers:
 // magnitude = m * 2^b exactly, so its 18 leading digits are the integer part of
 // m * 5^s * 100 * 2^(b + s) with s = 16 - E, at most 2^124 before the shift, and the
@@ -221,44 +251,16 @@ bool ExactRoundTrip(double magnitude, double& out) {
   int b = 0;
   if (!SplitNormal(magnitude, m, b)) return false;
   int exponent = DecimalExponentBelow(b);  // the loop below corrects it by one
-  using Wide = unsigned __int128;
-  constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
-  std::uint64_t digits18 = 0;
+  EighteenDigits d;
   for (int attempt = 0;; ++attempt) {
     if (attempt == 2) return false;
-    const int s = 16 - exponent;
-    if (s < 0 || s >= static_cast<int>(kPowersOf5.size())) return false;
-    const Wide scaled = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(s)] * 100;
-    const int shift = b + s;
-    Wide whole = 0;
-    Wide rest = 0;
-    Wide half = 0;
-    if (shift >= 0) {
-      if (shift > 8) return false;
-      if (scaled >= Wide{1} << (127 - shift)) {  // far past 10^18
-        ++exponent;
-        continue;
-      }
-      whole = scaled << shift;
-    } else {
-      const int k = -shift;
-      if (k >= 127) return false;
-      whole = scaled >> k;
-      rest = scaled & ((Wide{1} << k) - 1);
-      half = Wide{1} << (k - 1);
-    }
-    if (whole < k17) {
-      --exponent;
-      continue;
-    }
-    if (whole >= 10 * k17) {
-      ++exponent;
-      continue;
-    }
-    digits18 = static_cast<std::uint64_t>(whole);
-    if (rest > half || (rest == half && half != 0 && (digits18 & 1) != 0)) ++digits18;
-    break;
+    const Scaled scaled = ScaleToEighteenDigits(m, b, exponent, d);
+    if (scaled == Scaled::kOutside) return false;
+    if (scaled == Scaled::kFound) break;
+    exponent += scaled == Scaled::kTooLarge ? 1 : -1;
   }
+  auto digits18 = static_cast<std::uint64_t>(d.whole);
+  if (d.rest > d.half || (d.rest == d.half && d.half != 0 && (digits18 & 1) != 0)) ++digits18;
   // The 16th digit alone rounds the 15th; a carry out of the first digit gives 10^15.
   return ReadDigits(static_cast<double>((digits18 + 500) / 1000), exponent - 15, out);
 }
@@ -303,6 +305,59 @@ std::string RealToText(double x) {
   return out;
 }
 
+namespace {
+
+// A number's text as it is put together, on the stack.
+struct TextBuffer {
+  char text[48];
+  std::size_t n = 0;
+  void Put(char c) { text[n++] = c; }
+  void Put(std::string_view d) {
+    for (char c : d) text[n++] = c;
+  }
+  void PutZeros(std::size_t count) {
+    for (std::size_t z = 0; z < count; ++z) text[n++] = '0';
+  }
+};
+
+// 0,000ddd, dddd00 or dd,ddd: the digits with the decimal exponent from -3 to the
+// digits a text keeps.
+void PutPositional(TextBuffer& out, std::string_view digits, int exponent, char separator) {
+  if (exponent <= 0) {
+    out.Put('0');
+    out.Put(separator);
+    out.PutZeros(static_cast<std::size_t>(-exponent));
+    out.Put(digits);
+    return;
+  }
+  const auto e = static_cast<std::size_t>(exponent);
+  if (digits.size() <= e) {
+    out.Put(digits);
+    out.PutZeros(e - digits.size());
+  } else {
+    out.Put(digits.substr(0, e));
+    out.Put(separator);
+    out.Put(digits.substr(e));
+  }
+}
+
+// d,dddE-x: the digits with any other exponent.
+void PutScientific(TextBuffer& out, std::string_view digits, int exponent, char separator) {
+  out.Put(digits[0]);
+  if (digits.size() > 1) {
+    out.Put(separator);
+    out.Put(digits.substr(1));
+  }
+  out.Put('E');
+  const int shown_exponent = exponent - 1;
+  if (shown_exponent < 0) out.Put('-');
+  const auto end = std::to_chars(out.text + out.n, out.text + sizeof out.text,
+                                 shown_exponent < 0 ? -shown_exponent : shown_exponent);
+  out.n = static_cast<std::size_t>(end.ptr - out.text);
+}
+
+}  // namespace
+
 void AppendRealText(std::string& out, double x, char separator) {
   if (std::isinf(x)) {
     out += x < 0 ? "-INF" : "INF";
@@ -322,46 +377,14 @@ void AppendRealText(std::string& out, double x, char separator) {
   }
   const ShownDigits shown = CutDigits(std::fabs(x));
   const std::string_view digits(shown.digits, static_cast<std::size_t>(shown.count));
-  const int exponent = shown.exponent;
-
-  char text[48];
-  std::size_t n = 0;
-  const auto put = [&](char c) { text[n++] = c; };
-  const auto put_digits = [&](std::string_view d) {
-    for (char c : d) text[n++] = c;
-  };
-  if (x < 0) put('-');
-  if (exponent >= -3 && exponent <= 15) {
-    if (exponent <= 0) {
-      put('0');
-      put(separator);
-      for (int z = 0; z < -exponent; ++z) put('0');
-      put_digits(digits);
-    } else {
-      const auto e = static_cast<std::size_t>(exponent);
-      if (digits.size() <= e) {
-        put_digits(digits);
-        for (std::size_t z = digits.size(); z < e; ++z) put('0');
-      } else {
-        put_digits(digits.substr(0, e));
-        put(separator);
-        put_digits(digits.substr(e));
-      }
-    }
+  TextBuffer text;
+  if (x < 0) text.Put('-');
+  if (shown.exponent >= -3 && shown.exponent <= kResultDigits) {
+    PutPositional(text, digits, shown.exponent, separator);
   } else {
-    put(digits[0]);
-    if (digits.size() > 1) {
-      put(separator);
-      put_digits(digits.substr(1));
-    }
-    put('E');
-    const int shown_exponent = exponent - 1;
-    if (shown_exponent < 0) put('-');
-    const auto end = std::to_chars(text + n, text + sizeof text,
-                                   shown_exponent < 0 ? -shown_exponent : shown_exponent);
-    n = static_cast<std::size_t>(end.ptr - text);
+    PutScientific(text, digits, shown.exponent, separator);
   }
-  out.append(text, n);
+  out.append(text.text, text.n);
 }
 
 // Every result comes back unchanged. Say y is the double nearest to the 15-digit value D
@@ -429,203 +452,6 @@ std::string ComplexToText(TComplex z) {
   if (z.Im == -1.0) return RealToText(z.Re) + "-i";
   if (z.Im < 0.0) return RealToText(z.Re) + "-" + RealToText(-z.Im) + "*i";
   return RealToText(z.Re) + "+" + RealToText(z.Im) + "*i";
-}
-
-namespace {
-
-// The significant digits of a number text, which may be split by the decimal separator:
-// `head` (the integer digits from the first non-zero one) followed by `tail`.
-struct Digits {
-  std::string_view head;
-  std::string_view tail;
-
-  std::size_t size() const { return head.size() + tail.size(); }
-  char operator[](std::size_t k) const { return k < head.size() ? head[k] : tail[k - head.size()]; }
-  // Without trailing zeros; the first digit is never '0'.
-  Digits Trimmed() const {
-    Digits d = *this;
-    while (d.size() > 1 && d[d.size() - 1] == '0') {
-      if (!d.tail.empty()) {
-        d.tail.remove_suffix(1);
-      } else {
-        d.head.remove_suffix(1);
-      }
-    }
-    return d;
-  }
-  // Compared as texts are: digit by digit, a shorter text before a longer one it begins.
-  bool GreaterThan(std::string_view other) const {
-    const std::size_t n = std::min(size(), other.size());
-    for (std::size_t k = 0; k < n; ++k) {
-      if ((*this)[k] != other[k]) return (*this)[k] > other[k];
-    }
-    return size() > other.size();
-  }
-};
-
-// from_chars on "0.<digits>e<exponent>": the text's value with its digits normalised. It
-// goes through a buffer on the stack unless the digits are very many.
-std::errc ReadNormalised(const Digits& digits, long exponent, double& value) {
-  char buffer[128];
-  const std::size_t size = digits.size() + 2 + 1 + 21;
-  std::string heap;
-  char* out = buffer;
-  if (size > sizeof buffer) {
-    heap.resize(size);
-    out = heap.data();
-  }
-  char* p = out;
-  *p++ = '0';
-  *p++ = '.';
-  p = std::copy(digits.head.begin(), digits.head.end(), p);
-  p = std::copy(digits.tail.begin(), digits.tail.end(), p);
-  *p++ = 'e';
-  p = std::to_chars(p, out + size, exponent).ptr;
-  return std::from_chars(out, p, value).ec;
-}
-
-}  // namespace
-
-namespace {
-
-// A number text taken apart as it is read: blanks, a sign, integer digits, the separator
-// and fraction digits, an exponent, blanks.
-struct NumberParts {
-  bool negative = false;
-  std::size_t int_start = 0;
-  std::string_view int_digits;
-  std::string_view frac_digits;
-  bool had_separator = false;
-  long exponent = 0;
-  std::size_t number_end = 0;  // what from_chars may read straight from the text
-};
-
-// The exponent after "e" or "E" from `i`. Digits are taken while the exponent is below
-// 500; a digit left over makes the text invalid afterwards.
-void ScanExponent(std::string_view s, std::size_t& i, NumberParts& parts) {
-  const std::size_t n = s.size();
-  ++i;
-  bool exp_negative = false;
-  if (i < n && (s[i] == '+' || s[i] == '-')) {
-    exp_negative = s[i] == '-';
-    ++i;
-  }
-  const std::size_t exp_digits = i;
-  long exponent = 0;
-  while (i < n && IsDigit(s[i]) && exponent < 500) {
-    exponent = exponent * 10 + (s[i] - '0');
-    ++i;
-  }
-  if (i > exp_digits) parts.number_end = i;  // "1E" and "1e+" read as 1
-  parts.exponent = exp_negative ? -exponent : exponent;
-}
-
-// False where `s` is no number text under the separator `sep`.
-bool ScanNumberText(std::string_view s, char sep, NumberParts& parts) {
-  const std::size_t n = s.size();
-  std::size_t i = 0;
-  while (i < n && s[i] == ' ') ++i;
-  if (i < n && (s[i] == '+' || s[i] == '-')) {
-    parts.negative = s[i] == '-';
-    ++i;
-  }
-  parts.int_start = i;
-  while (i < n && IsDigit(s[i])) ++i;
-  parts.int_digits = s.substr(parts.int_start, i - parts.int_start);
-  if (i < n && s[i] == sep) {
-    parts.had_separator = true;
-    ++i;
-    const std::size_t frac_start = i;
-    while (i < n && IsDigit(s[i])) ++i;
-    parts.frac_digits = s.substr(frac_start, i - frac_start);
-  }
-  if (parts.int_digits.empty() && !parts.had_separator) return false;
-  parts.number_end = i;
-  if (i < n && (s[i] == 'e' || s[i] == 'E')) ScanExponent(s, i, parts);
-  while (i < n && s[i] == ' ') ++i;
-  return i == n;
-}
-
-// The significant digits and the decimal position of the first one: value = 0.digits *
-// 10^magnitude before the exponent. False where every digit is zero.
-bool SignificantDigits(const NumberParts& parts, Digits& digits, long& magnitude) {
-  const std::string_view int_digits = parts.int_digits;
-  const std::string_view frac_digits = parts.frac_digits;
-  std::size_t k = 0;
-  while (k < int_digits.size() && int_digits[k] == '0') ++k;
-  if (k < int_digits.size()) {
-    digits = {int_digits.substr(k), frac_digits};
-    magnitude = static_cast<long>(int_digits.size() - k);
-    return true;
-  }
-  std::size_t f = 0;
-  while (f < frac_digits.size() && frac_digits[f] == '0') ++f;
-  if (f == frac_digits.size()) return false;
-  digits = {frac_digits.substr(f), {}};
-  magnitude = -static_cast<long>(f);
-  return true;
-}
-
-// The magnitude of a number text with non-zero digits, or why it has none.
-RealRead ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, const Digits& digits,
-                       long decimal_exponent, double& value) {
-  // Beyond the extended range (about 1.19E4932) the platform refuses the text outright;
-  // between the double and the extended range it overflows.
-  if (decimal_exponent > 4933) return RealRead::kInvalid;
-  if (decimal_exponent == 4933 && digits.Trimmed().GreaterThan("118973149535723176502"))
-    return RealRead::kInvalid;
-  if (decimal_exponent > 310) return RealRead::kOverflow;
-  value = 0.0;
-  if (decimal_exponent < -400) return RealRead::kNumber;
-
-  // from_chars rounds correctly, so the text as written and its normalised digits give
-  // the same double; the text itself serves where its separator is the one from_chars
-  // reads.
-  bool read = false;
-  std::errc ec{};
-  if (!parts.had_separator || sep == '.') {
-    const char* const last = s.data() + parts.number_end;
-    const std::from_chars_result direct = std::from_chars(s.data() + parts.int_start, last, value);
-    read = direct.ec == std::errc() && direct.ptr == last;
-  }
-  if (!read) ec = ReadNormalised(digits, decimal_exponent, value);
-  if (ec == std::errc::result_out_of_range) {
-    if (decimal_exponent > 0) return RealRead::kOverflow;
-    value = 0.0;  // underflow is silent
-  } else if (ec != std::errc()) {
-    return RealRead::kInvalid;
-  }
-  return RealRead::kNumber;
-}
-
-}  // namespace
-
-RealRead ReadReal(std::string_view s, double& value) {
-  const char sep = DecimalSeparator();
-  NumberParts parts;
-  if (!ScanNumberText(s, sep, parts)) return RealRead::kInvalid;
-  Digits digits;
-  long magnitude = 0;
-  value = 0.0;
-  if (SignificantDigits(parts, digits, magnitude)) {
-    const RealRead read = ReadMagnitude(s, sep, parts, digits, magnitude + parts.exponent, value);
-    if (read != RealRead::kNumber) return read;
-  }
-  if (parts.negative) value = -value;
-  return RealRead::kNumber;
-}
-
-double TextToReal(std::string_view s) {
-  double value = 0.0;
-  switch (ReadReal(s, value)) {
-    case RealRead::kNumber:
-      break;
-    case RealRead::kInvalid:
-      ThrowInvalidFloat(std::string(s));
-    case RealRead::kOverflow:
-      throw Fault(kFaultOverflow);
-  }
-  return value;
 }
 
 std::string RemoveSpaces(std::string_view s) {
