@@ -9,14 +9,19 @@ namespace ombrix {
 // --- Told of the lines ---
 
 void RunDebugger::Lines::BeforeStep(int k) {
-  if (chained && k == MainProgram) return NextStep();
+  if (chained && k == MainProgram) return debugger.NextStep();
   return BeforeOtherStep(k);
+}
+
+inline void RunDebugger::NextStep() {
+  if (history_.Keeping()) return NextStepKept();
+  return NextStepUnkept();
 }
 
 void RunDebugger::Lines::BeforeOtherStep(int k) {
   if (batch && k == MainProgram) {
     if (stepping) {
-      NextStep();
+      debugger.NextStep();
     } else {
       stepping = true;
       chained = !listener;
@@ -36,14 +41,23 @@ void RunDebugger::Lines::Listen(int k) {
   listener(event);
 }
 
-// As EndStep and BeginStep would do them, but the changed variables are left to the
-// batch's last step, the only one that tells them.
-inline void RunDebugger::Lines::NextStep() {
-  RunDebugger& d = debugger;
-  ++d.steps_;
-  begun_line = d.state_.CurrentLine[MainProgram];
-  d.history_.Chain();
-  if (!d.watches_.Empty()) d.EvaluateWatches();
+// In a batch, before a main-program line that follows another: the step before ends and
+// this line's begins, as EndStep and BeginStep would do them, but the changed variables
+// are left to the batch's last step, the only one that tells them. Most lines take the
+// history's short way, without a call that returns; the others go aside. A step the
+// history does not keep goes its own way, which saves no registers.
+void RunDebugger::NextStepUnkept() {
+  ++steps_;
+  lines_.begun_line = state_.CurrentLine[MainProgram];
+  history_.ChainUnkept();
+  if (!watches_.Empty()) EvaluateWatches();
+}
+
+void RunDebugger::NextStepKept() {
+  ++steps_;
+  lines_.begun_line = state_.CurrentLine[MainProgram];
+  if (!history_.ChainShort()) history_.ChainAside();
+  if (!watches_.Empty()) EvaluateWatches();
 }
 
 // --- The run state ---
@@ -212,7 +226,7 @@ RunOutcome RunDebugger::Watched(StepBudget budget) {
       PauseFor(PauseReason::Breakpoint);
       break;
     }
-    if (!TempoAllows()) break;
+    if (tempo_ > 0 && !TempoAllows()) break;
     skip_breakpoint_ = false;
     const RunOutcome outcome = OneStep();
     if (outcome == RunOutcome::Failed) return outcome;
@@ -228,7 +242,6 @@ RunOutcome RunDebugger::Watched(StepBudget budget) {
 }
 
 bool RunDebugger::TempoAllows() {
-  if (tempo_ <= 0) return true;
   const auto now = clock_();
   if (now < next_due_) return false;
   next_due_ = now + std::chrono::nanoseconds(1000000000 / tempo_);
@@ -323,8 +336,7 @@ std::optional<std::string> RunDebugger::StepBack() {
 
 // --- Watches ---
 
-// Apart from the steps of a batch, which only ask whether there are watches.
-[[gnu::noinline]] void RunDebugger::EvaluateWatches() { watches_.AfterStep(); }
+void RunDebugger::EvaluateWatches() { watches_.AfterStep(); }
 
 int RunDebugger::AddWatch(std::string term, bool stop_on_change) {
   return watches_.Add(std::move(term), stop_on_change);

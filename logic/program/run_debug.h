@@ -168,9 +168,6 @@ class RunDebugger {
     void BeforeStep(int k) override;
     [[gnu::noinline]] void BeforeOtherStep(int k);
     [[gnu::noinline]] void Listen(int k);
-    // In a batch, before a main-program line that follows another: the step before ends
-    // and this line's begins.
-    void NextStep();
 
     RunDebugger& debugger;
     LineListener listener;
@@ -196,8 +193,12 @@ class RunDebugger {
   RunOutcome Batch(StepBudget budget);
   // The line-by-line slice of Slice: pauses before a breakpoint or after a watched change.
   RunOutcome Watched(StepBudget budget);
-  // Whether the tempo lets the next line run now; it is then due again a beat later.
+  // Whether a tempo lets the next line run now; it is then due again a beat later.
   bool TempoAllows();
+  // In a batch, before a main-program line that follows another.
+  void NextStep();
+  [[gnu::noinline]] void NextStepKept();
+  [[gnu::noinline]] void NextStepUnkept();
   void BeginRecord(bool mouse);
   void EndRecord(bool failed);
   void EvaluateWatches();

@@ -46,8 +46,13 @@ class StepHistory final : public ChangeObserver {
   void End(bool failed, std::vector<int>& changed);
   // In a batch of main-program steps, before each line after the first: the step before
   // ends and this line's begins, as End and Begin would, but the changed variables are
-  // left to the batch's last step, the only one that tells them.
-  void Chain();
+  // left to the batch's last step, the only one that tells them. Steps that are not kept
+  // take ChainUnkept; most kept steps take ChainShort, which calls nothing, and where it
+  // answers false ChainAside does it. Inline, and apart, as they run for every line.
+  bool Keeping() const { return logging_; }
+  void ChainUnkept() { ForgetWrites(); }
+  bool ChainShort();
+  [[gnu::noinline]] void ChainAside();
 
   // What the newest step changed, taken out of the history.
   struct Undo {
@@ -128,7 +133,6 @@ class StepHistory final : public ChangeObserver {
   [[gnu::noinline]] void KeepLong();
   LongHead LongHeadOfStep() const;
   unsigned char* PutLongHead(unsigned char* start, const LongHead& head);
-  [[gnu::noinline]] void ChainAside();
 
   // The decoder, the other way.
   const unsigned char* GetHead(const unsigned char* at, LongHead& head, unsigned& short_op,
@@ -164,3 +168,5 @@ class StepHistory final : public ChangeObserver {
 };
 
 }  // namespace ombrix
+
+#include "logic/program/step_history_inl.h"  // IWYU pragma: export

@@ -132,9 +132,7 @@ bool WatchList::Changed(std::size_t index) {
 }
 
 // Nothing is evaluated while nothing a term can read has changed.
-void WatchList::AfterStep() {
-  stop_ = false;
-  if (watches_.empty()) return;
+void WatchList::Evaluate() {
   const bool inputs_changed = InputsChanged();
   for (std::size_t i = 0; i < watches_.size(); ++i) {
     Watch& watch = watches_[i];

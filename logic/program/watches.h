@@ -54,11 +54,15 @@ class WatchList {
   // Evaluates every watch now (changed marks are cleared).
   void Refresh();
   // After a step: every watch's text again, `changed` where it differs.
-  void AfterStep();
+  void AfterStep() {
+    stop_ = false;
+    if (!watches_.empty()) Evaluate();
+  }
   // The last AfterStep changed a watch marked "stop on change".
   bool StopWanted() const { return stop_; }
 
  private:
+  void Evaluate();
   // The text a term shows, by the whole way of the text path.
   std::string Text(std::string_view term) const;
   bool Changed(std::size_t index);
