@@ -71,16 +71,7 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
   // The lines of this call are asked through one interrupt, installed once: a Stop, Start
   // or SwitchOffBoth from inside a line abandons it.
   line_changes_ = run_changes_;
-  struct InProgress {
-    RunControl& run;
-    Interrupt* outer;
-    ~InProgress() {
-      run.line_in_progress_ = false;
-      run.interpreter_.SetInterrupt(outer);
-    }
-  } in_progress{*this, interpreter_.CurrentInterrupt()};
-  line_in_progress_ = true;
-  interpreter_.SetInterrupt(&line_interrupt_);
+  const InProgress in_progress(interpreter_, line_interrupt_, line_in_progress_);
   try {
     const std::int64_t limit = budget.lines > 0 ? budget.lines : 0;
     switch (interpreter_.ExecuteSteps(MainProgram, limit, timed ? &slices_ : nullptr, lines_run_)) {
@@ -100,6 +91,17 @@ RunOutcome RunControl::StepMain(StepBudget budget) {
     return RunOutcome::Failed;
   }
   return RunOutcome::Running;
+}
+
+RunControl::InProgress::InProgress(Interpreter& interpreter, Interrupt& interrupt, bool& flag)
+    : interpreter_(interpreter), outer_(interpreter.CurrentInterrupt()), flag_(flag) {
+  flag_ = true;
+  interpreter_.SetInterrupt(&interrupt);
+}
+
+RunControl::InProgress::~InProgress() {
+  flag_ = false;
+  interpreter_.SetInterrupt(outer_);
 }
 
 bool RunControl::LineInterrupt::StopNow() {
@@ -141,20 +143,11 @@ bool RunControl::MouseInterrupt::StopNow() {
 
 RunOutcome RunControl::RunMouseProgram() {
   assert(!line_in_progress_ && !mouse_run_in_progress_);
-  struct InProgress {
-    RunControl& run;
-    Interrupt* outer;
-    ~InProgress() {
-      run.mouse_run_in_progress_ = false;
-      run.interpreter_.SetInterrupt(outer);
-    }
-  } in_progress{*this, interpreter_.CurrentInterrupt()};
-  mouse_run_in_progress_ = true;
   mouse_run_ended_by_wait_ = false;
   mouse_stop_ = MouseStop::None;
   mouse_last_turn_ = mouse_clock_();
   mouse_deadline_ = mouse_last_turn_ + kMouseHandlerTimeLimit;
-  interpreter_.SetInterrupt(&mouse_interrupt_);
+  const InProgress in_progress(interpreter_, mouse_interrupt_, mouse_run_in_progress_);
   try {
     return MouseSteps();
   } catch (const Fault& fault) {

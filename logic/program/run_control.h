@@ -136,6 +136,19 @@ class RunControl {
    private:
     RunControl& run_;
   };
+  // While it lives, a run is in progress (`flag`) and its steps ask `interrupt`.
+  class InProgress {
+   public:
+    InProgress(Interpreter& interpreter, Interrupt& interrupt, bool& flag);
+    ~InProgress();
+    InProgress(const InProgress&) = delete;
+    InProgress& operator=(const InProgress&) = delete;
+
+   private:
+    Interpreter& interpreter_;
+    Interrupt* outer_;
+    bool& flag_;
+  };
   // Why a mouse-click run was stopped.
   enum class MouseStop { None, Steps, Time, Wait };
   // The steps of a mouse-click run from its first line to its end, a failed step or a stop.
