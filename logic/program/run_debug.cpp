@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 #include <span>
 #include <utility>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
@@ -18,9 +18,7 @@ namespace ombrix {
 namespace {
 
 // Values are compared by their bits: a step back restores them to the last bit.
-bool SameBits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
-}
+bool SameBits(double a, double b) { return BitCast<std::uint64_t>(a) == BitCast<std::uint64_t>(b); }
 
 bool SameBits(TComplex a, TComplex b) { return SameBits(a.Re, b.Re) && SameBits(a.Im, b.Im); }
 
@@ -309,8 +307,8 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     fields = static_cast<unsigned char>(
         (r.start_line != 0 ? +kStartLine : 0) | (r.variable_index != 0 ? +kVariable : 0) |
         (r.remaining_count != 0 ? +kRemaining : 0) |
-        (std::bit_cast<std::uint64_t>(r.end_value) != 0 ? +kEndValue : 0) |
-        (std::bit_cast<std::uint64_t>(r.step) != 0 ? +kStep : 0) |
+        (BitCast<std::uint64_t>(r.end_value) != 0 ? +kEndValue : 0) |
+        (BitCast<std::uint64_t>(r.step) != 0 ? +kStep : 0) |
         (long_condition ? +kLongCondition : 0));
     if ((fields & kStartLine) != 0) out = PutBytes(out, &r.start_line, sizeof r.start_line);
     if ((fields & kVariable) != 0) out = PutBytes(out, &r.variable_index, sizeof r.variable_index);
