@@ -1,7 +1,6 @@
 #include "logic/evaluator/builtins.h"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 
 #include "logic/complex/table_order.h"
@@ -107,8 +106,8 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
   }
 }
 
-// The built-ins whose value comes from the maths library, which reports its errors
-// through errno; the others compute without it (their faults are thrown).
+// The built-ins whose value comes from the maths library, whose failures show in the
+// value; the others compute without it (their faults are thrown).
 bool UsesTheMathsLibrary(Builtin k) {
   switch (k) {
     case Builtin::MausPos:
@@ -138,11 +137,11 @@ TComplex AnyBuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing
     valid = true;
     return Compute(builtin, z, drawing);
   }
-  errno = 0;
   const TComplex value = Compute(builtin, z, drawing);
-  // A range error with a finite result is an underflow, which stays silent; a domain
-  // error, a pole (Ln(0)) or an overflow leaves no usable value.
-  valid = errno == 0 || (errno == ERANGE && std::isfinite(value.Re) && std::isfinite(value.Im));
+  // A domain error gives no number, a pole (Ln(0)) or an overflow an infinite one; an
+  // underflow gives a finite value and stays silent. The value tells it on every
+  // platform: not every maths library sets errno.
+  valid = std::isfinite(value.Re) && std::isfinite(value.Im);
   return value;
 }
 
