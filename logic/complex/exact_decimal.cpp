@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cassert>
 #include <cfloat>
 #include <cmath>
@@ -164,11 +165,7 @@ Binary Decompose(double magnitude) {
   return {fraction | (std::uint64_t{1} << 52), biased - 1075};
 }
 
-int BitLength(std::uint64_t v) {
-  int n = 0;
-  for (; v != 0; v >>= 1) ++n;
-  return n;
-}
+int BitLength(std::uint64_t v) { return static_cast<int>(std::bit_width(v)); }
 
 // floor(log10(2^b)), or one off: where the digits start, before the exact check.
 int DecimalExponentGuess(const Binary& v) {
@@ -228,6 +225,102 @@ constexpr std::ptrdiff_t kShortestRoom = 32;
 
 std::to_chars_result TooSmall(char* last) { return {last, std::errc::value_too_large}; }
 
+#if defined(__SIZEOF_INT128__)
+// The first `count` digits (at most 18) of v > 0 rounded half to even, and the place k of
+// the first, where v * 10^(count - 1 - k) is formed exactly in 128 bits: from about 1E-10
+// to 1E38, most values. False elsewhere.
+bool WideDigits(const Binary& v, int count, char* digits, int& k) {
+  using Wide = unsigned __int128;
+  constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
+    std::array<std::uint64_t, 28> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
+    return p;
+  }();
+  constexpr std::array<std::uint64_t, 20> kPowersOf10 = [] {
+    std::array<std::uint64_t, 20> p{};
+    p[0] = 1;
+    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
+    return p;
+  }();
+  const std::uint64_t low = kPowersOf10[static_cast<std::size_t>(count - 1)];
+  const std::uint64_t high = low * 10;
+  k = DecimalExponentGuess(v);
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const int t = count - 1 - k;
+    Wide whole = 0;
+    bool above_half = false;
+    bool at_half = false;
+    if (t >= 0) {
+      if (t >= static_cast<int>(kPowersOf5.size())) return false;
+      const Wide product = Wide{v.m} * kPowersOf5[static_cast<std::size_t>(t)];  // < 2^116
+      const int shift = v.e + t;
+      if (shift >= 0) {
+        if (shift > 11) return false;
+        whole = product << shift;
+      } else {
+        if (shift <= -128) return false;
+        whole = product >> -shift;
+        const Wide rest = product & ((Wide{1} << -shift) - 1);
+        const Wide half = Wide{1} << (-shift - 1);
+        above_half = rest > half;
+        at_half = rest == half;
+      }
+    } else {
+      const int u = -t;
+      if (u >= static_cast<int>(kPowersOf10.size()) || v.e < 0 || v.e > 74) return false;
+      const Wide value = Wide{v.m} << v.e;
+      const std::uint64_t divisor = kPowersOf10[static_cast<std::size_t>(u)];
+      whole = value / divisor;
+      const Wide twice_rest = (value % divisor) * 2;
+      above_half = twice_rest > divisor;
+      at_half = twice_rest == divisor;
+    }
+    if (whole < low) {
+      --k;
+      continue;
+    }
+    if (whole >= high) {
+      ++k;
+      continue;
+    }
+    auto d = static_cast<std::uint64_t>(whole);
+    if (above_half || (at_half && (d & 1) != 0)) ++d;
+    if (d == high) {
+      d = low;
+      ++k;
+    }
+    for (int i = count - 1; i >= 0; --i, d /= 10) digits[i] = static_cast<char>('0' + d % 10);
+    return true;
+  }
+  return false;
+}
+#endif
+
+// The first `count` digits of v > 0 rounded half to even, and the place k of the first.
+void SignificantDigits(const Binary& v, int count, char* digits, int& k) {
+#if defined(__SIZEOF_INT128__)
+  if (count <= 18 && WideDigits(v, count, digits, k)) return;
+#endif
+  Scaled scaled = ScaleToFirstDigit(v);
+  k = scaled.k;
+  for (int i = 0; i < count; ++i) {
+    if (i > 0) scaled.r.MulSmall(10);
+    digits[i] = static_cast<char>('0' + scaled.r.DivSmallQuotient(scaled.s));
+  }
+  const int half = Compare(Times(scaled.r, 2), scaled.s);
+  if (half > 0 || (half == 0 && (digits[count - 1] - '0') % 2 == 1)) {
+    int i = count - 1;
+    while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+    if (i < 0) {
+      digits[0] = '1';
+      ++k;
+    } else {
+      ++digits[i];
+    }
+  }
+}
+
 }  // namespace
 
 std::to_chars_result ExactScientificChars(char* first, char* last, double x, int precision) {
@@ -238,23 +331,7 @@ std::to_chars_result ExactScientificChars(char* first, char* last, double x, int
   if (x == 0.0) {
     std::fill(digits, digits + precision + 1, '0');
   } else {
-    Scaled scaled = ScaleToFirstDigit(Decompose(x < 0 ? -x : x));
-    k = scaled.k;
-    for (int i = 0; i <= precision; ++i) {
-      if (i > 0) scaled.r.MulSmall(10);
-      digits[i] = static_cast<char>('0' + scaled.r.DivSmallQuotient(scaled.s));
-    }
-    const int half = Compare(Times(scaled.r, 2), scaled.s);
-    if (half > 0 || (half == 0 && (digits[precision] - '0') % 2 == 1)) {
-      int i = precision;
-      while (i >= 0 && digits[i] == '9') digits[i--] = '0';
-      if (i < 0) {
-        digits[0] = '1';
-        ++k;
-      } else {
-        ++digits[i];
-      }
-    }
+    SignificantDigits(Decompose(x < 0 ? -x : x), precision + 1, digits, k);
   }
   char* p = first;
   if (std::signbit(x)) *p++ = '-';
