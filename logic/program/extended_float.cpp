@@ -4,6 +4,7 @@
 #include <bit>
 
 #include "logic/complex/bits.h"
+#include "logic/complex/wide_multiply.h"
 
 namespace ombrix {
 
@@ -18,11 +19,8 @@ struct Wide {
 };
 
 Wide Product(std::uint64_t a, std::uint64_t b) {
-  const std::uint64_t a0 = a & 0xFFFFFFFFu, a1 = a >> 32;
-  const std::uint64_t b0 = b & 0xFFFFFFFFu, b1 = b >> 32;
-  const std::uint64_t p00 = a0 * b0, p01 = a0 * b1, p10 = a1 * b0, p11 = a1 * b1;
-  const std::uint64_t mid = (p00 >> 32) + (p01 & 0xFFFFFFFFu) + (p10 & 0xFFFFFFFFu);
-  return {p11 + (p01 >> 32) + (p10 >> 32) + (mid >> 32), (mid << 32) | (p00 & 0xFFFFFFFFu)};
+  const WideProduct p = MultiplyWide(a, b);
+  return {p.high, p.low};
 }
 
 // Shifted right by `n`; any bit shifted out sets the lowest bit, which keeps the rounding
