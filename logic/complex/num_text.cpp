@@ -13,6 +13,7 @@
 
 #include "logic/complex/fault.h"
 #include "logic/complex/real_chars.h"
+#include "logic/complex/wide_multiply.h"
 
 namespace ombrix {
 
@@ -206,11 +207,13 @@ bool ProductRoundTrip(double magnitude, double& out) {
     if (k < 0 || k >= static_cast<int>(kPowersOf5.size())) return false;
     const int point = -(b + k);  // bits after the binary point
     if (point < 1 || point > 64) return false;
-    const Wide v = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(k)];
-    const auto whole = static_cast<std::uint64_t>(v >> point);
+    // v = m 5^k and its low bits from the point: without shifts of 128 bits, which
+    // 32-bit machines do in a library routine.
+    const WideProduct v = MultiplyWide(m, kPowersOf5[static_cast<std::size_t>(k)]);
+    const std::uint64_t whole = point == 64 ? v.high : (v.high << (64 - point)) | (v.low >> point);
     if (whole >= 10 * k14) continue;
     if (whole < k14) return false;
-    const auto fraction = static_cast<std::uint64_t>(v << (64 - point));
+    const std::uint64_t fraction = v.low << (64 - point);
     const std::uint64_t n = whole + (fraction >= kHalfStep ? 1 : 0);
     return ReadDigits(static_cast<double>(n), -k, out);  // n <= 10^15: exact
   }

@@ -1,5 +1,7 @@
-// The 128-bit product of two 64-bit integers: with the compiler's 128-bit integers where it
-// has them, else from 32-bit halves. Both give the same bits.
+// The 128-bit product of two 64-bit integers: with the compiler's 128-bit integers on
+// 64-bit processors, which multiply so in one instruction, else from 32-bit halves (on
+// WebAssembly's 32-bit machine the 128-bit type would call a library routine). Both give
+// the same bits.
 #pragma once
 
 #include <cstdint>
@@ -12,7 +14,7 @@ struct WideProduct {
 };
 
 inline WideProduct MultiplyWide(std::uint64_t a, std::uint64_t b) {
-#if defined(__SIZEOF_INT128__)
+#if defined(__SIZEOF_INT128__) && UINTPTR_MAX > 0xFFFFFFFFu
   const unsigned __int128 p = static_cast<unsigned __int128>(a) * b;
   return {static_cast<std::uint64_t>(p >> 64), static_cast<std::uint64_t>(p)};
 #else
