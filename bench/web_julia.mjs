@@ -1,0 +1,39 @@
+// The Julia example from "Starten" to the success message on the page (build/web) in
+// headless Chromium, against the native ombrix-cli running it (the whole process, its
+// start included): the median of seven runs each, taken in turn, and their ratio.
+//
+//   node bench/web_julia.mjs [NATIVE_CLI] [EXAMPLE]
+//   (defaults: build/release/cli/ombrix-cli, julia.omp; web/node_modules from scripts/web.sh)
+import { execFileSync } from "node:child_process";
+import { fileURLToPath } from "node:url";
+import { launchChromium, runOnPage, servePage } from "../web/tests/browser.mjs";
+
+const here = (path) => fileURLToPath(new URL(path, import.meta.url));
+const [nativeCli = here("../build/release/cli/ombrix-cli"), example = "julia.omp"] =
+  process.argv.slice(2);
+const kRuns = 7;
+
+const median = (values) => [...values].sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const server = await servePage(here("../build/web/"));
+const browser = await launchChromium();
+const page = await browser.newPage();
+const pageMs = [];
+const nativeMs = [];
+try {
+  await runOnPage(page, server.url, example);  // the first visit compiles the module
+  for (let k = 0; k < kRuns; ++k) {
+    const run = await runOnPage(page, server.url, example);
+    if (!run.boxes?.some((b) => b.includes("erfolgreich beendet"))) throw new Error("kein Erfolg");
+    pageMs.push(run.ms);
+    const begin = process.hrtime.bigint();
+    execFileSync(nativeCli, ["run", here(`../examples/${example}`)], { stdio: "ignore" });
+    nativeMs.push(Number(process.hrtime.bigint() - begin) / 1e6);
+  }
+} finally {
+  await browser.close();
+  server.close();
+}
+const web = median(pageMs);
+const native = median(nativeMs);
+console.log(`${example}: Seite ${web.toFixed(0)} ms, ombrix-cli ${native.toFixed(0)} ms, ` +
+  `Verhältnis ${(web / native).toFixed(2)} (Mediane aus ${kRuns})`);
