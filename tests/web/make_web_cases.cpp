@@ -11,7 +11,7 @@
 #include <iostream>
 #include <random>
 #include <string>
-#include <vector>
+#include <utility>
 
 #include "logic/complex/num_text.h"
 #include "logic/project/project_file.h"
@@ -22,10 +22,7 @@
 namespace ombrix::testing {
 namespace {
 
-struct Definition {
-  const char* name;
-  const char* term;
-};
+using Definition = std::pair<const char*, const char*>;  // name, term
 
 // The term maker's tables (AddTables), their values as terms without a decimal separator.
 constexpr Definition kFunctions[] = {{"f", "#^2+1"},     {"g", "f(#)*x-#"},
@@ -34,22 +31,25 @@ constexpr Definition kFunctions[] = {{"f", "#^2+1"},     {"g", "f(#)*x-#"},
 constexpr Definition kVariables[] = {{"x", "1/2-2*i"},   {"X", "7"},      {"y", "-5/4"},
                                      {"zz", "1e-7+3*i"}, {"Zz", "2+2*i"}, {"a", "1/2"},
                                      {"b", "1-i"},       {"c", "0"}};
+constexpr const char* kMaths[] = {"Sin", "Cos", "Tan", "ASin", "ACos",   "ATan",  "Exp",
+                                  "Ln",  "Lg",  "Arc", "E",    "Wurzel", "Betrag"};
 
 class CaseMaker {
  public:
   explicit CaseMaker(std::uint32_t seed) : random_(seed), terms_(seed + 1) {}
 
   // Terms of the evaluator's tests, and terms aimed at what may differ between platforms:
-  // the maths library, number texts with many digits, powers and remainders.
+  // the maths functions, number texts with many digits, powers and remainders (powers
+  // with small exponents only: a large one may take seconds).
   std::string Term() {
     switch (Pick(5)) {
       case 0:
         return std::string(kMaths[Pick(std::size(kMaths))]) + "(" + Number() + ")";
-      case 1:  // powers only with small exponents: a large one may take seconds
+      case 1:
         return Pick(4) == 0 ? Number() + "^" + std::to_string(Pick(80) - 40)
                             : Number() + std::string(1, "+-*/%&\\<=>#~"[Pick(12)]) + Number();
       default:
-        return terms_.Term();
+        return terms_.Term();  // it writes no line breaks
     }
   }
 
@@ -64,8 +64,6 @@ class CaseMaker {
   int Pick(std::size_t n) { return static_cast<int>(random_() % n); }
 
  private:
-  static constexpr const char* kMaths[] = {"Sin", "Cos", "Tan", "ASin", "ACos",   "ATan",  "Exp",
-                                           "Ln",  "Lg",  "Arc", "E",    "Wurzel", "Betrag"};
   std::mt19937 random_;
   TermMaker terms_;
 };
@@ -80,19 +78,16 @@ class WebProgramMaker : public ProgramMaker {
     return Pick(3) == 0 ? ProgramMaker::Term() : RemoveSpaces(cases_.Term());
   }
   std::string Command() override {
-    switch (Pick(8)) {
+    switch (Pick(6)) {
       case 0:
         return "ZeichnePunkt(" + Term() + ")";
       case 1:
-        return "ZeichneLinie(" + Term() + ";" + Term() + ")";
-      case 2:
-        return std::string(Pick(2) == 0 ? "Zeichne" : "L\xF6sche") + "Kreis(" + Term() + ";" +
+        return std::string(Pick(2) == 0 ? "ZeichneLinie(" : "L\xF6scheKreis(") + Term() + ";" +
                Term() + ")";
-      case 3: {
+      case 2: {
         const int low = Pick(20) - 15;
-        const int high = low + 1 + Pick(30);
-        return "SetzeSkala(" + std::to_string(low) + ";" + std::to_string(high) + ";" +
-               std::to_string(low) + "/" + std::to_string(1 + Pick(7)) + ";" + Term() + ")";
+        return "SetzeSkala(" + std::to_string(low) + ";" + std::to_string(low + 1 + Pick(30)) +
+               ";" + std::to_string(low) + "/" + std::to_string(1 + Pick(7)) + ";" + Term() + ")";
       }
       default:
         return ProgramMaker::Command();
@@ -103,50 +98,36 @@ class WebProgramMaker : public ProgramMaker {
   CaseMaker& cases_;
 };
 
-bool WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out << bytes;
-  return static_cast<bool>(out);
-}
-
 ProjectContent MakeProject(std::uint32_t seed, CaseMaker& cases) {
   ProjectContent project;
-  for (const Definition& f : kFunctions) AddFunction(project.functions, f.name, f.term);
-  // Quarters, which the file writes with the separator.
-  for (const Definition& v : kVariables) {
+  for (const auto& [name, term] : kFunctions) AddFunction(project.functions, name, term);
+  for (const auto& [name, term] : kVariables) {  // quarters: written with the separator
     const double im = cases.Pick(3) == 0 ? cases.Pick(5) - 2 : 0;
-    AddVariable(project.variables, v.name, {static_cast<double>(cases.Pick(7)) / 4 - 0.5, im});
+    AddVariable(project.variables, name, {static_cast<double>(cases.Pick(7)) / 4 - 0.5, im});
   }
-  for (const std::string& line : WebProgramMaker(seed, cases).Program()) {
-    project.programs[MainProgram].push_back(line);
-  }
-  if (cases.Pick(2) == 0) {
-    for (const std::string& line : WebProgramMaker(seed + 7, cases).Program()) {
-      project.programs[MouseHandlerProgram].push_back(line);
-    }
-  }
+  project.programs[MainProgram] = WebProgramMaker(seed, cases).Program();
+  if (cases.Pick(2) == 0)
+    project.programs[MouseHandlerProgram] = WebProgramMaker(seed + 7, cases).Program();
   return project;
 }
 
 int Run(const std::filesystem::path& dir, int term_count, int project_count, std::uint32_t seed) {
   std::filesystem::create_directories(dir);
+  bool written = true;
+  const auto write = [&](const std::string& name, const std::string& bytes) {
+    std::ofstream out(dir / name, std::ios::binary);
+    written = (out << bytes) && written;
+  };
   CaseMaker cases(seed);
   std::string definitions;
-  for (const Definition& f : kFunctions)
-    definitions += std::string("--fun\n") + f.name + "=" + f.term + "\n";
-  for (const Definition& v : kVariables)
-    definitions += std::string("--var\n") + v.name + "=" + v.term + "\n";
+  for (const auto& [name, term] : kFunctions)
+    definitions += std::string("--fun\n") + name + "=" + term + "\n";
+  for (const auto& [name, term] : kVariables)
+    definitions += std::string("--var\n") + name + "=" + term + "\n";
+  write("definitions.txt", definitions);
   std::string terms;
-  for (int n = 0; n < term_count; ++n) {
-    std::string term = cases.Term();
-    for (char& c : term) {
-      if (c == '\n' || c == '\r') c = ' ';
-    }
-    terms += term + "\n";
-  }
-  if (!WriteFile(dir / "definitions.txt", definitions) || !WriteFile(dir / "terms.txt", terms)) {
-    return 1;
-  }
+  for (int n = 0; n < term_count; ++n) terms += cases.Term() + "\n";
+  write("terms.txt", terms);
   for (int n = 0; n < project_count; ++n) {
     const ProjectContent project = MakeProject(seed + static_cast<std::uint32_t>(n) * 101, cases);
     char name[16];
@@ -155,8 +136,7 @@ int Run(const std::filesystem::path& dir, int term_count, int project_count, std
       SetDecimalSeparator(separator);
       std::string bytes;
       if (ProjectToBytes(project, bytes)) return 1;
-      const std::string file = std::string(name) + (separator == ',' ? "-comma.omp" : "-point.omp");
-      if (!WriteFile(dir / file, bytes)) return 1;
+      write(name + std::string(separator == ',' ? "-comma.omp" : "-point.omp"), bytes);
     }
     std::string args;
     if (cases.Pick(3) == 0) args += "--break\n" + std::to_string(1 + cases.Pick(12)) + "\n";
@@ -164,9 +144,9 @@ int Run(const std::filesystem::path& dir, int term_count, int project_count, std
       args += "--click\n" + std::to_string(cases.Pick(440) - 20) + "," +
               std::to_string(cases.Pick(440) - 20) + "\n";
     }
-    if (!WriteFile(dir / (std::string(name) + ".args"), args)) return 1;
+    write(name + std::string(".args"), args);
   }
-  return 0;
+  return written ? 0 : 1;
 }
 
 }  // namespace
