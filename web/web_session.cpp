@@ -8,27 +8,10 @@
 
 namespace ombrix::web {
 
-namespace {
-
-const char* KindName(MessageKind kind) {
-  switch (kind) {
-    case MessageKind::Error:
-      return "Fehler";
-    case MessageKind::Information:
-      return "Information";
-    case MessageKind::Plain:
-      return "Hinweis";
-    case MessageKind::Fault:
-      return "Fault";
-  }
-  return "";
-}
-
-}  // namespace
-
 void WebSession::CollectedBoxes::Show(MessageKind kind, const std::string& text,
                                       const std::string& title) {
-  std::string line = std::string(KindName(kind)) + '\t' + MessageTitle(kind, title) + '\t';
+  std::string line =
+      std::to_string(static_cast<int>(kind)) + '\t' + MessageTitle(kind, title) + '\t';
   for (const char c : text) line += c == '\n' ? std::string("\\n") : std::string(1, c);
   lines += Cp1252ToUtf8(line) + '\n';
 }

@@ -47,8 +47,8 @@ class WebSession {
   // Raised by every drawing call: the page repaints when it moved.
   std::uint64_t PictureChanges() const { return picture_.Changes(); }
 
-  // The boxes shown since the last call, one a line: kind, title and text separated by
-  // tabs, line breaks in the text as "\n" (UTF-8).
+  // The boxes shown since the last call, one a line: the MessageKind's number, the title
+  // and the text separated by tabs, line breaks in the text as "\n" (UTF-8).
   std::string TakeBoxes();
 
  private:
