@@ -371,7 +371,8 @@ template <int N>
 Fixed<N> ExpOf(const Fixed<N>& r) {
   int j = 0;
   const Fixed<N> t = OffSixtyFourth(r, j);
-  return SixtyFourths<N>().exp[static_cast<std::size_t>(j + 23)] * ExpSeries(t, SmallExpTerms(N));
+  const auto k = static_cast<std::size_t>(j) + 23;  // j >= -23
+  return SixtyFourths<N>().exp[k] * ExpSeries(t, SmallExpTerms(N));
 }
 
 // atan t for |t| <= 1/32, or atanh t for |t| <= 0.172 (sign +1).
@@ -530,7 +531,7 @@ double RoundMagnitude(const Fixed<N>& m, int scale) {
     mantissa >>= 1;
     if (++exponent > 1023) return std::numeric_limits<double>::infinity();
   }
-  const auto biased = static_cast<std::uint64_t>(exponent + 1023);
+  const std::uint64_t biased = static_cast<std::uint64_t>(exponent) + 1023;  // exponent >= -1022
   return BitCast<double>((biased << 52) | (mantissa & ((std::uint64_t{1} << 52) - 1)));
 }
 
@@ -678,8 +679,8 @@ std::optional<double> LogAt(double x, bool decimal, bool final) {
   const Fixed<N> c = Whole<N>(1) + Over(Whole<N>(j), 64);
   const Fixed<N> atanh = OddSeries(Divide(a - c, a + c), SmallAtanhTerms(N), false);
   const Fixed<N> whole_ln2 = Times(Make<N>(kLn2), static_cast<std::uint64_t>(e < 0 ? -e : e));
-  Fixed<N> v = LogSixtyFourths<N>()[static_cast<std::size_t>(j + 19)] + Times(atanh, 2) +
-               (e < 0 ? -whole_ln2 : whole_ln2);
+  const auto k = static_cast<std::size_t>(j) + 19;  // j >= -19
+  Fixed<N> v = LogSixtyFourths<N>()[k] + Times(atanh, 2) + (e < 0 ? -whole_ln2 : whole_ln2);
   double bound = BaseBound<N>() * (2 + static_cast<double>(e < 0 ? -e : e) / 256);
   if (decimal) {
     v = v * Make<N>(kInverseLn10);

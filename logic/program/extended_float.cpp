@@ -200,7 +200,7 @@ double ExtendedFloat::ToDouble() const {
     mantissa = significand_ >> 11;
     round = ((significand_ >> 10) & 1) != 0;
     sticky = (significand_ & 0x3FF) != 0;
-    biased = static_cast<std::uint64_t>(exponent_ + 1023);
+    biased = static_cast<std::uint64_t>(exponent_) + 1023;  // exponent_ >= -1022
   } else {
     // In units of the least subnormal, 2^-1074.
     const int shift = -(exponent_ + 1011);
