@@ -47,6 +47,14 @@ export async function runOnPage(page, url, file) {
   return page.evaluate(() => window.ombrixRun);
 }
 
+// Runs the open project again as F1 does, when the last run has ended and its box is closed.
+export async function runAgain(page) {
+  await page.evaluate(() => document.getElementById("meldung").close());
+  await page.keyboard.press("F1");
+  await page.waitForFunction(() => window.ombrixRun && window.ombrixRun.done, null, { timeout: 600000 });
+  return page.evaluate(() => window.ombrixRun);
+}
+
 // The page's picture, four bytes a pixel.
 export async function pagePixels(page) {
   return Buffer.from(await page.evaluate(() => {
