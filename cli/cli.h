@@ -46,6 +46,9 @@ class MessageLineBoxes : public MessageBoxes {
   std::ostream& err_;
 };
 
+// Sets the process-wide separator as the system's regional settings give it.
+void ApplySystemSeparator();
+
 // Parses "," or "." into the process-wide separator; false for anything else.
 bool ApplySeparatorArgument(const std::string& value);
 

@@ -3,7 +3,6 @@
 #include "cli/cli.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/num_text.h"
-#include "platform/qt_text.h"
 
 namespace ombrix::cli {
 
@@ -73,7 +72,7 @@ bool ApplySeparatorArgument(const std::string& value) {
 }
 
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  ApplySystemDecimalSeparator();
+  ApplySystemSeparator();
   if (args.empty()) {
     err << kUsage << '\n';
     return kExitUsage;

@@ -1,21 +1,15 @@
-#include <QByteArray>
-#include <QFileInfo>
-#include <QGuiApplication>
-#include <QImageWriter>
-#include <QSaveFile>
-#include <QString>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
-#include <variant>
 #include <vector>
 
 #include "cli/cli.h"
-#include "cli/run_export.h"
 #include "cli/run_lines.h"
+#include "cli/run_picture.h"
 #include "logic/app/runtime.h"
 #include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
@@ -23,8 +17,6 @@
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "logic/project/project_file.h"
-#include "platform/picture_files.h"
-#include "platform/qimage_canvas.h"
 
 namespace ombrix::cli {
 
@@ -38,8 +30,7 @@ const char* const kRunUsage =
 struct RunOptions {
   std::optional<std::string> separator;
   std::optional<std::string> picture;
-  std::optional<std::string> png;
-  std::vector<VectorOutput> vectors;  // --svg, --pdf
+  PictureOutputs outputs;  // --png, --svg, --pdf
   bool trace = false;
   std::vector<std::pair<int, int>> clicks;
   std::optional<std::int64_t> max_steps;
@@ -89,7 +80,10 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, 
   return ReadOptions(
       args, syntax, &err, [&](const std::string& word) { options.files.push_back(word); },
       [&](const std::string& name, const std::string& value) {
-        if (TakeVectorOption(name, value, options.vectors)) return true;
+        if (name == "--svg" || name == "--pdf") {
+          options.outputs.vectors.emplace_back(name, value);
+          return true;
+        }
         if (name == kLinesFlag || name == kBreakOption) {
           return ReadLineOption(name, value, options.line_options, err);
         }
@@ -103,7 +97,7 @@ bool ParseRunOptions(const std::vector<std::string>& args, RunOptions& options, 
         } else if (name == "--set") {
           options.start_values.push_back(value);
         } else if (name == "--png") {
-          options.png = value;
+          options.outputs.png = value;
         } else if (name == "--click") {
           std::pair<int, int> click;
           if (!ParseClick(value, click)) {
@@ -170,42 +164,6 @@ class TracingCanvas final : public Canvas {
   std::ostream& out_;
 };
 
-// Saves through a temporary file, so a failed write leaves an existing picture intact.
-// The format follows the extension; "" on success, else the German reason.
-std::string SavePicture(const QImage& image, const std::string& path) {
-  const QString file_name = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-  const QByteArray format = QFileInfo(file_name).suffix().toLower().toLatin1();
-  if (format.isEmpty() || !QImageWriter::supportedImageFormats().contains(format)) {
-    return "Das Bildformat von '" + Utf8ToCp1252(path) +
-           "' wird nicht unterst\xFCtzt (m\xF6glich sind etwa .png, .bmp, .jpg)";
-  }
-  QSaveFile file(file_name);
-  if (!file.open(QIODevice::WriteOnly)) {
-    return "Das Bild konnte nicht in '" + Utf8ToCp1252(path) + "' gespeichert werden";
-  }
-  QImageWriter writer(&file, format);
-  if (!writer.write(image) || !file.commit()) {
-    file.cancelWriting();
-    return "Das Bild konnte nicht in '" + Utf8ToCp1252(path) + "' gespeichert werden";
-  }
-  return "";
-}
-
-// "--picture": as "Bild öffnen", the drawing takes the picture's size; false (after the
-// message) when the file is refused, which ends the run.
-bool LoadStartPicture(const std::string& path, QImageCanvas& picture, PictureRecord& record,
-                      MessageBoxes& boxes) {
-  const GuiForFonts fonts;  // for the text of metafiles
-  std::variant<QImage, std::string> loaded =
-      LoadPictureFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())));
-  if (const std::string* problem = std::get_if<std::string>(&loaded)) {
-    boxes.Show(MessageKind::Fault, FaultDisplayText(*problem));
-    return false;
-  }
-  record.Load(picture, std::get<QImage>(loaded));
-  return true;
-}
-
 struct MainOutcome {
   bool failed = false;
   bool stopped = false;  // by "--max-steps"
@@ -266,19 +224,6 @@ bool RunClicks(const std::vector<std::pair<int, int>>& clicks, RunControl& run,
   return failed;
 }
 
-// "--png", "--svg", "--pdf"; false (after the message) when one could not be written.
-bool WritePictureOutputs(const RunOptions& options, const QImageCanvas& picture,
-                         const PictureRecord& record, MessageBoxes& boxes) {
-  if (options.png) {
-    const std::string problem = SavePicture(picture.Image(), *options.png);
-    if (!problem.empty()) {
-      boxes.Show(MessageKind::Error, problem);
-      return false;
-    }
-  }
-  return WriteVectorOutputs(options.vectors, picture.Image(), record, boxes);
-}
-
 }  // namespace
 
 int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -291,25 +236,22 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
 
   MessageLineBoxes line_boxes(err);
   MessageBoxes& boxes = line_boxes;
-  QImageCanvas picture;
-  TracingCanvas tracing(picture, out);
-  Runtime runtime({options.trace ? static_cast<Canvas&>(tracing) : picture, boxes});
+  const std::unique_ptr<RunPicture> picture = MakeRunPicture();
+  TracingCanvas tracing(picture->canvas(), out);
+  Runtime runtime({options.trace ? static_cast<Canvas&>(tracing) : picture->canvas(), boxes});
   ProjectContent& project = runtime.Project();
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitUsage;
   if (!ApplyStartValues(options.start_values, project, boxes)) return kExitUsage;
 
-  PictureRecord record;
-  if (options.picture && !LoadStartPicture(*options.picture, picture, record, boxes)) {
-    return kExitUsage;
-  }
-  runtime.Interp().RecordDrawing(&record.commands);
+  if (options.picture && !picture->Load(*options.picture, boxes)) return kExitUsage;
+  runtime.Interp().RecordDrawing(picture->commands());
   RunControl& run = runtime.Run();
   LinePrinter printer(options.line_options, runtime, out);
   run.Start();
 
   const MainOutcome main = RunMainProgram(run, printer, options.max_steps, err);
   const bool clicks_failed = RunClicks(options.clicks, run, runtime.Drawing(), boxes, err);
-  if (!WritePictureOutputs(options, picture, record, boxes)) return kExitUsage;
+  if (!picture->Write(options.outputs, boxes)) return kExitUsage;
   if (main.failed || clicks_failed) return kExitFailed;
   if (main.stopped) return kExitStepLimit;
   return kExitOk;

@@ -6,7 +6,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
   imagemagick desktop-file-utils appstream shared-mime-info librsvg2-bin dpkg-dev file python3
   time pkg-config qt6-svg-dev libemf2svg-dev libuemf-dev libwmf-dev fonts-urw-base35 clang-tidy
   lintian git
-  qt6-pdf-dev)
+  qt6-pdf-dev libmpfr-dev)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

@@ -8,7 +8,8 @@
 # lintian; runs clang-tidy on logic/ and platform/; builds ombrix-cli once more with the
 # zero cut changed in its one place and checks that both readings of a term still agree
 # (scripts/check-zero-cut.sh); then builds the libFuzzer targets with clang and runs each
-# for 60 seconds (also through ctest).
+# for 60 seconds (also through ctest); last the browser edition, its
+# tests under node and in headless Chromium and its differential against the native tool.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -53,3 +54,13 @@ if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   cmake --build build/fuzz -j "$jobs"
   (cd build/fuzz && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 300)
 fi
+
+# The browser edition: the engine compiled to WebAssembly, its logic tests under node, the
+# differential of ombrix-cli for node against the native tool (10,000 random terms and 300
+# random projects, under "," and "."), and every example that ends by itself run on the
+# page in headless Chromium, its picture against the native tool's, pixel for pixel.
+OMBRIX_WERROR=ON bash scripts/web.sh --build-only
+(cd build/web-engine && ctest "${ctest_args[@]}")
+node web/tests/differential.mjs build/release/cli/ombrix-cli build/web-engine/web/ombrix-cli.js \
+  build/release/tests/web/ombrix-web-cases
+node web/tests/pictures.mjs build/release/cli/ombrix-cli

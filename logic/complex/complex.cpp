@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "logic/complex/exact_maths.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/interrupt.h"
 #include "logic/complex/messages.h"
@@ -54,12 +55,12 @@ TComplex ComplexConj(TComplex a) { return MakeComplex(a.Re, -a.Im); }
 
 double ComplexArg(TComplex a) {
   if (a.Re == 0.0) return a.Im > 0.0 ? kHalfPi : kThreeHalfPi;
-  double t = std::atan(CheckedDiv(a.Im, a.Re));
+  double t = exact::ATan(CheckedDiv(a.Im, a.Re));
   if (a.Re < 0.0) t += kPi;
   return std::fabs(t) <= ZeroCutThreshold ? 0.0 : t;
 }
 
-TComplex ComplexFromAngle(double t) { return MakeComplex(std::cos(t), std::sin(t)); }
+TComplex ComplexFromAngle(double t) { return MakeComplex(exact::Cos(t), exact::Sin(t)); }
 
 TComplex ComplexSqrt(TComplex a) {
   return std::sqrt(ComplexAbs(a)) * ComplexFromAngle(ComplexArg(a) * 0.5);

@@ -8,6 +8,7 @@
 
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
+#include "logic/complex/real_chars.h"
 
 namespace ombrix {
 
@@ -67,7 +68,7 @@ std::errc ReadNormalised(const Digits& digits, long exponent, double& value) {
   p = std::copy(digits.tail.begin(), digits.tail.end(), p);
   *p++ = 'e';
   p = std::to_chars(p, out + size, exponent).ptr;
-  return std::from_chars(out, p, value).ec;
+  return RealFromChars(out, p, value).ec;
 }
 
 }  // namespace
@@ -171,7 +172,7 @@ RealRead ReadMagnitude(std::string_view s, char sep, const NumberParts& parts, c
   std::errc ec{};
   if (!parts.had_separator || sep == '.') {
     const char* const last = s.data() + parts.number_end;
-    const std::from_chars_result direct = std::from_chars(s.data() + parts.int_start, last, value);
+    const std::from_chars_result direct = RealFromChars(s.data() + parts.int_start, last, value);
     read = direct.ec == std::errc() && direct.ptr == last;
   }
   if (!read) ec = ReadNormalised(digits, decimal_exponent, value);

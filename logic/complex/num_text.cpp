@@ -12,6 +12,8 @@
 #include <system_error>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/real_chars.h"
+#include "logic/complex/wide_multiply.h"
 
 namespace ombrix {
 
@@ -45,8 +47,7 @@ struct ShownDigits {
 ShownDigits CutDigits(double magnitude) {
   // 18 significant digits, correctly rounded: d.ddddddddddddddddde+XX
   char buffer[40];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::scientific, 17);
+  const auto result = ScientificChars(buffer, buffer + sizeof buffer, magnitude, 17);
   ShownDigits shown{};
   int n = 0;
   const char* p = buffer;
@@ -75,21 +76,18 @@ ShownDigits CutDigits(double magnitude) {
   return shown;
 }
 
-// The quick round trips need 128-bit integers and the 64-bit significand of an extended
-// long double. Where either is missing, or where the build asks for it, the digits alone
-// decide: to_chars and from_chars round correctly everywhere.
-#if defined(__SIZEOF_INT128__) && LDBL_MANT_DIG == 64 && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
-#define OMBRIX_QUICK_ROUND_TRIP 1
+// The quick round trips: the exact ones need 128-bit integers, the scaled one the 64-bit
+// significand of an extended long double; each is there where what it needs is. Where
+// both are missing, or where the build asks for it, the digits alone decide: the number
+// texts round correctly everywhere.
+#if defined(__SIZEOF_INT128__) && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
+#define OMBRIX_WIDE_ROUND_TRIP 1
+#endif
+#if LDBL_MANT_DIG == 64 && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
+#define OMBRIX_EXTENDED_ROUND_TRIP 1
 #endif
 
-#ifdef OMBRIX_QUICK_ROUND_TRIP
-// 10^0 .. 10^27, all exact in the 64-bit significand of a long double.
-constexpr std::array<long double, 28> kExactPowersL = [] {
-  std::array<long double, 28> p{};
-  p[0] = 1.0L;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0L;
-  return p;
-}();
+#if defined(OMBRIX_WIDE_ROUND_TRIP) || defined(OMBRIX_EXTENDED_ROUND_TRIP)
 // 10^0 .. 10^22, exact as doubles.
 constexpr std::array<double, 23> kExactPowers = [] {
   std::array<double, 23> p{};
@@ -97,25 +95,6 @@ constexpr std::array<double, 23> kExactPowers = [] {
   for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0;
   return p;
 }();
-
-constexpr double kLog10Of2 = 0.30102999566398120;
-
-// 5^0 .. 5^27, all below 2^64.
-constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
-  std::array<std::uint64_t, 28> p{};
-  p[0] = 1;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
-  return p;
-}();
-
-// The binary exponent of a positive double, as std::ilogb gives it, read from its bits
-// for normal values (the library call is dear in the round trip).
-int BinaryExponent(double value) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &value, sizeof bits);
-  const auto biased = static_cast<int>(bits >> 52);
-  return biased == 0 ? std::ilogb(value) : biased - 1023;
-}
 
 // The 15-digit value digits * 10^power as the text reads back: one exact IEEE operation,
 // as both operands are exact. False where 10^power is not an exact double.
@@ -128,6 +107,27 @@ bool ReadDigits(double digits, int power, double& out) {
     return false;
   }
   return true;
+}
+#endif
+
+#ifdef OMBRIX_EXTENDED_ROUND_TRIP
+// 10^0 .. 10^27, all exact in the 64-bit significand of a long double.
+constexpr std::array<long double, 28> kExactPowersL = [] {
+  std::array<long double, 28> p{};
+  p[0] = 1.0L;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0L;
+  return p;
+}();
+
+constexpr double kLog10Of2 = 0.30102999566398120;
+
+// The binary exponent of a positive double, as std::ilogb gives it, read from its bits
+// for normal values (the library call is dear in the round trip).
+int BinaryExponent(double value) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &value, sizeof bits);
+  const auto biased = static_cast<int>(bits >> 52);
+  return biased == 0 ? std::ilogb(value) : biased - 1023;
 }
 
 // The round trip of a positive magnitude without digits: the 16 leading digits as the
@@ -163,6 +163,16 @@ bool QuickRoundTrip(double magnitude, double& out) {
   if (frac < 0.0002L || frac > 0.9998L) return false;
   return ReadDigits(static_cast<double>(n), exponent - 15, out);  // n <= 10^15: exact
 }
+#endif  // OMBRIX_EXTENDED_ROUND_TRIP
+
+#ifdef OMBRIX_WIDE_ROUND_TRIP
+// 5^0 .. 5^27, all below 2^64.
+constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
+  std::array<std::uint64_t, 28> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
+  return p;
+}();
 
 // A positive normal double as m * 2^b exactly, 2^52 <= m < 2^53; false for a subnormal.
 bool SplitNormal(double magnitude, std::uint64_t& m, int& b) {
@@ -200,11 +210,13 @@ bool ProductRoundTrip(double magnitude, double& out) {
     if (k < 0 || k >= static_cast<int>(kPowersOf5.size())) return false;
     const int point = -(b + k);  // bits after the binary point
     if (point < 1 || point > 64) return false;
-    const Wide v = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(k)];
-    const auto whole = static_cast<std::uint64_t>(v >> point);
+    // v = m 5^k and its low bits from the point: without shifts of 128 bits, which
+    // 32-bit machines do in a library routine.
+    const WideProduct v = MultiplyWide(m, kPowersOf5[static_cast<std::size_t>(k)]);
+    const std::uint64_t whole = point == 64 ? v.high : (v.high << (64 - point)) | (v.low >> point);
     if (whole >= 10 * k14) continue;
     if (whole < k14) return false;
-    const auto fraction = static_cast<std::uint64_t>(v << (64 - point));
+    const std::uint64_t fraction = v.low << (64 - point);
     const std::uint64_t n = whole + (fraction >= kHalfStep ? 1 : 0);
     return ReadDigits(static_cast<double>(n), -k, out);  // n <= 10^15: exact
   }
@@ -265,7 +277,7 @@ bool ExactRoundTrip(double magnitude, double& out) {
   return ReadDigits(static_cast<double>((digits18 + 500) / 1000), exponent - 15, out);
 }
 
-#endif  // OMBRIX_QUICK_ROUND_TRIP
+#endif  // OMBRIX_WIDE_ROUND_TRIP
 
 // The round trip of a positive magnitude through its digits: d1.d2d3...e(exponent - 1) is
 // the same decimal value the text holds, read the same way.
@@ -278,24 +290,25 @@ bool DigitsRoundTrip(double magnitude, double& out) {
   for (int i = 1; i < shown.count; ++i) buffer[n++] = shown.digits[i];
   buffer[n++] = 'e';
   const auto end = std::to_chars(buffer + n, buffer + sizeof buffer, shown.exponent - 1);
-  const auto parsed = std::from_chars(buffer, end.ptr, out);
+  const auto parsed = RealFromChars(buffer, end.ptr, out);
   return parsed.ec == std::errc();
 }
 
-#ifdef OMBRIX_QUICK_ROUND_TRIP
 // The round trip of a positive magnitude that the exact integers do not reach: through
 // the long double scale, or through the digits themselves. Out of line, as it is rare.
 [[gnu::noinline]] bool SlowRoundTrip(double magnitude, double& out) {
-  return QuickRoundTrip(magnitude, out) || DigitsRoundTrip(magnitude, out);
+#ifdef OMBRIX_EXTENDED_ROUND_TRIP
+  if (QuickRoundTrip(magnitude, out)) return true;
+#endif
+  return DigitsRoundTrip(magnitude, out);
 }
 
 bool MagnitudeRoundTrip(double magnitude, double& out) {
-  return ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out) ||
-         SlowRoundTrip(magnitude, out);
-}
-#else
-bool MagnitudeRoundTrip(double magnitude, double& out) { return DigitsRoundTrip(magnitude, out); }
+#ifdef OMBRIX_WIDE_ROUND_TRIP
+  if (ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out)) return true;
 #endif
+  return SlowRoundTrip(magnitude, out);
+}
 
 }  // namespace
 
@@ -422,7 +435,7 @@ namespace {
 
 bool RoundTripReal(double x, double& out, bool* fixed) {
   if (fixed != nullptr) *fixed = true;
-#ifdef OMBRIX_QUICK_ROUND_TRIP
+#ifdef OMBRIX_WIDE_ROUND_TRIP
   // Most values lie where the one product decides, whole numbers among them (their 15
   // digits are exact, so the product gives them back): it goes first. It refuses 0, the
   // values outside its range and those that are no number.
@@ -435,8 +448,12 @@ bool RoundTripReal(double x, double& out, bool* fixed) {
 }
 
 RoundTripKind RoundTripPath() {
-#ifdef OMBRIX_QUICK_ROUND_TRIP
+#if defined(OMBRIX_WIDE_ROUND_TRIP) && defined(OMBRIX_EXTENDED_ROUND_TRIP)
   return RoundTripKind::kQuick;
+#elif defined(OMBRIX_WIDE_ROUND_TRIP)
+  return RoundTripKind::kWide;
+#elif defined(OMBRIX_EXTENDED_ROUND_TRIP)
+  return RoundTripKind::kExtended;
 #else
   return RoundTripKind::kPortable;
 #endif

@@ -49,9 +49,9 @@ std::string ComplexToText(TComplex z);
 // always does, so a value that has made the trip once needs no second one.
 [[nodiscard]] bool RoundTripReal(double x, double& out, bool* fixed = nullptr);
 // How RoundTripReal finds its result: with 128-bit integers and an extended long double,
-// or through the digits alone (where the platform lacks either, or the build asks for it).
-// Both give the same bits.
-enum class RoundTripKind { kQuick, kPortable };
+// with only one of them, or through the digits alone (where the platform lacks both, or
+// the build asks for it). All give the same bits.
+enum class RoundTripKind { kQuick, kWide, kExtended, kPortable };
 RoundTripKind RoundTripPath();
 // What reading a real number text came to; the last two are faults where a text is read.
 enum class RealRead : unsigned char { kNumber, kInvalid, kOverflow };

@@ -1,9 +1,9 @@
 #include "logic/evaluator/builtins.h"
 
 #include <array>
-#include <cerrno>
 #include <cmath>
 
+#include "logic/complex/exact_maths.h"
 #include "logic/complex/table_order.h"
 #include "logic/evaluator/evaluate.h"
 
@@ -61,23 +61,23 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
     case Builtin::Wurzel:
       return ComplexSqrt(z);
     case Builtin::Sin:
-      return ComplexFromReal(std::sin(z.Re));
+      return ComplexFromReal(exact::Sin(z.Re));
     case Builtin::Cos:
-      return ComplexFromReal(std::cos(z.Re));
+      return ComplexFromReal(exact::Cos(z.Re));
     case Builtin::Tan:
-      return ComplexFromReal(std::tan(z.Re));
+      return ComplexFromReal(exact::Tan(z.Re));
     case Builtin::ASin:
-      return ComplexFromReal(std::asin(z.Re));
+      return ComplexFromReal(exact::ASin(z.Re));
     case Builtin::ACos:
-      return ComplexFromReal(std::acos(z.Re));
+      return ComplexFromReal(exact::ACos(z.Re));
     case Builtin::ATan:
-      return ComplexFromReal(std::atan(z.Re));
+      return ComplexFromReal(exact::ATan(z.Re));
     case Builtin::Exp:
-      return ComplexFromReal(std::exp(z.Re));
+      return ComplexFromReal(exact::Exp(z.Re));
     case Builtin::Ln:
-      return ComplexFromReal(std::log(z.Re));
+      return ComplexFromReal(exact::Log(z.Re));
     case Builtin::Lg:
-      return ComplexFromReal(std::log10(z.Re));
+      return ComplexFromReal(exact::Log10(z.Re));
     case Builtin::Arc:
       return ComplexFromReal(ComplexArg(z));
     case Builtin::E:
@@ -107,8 +107,8 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
   }
 }
 
-// The built-ins whose value comes from the maths library, which reports its errors
-// through errno; the others compute without it (their faults are thrown).
+// The built-ins whose value comes from the maths functions, whose failures show in the
+// value; the others compute without them (their faults are thrown).
 bool UsesTheMathsLibrary(Builtin k) {
   switch (k) {
     case Builtin::MausPos:
@@ -138,11 +138,10 @@ TComplex AnyBuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing
     valid = true;
     return Compute(builtin, z, drawing);
   }
-  errno = 0;
   const TComplex value = Compute(builtin, z, drawing);
-  // A range error with a finite result is an underflow, which stays silent; a domain
-  // error, a pole (Ln(0)) or an overflow leaves no usable value.
-  valid = errno == 0 || (errno == ERANGE && std::isfinite(value.Re) && std::isfinite(value.Im));
+  // A domain error gives no number, a pole (Ln(0)) or an overflow an infinite one; an
+  // underflow gives a finite value and stays silent.
+  valid = std::isfinite(value.Re) && std::isfinite(value.Im);
   return value;
 }
 

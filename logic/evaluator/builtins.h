@@ -43,7 +43,8 @@ inline TComplex BetragOf(TComplex z) { return ComplexFromReal(ComplexAbs(z)); }
 
 // Built-in k (0 .. 22) for the argument value z, checked against `rule` (the table's
 // argument rule of k). No value (`valid` false, the value returned meaningless) when the
-// rule is violated or the maths library reports a domain error or an overflow. Underflow
+// rule is violated or the maths library gives no finite value (a domain error, a pole or
+// an overflow). Underflow
 // is silent: Exp(-1000) is 0. The value comes back in registers, as plans want it.
 TComplex AnyBuiltinValue(int k, TComplex z, int rule, const DrawingView& drawing, bool& valid);
 // The same, with Betrag without a rule, the built-in of drawing loops, in line.

@@ -1,11 +1,11 @@
 #include "logic/evaluator/plan.h"
 
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <optional>
 #include <vector>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/builtins.h"
@@ -203,8 +203,8 @@ class PlanBuilder {
     node.sum = sum;
     double re = 0, im = 0;
     node.read_back = RoundTripReal(sum.Re, re) && RoundTripReal(sum.Im, im) &&
-                     std::bit_cast<std::uint64_t>(re) == std::bit_cast<std::uint64_t>(sum.Re) &&
-                     std::bit_cast<std::uint64_t>(im) == std::bit_cast<std::uint64_t>(sum.Im);
+                     BitCast<std::uint64_t>(re) == BitCast<std::uint64_t>(sum.Re) &&
+                     BitCast<std::uint64_t>(im) == BitCast<std::uint64_t>(sum.Im);
   }
 
   const EvalContext& context_;

@@ -2,10 +2,10 @@
 #pragma once
 
 #include <array>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/complex.h"
 #include "logic/complex/interrupt.h"
 
@@ -35,8 +35,8 @@ class PowerMemo {
 
  private:
   static bool Same(TComplex a, TComplex b) {
-    return std::bit_cast<std::uint64_t>(a.Re) == std::bit_cast<std::uint64_t>(b.Re) &&
-           std::bit_cast<std::uint64_t>(a.Im) == std::bit_cast<std::uint64_t>(b.Im);
+    return BitCast<std::uint64_t>(a.Re) == BitCast<std::uint64_t>(b.Re) &&
+           BitCast<std::uint64_t>(a.Im) == BitCast<std::uint64_t>(b.Im);
   }
   struct Kept {
     TComplex base;

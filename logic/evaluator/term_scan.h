@@ -12,6 +12,7 @@
 
 #include "logic/complex/complex.h"
 #include "logic/complex/cp1252.h"
+#include "logic/complex/exact_maths.h"
 #include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/power_memo.h"
@@ -128,7 +129,7 @@ inline double EstimatedProducts(TComplex base, double exponent) {
   const bool unit = (base.Im == 0.0 && (base.Re == 1.0 || base.Re == -1.0)) ||
                     (base.Re == 0.0 && (base.Im == 1.0 || base.Im == -1.0));
   if (square == 0.0 || unit || !(square < HUGE_VAL)) return 4.0;
-  const double log_modulus = 0.5 * std::log(square);
+  const double log_modulus = 0.5 * exact::Log(square);
   if (log_modulus > 0.0) return std::min(n, 2.0 * kLnOverflowLimit / log_modulus + 4.0);
   if (log_modulus < 0.0) return std::min(n, 2.0 * kLnZeroCut / -log_modulus + 4.0);
   return n;

@@ -1,37 +1,12 @@
 #include "logic/program/drawing_state.h"
 
-#include <cfloat>
-#include <cmath>
-#include <limits>
-
-#include "logic/complex/fault.h"
+#include "logic/program/plane_mapping.h"
 
 namespace ombrix {
 
 namespace {
 
 constexpr int kDefaultSize = 400;
-
-// Truncation toward zero to 32 bits; values beyond the range saturate.
-std::int32_t Truncate(long double x) {
-  if (std::isnan(x)) return 0;
-  if (x >= 2147483647.0L) return std::numeric_limits<std::int32_t>::max();
-  if (x <= -2147483648.0L) return std::numeric_limits<std::int32_t>::min();
-  return static_cast<std::int32_t>(x);
-}
-
-// A divisor of 0 faults as the floating-point unit would.
-long double Divided(long double a, long double b) {
-  if (b == 0.0L) throw Fault(a == 0.0L ? kFaultInvalidOperation : kFaultDivisionByZero);
-  return a / b;
-}
-
-// Storing an extended value that no double can hold is an overflow.
-double ToDouble(long double x) {
-  if (std::isfinite(x) && std::fabs(x) > static_cast<long double>(DBL_MAX))
-    throw Fault(kFaultOverflow);
-  return static_cast<double>(x);
-}
 
 }  // namespace
 
@@ -52,33 +27,27 @@ void DrawingState::SetMousePosition(int x, int y) {
 }
 
 std::int32_t DrawingState::PlaneToPixelX(double re) const {
-  const long double span = static_cast<long double>(re_max_) - re_min_;
-  return Truncate(Divided(static_cast<long double>(re) - re_min_, span) * Width() + 0.5L);
+  return ExtendedMapping::ToPixel(re_min_, re, re_min_, re_max_, Width());
 }
 
 std::int32_t DrawingState::PlaneToPixelY(double im) const {
-  const long double span = static_cast<long double>(im_max_) - im_min_;
-  return Truncate(Divided(static_cast<long double>(im_max_) - im, span) * Height() + 0.5L);
+  return ExtendedMapping::ToPixel(im, im_max_, im_min_, im_max_, Height());
 }
 
 std::int32_t DrawingState::LengthToPixelsX(double d) const {
-  const long double span = static_cast<long double>(re_max_) - re_min_;
-  return Truncate(Divided(static_cast<long double>(d), span) * Width() + 0.5L);
+  return ExtendedMapping::LengthToPixels(d, re_min_, re_max_, Width());
 }
 
 std::int32_t DrawingState::LengthToPixelsY(double d) const {
-  const long double span = static_cast<long double>(im_max_) - im_min_;
-  return Truncate(Divided(-static_cast<long double>(d), span) * Height() + 0.5L);
+  return ExtendedMapping::LengthToPixels(-d, im_min_, im_max_, Height());
 }
 
 double DrawingState::PixelToPlaneRe(double x) const {
-  const long double span = static_cast<long double>(re_max_) - re_min_;
-  return ToDouble(re_min_ + Divided(span * x, Width()));
+  return ExtendedMapping::FromLeft(re_min_, re_max_, x, Width());
 }
 
 double DrawingState::PixelToPlaneIm(double y) const {
-  const long double span = static_cast<long double>(im_max_) - im_min_;
-  return ToDouble(im_min_ + (1.0L - Divided(y, Height())) * span);
+  return ExtendedMapping::FromTop(im_min_, im_max_, y, Height());
 }
 
 }  // namespace ombrix

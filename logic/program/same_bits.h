@@ -2,16 +2,16 @@
 // term changes only when what it reads does.
 #pragma once
 
-#include <bit>
 #include <cstdint>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/complex.h"
 #include "logic/program/drawing_state.h"
 
 namespace ombrix {
 
 inline bool SameBits(double a, double b) {
-  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+  return BitCast<std::uint64_t>(a) == BitCast<std::uint64_t>(b);
 }
 inline bool SameBits(TComplex a, TComplex b) {
   return SameBits(a.Re, b.Re) && SameBits(a.Im, b.Im);

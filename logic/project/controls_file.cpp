@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "logic/complex/cp1252.h"
+#include "logic/complex/real_chars.h"
 #include "logic/evaluator/result_text.h"
 
 namespace ombrix {
@@ -24,13 +25,13 @@ constexpr std::string_view kPointWord = "Punkt";
 
 std::string NumberText(double x) {
   char buffer[64];
-  const std::to_chars_result r = std::to_chars(buffer, buffer + sizeof buffer, x);
+  const std::to_chars_result r = ShortestChars(buffer, buffer + sizeof buffer, x);
   return std::string(buffer, r.ptr);
 }
 
 std::optional<double> ReadNumber(std::string_view text) {
   double x = 0;
-  const std::from_chars_result r = std::from_chars(text.data(), text.data() + text.size(), x);
+  const std::from_chars_result r = RealFromChars(text.data(), text.data() + text.size(), x);
   if (r.ec != std::errc() || r.ptr != text.data() + text.size() || !std::isfinite(x)) {
     return std::nullopt;
   }

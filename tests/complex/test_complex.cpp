@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <random>
 #include <string>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/complex.h"
 #include "logic/complex/fault.h"
 #include "tests/support/interrupts.h"
@@ -165,8 +165,8 @@ std::string PowerOutcome(TComplex (*power)(TComplex, std::int64_t, MessageBoxes&
   RecordingMessageBoxes boxes;
   try {
     const TComplex v = power(a, n, boxes, nullptr);
-    return std::to_string(std::bit_cast<std::uint64_t>(v.Re)) + " " +
-           std::to_string(std::bit_cast<std::uint64_t>(v.Im));
+    return std::to_string(BitCast<std::uint64_t>(v.Re)) + " " +
+           std::to_string(BitCast<std::uint64_t>(v.Im));
   } catch (const Fault& fault) {
     return std::string("fault ") + fault.what();
   }
@@ -210,9 +210,8 @@ TEST(ComplexPowInt, SquareInPlaceIsTheFirstProduct) {
   std::uniform_real_distribution<double> moderate(-3.0, 3.0);
   for (int k = 0; k < 200000; ++k) {
     // Arbitrary bits reach every exponent; moderate values are the drawing loops'.
-    const TComplex a =
-        k % 2 == 0 ? TComplex{std::bit_cast<double>(random()), std::bit_cast<double>(random())}
-                   : TComplex{moderate(random), moderate(random)};
+    const TComplex a = k % 2 == 0 ? TComplex{BitCast<double>(random()), BitCast<double>(random())}
+                                  : TComplex{moderate(random), moderate(random)};
     if (std::isnan(a.Re) || std::isnan(a.Im)) continue;
     ASSERT_EQ(PowerOutcome(ComplexPowInt, a, 2), PowerOutcome(ComplexPowIntByProducts, a, 2))
         << a.Re << " " << a.Im;

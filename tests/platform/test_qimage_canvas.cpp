@@ -2,13 +2,17 @@
 
 #include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/pixel_canvas.h"
 #include "tests/support/cpu_time.h"
 #include "tests/support/recording.h"
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <functional>
+#include <random>
 #include <set>
 #include <string>
 #include <utility>
@@ -329,6 +333,47 @@ TEST(QImageCanvasTest, ScaleIsDrawnInBlue) {
   EXPECT_TRUE(blue.count({240, 201}));
   EXPECT_FALSE(blue.count({240, 202}));  // the end pixel of a tick is left out
   EXPECT_TRUE(blue.count({0, 198}));
+}
+
+// The plain pixel picture of the browser draws what the window draws: seeded random
+// calls, lines and figures reaching far outside, in black, blue and white.
+TEST(QImageCanvasTest, PixelCanvasDrawsTheSamePixels) {
+  QImageCanvas window;
+  PixelCanvas plain;
+  std::mt19937 random(1912);
+  const auto coordinate = [&random] {
+    return random() % 8 == 0 ? static_cast<int>(random()) : static_cast<int>(random() % 500) - 50;
+  };
+  for (int call = 0; call < 3000; ++call) {
+    const int x0 = coordinate(), y0 = coordinate(), x1 = coordinate(), y1 = coordinate();
+    const Colour pen = std::array<Colour, 3>{kBlack, kBlue, kWhite}[random() % 3];
+    for (Canvas* c : std::initializer_list<Canvas*>{&window, &plain}) {
+      switch (call % 6) {
+        case 0:
+          c->SetPenColour(pen);
+          break;
+        case 1:
+          c->MoveTo(x0, y0);
+          c->LineTo(x1, y1);
+          break;
+        case 2:
+          c->SetBrushSolid(x0 % 2 == 0);
+          c->Ellipse(x0, y0, x0 + std::abs(x1 % 300), y0 + std::abs(y1 % 300));
+          break;
+        case 3:
+          c->FillRect(x0, y0, x1, y1);
+          break;
+        default:
+          c->SetPixel(x0, y0, kBlack);
+          break;
+      }
+    }
+  }
+  for (int y = 0; y < window.Height(); ++y) {
+    for (int x = 0; x < window.Width(); ++x) {
+      ASSERT_EQ(window.Pixel(x, y), plain.Pixel(x, y)) << x << "," << y;
+    }
+  }
 }
 
 }  // namespace

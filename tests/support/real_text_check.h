@@ -5,7 +5,6 @@
 
 #include <locale.h>
 
-#include <bit>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -18,8 +17,10 @@
 #include <string>
 #include <string_view>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
+#include "logic/complex/real_chars.h"
 
 namespace ombrix::testing {
 
@@ -30,7 +31,7 @@ struct Reading {
   bool operator==(const Reading&) const = default;
 };
 
-inline Reading BitsOf(double value) { return {std::bit_cast<std::uint64_t>(value), {}}; }
+inline Reading BitsOf(double value) { return {BitCast<std::uint64_t>(value), {}}; }
 
 template <class Read>
 Reading ReadingOf(Read&& read) {
@@ -88,13 +89,12 @@ inline std::string RandomRealText(std::mt19937& random, char separator) {
   };
   std::string text;
   if (below(4) == 0) {
-    const double value = std::bit_cast<double>(std::uint64_t{random()} << 32 | random());
+    const double value = BitCast<double>(std::uint64_t{random()} << 32 | random());
     if (below(2) == 0) {
       text = RealToText(value);
     } else {
       char buffer[64];
-      const auto end =
-          std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16);
+      const auto end = ScientificChars(buffer, buffer + sizeof buffer, value, 16);
       text.assign(buffer, end.ptr);
       for (char& c : text) {
         if (c == '.') c = separator;

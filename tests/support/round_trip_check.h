@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <ios>
 #include <optional>
 
+#include "logic/complex/bits.h"
 #include "logic/complex/fault.h"
 #include "logic/complex/num_text.h"
 
@@ -35,11 +35,11 @@ inline void ExpectRoundTripAgrees(double x) {
   }
   const std::optional<double> text = ThroughText(x);
   ASSERT_TRUE(text.has_value()) << std::hexfloat << x;
-  EXPECT_EQ(std::bit_cast<std::uint64_t>(out), std::bit_cast<std::uint64_t>(*text))
+  EXPECT_EQ(BitCast<std::uint64_t>(out), BitCast<std::uint64_t>(*text))
       << std::hexfloat << x << " gives " << out << ", the text " << *text;
   if (fixed) {
     const std::optional<double> again = ThroughText(out);
-    EXPECT_TRUE(again && std::bit_cast<std::uint64_t>(*again) == std::bit_cast<std::uint64_t>(out))
+    EXPECT_TRUE(again && BitCast<std::uint64_t>(*again) == BitCast<std::uint64_t>(out))
         << std::hexfloat << out;
   }
 }

@@ -1,0 +1,89 @@
+// ombrix-cli built for node: what the desktop tool takes from Qt. The regional settings
+// come from node's environment; the picture keeps no pixels and no picture files are read
+// or written (the browser's page draws the pixels).
+#include <emscripten.h>
+
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli/cli.h"
+#include "cli/run_picture.h"
+#include "logic/complex/num_text.h"
+
+namespace ombrix::cli {
+
+namespace {
+
+// The decimal separator of node's locale (LC_ALL, LC_NUMERIC, LANG as POSIX names it), as
+// the browser's number format writes it; '.' for the C locale.
+// clang-format off
+EM_JS(int, NodeLocaleSeparator, (), {
+  const env = process.env;
+  const name = env.LC_ALL || env.LC_NUMERIC || env.LANG || "C";
+  const tag = name.split(/[.@]/)[0].replace("_", "-");
+  if (tag === "C" || tag === "POSIX") return 46;
+  try {
+    return new Intl.NumberFormat(tag).format(1.5).charCodeAt(1) === 44 ? 44 : 46;
+  } catch (e) {
+    return 46;
+  }
+});
+// clang-format on
+
+// Counts nothing and keeps nothing: the calls go to the trace, if any.
+class BlankCanvas final : public Canvas {
+ public:
+  int Width() const override { return 400; }
+  int Height() const override { return 400; }
+  void SetPixel(int, int, Colour) override {}
+  void SetPenColour(Colour) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void SetBrushSolid(bool) override {}
+  void FillRect(int, int, int, int) override {}
+  void Ellipse(int, int, int, int) override {}
+};
+
+const char* const kNoPictureFiles =
+    "Bilddateien liest und schreibt ombrix-cli in dieser Ausgabe nicht (--picture, --png, "
+    "--svg, --pdf).";
+
+class NodeRunPicture final : public RunPicture {
+ public:
+  Canvas& canvas() override { return canvas_; }
+  DrawingRecord* commands() override { return nullptr; }
+  bool Load(const std::string&, MessageBoxes& boxes) override {
+    boxes.Show(MessageKind::Error, kNoPictureFiles);
+    return false;
+  }
+  bool Write(const PictureOutputs& outputs, MessageBoxes& boxes) override {
+    if (!outputs.png && outputs.vectors.empty()) return true;
+    boxes.Show(MessageKind::Error, kNoPictureFiles);
+    return false;
+  }
+
+ private:
+  BlankCanvas canvas_;
+};
+
+}  // namespace
+
+std::unique_ptr<RunPicture> MakeRunPicture() { return std::make_unique<NodeRunPicture>(); }
+
+void ApplySystemSeparator() { SetDecimalSeparator(static_cast<char>(NodeLocaleSeparator())); }
+
+}  // namespace ombrix::cli
+
+int main(int argc, char** argv) {
+  // Output in blocks: node makes every write a call of its own, which a trace of millions
+  // of lines would wait for.
+  static char buffer[1 << 16];
+  std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const int status = ombrix::cli::Main(args, std::cout, std::cerr);
+  std::cout.flush();
+  return status;
+}
