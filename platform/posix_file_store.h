@@ -19,11 +19,14 @@ class PosixFileStore final : public FileStore {
                                   std::string& bytes) const override;
   std::optional<FileFailure> Replace(const std::filesystem::path& file,
                                      std::string_view bytes) const override;
+  std::optional<FileFailure> ReplaceTogether(std::span<const FileWrite> writes,
+                                             std::size_t& failed) const override;
 };
 
 std::optional<ProjectError> SaveProject(const ProjectContent& project,
                                         const std::filesystem::path& file);
-std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file);
+std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
+                                        bool* converted = nullptr);
 LoadedControls LoadControls(const std::filesystem::path& project_file);
 std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
                                                    const ControlSet& set,

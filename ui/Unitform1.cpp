@@ -491,27 +491,22 @@ void TForm1::OpenProjectFile(const QString& path, OpenedFrom from) {
   ShowLoadedProject(path);
 }
 
-bool TForm1::LoadProjectFile(const QString& path, OpenedFrom from) {
+bool TForm1::LoadProjectFile(const QString& path, OpenedFrom) {
   // The load takes the file over only when all of it was read; otherwise the open project,
-  // its name and the status bar stay as they were.
-  std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path));
+  // its name and the status bar stay as they were. Its errors name the file.
+  const std::optional<ProjectError> error =
+      LoadProject(session_.project, FilePath(path), &load_converted_);
   if (!error) return true;
-  if (error->fault) error->message = ReadableFieldFault(error->message);
-  if (error->fault && from == OpenedFrom::CommandLine) {
-    // The other load errors name the file already.
-    boxes_.Show(MessageKind::Error,
-                "Die Datei \"" + FromQt(path) +
-                    "\" ist keine g\xFCltige Projektdatei: " + FaultDisplayText(error->message));
-  } else {
-    ShowProjectError(*error);
-  }
+  ShowProjectError(*error);
   return false;
 }
 
 void TForm1::ShowLoadedProject(const QString& loaded_from) {
-  session_.ProjectChanged = false;
+  // Converted from the other decimal separator, it differs from its file until saved.
+  session_.ProjectChanged = load_converted_;
   ShowFileName();
   StatusChangedPanel->clear();
+  if (load_converted_) MarkChangedPanel();
   // The opened project has not run yet: its programs start at their first line, and the
   // editors select nothing, since a selection would look like the mark of a failed line.
   run_.ResetCounters();

@@ -102,8 +102,7 @@ class TForm1 final : public QMainWindow {
   // a name, so a shipped example is never written over.
   void OpenExample(const QString& path);
   // Reads the project at `path` and shows its programs in the editor; on a load error
-  // shows it and keeps the open project. A file named on the command line, which the
-  // user did not pick in a dialog, is named in every load error, under "Fehler".
+  // shows it (under "Fehler", naming the file) and keeps the open project.
   enum class OpenedFrom { Dialog, CommandLine };
   void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
 
@@ -193,6 +192,7 @@ class TForm1 final : public QMainWindow {
   // The two halves of opening a project: read the file (false, after showing the error,
   // when it did not load), then show it as opened under the name already set.
   bool LoadProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
+  bool load_converted_ = false;  // the file last read had the other decimal separator
   void ShowLoadedProject(const QString& loaded_from);  // with the controls beside that file
   // Shows the editor on the program of `slot`, with the line at its counter selected.
   void EditProgram(int slot, bool select_current_line = true);
