@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <variant>
 
 #include "logic/complex/fault.h"
@@ -43,6 +44,7 @@ namespace {
 const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
 const char* const kChanged = "ge\xE4ndert";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
+const char* const kPausedStatus = "Angehalten vor Zeile %1 \x96 F5 setzt fort";
 const char* const kAboutTitle = "\334ber Ombrix";
 const char* const kAboutText =
     "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
@@ -457,6 +459,7 @@ void TForm1::ProjektNeuExecute() {
   session_.project.Reset();
   session_.controls = ControlSet{};
   FormRegler->Rebuild();
+  ForgetDebugSettings();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_.clear();
   run_.ResetCounters();
@@ -510,6 +513,7 @@ void TForm1::ShowLoadedProject(const QString& loaded_from) {
   // The opened project has not run yet: its programs start at their first line, and the
   // editors select nothing, since a selection would look like the mark of a failed line.
   run_.ResetCounters();
+  ForgetDebugSettings();
   LoadControlsBeside(loaded_from);
   if (!session_.project.programs[MainProgram].empty()) {
     UncheckBoth();
@@ -773,6 +777,7 @@ void TForm1::StopRun() {
   SetChecked(CheckBox1, false);
   SetLockedEnabled(true);
   idle_timer_.stop();
+  ShowPauseState();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
   if (!restarting_) EndLiveRun();
 }
@@ -787,6 +792,7 @@ void TForm1::UncheckBoth() {
 }
 
 void TForm1::StartIdle() {
+  ShowPauseState();
   // Paused, only a step or "Fortsetzen" goes on; with a tempo, the next line waits.
   if (debugger_.State() == DebugState::Paused) {
     idle_timer_.stop();
@@ -960,11 +966,36 @@ void TForm1::StartAblaufAnzeigenExecute() {
     FormAblauf->OnTempoChanged = [this] {
       if (run_.MainRunning()) StartIdle();
     };
-    FormAblauf->OnClosed = [this] { debugger_.SetHistoryEnabled(false); };
+    FormAblauf->OnClosed = [this] {
+      debugger_.SetHistoryEnabled(false);
+      // Closed, the window's breakpoints, watches and tempo wait until it opens again.
+      parked_debug_ = ParkDebugSettings(debugger_);
+      if (run_.MainRunning()) StartIdle();
+    };
   }
+  if (!FormAblauf->isVisible()) RestoreDebugSettings(debugger_, std::exchange(parked_debug_, {}));
   // The history costs time and memory; it is kept while the run window is open.
   debugger_.SetHistoryEnabled(true);
   FormAblauf->ShowBeside(*this);
+}
+
+void TForm1::ForgetDebugSettings() {
+  ParkDebugSettings(debugger_);
+  parked_debug_ = {};
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();
+}
+
+void TForm1::ShowPauseState() {
+  QString text;
+  if (debugger_.State() == DebugState::Paused) {
+    text = ToQt(kPausedStatus).arg(debugger_.NextLine().line + 1);
+  }
+  if (statusBar()->currentMessage() == text) return;
+  if (text.isEmpty()) {
+    statusBar()->clearMessage();
+  } else {
+    statusBar()->showMessage(text);
+  }
 }
 
 void TForm1::StartEinzelschrittExecute() {
@@ -985,6 +1016,7 @@ void TForm1::StartSchrittZurueckExecute() {
   }
   idle_timer_.stop();
   Image1->update();
+  ShowPauseState();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "logic/complex/messages.h"
+#include "logic/program/debug_settings.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "logic/program/run_debug.h"
@@ -256,6 +257,11 @@ class TForm1 final : public QMainWindow {
   QElapsedTimer live_clock_;        // since the live run started
   void EndLiveRun();
   void LoadControlsBeside(const QString& path);
+  // The run window's settings while it is closed; a new or another project forgets them.
+  DebugSettings parked_debug_;
+  void ForgetDebugSettings();
+  // The status bar says "Angehalten vor Zeile n ..." while the run is paused.
+  void ShowPauseState();
 };
 
 }  // namespace ombrix

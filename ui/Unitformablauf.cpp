@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitter>
 #include <QTabWidget>
@@ -301,6 +302,20 @@ void TFormAblauf::Refresh() {
   ShowWatches();
   ShowRewriting();
   ShowState();
+  ShowTempo();
+}
+
+void TFormAblauf::ShowTempo() {
+  // The debugger's tempo may have changed without the slider (a new project).
+  const int tempo = debugger_.Tempo();
+  const auto* step = std::find(kTempoSteps.begin(), kTempoSteps.end(), tempo);
+  if (step == kTempoSteps.end() ||
+      kTempoSteps[static_cast<std::size_t>(TempoSlider->value())] == tempo) {
+    return;
+  }
+  const QSignalBlocker quiet(TempoSlider);
+  TempoSlider->setValue(static_cast<int>(step - kTempoSteps.begin()));
+  TempoLabel->setText(TempoText(tempo));
 }
 
 void TFormAblauf::ShowPrograms() {

@@ -79,6 +79,7 @@ class TFormAblauf final : public QWidget {
   void ShowWatches();
   void ShowRewriting();
   void ShowState();
+  void ShowTempo();
   void WatchEdited(QTableWidgetItem* item);
   void TempoMoved(int position);
   void ToggleBreakpoint(int line);

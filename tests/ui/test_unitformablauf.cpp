@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBlock>
@@ -93,6 +94,9 @@ class TestRunWindow : public QObject {
   void refreshAtMostThirtyTimesASecond();
   void singleSteps();
   void breakpointPausesTheRun();
+  void settingsActOnlyWhileTheWindowIsOpen_data();
+  void settingsActOnlyWhileTheWindowIsOpen();
+  void pauseShownInTheStatusBar();
   void pausedCountsAsRunning();
   void stepBackRestoresThePicture();
   void stepBackRefused_data();
@@ -392,6 +396,82 @@ void TestRunWindow::breakpointPausesTheRun() {
   QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
   QCOMPARE(rig.Current("n"), 100.0);
   QCOMPARE(rig.boxes.Texts(), std::vector<std::string>{kMainProgramEnded});
+}
+
+void TestRunWindow::settingsActOnlyWhileTheWindowIsOpen_data() {
+  QTest::addColumn<QString>("setting");
+  QTest::addColumn<bool>("open_forgets");  // else "Neues Projekt"
+  for (const char* setting : {"breakpoint", "slow tempo", "watch that stops"}) {
+    QTest::newRow(qPrintable(QStringLiteral("%1, new project").arg(setting)))
+        << QString::fromLatin1(setting) << false;
+    QTest::newRow(qPrintable(QStringLiteral("%1, another project opened").arg(setting)))
+        << QString::fromLatin1(setting) << true;
+  }
+}
+
+// Set in the run window, then the window closed: the run neither pauses nor crawls. The
+// setting is back when the window opens again, and gone with the project.
+void TestRunWindow::settingsActOnlyWhileTheWindowIsOpen() {
+  QFETCH(QString, setting);
+  QFETCH(bool, open_forgets);
+  Rig rig;
+  rig.AddVariable("n", 0);
+  rig.Main() = {"n:=0", "Solange(n<50)", "n:=n+1", "EndeSolange", "n:=100"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  RunDebugger& debugger = rig.form.Debugger();
+  if (setting == QLatin1String("breakpoint")) {
+    window.MainView->SelectLine(4);
+    rig.form.StartHaltepunktExecute();
+  } else if (setting == QLatin1String("slow tempo")) {
+    window.TempoSlider->setValue(0);  // one line a second
+  } else {
+    TypeWatch(*window.WatchGrid, 0, QStringLiteral("n"));
+    window.WatchGrid->item(0, 2)->setCheckState(Qt::Checked);
+  }
+  const DebugSettings set{debugger.Breakpoints(), debugger.Watches(), debugger.Tempo()};
+  window.close();
+  ModalDriver driver;  // the success box
+  rig.form.StartRun();
+  QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.Current("n"), 100.0);
+
+  rig.form.StartAblaufAnzeigenExecute();
+  QCOMPARE(debugger.Breakpoints(), set.breakpoints);
+  QCOMPARE(debugger.Tempo(), set.tempo);
+  QCOMPARE(debugger.Watches().size(), set.watches.size());
+  QCOMPARE(window.TempoSlider->value(), setting == QLatin1String("slow tempo") ? 0 : 10);
+
+  if (open_forgets) {
+    QTemporaryDir dir;
+    rig.files.answers = {WriteProject(dir, QStringLiteral("p.omp"), {}, {})};
+    rig.form.ProjektOeffnenExecute();
+  } else {
+    rig.form.ProjektNeuExecute();
+  }
+  QVERIFY(debugger.Breakpoints().empty());
+  QCOMPARE(debugger.Tempo(), 0);
+  QVERIFY(debugger.Watches().empty());
+  QCOMPARE(window.TempoSlider->value(), window.TempoSlider->maximum());
+  window.close();
+  rig.form.StartAblaufAnzeigenExecute();
+  QVERIFY(debugger.Watches().empty());
+}
+
+// Paused, the main window says so, also when the run window is closed.
+void TestRunWindow::pauseShownInTheStatusBar() {
+  Rig rig;
+  rig.AddVariable("x", 0);
+  rig.Main() = {"x:=1", "x:=2", "x:=3"};
+  QCOMPARE(rig.form.statusBar()->currentMessage(), QString());
+  rig.form.StartEinzelschrittExecute();
+  rig.form.StartEinzelschrittExecute();
+  rig.form.FormAblauf->close();
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  QCOMPARE(rig.form.statusBar()->currentMessage(), Cp("Angehalten vor Zeile 2 \x96 F5 setzt fort"));
+  ModalDriver driver;
+  rig.form.StartFortsetzenExecute();
+  QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.form.statusBar()->currentMessage(), QString());
 }
 
 void TestRunWindow::pausedCountsAsRunning() {
