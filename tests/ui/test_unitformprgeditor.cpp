@@ -1,5 +1,6 @@
 // The program editor: its line list, the selection it opens with, change marking,
 // "Neu formatieren", and that every way of closing keeps the text.
+#include <QClipboard>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -85,6 +86,9 @@ class TestEditor : public QObject {
   void idleCursor();
   void cursorLineLabel_data();
   void cursorLineLabel();
+  void overlongLineRefused_data();
+  void overlongLineRefused();
+  void structureBreakMarked();
 };
 
 void TestEditor::splitText_data() {
@@ -444,6 +448,78 @@ void TestEditor::idleCursor() {
   QCOMPARE(counter.paints > 0, repaints);
   editor.hide();
   QCOMPARE(QApplication::cursorFlashTime(), flash_time);  // given back on closing
+}
+
+void TestEditor::overlongLineRefused_data() {
+  QTest::addColumn<QString>("before");     // the text, the cursor at its end
+  QTest::addColumn<QString>("pasted");     // pasted; empty: "x" typed
+  QTest::addColumn<qsizetype>("refused");  // the length the message names; 0: taken
+  const QString full(100000, QLatin1Char('1'));
+  QTest::newRow("a line at the limit") << QString() << full << qsizetype{0};
+  QTest::newRow("one more") << QString() << full + QLatin1Char('1') << qsizetype{100001};
+  QTest::newRow("blanks do not count")
+      << QStringLiteral("  ") << QStringLiteral("1 ") + full.mid(1) << qsizetype{0};
+  QTest::newRow("with the line before the cursor")
+      << QStringLiteral("a:=\nxy") << full.mid(1) << qsizetype{100001};
+  QTest::newRow("lines each short enough")
+      << QStringLiteral("x") << full.mid(1) + QLatin1Char('\n') + full << qsizetype{0};
+  QTest::newRow("megabytes") << QString() << QString(6000000, QLatin1Char('2'))
+                             << qsizetype{6000000};
+  QTest::newRow("typed at the limit") << full << QString() << qsizetype{100001};
+  QTest::newRow("typed below it") << full.mid(1) << QString() << qsizetype{0};
+}
+
+// A line longer than a project may hold is refused at once, with the limit named.
+void TestEditor::overlongLineRefused() {
+  QFETCH(QString, before);
+  QFETCH(QString, pasted);
+  QFETCH(qsizetype, refused);
+  LoneEditor e;
+  QVERIFY(e.ShowWith(before));
+  e.editor.Memo1->moveCursor(QTextCursor::End);
+  if (pasted.isEmpty()) {
+    QTest::keyClick(e.editor.Memo1, Qt::Key_X);
+  } else {
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(e.editor.Memo1, Qt::Key_V, Qt::ControlModifier);
+  }
+  const QString added = pasted.isEmpty() ? QStringLiteral("x") : pasted;
+  QCOMPARE(e.editor.Memo1->toPlainText(), refused != 0 ? before : before + added);
+  if (refused == 0) {
+    QVERIFY(e.boxes.boxes.empty());
+    return;
+  }
+  QCOMPARE(e.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(e.boxes.boxes[0].kind, MessageKind::Error);
+  QCOMPARE(e.boxes.boxes[0].text,
+           "Eine Programmzeile darf h\xF6"
+           "chstens 100000 Zeichen haben (Leerzeichen z\xE4hlen "
+           "nicht mit); hier w\xE4ren es " +
+               std::to_string(refused) + " geworden. Der Text wurde nicht eingef\xFCgt.");
+}
+
+// Beside the structure message, the editor marks the line where the structure breaks until
+// the text is edited; "Neu formatieren" marks it again.
+void TestEditor::structureBreakMarked() {
+  LoneEditor e;
+  LoadProgramIntoEditor({"Solange(x<3)", "Wenn(x>1)", "x:=x+1", "EndeSolange"}, MainProgram,
+                        e.editor, e.boxes);
+  QCOMPARE(e.boxes.Texts(), std::vector<std::string>{kStructure});
+  QVERIFY(e.ShowWith(e.editor.Memo1->toPlainText()));
+  QCOMPARE(e.editor.StructureMark(), 1);  // the "Wenn" that the "EndeSolange" leaves open
+  const QList<QTextEdit::ExtraSelection> marks = e.editor.Memo1->extraSelections();
+  QCOMPARE(marks.size(), 1);
+  QCOMPARE(marks[0].cursor.blockNumber(), 1);
+  QCOMPARE(marks[0].format.foreground().color(), QColor(Qt::black));
+  e.editor.Memo1->moveCursor(QTextCursor::End);
+  QTest::keyClick(e.editor.Memo1, Qt::Key_Return);
+  QCOMPARE(e.editor.StructureMark(), -1);
+  QVERIFY(e.editor.Memo1->extraSelections().isEmpty());
+  e.editor.Button2Click();
+  QCOMPARE(e.editor.StructureMark(), 1);
+  e.editor.Memo1->setPlainText(QStringLiteral("Wenn(1)\nEndeWenn"));
+  e.editor.Button2Click();
+  QCOMPARE(e.editor.StructureMark(), -1);
 }
 
 QTEST_MAIN(TestEditor)
