@@ -122,6 +122,12 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
     Image1->update();
   };
   Image1->Handles = [this] { return FormRegler->Handles(); };
+  // Terms outside a run stop as a long program line does; F2 then stops the run too.
+  FormRegler->TermInterrupt = &term_wait_;
+  debugger_.SetTermInterrupt(&term_wait_);
+  term_wait_.OnAbbrechen = [this] {
+    if (run_.MainRunning()) StopRun();
+  };
   // "Starten" and "Abbrechen" work from the panel too, where the hand is while dragging.
   FormRegler->addActions({StartStarten, StartAbbrechen});
 
@@ -592,8 +598,9 @@ void TForm1::BearbeitenFunktionenExecute() {
 
 void TForm1::BearbeitenVariablenExecute() {
   UncheckBoth();
-  const EvalContext context{session_.project.functions, session_.project.variables,
-                            session_.drawing, boxes_};
+  EvalContext context{session_.project.functions, session_.project.variables, session_.drawing,
+                      boxes_};
+  context.interrupt = &term_wait_;
   ExchangeVariables(*FormVars, session_.project.variables, context);
   session_.ProjectChanged = true;
   MarkChangedPanel();

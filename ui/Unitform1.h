@@ -20,6 +20,7 @@
 #include "ui/file_dialogs.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/session.h"
+#include "ui/term_wait.h"
 
 class QAction;
 class QCheckBox;
@@ -238,6 +239,7 @@ class TForm1 final : public QMainWindow {
   Interpreter interpreter_;
   RunControl run_;
   RunDebugger debugger_;
+  TermWait term_wait_{*this};  // terms evaluated outside a run can be stopped
   QTimer idle_timer_;
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;

@@ -16,7 +16,9 @@
 #include <algorithm>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
+#include "logic/program/run_debug.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -84,7 +86,10 @@ ControlsPanel::ControlsPanel(Session& session, MessageBoxes& boxes, QWidget* par
 }
 
 EvalContext ControlsPanel::Context() const {
-  return {session_.project.functions, session_.project.variables, session_.drawing, boxes_};
+  EvalContext context{session_.project.functions, session_.project.variables, session_.drawing,
+                      boxes_};
+  context.interrupt = TermInterrupt;
+  return context;
 }
 
 void ControlsPanel::Rebuild() {
@@ -199,6 +204,8 @@ std::optional<std::string> ControlsPanel::AddSlider(const std::string& variable,
     }
   } catch (const Fault& fault) {
     return FaultDisplayText(fault.what());
+  } catch (const Interrupted&) {
+    return std::string(kEvaluationAbandoned);
   }
   slider.variable = variables.Name(variables.FindVariable(LowerCase1252(variable)));
   session_.controls.controls.push_back(slider);

@@ -61,6 +61,8 @@ class ControlsPanel final : public QDialog {
   std::function<void()> OnDragEnded;
   // A control was added or removed.
   std::function<void()> OnControlsChanged;
+  // Asked inside the long powers of a slider's terms, which it may abandon.
+  Interrupt* TermInterrupt = nullptr;
 
  private:
   struct Row {

@@ -1133,13 +1133,15 @@ std::optional<std::string> RunDebugger::StepBack() {
 
 std::string RunDebugger::WatchText(std::string_view term) const {
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
-                            kPowerProductBudget, &impl_->watch_plans};
+  const EvalContext context{project_.functions,  project_.variables,  drawing_,       boxes,
+                            kPowerProductBudget, &impl_->watch_plans, term_interrupt_};
   std::string text;
   try {
     text = EvaluateForDisplay(term, context);
   } catch (const Fault& fault) {
     text = FaultDisplayText(fault.what());
+  } catch (const Interrupted&) {
+    return kEvaluationAbandoned;
   }
   if (boxes.shown) return boxes.first;
   return text;
@@ -1153,13 +1155,15 @@ bool RunDebugger::WatchChanged(std::size_t index) {
   Watch& watch = watches_[index];
   Impl::WatchValue& last = impl_->watch_values[index];
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions,  project_.variables, drawing_, boxes,
-                            kPowerProductBudget, &impl_->watch_plans};
+  const EvalContext context{project_.functions,  project_.variables,  drawing_,       boxes,
+                            kPowerProductBudget, &impl_->watch_plans, term_interrupt_};
   TermValue value;
   bool plain = true;
   try {
     value = EvaluateTermValue(watch.term, context, &last.plan);
   } catch (const Fault&) {
+    plain = false;
+  } catch (const Interrupted&) {
     plain = false;
   }
   std::string text;
@@ -1243,12 +1247,16 @@ void RunDebugger::RefreshWatches() {
 
 std::vector<std::string> RunDebugger::Rewriting(std::string_view term) const {
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions, project_.variables, drawing_, boxes};
+  const EvalContext context{
+      project_.functions, project_.variables, drawing_, boxes, kPowerProductBudget, nullptr,
+      term_interrupt_};
   std::vector<std::string> texts;
   try {
     ExplainTerm(term, context, texts);
   } catch (const Fault& fault) {
     texts.push_back(FaultDisplayText(fault.what()));
+  } catch (const Interrupted&) {
+    texts.emplace_back(kEvaluationAbandoned);
   }
   return texts;
 }

@@ -34,6 +34,9 @@ inline constexpr const char* kHistoryExhausted =
     "Weiter zur\xFC"
     "ck reicht der Verlauf nicht: \xE4ltere Schritte wurden nicht aufbewahrt.";
 
+// What a watched term or a rewriting shows when its evaluation was abandoned.
+inline constexpr const char* kEvaluationAbandoned = "Die Auswertung wurde abgebrochen.";
+
 // What a step back says while the run is not paused.
 inline constexpr const char* kStepBackNotPaused =
     "Ein Schritt zur\xFC"
@@ -186,6 +189,9 @@ class RunDebugger {
   const std::vector<Watch>& Watches() const { return watches_; }
   // Evaluates every watch now (changed marks are cleared).
   void RefreshWatches();
+  // Asked inside the long powers of watched terms and rewritings, which it may abandon
+  // (their text is then kEvaluationAbandoned); none: they run to their end.
+  void SetTermInterrupt(Interrupt* interrupt) { term_interrupt_ = interrupt; }
 
   // --- A term's rewriting for the current tables: the working texts in order ---
   std::vector<std::string> Rewriting(std::string_view term) const;
@@ -252,6 +258,7 @@ class RunDebugger {
   std::set<std::int32_t> breakpoints_;
   bool history_enabled_ = false;
   std::vector<Watch> watches_;
+  Interrupt* term_interrupt_ = nullptr;
   int tempo_ = 0;
   std::vector<int> changed_;
   std::optional<ProgramLine> last_line_;
