@@ -469,6 +469,8 @@ void TForm1::ProjektNeuExecute() {
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_.clear();
   run_.ResetCounters();
+  // The white picture of 400 x 400, whatever size a picture opened before had.
+  session_.canvas.SetImage(QImageCanvas().Image());
   session_.record.Clear(session_.canvas);
   Image1->update();
   ShowFileName();

@@ -88,6 +88,7 @@ class TestControls : public QObject {
   void arrowKeysMoveOneStep();
   void handlesArePaintedButNeverInThePixels();
   void draggingAHandleSetsThePlaneValueAndNotTheMouseProgram();
+  void aDragMovesTheValueByWhatThePointerMoved();
   void lastFinishedPictureShowsWhileALiveRunDraws();
   void aDragWaitsForThePictureBeingDrawn();
   void addingThroughTheDialog_data();
@@ -239,6 +240,23 @@ void TestControls::draggingAHandleSetsThePlaneValueAndNotTheMouseProgram() {
   rig.form.Image1MouseDown(Qt::LeftButton, 10, 10);
   rig.form.Image1MouseUp(Qt::LeftButton, 10, 10);
   QCOMPARE(rig.Current("m"), 1.0);
+}
+
+// The handle was placed under one scale and a live run sets another (the project's own, as
+// "SetzeSkala" at its start does): a move of one pixel moves the value by one pixel of the
+// new scale, from the value it had, instead of jumping to the pixel's place.
+void TestControls::aDragMovesTheValueByWhatThePointerMoved() {
+  ControlRig rig;
+  const QPoint at = rig.Handle();
+  rig.form.Image1MouseDown(Qt::LeftButton, at.x(), at.y());
+  rig.session.drawing.SetScale(-1.6, 1.6, -1.6, 1.6);
+  rig.form.Image1MouseMove(at.x() + 1, at.y());
+  QCOMPARE(rig.Start("c").Re, 1.008);
+  QCOMPARE(rig.Start("c").Im, 1.0);
+  rig.form.Image1MouseMove(at.x() + 1, at.y() + 2);
+  rig.form.Image1MouseUp(Qt::LeftButton, at.x() + 1, at.y() + 2);
+  QCOMPARE(rig.Start("c").Re, 1.008);
+  QCOMPARE(rig.Start("c").Im, 0.984);
 }
 
 void TestControls::lastFinishedPictureShowsWhileALiveRunDraws() {

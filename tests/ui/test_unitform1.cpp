@@ -351,7 +351,12 @@ void TestMainWindow::newProjectWithoutChanges() {
   rig.Mouse() = {"x:=2"};
   rig.session.interp.CurrentLine = {1, 1};
   rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
+  // A picture of another size was opened.
+  QImage wide(600, 300, QImage::Format_RGB32);
+  wide.fill(Qt::black);
+  rig.session.record.Load(rig.session.canvas, wide);
   rig.form.ProjektNeuExecute();
+  QCOMPARE(rig.session.canvas.Image().size(), QSize(400, 400));
   QVERIFY(rig.boxes.boxes.empty());
   QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction - 1);
   QCOMPARE(rig.session.project.variables.LastVariable(), 2);

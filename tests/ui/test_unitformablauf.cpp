@@ -12,10 +12,14 @@
 #include <QMenuBar>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QToolBar>
 #include <QtTest>
+#include <cmath>
+#include <map>
 
 #include "tests/ui/ui_rig.h"
 #include "ui/Unitformablauf.h"
@@ -84,6 +88,7 @@ class TestRunWindow : public QObject {
   void besideTheMainWindow_data();
   void besideTheMainWindow();
   void positionRemembered();
+  void readableUnderADarkPalette();
   void tables();
   void watchRows_data();
   void watchRows();
@@ -160,14 +165,25 @@ void TestRunWindow::newItemsStayUsableWhileRunning() {
 }
 
 void TestRunWindow::besideTheMainWindow_data() {
+  QTest::addColumn<QRect>("room");  // the screen without its panels
   QTest::addColumn<QPoint>("main_at");
-  QTest::newRow("room on the right") << QPoint(10, 10);
-  QTest::newRow("room on the left only") << QPoint(700, 10);
-  QTest::newRow("centred") << QPoint(200, 40);
+  QTest::addColumn<bool>("picture_in_sight");
+  const QRect laptop(0, 0, 1366, 728);
+  QTest::newRow("room on the right") << laptop << QPoint(10, 10) << true;
+  QTest::newRow("room on the left only") << laptop << QPoint(900, 10) << true;
+  QTest::newRow("centred on 1366 x 768") << laptop << QPoint(457, 94) << true;
+  // Too small for both side by side: the window fits the screen, over the main window.
+  QTest::newRow("800 x 500") << QRect(0, 0, 800, 500) << QPoint(175, 0) << false;
+  QTest::newRow("800 x 500, not at the origin")
+      << QRect(100, 30, 800, 500) << QPoint(275, 30) << false;
 }
 
+// Beside the main window where the screen has room, on the screen whole, and every action
+// of its tool bar in sight.
 void TestRunWindow::besideTheMainWindow() {
+  QFETCH(QRect, room);
   QFETCH(QPoint, main_at);
+  QFETCH(bool, picture_in_sight);
   Rig rig;
   rig.form.move(main_at);
   TFormAblauf& window = OpenRunWindow(rig);
@@ -175,13 +191,23 @@ void TestRunWindow::besideTheMainWindow() {
   QVERIFY(!window.isModal());
   QCOMPARE(QApplication::activeModalWidget(), nullptr);
   QCOMPARE(window.windowTitle(), QStringLiteral("Ablauf"));
+  window.PlaceBeside(rig.form.frameGeometry(), room);
+  QCoreApplication::processEvents();
+  const QString at = QStringLiteral("run window %1,%2 %3x%4")
+                         .arg(window.x())
+                         .arg(window.y())
+                         .arg(window.width())
+                         .arg(window.height());
+  QVERIFY2(room.contains(window.frameGeometry()), qPrintable(at));
   const QRect picture(rig.form.Image1->mapToGlobal(QPoint(0, 0)), rig.form.Image1->size());
-  QVERIFY2(!window.frameGeometry().intersects(picture),
-           qPrintable(QStringLiteral("run window %1,%2 %3x%4")
-                          .arg(window.x())
-                          .arg(window.y())
-                          .arg(window.width())
-                          .arg(window.height())));
+  if (picture_in_sight) QVERIFY2(!window.frameGeometry().intersects(picture), qPrintable(at));
+  for (QAction* action : window.ToolBar1->actions()) {
+    if (action->isSeparator()) continue;
+    QWidget* button = window.ToolBar1->widgetForAction(action);
+    QVERIFY2(button != nullptr && button->isVisible(), qPrintable(action->text()));
+    QVERIFY(window.ToolBar1->rect().contains(button->geometry()));
+    QVERIFY(button->font().pointSizeF() >= 7);
+  }
 }
 
 void TestRunWindow::positionRemembered() {
@@ -472,6 +498,74 @@ void TestRunWindow::pauseShownInTheStatusBar() {
   rig.form.StartFortsetzenExecute();
   QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
   QCOMPARE(rig.form.statusBar()->currentMessage(), QString());
+}
+
+namespace {
+
+double Luminance(QColor c) {
+  const auto channel = [](double v) {
+    return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+  };
+  return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// The contrast of the text in `area` of `image` with its ground: the ground is its most
+// common colour, the text the colour farthest from it.
+double TextContrast(const QImage& image, const QRect& area) {
+  std::map<QRgb, int> counts;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+  }
+  const QRgb ground =
+      std::max_element(counts.begin(), counts.end(), [](const auto& a, const auto& b) {
+        return a.second < b.second;
+      })->first;
+  double best = 1;
+  for (const auto& [colour, n] : counts) {
+    const double a = Luminance(QColor(colour)) + 0.05;
+    const double b = Luminance(QColor(ground)) + 0.05;
+    best = std::max(best, std::max(a, b) / std::min(a, b));
+  }
+  return best;
+}
+
+}  // namespace
+
+// The colours that carry meaning, the next line and a changed value, stay readable under a
+// dark palette (whose text is light).
+void TestRunWindow::readableUnderADarkPalette() {
+  const QPalette light = QApplication::palette();
+  const QString style = QApplication::style()->name();
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 45));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::Button, QColor(45, 45, 45));
+  dark.setColor(QPalette::ButtonText, Qt::white);
+  QApplication::setPalette(dark);
+  {
+    Rig rig;
+    rig.AddVariable("n", 0);
+    rig.Main() = {"n:=1", "n:=2", "n:=3"};
+    rig.form.StartEinzelschrittExecute();
+    rig.form.StartEinzelschrittExecute();  // n changed, line 2 next
+    TFormAblauf& window = *rig.form.FormAblauf;
+    window.Refresh();
+    QCoreApplication::processEvents();
+    const QImage program = window.MainView->viewport()->grab().toImage();
+    const QRect line =
+        window.MainView->cursorRect(QTextCursor(window.MainView->document()->findBlockByNumber(1)));
+    const QRect next(0, line.top(), program.width(), line.height());
+    QVERIFY2(TextContrast(program, next) >= 4.5, "the next line");
+    const QRect cell = window.VariablesGrid->visualItemRect(window.VariablesGrid->item(3, 2));
+    const QImage grid = window.VariablesGrid->viewport()->grab(cell).toImage();
+    QVERIFY2(TextContrast(grid, grid.rect()) >= 4.5, "the changed value");
+    rig.form.StopRun();
+  }
+  QApplication::setPalette(light);
+  QApplication::setStyle(style);
 }
 
 void TestRunWindow::pausedCountsAsRunning() {
