@@ -13,9 +13,9 @@ mapfile -t options < <(sed -n 's/^option(\(OMBRIX_[A-Z_]*\).*/\1/p' CMakeLists.t
 failed=0
 checked=0
 for file in scripts/*.sh bench/*.sh .ci/run README.md; do
-  [ -f "$file" ] && [ "$file" != "$0" ] || continue
-  # Continued lines joined; each configure runs from "cmake -S" to the next "&&", ";" or
-  # the end of the line.
+  [ -f "$file" ] || continue
+  # Continued lines joined; a configure runs from the word cmake with its source folder to
+  # the next "&&", ";" or the end of the line. (The pattern does not match itself.)
   while IFS= read -r command; do
     checked=$((checked + 1))
     missing=()
@@ -28,7 +28,7 @@ for file in scripts/*.sh bench/*.sh .ci/run README.md; do
       failed=1
     fi
   done < <(sed -e ':a' -e '/\\$/N; s/\\\n//; ta' "$file" |
-    grep -o 'cmake -S [^;&]*' || true)
+    grep -o 'cmake[ ]-S [^;&]*' || true)
 done
 [ "$checked" -gt 0 ] || { echo "no configure commands found"; exit 1; }
 exit "$failed"
