@@ -555,9 +555,12 @@ void TestRunWindow::readableUnderADarkPalette() {
     window.Refresh();
     QCoreApplication::processEvents();
     const QImage program = window.MainView->viewport()->grab().toImage();
-    const QRect line =
-        window.MainView->cursorRect(QTextCursor(window.MainView->document()->findBlockByNumber(1)));
-    const QRect next(0, line.top(), program.width(), line.height());
+    // The text of line 2, from its first character to its last.
+    QTextCursor at(window.MainView->document()->findBlockByNumber(1));
+    const QRect start = window.MainView->cursorRect(at);
+    at.movePosition(QTextCursor::EndOfBlock);
+    const QRect next(QPoint(start.left() + 1, start.top()),
+                     QPoint(window.MainView->cursorRect(at).left(), start.bottom()));
     QVERIFY2(TextContrast(program, next) >= 4.5, "the next line");
     const QRect cell = window.VariablesGrid->visualItemRect(window.VariablesGrid->item(3, 2));
     const QImage grid = window.VariablesGrid->viewport()->grab(cell).toImage();
