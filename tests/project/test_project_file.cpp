@@ -311,10 +311,8 @@ TEST_F(ProjectFileTest, FileOfTheOtherSeparatorIsReadAndConverted) {
   std::string german;
   ASSERT_FALSE(ProjectToBytes(DecimalProject(), german));
   ProjectContent english = DecimalProject();
-  SwapDecimalSeparators(english);
-  EXPECT_EQ(english.functions.Term(23), "#^2+0.5");
-  EXPECT_EQ(english.programs[MainProgram][0], "x:=[1.5|-0.25]*2.5e-1");
-  EXPECT_EQ(english.programs[MainProgram][1], "ZeichneKreis(0;.5)");
+  english.functions.SetTerm(23, "#^2+0.5");
+  english.programs[MainProgram] = {"x:=[1.5|-0.25]*2.5e-1", "ZeichneKreis(0;.5)", "Wenn(x>1)"};
   SetDecimalSeparator('.');
   std::string english_bytes;
   ASSERT_FALSE(ProjectToBytes(english, english_bytes));

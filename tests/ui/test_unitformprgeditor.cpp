@@ -88,7 +88,6 @@ class TestEditor : public QObject {
   void cursorLineLabel();
   void overlongLineRefused_data();
   void overlongLineRefused();
-  void structureBreakMarked();
 };
 
 void TestEditor::splitText_data() {
@@ -275,31 +274,46 @@ void TestEditor::changeMarking() {
 void TestEditor::reformat_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("formatted");
-  QTest::addColumn<int>("messages");
+  QTest::addColumn<int>("marked");  // the line marked where the structure breaks; -1: none
   QTest::newRow("unclosed block") << "Solange(x>0)\nZeichnePunkt(x)"
-                                  << "Solange(x>0)\n  ZeichnePunkt(x)" << 1;
+                                  << "Solange(x>0)\n  ZeichnePunkt(x)" << 0;
+  QTest::newRow("a closing that leaves a block open")
+      << "Solange(x<3)\nWenn(x>1)\nx:=x+1\nEndeSolange"
+      << "Solange(x<3)\n  Wenn(x>1)\n    x:=x+1\n  EndeSolange" << 1;
   QTest::newRow("balanced, spaces removed") << "wenn ( x > 0 )\n    x := 1\nENDEWENN"
-                                            << "wenn(x>0)\n  x:=1\nENDEWENN" << 0;
+                                            << "wenn(x>0)\n  x:=1\nENDEWENN" << -1;
   QTest::newRow("empty") << ""
-                         << "" << 0;
+                         << "" << -1;
 }
 
 void TestEditor::reformat() {
   QFETCH(QString, text);
   QFETCH(QString, formatted);
-  QFETCH(int, messages);
+  QFETCH(int, marked);
   LoneEditor lone;
   QVERIFY(lone.ShowWith(text));
   TFormPrgEditor& editor = lone.editor;
+  QCOMPARE(editor.StructureMark(), marked);  // marked on opening, too
   QTest::mouseClick(editor.Button2, Qt::LeftButton);
   QCOMPARE(editor.Memo1->toPlainText(), formatted);
   QVERIFY(editor.Memo1->hasFocus());  // typing goes on in the text, not on the button
-  QCOMPARE(int(lone.boxes.boxes.size()), messages);
-  if (messages > 0) {
+  QCOMPARE(int(lone.boxes.boxes.size()), marked >= 0 ? 1 : 0);
+  if (marked >= 0) {
     QCOMPARE(lone.boxes.boxes[0].kind, MessageKind::Error);
     QCOMPARE(lone.boxes.boxes[0].text, std::string(kStructure));
   }
   QVERIFY(!lone.changed);  // formatting is not typing
+  // The mark, in both colours of its own, until the text is edited.
+  QCOMPARE(editor.StructureMark(), marked);
+  const QList<QTextEdit::ExtraSelection> marks = editor.Memo1->extraSelections();
+  QCOMPARE(marks.size(), marked >= 0 ? 1 : 0);
+  if (marked >= 0) {
+    QCOMPARE(marks[0].cursor.blockNumber(), marked);
+    QCOMPARE(marks[0].format.foreground().color(), QColor(Qt::black));
+  }
+  editor.Memo1->moveCursor(QTextCursor::End);
+  QTest::keyClick(editor.Memo1, Qt::Key_Return);
+  QCOMPARE(editor.StructureMark(), -1);
 }
 
 void TestEditor::reformatKeepsTheCursor_data() {
@@ -496,30 +510,6 @@ void TestEditor::overlongLineRefused() {
            "chstens 100000 Zeichen haben (Leerzeichen z\xE4hlen "
            "nicht mit); hier w\xE4ren es " +
                std::to_string(refused) + " geworden. Der Text wurde nicht eingef\xFCgt.");
-}
-
-// Beside the structure message, the editor marks the line where the structure breaks until
-// the text is edited; "Neu formatieren" marks it again.
-void TestEditor::structureBreakMarked() {
-  LoneEditor e;
-  LoadProgramIntoEditor({"Solange(x<3)", "Wenn(x>1)", "x:=x+1", "EndeSolange"}, MainProgram,
-                        e.editor, e.boxes);
-  QCOMPARE(e.boxes.Texts(), std::vector<std::string>{kStructure});
-  QVERIFY(e.ShowWith(e.editor.Memo1->toPlainText()));
-  QCOMPARE(e.editor.StructureMark(), 1);  // the "Wenn" that the "EndeSolange" leaves open
-  const QList<QTextEdit::ExtraSelection> marks = e.editor.Memo1->extraSelections();
-  QCOMPARE(marks.size(), 1);
-  QCOMPARE(marks[0].cursor.blockNumber(), 1);
-  QCOMPARE(marks[0].format.foreground().color(), QColor(Qt::black));
-  e.editor.Memo1->moveCursor(QTextCursor::End);
-  QTest::keyClick(e.editor.Memo1, Qt::Key_Return);
-  QCOMPARE(e.editor.StructureMark(), -1);
-  QVERIFY(e.editor.Memo1->extraSelections().isEmpty());
-  e.editor.Button2Click();
-  QCOMPARE(e.editor.StructureMark(), 1);
-  e.editor.Memo1->setPlainText(QStringLiteral("Wenn(1)\nEndeWenn"));
-  e.editor.Button2Click();
-  QCOMPARE(e.editor.StructureMark(), -1);
 }
 
 QTEST_MAIN(TestEditor)
