@@ -192,12 +192,11 @@ int ControlVariable(const VariableTable& variables, const Control& control) {
 
 std::optional<std::string> CheckControlVariable(const VariableTable& variables,
                                                 const ControlSet& set, const std::string& name) {
+  if (std::optional<std::string> refused = RefusedName(name)) return refused;
   const std::string lowered = LowerCase1252(name);
-  if (lowered == "i") return RefusedName(name);
   if (name.empty() || variables.FindVariable(lowered) < 0) {
     return "Es gibt keine Variable " + Quoted(name) + ".";
   }
-  if (std::optional<std::string> refused = RefusedName(name)) return refused;
   for (const Control& control : set.controls) {
     if (LowerCase1252(control.variable) == lowered) {
       return "Die Variable " + Quoted(name) + " hat schon einen Regler.";

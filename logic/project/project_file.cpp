@@ -131,9 +131,12 @@ void SwapSeparatorsIn(std::string& text) {
   }
 }
 
-// Files name "Die Datei "NAME"", bytes of no file "Die Daten".
-std::string LoadSubject(std::string_view label) {
-  return label.empty() ? std::string("Die Daten sind") : "Die Datei " + Quoted(label) + " ist";
+// Why the bytes are no project; a file is named ("Die Datei "NAME""), bytes of no file are
+// "Die Daten".
+ProjectError NotAProject(std::string_view label, const std::string& reason) {
+  const std::string subject =
+      label.empty() ? std::string("Die Daten sind") : "Die Datei " + Quoted(label) + " ist";
+  return {subject + " keine g\xFCltige Projektdatei: " + reason, false};
 }
 
 class FieldReader {
@@ -182,10 +185,7 @@ class FieldReader {
                                                bytes_.end(), kFieldSeparator));
   }
 
-  void Fail(const std::string& reason) {
-    error_ = ProjectError{LoadSubject(label_) + " keine g\xFCltige Projektdatei: " + reason + ".",
-                          false};
-  }
+  void Fail(const std::string& reason) { error_ = NotAProject(label_, reason + "."); }
 
   std::optional<ProjectError> TakeError() { return std::move(error_); }
 
@@ -309,9 +309,7 @@ std::optional<ProjectError> ReadProjectBytes(ProjectContent& project, std::strin
   try {
     if (!ReadInto(project, in)) return in.TakeError();
   } catch (const Fault& fault) {
-    return ProjectError{LoadSubject(label) + " keine g\xFCltige Projektdatei: " +
-                            FaultDisplayText(ReadableFieldFault(fault.what())),
-                        false};
+    return NotAProject(label, FaultDisplayText(ReadableFieldFault(fault.what())));
   }
   return std::nullopt;
 }
