@@ -9,7 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cli=${1:-build/release/cli/ombrix-cli}
 if [ ! -x "$cli" ]; then
-  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_TESTS=OFF
+  cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_UI=ON -DOMBRIX_TESTS=OFF \
+    -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF -DOMBRIX_SANITIZE=OFF -DOMBRIX_WERROR=OFF \
+    -DOMBRIX_PORTABLE_ROUND_TRIP=OFF
   cmake --build build/release --target ombrix-cli
 fi
 

@@ -52,6 +52,8 @@ int RunResave(const std::vector<std::string>& args, std::ostream&, std::ostream&
   MessageBoxes& boxes = line_boxes;
   ProjectContent project;
   if (!LoadProjectReporting(project, options.files[0], boxes)) return kExitFailed;
+  // The terms and program lines follow the numbers into the other separator.
+  if (output_separator != DecimalSeparator()) SwapDecimalSeparators(project);
   SetDecimalSeparator(output_separator);
   if (const std::optional<ProjectError> error =
           SaveProject(project, std::filesystem::path(options.files[1]))) {

@@ -6,7 +6,6 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <algorithm>
 #include <cmath>
@@ -262,12 +261,8 @@ std::optional<std::string> WriteVectorPicture(const QImage& pixels, const Pictur
                                               const QString& path, VectorFormat format) {
   const QByteArray bytes =
       format == VectorFormat::Svg ? PictureSvg(pixels, record) : PicturePdf(pixels, record);
-  QSaveFile file(path);
-  if (bytes.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() ||
-      !file.commit()) {
-    return "Datei " + FromQt(path) + " kann nicht erstellt werden";
-  }
-  return std::nullopt;
+  if (bytes.isEmpty()) return "Datei " + FromQt(path) + " kann nicht erstellt werden";
+  return WritePictureBytes(path, bytes);
 }
 
 std::optional<std::string> ExportPictureFile(const QImage& pixels, const PictureRecord& record,

@@ -1,15 +1,17 @@
 #include "platform/picture_files.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QImageWriter>
 #include <QPainter>
-#include <QSaveFile>
-
+#include <filesystem>
 #include <functional>
+#include <string_view>
 
 #include "platform/metafile.h"
+#include "platform/posix_file_store.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -52,18 +54,16 @@ std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileForm
   return DecodeMetafile(bytes, format, wait);
 }
 
-// Writes whole bytes through a temporary file, so a failed write leaves the old file.
+// The picture's bytes, made in memory first.
 [[nodiscard]] std::optional<std::string> WriteWhole(const QString& path,
-                                                    const std::function<bool(QIODevice&)>& write) {
-  const std::string cannot_create = "Datei " + FromQt(path) + " kann nicht erstellt werden";
-  QSaveFile file(path);
-  if (!file.open(QIODevice::WriteOnly)) return cannot_create;
-  if (!write(file)) {
-    file.cancelWriting();
-    return cannot_create;
+                                      const std::function<bool(QIODevice&)>& write) {
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  if (!buffer.open(QIODevice::WriteOnly) || !write(buffer)) {
+    return "Datei " + FromQt(path) + " kann nicht erstellt werden";
   }
-  if (!file.commit()) return cannot_create;
-  return std::nullopt;
+  buffer.close();
+  return WritePictureBytes(path, bytes);
 }
 
 std::string InvalidPictureMessage(const QByteArray& format) {
@@ -74,6 +74,17 @@ std::string InvalidPictureMessage(const QByteArray& format) {
 }
 
 }  // namespace
+
+std::optional<std::string> WritePictureBytes(const QString& path, const QByteArray& bytes) {
+  // As a project is saved: a failed write leaves the old file, and only a plain file (or
+  // none yet) is replaced; a named pipe or a device there is refused, not replaced.
+  const QByteArray name = QFile::encodeName(path);
+  if (PosixFileStore().Replace(std::filesystem::path(std::string(name.constData(), name.size())),
+                               std::string_view(bytes.constData(), bytes.size()))) {
+    return "Datei " + FromQt(path) + " kann nicht erstellt werden";
+  }
+  return std::nullopt;
+}
 
 std::string UnknownExtensionMessage(const QString& path) {
   return "Unbekannte Bilddateierweiterung (." + FromQt(ExtensionOf(path)) + ")";

@@ -1,6 +1,7 @@
 // Loading and saving the drawing picture. Errors are German Windows-1252 texts.
 #pragma once
 
+#include <QByteArray>
 #include <QImage>
 #include <QString>
 #include <optional>
@@ -10,6 +11,10 @@
 #include "platform/metafile.h"
 
 namespace ombrix {
+
+// Makes `bytes` the content of the file at `path` as a project is saved: the old file
+// stays on failure, and only a plain file is replaced (not a named pipe or a device).
+std::optional<std::string> WritePictureBytes(const QString& path, const QByteArray& bytes);
 
 // "Unbekannte Bilddateierweiterung (.%s)", the extension as written in the name.
 std::string UnknownExtensionMessage(const QString& path);

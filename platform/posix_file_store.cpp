@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <vector>
 
 namespace ombrix {
 
@@ -221,6 +222,137 @@ bool LinkTemporary(int fd, const fs::path& folder, const std::string& prefix, fs
   return std::nullopt;
 }
 
+// One file of a save between its two halves: the new content complete under a temporary
+// name beside the target (or nothing, for a removal), the old file linked under another.
+class PreparedWrite {
+ public:
+  PreparedWrite() = default;
+  PreparedWrite(const PreparedWrite&) = delete;
+  PreparedWrite& operator=(const PreparedWrite&) = delete;
+  ~PreparedWrite() { Discard(); }
+
+  // Checks the target and writes the new content; nothing visible changes.
+  friend std::optional<FileFailure> Prepare(const FileWrite& write, PreparedWrite& p);
+  // The old file under a second name; where the file system cannot link, no way back.
+  void KeepOld() {
+    if (!exists_) return;
+    int err = 0;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fs::path name = folder_ / (prefix_ + TempSuffix(attempt + 100));
+      if (::link(target_.c_str(), name.c_str()) == 0) {
+        old_ = std::move(name);
+        return;
+      }
+      err = errno;
+      if (err != EEXIST) return;
+    }
+  }
+  // The new content takes the target's name (the target goes, for a removal); 0 or errno.
+  int Commit() {
+    if (remove_) {
+      if (!exists_) return 0;
+      return ::unlink(target_.c_str()) == 0 ? 0 : errno;  // it lives on as `old_`, if kept
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return errno;
+    temp_.clear();
+    return 0;
+  }
+  // After a later file failed: the target as it was, as far as it was kept.
+  void Undo() {
+    if (!old_.empty()) {
+      if (::rename(old_.c_str(), target_.c_str()) != 0) {
+        // Should even this fail, the old file stays under its temporary name.
+      }
+      old_.clear();
+    } else if (!exists_ && !remove_) {
+      ::unlink(target_.c_str());
+    }
+  }
+  // Done: the old file's second name goes, and the renames are made durable.
+  void Finish() {
+    if (!old_.empty()) ::unlink(old_.c_str());
+    old_.clear();
+    const int dir = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+      ::fsync(dir);
+      ::close(dir);
+    }
+  }
+  // Abandoned: the temporary names go.
+  void Discard() {
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    if (!old_.empty()) ::unlink(old_.c_str());
+    temp_.clear();
+    old_.clear();
+  }
+
+ private:
+  fs::path target_;
+  fs::path folder_;
+  std::string prefix_;
+  fs::path temp_;  // the new content, until it is renamed over the target
+  fs::path old_;   // a second name of the replaced file, until the save is done
+  bool exists_ = false;
+  bool remove_ = false;
+};
+
+std::optional<FileFailure> Prepare(const FileWrite& write, PreparedWrite& p) {
+  struct stat old {};
+  if (!write.bytes) {
+    // Only a plain file is removed; a link or anything else there stays.
+    p.remove_ = true;
+    p.target_ = write.file;
+    p.exists_ = ::lstat(write.file.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    p.folder_ = write.file.has_parent_path() ? write.file.parent_path() : fs::path(".");
+    p.prefix_ = "." + write.file.filename().string().substr(0, 200) + ".tmp-";
+    if (p.exists_ && ::access(p.folder_.c_str(), W_OK) != 0) return Failure(ErrnoReason(errno));
+    return std::nullopt;
+  }
+  if (std::optional<FileFailure> refused = CheckTarget(write.file, p.target_, old, p.exists_)) {
+    return refused;
+  }
+  p.folder_ = p.target_.has_parent_path() ? p.target_.parent_path() : fs::path(".");
+  // Hidden, beside the target, short enough for any file name the target itself may have.
+  p.prefix_ = "." + p.target_.filename().string().substr(0, 200) + ".tmp-";
+  RemoveStaleTemporaries(p.folder_, p.prefix_);
+
+  // Written unnamed and linked in under the temporary name only when complete, so that a
+  // save killed on the way leaves nothing behind; named from the start where the file
+  // system cannot do that.
+  int err = 0;
+  int raw = ::open(p.folder_.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+  const bool unnamed = raw >= 0;
+  if (!unnamed) {
+    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
+      return Failure(ErrnoReason(errno));
+    }
+    raw = CreateNamedTemporary(p.folder_, p.prefix_, p.temp_, err);
+    if (raw < 0) return Failure(ErrnoReason(err));
+  }
+  FileDescriptor fd(raw);
+
+  const auto abandon = [&](int reason) {
+    fd.Close();
+    p.Discard();
+    return Failure(ErrnoReason(reason));
+  };
+  if (p.exists_) {
+    // Owner and group first: changing them clears the set-id bits the mode then restores.
+    if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0 &&
+        ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
+      // Where the process may not give the file away it stays its own, as a new file does.
+    }
+    if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return abandon(errno);
+  }
+  if (const int failed = WriteAll(fd.Get(), *write.bytes)) return abandon(failed);
+  if (::fsync(fd.Get()) != 0) return abandon(errno);
+  if (unnamed && !LinkTemporary(fd.Get(), p.folder_, p.prefix_, p.temp_, err)) {
+    return abandon(err);
+  }
+  if (const int failed = fd.Close()) return abandon(failed);
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::optional<FileFailure> PosixFileStore::Read(const fs::path& file, std::uintmax_t max_size,
@@ -256,63 +388,37 @@ std::optional<FileFailure> PosixFileStore::Read(const fs::path& file, std::uintm
 
 std::optional<FileFailure> PosixFileStore::Replace(const fs::path& file,
                                                    std::string_view bytes) const {
-  fs::path target;
-  struct stat old {};
-  bool exists = false;
-  if (std::optional<FileFailure> refused = CheckTarget(file, target, old, exists)) return refused;
+  const FileWrite write{file, bytes};
+  std::size_t failed = 0;
+  return ReplaceTogether({&write, 1}, failed);
+}
 
-  const fs::path folder = target.has_parent_path() ? target.parent_path() : fs::path(".");
-  // Hidden, beside the target, short enough for any file name the target itself may have.
-  const std::string prefix = "." + target.filename().string().substr(0, 200) + ".tmp-";
-  RemoveStaleTemporaries(folder, prefix);
-
-  // Written unnamed and linked in under the temporary name only when complete, so that a
-  // save killed on the way leaves nothing behind; named from the start where the file
-  // system cannot do that.
-  fs::path temp;
-  int err = 0;
-  int raw = ::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-  const bool unnamed = raw >= 0;
-  if (!unnamed) {
-    if (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL) {
-      return Failure(ErrnoReason(errno));
-    }
-    raw = CreateNamedTemporary(folder, prefix, temp, err);
-    if (raw < 0) return Failure(ErrnoReason(err));
-  }
-  FileDescriptor fd(raw);
-
-  const auto abandon = [&](int reason) {
-    fd.Close();
-    if (!temp.empty()) ::unlink(temp.c_str());
-    return Failure(ErrnoReason(reason));
+std::optional<FileFailure> PosixFileStore::ReplaceTogether(std::span<const FileWrite> writes,
+                                                           std::size_t& failed) const {
+  std::vector<PreparedWrite> prepared(writes.size());
+  const auto abandon = [&](std::size_t index, FileFailure failure) {
+    failed = index;
+    for (PreparedWrite& p : prepared) p.Discard();
+    return failure;
   };
-  if (exists) {
-    // Owner and group first: changing them clears the set-id bits the mode then restores.
-    if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0 &&
-        ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid) != 0) {
-      // Where the process may not give the file away it stays its own, as a new file does.
+  // Every new content complete under its temporary name before anything changes.
+  for (std::size_t n = 0; n < writes.size(); ++n) {
+    if (std::optional<FileFailure> refused = Prepare(writes[n], prepared[n])) {
+      return abandon(n, *refused);
     }
-    if (::fchmod(fd.Get(), old.st_mode & 07777) != 0) return abandon(errno);
   }
-  if (const int failed = WriteAll(fd.Get(), bytes)) return abandon(failed);
-  if (::fsync(fd.Get()) != 0) return abandon(errno);
-  if (unnamed && !LinkTemporary(fd.Get(), folder, prefix, temp, err)) return abandon(err);
-  if (const int failed = fd.Close()) {
-    ::unlink(temp.c_str());
-    return Failure(ErrnoReason(failed));
+  // With more than one file, the old ones kept under a temporary name too, so that a
+  // failure on the way can put them back.
+  if (prepared.size() > 1) {
+    for (PreparedWrite& p : prepared) p.KeepOld();
   }
-  if (::rename(temp.c_str(), target.c_str()) != 0) {
-    const int failed = errno;
-    ::unlink(temp.c_str());
-    return Failure(ErrnoReason(failed));
+  for (std::size_t n = 0; n < prepared.size(); ++n) {
+    if (const int err = prepared[n].Commit()) {
+      for (std::size_t done = n; done-- > 0;) prepared[done].Undo();
+      return abandon(n, Failure(ErrnoReason(err)));
+    }
   }
-  // Make the rename itself durable; a failure here leaves a complete file either way.
-  const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
-    ::fsync(dir);
-    ::close(dir);
-  }
+  for (PreparedWrite& p : prepared) p.Finish();
   return std::nullopt;
 }
 
@@ -320,8 +426,9 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
   return SaveProject(project, file, PosixFileStore());
 }
 
-std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file) {
-  return LoadProject(project, file, PosixFileStore());
+std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file,
+                                        bool* converted) {
+  return LoadProject(project, file, PosixFileStore(), converted);
 }
 
 LoadedControls LoadControls(const fs::path& project_file) {

@@ -26,7 +26,8 @@ fi
 sed -i "s/$old/inline constexpr double ZeroCutThreshold = 1E-12;/" "$header"
 
 cmake -S "$work/src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=ON \
-  -DOMBRIX_UI=ON -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF >/dev/null
+  -DOMBRIX_SANITIZE=OFF -DOMBRIX_PORTABLE_ROUND_TRIP=OFF -DOMBRIX_UI=ON -DOMBRIX_TESTS=OFF \
+  -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF >/dev/null
 cmake --build "$work/build" -j "$(nproc)" --target ombrix-cli
 cli="$work/build/cli/ombrix-cli"
 

@@ -4,7 +4,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_TESTS=OFF
+# Every option stated: build/release is shared with test-all.sh and the package, and its
+# cache would otherwise keep what the last of them chose.
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_UI=ON -DOMBRIX_TESTS=OFF \
+  -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF -DOMBRIX_SANITIZE=OFF -DOMBRIX_WERROR=OFF \
+  -DOMBRIX_PORTABLE_ROUND_TRIP=OFF
 cmake --build build/release -j "$(nproc)"
 if [ -x build/release/ui/ombrix ] && { [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; }; then
   exec build/release/ui/ombrix

@@ -24,19 +24,24 @@ bash scripts/check-format.sh
 desktop-file-validate desktop/*.desktop
 appstreamcli validate --no-net desktop/*.metainfo.xml
 
-cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON -DOMBRIX_WERROR=ON
+# Every configure states every option: a build folder keeps its cache, and build/release is
+# shared with start.sh (which switches the tests off) and the package.
+cmake -S . -B build/check -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOMBRIX_SANITIZE=ON -DOMBRIX_WERROR=ON \
+  -DOMBRIX_UI=ON -DOMBRIX_TESTS=ON -DOMBRIX_BENCH=ON -DOMBRIX_FUZZ=OFF -DOMBRIX_PORTABLE_ROUND_TRIP=OFF
 cmake --build build/check -j "$jobs"
 (cd build/check && QT_QPA_PLATFORM=offscreen ctest "${ctest_args[@]}")
 
 # What users and the package run.
 cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=ON \
-  -DOMBRIX_BENCH=OFF
+  -DOMBRIX_UI=ON -DOMBRIX_TESTS=ON -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF -DOMBRIX_SANITIZE=OFF \
+  -DOMBRIX_PORTABLE_ROUND_TRIP=OFF
 cmake --build build/release -j "$jobs"
 (cd build/release && QT_QPA_PLATFORM=offscreen ctest "${ctest_args[@]}")
 # The portable round trip (through the digits alone, as on platforms without 128-bit
 # integers or an extended long double) against the same tests: both give the same bits.
 cmake -S . -B build/portable -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBRIX_WERROR=ON \
-  -DOMBRIX_PORTABLE_ROUND_TRIP=ON -DOMBRIX_UI=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF
+  -DOMBRIX_PORTABLE_ROUND_TRIP=ON -DOMBRIX_UI=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF \
+  -DOMBRIX_TESTS=ON -DOMBRIX_SANITIZE=OFF
 cmake --build build/portable -j "$jobs" --target tests_complex tests_evaluator tests_program
 (cd build/portable && ctest "${ctest_args[@]}" -L round_trip)
 
@@ -50,7 +55,8 @@ bash scripts/check-zero-cut.sh
 
 if [ -d fuzz ] && [ -f fuzz/CMakeLists.txt ]; then
   CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_WERROR=ON
+    -DOMBRIX_FUZZ=ON -DOMBRIX_UI=OFF -DOMBRIX_TESTS=OFF -DOMBRIX_BENCH=OFF -DOMBRIX_WERROR=ON \
+    -DOMBRIX_SANITIZE=OFF -DOMBRIX_PORTABLE_ROUND_TRIP=OFF
   cmake --build build/fuzz -j "$jobs"
   (cd build/fuzz && ctest --output-on-failure --no-tests=error -j "$jobs" --timeout 300)
 fi

@@ -30,7 +30,8 @@ fi
 
 # OMBRIX_WERROR=ON (as CI sets it) turns warnings into errors.
 emcmake cmake -S . -B build/web-engine -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DOMBRIX_WERROR="${OMBRIX_WERROR:-OFF}" >/dev/null
+  -DOMBRIX_WERROR="${OMBRIX_WERROR:-OFF}" -DOMBRIX_SANITIZE=OFF -DOMBRIX_UI=OFF -DOMBRIX_TESTS=ON \
+  -DOMBRIX_BENCH=OFF -DOMBRIX_FUZZ=OFF -DOMBRIX_PORTABLE_ROUND_TRIP=OFF >/dev/null
 cmake --build build/web-engine -j "$(nproc)"
 
 # The page: static files only, servable by any web server.

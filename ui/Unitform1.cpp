@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <variant>
 
 #include "logic/complex/fault.h"
@@ -43,6 +44,7 @@ namespace {
 const char* const kConfirmDiscard = "Wollen Sie Ihre \xC4nderungen am Projekt\nwirklich verwerfen?";
 const char* const kChanged = "ge\xE4ndert";
 const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
+const char* const kPausedStatus = "Angehalten vor Zeile %1 \x96 F5 setzt fort";
 const char* const kAboutTitle = "\334ber Ombrix";
 const char* const kAboutText =
     "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
@@ -120,6 +122,12 @@ TForm1::TForm1(Session& session, MessageBoxes& boxes, FileDialogs& files, QWidge
     Image1->update();
   };
   Image1->Handles = [this] { return FormRegler->Handles(); };
+  // Terms outside a run stop as a long program line does; F2 then stops the run too.
+  FormRegler->TermInterrupt = &term_wait_;
+  debugger_.SetTermInterrupt(&term_wait_);
+  term_wait_.OnAbbrechen = [this] {
+    if (run_.MainRunning()) StopRun();
+  };
   // "Starten" and "Abbrechen" work from the panel too, where the hand is while dragging.
   FormRegler->addActions({StartStarten, StartAbbrechen});
 
@@ -457,9 +465,12 @@ void TForm1::ProjektNeuExecute() {
   session_.project.Reset();
   session_.controls = ControlSet{};
   FormRegler->Rebuild();
+  ForgetDebugSettings();
   session_.ProjectFileName = QString::fromLatin1(kUnnamedProject);
   copy_of_.clear();
   run_.ResetCounters();
+  // The white picture of 400 x 400, whatever size a picture opened before had.
+  session_.canvas.SetImage(QImageCanvas().Image());
   session_.record.Clear(session_.canvas);
   Image1->update();
   ShowFileName();
@@ -491,30 +502,26 @@ void TForm1::OpenProjectFile(const QString& path, OpenedFrom from) {
   ShowLoadedProject(path);
 }
 
-bool TForm1::LoadProjectFile(const QString& path, OpenedFrom from) {
+bool TForm1::LoadProjectFile(const QString& path, OpenedFrom) {
   // The load takes the file over only when all of it was read; otherwise the open project,
-  // its name and the status bar stay as they were.
-  std::optional<ProjectError> error = LoadProject(session_.project, FilePath(path));
+  // its name and the status bar stay as they were. Its errors name the file.
+  const std::optional<ProjectError> error =
+      LoadProject(session_.project, FilePath(path), &load_converted_);
   if (!error) return true;
-  if (error->fault) error->message = ReadableFieldFault(error->message);
-  if (error->fault && from == OpenedFrom::CommandLine) {
-    // The other load errors name the file already.
-    boxes_.Show(MessageKind::Error,
-                "Die Datei \"" + FromQt(path) +
-                    "\" ist keine g\xFCltige Projektdatei: " + FaultDisplayText(error->message));
-  } else {
-    ShowProjectError(*error);
-  }
+  ShowProjectError(*error);
   return false;
 }
 
 void TForm1::ShowLoadedProject(const QString& loaded_from) {
-  session_.ProjectChanged = false;
+  // Converted from the other decimal separator, it differs from its file until saved.
+  session_.ProjectChanged = load_converted_;
   ShowFileName();
   StatusChangedPanel->clear();
+  if (load_converted_) MarkChangedPanel();
   // The opened project has not run yet: its programs start at their first line, and the
   // editors select nothing, since a selection would look like the mark of a failed line.
   run_.ResetCounters();
+  ForgetDebugSettings();
   LoadControlsBeside(loaded_from);
   if (!session_.project.programs[MainProgram].empty()) {
     UncheckBoth();
@@ -593,8 +600,9 @@ void TForm1::BearbeitenFunktionenExecute() {
 
 void TForm1::BearbeitenVariablenExecute() {
   UncheckBoth();
-  const EvalContext context{session_.project.functions, session_.project.variables,
-                            session_.drawing, boxes_};
+  EvalContext context{session_.project.functions, session_.project.variables, session_.drawing,
+                      boxes_};
+  context.interrupt = &term_wait_;
   ExchangeVariables(*FormVars, session_.project.variables, context);
   session_.ProjectChanged = true;
   MarkChangedPanel();
@@ -778,6 +786,7 @@ void TForm1::StopRun() {
   SetChecked(CheckBox1, false);
   SetLockedEnabled(true);
   idle_timer_.stop();
+  ShowPauseState();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
   if (!restarting_) EndLiveRun();
 }
@@ -792,6 +801,7 @@ void TForm1::UncheckBoth() {
 }
 
 void TForm1::StartIdle() {
+  ShowPauseState();
   // Paused, only a step or "Fortsetzen" goes on; with a tempo, the next line waits.
   if (debugger_.State() == DebugState::Paused) {
     idle_timer_.stop();
@@ -965,11 +975,36 @@ void TForm1::StartAblaufAnzeigenExecute() {
     FormAblauf->OnTempoChanged = [this] {
       if (run_.MainRunning()) StartIdle();
     };
-    FormAblauf->OnClosed = [this] { debugger_.SetHistoryEnabled(false); };
+    FormAblauf->OnClosed = [this] {
+      debugger_.SetHistoryEnabled(false);
+      // Closed, the window's breakpoints, watches and tempo wait until it opens again.
+      parked_debug_ = ParkDebugSettings(debugger_);
+      if (run_.MainRunning()) StartIdle();
+    };
   }
+  if (!FormAblauf->isVisible()) RestoreDebugSettings(debugger_, std::exchange(parked_debug_, {}));
   // The history costs time and memory; it is kept while the run window is open.
   debugger_.SetHistoryEnabled(true);
   FormAblauf->ShowBeside(*this);
+}
+
+void TForm1::ForgetDebugSettings() {
+  ParkDebugSettings(debugger_);
+  parked_debug_ = {};
+  if (FormAblauf != nullptr) FormAblauf->RunChanged();
+}
+
+void TForm1::ShowPauseState() {
+  QString text;
+  if (debugger_.State() == DebugState::Paused) {
+    text = ToQt(kPausedStatus).arg(debugger_.NextLine().line + 1);
+  }
+  if (statusBar()->currentMessage() == text) return;
+  if (text.isEmpty()) {
+    statusBar()->clearMessage();
+  } else {
+    statusBar()->showMessage(text);
+  }
 }
 
 void TForm1::StartEinzelschrittExecute() {
@@ -990,6 +1025,7 @@ void TForm1::StartSchrittZurueckExecute() {
   }
   idle_timer_.stop();
   Image1->update();
+  ShowPauseState();
   if (FormAblauf != nullptr) FormAblauf->RunChanged();
 }
 

@@ -13,12 +13,14 @@
 #include <memory>
 
 #include "logic/complex/messages.h"
+#include "logic/program/debug_settings.h"
 #include "logic/program/interpreter.h"
 #include "logic/program/run_control.h"
 #include "logic/program/run_debug.h"
 #include "ui/file_dialogs.h"
 #include "ui/qt_message_boxes.h"
 #include "ui/session.h"
+#include "ui/term_wait.h"
 
 class QAction;
 class QCheckBox;
@@ -102,8 +104,7 @@ class TForm1 final : public QMainWindow {
   // a name, so a shipped example is never written over.
   void OpenExample(const QString& path);
   // Reads the project at `path` and shows its programs in the editor; on a load error
-  // shows it and keeps the open project. A file named on the command line, which the
-  // user did not pick in a dialog, is named in every load error, under "Fehler".
+  // shows it (under "Fehler", naming the file) and keeps the open project.
   enum class OpenedFrom { Dialog, CommandLine };
   void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
 
@@ -193,6 +194,7 @@ class TForm1 final : public QMainWindow {
   // The two halves of opening a project: read the file (false, after showing the error,
   // when it did not load), then show it as opened under the name already set.
   bool LoadProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
+  bool load_converted_ = false;  // the file last read had the other decimal separator
   void ShowLoadedProject(const QString& loaded_from);  // with the controls beside that file
   // Shows the editor on the program of `slot`, with the line at its counter selected.
   void EditProgram(int slot, bool select_current_line = true);
@@ -237,6 +239,7 @@ class TForm1 final : public QMainWindow {
   Interpreter interpreter_;
   RunControl run_;
   RunDebugger debugger_;
+  TermWait term_wait_{*this};  // terms evaluated outside a run can be stopped
   QTimer idle_timer_;
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;
@@ -256,6 +259,11 @@ class TForm1 final : public QMainWindow {
   QElapsedTimer live_clock_;        // since the live run started
   void EndLiveRun();
   void LoadControlsBeside(const QString& path);
+  // The run window's settings while it is closed; a new or another project forgets them.
+  DebugSettings parked_debug_;
+  void ForgetDebugSettings();
+  // The status bar says "Angehalten vor Zeile n ..." while the run is paused.
+  void ShowPauseState();
 };
 
 }  // namespace ombrix

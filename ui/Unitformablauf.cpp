@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QScreen>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QSplitter>
 #include <QTabWidget>
@@ -19,13 +20,16 @@
 #include "logic/complex/num_text.h"
 #include "logic/program/program_text.h"
 #include "platform/qt_text.h"
+#include "ui/help_window.h"
 #include "ui/program_view.h"
 
 namespace ombrix {
 
 namespace {
 
-constexpr int kGap = 8;  // between the main window and this one
+constexpr int kGap = 8;                      // between the main window and this one
+constexpr QSize kWindowSize(760, 540);       // where the screen has room
+constexpr double kSmallestToolPoints = 7.0;  // the tool bar's captions stay readable
 const QColor kChangedValue(0xFF, 0xF0, 0x9A);
 
 const char* const kNoRun = "Kein Programm l\xE4uft.";
@@ -83,7 +87,9 @@ void SetCell(QTableWidget& table, int row, int column, const std::string& text, 
     font.setBold(marked);
     item.setFont(font);
   }
+  // Both colours, readable under a dark palette's light text too.
   item.setBackground(marked ? QBrush(kChangedValue) : QBrush());
+  item.setForeground(marked ? QBrush(Qt::black) : QBrush());
 }
 
 QTableWidget* MakeGrid(const QStringList& captions) {
@@ -123,7 +129,7 @@ TFormAblauf::TFormAblauf(RunDebugger& debugger, const ProjectContent& project, Q
     if (dirty_) Refresh();
   });
   CreateComponents();
-  resize(760, 540);
+  resize(kWindowSize);
 }
 
 void TFormAblauf::CreateComponents() {
@@ -235,27 +241,40 @@ void TFormAblauf::AddActions(const QList<QAction*>& actions) {
   }
 }
 
+void TFormAblauf::PlaceBeside(const QRect& main_frame, const QRect& room) {
+  // On the side of the main window with more room, narrowed to that room when the screen
+  // is small, so that the picture stays in sight; the tool bar's font gets smaller until
+  // every action fits. Where even that is too wide, the window overlaps the main window
+  // rather than hide an action or leave the screen.
+  const QSize frame = frameGeometry().size() - size();
+  const QRect gapped = main_frame.adjusted(-kGap, 0, kGap, 0);
+  const int beside = std::max(room.right() - gapped.right(), gapped.left() - room.left()) -
+                     frame.width() - layout()->contentsMargins().left() -
+                     layout()->contentsMargins().right();
+  QFont font = this->font();
+  ToolBar1->setFont(font);
+  while (ToolBar1->sizeHint().width() > beside && font.pointSizeF() > kSmallestToolPoints) {
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+    ToolBar1->setFont(font);
+  }
+  const int least = std::max(minimumSizeHint().width(), ToolBar1->sizeHint().width() +
+                                                            layout()->contentsMargins().left() +
+                                                            layout()->contentsMargins().right());
+  const QRect place = BesideWindow(gapped, room, kWindowSize + frame, least + frame.width());
+  resize(place.size() - frame);
+  move(place.topLeft());
+}
+
 void TFormAblauf::ShowBeside(const QWidget& main_window) {
   if (position_) {
     move(*position_);
   } else if (!isVisible()) {
-    // On the side of the main window with more room, narrowed to that room when the
-    // screen is small, so that the picture stays in sight.
-    const QRect main = main_window.frameGeometry();
     const QScreen* screen = main_window.screen();
-    const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
-    const int frame = frameGeometry().width() - width();
-    int w = width();
-    QPoint at(main.right() + 1 + kGap, main.top());
-    if (room.isValid()) {
-      const int right = room.right() - main.right() - kGap - frame;
-      const int left = main.left() - kGap - room.left() - frame;
-      const int fits = std::max(right, left);
-      w = std::max(std::min(w, fits), minimumSizeHint().width());
-      if (left > right) at.setX(main.left() - kGap - w - frame);
-      resize(w, height());
+    if (screen != nullptr) {
+      PlaceBeside(main_window.frameGeometry(), screen->availableGeometry());
+    } else {
+      move(main_window.frameGeometry().topRight() + QPoint(1 + kGap, 0));
     }
-    move(at);
   }
   show();
   raise();
@@ -301,6 +320,20 @@ void TFormAblauf::Refresh() {
   ShowWatches();
   ShowRewriting();
   ShowState();
+  ShowTempo();
+}
+
+void TFormAblauf::ShowTempo() {
+  // The debugger's tempo may have changed without the slider (a new project).
+  const int tempo = debugger_.Tempo();
+  const auto* step = std::find(kTempoSteps.begin(), kTempoSteps.end(), tempo);
+  if (step == kTempoSteps.end() ||
+      kTempoSteps[static_cast<std::size_t>(TempoSlider->value())] == tempo) {
+    return;
+  }
+  const QSignalBlocker quiet(TempoSlider);
+  TempoSlider->setValue(static_cast<int>(step - kTempoSteps.begin()));
+  TempoLabel->setText(TempoText(tempo));
 }
 
 void TFormAblauf::ShowPrograms() {

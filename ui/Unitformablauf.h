@@ -59,6 +59,8 @@ class TFormAblauf final : public QWidget {
   void ToggleSelectedBreakpoint();
   // Shows the window beside `main_window` (first time) or where the user left it.
   void ShowBeside(const QWidget& main_window);
+  // Its place and size beside the main window's frame on the screen area `room`.
+  void PlaceBeside(const QRect& main_frame, const QRect& room);
 
   // The tempo was changed on the slider.
   std::function<void()> OnTempoChanged;
@@ -79,6 +81,7 @@ class TFormAblauf final : public QWidget {
   void ShowWatches();
   void ShowRewriting();
   void ShowState();
+  void ShowTempo();
   void WatchEdited(QTableWidgetItem* item);
   void TempoMoved(int position);
   void ToggleBreakpoint(int line);

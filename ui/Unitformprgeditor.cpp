@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -10,6 +11,7 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "logic/project/project_file.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -90,6 +92,61 @@ int PositionOf(const QTextDocument& document, TextPlace place) {
   return block.position() + static_cast<int>(column);
 }
 
+bool IsLineBreak(QChar c) {
+  return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QChar::ParagraphSeparator ||
+         c == QChar::LineSeparator;
+}
+
+qsizetype NonBlanks(QStringView text) { return text.size() - text.count(QLatin1Char(' ')); }
+
+// The characters other than blanks (what a stored program line keeps) of the longest line
+// that `text` makes in place of the cursor's selection.
+qsizetype LongestLineWith(const QTextCursor& cursor, const QString& text) {
+  QTextCursor start = cursor;
+  start.setPosition(cursor.selectionStart());
+  QTextCursor end = cursor;
+  end.setPosition(cursor.selectionEnd());
+  const QString first_block = start.block().text();
+  const QString last_block = end.block().text();
+  qsizetype line = NonBlanks(QStringView(first_block).left(start.positionInBlock()));
+  qsizetype longest = 0;
+  for (const QChar c : text) {
+    if (IsLineBreak(c)) {
+      longest = std::max(longest, line);
+      line = 0;
+    } else if (c != QLatin1Char(' ')) {
+      ++line;
+    }
+  }
+  line += NonBlanks(QStringView(last_block).mid(end.positionInBlock()));
+  return std::max(longest, line);
+}
+
+// The program text area: a line longer than a project may hold is refused at once, as it
+// is typed or pasted, before the text area has to lay it out.
+class ProgramMemo final : public QPlainTextEdit {
+ public:
+  ProgramMemo(QWidget* parent, std::function<void(qsizetype)> refused)
+      : QPlainTextEdit(parent), refused_(std::move(refused)) {}
+
+  // False, after saying so, when `text` in place of the selection makes a line too long.
+  bool Fits(const QString& text) {
+    const qsizetype longest = LongestLineWith(textCursor(), text);
+    if (longest <= static_cast<qsizetype>(kMaxLineLength)) return true;
+    refused_(longest);
+    return false;
+  }
+
+ protected:
+  void insertFromMimeData(const QMimeData* source) override {
+    if (source->hasText() && !Fits(source->text())) return;
+    QPlainTextEdit::insertFromMimeData(source);
+  }
+
+ private:
+  std::function<void(qsizetype)> refused_;
+};
+
 bool HasLongLine(const QTextDocument& document) {
   for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
     if (block.length() > kLongLine) return true;
@@ -125,7 +182,7 @@ TFormPrgEditor::TFormPrgEditor(bool& project_changed, MessageBoxes& boxes, QWidg
   setWindowTitle(QStringLiteral("Programm editieren: "));
   setSizeGripEnabled(true);
 
-  Memo1 = new QPlainTextEdit(this);
+  Memo1 = new ProgramMemo(this, [this](qsizetype length) { LineTooLong(length); });
   Memo1->setObjectName(QStringLiteral("Memo1"));
   Memo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo1->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -138,7 +195,10 @@ TFormPrgEditor::TFormPrgEditor(bool& project_changed, MessageBoxes& boxes, QWidg
   Memo1->setTabChangesFocus(true);  // Tab moves to the buttons, as in a plain memo
   Memo1->installEventFilter(this);
   connect(Memo1, &QPlainTextEdit::textChanged, this, [this] {
-    if (!writing_) memo_is_newer_ = true;
+    if (!writing_) {
+      memo_is_newer_ = true;
+      MarkStructure(-1);  // edited: the mark may no longer fit
+    }
     SteadyCursorForLongLines();
   });
 
@@ -242,6 +302,7 @@ void TFormPrgEditor::WriteToMemo() {
   writing_ = true;
   Memo1->setPlainText(JoinEditorLines(lines_));
   writing_ = false;
+  MarkStructure(-1);  // a new text, not yet checked
   lines_are_newer_ = false;
 }
 
@@ -283,8 +344,26 @@ void TFormPrgEditor::SetSteadyCursor(bool steady) {
   }
 }
 
+void TFormPrgEditor::MarkStructure(int line) {
+  if (line == structure_mark_) return;
+  structure_mark_ = line;
+  QList<QTextEdit::ExtraSelection> marks;
+  const QTextBlock block = Memo1->document()->findBlockByNumber(line);
+  if (line >= 0 && block.isValid()) {
+    // As the run window marks a failing line, in both colours for any palette.
+    QTextEdit::ExtraSelection mark;
+    mark.format.setBackground(QColor(0xFF, 0xB4, 0xB4));
+    mark.format.setForeground(Qt::black);
+    mark.format.setProperty(QTextFormat::FullWidthSelection, true);
+    mark.cursor = QTextCursor(block);
+    marks.append(mark);
+  }
+  Memo1->setExtraSelections(marks);
+}
+
 void TFormPrgEditor::FormShow() {
   if (lines_are_newer_) WriteToMemo();
+  MarkStructure(StructureFaultLine(*this));
   Memo1->setFocus();
   QTextCursor cursor(Memo1->document());
   cursor.movePosition(QTextCursor::Start);
@@ -311,6 +390,7 @@ void TFormPrgEditor::Button2Click() {
   const TextPlace position = PlaceOf(*Memo1->document(), before.position());
   const int scrolled = Memo1->verticalScrollBar()->value();
   FormatProgramText(*this, boxes_);
+  MarkStructure(StructureFaultLine(*this));
   QTextCursor after(Memo1->document());
   after.setPosition(PositionOf(*Memo1->document(), anchor));
   after.setPosition(PositionOf(*Memo1->document(), position), QTextCursor::KeepAnchor);
@@ -323,9 +403,26 @@ void TFormPrgEditor::Button2Click() {
 
 void TFormPrgEditor::Memo1KeyPress() { project_changed_ = true; }
 
+void TFormPrgEditor::LineTooLong(qsizetype length) {
+  boxes_.Show(MessageKind::Error,
+              "Eine Programmzeile darf h\xF6"
+              "chstens " +
+                  std::to_string(kMaxLineLength) +
+                  " Zeichen haben (Leerzeichen z\xE4hlen nicht mit); hier w\xE4ren es " +
+                  std::to_string(length) + " geworden. Der Text wurde nicht eingef\xFCgt.");
+}
+
 bool TFormPrgEditor::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == Memo1 && event->type() == QEvent::KeyPress &&
-      ProducesCharacter(*static_cast<QKeyEvent*>(event), !Memo1->tabChangesFocus())) {
+  if (watched == Memo1 && event->type() == QEvent::KeyPress) {
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    if (!ProducesCharacter(key, !Memo1->tabChangesFocus()))
+      return QDialog::eventFilter(watched, event);
+    // A typed character that would make its line too long is not typed.
+    const QString typed = key.text();
+    if (!typed.isEmpty() && typed.front().isPrint() && !key.matches(QKeySequence::Paste) &&
+        !static_cast<ProgramMemo*>(Memo1)->Fits(typed)) {
+      return true;
+    }
     Memo1KeyPress();
   }
   return QDialog::eventFilter(watched, event);

@@ -34,6 +34,9 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
 
   // What FormShow selects: the stored text of `program`'s line `current_line`.
   void SetCurrentLine(const ProgramText& program, int current_line);
+  // The line marked as where the structure breaks (after opening or "Neu formatieren",
+  // until the text is edited); -1 for none.
+  int StructureMark() const { return structure_mark_; }
 
   void FormShow();
   void Button1Click();
@@ -55,10 +58,13 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   void Arrange();
   const std::vector<std::string>& Lines() const;
   void Changed();
+  // A paste or a key would have made a line of `length` characters (blanks not counted).
+  void LineTooLong(qsizetype length);
   void WriteToMemo();
   void SteadyCursorForLongLines();
   void SetSteadyCursor(bool steady);
   void ShowCursorLine();
+  void MarkStructure(int line);
 
   bool& project_changed_;
   MessageBoxes& boxes_;
@@ -70,6 +76,7 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
   int update_depth_ = 0;
   std::string selection_text_;
   int saved_flash_time_ = -1;  // the blink time to give back; -1 while the cursor blinks
+  int structure_mark_ = -1;
 };
 
 // Memo text <-> lines. An empty last line is written with one more line break, so that

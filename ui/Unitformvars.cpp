@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <vector>
 
+#include "logic/complex/cp1252.h"
 #include "logic/complex/fault.h"
+#include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/result_text.h"
 #include "logic/evaluator/tables.h"
@@ -71,6 +73,10 @@ void TFormVars::WriteBack(VariableTable& table) {
       // "OK" has checked every entry, so this is rare; the entry then starts at 0
       // and the other entries are still stored.
       boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+    } catch (const Interrupted&) {
+      // Stopped (the dialog closed without "OK"): the variable keeps its start value.
+      const int old = table.FindVariable(LowerCase1252(ValueListEditor1->Key(j + 1)));
+      if (old >= 0 && old <= table.LastVariable()) value = table.StartValue(old);
     }
     values.push_back(value);
   }
@@ -129,6 +135,11 @@ void TFormVars::Button3Click() {
     std::string result;
     try {
       result = EvaluateForDisplay(ValueListEditor1->Value(row), *context_);
+    } catch (const Interrupted&) {
+      // Stopped with Escape or F2: the dialog stays open on the entry.
+      ValueListEditor1->setFocus();
+      ValueListEditor1->ForceCurrentGridRow(row);
+      return;
     } catch (const Fault& fault) {
       // The entry cannot be evaluated at all: say why and keep the dialog open on it.
       boxes_.Show(MessageKind::Fault, FaultDisplayText(fault.what()));

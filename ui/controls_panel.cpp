@@ -16,7 +16,9 @@
 #include <algorithm>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
+#include "logic/program/run_debug.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -84,7 +86,10 @@ ControlsPanel::ControlsPanel(Session& session, MessageBoxes& boxes, QWidget* par
 }
 
 EvalContext ControlsPanel::Context() const {
-  return {session_.project.functions, session_.project.variables, session_.drawing, boxes_};
+  EvalContext context{session_.project.functions, session_.project.variables, session_.drawing,
+                      boxes_};
+  context.interrupt = TermInterrupt;
+  return context;
 }
 
 void ControlsPanel::Rebuild() {
@@ -199,6 +204,8 @@ std::optional<std::string> ControlsPanel::AddSlider(const std::string& variable,
     }
   } catch (const Fault& fault) {
     return FaultDisplayText(fault.what());
+  } catch (const Interrupted&) {
+    return std::string(kEvaluationAbandoned);
   }
   slider.variable = variables.Name(variables.FindVariable(LowerCase1252(variable)));
   session_.controls.controls.push_back(slider);
@@ -313,24 +320,46 @@ bool ControlsPanel::PressAt(int x, int y) {
     const int dy = y - at->y();
     if (dx * dx + dy * dy <= kGrabRadius * kGrabRadius) {
       drag_index_ = static_cast<int>(n);
-      drag_offset_ = QPoint(dx, dy);
+      drag_last_ = QPoint(x, y);
       return true;
     }
   }
   return false;
 }
 
+namespace {
+
+// `from` moved by `pixels` of the picture: by what the pointer moved, under the scale the
+// picture shows now (a live run may just have set another). Moving out of the picture
+// stops at its edge, so that the handle can always be grabbed again; a value already
+// beyond it is not pulled back.
+double Moved(double from, int pixels, double at_zero, double at_one, double edge_low,
+             double edge_high) {
+  if (pixels == 0) return from;
+  const double to = from + (at_one - at_zero) * pixels;
+  const double low = std::min(edge_low, edge_high);
+  const double high = std::max(edge_low, edge_high);
+  return to > from ? std::max(from, std::min(to, high)) : std::min(from, std::max(to, low));
+}
+
+}  // namespace
+
 void ControlsPanel::DragTo(int x, int y) {
   if (drag_index_ < 0) return;
-  // The handle stays on the picture, so that it can always be grabbed again.
-  const int px = std::clamp(x - drag_offset_.x(), 0, std::max(0, session_.drawing.Width() - 1));
-  const int py = std::clamp(y - drag_offset_.y(), 0, std::max(0, session_.drawing.Height() - 1));
-  const TComplex value =
-      MakeComplex(session_.drawing.PixelToPlaneRe(px), session_.drawing.PixelToPlaneIm(py));
+  const QPoint moved = QPoint(x, y) - drag_last_;
+  drag_last_ = QPoint(x, y);
   const Control& control = session_.controls.controls[static_cast<std::size_t>(drag_index_)];
   const int j = ControlVariable(session_.project.variables, control);
   if (j < 0) return;
   const TComplex old = session_.project.variables.StartValue(j);
+  const DrawingState& d = session_.drawing;
+  const int right = std::max(0, d.Width() - 1);
+  const int bottom = std::max(0, d.Height() - 1);
+  const TComplex value =
+      MakeComplex(Moved(old.Re, moved.x(), d.PixelToPlaneRe(0), d.PixelToPlaneRe(1),
+                        d.PixelToPlaneRe(0), d.PixelToPlaneRe(right)),
+                  Moved(old.Im, moved.y(), d.PixelToPlaneIm(0), d.PixelToPlaneIm(1),
+                        d.PixelToPlaneIm(0), d.PixelToPlaneIm(bottom)));
   if (old.Re == value.Re && old.Im == value.Im) return;
   SetStartValue(drag_index_, value);
   if (OnValueChanged) OnValueChanged(true);

@@ -61,6 +61,8 @@ class ControlsPanel final : public QDialog {
   std::function<void()> OnDragEnded;
   // A control was added or removed.
   std::function<void()> OnControlsChanged;
+  // Asked inside the long powers of a slider's terms, which it may abandon.
+  Interrupt* TermInterrupt = nullptr;
 
  private:
   struct Row {
@@ -82,7 +84,7 @@ class ControlsPanel final : public QDialog {
   QLabel* empty_note_;
   std::vector<Row> rows_;
   int drag_index_ = -1;
-  QPoint drag_offset_;
+  QPoint drag_last_;      // where the pointer was at the last press or move of a drag
   bool filling_ = false;  // sliders set from start values, not by the user
 };
 

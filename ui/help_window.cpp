@@ -40,14 +40,16 @@ constexpr int kReadableWidth = 480;
 
 }  // namespace
 
-QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted) {
+QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted,
+                   int least_width) {
   const int room_right = available.right() - main.right();
   const int room_left = main.left() - available.left();
   const bool right =
       room_right >= wanted.width() || (room_left < wanted.width() && room_right >= room_left);
   const int room = right ? room_right : room_left;
   const int width =
-      std::min(available.width(), std::min(wanted.width(), std::max(room, kReadableWidth)));
+      std::min(available.width(),
+               std::max(least_width, std::min(wanted.width(), std::max(room, kReadableWidth))));
   const int height = std::min(wanted.height(), available.height());
   const int x = right ? main.right() + 1 : main.left() - width;
   const int y = main.top();
@@ -160,6 +162,12 @@ void HelpWindow::SpaceBlocks() {
     } else if (format.nonBreakableLines()) {  // a code block
       format.setBackground(QColor(0xF2, 0xF4, 0xF8));
       format.setLeftMargin(8);
+      // Dark text on its light ground, whatever the palette's text colour.
+      QTextCursor text_of(block);
+      text_of.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+      QTextCharFormat dark;
+      dark.setForeground(QColor(0x20, 0x20, 0x20));
+      text_of.mergeCharFormat(dark);
     } else {
       continue;
     }

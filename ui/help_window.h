@@ -18,8 +18,10 @@ QString WithoutComments(QString markdown);
 
 // Where a window of `wanted` size goes beside the frame `main` on the screen area
 // `available`: right of it where it fits, else left, else on the wider side, narrowed to
-// the room there but not below a readable width (overlapping then); never off the screen.
-QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted);
+// the room there but not below a readable width, or `least_width` (overlapping then);
+// never off the screen and never larger than it.
+QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted,
+                   int least_width = 0);
 
 class HelpWindow final : public QWidget {
  public:

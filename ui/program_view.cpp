@@ -80,7 +80,9 @@ void ProgramView::SetCurrentLine(int line, bool failed) {
   const QTextBlock block = document()->findBlockByNumber(line);
   if (line >= 0 && block.isValid()) {
     QTextEdit::ExtraSelection mark;
+    // Both colours: the palette's text colour may be light (a dark theme).
     mark.format.setBackground(failed ? kFailedLine : kNextLine);
+    mark.format.setForeground(Qt::black);
     mark.format.setProperty(QTextFormat::FullWidthSelection, true);
     mark.cursor = QTextCursor(block);
     marks.append(mark);

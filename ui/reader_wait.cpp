@@ -40,7 +40,8 @@ bool IsUserInput(QEvent::Type type) {
 
 }  // namespace
 
-WindowHold::WindowHold(QWidget& window) : window_(window) {
+WindowHold::WindowHold(QWidget& window)
+    : window_(window), dialog_(QApplication::activeModalWidget()) {
   QCoreApplication::instance()->installEventFilter(this);
   QApplication::setOverrideCursor(Qt::BusyCursor);
 }
@@ -53,16 +54,19 @@ WindowHold::~WindowHold() {
 void WindowHold::Turn() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
 
 bool WindowHold::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == &window_ && event->type() == QEvent::Close) {
+  if ((watched == &window_ || (dialog_ != nullptr && watched == dialog_)) &&
+      event->type() == QEvent::Close) {
     abandoned_ = true;
-    close_asked_ = true;
+    close_asked_ = close_asked_ || watched == &window_;  // the dialog stays open
     event->ignore();
     return true;
   }
   if (!IsUserInput(event->type())) return false;
   // A box that opened meanwhile (a mouse-click program's failure) is answered as always;
   // its modality keeps the window's own input away.
-  if (QApplication::activeModalWidget() != nullptr) return false;
+  if (QWidget* modal = QApplication::activeModalWidget(); modal != nullptr && modal != dialog_) {
+    return false;
+  }
   if (event->type() == QEvent::ShortcutOverride) {
     event->accept();  // no action's shortcut fires; the key press comes here next
   } else if (event->type() == QEvent::KeyPress) {

@@ -12,7 +12,8 @@ class QWidget;
 namespace ombrix {
 
 // For as long as it lives: a busy cursor, and no input reaches the application but the
-// stop keys and what a box or dialog opened meanwhile needs.
+// stop keys and what a box or dialog opened meanwhile needs. A dialog open when the hold
+// began is held as the window is.
 class WindowHold final : public QObject {
  public:
   explicit WindowHold(QWidget& window);
@@ -34,6 +35,7 @@ class WindowHold final : public QObject {
 
  private:
   QWidget& window_;
+  QWidget* dialog_;  // the modal dialog open when the hold began, if any
   bool abandoned_ = false;
   bool abbrechen_asked_ = false;
   bool close_asked_ = false;

@@ -84,6 +84,10 @@ void LoadProgramIntoEditor(const ProgramText& program, int slot, EditorLines& ed
 // Re-indents every line by block depth; shows "Die Struktur Ihres Programms ist
 // fehlerhaft." once when the blocks do not balance.
 void FormatProgramText(EditorLines& editor, MessageBoxes& boxes);
+// Where the blocks stop balancing (0-based): the first closing line without an open block,
+// else the first opening line that is never closed; -1 when they balance, which is exactly
+// when FormatProgramText shows no structure message.
+int StructureFaultLine(const EditorLines& editor);
 // The editor's lines, spaces removed, become the program's lines (empty lines kept).
 void StoreEditorIntoProgram(EditorLines& editor, ProgramText& program);
 

@@ -351,7 +351,7 @@ void RunDebugger::RefreshWatches() { watches_.Refresh(); }
 // --- The terms of a line ---
 
 std::vector<std::string> RunDebugger::Rewriting(std::string_view term) const {
-  return RewritingOf(term, project_, drawing_);
+  return RewritingOf(term, project_, drawing_, watches_.CurrentInterrupt());
 }
 
 std::vector<std::string> RunDebugger::TermsOfLine(ProgramLine at) const {

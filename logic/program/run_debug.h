@@ -125,6 +125,9 @@ class RunDebugger {
   const std::vector<Watch>& Watches() const { return watches_.Items(); }
   // Evaluates every watch now (changed marks are cleared).
   void RefreshWatches();
+  // Asked inside the long powers of watched terms and rewritings, which it may abandon
+  // (their text is then kEvaluationAbandoned); none: they run to their end.
+  void SetTermInterrupt(Interrupt* interrupt) { watches_.SetInterrupt(interrupt); }
 
   // --- A term's rewriting for the current tables: the working texts in order ---
   std::vector<std::string> Rewriting(std::string_view term) const;

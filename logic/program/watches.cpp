@@ -44,14 +44,17 @@ void VariableValues::ChangedSince(const VariableTable& variables, std::vector<in
 }
 
 std::vector<std::string> RewritingOf(std::string_view term, const ProjectContent& project,
-                                     const DrawingState& drawing) {
+                                     const DrawingState& drawing, Interrupt* interrupt) {
   CapturedBoxes boxes;
-  const EvalContext context{project.functions, project.variables, drawing, boxes};
+  const EvalContext context{project.functions, project.variables,  drawing,  boxes,
+                            kPowerProductBudget, nullptr,           interrupt};
   std::vector<std::string> texts;
   try {
     ExplainTerm(term, context, texts);
   } catch (const Fault& fault) {
     texts.push_back(FaultDisplayText(fault.what()));
+  } catch (const Interrupted&) {
+    texts.emplace_back(kEvaluationAbandoned);
   }
   return texts;
 }
@@ -83,13 +86,15 @@ bool WatchList::InputsChanged() {
 
 std::string WatchList::Text(std::string_view term) const {
   CapturedBoxes boxes;
-  const EvalContext context{
-      project_.functions, project_.variables, drawing_, boxes, kPowerProductBudget, &plans_};
+  const EvalContext context{project_.functions,  project_.variables, drawing_,  boxes,
+                            kPowerProductBudget, &plans_,            interrupt_};
   std::string text;
   try {
     text = EvaluateForDisplay(term, context);
   } catch (const Fault& fault) {
     text = FaultDisplayText(fault.what());
+  } catch (const Interrupted&) {
+    return kEvaluationAbandoned;
   }
   if (boxes.shown) return boxes.first;
   return text;
@@ -102,13 +107,15 @@ bool WatchList::Changed(std::size_t index) {
   Watch& watch = watches_[index];
   LastValue& last = last_[index];
   CapturedBoxes boxes;
-  const EvalContext context{
-      project_.functions, project_.variables, drawing_, boxes, kPowerProductBudget, &plans_};
+  const EvalContext context{project_.functions,  project_.variables, drawing_,  boxes,
+                            kPowerProductBudget, &plans_,            interrupt_};
   TermValue value;
   bool plain = true;
   try {
     value = EvaluateTermValue(watch.term, context, &last.plan);
   } catch (const Fault&) {
+    plain = false;
+  } catch (const Interrupted&) {
     plain = false;
   }
   std::string text;

@@ -10,11 +10,15 @@
 #include <string_view>
 #include <vector>
 
+#include "logic/complex/interrupt.h"
 #include "logic/evaluator/plan.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/project_content.h"
 
 namespace ombrix {
+
+// What a watched term or a rewriting shows when its evaluation was abandoned.
+inline constexpr const char* kEvaluationAbandoned = "Die Auswertung wurde abgebrochen.";
 
 struct Watch {
   std::string term;
@@ -35,9 +39,10 @@ struct VariableValues {
   void ChangedSince(const VariableTable& variables, std::vector<int>& changed) const;
 };
 
-// A term's rewriting for the current tables: the working texts in order.
+// A term's rewriting for the current tables: the working texts in order. `interrupt` (none:
+// the term runs to its end) may abandon it inside a long power.
 std::vector<std::string> RewritingOf(std::string_view term, const ProjectContent& project,
-                                     const DrawingState& drawing);
+                                     const DrawingState& drawing, Interrupt* interrupt = nullptr);
 
 class WatchList {
  public:
@@ -60,6 +65,10 @@ class WatchList {
   }
   // The last AfterStep changed a watch marked "stop on change".
   bool StopWanted() const { return stop_; }
+  // Asked inside long powers, which it may abandon (the text is then kEvaluationAbandoned);
+  // none: every term runs to its end.
+  void SetInterrupt(Interrupt* interrupt) { interrupt_ = interrupt; }
+  Interrupt* CurrentInterrupt() const { return interrupt_; }
 
  private:
   void Evaluate();
@@ -74,6 +83,7 @@ class WatchList {
   const DrawingState& drawing_;
   std::vector<Watch> watches_;
   bool stop_ = false;
+  Interrupt* interrupt_ = nullptr;
   mutable PlanCache plans_;  // watches are read through plans, as fast as the program's terms
   // Beside each watch (index for index): its plan, and the value or error its text was
   // made from, when it was made from one (not from a box or a fault).

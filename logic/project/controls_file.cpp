@@ -1,10 +1,11 @@
 #include "logic/project/controls_file.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
-#include <fstream>
 #include <system_error>
+#include <unordered_set>
 
 #include "logic/complex/cp1252.h"
 #include "logic/complex/real_chars.h"
@@ -54,8 +55,40 @@ bool HoldsSeparatorOrLineBreak(std::string_view name) {
 
 std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
-// One line of the side file into `set`, or the reason it cannot be read.
-[[nodiscard]] std::optional<std::string> ReadLine(std::string_view line, ControlSet& set) {
+// A name no control may have, whatever the project holds: a constant, or a name the side
+// file cannot hold (a carriage return at its end would be read as the line's end).
+[[nodiscard]] std::optional<std::string> RefusedName(std::string_view name) {
+  const std::string lowered = LowerCase1252(name);
+  if (lowered == "i") {
+    return "Die imagin\xE4re Gr\xF6\337"
+           "e 'i' kann keinen Regler bekommen.";
+  }
+  if (lowered == "e" || lowered == "pi") {
+    return "Die Konstante " + Quoted(name) + " kann keinen Regler bekommen.";
+  }
+  if (HoldsSeparatorOrLineBreak(name)) {
+    std::string shown(name);
+    std::replace_if(
+        shown.begin(), shown.end(), [](char c) { return c == '\t' || c == '\r' || c == '\n'; },
+        '?');
+    return "Der Name der Variablen " + Quoted(shown) + " l\xE4sst sich nicht speichern.";
+  }
+  return std::nullopt;
+}
+
+std::string TooManyControls() {
+  return "Mehr als " + std::to_string(kMaxControls) + " Regler sind nicht m\xF6glich.";
+}
+
+// What the reader has taken so far: the controls and their names, case ignored.
+struct ReadState {
+  ControlSet set;
+  std::unordered_set<std::string> names;
+};
+
+// One line of the side file into `read`, or the reason it cannot be read.
+[[nodiscard]] std::optional<std::string> ReadLine(std::string_view line, ReadState& read) {
+  ControlSet& set = read.set;
   const std::vector<std::string_view> fields = SplitFields(line);
   if (fields[0] == kLiveWord && fields.size() == 2 && (fields[1] == "0" || fields[1] == "1")) {
     set.live = fields[1] == "1";
@@ -80,12 +113,11 @@ std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"
   }
   control.variable = std::string(fields[1]);
   if (control.variable.empty()) return "Dem Regler fehlt der Name seiner Variablen.";
-  const std::string lowered = LowerCase1252(control.variable);
-  for (const Control& other : set.controls) {
-    if (LowerCase1252(other.variable) == lowered) {
-      return "Die Variable " + Quoted(control.variable) + " hat schon einen Regler.";
-    }
+  if (std::optional<std::string> refused = RefusedName(control.variable)) return refused;
+  if (!read.names.insert(LowerCase1252(control.variable)).second) {
+    return "Die Variable " + Quoted(control.variable) + " hat schon einen Regler.";
   }
+  if (set.controls.size() >= kMaxControls) return TooManyControls();
   set.controls.push_back(std::move(control));
   return std::nullopt;
 }
@@ -161,21 +193,17 @@ int ControlVariable(const VariableTable& variables, const Control& control) {
 
 std::optional<std::string> CheckControlVariable(const VariableTable& variables,
                                                 const ControlSet& set, const std::string& name) {
-  if (name == "i")
-    return "Die imagin\xE4re Gr\xF6\337"
-           "e 'i' kann keinen Regler bekommen.";
+  if (std::optional<std::string> refused = RefusedName(name)) return refused;
   const std::string lowered = LowerCase1252(name);
   if (name.empty() || variables.FindVariable(lowered) < 0) {
     return "Es gibt keine Variable " + Quoted(name) + ".";
-  }
-  if (HoldsSeparatorOrLineBreak(name)) {
-    return "Der Name der Variablen " + Quoted(name) + " l\xE4sst sich nicht speichern.";
   }
   for (const Control& control : set.controls) {
     if (LowerCase1252(control.variable) == lowered) {
       return "Die Variable " + Quoted(name) + " hat schon einen Regler.";
     }
   }
+  if (set.controls.size() >= kMaxControls) return TooManyControls();
   return std::nullopt;
 }
 
@@ -196,7 +224,7 @@ std::string ControlsToText(const ControlSet& set) {
 }
 
 std::optional<std::string> ControlsFromText(std::string_view text, ControlSet& set) {
-  ControlSet read;
+  ReadState read;
   int number = 0;
   bool header = false;
   while (!text.empty()) {
@@ -216,7 +244,7 @@ std::optional<std::string> ControlsFromText(std::string_view text, ControlSet& s
     }
   }
   if (!header) return std::string("Die Datei ist leer.");
-  set = std::move(read);
+  set = std::move(read.set);
   return std::nullopt;
 }
 
@@ -253,14 +281,18 @@ std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project
                                                    const FileStore& files) {
   std::string bytes;
   if (std::optional<ProjectError> refused = ProjectToBytes(project, bytes)) return refused;
-  const fs::path side = ControlsFilePath(file);
-  if (set.Empty()) {
-    std::error_code ec;
-    if (fs::is_regular_file(fs::symlink_status(side, ec))) fs::remove(side, ec);
-  } else if (std::optional<ProjectError> failed = SaveFileBytes(ControlsToText(set), side, files)) {
-    return failed;
+  const std::string side_text = set.Empty() ? std::string() : ControlsToText(set);
+  // The project first: should the two ever part (a save killed between the renames), the
+  // new project keeps the controls of its last save rather than an old one losing its own.
+  const std::array<FileWrite, 2> writes = {
+      FileWrite{file, bytes},
+      FileWrite{ControlsFilePath(file),
+                set.Empty() ? std::nullopt : std::optional<std::string_view>(side_text)}};
+  std::size_t failed = 0;
+  if (std::optional<FileFailure> failure = files.ReplaceTogether(writes, failed)) {
+    return SaveFileError(writes[failed].file, failure->reason);
   }
-  return SaveFileBytes(bytes, file, files);
+  return std::nullopt;
 }
 
 }  // namespace ombrix

@@ -36,6 +36,9 @@ struct ControlSet {
 
 // More positions than this make a slider that no hand can move by one step.
 inline constexpr double kMaxSliderPositions = 1000000;
+// One control per variable, and the three constants get none: more controls than this
+// could never all have a variable. A side file with more is refused.
+inline constexpr std::size_t kMaxControls = kTableCapacity - 3;
 inline constexpr std::uintmax_t kMaxControlsFileSize = 1024 * 1024;
 inline constexpr const char* kControlsFileSuffix = ".regler";
 
@@ -59,13 +62,14 @@ struct SliderTerms {
 
 // The entry of the variable in the table (names compared as terms compare them), or -1.
 int ControlVariable(const VariableTable& variables, const Control& control);
-// Why `variable` cannot get a control (the constant "i", an unknown name, a name the side
-// file cannot hold, one that has a control already), or nothing.
+// Why `variable` cannot get a control (a constant "i", "e" or "Pi", an unknown name, a name
+// the side file cannot hold, one that has a control already, all controls taken), or
+// nothing. The side file's reader refuses the same names.
 [[nodiscard]] std::optional<std::string> CheckControlVariable(const VariableTable& variables,
-                                                              const ControlSet& set,
-                                                              const std::string& name);
+                                                const ControlSet& set, const std::string& name);
 
-// The side file's text, and reading it back: all of it, or nothing with the reason.
+// The side file's text, and reading it back: all of it, or nothing with the reason. Every
+// text the reader takes is written back as it reads again. Linear in the text's length.
 std::string ControlsToText(const ControlSet& set);
 [[nodiscard]] std::optional<std::string> ControlsFromText(std::string_view text, ControlSet& set);
 
@@ -79,12 +83,12 @@ struct LoadedControls {
 };
 LoadedControls LoadControls(const std::filesystem::path& project_file, const FileStore& files);
 
-// Saves the project and its side file: both are refused before anything is written when
-// either cannot be; the side file is written first, and removed when there are no
-// controls, so that a project never meets the controls of another.
+// Saves the project and its side file together (FileStore::ReplaceTogether): a save that
+// fails changes neither; the side file is removed when there are no controls, so that a
+// project never meets the controls of another.
 [[nodiscard]] std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
-                                                                 const ControlSet& set,
-                                                                 const std::filesystem::path& file,
-                                                                 const FileStore& files);
+                                                   const ControlSet& set,
+                                                   const std::filesystem::path& file,
+                                                   const FileStore& files);
 
 }  // namespace ombrix

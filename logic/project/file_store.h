@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,13 @@ namespace ombrix {
 struct FileFailure {
   std::string reason;      // German, Windows-1252, a clause: "Zugriff verweigert"
   bool too_large = false;  // the file holds more bytes than the reader allows
+};
+
+// One file of a save that writes several together: its new bytes, or none to remove it
+// (a plain file only; a link or anything else there stays).
+struct FileWrite {
+  std::filesystem::path file;
+  std::optional<std::string_view> bytes;
 };
 
 class FileStore {
@@ -26,7 +34,13 @@ class FileStore {
   // Makes `bytes` the content of `file` (of the file a symbolic link there names): it
   // holds the old or the new bytes whatever happens, and the old ones on failure.
   [[nodiscard]] virtual std::optional<FileFailure> Replace(const std::filesystem::path& file,
-                                                           std::string_view bytes) const = 0;
+                                             std::string_view bytes) const = 0;
+  // The writes as one save: every new content is written whole before any file changes,
+  // so that a failure to write (a read-only file, a full disk) changes none of them; then
+  // the files are replaced or removed in order, moments apart, and a failure there puts
+  // back those already changed. On failure `failed` is the index of the write that failed.
+  [[nodiscard]] virtual std::optional<FileFailure> ReplaceTogether(std::span<const FileWrite> writes,
+                                                     std::size_t& failed) const = 0;
 };
 
 }  // namespace ombrix

@@ -30,12 +30,6 @@ std::string Quoted(std::string_view text) { return "\"" + Shown(text) + "\""; }
 // Paths are UTF-8 bytes on this platform; messages are Windows-1252.
 std::string PathText(const fs::path& path) { return Utf8ToCp1252(path.string()); }
 
-ProjectError SaveError(const fs::path& file, const std::string& reason) {
-  return {"Das Projekt konnte nicht in der Datei " + Quoted(PathText(file)) +
-              " gespeichert werden: " + reason + ".",
-          false};
-}
-
 ProjectError OpenError(const fs::path& file, const std::string& reason) {
   return {
       "Die Datei " + Quoted(PathText(file)) + " konnte nicht ge\366ffnet werden: " + reason + ".",
@@ -125,9 +119,31 @@ std::string LongLine(int slot, std::size_t n, std::size_t length) {
 // ---------------------------------------------------------------------------------------
 // Reading
 
+char OtherSeparator(char separator) { return separator == ',' ? '.' : ','; }
+
+void SwapSeparatorsIn(std::string& text) {
+  for (char& c : text) {
+    if (c == ',') {
+      c = '.';
+    } else if (c == '.') {
+      c = ',';
+    }
+  }
+}
+
+// Why the bytes are no project; a file is named ("Die Datei "NAME""), bytes of no file are
+// "Die Daten".
+ProjectError NotAProject(std::string_view label, const std::string& reason) {
+  const std::string subject =
+      label.empty() ? std::string("Die Daten sind") : "Die Datei " + Quoted(label) + " ist";
+  return {subject + " keine g\xFCltige Projektdatei: " + reason, false};
+}
+
 class FieldReader {
  public:
-  FieldReader(std::string_view bytes, std::string_view label) : bytes_(bytes), label_(label) {}
+  // `swapped`: the real fields were written with the other decimal separator.
+  FieldReader(std::string_view bytes, std::string_view label, bool swapped)
+      : bytes_(bytes), label_(label), swapped_(swapped) {}
 
   std::optional<std::string_view> Text() {
     std::optional<std::string_view> field = ReadField(bytes_, pos_);
@@ -149,7 +165,19 @@ class FieldReader {
     std::optional<std::string_view> field = Text();
     if (!field) return std::nullopt;
     if (HasControl(*field)) ThrowInvalidFloat(Shown(*field));
-    return TextToReal(*field);
+    if (!swapped_) return TextToReal(*field);
+    std::string text(*field);
+    SwapSeparatorsIn(text);
+    double value = 0;
+    switch (ReadReal(text, value)) {
+      case RealRead::kNumber:
+        break;
+      case RealRead::kInvalid:
+        ThrowInvalidFloat(std::string(*field));  // as the file has it
+      case RealRead::kOverflow:
+        throw Fault(kFaultOverflow);
+    }
+    return value;
   }
 
   std::size_t RemainingFields() const {
@@ -157,17 +185,14 @@ class FieldReader {
                                                bytes_.end(), kFieldSeparator));
   }
 
-  void Fail(const std::string& reason) {
-    const std::string subject =
-        label_.empty() ? std::string("Die Daten sind") : "Die Datei " + Quoted(label_) + " ist";
-    error_ = ProjectError{subject + " keine g\xFCltige Projektdatei: " + reason + ".", false};
-  }
+  void Fail(const std::string& reason) { error_ = NotAProject(label_, reason + "."); }
 
   std::optional<ProjectError> TakeError() { return std::move(error_); }
 
  private:
   std::string_view bytes_;
   std::string label_;
+  bool swapped_;
   std::size_t pos_ = 0;
   std::optional<ProjectError> error_;
 };
@@ -274,6 +299,19 @@ bool ReadInto(ProjectContent& project, FieldReader& in) {
     if (!ReadProgram(project.programs[static_cast<std::size_t>(slot)], slot, in)) return false;
   }
   return true;
+}
+
+// The whole project from the bytes into `project` (a working copy), or why not: a field
+// that is no number gives the one message every front end shows, naming the file.
+std::optional<ProjectError> ReadProjectBytes(ProjectContent& project, std::string_view bytes,
+                                             std::string_view label, bool swapped) {
+  FieldReader in(bytes, label, swapped);
+  try {
+    if (!ReadInto(project, in)) return in.TakeError();
+  } catch (const Fault& fault) {
+    return NotAProject(label, FaultDisplayText(ReadableFieldFault(fault.what())));
+  }
+  return std::nullopt;
 }
 
 }  // namespace
@@ -406,29 +444,67 @@ std::optional<ProjectError> ProjectToBytes(const ProjectContent& project, std::s
   return std::nullopt;
 }
 
+char FileDecimalSeparator(std::string_view bytes) {
+  const char ours = DecimalSeparator();
+  const char other = OtherSeparator(ours);
+  bool other_seen = false;
+  std::size_t pos = 0;
+  if (!ReadField(bytes, pos)) return ours;  // the count of variables
+  // Name, real and imaginary part of i, e and Pi; the parts of e and Pi tell.
+  for (int field = 0; field < 9; ++field) {
+    const std::optional<std::string_view> text = ReadField(bytes, pos);
+    if (!text) break;
+    if (field < 3 || field % 3 == 0) continue;
+    if (text->find(ours) != std::string_view::npos) return ours;
+    other_seen = other_seen || text->find(other) != std::string_view::npos;
+  }
+  return other_seen ? other : ours;
+}
+
+void SwapDecimalSeparators(ProjectContent& project) {
+  FunctionTable& funs = project.functions;
+  for (int k = funs.FirstUserFunction(); k <= funs.LastFunction(); ++k) {
+    std::string term = funs.Term(k);
+    SwapSeparatorsIn(term);
+    funs.SetTerm(k, std::move(term));
+  }
+  for (ProgramText& program : project.programs) {
+    for (std::string& line : program) SwapSeparatorsIn(line);
+  }
+}
+
 std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
-                                                 std::string_view file_label) {
+                                                 std::string_view file_label, bool* converted) {
+  if (converted != nullptr) *converted = false;
   // A working copy: current values and the entries beyond the loaded counts stay as they
   // were, and nothing of it reaches `project` unless every field was read.
+  if (FileDecimalSeparator(bytes) != DecimalSeparator()) {
+    ProjectContent fresh = project;
+    if (!ReadProjectBytes(fresh, bytes, file_label, true)) {
+      SwapDecimalSeparators(fresh);
+      project = std::move(fresh);
+      if (converted != nullptr) *converted = true;
+      return std::nullopt;
+    }
+    // It reads under neither separator: what reading under our own says.
+  }
   ProjectContent fresh = project;
-  FieldReader in(bytes, file_label);
-  try {
-    if (!ReadInto(fresh, in)) return in.TakeError();
-  } catch (const Fault& fault) {
-    return ProjectError{fault.what(), true};
+  if (std::optional<ProjectError> error = ReadProjectBytes(fresh, bytes, file_label, false)) {
+    return error;
   }
   project = std::move(fresh);
   return std::nullopt;
 }
 
 std::optional<ProjectError> LoadProject(ProjectContent& project, const fs::path& file,
-                                        const FileStore& files) {
+                                        const FileStore& files, bool* converted) {
+  if (converted != nullptr) *converted = false;
   std::string bytes;
   if (std::optional<FileFailure> failed = files.Read(file, kMaxProjectFileSize, bytes)) {
     return OpenError(
         file, failed->too_large ? "Sie ist zu gro\xDF f\xFCr eine Projektdatei" : failed->reason);
   }
-  return LoadProjectFromBytes(project, bytes, PathText(file));
+  return LoadProjectFromBytes(project, bytes, PathText(file), converted);
 }
 
 std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs::path& file,
@@ -441,9 +517,15 @@ std::optional<ProjectError> SaveProject(const ProjectContent& project, const fs:
 std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const fs::path& file,
                                           const FileStore& files) {
   if (std::optional<FileFailure> failed = files.Replace(file, bytes)) {
-    return SaveError(file, failed->reason);
+    return SaveFileError(file, failed->reason);
   }
   return std::nullopt;
+}
+
+ProjectError SaveFileError(const fs::path& file, const std::string& reason) {
+  return {"Das Projekt konnte nicht in der Datei " + Quoted(PathText(file)) +
+              " gespeichert werden: " + reason + ".",
+          false};
 }
 
 std::string ReadableFieldFault(const std::string& message) {

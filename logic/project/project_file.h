@@ -35,17 +35,19 @@ struct ProjectError {
 // Replaces the file by the project's bytes through `files`; on failure the old file stays
 // and the error is returned. (platform/posix_file_store.h has both for this machine's files.)
 [[nodiscard]] std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                                      const std::filesystem::path& file,
-                                                      const FileStore& files);
-// The same safe replacement for any bytes: the side files saved with a project use it.
-[[nodiscard]] std::optional<ProjectError> SaveFileBytes(std::string_view bytes,
-                                                        const std::filesystem::path& file,
-                                                        const FileStore& files);
+                                        const std::filesystem::path& file, const FileStore& files);
+// The same safe replacement for any bytes.
+[[nodiscard]] std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const std::filesystem::path& file,
+                                          const FileStore& files);
+// What a save that could not write `file` says ("Das Projekt konnte nicht in der Datei …").
+[[nodiscard]] ProjectError SaveFileError(const std::filesystem::path& file, const std::string& reason);
 // Reads the whole file into a fresh project and takes it over only when every field
-// was read; on failure `project` is unchanged.
-[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project,
-                                                      const std::filesystem::path& file,
-                                                      const FileStore& files);
+// was read; on failure `project` is unchanged, and the error names the file. A file
+// written under the other decimal separator is read as that separator writes and then
+// converted (SwapDecimalSeparators); `converted`, when given, tells so: the project then
+// differs from its file.
+[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
+                                        const FileStore& files, bool* converted = nullptr);
 
 // The bytes SaveProject writes, with the current decimal separator. Refuses (and leaves
 // `bytes` empty) a project that the format cannot hold: a text containing the field
@@ -53,9 +55,20 @@ struct ProjectError {
 [[nodiscard]] std::optional<ProjectError> ProjectToBytes(const ProjectContent& project,
                                                          std::string& bytes);
 // LoadProject on bytes already read; `file_label` names the file in messages (Windows-1252).
-[[nodiscard]] std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project,
-                                                               std::string_view bytes,
-                                                               std::string_view file_label = {});
+// A field that is no number gives "Die Datei "NAME" ist keine gültige Projektdatei: '…' ist
+// kein gültiger Integerwert." (the field as ReadableFieldFault shows it), whichever front
+// end opens the file.
+[[nodiscard]] std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
+                                                 std::string_view file_label = {},
+                                                 bool* converted = nullptr);
+
+// The decimal separator the file's numbers were written with, told by the start values of
+// e and Pi, which every project holds: the current one unless they hold only the other.
+[[nodiscard]] char FileDecimalSeparator(std::string_view bytes);
+// Every "," of the user functions' terms and of the program lines becomes "." and every
+// "." a ",": neither has a meaning in the language but as the decimal separator, so a
+// project written under one separator then runs under the other as it ran there.
+void SwapDecimalSeparators(ProjectContent& project);
 
 // The next field from `pos`: the bytes up to the next separator, which is consumed.
 // Empty when the bytes end before a separator comes; `pos` then stays.

@@ -86,6 +86,17 @@ TEST_F(CliProjectTest, ResaveConvertsBetweenSeparators) {
 
 TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
   const std::string german = Save(ProjectContent{}, "de.omp", ',');
+  const std::string mixed = (dir_ / "gemischt.omp").string();
+  {
+    std::string bytes = ReadBytes(german);
+    bytes.replace(bytes.find("\xA7"
+                             "0\xA7"
+                             "23"),
+                  2,
+                  "\xA7"
+                  "0.5");  // Pi's imaginary part
+    std::ofstream(mixed, std::ios::binary) << bytes;
+  }
   const std::string missing = (dir_ / "fehlt.omp").string();
   const std::string out = (dir_ / "out.omp").string();
   struct Row {
@@ -98,10 +109,11 @@ TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
        {"resave", "--decimal-separator", ",", missing, out},
        "Fehler: Die Datei \"" + missing +
            "\" konnte nicht ge\303\266ffnet werden: Die Datei oder der Ordner existiert nicht.\n"},
-      {"wrong separator is a fault",
-       {"resave", "--decimal-separator", ".", german, out},
-       "Ombrix 0.98 (mit Formulon 2.11): '2,71828182845905' ist kein g\xC3\xBCltiger "
-       "Gleitkommawert.\n"},
+      {"reads under neither separator",
+       {"resave", "--decimal-separator", ".", mixed, out},
+       "Fehler: Die Datei \"" + mixed +
+           "\" ist keine g\xC3\xBCltige Projektdatei: '2,71828182845905' ist kein "
+           "g\xC3\xBCltiger Gleitkommawert.\n"},
       {"output folder missing",
        {"resave", "--decimal-separator", ",", german, (dir_ / "nicht" / "da.omp").string()},
        "Fehler: Das Projekt konnte nicht in der Datei \"" + (dir_ / "nicht" / "da.omp").string() +
@@ -118,6 +130,62 @@ TEST_F(CliProjectTest, LoadAndSaveFailuresPrintOneMessageLine) {
     EXPECT_EQ(r.err, row.err);
     EXPECT_EQ(r.out, "");
     EXPECT_FALSE(fs::exists(out));
+  }
+}
+
+// A project saved under "," runs under "." as it ran there: every command converts it, and
+// resave writes what saving it under "." writes.
+TEST_F(CliProjectTest, AFileOfTheOtherSeparatorIsConverted) {
+  ProjectContent project;
+  project.functions.SetLastFunction(kFirstUserFunction);
+  project.functions.SetName(kFirstUserFunction, "f");
+  project.functions.SetTerm(kFirstUserFunction, "#+0,5");
+  project.variables.SetLastVariable(3);
+  project.variables.SetName(3, "x");
+  project.variables.SetStartValue(3, {0.25, 0});
+  project.programs[MainProgram] = {"x:=f(x+1,25)", "ZeichnePunkt(x)"};
+  const std::string german = Save(project, "de.omp", ',');
+  ProjectContent english = project;
+  SwapDecimalSeparators(english);
+  const std::string expected = Save(english, "en.omp", '.');
+  const std::string out = (dir_ / "out.omp").string();
+  struct Row {
+    const char* name;
+    std::vector<std::string> args;
+    std::string out;
+    std::string err;
+  };
+  const Row rows[] = {
+      {"format",
+       {"format", "--decimal-separator", ".", german},
+       "Programm editieren: Hauptprogramm\nx:=f(x+1.25)\nZeichnePunkt(x)\n"
+       "Programm editieren: Ereignisbehandlung f\xC3\xBCr 'Mausknopf gedr\303\274ckt'\n",
+       ""},
+      {"eval",
+       {"eval", "--decimal-separator", ".", "--project", german, "f(x)/2"},
+       "[0.375|0]\n",
+       ""},
+      {"run",
+       {"run", "--decimal-separator", ".", "--lines", german},
+       "H 1\t\nH 2\tx=[2|0]\n",
+       "Information: Das Hauptprogramm wurde erfolgreich beendet.\n"},
+      {"resave", {"resave", "--decimal-separator", ".", german, out}, "", ""},
+      {"resave naming both",
+       {"resave", "--decimal-separator", ",", "--output-decimal-separator", ".", german, out},
+       "",
+       ""},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::error_code ec;
+    fs::remove(out, ec);
+    const Result r = RunCli(row.args);
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err, row.err);
+    EXPECT_EQ(r.out, row.out);
+    if (row.args[0] == "resave") {
+      EXPECT_EQ(ReadBytes(out), ReadBytes(expected));
+    }
   }
 }
 

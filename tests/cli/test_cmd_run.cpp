@@ -457,8 +457,8 @@ TEST_F(CliRunTest, ThePictureIsWrittenAlsoAfterAFailedStep) {
   EXPECT_EQ(image.pixel(200, 200), qRgb(0, 0, 0));
 }
 
-// A field that is not a number shows as the window shows it: its first 40 bytes, each that
-// prints nothing as "?", and "…" after a cut; every command that reads projects alike.
+// A field that is not a number shows as the window shows it, naming the file: its first 40
+// bytes, each that prints nothing as "?", and "…" after a cut; every command alike.
 TEST_F(CliRunTest, ABadFieldShowsAsInTheWindow) {
   struct Row {
     const char* name;
@@ -474,12 +474,15 @@ TEST_F(CliRunTest, ABadFieldShowsAsInTheWindow) {
       {"bytes Windows-1252 leaves undefined", "\x81\x8D\x8F\x90\x9D", "?????"},
       {"a long field of control characters", std::string(5000, '\x01'),
        std::string(40, '?') + "\xE2\x80\xA6"},
+      {"a picture file", "\x89PNG\r\n\x1A\n" + std::string("\0\0\0\rIHDR\0\0\x01", 11),
+       "\xE2\x80\xB0PNG????????IHDR???"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.name);
     const fs::path file = dir_ / "kaputt.omp";
     { std::ofstream(file, std::ios::binary) << row.first_field << '\xA7'; }
-    const std::string expected = "Ombrix 0.98 (mit Formulon 2.11): '" + row.shown +
+    const std::string expected = "Fehler: Die Datei \"" + file.string() +
+                                 "\" ist keine g\xC3\xBCltige Projektdatei: '" + row.shown +
                                  "' ist kein g\xC3\xBCltiger Integerwert.\n";
     const Result run = RunCli({file.string()});
     EXPECT_EQ(run.status, kExitUsage);

@@ -4,14 +4,17 @@
 #include "platform/picture_export.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/picture_files.h"
 #include "platform/qt_text.h"
 #include "tests/platform/picture_world.h"
 
@@ -214,6 +217,26 @@ TEST_F(PictureExportTest, TheFileTakesTheFormatItsExtensionNames) {
     if (row.starts_with != nullptr) {
       EXPECT_TRUE(file.readAll().startsWith(row.starts_with));
     }
+  }
+}
+
+// As project saves refuse them, a named pipe in place of the file stays one: neither the
+// export nor "Bild speichern unter" replaces it with a regular file.
+TEST_F(PictureExportTest, ANamedPipeIsRefusedAndStaysOne) {
+  QTemporaryDir dir;
+  PictureWorld w;
+  ASSERT_TRUE(w.Run({"ZeichneKreis(0;1)"}));
+  for (const char* name : {"rohr.svg", "rohr.pdf", "rohr.bmp"}) {
+    SCOPED_TRACE(name);
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    const std::optional<std::string> error = path.endsWith(QLatin1String(".bmp"))
+                                                 ? SavePictureFile(w.Pixels(), path)
+                                                 : ExportPictureFile(w.Pixels(), w.record, path);
+    EXPECT_EQ(error, "Datei " + FromQt(path) + " kann nicht erstellt werden");
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
   }
 }
 

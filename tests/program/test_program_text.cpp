@@ -100,64 +100,64 @@ TEST(ProgramTextTest, FormatIndentsByBlockDepth) {
     const char* name;
     Lines input;
     Lines output;
-    bool faulty;
+    int fault_line;  // where the structure breaks, -1: it balances
   };
   const Row rows[] = {
       {"if with else",
        {"Wenn(x>0)", "ZeichnePunkt(x)", "Andernfalls", "L\xF6scheBild", "EndeWenn"},
        {"Wenn(x>0)", "  ZeichnePunkt(x)", "Andernfalls", "  L\xF6scheBild", "EndeWenn"},
-       false},
+       -1},
       {"typed indentation and inner spaces go",
        {"    Wenn ( x > 0 )", "ZeichnePunkt ( x )", "  Ende Wenn  "},
        {"Wenn(x>0)", "  ZeichnePunkt(x)", "EndeWenn"},
-       false},
+       -1},
       {"case differs, case kept",
        {"wenn(x>0)", "a:=1", "ENDEWENN"},
        {"wenn(x>0)", "  a:=1", "ENDEWENN"},
-       false},
+       -1},
       {"umlaut keywords in upper case",
        {"F\xDCR(i;1;3)", "a:=i", "ENDEF\xDCR"},
        {"F\xDCR(i;1;3)", "  a:=i", "ENDEF\xDCR"},
-       false},
+       -1},
       {"nested loops",
        {"Solange(a)", "Wiederhole", "F\xFCr(i;1;2)", "x", "EndeF\xFCr", "EndeWiederhole(x>1)",
         "EndeSolange"},
        {"Solange(a)", "  Wiederhole", "    F\xFCr(i;1;2)", "      x", "    EndeF\xFCr",
         "    EndeWiederhole(x>1)", "  EndeSolange"},
-       true},
+       1},
       {"closing first stays unindented until the depth is positive again",
        {"EndeWenn", "Wenn(a)", "Wenn(b)", "c", "EndeWenn", "EndeWenn"},
        {"EndeWenn", "Wenn(a)", "Wenn(b)", "  c", "EndeWenn", "EndeWenn"},
-       true},
-      {"unclosed loop at the end", {"Solange(x>0)", "x:=x-1"}, {"Solange(x>0)", "  x:=x-1"}, true},
+       0},
+      {"unclosed loop at the end", {"Solange(x>0)", "x:=x-1"}, {"Solange(x>0)", "  x:=x-1"}, 0},
       {"kinds are not paired",
        {"Wenn(a)", "b", "EndeF\xFCr"},
        {"Wenn(a)", "  b", "EndeF\xFCr"},
-       false},
+       -1},
       {"closing word with a bracket is neither",
        {"Wenn(a)", "EndeWenn(x)", "EndeWenn"},
        {"Wenn(a)", "  EndeWenn(x)", "EndeWenn"},
-       false},
+       -1},
       {"opening head with anything after the bracket",
        {"Wenn(a)EndeWenn", "b", "EndeWenn"},
        {"Wenn(a)EndeWenn", "  b", "EndeWenn"},
-       false},
+       -1},
       {"opening word without bracket",
        {"Wiederhole", "EndeWiederhole"},
        {"Wiederhole", "EndeWiederhole"},
-       false},
+       -1},
       {"else with a bracket opens but does not close",
        {"Wenn(a)", "Andernfalls(x)", "c", "EndeWenn"},
        {"Wenn(a)", "  Andernfalls(x)", "    c", "  EndeWenn"},
-       true},
-      {"bare else at the start", {"Andernfalls", "x"}, {"Andernfalls", "x"}, true},
+       0},
+      {"bare else at the start", {"Andernfalls", "x"}, {"Andernfalls", "x"}, 0},
       {"empty line inside a block shows as spaces",
        {"Wenn(a)", "", "EndeWenn"},
        {"Wenn(a)", "  ", "EndeWenn"},
-       false},
-      {"tab stays", {"Wenn(a)", "\tb", "EndeWenn"}, {"Wenn(a)", "  \tb", "EndeWenn"}, false},
-      {"keyword inside a longer word", {"Wennx(1)", "Solangex"}, {"Wennx(1)", "Solangex"}, false},
-      {"empty program", {}, {}, false},
+       -1},
+      {"tab stays", {"Wenn(a)", "\tb", "EndeWenn"}, {"Wenn(a)", "  \tb", "EndeWenn"}, -1},
+      {"keyword inside a longer word", {"Wennx(1)", "Solangex"}, {"Wennx(1)", "Solangex"}, -1},
+      {"empty program", {}, {}, -1},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -167,7 +167,8 @@ TEST(ProgramTextTest, FormatIndentsByBlockDepth) {
     EXPECT_EQ(editor.lines, row.output);
     EXPECT_EQ(editor.update_depth, 0);
     EXPECT_EQ(editor.changes_outside_batch, 0);
-    if (row.faulty) {
+    EXPECT_EQ(StructureFaultLine(editor), row.fault_line);
+    if (row.fault_line >= 0) {
       ASSERT_EQ(boxes.boxes.size(), 1u);
       EXPECT_EQ(boxes.boxes[0].kind, MessageKind::Error);
       EXPECT_EQ(boxes.boxes[0].text, kStructureMessage);

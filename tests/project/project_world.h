@@ -110,6 +110,24 @@ class MemoryFileStore final : public FileStore {
     files[file] = std::string(bytes);
     return std::nullopt;
   }
+  // All or nothing: a failure listed for any of the files changes none.
+  std::optional<FileFailure> ReplaceTogether(std::span<const FileWrite> writes,
+                                             std::size_t& failed) const override {
+    for (std::size_t n = 0; n < writes.size(); ++n) {
+      if (const auto failure = failures.find(writes[n].file); failure != failures.end()) {
+        failed = n;
+        return failure->second;
+      }
+    }
+    for (const FileWrite& write : writes) {
+      if (write.bytes) {
+        files[write.file] = std::string(*write.bytes);
+      } else {
+        files.erase(write.file);
+      }
+    }
+    return std::nullopt;
+  }
 
   mutable std::map<std::filesystem::path, std::string> files;
   std::map<std::filesystem::path, FileFailure> failures;

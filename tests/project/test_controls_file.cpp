@@ -11,6 +11,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/program/drawing_state.h"
+#include "tests/project/project_world.h"
 #include "tests/support/separator.h"
 #include "tests/support/tables.h"
 
@@ -102,8 +103,32 @@ INSTANTIATE_TEST_SUITE_P(
         BrokenRow{"ZeroStep", "Ombrix-Regler\t1\nSchieberegler\tn\t0\t1\t0\n", "0"},
         BrokenRow{"TooManySteps", "Ombrix-Regler\t1\nSchieberegler\tn\t0\t1\t1e-9\n", "Million"},
         BrokenRow{"Twice", "Ombrix-Regler\t1\nPunkt\tw\nPunkt\tW\n", "schon"},
+        BrokenRow{"ImaginaryUnit", "Ombrix-Regler\t1\nPunkt\ti\n", "imagin\xE4re"},
+        BrokenRow{"ConstantE", "Ombrix-Regler\t1\nSchieberegler\tE\t0\t1\t1\n", "Konstante 'E'"},
+        BrokenRow{"ConstantPi", "Ombrix-Regler\t1\nPunkt\tpI\n", "Konstante 'pI'"},
+        BrokenRow{"NameEndingInCarriageReturn", "Ombrix-Regler\t1\nPunkt\tw\r\r\n", "'w?'"},
         BrokenRow{"LiveWord", "Ombrix-Regler\t1\nlive\tja\n", "Zeile 2"}),
     [](const auto& row) { return std::string(row.param.name); });
+
+// Side files of `count` point controls, one variable each.
+std::string PointLines(std::size_t count) {
+  std::string text = "Ombrix-Regler\t1\n";
+  for (std::size_t k = 0; k < count; ++k) text += "Punkt\tv" + std::to_string(k) + "\n";
+  return text;
+}
+
+TEST(ControlsText, MoreControlsThanVariablesAreRefused) {
+  ControlSet set;
+  ASSERT_EQ(ControlsFromText(PointLines(kMaxControls), set), std::nullopt);
+  EXPECT_EQ(set.controls.size(), 125u);
+  // One more, and a whole side file of them (the largest a side file may be).
+  for (const std::size_t count : {kMaxControls + 1, std::size_t{81513}}) {
+    SCOPED_TRACE(count);
+    const std::string text = PointLines(count);
+    ASSERT_LE(text.size(), kMaxControlsFileSize);
+    EXPECT_EQ(ControlsFromText(text, set), "Zeile 127: Mehr als 125 Regler sind nicht m\xF6glich.");
+  }
+}
 
 TEST(ControlsText, ToleratesCarriageReturnsAndBlankLines) {
   ControlSet set;
@@ -194,15 +219,46 @@ INSTANTIATE_TEST_SUITE_P(Rows, MakeSliderRefuses,
                                            MakeRow{"NegativeStep", {"0", "2", "-1"}, "0"}),
                          [](const auto& row) { return std::string(row.param.name); });
 
-TEST(CheckControlVariable, RefusesTheImaginaryUnitUnknownNamesAndSecondControls) {
+TEST(CheckControlVariable, RefusesTheConstantsUnknownNamesSecondControlsAndOneTooMany) {
   Tables t;
   ControlSet set;
   set.controls.push_back({ControlKind::Point, "N"});
-  EXPECT_TRUE(CheckControlVariable(t.project.variables, set, "i").has_value());
-  EXPECT_TRUE(CheckControlVariable(t.project.variables, set, "zz").has_value());
-  EXPECT_TRUE(CheckControlVariable(t.project.variables, set, "n").has_value());
+  for (const char* name : {"i", "e", "Pi", "I", "PI", "zz", "n"}) {
+    EXPECT_TRUE(CheckControlVariable(t.project.variables, set, name).has_value()) << name;
+  }
   EXPECT_EQ(CheckControlVariable(t.project.variables, ControlSet{}, "n"), std::nullopt);
-  EXPECT_EQ(CheckControlVariable(t.project.variables, ControlSet{}, "Pi"), std::nullopt);
+  ControlSet full;
+  ASSERT_EQ(ControlsFromText(PointLines(kMaxControls), full), std::nullopt);
+  EXPECT_EQ(CheckControlVariable(t.project.variables, full, "n"),
+            "Mehr als 125 Regler sind nicht m\xF6glich.");
+}
+
+TEST(ControlsFile, ASaveThatFailsChangesNeitherFile) {
+  const fs::path file = "p.omp";
+  const fs::path side = ControlsFilePath(file);
+  struct Row {
+    const char* name;
+    fs::path failing;
+    ControlSet controls;
+  };
+  const Row rows[] = {
+      {"project read-only", file, JuliaControls()},
+      {"side file read-only", side, JuliaControls()},
+      {"project read-only, no controls left", file, ControlSet{}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    testing::MemoryFileStore files;
+    files.files[file] = "alt";
+    files.files[side] = "alte Regler";
+    files.failures[row.failing] = FileFailure{"Zugriff verweigert", false};
+    const std::optional<ProjectError> error =
+        SaveProjectAndControls(ProjectContent{}, row.controls, file, files);
+    ASSERT_TRUE(error.has_value());
+    EXPECT_NE(error->message.find(row.failing.string()), std::string::npos) << error->message;
+    EXPECT_EQ(files.files[file], "alt");
+    EXPECT_EQ(files.files[side], "alte Regler");
+  }
 }
 
 TEST(ControlsFile, IsSavedBesideTheProjectWhoseBytesStayAsWithoutControls) {

@@ -269,9 +269,14 @@ TEST_F(ProjectFileTest, BadFieldInTheMiddleChangesNothing) {
     std::size_t field;
     std::string text;
     std::string message;
+    char reader = ',';  // the decimal separator the file is read with
   };
+  const std::string e_comma = "'2,71828182845905' ist kein g\xFCltiger Gleitkommawert";
   const Row rows[] = {
       {"rule no integer", 16, "eins", "'eins' ist kein g\xFCltiger Integerwert"},
+      // A file that reads under neither separator: the message of the reader's own.
+      {"under '.', Pi written with '.'", 8, "3.14159265358979", e_comma, '.'},
+      {"under '.', a field that is no number after e and Pi", 10, "x", e_comma, '.'},
       {"real with the other separator", 5, "2.71828182845905",
        "'2.71828182845905' ist kein g\xFCltiger Gleitkommawert"},
       {"real too large", 8, "1E400", "Gleitkomma\374berlauf"},
@@ -284,6 +289,7 @@ TEST_F(ProjectFileTest, BadFieldInTheMiddleChangesNothing) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
+    SetDecimalSeparator(row.reader);
     Fields fields = good;
     fields[row.field] = row.text;
     const fs::path file = "kaputt.omp";
@@ -291,22 +297,68 @@ TEST_F(ProjectFileTest, BadFieldInTheMiddleChangesNothing) {
     ProjectContent project = SampleProject();
     const std::optional<ProjectError> error = LoadProject(project, file, files_);
     ASSERT_TRUE(error);
-    EXPECT_TRUE(error->fault);
-    EXPECT_EQ(error->message, row.message);
+    // The message every front end shows, in the "Fehler" box.
+    EXPECT_FALSE(error->fault);
+    EXPECT_EQ(error->message,
+              "Die Datei \"kaputt.omp\" ist keine g\xFCltige Projektdatei: " + row.message + ".");
     ExpectSameProject(project, SampleProject());
   }
 }
 
-TEST_F(ProjectFileTest, FileWrittenUnderOneSeparatorFailsUnderTheOther) {
-  const fs::path file = "deutsch.omp";
-  ASSERT_FALSE(SaveProject(ProjectContent{}, file, files_));
+// A project with decimal numbers in a term and in program lines, and its file under `separator`.
+ProjectContent DecimalProject() {
+  ProjectContent p = SampleProject();
+  p.functions.SetTerm(23, "#^2+0,5");
+  p.programs[MainProgram] = {"x:=[1,5|-0,25]*2,5e-1", "ZeichneKreis(0;,5)", "Wenn(x>1)"};
+  return p;
+}
+
+TEST_F(ProjectFileTest, FileOfTheOtherSeparatorIsReadAndConverted) {
+  std::string german;
+  ASSERT_FALSE(ProjectToBytes(DecimalProject(), german));
+  ProjectContent english = DecimalProject();
+  english.functions.SetTerm(23, "#^2+0.5");
+  english.programs[MainProgram] = {"x:=[1.5|-0.25]*2.5e-1", "ZeichneKreis(0;.5)", "Wenn(x>1)"};
   SetDecimalSeparator('.');
-  ProjectContent project = SampleProject();
-  const std::optional<ProjectError> error = LoadProject(project, file, files_);
-  ASSERT_TRUE(error);
-  EXPECT_TRUE(error->fault);
-  EXPECT_EQ(error->message, "'2,71828182845905' ist kein g\xFCltiger Gleitkommawert");
-  ExpectSameProject(project, SampleProject());
+  std::string english_bytes;
+  ASSERT_FALSE(ProjectToBytes(english, english_bytes));
+  // What each reader makes of the file its own separator wrote, and writes again.
+  ProjectContent own_comma;
+  ProjectContent own_dot;
+  ASSERT_FALSE(LoadProjectFromBytes(own_dot, english_bytes));
+  std::string dot_again;
+  ASSERT_FALSE(ProjectToBytes(own_dot, dot_again));
+  SetDecimalSeparator(',');
+  ASSERT_FALSE(LoadProjectFromBytes(own_comma, german));
+  std::string comma_again;
+  ASSERT_FALSE(ProjectToBytes(own_comma, comma_again));
+  struct Row {
+    const char* name;
+    char reader;
+    const std::string* bytes;
+    bool converted;
+  };
+  const Row rows[] = {
+      {"German file, English reader", '.', &german, true},
+      {"English file, German reader", ',', &english_bytes, true},
+      {"German file, German reader", ',', &german, false},
+      {"English file, English reader", '.', &english_bytes, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    SetDecimalSeparator(row.reader);
+    EXPECT_EQ(FileDecimalSeparator(*row.bytes),
+              row.converted ? (row.reader == ',' ? '.' : ',') : row.reader);
+    ProjectContent loaded;
+    bool converted = !row.converted;
+    ASSERT_FALSE(LoadProjectFromBytes(loaded, *row.bytes, "p.omp", &converted));
+    EXPECT_EQ(converted, row.converted);
+    ExpectSameProject(loaded, row.reader == ',' ? own_comma : own_dot);
+    // Saved again, it is the file the reader's own separator writes.
+    std::string again;
+    ASSERT_FALSE(ProjectToBytes(loaded, again));
+    EXPECT_EQ(again, row.reader == ',' ? comma_again : dot_again);
+  }
 }
 
 TEST_F(ProjectFileTest, OutOfRangeCountsAreRefused) {
@@ -512,10 +564,11 @@ TEST_F(ProjectFileTest, ControlCharactersInQuotedTextsAreShown) {
   };
   const Row rows[] = {
       {"real after a line break", Join(crlf), "crlf.omp",
-       "'??0' ist kein g\xFCltiger Gleitkommawert"},
+       "Die Datei \"crlf.omp\" ist keine g\xFCltige Projektdatei: '??0' ist kein g\xFCltiger "
+       "Gleitkommawert."},
       {"integer with a tab, a NUL and an escape", Join({std::string("\t2\0\x1B\x7F", 5)}), "x.omp",
-       "'?2??"
-       "?' ist kein g\xFCltiger Integerwert"},
+       "Die Datei \"x.omp\" ist keine g\xFCltige Projektdatei: '?2??"
+       "?' ist kein g\xFCltiger Integerwert."},
       {"file name with a line break", Join({"2"}), "zwei\nzeilen.omp",
        "Die Datei \"zwei?zeilen.omp\" ist keine g\xFCltige Projektdatei: Sie endet vorzeitig."},
   };

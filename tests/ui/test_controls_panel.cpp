@@ -88,6 +88,7 @@ class TestControls : public QObject {
   void arrowKeysMoveOneStep();
   void handlesArePaintedButNeverInThePixels();
   void draggingAHandleSetsThePlaneValueAndNotTheMouseProgram();
+  void aDragMovesTheValueByWhatThePointerMoved();
   void lastFinishedPictureShowsWhileALiveRunDraws();
   void aDragWaitsForThePictureBeingDrawn();
   void addingThroughTheDialog_data();
@@ -241,6 +242,23 @@ void TestControls::draggingAHandleSetsThePlaneValueAndNotTheMouseProgram() {
   QCOMPARE(rig.Current("m"), 1.0);
 }
 
+// The handle was placed under one scale and a live run sets another (the project's own, as
+// "SetzeSkala" at its start does): a move of one pixel moves the value by one pixel of the
+// new scale, from the value it had, instead of jumping to the pixel's place.
+void TestControls::aDragMovesTheValueByWhatThePointerMoved() {
+  ControlRig rig;
+  const QPoint at = rig.Handle();
+  rig.form.Image1MouseDown(Qt::LeftButton, at.x(), at.y());
+  rig.session.drawing.SetScale(-1.6, 1.6, -1.6, 1.6);
+  rig.form.Image1MouseMove(at.x() + 1, at.y());
+  QCOMPARE(rig.Start("c").Re, 1.008);
+  QCOMPARE(rig.Start("c").Im, 1.0);
+  rig.form.Image1MouseMove(at.x() + 1, at.y() + 2);
+  rig.form.Image1MouseUp(Qt::LeftButton, at.x() + 1, at.y() + 2);
+  QCOMPARE(rig.Start("c").Re, 1.008);
+  QCOMPARE(rig.Start("c").Im, 0.984);
+}
+
 void TestControls::lastFinishedPictureShowsWhileALiveRunDraws() {
   ControlRig rig;
   rig.Main() = {"L\xF6scheBild", "Wiederhole(50)", "EndeWiederhole", "ZeichneKreis(0;n)"};
@@ -315,7 +333,7 @@ void TestControls::addingThroughTheDialog() {
     still_open = dialog.isVisible();
   });
   rig.form.FormRegler->AddSliderButton->click();
-  QCOMPARE(offered, (QStringList{"e", "Pi", "a"}));  // never "i"
+  QCOMPARE(offered, (QStringList{"a"}));  // never a constant: "i", "e", "Pi"
   QCOMPARE(int(rig.session.controls.controls.size()), controls);
   QCOMPARE(int(rig.boxes.boxes.size()), error_boxes);
   QCOMPARE(still_open, error_boxes > 0);
@@ -327,6 +345,9 @@ void TestControls::refusedControls_data() {
   QTest::addColumn<QString>("part");
   QTest::newRow("imaginary unit") << "i"
                                   << "0" << ToQt("imagin\xE4re");
+  QTest::newRow("constant Pi") << "Pi"
+                               << "0"
+                               << "Konstante";
   QTest::newRow("unknown variable") << "zz"
                                     << "0"
                                     << "keine Variable";

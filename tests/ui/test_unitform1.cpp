@@ -93,6 +93,8 @@ class TestMainWindow : public QObject {
   void exampleSavesOnlyUnderANewName();
   void failedOpenKeepsProject_data();
   void failedOpenKeepsProject();
+  void openConvertsTheOtherSeparator_data();
+  void openConvertsTheOtherSeparator();
   void nonLatinFileName();
   void closeQuery_data();
   void closeQuery();
@@ -349,7 +351,12 @@ void TestMainWindow::newProjectWithoutChanges() {
   rig.Mouse() = {"x:=2"};
   rig.session.interp.CurrentLine = {1, 1};
   rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
+  // A picture of another size was opened.
+  QImage wide(600, 300, QImage::Format_RGB32);
+  wide.fill(Qt::black);
+  rig.session.record.Load(rig.session.canvas, wide);
   rig.form.ProjektNeuExecute();
+  QCOMPARE(rig.session.canvas.Image().size(), QSize(400, 400));
   QVERIFY(rig.boxes.boxes.empty());
   QCOMPARE(rig.session.project.functions.LastFunction(), kFirstUserFunction - 1);
   QCOMPARE(rig.session.project.variables.LastVariable(), 2);
@@ -657,14 +664,21 @@ void TestMainWindow::failedOpenKeepsProject_data() {
   QTest::addColumn<QString>("message");
   QTest::addColumn<int>("how");
   const int dialog = int(OpenedBy::Dialog);
-  QTest::newRow("not a number") << QByteArray("abc\xA7") << true << int(MessageKind::Fault)
-                                << Cp("'abc' ist kein g\xFCltiger Integerwert.") << dialog;
+  const int command_line = int(OpenedBy::CommandLine);
+  // %1 stands for the file's path: every way of opening names it, in the "Fehler" box.
+  const QString no_project = Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: ");
+  QTest::newRow("not a number") << QByteArray("abc\xA7") << true << int(MessageKind::Error)
+                                << no_project + Cp("'abc' ist kein g\xFCltiger Integerwert.")
+                                << dialog;
+  QTest::newRow("a picture file, in the dialog")
+      << QByteArray("\x89PNG\r\n\x1A\n\0\0\0\rIHDR\0\0\x01\x90\xA7", 21) << true
+      << int(MessageKind::Error)
+      << no_project + Cp("'\x89PNG????????IHDR???"
+                         "?' ist kein g\xFCltiger Integerwert.")
+      << dialog;
   QTest::newRow("missing file") << QByteArray() << false << -1 << QString() << dialog;
   QTest::newRow("missing file on the command line")
       << QByteArray() << false << -1 << QString() << int(OpenedBy::CommandLine);
-  const int command_line = int(OpenedBy::CommandLine);
-  // %1 stands for the file's path.
-  const QString no_project = Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: ");
   QTest::newRow("not a number, from the command line")
       << QByteArray("abc\xA7") << true << int(MessageKind::Error)
       << no_project + Cp("'abc' ist kein g\xFCltiger Integerwert.") << command_line;
@@ -686,7 +700,8 @@ void TestMainWindow::failedOpenKeepsProject_data() {
       << QByteArray(
              "\x01\x02"
              "a\xA7")
-      << true << int(MessageKind::Fault) << Cp("'??a' ist kein g\xFCltiger Integerwert.") << dialog;
+      << true << int(MessageKind::Error)
+      << no_project + Cp("'??a' ist kein g\xFCltiger Integerwert.") << dialog;
   QTest::newRow("cut short, from the command line")
       << QByteArray("2\xA7i\2470\xA7") << true << int(MessageKind::Error)
       << Cp("Die Datei \"%1\" ist keine g\xFCltige Projektdatei: Sie endet vorzeitig.")
@@ -719,6 +734,36 @@ void TestMainWindow::failedOpenKeepsProject() {
   QCOMPARE(rig.Main(), ProgramText{"x:=1"});
   QCOMPARE(rig.session.ProjectFileName, QStringLiteral("/alt/projekt.omp"));
   QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("/alt/projekt.omp"));
+}
+
+void TestMainWindow::openConvertsTheOtherSeparator_data() {
+  QTest::addColumn<int>("how");
+  QTest::newRow("dialog") << int(OpenedBy::Dialog);
+  QTest::newRow("command line") << int(OpenedBy::CommandLine);
+}
+
+// Saved on a German computer, opened on an English one: it opens, converted, and counts
+// as changed until it is saved with ".".
+void TestMainWindow::openConvertsTheOtherSeparator() {
+  QFETCH(int, how);
+  QTemporaryDir dir;
+  Rig rig;
+  const QString path = WriteProject(dir, QStringLiteral("deutsch.omp"), {"x:=2,5*e"}, {});
+  SetDecimalSeparator('.');
+  ModalDriver driver;
+  OpenBy(rig, OpenedBy(how), path);
+  QVERIFY(rig.boxes.boxes.empty());
+  QCOMPARE(rig.Main(), ProgramText{"x:=2.5*e"});
+  QCOMPARE(rig.session.project.variables.StartValue(1).Re, 2.71828182845905);
+  QVERIFY(rig.session.ProjectChanged);
+  QCOMPARE(rig.Changed(), FromQt(ToQt("ge\xE4ndert")));
+  QCOMPARE(rig.session.ProjectFileName, path);
+  rig.form.ProjektSpeichernExecute();
+  QVERIFY(!rig.session.ProjectChanged);
+  QFile saved(path);
+  QVERIFY(saved.open(QIODevice::ReadOnly));
+  QVERIFY(saved.readAll().contains("2.71828182845905\xA7"));
+  SetDecimalSeparator(',');
 }
 
 void TestMainWindow::nonLatinFileName() {

@@ -11,10 +11,15 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTextBlock>
+#include <QToolBar>
 #include <QtTest>
+#include <cmath>
+#include <map>
 
 #include "tests/ui/ui_rig.h"
 #include "ui/Unitformablauf.h"
@@ -83,6 +88,7 @@ class TestRunWindow : public QObject {
   void besideTheMainWindow_data();
   void besideTheMainWindow();
   void positionRemembered();
+  void readableUnderADarkPalette();
   void tables();
   void watchRows_data();
   void watchRows();
@@ -93,6 +99,9 @@ class TestRunWindow : public QObject {
   void refreshAtMostThirtyTimesASecond();
   void singleSteps();
   void breakpointPausesTheRun();
+  void settingsActOnlyWhileTheWindowIsOpen_data();
+  void settingsActOnlyWhileTheWindowIsOpen();
+  void pauseShownInTheStatusBar();
   void pausedCountsAsRunning();
   void stepBackRestoresThePicture();
   void stepBackRefused_data();
@@ -156,14 +165,25 @@ void TestRunWindow::newItemsStayUsableWhileRunning() {
 }
 
 void TestRunWindow::besideTheMainWindow_data() {
+  QTest::addColumn<QRect>("room");  // the screen without its panels
   QTest::addColumn<QPoint>("main_at");
-  QTest::newRow("room on the right") << QPoint(10, 10);
-  QTest::newRow("room on the left only") << QPoint(700, 10);
-  QTest::newRow("centred") << QPoint(200, 40);
+  QTest::addColumn<bool>("picture_in_sight");
+  const QRect laptop(0, 0, 1366, 728);
+  QTest::newRow("room on the right") << laptop << QPoint(10, 10) << true;
+  QTest::newRow("room on the left only") << laptop << QPoint(900, 10) << true;
+  QTest::newRow("centred on 1366 x 768") << laptop << QPoint(457, 94) << true;
+  // Too small for both side by side: the window fits the screen, over the main window.
+  QTest::newRow("800 x 500") << QRect(0, 0, 800, 500) << QPoint(175, 0) << false;
+  QTest::newRow("800 x 500, not at the origin")
+      << QRect(100, 30, 800, 500) << QPoint(275, 30) << false;
 }
 
+// Beside the main window where the screen has room, on the screen whole, and every action
+// of its tool bar in sight.
 void TestRunWindow::besideTheMainWindow() {
+  QFETCH(QRect, room);
   QFETCH(QPoint, main_at);
+  QFETCH(bool, picture_in_sight);
   Rig rig;
   rig.form.move(main_at);
   TFormAblauf& window = OpenRunWindow(rig);
@@ -171,13 +191,23 @@ void TestRunWindow::besideTheMainWindow() {
   QVERIFY(!window.isModal());
   QCOMPARE(QApplication::activeModalWidget(), nullptr);
   QCOMPARE(window.windowTitle(), QStringLiteral("Ablauf"));
+  window.PlaceBeside(rig.form.frameGeometry(), room);
+  QCoreApplication::processEvents();
+  const QString at = QStringLiteral("run window %1,%2 %3x%4")
+                         .arg(window.x())
+                         .arg(window.y())
+                         .arg(window.width())
+                         .arg(window.height());
+  QVERIFY2(room.contains(window.frameGeometry()), qPrintable(at));
   const QRect picture(rig.form.Image1->mapToGlobal(QPoint(0, 0)), rig.form.Image1->size());
-  QVERIFY2(!window.frameGeometry().intersects(picture),
-           qPrintable(QStringLiteral("run window %1,%2 %3x%4")
-                          .arg(window.x())
-                          .arg(window.y())
-                          .arg(window.width())
-                          .arg(window.height())));
+  if (picture_in_sight) QVERIFY2(!window.frameGeometry().intersects(picture), qPrintable(at));
+  for (QAction* action : window.ToolBar1->actions()) {
+    if (action->isSeparator()) continue;
+    QWidget* button = window.ToolBar1->widgetForAction(action);
+    QVERIFY2(button != nullptr && button->isVisible(), qPrintable(action->text()));
+    QVERIFY(window.ToolBar1->rect().contains(button->geometry()));
+    QVERIFY(button->font().pointSizeF() >= 7);
+  }
 }
 
 void TestRunWindow::positionRemembered() {
@@ -392,6 +422,143 @@ void TestRunWindow::breakpointPausesTheRun() {
   QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
   QCOMPARE(rig.Current("n"), 100.0);
   QCOMPARE(rig.boxes.Texts(), std::vector<std::string>{kMainProgramEnded});
+}
+
+void TestRunWindow::settingsActOnlyWhileTheWindowIsOpen_data() {
+  QTest::addColumn<QString>("setting");
+  QTest::addColumn<bool>("open_forgets");  // else "Neues Projekt"
+  for (const char* setting : {"breakpoint", "slow tempo", "watch that stops"}) {
+    QTest::newRow(qPrintable(QStringLiteral("%1, new project").arg(setting)))
+        << QString::fromLatin1(setting) << false;
+    QTest::newRow(qPrintable(QStringLiteral("%1, another project opened").arg(setting)))
+        << QString::fromLatin1(setting) << true;
+  }
+}
+
+// Set in the run window, then the window closed: the run neither pauses nor crawls. The
+// setting is back when the window opens again, and gone with the project.
+void TestRunWindow::settingsActOnlyWhileTheWindowIsOpen() {
+  QFETCH(QString, setting);
+  QFETCH(bool, open_forgets);
+  Rig rig;
+  rig.AddVariable("n", 0);
+  rig.Main() = {"n:=0", "Solange(n<50)", "n:=n+1", "EndeSolange", "n:=100"};
+  TFormAblauf& window = OpenRunWindow(rig);
+  RunDebugger& debugger = rig.form.Debugger();
+  if (setting == QLatin1String("breakpoint")) {
+    window.MainView->SelectLine(4);
+    rig.form.StartHaltepunktExecute();
+  } else if (setting == QLatin1String("slow tempo")) {
+    window.TempoSlider->setValue(0);  // one line a second
+  } else {
+    TypeWatch(*window.WatchGrid, 0, QStringLiteral("n"));
+    window.WatchGrid->item(0, 2)->setCheckState(Qt::Checked);
+  }
+  const DebugSettings set{debugger.Breakpoints(), debugger.Watches(), debugger.Tempo()};
+  window.close();
+  ModalDriver driver;  // the success box
+  rig.form.StartRun();
+  QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.Current("n"), 100.0);
+
+  rig.form.StartAblaufAnzeigenExecute();
+  QCOMPARE(debugger.Breakpoints(), set.breakpoints);
+  QCOMPARE(debugger.Tempo(), set.tempo);
+  QCOMPARE(debugger.Watches().size(), set.watches.size());
+  QCOMPARE(window.TempoSlider->value(), setting == QLatin1String("slow tempo") ? 0 : 10);
+
+  if (open_forgets) {
+    QTemporaryDir dir;
+    rig.files.answers = {WriteProject(dir, QStringLiteral("p.omp"), {}, {})};
+    rig.form.ProjektOeffnenExecute();
+  } else {
+    rig.form.ProjektNeuExecute();
+  }
+  QVERIFY(debugger.Breakpoints().empty());
+  QCOMPARE(debugger.Tempo(), 0);
+  QVERIFY(debugger.Watches().empty());
+  QCOMPARE(window.TempoSlider->value(), window.TempoSlider->maximum());
+  window.close();
+  rig.form.StartAblaufAnzeigenExecute();
+  QVERIFY(debugger.Watches().empty());
+}
+
+// Paused, the main window says so, also when the run window is closed.
+void TestRunWindow::pauseShownInTheStatusBar() {
+  Rig rig;
+  rig.AddVariable("x", 0);
+  rig.Main() = {"x:=1", "x:=2", "x:=3"};
+  QCOMPARE(rig.form.statusBar()->currentMessage(), QString());
+  rig.form.StartEinzelschrittExecute();
+  rig.form.StartEinzelschrittExecute();
+  rig.form.FormAblauf->close();
+  QCOMPARE(rig.form.Debugger().State(), DebugState::Paused);
+  QCOMPARE(rig.form.statusBar()->currentMessage(), Cp("Angehalten vor Zeile 2 \x96 F5 setzt fort"));
+  ModalDriver driver;
+  rig.form.StartFortsetzenExecute();
+  QTRY_VERIFY(!rig.form.CheckBox1->isChecked());
+  QCOMPARE(rig.form.statusBar()->currentMessage(), QString());
+}
+
+namespace {
+
+// How far the text in `area` of `image` stands out from its ground (its most common
+// colour): the largest difference in lightness, 0 to 1.
+double TextContrast(const QImage& image, const QRect& area) {
+  std::map<QRgb, int> counts;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) ++counts[image.pixel(x, y)];
+  }
+  const auto ground = std::max_element(counts.begin(), counts.end(),
+                                       [](auto& a, auto& b) { return a.second < b.second; });
+  double most = 0;
+  for (const auto& entry : counts) {
+    most = std::max(most, double{std::abs(QColor(entry.first).lightnessF() -
+                                          QColor(ground->first).lightnessF())});
+  }
+  return most;
+}
+
+}  // namespace
+
+// The colours that carry meaning, the next line and a changed value, stay readable under a
+// dark palette (whose text is light).
+void TestRunWindow::readableUnderADarkPalette() {
+  const QPalette light = QApplication::palette();
+  const QString style = QApplication::style()->name();
+  QApplication::setStyle(QStringLiteral("Fusion"));
+  QPalette dark;
+  dark.setColor(QPalette::Window, QColor(45, 45, 45));
+  dark.setColor(QPalette::WindowText, Qt::white);
+  dark.setColor(QPalette::Base, QColor(30, 30, 30));
+  dark.setColor(QPalette::Text, Qt::white);
+  dark.setColor(QPalette::Button, QColor(45, 45, 45));
+  dark.setColor(QPalette::ButtonText, Qt::white);
+  QApplication::setPalette(dark);
+  {
+    Rig rig;
+    rig.AddVariable("n", 0);
+    rig.Main() = {"n:=1", "n:=2", "n:=3"};
+    rig.form.StartEinzelschrittExecute();
+    rig.form.StartEinzelschrittExecute();  // n changed, line 2 next
+    TFormAblauf& window = *rig.form.FormAblauf;
+    window.Refresh();
+    QCoreApplication::processEvents();
+    const QImage program = window.MainView->viewport()->grab().toImage();
+    // The text of line 2, from its first character to its last.
+    QTextCursor at(window.MainView->document()->findBlockByNumber(1));
+    const QRect start = window.MainView->cursorRect(at);
+    at.movePosition(QTextCursor::EndOfBlock);
+    const QRect next(QPoint(start.left() + 1, start.top()),
+                     QPoint(window.MainView->cursorRect(at).left(), start.bottom()));
+    QVERIFY2(TextContrast(program, next) >= 0.5, "the next line");
+    const QRect cell = window.VariablesGrid->visualItemRect(window.VariablesGrid->item(3, 2));
+    const QImage grid = window.VariablesGrid->viewport()->grab(cell).toImage();
+    QVERIFY2(TextContrast(grid, grid.rect()) >= 0.5, "the changed value");
+    rig.form.StopRun();
+  }
+  QApplication::setPalette(light);
+  QApplication::setStyle(style);
 }
 
 void TestRunWindow::pausedCountsAsRunning() {

@@ -1,5 +1,6 @@
 // The program editor: its line list, the selection it opens with, change marking,
 // "Neu formatieren", and that every way of closing keeps the text.
+#include <QClipboard>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -85,6 +86,8 @@ class TestEditor : public QObject {
   void idleCursor();
   void cursorLineLabel_data();
   void cursorLineLabel();
+  void overlongLineRefused_data();
+  void overlongLineRefused();
 };
 
 void TestEditor::splitText_data() {
@@ -271,31 +274,46 @@ void TestEditor::changeMarking() {
 void TestEditor::reformat_data() {
   QTest::addColumn<QString>("text");
   QTest::addColumn<QString>("formatted");
-  QTest::addColumn<int>("messages");
+  QTest::addColumn<int>("marked");  // the line marked where the structure breaks; -1: none
   QTest::newRow("unclosed block") << "Solange(x>0)\nZeichnePunkt(x)"
-                                  << "Solange(x>0)\n  ZeichnePunkt(x)" << 1;
+                                  << "Solange(x>0)\n  ZeichnePunkt(x)" << 0;
+  QTest::newRow("a closing that leaves a block open")
+      << "Solange(x<3)\nWenn(x>1)\nx:=x+1\nEndeSolange"
+      << "Solange(x<3)\n  Wenn(x>1)\n    x:=x+1\n  EndeSolange" << 1;
   QTest::newRow("balanced, spaces removed") << "wenn ( x > 0 )\n    x := 1\nENDEWENN"
-                                            << "wenn(x>0)\n  x:=1\nENDEWENN" << 0;
+                                            << "wenn(x>0)\n  x:=1\nENDEWENN" << -1;
   QTest::newRow("empty") << ""
-                         << "" << 0;
+                         << "" << -1;
 }
 
 void TestEditor::reformat() {
   QFETCH(QString, text);
   QFETCH(QString, formatted);
-  QFETCH(int, messages);
+  QFETCH(int, marked);
   LoneEditor lone;
   QVERIFY(lone.ShowWith(text));
   TFormPrgEditor& editor = lone.editor;
+  QCOMPARE(editor.StructureMark(), marked);  // marked on opening, too
   QTest::mouseClick(editor.Button2, Qt::LeftButton);
   QCOMPARE(editor.Memo1->toPlainText(), formatted);
   QVERIFY(editor.Memo1->hasFocus());  // typing goes on in the text, not on the button
-  QCOMPARE(int(lone.boxes.boxes.size()), messages);
-  if (messages > 0) {
+  QCOMPARE(int(lone.boxes.boxes.size()), marked >= 0 ? 1 : 0);
+  if (marked >= 0) {
     QCOMPARE(lone.boxes.boxes[0].kind, MessageKind::Error);
     QCOMPARE(lone.boxes.boxes[0].text, std::string(kStructure));
   }
   QVERIFY(!lone.changed);  // formatting is not typing
+  // The mark, in both colours of its own, until the text is edited.
+  QCOMPARE(editor.StructureMark(), marked);
+  const QList<QTextEdit::ExtraSelection> marks = editor.Memo1->extraSelections();
+  QCOMPARE(marks.size(), marked >= 0 ? 1 : 0);
+  if (marked >= 0) {
+    QCOMPARE(marks[0].cursor.blockNumber(), marked);
+    QCOMPARE(marks[0].format.foreground().color(), QColor(Qt::black));
+  }
+  editor.Memo1->moveCursor(QTextCursor::End);
+  QTest::keyClick(editor.Memo1, Qt::Key_Return);
+  QCOMPARE(editor.StructureMark(), -1);
 }
 
 void TestEditor::reformatKeepsTheCursor_data() {
@@ -444,6 +462,54 @@ void TestEditor::idleCursor() {
   QCOMPARE(counter.paints > 0, repaints);
   editor.hide();
   QCOMPARE(QApplication::cursorFlashTime(), flash_time);  // given back on closing
+}
+
+void TestEditor::overlongLineRefused_data() {
+  QTest::addColumn<QString>("before");     // the text, the cursor at its end
+  QTest::addColumn<QString>("pasted");     // pasted; empty: "x" typed
+  QTest::addColumn<qsizetype>("refused");  // the length the message names; 0: taken
+  const QString full(100000, QLatin1Char('1'));
+  QTest::newRow("a line at the limit") << QString() << full << qsizetype{0};
+  QTest::newRow("one more") << QString() << full + QLatin1Char('1') << qsizetype{100001};
+  QTest::newRow("blanks do not count")
+      << QStringLiteral("  ") << QStringLiteral("1 ") + full.mid(1) << qsizetype{0};
+  QTest::newRow("with the line before the cursor")
+      << QStringLiteral("a:=\nxy") << full.mid(1) << qsizetype{100001};
+  QTest::newRow("lines each short enough")
+      << QStringLiteral("x") << full.mid(1) + QLatin1Char('\n') + full << qsizetype{0};
+  QTest::newRow("megabytes") << QString() << QString(6000000, QLatin1Char('2'))
+                             << qsizetype{6000000};
+  QTest::newRow("typed at the limit") << full << QString() << qsizetype{100001};
+  QTest::newRow("typed below it") << full.mid(1) << QString() << qsizetype{0};
+}
+
+// A line longer than a project may hold is refused at once, with the limit named.
+void TestEditor::overlongLineRefused() {
+  QFETCH(QString, before);
+  QFETCH(QString, pasted);
+  QFETCH(qsizetype, refused);
+  LoneEditor e;
+  QVERIFY(e.ShowWith(before));
+  e.editor.Memo1->moveCursor(QTextCursor::End);
+  if (pasted.isEmpty()) {
+    QTest::keyClick(e.editor.Memo1, Qt::Key_X);
+  } else {
+    QApplication::clipboard()->setText(pasted);
+    QTest::keyClick(e.editor.Memo1, Qt::Key_V, Qt::ControlModifier);
+  }
+  const QString added = pasted.isEmpty() ? QStringLiteral("x") : pasted;
+  QCOMPARE(e.editor.Memo1->toPlainText(), refused != 0 ? before : before + added);
+  if (refused == 0) {
+    QVERIFY(e.boxes.boxes.empty());
+    return;
+  }
+  QCOMPARE(e.boxes.boxes.size(), std::size_t{1});
+  QCOMPARE(e.boxes.boxes[0].kind, MessageKind::Error);
+  QCOMPARE(e.boxes.boxes[0].text,
+           "Eine Programmzeile darf h\xF6"
+           "chstens 100000 Zeichen haben (Leerzeichen z\xE4hlen "
+           "nicht mit); hier w\xE4ren es " +
+               std::to_string(refused) + " geworden. Der Text wurde nicht eingef\xFCgt.");
 }
 
 QTEST_MAIN(TestEditor)
