@@ -16,9 +16,6 @@
 
 namespace ombrix {
 
-const char* const kUnavailableCommandMessage =
-    "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht eingebaut worden ist";
-
 namespace {
 
 // The keyword tables lower-cased once; comparing a lower-cased head with them is the
@@ -482,10 +479,6 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
 }
 
 bool Interpreter::StepCommand(int k, int command) {
-  if (command == kUnavailableCommand) {
-    ReportRunError(k, kUnavailableCommandCode);
-    return false;
-  }
   std::array<TComplex, 4> arguments{};
   if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
@@ -799,10 +792,7 @@ int Interpreter::SkipToElseOrEnd(int k) {
 
 void Interpreter::ReportRunError(int k, std::string_view code) {
   if (!ValidSlot(k)) return;
-  const std::string message = code == kUnavailableCommandCode
-                                  ? std::string(kUnavailableCommandMessage)
-                                  : ErrorMessageText(code).substr(2);
-  ReportWithMessage(k, message);
+  ReportWithMessage(k, ErrorMessageText(code).substr(2));
 }
 
 void Interpreter::ReportRunError(int k, ErrorCode code) { ReportRunError(k, ErrorText(code)); }

@@ -46,8 +46,6 @@ inline constexpr int kCommandCount = 10;
 // "SetzeSkala", "LöscheBild", "SetzeFarbe", "ZeichnePunkt", "LöschePunkt",
 // "ZeichneLinie", "LöscheLinie", "ZeichneKreis", "LöscheKreis", "ZeichneSkala"
 extern const std::array<const char*, kCommandCount> CommandWords;
-// "SetzeFarbe" is listed but not built in.
-inline constexpr int kUnavailableCommand = static_cast<int>(Command::SetzeFarbe);
 
 // How many arguments command `number` reads; text after them on the line is ignored.
 int CommandArgumentCount(int number);
@@ -103,14 +101,9 @@ struct InterpreterState {
   }
 };
 
-// Carries out command `number` (any but "SetzeFarbe") with its arguments; the error
-// code when it refuses them.
+// Carries out command `number` with its arguments; the error code when it refuses them.
 std::optional<ErrorCode> PerformCommand(int number, const TComplex* arguments,
                                         DrawingState& drawing, Canvas& canvas);
-
-// The text "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht
-// eingebaut worden ist" shown for "SetzeFarbe".
-extern const char* const kUnavailableCommandMessage;
 
 // The mouse position as the window shows it: each part rounded to hundredths (times 100,
 // plus 0.5, truncated toward zero), then the display form. Parts too large for that
@@ -206,7 +199,7 @@ class Interpreter {
   StepsEnd ExecuteSteps(int k, std::int64_t limit, SliceClock* slices, std::int64_t& counted);
 
   // Shows the run-time error box for the current line of program k and clears its flag.
-  // `code` is an error text's first two characters or kUnavailableCommandCode.
+  // `code` is an error text's first two characters.
   void ReportRunError(int k, std::string_view code);
   void ReportRunError(int k, ErrorCode code);
 

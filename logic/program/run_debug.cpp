@@ -177,8 +177,8 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   // few bytes. Any other step's head has kMore, and a byte of MoreFlag and the counts
   // (Count) follow it; then where the main program stood; the cursors, the loop records'
   // bytes of either program and the mouse-click program's line when kept; its writes; its
-  // stack ops, a byte each; its `pixels`; the old scale when kept; and the loop records it
-  // took away or changed (PutLoopRecord).
+  // stack ops, a byte each; its `pixels`; the old scale and colour when kept; and the loop
+  // records it took away or changed (PutLoopRecord).
   enum HeadFlag : std::uint8_t {
     kLineAsNow = 0,      // the main program stood where it stands
     kLineOneBefore = 1,  // on the line before
@@ -199,6 +199,7 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     kMouseLineKept = 8,
     kWideCounts = 16,  // the counts take four bytes each, not one
     kMouseBlockBytesKept = 32,
+    kColourKept = 64,
   };
   enum Count : std::uint8_t { kWrites, kOps, kPixels, kRecords, kCounts };
   static unsigned char* PutBytes(unsigned char* out, const void* data, std::size_t size) {
@@ -427,6 +428,7 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
     bool main_block_bytes = false;
     bool mouse_block_bytes = false;
     bool scale = false;
+    bool colour = false;
     bool mouse_line = false;
   };
   unsigned char* PutLongHead(unsigned char* start, const LongHead& head);
@@ -451,6 +453,7 @@ struct RunDebugger::Impl final : StepObserver, ChangeObserver {
   Before pending;
   Scale pending_scale{};
   std::uint64_t pending_scale_changes = 0;     // DrawingState::ScaleChanges then
+  Colour pending_colour = kBlack;              // DrawingState::DrawColour then
   std::vector<unsigned char> pending_ops;      // OpByte each
   std::vector<unsigned char> pending_records;  // as the log keeps them
   std::size_t pending_record_count = 0;
@@ -830,6 +833,7 @@ void RunDebugger::Impl::Open(bool mouse) {
   pending.mouse = mouse;
   pending_scale = ScaleOf(drawing);
   pending_scale_changes = drawing.ScaleChanges();
+  pending_colour = drawing.DrawColour();
   overflow = false;
   pending_ops.clear();
   pending_record_count = 0;
@@ -847,7 +851,8 @@ inline bool RunDebugger::Impl::ShortStep() const {
   const Before& b = pending;
   return pending_ops.size() <= 1 && pending_pixels.empty() && written_count <= kMaxShortWrites &&
          (b.cursor[0] | b.cursor[1]) == 0 && b.line[1] == state.CurrentLine[1] &&
-         drawing.ScaleChanges() == pending_scale_changes && (pending_ops.empty() || ShortOp());
+         drawing.ScaleChanges() == pending_scale_changes &&
+         drawing.DrawColour() == pending_colour && (pending_ops.empty() || ShortOp());
 }
 
 // The stack op of a short record: a push, or a pop with its record kept.
@@ -908,7 +913,8 @@ unsigned char* RunDebugger::Impl::PutLongHead(unsigned char* const start, const 
   start[1] = static_cast<unsigned char>(
       (h.cursor ? +kCursorKept : 0) | (h.main_block_bytes ? +kMainBlockBytesKept : 0) |
       (h.mouse_block_bytes ? +kMouseBlockBytesKept : 0) | (h.scale ? +kScaleKept : 0) |
-      (h.mouse_line ? +kMouseLineKept : 0) | (h.wide ? +kWideCounts : 0));
+      (h.mouse_line ? +kMouseLineKept : 0) | (h.wide ? +kWideCounts : 0) |
+      (h.colour ? +kColourKept : 0));
   if (h.cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
   if (h.main_block_bytes) out = PutBytes(out, &b.block_bytes[0], sizeof b.block_bytes[0]);
   if (h.mouse_block_bytes) out = PutBytes(out, &b.block_bytes[1], sizeof b.block_bytes[1]);
@@ -949,15 +955,17 @@ void RunDebugger::Impl::KeepLong() {
   h.main_block_bytes = b.block_bytes[0] != state.block_bytes[0];
   h.mouse_block_bytes = b.block_bytes[1] != state.block_bytes[1];
   h.scale = !SameScale(pending_scale, ScaleOf(drawing));
+  h.colour = pending_colour != drawing.DrawColour();
   h.mouse_line = b.line[1] != state.CurrentLine[1];
   const std::size_t head_most = 2 + kCounts * sizeof(std::uint32_t) + kMaxLineBytes +
                                 sizeof b.cursor + sizeof b.block_bytes + sizeof b.line[1] +
                                 written_count * kMaxWriteBytes + pending_ops.size();
   const std::size_t pixel_bytes = pending_pixels.size() * sizeof(HistoryCanvas::PixelChange);
-  const std::size_t tail_most = sizeof(Scale) + pending_records.size();
+  const std::size_t tail_most = sizeof(Scale) + sizeof(Colour) + pending_records.size();
   const auto put_head = [&](unsigned char* const start) { return PutLongHead(start, h); };
   const auto put_tail = [&](unsigned char* out) {
     if (h.scale) out = PutBytes(out, &pending_scale, sizeof pending_scale);
+    if (h.colour) out = PutBytes(out, &pending_colour, sizeof pending_colour);
     if (!pending_records.empty())
       out = PutBytes(out, pending_records.data(), pending_records.size());
     return out;
@@ -1083,6 +1091,8 @@ std::optional<std::string> RunDebugger::StepBack() {
   const bool scale = (more & Impl::kScaleKept) != 0;
   Scale old_scale{};
   if (scale) Impl::GetBytes(at, &old_scale, sizeof old_scale);
+  std::optional<Colour> old_colour;
+  if ((more & Impl::kColourKept) != 0) Impl::GetBytes(at, &old_colour.emplace(), sizeof(Colour));
   for (std::uint32_t i = 0; i < counts[Impl::kRecords]; ++i) {
     records.push_back(Impl::GetLoopRecord(at));
   }
@@ -1100,6 +1110,7 @@ std::optional<std::string> RunDebugger::StepBack() {
   if (scale) {
     drawing_.SetScale(old_scale.re_min, old_scale.re_max, old_scale.im_min, old_scale.im_max);
   }
+  if (old_colour) drawing_.SetDrawColour(*old_colour);
   for (std::uint32_t i = counts[Impl::kOps]; i-- > 0;) {
     const auto kind = static_cast<Impl::OpKind>(ops[i] & 3u);
     std::vector<BlockRecord>& stack = state_.BlockStack[(ops[i] >> 2) & 1u];

@@ -72,6 +72,12 @@ TEST_F(DrawingRecordTest, KeepsTheCommandsSinceThePictureWasLastCleared) {
        {"ZeichnePunkt(0)", "L\xF6scheBild", "ZeichnePunkt(1)"},
        {initial, "ZeichnePunkt 1 0 0 0"}},
       {"L\xF6scheBild last leaves nothing", {"ZeichneSkala", "L\xF6scheBild"}, {}},
+      {"a colour before the next command, once",
+       {"SetzeFarbe(1)", "SetzeFarbe(2)", "ZeichnePunkt(0)", "SetzeFarbe(2)", "ZeichnePunkt(1)"},
+       {initial, "SetzeFarbe 16738408 0 0 0", "ZeichnePunkt 0 0 0 0", "ZeichnePunkt 1 0 0 0"}},
+      {"the colour again after L\xF6scheBild",
+       {"SetzeFarbe(1)", "ZeichnePunkt(0)", "L\xF6scheBild", "ZeichnePunkt(1)"},
+       {initial, "SetzeFarbe 16711680 0 0 0", "ZeichnePunkt 1 0 0 0"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -130,6 +136,8 @@ TEST_F(DrawingRecordTest, DrawingItAgainMakesTheCallsOfTheRun) {
       {"SetzeSkala(0;10;0;10)", "ZeichneSkala", "SetzeSkala(-1E6;1E6;-3;3)", "ZeichneSkala",
        "ZeichneKreis(2;3)"},
       {"ZeichnePunkt(2)", "L\xF6scheBild", "SetzeSkala(-2;2;-1;1)", "ZeichneKreis(0;1)"},
+      {"SetzeFarbe(2)", "ZeichnePunkt(0)", "SetzeFarbe(i)", "ZeichneLinie(0;1)", "SetzeFarbe(0)",
+       "ZeichneKreis(0;1)", "L\xF6scheLinie(0;i)"},
       {"F\xFCr(k;1;50;1)", "ZeichneLinie(0;k*(1+i)/10)", "SetzeSkala(-k;k;-k;k)", "EndeF\xFCr"},
   };
   for (const auto& program : programs) {

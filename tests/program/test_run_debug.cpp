@@ -402,8 +402,8 @@ TEST(RunDebugger, TheLineListenerSeesEveryLineAndWhatTheOneBeforeChanged) {
 
 // --- Step back ---
 
-// Structured random programs over a, b and c that draw, change the scale and open loops
-// of every kind; some of them fail on the way.
+// Structured random programs over a, b and c that draw, change the scale and the colour,
+// and open loops of every kind; some of them fail on the way.
 class ProgramMaker {
  public:
   explicit ProgramMaker(std::uint32_t seed) : random_(seed) {}
@@ -431,12 +431,12 @@ class ProgramMaker {
           lines.push_back(Var() + ":=" + Term());
           break;
         case 2: {
-          static const char* const commands[] = {"ZeichnePunkt(a+b*i)",   "L\xF6schePunkt(a+b*i)",
-                                                 "ZeichneLinie(a;b*i)",   "L\xF6scheLinie(c;a)",
-                                                 "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
-                                                 "ZeichneSkala",          "L\xF6scheBild",
-                                                 "SetzeSkala(-3;3;-2;2)", "SetzeSkala(-9;9;-9;9)"};
-          lines.push_back(commands[Pick(10)]);
+          static const char* const commands[] = {
+              "ZeichnePunkt(a+b*i)",   "L\xF6schePunkt(a+b*i)", "ZeichneLinie(a;b*i)",
+              "L\xF6scheLinie(c;a)",   "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
+              "ZeichneSkala",          "L\xF6scheBild",         "SetzeSkala(-3;3;-2;2)",
+              "SetzeSkala(-9;9;-9;9)", "SetzeFarbe(a+b*i)"};
+          lines.push_back(commands[Pick(11)]);
           break;
         }
         case 3:

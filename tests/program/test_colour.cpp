@@ -1,0 +1,101 @@
+// The colour of a complex number: the rows that pin the wheel, through "SetzeFarbe" on
+// both evaluator paths; the colours against the formula in doubles at many points; the
+// values that no program can give.
+#include "logic/program/colour.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <random>
+#include <string>
+
+#include "tests/program/interpreter_world.h"
+#include "tests/support/colour_rows.h"
+
+namespace ombrix {
+namespace {
+
+using testing::World;
+
+std::string Hex(Colour colour) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(colour));
+  return text;
+}
+
+TEST(Colour, PinnedRowsThroughSetzeFarbeOnBothPaths) {
+  SetDecimalSeparator('.');
+  for (const bool plans : {true, false}) {
+    for (const testing::ColourRow& row : testing::ColourRows()) {
+      SCOPED_TRACE(std::string(row.term) + (plans ? " with plans" : " from the text"));
+      World world;
+      world.interpreter.UsePlans(plans);
+      ASSERT_TRUE(world.Run({std::string("SetzeFarbe(") + row.term + ")", "ZeichnePunkt(0)"}));
+      const std::string hex = Hex(row.colour);
+      EXPECT_EQ(world.canvas.calls,
+                (std::vector<std::string>{"PenColor " + hex, "SetPixel 200 200 " + hex}));
+      EXPECT_EQ(world.drawing.DrawColour(), row.colour);
+    }
+  }
+}
+
+// Values no term can reach: beyond the overflow test, not a number, signed zeros.
+TEST(Colour, ValuesBeyondWhatATermGives) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  const std::vector<std::pair<TComplex, Colour>> rows = {
+      {{1E300, 0}, kWhite},   {{0, -1E300}, kWhite},   {{inf, 0}, kWhite},
+      {{nan, 1}, kBlack},     {{1, nan}, kBlack},      {{-0.0, -0.0}, kBlack},
+      {{1E-300, 0}, kBlack},  {{0x1p-9, 0}, 0x010000}, {{1023, 0}, kWhite},
+      {{-1, -0.0}, 0x00FFFF}, {{5E-324, 1}, 0x80FF00},
+  };
+  for (const auto& [w, colour] : rows) {
+    SCOPED_TRACE(std::to_string(w.Re) + " " + std::to_string(w.Im));
+    EXPECT_EQ(Hex(ComplexColour(w)), Hex(colour));
+  }
+}
+
+// 255 times each channel's HSL value, from the formula in doubles.
+std::array<double, 3> FormulaChannels(double re, double im) {
+  constexpr double kPi = std::numbers::pi;
+  double hue = std::atan2(im, re);
+  if (hue < 0) hue += 2 * kPi;
+  const double sixths = hue / (kPi / 3);
+  const double light = 2 / kPi * std::atan(std::hypot(re, im));
+  const double c = 1 - std::fabs(2 * light - 1);
+  const double x = c * (1 - std::fabs(std::fmod(sixths, 2) - 1));
+  const double m = light - c / 2;
+  const double by_sector[6][3] = {{c, x, 0}, {x, c, 0}, {0, c, x}, {0, x, c}, {x, 0, c}, {c, 0, x}};
+  const double* v = by_sector[static_cast<int>(sixths) % 6];
+  return {255 * (v[0] + m), 255 * (v[1] + m), 255 * (v[2] + m)};
+}
+
+// Wherever the formula's channel does not lie within 1E-5 of where the first rounding (to
+// 1/1024) turns, the colour is the formula's, rounded as the header says.
+TEST(Colour, AgreesWithTheFormulaInDoubles) {
+  std::mt19937_64 random(30);
+  std::uniform_real_distribution<double> log_modulus(-8, 8), angle(-4, 4);
+  int compared = 0;
+  for (int n = 0; n < 200000; ++n) {
+    const double r = std::exp(log_modulus(random)), t = angle(random);
+    const TComplex w{r * std::cos(t), r * std::sin(t)};
+    const Colour colour = ComplexColour(w);
+    const std::array<double, 3> channels = FormulaChannels(w.Re, w.Im);
+    for (int c = 0; c < 3; ++c) {
+      const double fine = channels[static_cast<std::size_t>(c)] * 1024;
+      if (std::fabs(fine - std::floor(fine) - 0.5) < 0.01) continue;
+      const double expected = std::floor((std::floor(fine + 0.5) + 512) / 1024);
+      ASSERT_EQ((colour >> (16 - 8 * c)) & 0xFF, expected)
+          << w.Re << " " << w.Im << " channel " << c << ": "
+          << channels[static_cast<std::size_t>(c)];
+      ++compared;
+    }
+  }
+  EXPECT_GT(compared, 590000);
+}
+
+}  // namespace
+}  // namespace ombrix
