@@ -8,12 +8,11 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <numbers>
 #include <random>
 #include <string>
 
 #include "tests/program/interpreter_world.h"
-#include "tests/support/colour_rows.h"
+#include "tests/support/colour_wheel.h"
 
 namespace ombrix {
 namespace {
@@ -58,21 +57,6 @@ TEST(Colour, ValuesBeyondWhatATermGives) {
   }
 }
 
-// 255 times each channel's HSL value, from the formula in doubles.
-std::array<double, 3> FormulaChannels(double re, double im) {
-  constexpr double kPi = std::numbers::pi;
-  double hue = std::atan2(im, re);
-  if (hue < 0) hue += 2 * kPi;
-  const double sixths = hue / (kPi / 3);
-  const double light = 2 / kPi * std::atan(std::hypot(re, im));
-  const double c = 1 - std::fabs(2 * light - 1);
-  const double x = c * (1 - std::fabs(std::fmod(sixths, 2) - 1));
-  const double m = light - c / 2;
-  const double by_sector[6][3] = {{c, x, 0}, {x, c, 0}, {0, c, x}, {0, x, c}, {x, 0, c}, {c, 0, x}};
-  const double* v = by_sector[static_cast<int>(sixths) % 6];
-  return {255 * (v[0] + m), 255 * (v[1] + m), 255 * (v[2] + m)};
-}
-
 // Wherever the formula's channel does not lie within 1E-5 of where the first rounding (to
 // 1/1024) turns, the colour is the formula's, rounded as the header says.
 TEST(Colour, AgreesWithTheFormulaInDoubles) {
@@ -83,7 +67,7 @@ TEST(Colour, AgreesWithTheFormulaInDoubles) {
     const double r = std::exp(log_modulus(random)), t = angle(random);
     const TComplex w{r * std::cos(t), r * std::sin(t)};
     const Colour colour = ComplexColour(w);
-    const std::array<double, 3> channels = FormulaChannels(w.Re, w.Im);
+    const std::array<double, 3> channels = testing::FormulaChannels(w.Re, w.Im);
     for (int c = 0; c < 3; ++c) {
       const double fine = channels[static_cast<std::size_t>(c)] * 1024;
       if (std::fabs(fine - std::floor(fine) - 0.5) < 0.01) continue;

@@ -134,6 +134,9 @@ class TestHelp : public QObject {
   void guideErrorExamples();
   void guideProgramExamples_data();
   void guideProgramExamples();
+  void guideColourExamples_data();
+  void guideColourExamples();
+  void guidePicturesAreShown();
   void guideNamesEveryWord_data();
   void guideNamesEveryWord();
   void contentsLeadToTheirHeadings();
@@ -240,6 +243,45 @@ void TestHelp::guideProgramExamples() {
   QCOMPARE(world.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(world.boxes.boxes[0].text, std::string(kMainProgramEnded));
   if (program.contains(QLatin1String("Zeichne"))) QVERIFY(!AllWhite(world.session.canvas.Image()));
+}
+
+void TestHelp::guideColourExamples_data() {
+  QTest::addColumn<QString>("line");
+  QTest::addColumn<uint>("colour");
+  static const QRegularExpression row(QStringLiteral("^\\| `([^`]+)` \\| (\\d+), (\\d+), (\\d+)"),
+                                      QRegularExpression::MultilineOption);
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : row.globalMatch(GuideWithoutComments())) {
+    const uint colour =
+        m.captured(2).toUInt() << 16 | m.captured(3).toUInt() << 8 | m.captured(4).toUInt();
+    QTest::newRow(qPrintable(m.captured(1))) << m.captured(1) << colour;
+    ++rows;
+  }
+  QVERIFY(rows >= 6);
+}
+
+// "| `SetzeFarbe(2)` | 255, 104, 104 |": the line sets exactly that colour.
+void TestHelp::guideColourExamples() {
+  QFETCH(QString, line);
+  QFETCH(uint, colour);
+  RunWorld world;
+  QCOMPARE(RunProgram(world, {FromQt(line)}), RunOutcome::Ended);
+  QCOMPARE(world.session.drawing.DrawColour(), colour);
+}
+
+// Every picture the guide names is compiled in beside it and shown in the window.
+void TestHelp::guidePicturesAreShown() {
+  HelpWindow window;
+  static const QRegularExpression picture(QStringLiteral("!\\[[^]]*\\]\\(([^)]+)\\)"));
+  int pictures = 0;
+  for (const QRegularExpressionMatch& m : picture.globalMatch(GuideWithoutComments())) {
+    const QVariant shown =
+        window.text->document()->resource(QTextDocument::ImageResource, QUrl(m.captured(1)));
+    QVERIFY2(!shown.value<QImage>().isNull() || !shown.value<QPixmap>().isNull(),
+             qPrintable(m.captured(1)));
+    ++pictures;
+  }
+  QVERIFY(pictures >= 1);
 }
 
 void TestHelp::guideNamesEveryWord_data() {
@@ -495,13 +537,13 @@ void TestHelp::examplesDrawAlikeWhateverRanBefore_data() {
 }
 
 // An example draws the same picture after a fresh start and after another program left
-// its scale, its pen and its picture behind.
+// its scale, its colour, its pen and its picture behind.
 void TestHelp::examplesDrawAlikeWhateverRanBefore() {
   QFETCH(QString, path);
   RunWorld fresh;
   const QImage expected = fresh.Run(path);
   RunWorld used;
-  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)",
+  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)", "SetzeFarbe(i)",
                                                 "ZeichneKreis(0;1)", "ZeichneSkala"};
   QVERIFY(used.RunLoaded() != expected);
   const QImage seen = used.Run(path);

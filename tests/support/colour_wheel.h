@@ -1,12 +1,15 @@
-// The colours that pin the colour wheel of "SetzeFarbe": a term as a program writes it
-// (no decimal separator) and the colour it gives, 0xRRGGBB.
+// The colour wheel of "SetzeFarbe": the rows that pin it, and its formula in doubles.
 #pragma once
 
+#include <array>
+#include <cmath>
 #include <cstdint>
+#include <numbers>
 #include <vector>
 
 namespace ombrix::testing {
 
+// A term as a program writes it (no decimal separator) and the colour it gives, 0xRRGGBB.
 struct ColourRow {
   const char* term;
   std::uint32_t colour;
@@ -36,6 +39,21 @@ inline const std::vector<ColourRow>& ColourRows() {
       {"Wurzel(3)", 0xFF5555},
   };
   return rows;
+}
+
+// 255 times each channel's HSL value: the hue from the argument, L = (2/π)·atan(|w|).
+inline std::array<double, 3> FormulaChannels(double re, double im) {
+  constexpr double kPi = std::numbers::pi;
+  double hue = std::atan2(im, re);
+  if (hue < 0) hue += 2 * kPi;
+  const double sixths = hue / (kPi / 3);
+  const double light = 2 / kPi * std::atan(std::hypot(re, im));
+  const double c = 1 - std::fabs(2 * light - 1);
+  const double x = c * (1 - std::fabs(std::fmod(sixths, 2) - 1));
+  const double m = light - c / 2;
+  const double by_sector[6][3] = {{c, x, 0}, {x, c, 0}, {0, c, x}, {0, x, c}, {x, 0, c}, {c, 0, x}};
+  const double* v = by_sector[static_cast<int>(sixths) % 6];
+  return {255 * (v[0] + m), 255 * (v[1] + m), 255 * (v[2] + m)};
 }
 
 }  // namespace ombrix::testing
