@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdint>
 
@@ -9,57 +10,92 @@ namespace ombrix {
 
 namespace {
 
-// Angles are radians times 2^60; lengths have 2^48 for 1 (a part below 2^10 and its
-// growth in the passes stay within 63 bits); the HSL values have 2^30 for 1.
-constexpr int kAngleBits = 60;
-constexpr std::int64_t kPi = 0x3243F6A8885A308D;  // π · 2^60, rounded down
-constexpr double kLengthOne = 0x1p48;
+// Every number below is an integer: fixed point with 2^48 for 1 for the parts of w (a part
+// below 2^10 stays within 58 bits), angles in 2^-32 radians, ratios and HSL values with 2^30
+// for 1.
 constexpr int kValueBits = 30;
 constexpr std::int64_t kOne = std::int64_t{1} << kValueBits;
+constexpr double kPartOne = 0x1p48;
 
-// Steps of each CORDIC pass: the angle comes out to within atan(2^-31).
-constexpr int kSteps = 32;
+// The tables: atan(t), sqrt(1 + t²) and its inverse at t = k/1024, for t from 0 to 1, read
+// between their nodes along a straight line (off by 1.2E-7 of their value at most).
+constexpr int kTableBits = 10;
+constexpr int kNodes = (1 << kTableBits) + 1;
+constexpr int kBetweenBits = kValueBits - kTableBits;
 
-// atan(2^-i) · 2^60: π/4, then the series x - x³/3 + x⁵/5 - …, whose terms fall by 4^i.
-constexpr std::array<std::int64_t, kSteps> kAtans = [] {
-  std::array<std::int64_t, kSteps> atans{};
-  atans[0] = kPi / 4;
+// π · 2^60, rounded down, and π/2 in 2^-32 radians.
+constexpr std::int64_t kPi60 = 0x3243F6A8885A308D;
+constexpr std::int64_t kHalfPi = (kPi60 >> 28) / 2;
+
+// atan(t) · 2^32 at the nodes, computed when compiling by CORDIC in integers: (1, t) is
+// turned onto the x axis by turns of ±atan(2^-i), whose angles come from their series.
+constexpr std::array<std::int64_t, kNodes + 1> kAtanTable = [] {
+  constexpr int kSteps = 36;
+  std::array<std::int64_t, kSteps> turns{};  // atan(2^-i) · 2^60
+  turns[0] = kPi60 / 4;
   for (int i = 1; i < kSteps; ++i) {
-    std::int64_t sum = 0;
-    for (int k = 0; kAngleBits - i * (2 * k + 1) >= 0; ++k) {
-      const std::int64_t term = (std::int64_t{1} << (kAngleBits - i * (2 * k + 1))) / (2 * k + 1);
-      sum += k % 2 == 0 ? term : -term;
+    for (int k = 0; 60 - i * (2 * k + 1) >= 0; ++k) {
+      const std::int64_t term = (std::int64_t{1} << (60 - i * (2 * k + 1))) / (2 * k + 1);
+      turns[static_cast<std::size_t>(i)] += k % 2 == 0 ? term : -term;
     }
-    atans[static_cast<std::size_t>(i)] = sum;
   }
-  return atans;
+  std::array<std::int64_t, kNodes + 1> table{};
+  for (int node = 0; node < kNodes; ++node) {
+    std::int64_t x = std::int64_t{1} << 50;
+    std::int64_t y = std::int64_t{node} << (50 - kTableBits);
+    std::int64_t angle = 0;
+    for (int i = 0; i < kSteps; ++i) {
+      const std::int64_t dx = y >> i;
+      const std::int64_t dy = x >> i;
+      const bool clockwise = y >= 0;
+      x += clockwise ? dx : -dx;
+      y -= clockwise ? dy : -dy;
+      angle += clockwise ? turns[static_cast<std::size_t>(i)] : -turns[static_cast<std::size_t>(i)];
+    }
+    table[static_cast<std::size_t>(node)] = (angle + (std::int64_t{1} << 27)) >> 28;
+  }
+  table[kNodes] = table[kNodes - 1];  // t = 1 reads its node and the one after
+  return table;
 }();
 
-// The length kSteps steps give a vector of length 1, the product of sqrt(1 + 4^-i)
-// (1.6467602…), times kLengthOne.
-constexpr std::int64_t kGain = 0x1A592148CFB85;
-
-// Turns (x, y), with x > 0 or the angle within a right angle, onto the positive x axis by
-// turns of ±atan(2^-i); answers the angle turned, atan2(y, x), and leaves in x the
-// vector's length times kGain. Without branches: their outcome would be a coin toss.
-std::int64_t TurnOntoAxis(std::int64_t& x, std::int64_t y) {
-  std::int64_t angle = 0;
-  for (int i = 0; i < kSteps; ++i) {
-    const std::int64_t back = y >> 63;  // 0 turns clockwise, -1 counterclockwise
-    const std::int64_t dx = ((y >> i) ^ back) - back;
-    const std::int64_t dy = ((x >> i) ^ back) - back;
-    x += dx;
-    y -= dy;
-    angle += (kAtans[static_cast<std::size_t>(i)] ^ back) - back;
+// sqrt(1 + t²) · 2^29 at the nodes: the integer square root of 2^58 + (t · 2^29)².
+constexpr int kLengthBits = 29;
+constexpr std::array<std::int64_t, kNodes + 1> kLengthTable = [] {
+  std::array<std::int64_t, kNodes + 1> table{};
+  for (int node = 0; node < kNodes; ++node) {
+    const std::uint64_t square =
+        (std::uint64_t{1} << (2 * kLengthBits)) +
+        (std::uint64_t(node) * std::uint64_t(node) << (2 * (kLengthBits - kTableBits)));
+    std::uint64_t root = std::uint64_t{1} << kLengthBits;
+    for (std::uint64_t bit = std::uint64_t{1} << (kLengthBits - 1); bit != 0; bit >>= 1) {
+      if ((root + bit) * (root + bit) <= square) root += bit;
+    }
+    table[static_cast<std::size_t>(node)] = static_cast<std::int64_t>(root);
   }
-  return angle;
+  table[kNodes] = table[kNodes - 1];
+  return table;
+}();
+
+// 1 / sqrt(1 + t²) · 2^30 at the nodes.
+constexpr std::array<std::int64_t, kNodes + 1> kInverseLengthTable = [] {
+  std::array<std::int64_t, kNodes + 1> table{};
+  for (std::size_t node = 0; node < table.size(); ++node) {
+    const std::int64_t length = kLengthTable[node];
+    table[node] = ((std::int64_t{1} << (kLengthBits + kValueBits)) + length / 2) / length;
+  }
+  return table;
+}();
+
+std::int64_t Between(const std::array<std::int64_t, kNodes + 1>& table, std::int64_t t) {
+  const auto node = static_cast<std::size_t>(t >> kBetweenBits);
+  const std::int64_t part = t & ((std::int64_t{1} << kBetweenBits) - 1);
+  return table[node] + ((table[node + 1] - table[node]) * part >> kBetweenBits);
 }
 
-// a / b for a value with 2^30 for 1, b being that value's 1 times 2^60 (rounded).
-std::int64_t Ratio(std::int64_t a, std::int64_t b) {
-  return a /
-         ((b + (std::int64_t{1} << (kAngleBits - kValueBits - 1))) >> (kAngleBits - kValueBits));
-}
+// 2^28 times 3/π and 2/π: an angle in 2^-32 radians times these, shifted right by 30, is
+// in sixths of the circle, or in quarters, with 2^30 for 1.
+constexpr std::int64_t kSixths = (std::int64_t{3} << 60) / (kPi60 >> 28);
+constexpr std::int64_t kQuarters = (std::int64_t{2} << 60) / (kPi60 >> 28);
 
 // The channel (0 red, 1 green, 2 blue) that takes the chroma, and the one that takes the
 // part that rises or falls with the hue, in each sixth of the circle.
@@ -78,17 +114,30 @@ Colour ComplexColour(TComplex w) {
   if (most >= 0x1p10) return kWhite;
   if (most < 0x1p-10) return kBlack;
   // Multiplying by a power of two is exact; the cast drops what lies below 2^-48.
-  std::int64_t x = static_cast<std::int64_t>(a * kLengthOne);
-  const std::int64_t y = static_cast<std::int64_t>(b * kLengthOne);
-  std::int64_t arg = TurnOntoAxis(x, y);  // within the first quadrant; x is kGain · |w|
-  std::int64_t unit = kGain;
-  const std::int64_t lift = TurnOntoAxis(unit, x);  // atan(|w|)
-  if (w.Re < 0) arg = kPi - arg;
-  if (w.Im < 0) arg = 2 * kPi - arg;
-  if (arg < 0) arg += 2 * kPi;
-  std::int64_t hue = Ratio(arg, kPi / 3);  // six sectors of kOne each
+  const auto re = static_cast<std::int64_t>(a * kPartOne);
+  const auto im = static_cast<std::int64_t>(b * kPartOne);
+  // The larger part, at least 2^38, shifted into [2^32, 2^33), the smaller beside it, and
+  // one division for all the ratios: 2^62 / h.
+  const int shift =
+      static_cast<int>(std::bit_width(static_cast<std::uint64_t>(std::max(re, im)))) - 33;
+  const std::int64_t h = std::max(re, im) >> shift;
+  const std::int64_t l = std::min(re, im) >> shift;
+  const std::int64_t inverse = (std::int64_t{1} << 62) / h;
+  const std::int64_t t = l * inverse >> 32;  // l / h, the tangent of the angle to the nearer axis
+  // The argument: within the first quadrant, then the quadrant from the signs.
+  std::int64_t arg = Between(kAtanTable, t);
+  if (im > re) arg = kHalfPi - arg;
+  if (w.Re < 0) arg = 2 * kHalfPi - arg;
+  if (w.Im < 0) arg = 4 * kHalfPi - arg;
+  std::int64_t hue = arg * kSixths >> kValueBits;  // six sectors of kOne each
   if (hue >= 6 * kOne) hue -= 6 * kOne;
-  const std::int64_t light = std::clamp<std::int64_t>(Ratio(lift, kPi / 2), 0, kOne);
+  // |w| = h · 2^(shift - 48) · sqrt(1 + t²); atan(|w|) from |w| up to 1, else from 1 / |w|.
+  const std::int64_t modulus = h * Between(kLengthTable, t) >> (kLengthBits + 18 - shift);
+  const std::int64_t lift =
+      modulus <= kOne ? Between(kAtanTable, modulus)
+                      : kHalfPi - Between(kAtanTable, inverse * Between(kInverseLengthTable, t) >>
+                                                          (14 + shift));
+  const std::int64_t light = std::clamp<std::int64_t>(lift * kQuarters >> kValueBits, 0, kOne);
   const std::int64_t chroma = kOne - std::abs(2 * light - kOne);  // even: the base is exact
   const std::int64_t base = light - chroma / 2;
   const auto sector = static_cast<std::size_t>(hue >> kValueBits);
@@ -99,9 +148,9 @@ Colour ComplexColour(TComplex w) {
       chroma * (sector % 2 == 0 ? within : kOne - within) >> kValueBits;
   Colour colour = 0;
   for (const std::int64_t v : rgb) {
-    constexpr int kFine = kValueBits - 10;  // 255 · v in 1/1024, then in whole numbers
+    constexpr int kFine = kValueBits - 8;  // 255 · v in 1/256, then in whole numbers
     const std::int64_t fine = (255 * v + (std::int64_t{1} << (kFine - 1))) >> kFine;
-    colour = colour << 8 | static_cast<Colour>((fine + 512) >> 10);
+    colour = colour << 8 | static_cast<Colour>((fine + 128) >> 8);
   }
   return colour;
 }

@@ -9,12 +9,12 @@
 
 namespace ombrix {
 
-// Each channel is its HSL value v times 255, rounded first to the nearest 1/1024 and then
-// to the nearest integer, halves up: an exact half such as the green of i (127.5) gives
-// 128 however the last digits of v fall. v is reckoned in integers alone (additions and
-// shifts of two CORDIC passes, to within about 1E-8, far inside the 1/1024), so every
-// platform, WebAssembly included, gives the same bytes whatever its maths library. A
-// part that is not a number gives black.
+// Each channel is its HSL value v times 255, rounded first to the nearest 1/256 and then
+// to the nearest integer, halves up: an exact half such as the green of i (127.5) gives 128
+// however the last digits of v fall. v is reckoned in integers alone (tables made by CORDIC
+// when compiling, read between their nodes, to within 2E-7 of 255 · v, far inside the
+// 1/256), so every platform, WebAssembly included, gives the same bytes whatever its maths
+// library. A part that is not a number gives black.
 Colour ComplexColour(TComplex w);
 
 }  // namespace ombrix

@@ -1,7 +1,7 @@
 // The drawing commands since the picture was last cleared or loaded, in plane coordinates
-// with the scale each ran under, so that an export can draw them again as shapes instead
-// of pixels. Bounded: past kMaxEntries the list gives up and says so, and then costs a
-// run one test per command.
+// with the scale and the colour each ran under, so that an export can draw them again as
+// shapes instead of pixels. Bounded: past kMaxEntries the list gives up and says so, and
+// then costs a run one test per command.
 #pragma once
 
 #include <array>
