@@ -276,7 +276,7 @@ TEST_F(CliRunTest, TraceShowsEveryCanvasCall) {
 TEST_F(CliRunTest, TraceShowsTheColourOfEverySetzeFarbe) {
   // Project() leaves Pi at 0: first its usual value.
   std::vector<std::string> program = {"Pi:=314159265358979/100000000000000"}, expected;
-  for (const ombrix::testing::ColourRow& row : ombrix::testing::ColourRows()) {
+  for (const ombrix::testing::ColourRow& row : ombrix::testing::kColourRows) {
     program.push_back(std::string("SetzeFarbe(") + row.term + ")");
     char colour[8];
     std::snprintf(colour, sizeof colour, "%06X", static_cast<unsigned>(row.colour));

@@ -91,13 +91,14 @@ TEST_F(DrawingRecordTest, KeepsTheCommandsSinceThePictureWasLastCleared) {
 TEST_F(DrawingRecordTest, TheMouseProgramDrawsIntoTheSameList) {
   RecordedWorld w;
   w.project.programs[MouseHandlerProgram] = {"ZeichnePunkt(MausPos())"};
-  w.Run({"ZeichneLinie(0;1)"});
+  w.Run({"SetzeFarbe(1)", "ZeichneLinie(0;1)"});
   w.run.PressMouse();
   w.run.MoveMouse(0, 0);
   ASSERT_EQ(w.run.RunMouseProgram(), RunOutcome::Ended) << w.boxes.Texts().back();
+  // In the colour the main program set: the two share it.
   EXPECT_EQ(Listed(w.record),
-            (std::vector<std::string>{"SetzeSkala -5 5 -5 5", "ZeichneLinie 0 0 1 0",
-                                      "ZeichnePunkt -5 5 0 0"}));
+            (std::vector<std::string>{"SetzeSkala -5 5 -5 5", "SetzeFarbe 16711680 0 0 0",
+                                      "ZeichneLinie 0 0 1 0", "ZeichnePunkt -5 5 0 0"}));
 }
 
 TEST_F(DrawingRecordTest, GivesUpPastItsBoundAndStartsAgainOnAClearedPicture) {
