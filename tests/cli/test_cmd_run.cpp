@@ -3,7 +3,6 @@
 
 #include <QImage>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -278,9 +277,7 @@ TEST_F(CliRunTest, TraceShowsTheColourOfEverySetzeFarbe) {
   std::vector<std::string> program = {"Pi:=314159265358979/100000000000000"}, expected;
   for (const ombrix::testing::ColourRow& row : ombrix::testing::kColourRows) {
     program.push_back(std::string("SetzeFarbe(") + row.term + ")");
-    char colour[8];
-    std::snprintf(colour, sizeof colour, "%06X", static_cast<unsigned>(row.colour));
-    expected.push_back(std::string("PenColor ") + colour);
+    expected.push_back("PenColor " + ombrix::testing::ColourHex(row.colour));
   }
   const Result r = RunCli({"--trace", Project(program)});
   EXPECT_EQ(r.status, kExitOk) << r.err;

@@ -16,13 +16,8 @@
 namespace ombrix {
 namespace {
 
+using testing::ColourHex;
 using testing::World;
-
-std::string Hex(Colour colour) {
-  char text[8];
-  std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(colour));
-  return text;
-}
 
 TEST(Colour, PinnedRowsThroughSetzeFarbeOnBothPaths) {
   SetDecimalSeparator('.');
@@ -33,8 +28,8 @@ TEST(Colour, PinnedRowsThroughSetzeFarbeOnBothPaths) {
       world.interpreter.UsePlans(plans);
       ASSERT_TRUE(world.Run({std::string("SetzeFarbe(") + row.term + ")", "ZeichnePunkt(0)"}));
       EXPECT_EQ(world.canvas.calls,
-                (std::vector<std::string>{"PenColor " + Hex(row.colour),
-                                          "SetPixel 200 200 " + Hex(row.colour)}));
+                (std::vector<std::string>{"PenColor " + ColourHex(row.colour),
+                                          "SetPixel 200 200 " + ColourHex(row.colour)}));
     }
   }
 }
@@ -47,7 +42,7 @@ TEST(Colour, ValuesBeyondWhatATermGives) {
                                   {{nan, 1}, kBlack},
                                   {{0x1p-9, 0}, 0x010000},
                                   {{1023, 0}, kWhite}}) {
-    EXPECT_EQ(Hex(ComplexColour(w)), Hex(colour)) << w.Re;
+    EXPECT_EQ(ColourHex(ComplexColour(w)), ColourHex(colour)) << w.Re;
   }
 }
 

@@ -4,7 +4,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <numbers>
+#include <string>
 
 namespace ombrix::testing {
 
@@ -28,6 +30,13 @@ inline constexpr ColourRow kColourRows[] = {{"0", 0x000000},
                                             {"E(-1E-12)", 0xFF0000},
                                             {"i", 0x80FF00},
                                             {"-i", 0x8000FF}};
+
+// As the trace writes a colour: RRGGBB.
+inline std::string ColourHex(std::uint32_t colour) {
+  char text[8];
+  std::snprintf(text, sizeof text, "%06X", static_cast<unsigned>(colour));
+  return text;
+}
 
 // 255 times each channel's HSL value: the hue from the argument, L = (2/π)·atan(|w|).
 inline std::array<double, 3> FormulaChannels(double re, double im) {
