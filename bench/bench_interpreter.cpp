@@ -105,14 +105,17 @@ void BM_SkippedBlockLines(benchmark::State& bench) {
 }
 BENCHMARK(BM_SkippedBlockLines);
 
-// A point, and a colour, per pass: "SetzeFarbe" is to cost no more than "ZeichnePunkt".
+// A point, or a colour, per pass, at a point that moves along a line through the picture
+// and round the colour wheel: "SetzeFarbe" is to cost no more than "ZeichnePunkt".
 void BM_PointLines(benchmark::State& bench) {
-  StepLines(bench, {"Wiederhole(2000000000)", "ZeichnePunkt(3/4+1/2*i)", "EndeWiederhole"});
+  StepLines(bench, {"Wiederhole(2000000000)", "x:=(x+7/1000)%2", "ZeichnePunkt(x-1+i/2)",
+                    "EndeWiederhole"});
 }
 BENCHMARK(BM_PointLines);
 
 void BM_ColourLines(benchmark::State& bench) {
-  StepLines(bench, {"Wiederhole(2000000000)", "SetzeFarbe(3/4+1/2*i)", "EndeWiederhole"});
+  StepLines(bench,
+            {"Wiederhole(2000000000)", "x:=(x+7/1000)%2", "SetzeFarbe(x-1+i/2)", "EndeWiederhole"});
 }
 BENCHMARK(BM_ColourLines);
 

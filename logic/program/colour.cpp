@@ -97,10 +97,17 @@ std::int64_t Between(const std::array<std::int64_t, kNodes + 1>& table, std::int
 constexpr std::int64_t kSixths = (std::int64_t{3} << 60) / (kPi60 >> 28);
 constexpr std::int64_t kQuarters = (std::int64_t{2} << 60) / (kPi60 >> 28);
 
-// The channel (0 red, 1 green, 2 blue) that takes the chroma, and the one that takes the
+// Where in 0xRRGGBB the channel stands that takes the chroma, and the one that takes the
 // part that rises or falls with the hue, in each sixth of the circle.
-constexpr std::array<int, 6> kChromaChannel = {0, 1, 1, 2, 2, 0};
-constexpr std::array<int, 6> kRisingChannel = {1, 0, 2, 1, 0, 2};
+constexpr std::array<int, 6> kChromaShift = {16, 8, 8, 0, 0, 16};
+constexpr std::array<int, 6> kRisingShift = {8, 16, 0, 8, 16, 0};
+
+// 255 · v rounded to 1/256 and then to a whole number, halves up.
+Colour Channel(std::int64_t v) {
+  constexpr int kFine = kValueBits - 8;
+  const std::int64_t fine = (255 * v + (std::int64_t{1} << (kFine - 1))) >> kFine;
+  return static_cast<Colour>((fine + 128) >> 8);
+}
 
 }  // namespace
 
@@ -142,17 +149,12 @@ Colour ComplexColour(TComplex w) {
   const std::int64_t base = light - chroma / 2;
   const auto sector = static_cast<std::size_t>(hue >> kValueBits);
   const std::int64_t within = hue & (kOne - 1);
-  std::array<std::int64_t, 3> rgb = {base, base, base};
-  rgb[static_cast<std::size_t>(kChromaChannel[sector])] += chroma;
-  rgb[static_cast<std::size_t>(kRisingChannel[sector])] +=
-      chroma * (sector % 2 == 0 ? within : kOne - within) >> kValueBits;
-  Colour colour = 0;
-  for (const std::int64_t v : rgb) {
-    constexpr int kFine = kValueBits - 8;  // 255 · v in 1/256, then in whole numbers
-    const std::int64_t fine = (255 * v + (std::int64_t{1} << (kFine - 1))) >> kFine;
-    colour = colour << 8 | static_cast<Colour>((fine + 128) >> 8);
-  }
-  return colour;
+  const std::int64_t rising = chroma * (sector % 2 == 0 ? within : kOne - within) >> kValueBits;
+  // The base in every channel, then the chroma and the rising part in theirs.
+  const Colour base_channel = Channel(base);
+  return base_channel * 0x010101u +
+         ((Channel(base + chroma) - base_channel) << kChromaShift[sector]) +
+         ((Channel(base + rising) - base_channel) << kRisingShift[sector]);
 }
 
 }  // namespace ombrix
