@@ -1,4 +1,5 @@
-// Interpreter speed: simple assignment lines per second, and whole runs of the Julia
+// Interpreter speed: simple assignment lines per second, lines that draw a point or set a
+// colour, and whole runs of the Julia
 // example and of a 400 x 400 Mandelbrot without a window; the Julia run also through the
 // run engine's debugger, idle (no breakpoint, watch, history or tempo) and at work.
 #include <benchmark/benchmark.h>
@@ -98,6 +99,20 @@ void BM_SkippedBlockLines(benchmark::State& bench) {
   StepLines(bench, std::move(program));
 }
 BENCHMARK(BM_SkippedBlockLines);
+
+// A point, or a colour, per pass, at a point that moves along a line through the picture
+// and round the colour wheel: "SetzeFarbe" is to cost no more than "ZeichnePunkt".
+void BM_PointLines(benchmark::State& bench) {
+  StepLines(bench, {"Wiederhole(2000000000)", "x:=(x+7/1000)%2", "ZeichnePunkt(x-1+i/2)",
+                    "EndeWiederhole"});
+}
+BENCHMARK(BM_PointLines);
+
+void BM_ColourLines(benchmark::State& bench) {
+  StepLines(bench,
+            {"Wiederhole(2000000000)", "x:=(x+7/1000)%2", "SetzeFarbe(x-1+i/2)", "EndeWiederhole"});
+}
+BENCHMARK(BM_ColourLines);
 
 // A loop at the end of a program of 100,000 lines, as long as a project file may hold.
 void BM_LinesOfALongProgram(benchmark::State& bench) {

@@ -95,6 +95,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   text = new QTextBrowser(this);
   text->setObjectName(QStringLiteral("GuideText"));
   text->setOpenExternalLinks(true);
+  text->setSearchPaths({QStringLiteral(":/ombrix")});  // its pictures lie beside it
   text->setMarkdown(WithoutComments(LanguageGuideMarkdown()));
   SpaceBlocks();
 

@@ -21,10 +21,6 @@ enum class ErrorCode : char {
   UnknownVariable = 'A',  // upper case: a lower-cased "?a" is no longer this code
 };
 
-// The interpreter's report of a command word that is listed but not built in; handled
-// before any message lookup.
-inline constexpr std::string_view kUnavailableCommandCode = "??";
-
 constexpr char CodeChar(ErrorCode code) { return static_cast<char>(code); }
 
 // "?" and the code, no detail: what a failed step reports.

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "logic/complex/table_order.h"
+#include "logic/program/colour.h"
 #include "logic/program/interpreter.h"
 
 namespace ombrix {
@@ -19,7 +20,7 @@ struct CommandRow {
 constexpr std::array<CommandRow, kCommandCount> kCommands = {{
     {Command::SetzeSkala, "SetzeSkala", 4},
     {Command::LoescheBild, "L\xF6scheBild", 0},
-    {Command::SetzeFarbe, "SetzeFarbe", 0},
+    {Command::SetzeFarbe, "SetzeFarbe", 1},
     {Command::ZeichnePunkt, "ZeichnePunkt", 1},
     {Command::LoeschePunkt, "L\xF6schePunkt", 1},
     {Command::ZeichneLinie, "ZeichneLinie", 2},
@@ -147,27 +148,32 @@ std::optional<ErrorCode> PerformCommand(int number, const TComplex* a, DrawingSt
       canvas.SetBrushSolid(true);
       canvas.FillRect(0, 0, canvas.Width(), canvas.Height());
       return std::nullopt;
+    case Command::SetzeFarbe:
+      // The pen takes the colour as well, so that a trace of the canvas shows it.
+      drawing.SetDrawColour(ComplexColour(a[0]));
+      canvas.SetPenColour(drawing.DrawColour());
+      return std::nullopt;
     case Command::ZeichnePunkt:
     case Command::LoeschePunkt:
       canvas.SetPixel(drawing.PlaneToPixelX(a[0].Re), drawing.PlaneToPixelY(a[0].Im),
-                      command == Command::ZeichnePunkt ? DrawingState::DrawColour : kWhite);
+                      command == Command::ZeichnePunkt ? drawing.DrawColour() : kWhite);
       return std::nullopt;
     case Command::ZeichneLinie:
     case Command::LoescheLinie:
-      canvas.SetPenColour(command == Command::ZeichneLinie ? DrawingState::DrawColour : kWhite);
+      canvas.SetPenColour(command == Command::ZeichneLinie ? drawing.DrawColour() : kWhite);
       canvas.MoveTo(drawing.PlaneToPixelX(a[0].Re), drawing.PlaneToPixelY(a[0].Im));
       canvas.LineTo(drawing.PlaneToPixelX(a[1].Re), drawing.PlaneToPixelY(a[1].Im));
       return std::nullopt;
     case Command::ZeichneKreis:
     case Command::LoescheKreis:
-      DrawCircle(a, command == Command::ZeichneKreis ? DrawingState::DrawColour : kWhite, drawing,
+      DrawCircle(a, command == Command::ZeichneKreis ? drawing.DrawColour() : kWhite, drawing,
                  canvas);
       return std::nullopt;
     case Command::ZeichneSkala:
       DrawScale(drawing, canvas);
       return std::nullopt;
     default:
-      // "SetzeFarbe" and unknown numbers: the interpreter never passes them.
+      // Unknown numbers: the interpreter never passes them.
       return ErrorCode::UnknownCommand;
   }
 }

@@ -29,16 +29,13 @@ inline constexpr int kCommandCount = 10;
 // "SetzeSkala", "LöscheBild", "SetzeFarbe", "ZeichnePunkt", "LöschePunkt",
 // "ZeichneLinie", "LöscheLinie", "ZeichneKreis", "LöscheKreis", "ZeichneSkala"
 extern const std::array<const char*, kCommandCount> CommandWords;
-// "SetzeFarbe" is listed but not built in.
-inline constexpr int kUnavailableCommand = static_cast<int>(Command::SetzeFarbe);
 
 // How many arguments command `number` reads; text after them on the line is ignored.
 int CommandArgumentCount(int number);
 // The most any command reads.
 inline constexpr int kMaxCommandArguments = 4;
 
-// Carries out command `number` (any but "SetzeFarbe") with its arguments; the error
-// code when it refuses them.
+// Carries out command `number` with its arguments; the error code when it refuses them.
 [[nodiscard]] std::optional<ErrorCode> PerformCommand(int number, const TComplex* arguments,
                                                       DrawingState& drawing, Canvas& canvas);
 

@@ -49,6 +49,7 @@ class BoundedCanvas final : public Canvas {
 
 void DrawingRecord::Restart(bool on_picture) {
   entries_.clear();  // the room stays: a program that clears every frame reuses it
+  colour_ = kBlack;
   overflowed_ = false;
   on_picture_ = on_picture;
 }
@@ -57,7 +58,8 @@ void DrawingRecord::Append(Command command, const TComplex* a, const DrawingStat
   const std::array<double, 4> scale = {drawing.ReMin(), drawing.ReMax(), drawing.ImMin(),
                                        drawing.ImMax()};
   const bool new_scale = entries_.empty() || scale != scale_;
-  if (entries_.size() + (new_scale ? 2 : 1) > kMaxEntries) {
+  const bool new_colour = drawing.DrawColour() != colour_;
+  if (entries_.size() + (new_scale ? 1 : 0) + (new_colour ? 1 : 0) + 1 > kMaxEntries) {
     overflowed_ = true;
     entries_.clear();
     entries_.shrink_to_fit();
@@ -66,6 +68,10 @@ void DrawingRecord::Append(Command command, const TComplex* a, const DrawingStat
   if (new_scale) {
     entries_.push_back({Command::SetzeSkala, scale});
     scale_ = scale;
+  }
+  if (new_colour) {
+    colour_ = drawing.DrawColour();
+    entries_.push_back({Command::SetzeFarbe, {static_cast<double>(colour_)}});
   }
   Entry entry{command, {}};
   const int arguments = CommandArgumentCount(static_cast<int>(command));
@@ -86,6 +92,11 @@ bool DrawingRecord::Replay(Canvas& canvas, std::size_t max_calls) const {
       const std::array<double, 4>& v = entry.values;
       if (entry.command == Command::SetzeSkala) {
         drawing.SetScale(v[0], v[1], v[2], v[3]);
+        continue;
+      }
+      if (entry.command == Command::SetzeFarbe) {  // as the command itself does it
+        drawing.SetDrawColour(static_cast<Colour>(v[0]));
+        bounded.SetPenColour(drawing.DrawColour());
         continue;
       }
       const TComplex arguments[2] = {{v[0], v[1]}, {v[2], v[3]}};

@@ -1,7 +1,7 @@
 // The drawing commands since the picture was last cleared or loaded, in plane coordinates
-// with the scale each ran under, so that an export can draw them again as shapes instead
-// of pixels. Bounded: past kMaxEntries the list gives up and says so, and then costs a
-// run one test per command.
+// with the scale and the colour each ran under, so that an export can draw them again as
+// shapes instead of pixels. Bounded: past kMaxEntries the list gives up and says so, and
+// then costs a run one test per command.
 #pragma once
 
 #include <array>
@@ -20,10 +20,11 @@ class DrawingRecord {
   static constexpr std::size_t kMaxEntries = 20000;
 
   struct Entry {
-    // A drawing command, or SetzeSkala for the scale of the commands after it.
+    // A drawing command, or SetzeSkala for the scale of the commands after it, or
+    // SetzeFarbe for their colour.
     Command command = Command::SetzeSkala;
     // The arguments' parts in order (a0.Re, a0.Im, a1.Re, a1.Im); for the scale ReMin,
-    // ReMax, ImMin, ImMax.
+    // ReMax, ImMin, ImMax; for the colour its RGB value first.
     std::array<double, 4> values{};
   };
 
@@ -34,7 +35,8 @@ class DrawingRecord {
   void Add(int number, const TComplex* arguments, const DrawingState& drawing) {
     if (number == static_cast<int>(Command::LoescheBild)) {
       Restart(false);
-    } else if (!overflowed_ && number != static_cast<int>(Command::SetzeSkala)) {
+    } else if (!overflowed_ && number != static_cast<int>(Command::SetzeSkala) &&
+               number != static_cast<int>(Command::SetzeFarbe)) {
       Append(static_cast<Command>(number), arguments, drawing);
     }
   }
@@ -56,6 +58,7 @@ class DrawingRecord {
 
   std::vector<Entry> entries_;
   std::array<double, 4> scale_{};  // of the last scale entry
+  Colour colour_ = kBlack;         // of the last colour entry, or black
   bool overflowed_ = false;
   bool on_picture_ = false;
 };

@@ -27,7 +27,10 @@ class DrawingState : public DrawingView {
 
   static constexpr double TickSpacingRe = 1.0;
   static constexpr double TickSpacingIm = 1.0;
-  static constexpr Colour DrawColour = kBlack;
+  // The colour of "ZeichnePunkt", "ZeichneLinie" and "ZeichneKreis": black until
+  // "SetzeFarbe" sets another, and again at every start.
+  Colour DrawColour() const { return draw_colour_; }
+  void SetDrawColour(Colour colour) { draw_colour_ = colour; }
 
   // The picture whose size W and H are (not owned; may be null).
   void AttachPicture(const Canvas* picture) { picture_ = picture; }
@@ -56,6 +59,7 @@ class DrawingState : public DrawingView {
   double re_min_ = -5, re_max_ = 5, im_min_ = -5, im_max_ = 5;
   std::uint64_t scale_changes_ = 0;
   TComplex mouse_{1.0, 2.0};
+  Colour draw_colour_ = kBlack;
   const Canvas* picture_ = nullptr;
 };
 

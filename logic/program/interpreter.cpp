@@ -233,10 +233,6 @@ bool Interpreter::StepKeywordOrCommand(int k, const std::string& line, const Lin
 }
 
 bool Interpreter::StepCommand(int k, int command) {
-  if (command == kUnavailableCommand) {
-    ReportRunError(k, kUnavailableCommandCode);
-    return false;
-  }
   std::array<TComplex, kMaxCommandArguments> arguments{};
   if (!ReadArguments(k, CommandArgumentCount(command), arguments.data())) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);

@@ -77,10 +77,6 @@ struct InterpreterState {
   }
 };
 
-// The text "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht
-// eingebaut worden ist" shown for "SetzeFarbe".
-extern const char* const kUnavailableCommandMessage;
-
 // Told before every step of either program, for line-by-line views of a run. It leaves
 // the programs' texts as they are: a step compares its line with the line cache only once
 // per call that runs steps.
@@ -141,7 +137,7 @@ class Interpreter {
   StepsEnd ExecuteSteps(int k, std::int64_t limit, SliceClock* slices, std::int64_t& counted);
 
   // Shows the run-time error box for the current line of program k and clears its flag.
-  // `code` is an error text's first two characters or kUnavailableCommandCode.
+  // `code` is an error text's first two characters.
   void ReportRunError(int k, std::string_view code);
   void ReportRunError(int k, ErrorCode code);
   // The same box with `message` in place of an error's: a run stopped from outside.

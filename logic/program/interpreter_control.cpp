@@ -9,9 +9,6 @@
 
 namespace ombrix {
 
-const char* const kUnavailableCommandMessage =
-    "Sie benutzen ein Kommando, das in dieser Version\nvon Tarvex noch nicht eingebaut worden ist";
-
 Interpreter::Interpreter(ProjectContent& project, DrawingState& drawing, Canvas& canvas,
                          MessageBoxes& boxes, RunFlags& flags, InterpreterState& state)
     : project_(project),
@@ -102,10 +99,7 @@ void Interpreter::Restore(const StepUndo& undo) {
 
 void Interpreter::ReportRunError(int k, std::string_view code) {
   if (!ValidSlot(k)) return;
-  const std::string message = code == kUnavailableCommandCode
-                                  ? std::string(kUnavailableCommandMessage)
-                                  : ErrorMessageText(code).substr(2);
-  ReportRunStop(k, message);
+  ReportRunStop(k, ErrorMessageText(code).substr(2));
 }
 
 void Interpreter::ReportRunError(int k, ErrorCode code) { ReportRunError(k, ErrorText(code)); }

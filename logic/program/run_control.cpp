@@ -49,6 +49,7 @@ void RunControl::SwitchOffBoth() {
 void RunControl::ResetCounters() {
   state_.ResetCounters(MainProgram);
   state_.ResetCounters(MouseHandlerProgram);
+  drawing_.SetDrawColour(kBlack);
 }
 
 bool RunControl::MainAtEnd() const {

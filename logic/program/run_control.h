@@ -51,7 +51,8 @@ class RunControl {
   RunControl(Interpreter& interpreter, ProjectContent& project, DrawingState& drawing,
              RunFlags& flags, InterpreterState& state);
 
-  // "Starten": both programs on, start values into current values, counters to 0.
+  // "Starten": both programs on, start values into current values, counters to 0, the
+  // drawing colour black.
   void Start();
   // "Abbrechen": the main program stops; the mouse-click program stays as it is.
   void Stop();
@@ -63,7 +64,8 @@ class RunControl {
   // released (a front end that opens the editor now takes the mouse; its release would
   // be lost).
   void AfterFailure();
-  // Both programs back to their first line (a new or loaded project).
+  // Both programs back to their first line and the drawing colour black (a new or loaded
+  // project).
   void ResetCounters();
 
   // Runs main-program lines until the budget is spent, the program ends or a step fails.

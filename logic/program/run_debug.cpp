@@ -323,6 +323,7 @@ std::optional<std::string> RunDebugger::StepBack() {
   if (!history_.TakeNewest(undo)) return std::string(kHistoryEmpty);
   canvas_->Restore(undo.pixels, history_.Width());
   if (undo.scale) drawing_.RestoreScale(*undo.scale);
+  if (undo.colour) drawing_.SetDrawColour(*undo.colour);
   interpreter_.Restore(undo.state);
   changed_.clear();
   for (const StepUndo::Value& value : undo.state.values) changed_.push_back(value.variable);

@@ -111,7 +111,7 @@ class RunDebugger {
   std::size_t HistoryBytes() const;         // what the kept steps take now
   std::size_t HistorySteps() const;         // how many steps can be taken back
   bool CanStepBack() const { return HistorySteps() > 0; }
-  // Paused: undoes the last step (variables, counters, loop records, scale, picture)
+  // Paused: undoes the last step (variables, counters, loop records, scale, colour, picture)
   // and stays paused. Otherwise, or with no step kept, the German reason instead.
   [[nodiscard]] std::optional<std::string> StepBack();
   // Empties the history (a new start does so by itself).

@@ -119,6 +119,7 @@ void StepHistory::Open(bool mouse) {
   pending_.mouse = mouse;
   pending_scale_ = drawing_.Scale();
   pending_scale_changes_ = drawing_.ScaleChanges();
+  pending_colour_ = drawing_.DrawColour();
   overflow_ = false;
   pending_ops_.clear();
   pending_record_count_ = 0;
@@ -160,6 +161,7 @@ StepHistory::LongHead StepHistory::LongHeadOfStep() const {
   h.wide = *std::max_element(h.counts.begin(), h.counts.end()) > 0xFF;
   h.cursor = pending_.cursor[0] != 0 || pending_.cursor[1] != 0;
   h.scale = !SameBits(pending_scale_, drawing_.Scale());
+  h.colour = pending_colour_ != drawing_.DrawColour();
   h.mouse_line = pending_.line[1] != state_.CurrentLine[1];
   return h;
 }
@@ -181,7 +183,8 @@ unsigned char* StepHistory::PutLongHead(unsigned char* const start, const LongHe
   start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
   start[1] = static_cast<unsigned char>(
       (h.cursor ? +kCursorKept : 0) | (h.scale ? +kScaleKept : 0) |
-      (h.mouse_line ? +kMouseLineKept : 0) | (h.wide ? +kWideCounts : 0));
+      (h.colour ? +kColourKept : 0) | (h.mouse_line ? +kMouseLineKept : 0) |
+      (h.wide ? +kWideCounts : 0));
   if (h.cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
   if (h.mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
   for (const int j : Written()) {
@@ -210,9 +213,10 @@ void StepHistory::KeepLong() {
                                 sizeof b.cursor + sizeof b.line[1] +
                                 written_count_ * kMaxWriteBytes + pending_ops_.size();
   const std::size_t pixel_bytes = pending_pixels_.size() * sizeof(HistoryCanvas::PixelChange);
-  const std::size_t tail_most = sizeof(PlaneScale) + pending_records_.size();
+  const std::size_t tail_most = sizeof(PlaneScale) + sizeof(Colour) + pending_records_.size();
   const auto put_tail = [&](unsigned char* out) {
     if (h.scale) out = PutBytes(out, &pending_scale_, sizeof pending_scale_);
+    if (h.colour) out = PutBytes(out, &pending_colour_, sizeof pending_colour_);
     if (!pending_records_.empty()) {
       out = PutBytes(out, pending_records_.data(), pending_records_.size());
     }
@@ -261,6 +265,7 @@ const unsigned char* StepHistory::GetHead(const unsigned char* at, LongHead& hea
   head.wide = (flags & kWideCounts) != 0;
   head.cursor = (flags & kCursorKept) != 0;
   head.scale = (flags & kScaleKept) != 0;
+  head.colour = (flags & kColourKept) != 0;
   head.mouse_line = (flags & kMouseLineKept) != 0;
   undo.mouse = (first & kMouseStep) != 0;
   if (!more) {
@@ -296,7 +301,7 @@ const unsigned char* StepHistory::GetWrites(const unsigned char* at, std::uint32
   return at;
 }
 
-// The stack ops, the pixels, the scale and the loop records; each op that took a record
+// The stack ops, the pixels, the scale, the colour and the loop records; each op that took a record
 // away or changed it gets that record, in the order they were made.
 const unsigned char* StepHistory::GetStackChanges(const unsigned char* at, const LongHead& head,
                                                   unsigned short_op, Undo& undo) {
@@ -317,6 +322,7 @@ const unsigned char* StepHistory::GetStackChanges(const unsigned char* at, const
     GetBytes(at, &scale, sizeof scale);
     undo.scale = scale;
   }
+  if (head.colour) GetBytes(at, &undo.colour.emplace(), sizeof(Colour));
   for (StepUndo::Stack& stack : stacks) {
     if (short_op == 0 && stack.change != StackChange::Push) stack.record = GetLoopRecord(at);
   }

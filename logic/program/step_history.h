@@ -59,6 +59,7 @@ class StepHistory final : public ChangeObserver {
     StepUndo state;  // for the interpreter
     std::vector<HistoryCanvas::PixelChange> pixels;
     std::optional<PlaneScale> scale;
+    std::optional<Colour> colour;
     bool mouse = false;  // a mouse-click run, not a main-program step
   };
   // False when the history holds no step.
@@ -96,6 +97,7 @@ class StepHistory final : public ChangeObserver {
     bool wide = false;
     bool cursor = false;
     bool scale = false;
+    bool colour = false;
     bool mouse_line = false;
   };
 
@@ -154,6 +156,7 @@ class StepHistory final : public ChangeObserver {
   Before pending_;
   PlaneScale pending_scale_{};
   std::uint64_t pending_scale_changes_ = 0;     // DrawingState::ScaleChanges then
+  Colour pending_colour_ = kBlack;              // DrawingState::DrawColour then
   std::vector<unsigned char> pending_ops_;      // OpByte each
   std::vector<unsigned char> pending_records_;  // as the log keeps them
   std::size_t pending_record_count_ = 0;

@@ -18,7 +18,7 @@ namespace ombrix::step_record {
 // (PutLoopRecord); such a step takes a few bytes. Any other step's head has kMore, and a
 // byte of MoreFlag and the counts (Count) follow it; then where the main program stood;
 // the cursors and the mouse-click program's line when kept; its writes; its stack ops, a
-// byte each; its pixels; the old scale when kept; and the loop records it took away or
+// byte each; its pixels; the old scale and colour when kept; and the loop records it took away or
 // changed (PutLoopRecord). What the loop records hold in bytes follows from the records:
 // the interpreter counts it again as it puts them back.
 enum HeadFlag : std::uint8_t {
@@ -36,6 +36,7 @@ inline constexpr unsigned kWritesShift = 4;
 inline constexpr unsigned kOpShift = 6;
 enum MoreFlag : std::uint8_t {
   kCursorKept = 1,
+  kColourKept = 2,
   kScaleKept = 4,
   kMouseLineKept = 8,
   kWideCounts = 16,  // the counts take four bytes each, not one
@@ -168,7 +169,7 @@ inline bool StepHistory::ShortStep() const {
   return pending_ops_.size() <= 1 && pending_pixels_.empty() &&
          written_count_ <= step_record::kMaxShortWrites && (b.cursor[0] | b.cursor[1]) == 0 &&
          b.line[1] == state_.CurrentLine[1] && drawing_.ScaleChanges() == pending_scale_changes_ &&
-         (pending_ops_.empty() || ShortOp());
+         drawing_.DrawColour() == pending_colour_ && (pending_ops_.empty() || ShortOp());
 }
 
 // Written straight into the log's open block, at `out` (room for ShortBytes). Every

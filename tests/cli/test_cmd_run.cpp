@@ -18,6 +18,7 @@
 #include "logic/project/project_file.h"
 #include "platform/picture_files.h"
 #include "tests/cli/cli_run_util.h"
+#include "tests/support/colour_wheel.h"
 #include "tests/support/example_programs.h"
 
 namespace ombrix::cli {
@@ -271,6 +272,18 @@ TEST_F(CliRunTest, TraceShowsEveryCanvasCall) {
   EXPECT_EQ(ok.err, "Information: Das Hauptprogramm wurde erfolgreich beendet.\n");
 }
 
+TEST_F(CliRunTest, TraceShowsTheColourOfEverySetzeFarbe) {
+  // Project() leaves Pi at 0: first its usual value.
+  std::vector<std::string> program = {"Pi:=314159265358979/100000000000000"}, expected;
+  for (const ombrix::testing::ColourRow& row : ombrix::testing::kColourRows) {
+    program.push_back(std::string("SetzeFarbe(") + row.term + ")");
+    expected.push_back("PenColor " + ombrix::testing::ColourHex(row.colour));
+  }
+  const Result r = RunCli({"--trace", Project(program)});
+  EXPECT_EQ(r.status, kExitOk) << r.err;
+  EXPECT_EQ(Lines(r.out), expected);
+}
+
 TEST_F(CliRunTest, ExitStatusAndMessages) {
   struct Row {
     const char* name;
@@ -405,7 +418,8 @@ TEST_F(CliRunTest, ClicksRunTheMouseProgramWhileItIsEnabled) {
 }
 
 TEST_F(CliRunTest, PicturesTakeTheFormatOfTheirExtension) {
-  const std::string project = Project({"ZeichneLinie(0;1)", "ZeichnePunkt(-1)"});
+  const std::string project =
+      Project({"ZeichneLinie(0;1)", "ZeichnePunkt(-1)", "SetzeFarbe(2)", "ZeichnePunkt(1+i)"});
   for (const char* name : {"bild.png", "bild.bmp", "bild.jpg", "BILD.PNG"}) {
     SCOPED_TRACE(name);
     const fs::path file = dir_ / name;
@@ -420,6 +434,7 @@ TEST_F(CliRunTest, PicturesTakeTheFormatOfTheirExtension) {
       EXPECT_EQ(image.pixel(240, 200), qRgb(255, 255, 255));
       EXPECT_EQ(image.pixel(160, 200), qRgb(0, 0, 0));
       EXPECT_EQ(image.pixel(161, 200), qRgb(255, 255, 255));
+      EXPECT_EQ(image.pixel(240, 160), qRgb(255, 104, 104));
     }
   }
 }

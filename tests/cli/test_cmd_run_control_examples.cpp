@@ -4,6 +4,8 @@
 // an exponent (-8E-1), which reads back the same under either regional setting.
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <complex>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +17,7 @@
 #include "logic/project/project_file.h"
 #include "platform/posix_file_store.h"
 #include "tests/cli/cli_run_util.h"
+#include "tests/support/colour_wheel.h"
 #include "tests/support/example_programs.h"
 #include "tests/support/tables.h"
 
@@ -196,6 +199,8 @@ TEST(ControlExamples, RunAcrossTheirControlsRange) {
       {"einheitswurzeln-regler.omp", {"n=24", "w=-2-2*i"}},
       {"quadratgitter-regler.omp", {"m=1"}},
       {"quadratgitter-regler.omp", {"m=4"}},
+      {"phasenportraet.omp", {"c=-3+3*i"}},  // the pole on the first pixel
+      {"phasenportraet.omp", {"a=c", "b=c"}},
   };
   for (const Row& row : rows) {
     std::vector<std::string> args = {"--decimal-separator", ",", "--max-steps", "100000"};
@@ -204,6 +209,31 @@ TEST(ControlExamples, RunAcrossTheirControlsRange) {
     const testing::Result r = testing::Invoke("run", args);
     EXPECT_TRUE(r.status == kExitOk || r.status == kExitStepLimit) << row.file << ": " << r.err;
     EXPECT_EQ(r.err.find("Fehler"), std::string::npos) << r.err;
+  }
+}
+
+// The phase portrait of (z-a)(z-b)/(z-c) with its points moved: each pixel has the colour
+// of the function's value at the pixel's point of the plane.
+TEST(ControlExamples, PhasePortraitPixelsHaveTheColourOfTheFunction) {
+  const testing::ScratchDir dir("ombrix-phase-");
+  const fs::path png = dir.Path() / "bild.png";
+  const std::complex<double> a(1, -1), b(-2, 1), c(1, 3.0 / 2);
+  const testing::Result r =
+      testing::Invoke("run", {"--set", "a=1-i", "--set", "b=-2+i", "--set", "c=1+3/2*i", "--png",
+                              png.string(), (kExamples / "phasenportraet.omp").string()});
+  ASSERT_EQ(r.status, kExitOk) << r.err;
+  QImage image;
+  ASSERT_TRUE(image.load(QString::fromStdString(png.string())));
+  for (const auto& [x, y] :
+       {std::pair{5, 7}, {133, 267}, {200, 150}, {340, 60}, {90, 380}, {260, 199}, {399, 399}}) {
+    SCOPED_TRACE(std::to_string(x) + "," + std::to_string(y));
+    const std::complex<double> z(-3 + x * (6.0 / 400), 3 - y * (6.0 / 400));
+    const std::complex<double> w = (z - a) * (z - b) / (z - c);
+    const std::array<double, 3> expected = ombrix::testing::FormulaChannels(w.real(), w.imag());
+    const QRgb seen = image.pixel(x, y);
+    EXPECT_NEAR(qRed(seen), expected[0], 1);
+    EXPECT_NEAR(qGreen(seen), expected[1], 1);
+    EXPECT_NEAR(qBlue(seen), expected[2], 1);
   }
 }
 

@@ -25,7 +25,7 @@ set(expected
     share/icons/hicolor/scalable/apps/ombrix.svg
     share/man/man1/ombrix.1.gz share/man/man1/ombrix-cli.1.gz
     share/doc/ombrix/copyright share/doc/ombrix/changelog.gz
-    share/doc/ombrix/sprachuebersicht.md
+    share/doc/ombrix/sprachuebersicht.md share/doc/ombrix/farbkreis.png
     share/ombrix/examples/titel.txt)
 foreach(example ${examples})
   list(APPEND expected share/ombrix/examples/${example})

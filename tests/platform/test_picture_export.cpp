@@ -74,6 +74,12 @@ const std::vector<Drawing>& Drawings() {
       {"a loaded picture below",
        {"ZeichneKreis(0;2)", "L\xF6scheLinie(-5+i;5+i)", "ZeichnePunkt(1-i)", "ZeichneSkala"},
        true},
+      {"in colour",
+       {"SetzeFarbe(2)", "ZeichneKreis(0;2)", "SetzeFarbe(i)", "ZeichneLinie(-4;4*i)",
+        "F\xFCr(k;1;300;1)", "SetzeFarbe(E(k/20)*k/100)", "ZeichnePunkt(k/40-4+(k/70-2)*i)",
+        "EndeF\xFCr", "SetzeFarbe(-1)", "L\xF6scheLinie(-4;4)", "ZeichneKreis(1+i;1)",
+        "ZeichneSkala"},
+       true},
       {"drawn over a cleared picture",
        {"ZeichneLinie(-4;4)", "L\xF6scheBild", "ZeichneKreis(0;3)"},
        true},
@@ -122,6 +128,10 @@ TEST_F(PictureExportTest, TheComparisonSeesAShapeMissingOrMoved) {
       {"the axes missing", {"ZeichnePunkt(1)", "ZeichneSkala"}, {"ZeichnePunkt(1)"}},
       {"a line two pixels off", {"ZeichneLinie(-4;4)"}, {"ZeichneLinie(-4+0.05*i;4+0.05*i)"}},
       {"a circle two pixels larger", {"ZeichneKreis(0;2)"}, {"ZeichneKreis(0;2.05)"}},
+      {"a colour lost", {"SetzeFarbe(1)", "ZeichneLinie(-4;4)"}, {"ZeichneLinie(-4;4)"}},
+      {"another colour",
+       {"SetzeFarbe(i)", "ZeichneKreis(0;2)"},
+       {"SetzeFarbe(-i)", "ZeichneKreis(0;2)"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);

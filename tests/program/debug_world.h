@@ -104,6 +104,7 @@ struct RunSnapshot {
   std::vector<std::string> stacks;
   std::array<std::size_t, 2> block_bytes{};
   std::array<double, 4> scale{};
+  Colour colour = kBlack;
   std::vector<Colour> pixels;
   bool operator==(const RunSnapshot&) const = default;
 };
@@ -157,6 +158,7 @@ struct DebugWorld {
     }
     s.block_bytes = state.block_bytes;
     s.scale = {drawing.ReMin(), drawing.ReMax(), drawing.ImMin(), drawing.ImMax()};
+    s.colour = drawing.DrawColour();
     s.pixels = picture.pixels;
     return s;
   }

@@ -72,6 +72,12 @@ TEST_F(DrawingRecordTest, KeepsTheCommandsSinceThePictureWasLastCleared) {
        {"ZeichnePunkt(0)", "L\xF6scheBild", "ZeichnePunkt(1)"},
        {initial, "ZeichnePunkt 1 0 0 0"}},
       {"L\xF6scheBild last leaves nothing", {"ZeichneSkala", "L\xF6scheBild"}, {}},
+      {"a colour before the next command, once",
+       {"SetzeFarbe(1)", "SetzeFarbe(2)", "ZeichnePunkt(0)", "SetzeFarbe(2)", "ZeichnePunkt(1)"},
+       {initial, "SetzeFarbe 16738408 0 0 0", "ZeichnePunkt 0 0 0 0", "ZeichnePunkt 1 0 0 0"}},
+      {"the colour again after L\xF6scheBild",
+       {"SetzeFarbe(1)", "ZeichnePunkt(0)", "L\xF6scheBild", "ZeichnePunkt(1)"},
+       {initial, "SetzeFarbe 16711680 0 0 0", "ZeichnePunkt 1 0 0 0"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
@@ -85,13 +91,14 @@ TEST_F(DrawingRecordTest, KeepsTheCommandsSinceThePictureWasLastCleared) {
 TEST_F(DrawingRecordTest, TheMouseProgramDrawsIntoTheSameList) {
   RecordedWorld w;
   w.project.programs[MouseHandlerProgram] = {"ZeichnePunkt(MausPos())"};
-  w.Run({"ZeichneLinie(0;1)"});
+  w.Run({"SetzeFarbe(1)", "ZeichneLinie(0;1)"});
   w.run.PressMouse();
   w.run.MoveMouse(0, 0);
   ASSERT_EQ(w.run.RunMouseProgram(), RunOutcome::Ended) << w.boxes.Texts().back();
+  // In the colour the main program set: the two share it.
   EXPECT_EQ(Listed(w.record),
-            (std::vector<std::string>{"SetzeSkala -5 5 -5 5", "ZeichneLinie 0 0 1 0",
-                                      "ZeichnePunkt -5 5 0 0"}));
+            (std::vector<std::string>{"SetzeSkala -5 5 -5 5", "SetzeFarbe 16711680 0 0 0",
+                                      "ZeichneLinie 0 0 1 0", "ZeichnePunkt -5 5 0 0"}));
 }
 
 TEST_F(DrawingRecordTest, GivesUpPastItsBoundAndStartsAgainOnAClearedPicture) {
@@ -130,6 +137,8 @@ TEST_F(DrawingRecordTest, DrawingItAgainMakesTheCallsOfTheRun) {
       {"SetzeSkala(0;10;0;10)", "ZeichneSkala", "SetzeSkala(-1E6;1E6;-3;3)", "ZeichneSkala",
        "ZeichneKreis(2;3)"},
       {"ZeichnePunkt(2)", "L\xF6scheBild", "SetzeSkala(-2;2;-1;1)", "ZeichneKreis(0;1)"},
+      {"SetzeFarbe(2)", "ZeichnePunkt(0)", "SetzeFarbe(i)", "ZeichneLinie(0;1)", "SetzeFarbe(0)",
+       "ZeichneKreis(0;1)", "L\xF6scheLinie(0;i)"},
       {"F\xFCr(k;1;50;1)", "ZeichneLinie(0;k*(1+i)/10)", "SetzeSkala(-k;k;-k;k)", "EndeF\xFCr"},
   };
   for (const auto& program : programs) {

@@ -36,7 +36,7 @@ TEST(DrawingState, InitialValues) {
   EXPECT_EQ(state.Width(), 400);
   EXPECT_EQ(state.Height(), 400);
   EXPECT_EQ(DrawingState::TickSpacingRe, 1.0);
-  EXPECT_EQ(DrawingState::DrawColour, kBlack);
+  EXPECT_EQ(state.DrawColour(), kBlack);
 }
 
 TEST(DrawingState, PlaneToPixel) {

@@ -8,8 +8,8 @@
 
 namespace ombrix::testing {
 
-// Structured random programs over a, b and c that draw, change the scale and open loops
-// of every kind; some of them fail on the way. A generator with other terms and commands
+// Structured random programs over a, b and c that draw, change the scale and the colour,
+// and open loops of every kind; some of them fail on the way. A generator with other terms and commands
 // overrides Term() and Command().
 class ProgramMaker {
  public:
@@ -35,8 +35,9 @@ class ProgramMaker {
                                            "ZeichneLinie(a;b*i)",   "L\xF6scheLinie(c;a)",
                                            "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
                                            "ZeichneSkala",          "L\xF6scheBild",
-                                           "SetzeSkala(-3;3;-2;2)", "SetzeSkala(-9;9;-9;9)"};
-    return commands[Pick(10)];
+                                           "SetzeSkala(-3;3;-2;2)", "SetzeSkala(-9;9;-9;9)",
+                                           "SetzeFarbe(a+b*i)"};
+    return commands[Pick(11)];
   }
   void Block(std::vector<std::string>& lines, int depth) {
     const int n = 1 + Pick(5);

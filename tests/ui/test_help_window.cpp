@@ -134,6 +134,7 @@ class TestHelp : public QObject {
   void guideErrorExamples();
   void guideProgramExamples_data();
   void guideProgramExamples();
+  void guideColourExamples();
   void guideNamesEveryWord_data();
   void guideNamesEveryWord();
   void contentsLeadToTheirHeadings();
@@ -240,6 +241,21 @@ void TestHelp::guideProgramExamples() {
   QCOMPARE(world.boxes.boxes.size(), std::size_t{1});
   QCOMPARE(world.boxes.boxes[0].text, std::string(kMainProgramEnded));
   if (program.contains(QLatin1String("Zeichne"))) QVERIFY(!AllWhite(world.session.canvas.Image()));
+}
+
+// "| `SetzeFarbe(2)` | 255, 104, 104 |": the line sets exactly that colour.
+void TestHelp::guideColourExamples() {
+  static const QRegularExpression row(QStringLiteral("^\\| `([^`]+)` \\| (\\d+), (\\d+), (\\d+)"),
+                                      QRegularExpression::MultilineOption);
+  int rows = 0;
+  for (const QRegularExpressionMatch& m : row.globalMatch(GuideWithoutComments())) {
+    RunWorld world;
+    QCOMPARE(RunProgram(world, {FromQt(m.captured(1))}), RunOutcome::Ended);
+    QCOMPARE(world.session.drawing.DrawColour(),
+             m.captured(2).toUInt() << 16 | m.captured(3).toUInt() << 8 | m.captured(4).toUInt());
+    ++rows;
+  }
+  QVERIFY(rows >= 6);
 }
 
 void TestHelp::guideNamesEveryWord_data() {
@@ -423,6 +439,13 @@ void TestHelp::guideHidesItsNoteOnExamples() {
   QVERIFY(!shown.contains(QLatin1String("nachrechnet")));
   QVERIFY(!shown.contains(QLatin1String("```")));
   QVERIFY(!shown.contains(QLatin1String("programm\n")));
+  // Its pictures lie beside it.
+  static const QRegularExpression picture(QStringLiteral("!\\[[^]]*\\]\\(([^)]+)\\)"));
+  for (const QRegularExpressionMatch& m : picture.globalMatch(GuideWithoutComments())) {
+    const QUrl url(m.captured(1));
+    QVERIFY2(!window.text->document()->resource(QTextDocument::ImageResource, url).isNull(),
+             qPrintable(url.toString()));
+  }
 }
 
 void TestHelp::aboutBox() {
@@ -495,13 +518,13 @@ void TestHelp::examplesDrawAlikeWhateverRanBefore_data() {
 }
 
 // An example draws the same picture after a fresh start and after another program left
-// its scale, its pen and its picture behind.
+// its scale, its colour, its pen and its picture behind.
 void TestHelp::examplesDrawAlikeWhateverRanBefore() {
   QFETCH(QString, path);
   RunWorld fresh;
   const QImage expected = fresh.Run(path);
   RunWorld used;
-  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)",
+  used.session.project.programs[MainProgram] = {"SetzeSkala(-3/2;1/2;-1/4;9/4)", "SetzeFarbe(i)",
                                                 "ZeichneKreis(0;1)", "ZeichneSkala"};
   QVERIFY(used.RunLoaded() != expected);
   const QImage seen = used.Run(path);

@@ -350,6 +350,7 @@ void TestMainWindow::newProjectWithoutChanges() {
   rig.Main() = {"x:=1"};
   rig.Mouse() = {"x:=2"};
   rig.session.interp.CurrentLine = {1, 1};
+  rig.session.drawing.SetDrawColour(0x80FF00);
   rig.session.ProjectFileName = QStringLiteral("/tmp/p.omp");
   // A picture of another size was opened.
   QImage wide(600, 300, QImage::Format_RGB32);
@@ -364,6 +365,7 @@ void TestMainWindow::newProjectWithoutChanges() {
   QVERIFY(rig.Main().empty() && rig.Mouse().empty());
   QCOMPARE(rig.session.interp.CurrentLine[0], 0);
   QCOMPARE(rig.session.interp.CurrentLine[1], 0);
+  QCOMPARE(rig.session.drawing.DrawColour(), kBlack);
   QCOMPARE(rig.form.StatusFilePanel->text(), QStringLiteral("{ohne Namen}"));
   QCOMPARE(rig.session.ProjectFileName, QStringLiteral("{ohne Namen}"));
   QVERIFY(rig.form.StatusChangedPanel->text().isEmpty());

@@ -78,9 +78,11 @@ class WebProgramMaker : public ProgramMaker {
     return Pick(3) == 0 ? ProgramMaker::Term() : RemoveSpaces(cases_.Term());
   }
   std::string Command() override {
-    switch (Pick(6)) {
+    switch (Pick(7)) {
       case 0:
         return "ZeichnePunkt(" + Term() + ")";
+      case 3:
+        return "SetzeFarbe(" + Term() + ")";
       case 1:
         return std::string(Pick(2) == 0 ? "ZeichneLinie(" : "L\xF6scheKreis(") + Term() + ";" +
                Term() + ")";
