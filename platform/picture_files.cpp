@@ -56,7 +56,7 @@ std::variant<QImage, std::string> LoadMetafile(const QString& path, MetafileForm
 
 // The picture's bytes, made in memory first.
 [[nodiscard]] std::optional<std::string> WriteWhole(const QString& path,
-                                      const std::function<bool(QIODevice&)>& write) {
+                                                    const std::function<bool(QIODevice&)>& write) {
   QByteArray bytes;
   QBuffer buffer(&bytes);
   if (!buffer.open(QIODevice::WriteOnly) || !write(buffer)) {

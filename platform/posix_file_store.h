@@ -15,18 +15,20 @@ namespace ombrix {
 // its owner and group.
 class PosixFileStore final : public FileStore {
  public:
-  [[nodiscard]] std::optional<FileFailure> Read(const std::filesystem::path& file, std::uintmax_t max_size,
-                                  std::string& bytes) const override;
+  [[nodiscard]] std::optional<FileFailure> Read(const std::filesystem::path& file,
+                                                std::uintmax_t max_size,
+                                                std::string& bytes) const override;
   [[nodiscard]] std::optional<FileFailure> Replace(const std::filesystem::path& file,
-                                     std::string_view bytes) const override;
+                                                   std::string_view bytes) const override;
   [[nodiscard]] std::optional<FileFailure> ReplaceTogether(std::span<const FileWrite> writes,
-                                             std::size_t& failed) const override;
+                                                           std::size_t& failed) const override;
 };
 
 [[nodiscard]] std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                        const std::filesystem::path& file);
-[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
-                                        bool* converted = nullptr);
+                                                      const std::filesystem::path& file);
+[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project,
+                                                      const std::filesystem::path& file,
+                                                      bool* converted = nullptr);
 LoadedControls LoadControls(const std::filesystem::path& project_file);
 [[nodiscard]] std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
                                                                  const ControlSet& set,

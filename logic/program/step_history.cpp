@@ -182,9 +182,8 @@ unsigned char* StepHistory::PutLongHead(unsigned char* const start, const LongHe
   out = PutLine(out, b.line[0], state_.CurrentLine[0], line);
   start[0] = static_cast<unsigned char>(line | (b.mouse ? +kMouseStep : 0) | kMore);
   start[1] = static_cast<unsigned char>(
-      (h.cursor ? +kCursorKept : 0) | (h.scale ? +kScaleKept : 0) |
-      (h.colour ? +kColourKept : 0) | (h.mouse_line ? +kMouseLineKept : 0) |
-      (h.wide ? +kWideCounts : 0));
+      (h.cursor ? +kCursorKept : 0) | (h.scale ? +kScaleKept : 0) | (h.colour ? +kColourKept : 0) |
+      (h.mouse_line ? +kMouseLineKept : 0) | (h.wide ? +kWideCounts : 0));
   if (h.cursor) out = PutBytes(out, b.cursor.data(), sizeof b.cursor);
   if (h.mouse_line) out = PutBytes(out, &b.line[1], sizeof b.line[1]);
   for (const int j : Written()) {

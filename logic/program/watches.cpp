@@ -46,7 +46,7 @@ void VariableValues::ChangedSince(const VariableTable& variables, std::vector<in
 std::vector<std::string> RewritingOf(std::string_view term, const ProjectContent& project,
                                      const DrawingState& drawing, Interrupt* interrupt) {
   CapturedBoxes boxes;
-  const EvalContext context{project.functions, project.variables,  drawing,  boxes,
+  const EvalContext context{project.functions,   project.variables, drawing,  boxes,
                             kPowerProductBudget, nullptr,           interrupt};
   std::vector<std::string> texts;
   try {
@@ -86,8 +86,9 @@ bool WatchList::InputsChanged() {
 
 std::string WatchList::Text(std::string_view term) const {
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions,  project_.variables, drawing_,  boxes,
-                            kPowerProductBudget, &plans_,            interrupt_};
+  const EvalContext context{
+      project_.functions, project_.variables, drawing_, boxes, kPowerProductBudget, &plans_,
+      interrupt_};
   std::string text;
   try {
     text = EvaluateForDisplay(term, context);
@@ -107,8 +108,9 @@ bool WatchList::Changed(std::size_t index) {
   Watch& watch = watches_[index];
   LastValue& last = last_[index];
   CapturedBoxes boxes;
-  const EvalContext context{project_.functions,  project_.variables, drawing_,  boxes,
-                            kPowerProductBudget, &plans_,            interrupt_};
+  const EvalContext context{
+      project_.functions, project_.variables, drawing_, boxes, kPowerProductBudget, &plans_,
+      interrupt_};
   TermValue value;
   bool plain = true;
   try {

@@ -34,13 +34,13 @@ class FileStore {
   // Makes `bytes` the content of `file` (of the file a symbolic link there names): it
   // holds the old or the new bytes whatever happens, and the old ones on failure.
   [[nodiscard]] virtual std::optional<FileFailure> Replace(const std::filesystem::path& file,
-                                             std::string_view bytes) const = 0;
+                                                           std::string_view bytes) const = 0;
   // The writes as one save: every new content is written whole before any file changes,
   // so that a failure to write (a read-only file, a full disk) changes none of them; then
   // the files are replaced or removed in order, moments apart, and a failure there puts
   // back those already changed. On failure `failed` is the index of the write that failed.
-  [[nodiscard]] virtual std::optional<FileFailure> ReplaceTogether(std::span<const FileWrite> writes,
-                                                     std::size_t& failed) const = 0;
+  [[nodiscard]] virtual std::optional<FileFailure> ReplaceTogether(
+      std::span<const FileWrite> writes, std::size_t& failed) const = 0;
 };
 
 }  // namespace ombrix

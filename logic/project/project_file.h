@@ -35,19 +35,24 @@ struct ProjectError {
 // Replaces the file by the project's bytes through `files`; on failure the old file stays
 // and the error is returned. (platform/posix_file_store.h has both for this machine's files.)
 [[nodiscard]] std::optional<ProjectError> SaveProject(const ProjectContent& project,
-                                        const std::filesystem::path& file, const FileStore& files);
+                                                      const std::filesystem::path& file,
+                                                      const FileStore& files);
 // The same safe replacement for any bytes.
-[[nodiscard]] std::optional<ProjectError> SaveFileBytes(std::string_view bytes, const std::filesystem::path& file,
-                                          const FileStore& files);
+[[nodiscard]] std::optional<ProjectError> SaveFileBytes(std::string_view bytes,
+                                                        const std::filesystem::path& file,
+                                                        const FileStore& files);
 // What a save that could not write `file` says ("Das Projekt konnte nicht in der Datei …").
-[[nodiscard]] ProjectError SaveFileError(const std::filesystem::path& file, const std::string& reason);
+[[nodiscard]] ProjectError SaveFileError(const std::filesystem::path& file,
+                                         const std::string& reason);
 // Reads the whole file into a fresh project and takes it over only when every field
 // was read; on failure `project` is unchanged, and the error names the file. A file
 // written under the other decimal separator is read as that separator writes and then
 // converted (SwapDecimalSeparators); `converted`, when given, tells so: the project then
 // differs from its file.
-[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project, const std::filesystem::path& file,
-                                        const FileStore& files, bool* converted = nullptr);
+[[nodiscard]] std::optional<ProjectError> LoadProject(ProjectContent& project,
+                                                      const std::filesystem::path& file,
+                                                      const FileStore& files,
+                                                      bool* converted = nullptr);
 
 // The bytes SaveProject writes, with the current decimal separator. Refuses (and leaves
 // `bytes` empty) a project that the format cannot hold: a text containing the field
@@ -58,9 +63,10 @@ struct ProjectError {
 // A field that is no number gives "Die Datei "NAME" ist keine gültige Projektdatei: '…' ist
 // kein gültiger Integerwert." (the field as ReadableFieldFault shows it), whichever front
 // end opens the file.
-[[nodiscard]] std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project, std::string_view bytes,
-                                                 std::string_view file_label = {},
-                                                 bool* converted = nullptr);
+[[nodiscard]] std::optional<ProjectError> LoadProjectFromBytes(ProjectContent& project,
+                                                               std::string_view bytes,
+                                                               std::string_view file_label = {},
+                                                               bool* converted = nullptr);
 
 // The decimal separator the file's numbers were written with, told by the start values of
 // e and Pi, which every project holds: the current one unless they hold only the other.

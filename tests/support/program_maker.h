@@ -9,8 +9,8 @@
 namespace ombrix::testing {
 
 // Structured random programs over a, b and c that draw, change the scale and the colour,
-// and open loops of every kind; some of them fail on the way. A generator with other terms and commands
-// overrides Term() and Command().
+// and open loops of every kind; some of them fail on the way. A generator with other terms and
+// commands overrides Term() and Command().
 class ProgramMaker {
  public:
   explicit ProgramMaker(std::uint32_t seed) : random_(seed) {}
@@ -31,12 +31,11 @@ class ProgramMaker {
     return terms[Pick(12)];
   }
   virtual std::string Command() {
-    static const char* const commands[] = {"ZeichnePunkt(a+b*i)",   "L\xF6schePunkt(a+b*i)",
-                                           "ZeichneLinie(a;b*i)",   "L\xF6scheLinie(c;a)",
-                                           "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
-                                           "ZeichneSkala",          "L\xF6scheBild",
-                                           "SetzeSkala(-3;3;-2;2)", "SetzeSkala(-9;9;-9;9)",
-                                           "SetzeFarbe(a+b*i)"};
+    static const char* const commands[] = {
+        "ZeichnePunkt(a+b*i)",   "L\xF6schePunkt(a+b*i)", "ZeichneLinie(a;b*i)",
+        "L\xF6scheLinie(c;a)",   "ZeichneKreis(c;a)",     "L\xF6scheKreis(c;2)",
+        "ZeichneSkala",          "L\xF6scheBild",         "SetzeSkala(-3;3;-2;2)",
+        "SetzeSkala(-9;9;-9;9)", "SetzeFarbe(a+b*i)"};
     return commands[Pick(11)];
   }
   void Block(std::vector<std::string>& lines, int depth) {
