@@ -2,176 +2,21 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cassert>
-#include <cfloat>
 #include <cmath>
 #include <cstdint>
-#include <cstring>
-#include <limits>
 
-#include "logic/complex/bits.h"
+#include "logic/complex/exact_decimal_big.h"
 
 namespace ombrix {
 
+using exact_decimal::Big;
+using exact_decimal::Binary;
+using exact_decimal::DecimalExponentGuess;
+using exact_decimal::Decompose;
+using exact_decimal::Sum;
+using exact_decimal::Times;
+
 namespace {
-
-// A non-negative integer in 32-bit limbs, least significant first, without leading zero
-// limbs. The largest number formed here is below 2^2700: a 801-digit text compared with
-// a midpoint between two doubles (see CompareWithMidpoint).
-class Big {
- public:
-  Big() = default;
-  explicit Big(std::uint64_t v) {
-    limbs_[0] = static_cast<std::uint32_t>(v);
-    limbs_[1] = static_cast<std::uint32_t>(v >> 32);
-    size_ = 2;
-    Trim();
-  }
-
-  bool IsZero() const { return size_ == 0; }
-
-  void MulAddSmall(std::uint32_t factor, std::uint32_t add) {
-    std::uint64_t carry = add;
-    for (int i = 0; i < size_; ++i) {
-      const std::uint64_t p = std::uint64_t{limbs_[i]} * factor + carry;
-      limbs_[i] = static_cast<std::uint32_t>(p);
-      carry = p >> 32;
-    }
-    if (carry != 0) Push(static_cast<std::uint32_t>(carry));
-  }
-  void MulSmall(std::uint32_t factor) { MulAddSmall(factor, 0); }
-
-  void MulPow5(int k) {
-    constexpr std::uint32_t kPow5To13 = 1220703125;
-    for (; k >= 13; k -= 13) MulSmall(kPow5To13);
-    std::uint32_t rest = 1;
-    for (; k > 0; --k) rest *= 5;
-    if (rest != 1) MulSmall(rest);
-  }
-
-  void ShiftLeft(int bits) {
-    if (size_ == 0 || bits == 0) return;
-    const int words = bits / 32;
-    const int rest = bits % 32;
-    assert(size_ + words + 1 <= kLimbs);
-    if (rest == 0) {
-      for (int i = size_ - 1; i >= 0; --i) limbs_[i + words] = limbs_[i];
-    } else {
-      limbs_[size_ + words] = limbs_[size_ - 1] >> (32 - rest);
-      for (int i = size_ - 1; i > 0; --i) {
-        limbs_[i + words] = (limbs_[i] << rest) | (limbs_[i - 1] >> (32 - rest));
-      }
-      limbs_[words] = limbs_[0] << rest;
-      ++size_;
-    }
-    std::fill(limbs_.begin(), limbs_.begin() + words, 0u);
-    size_ += words;
-    Trim();
-  }
-
-  void MulPow10(int k) {
-    MulPow5(k);
-    ShiftLeft(k);
-  }
-
-  void Add(const Big& other) {
-    const int n = std::max(size_, other.size_);
-    std::uint64_t carry = 0;
-    for (int i = 0; i < n; ++i) {
-      const std::uint64_t sum = std::uint64_t{Limb(i)} + other.Limb(i) + carry;
-      limbs_[i] = static_cast<std::uint32_t>(sum);
-      carry = sum >> 32;
-    }
-    size_ = n;
-    if (carry != 0) Push(static_cast<std::uint32_t>(carry));
-  }
-
-  // *this -= other * factor; the result must not be negative.
-  void SubMul(const Big& other, std::uint32_t factor) {
-    std::uint64_t carry = 0;
-    std::uint64_t borrow = 0;
-    for (int i = 0; i < size_; ++i) {
-      const std::uint64_t p = std::uint64_t{other.Limb(i)} * factor + carry;
-      carry = p >> 32;
-      const std::uint64_t sub = (p & 0xFFFFFFFFu) + borrow;
-      borrow = sub > limbs_[i] ? 1 : 0;
-      limbs_[i] = static_cast<std::uint32_t>(limbs_[i] - sub);
-    }
-    Trim();
-  }
-
-  // The quotient of *this by `divisor` (at most a few digits), *this becoming the
-  // remainder. The top limbs give a quotient never too large; what is left is taken off
-  // one divisor at a time.
-  std::uint32_t DivSmallQuotient(const Big& divisor) {
-    const int n = divisor.size_;
-    if (size_ < n) return 0;
-    const std::uint64_t top = (std::uint64_t{Limb(n)} << 32) | Limb(n - 1);
-    auto quotient = static_cast<std::uint32_t>(top / (std::uint64_t{divisor.limbs_[n - 1]} + 1));
-    if (quotient != 0) SubMul(divisor, quotient);
-    while (Compare(*this, divisor) >= 0) {
-      SubMul(divisor, 1);
-      ++quotient;
-    }
-    return quotient;
-  }
-
-  friend int Compare(const Big& a, const Big& b) {
-    if (a.size_ != b.size_) return a.size_ < b.size_ ? -1 : 1;
-    for (int i = a.size_ - 1; i >= 0; --i) {
-      if (a.limbs_[i] != b.limbs_[i]) return a.limbs_[i] < b.limbs_[i] ? -1 : 1;
-    }
-    return 0;
-  }
-
- private:
-  static constexpr int kLimbs = 96;
-
-  std::uint32_t Limb(int i) const { return i < size_ ? limbs_[i] : 0; }
-  void Push(std::uint32_t limb) {
-    assert(size_ < kLimbs);
-    limbs_[size_++] = limb;
-  }
-  void Trim() {
-    while (size_ > 0 && limbs_[size_ - 1] == 0) --size_;
-  }
-
-  std::array<std::uint32_t, kLimbs> limbs_{};
-  int size_ = 0;
-};
-
-Big Sum(Big a, const Big& b) {
-  a.Add(b);
-  return a;
-}
-
-Big Times(Big a, std::uint32_t factor) {
-  a.MulSmall(factor);
-  return a;
-}
-
-// A positive finite double (or 0) as m * 2^e exactly, m below 2^53.
-struct Binary {
-  std::uint64_t m;
-  int e;
-};
-
-Binary Decompose(double magnitude) {
-  const auto bits = BitCast<std::uint64_t>(magnitude);
-  const auto biased = static_cast<int>(bits >> 52);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0) return {fraction, -1074};
-  return {fraction | (std::uint64_t{1} << 52), biased - 1075};
-}
-
-int BitLength(std::uint64_t v) { return static_cast<int>(std::bit_width(v)); }
-
-// floor(log10(2^b)), or one off: where the digits start, before the exact check.
-int DecimalExponentGuess(const Binary& v) {
-  const int b = v.e + BitLength(v.m) - 1;
-  return (b * 315653) >> 20;
-}
 
 // r / s = v * 10^-k: the fraction whose integer part is the first digit of v.
 struct Scaled {
@@ -226,66 +71,70 @@ constexpr std::ptrdiff_t kShortestRoom = 32;
 std::to_chars_result TooSmall(char* last) { return {last, std::errc::value_too_large}; }
 
 #if defined(__SIZEOF_INT128__)
+using Wide = unsigned __int128;
+
+template <std::size_t N>
+constexpr std::array<std::uint64_t, N> PowersOf(std::uint64_t base) {
+  std::array<std::uint64_t, N> p{};
+  p[0] = 1;
+  for (std::size_t i = 1; i < N; ++i) p[i] = p[i - 1] * base;
+  return p;
+}
+constexpr auto kPowersOf5 = PowersOf<28>(5);
+constexpr auto kPowersOf10 = PowersOf<20>(10);
+
+// The whole part of a product and where its rest lies against one half.
+struct WholeAndRest {
+  Wide whole = 0;
+  bool above_half = false;
+  bool at_half = false;
+};
+
+// v * 10^t, where that is formed exactly in 128 bits; false elsewhere.
+bool ScaledByPowerOf10(const Binary& v, int t, WholeAndRest& out) {
+  if (t < 0) {
+    const int u = -t;
+    if (u >= static_cast<int>(kPowersOf10.size()) || v.e < 0 || v.e > 74) return false;
+    const Wide value = Wide{v.m} << v.e;
+    const std::uint64_t divisor = kPowersOf10[static_cast<std::size_t>(u)];
+    out.whole = value / divisor;
+    const Wide twice_rest = (value % divisor) * 2;
+    out.above_half = twice_rest > divisor;
+    out.at_half = twice_rest == divisor;
+    return true;
+  }
+  if (t >= static_cast<int>(kPowersOf5.size())) return false;
+  const Wide product = Wide{v.m} * kPowersOf5[static_cast<std::size_t>(t)];  // < 2^116
+  const int shift = v.e + t;
+  if (shift > 11 || shift <= -128) return false;
+  if (shift >= 0) {
+    out.whole = product << shift;
+    return true;
+  }
+  out.whole = product >> -shift;
+  const Wide rest = product & ((Wide{1} << -shift) - 1);
+  const Wide half = Wide{1} << (-shift - 1);
+  out.above_half = rest > half;
+  out.at_half = rest == half;
+  return true;
+}
+
 // The first `count` digits (at most 18) of v > 0 rounded half to even, and the place k of
 // the first, where v * 10^(count - 1 - k) is formed exactly in 128 bits: from about 1E-10
 // to 1E38, most values. False elsewhere.
 bool WideDigits(const Binary& v, int count, char* digits, int& k) {
-  using Wide = unsigned __int128;
-  constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
-    std::array<std::uint64_t, 28> p{};
-    p[0] = 1;
-    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
-    return p;
-  }();
-  constexpr std::array<std::uint64_t, 20> kPowersOf10 = [] {
-    std::array<std::uint64_t, 20> p{};
-    p[0] = 1;
-    for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10;
-    return p;
-  }();
   const std::uint64_t low = kPowersOf10[static_cast<std::size_t>(count - 1)];
   const std::uint64_t high = low * 10;
   k = DecimalExponentGuess(v);
   for (int attempt = 0; attempt < 3; ++attempt) {
-    const int t = count - 1 - k;
-    Wide whole = 0;
-    bool above_half = false;
-    bool at_half = false;
-    if (t >= 0) {
-      if (t >= static_cast<int>(kPowersOf5.size())) return false;
-      const Wide product = Wide{v.m} * kPowersOf5[static_cast<std::size_t>(t)];  // < 2^116
-      const int shift = v.e + t;
-      if (shift >= 0) {
-        if (shift > 11) return false;
-        whole = product << shift;
-      } else {
-        if (shift <= -128) return false;
-        whole = product >> -shift;
-        const Wide rest = product & ((Wide{1} << -shift) - 1);
-        const Wide half = Wide{1} << (-shift - 1);
-        above_half = rest > half;
-        at_half = rest == half;
-      }
-    } else {
-      const int u = -t;
-      if (u >= static_cast<int>(kPowersOf10.size()) || v.e < 0 || v.e > 74) return false;
-      const Wide value = Wide{v.m} << v.e;
-      const std::uint64_t divisor = kPowersOf10[static_cast<std::size_t>(u)];
-      whole = value / divisor;
-      const Wide twice_rest = (value % divisor) * 2;
-      above_half = twice_rest > divisor;
-      at_half = twice_rest == divisor;
-    }
-    if (whole < low) {
-      --k;
+    WholeAndRest scaled;
+    if (!ScaledByPowerOf10(v, count - 1 - k, scaled)) return false;
+    if (scaled.whole < low || scaled.whole >= high) {
+      k += scaled.whole < low ? -1 : 1;
       continue;
     }
-    if (whole >= high) {
-      ++k;
-      continue;
-    }
-    auto d = static_cast<std::uint64_t>(whole);
-    if (above_half || (at_half && (d & 1) != 0)) ++d;
+    auto d = static_cast<std::uint64_t>(scaled.whole);
+    if (scaled.above_half || (scaled.at_half && (d & 1) != 0)) ++d;
     if (d == high) {
       d = low;
       ++k;
@@ -448,186 +297,6 @@ std::to_chars_result ExactShortestChars(char* first, char* last, double x) {
     *p++ = exact[0];
     if (k > 1) p = std::copy(exact + 2, exact + 1 + k, p);
   }
-  return {p, std::errc()};
-}
-
-namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A midpoint between two doubles has at most 767 significant digits, so a text with more
-// compares with every one of them as its first 800 digits followed by a 1 do.
-constexpr int kKeptDigits = 800;
-
-// The significant digits of a number text and where they stand: the value is
-// 0.d1d2...dn * 10^exponent, d1 not 0, dn not 0.
-struct DecimalText {
-  char digits[kKeptDigits + 1];
-  int count = 0;
-  long long exponent = 0;
-};
-
-// sign(digits * 10^q - midpoint * 2^p) for the text's digits `d` (as a number) and
-// q = exponent - count.
-int CompareWithMidpoint(const Big& d, long long q, std::uint64_t midpoint, int p) {
-  Big left = d;
-  Big right(midpoint);
-  const auto q_int = static_cast<int>(q);
-  if (q_int >= 0) {
-    left.MulPow5(q_int);
-  } else {
-    right.MulPow5(-q_int);
-  }
-  if (q_int >= p) {
-    left.ShiftLeft(q_int - p);
-  } else {
-    right.ShiftLeft(p - q_int);
-  }
-  return Compare(left, right);
-}
-
-double NextUp(double v) { return BitCast<double>(BitCast<std::uint64_t>(v) + 1); }
-double NextDown(double v) { return BitCast<double>(BitCast<std::uint64_t>(v) - 1); }
-
-// The nearest double to 0.digits * 10^exponent when the first 19 digits scaled in
-// doubles are a few units off at most; 0 or infinite where the text rounds so far.
-double NearestDouble(const DecimalText& text, bool& out_of_range) {
-  out_of_range = false;
-  const int first = std::min(text.count, 19);
-  std::uint64_t leading = 0;
-  for (int i = 0; i < first; ++i)
-    leading = leading * 10 + static_cast<unsigned>(text.digits[i] - '0');
-  auto guess = static_cast<double>(leading);
-  for (auto q = static_cast<int>(text.exponent) - first; q != 0;) {
-    const int step = std::clamp(q, -22, 22);
-    double power = 1.0;
-    for (int i = 0; i < (step < 0 ? -step : step); ++i) power *= 10.0;
-    guess = step < 0 ? guess / power : guess * power;
-    q -= step;
-  }
-  guess = std::clamp(guess, std::numeric_limits<double>::denorm_min(), DBL_MAX);
-
-  Big d;
-  for (int i = 0; i < text.count; ++i)
-    d.MulAddSmall(10, static_cast<unsigned>(text.digits[i] - '0'));
-  const long long q = text.exponent - text.count;
-  for (;;) {
-    const Binary g = Decompose(guess);
-    const int up = CompareWithMidpoint(d, q, 2 * g.m + 1, g.e - 1);
-    if (up > 0 || (up == 0 && g.m % 2 == 1)) {
-      if (guess == DBL_MAX) {
-        out_of_range = true;
-        return 0.0;
-      }
-      guess = NextUp(guess);
-      continue;
-    }
-    const double below = NextDown(guess);
-    const Binary b = Decompose(below);
-    const int down = CompareWithMidpoint(d, q, 2 * b.m + 1, b.e - 1);
-    if (down < 0 || (down == 0 && b.m % 2 == 0)) {
-      if (below == 0.0) {
-        out_of_range = true;
-        return 0.0;
-      }
-      guess = below;
-      continue;
-    }
-    return guess;
-  }
-}
-
-// The digits of [int_begin, int_end) and [frac_begin, frac_end) into `text`; false when
-// all of them are zero.
-bool CollectDigits(const char* int_begin, const char* int_end, const char* frac_begin,
-                   const char* frac_end, DecimalText& text) {
-  while (int_begin < int_end && *int_begin == '0') ++int_begin;
-  long long exponent = int_end - int_begin;
-  if (int_begin == int_end) {
-    while (frac_begin < frac_end && *frac_begin == '0') {
-      ++frac_begin;
-      --exponent;
-    }
-    if (frac_begin == frac_end) return false;
-  }
-  bool dropped = false;  // a non-zero digit beyond the kept ones
-  const auto take = [&](const char* begin, const char* end) {
-    for (const char* c = begin; c < end; ++c) {
-      if (text.count < kKeptDigits) {
-        text.digits[text.count++] = *c;
-      } else if (*c != '0') {
-        dropped = true;
-      }
-    }
-  };
-  take(int_begin, int_end);
-  take(frac_begin, frac_end);
-  while (text.digits[text.count - 1] == '0') --text.count;
-  if (dropped) text.digits[text.count++] = '1';
-  text.exponent = exponent;
-  return true;
-}
-
-}  // namespace
-
-std::from_chars_result ExactFromChars(const char* first, const char* last, double& value) {
-  const char* p = first;
-  const bool negative = p < last && *p == '-';
-  if (negative) ++p;
-  const char* const int_begin = p;
-  while (p < last && IsDigit(*p)) ++p;
-  const char* const int_end = p;
-  const char* frac_begin = p;
-  const char* frac_end = p;
-  if (p < last && *p == '.') {
-    frac_begin = ++p;
-    while (p < last && IsDigit(*p)) ++p;
-    frac_end = p;
-  }
-  if (int_begin == int_end && frac_begin == frac_end) return {first, std::errc::invalid_argument};
-  long long exponent = 0;
-  if (p < last && (*p == 'e' || *p == 'E')) {
-    const char* e = p + 1;
-    const bool exp_negative = e < last && *e == '-';
-    if (e < last && (*e == '-' || *e == '+')) ++e;
-    if (e < last && IsDigit(*e)) {
-      for (; e < last && IsDigit(*e); ++e) {
-        if (exponent < 1000000000) exponent = exponent * 10 + (*e - '0');
-      }
-      if (exp_negative) exponent = -exponent;
-      p = e;
-    }
-  }
-  DecimalText text;
-  if (!CollectDigits(int_begin, int_end, frac_begin, frac_end, text)) {
-    value = negative ? -0.0 : 0.0;
-    return {p, std::errc()};
-  }
-  text.exponent += exponent;
-  // 10^309 and more overflow; below 10^-324 is less than half the least double.
-  if (text.exponent >= 310 || text.exponent < -323) return {p, std::errc::result_out_of_range};
-  double magnitude = 0.0;
-  const long long q = text.exponent - text.count;
-#if FLT_EVAL_METHOD == 0
-  constexpr std::array<double, 23> kPowers = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-  if (text.count <= 15 && q >= -22 && q <= 22) {
-    // Digits and power both exact: one rounding, the right one.
-    std::uint64_t digits = 0;
-    for (int i = 0; i < text.count; ++i)
-      digits = digits * 10 + static_cast<unsigned>(text.digits[i] - '0');
-    const auto d = static_cast<double>(digits);
-    magnitude = q >= 0 ? d * kPowers[static_cast<std::size_t>(q)]
-                       : d / kPowers[static_cast<std::size_t>(-q)];
-    value = negative ? -magnitude : magnitude;
-    return {p, std::errc()};
-  }
-#endif
-  bool out_of_range = false;
-  magnitude = NearestDouble(text, out_of_range);
-  if (out_of_range) return {p, std::errc::result_out_of_range};
-  value = negative ? -magnitude : magnitude;
   return {p, std::errc()};
 }
 

@@ -85,42 +85,55 @@ void FormatProgramText(EditorLines& editor, MessageBoxes& boxes) {
   editor.EndUpdate();
 }
 
-int StructureFaultLine(const EditorLines& editor) {
-  const int count = editor.Count();
-  std::vector<std::string> lines;
-  lines.reserve(static_cast<std::size_t>(std::max(count, 0)));
-  for (int n = 0; n < count; ++n) lines.push_back(RemoveSpaces(editor.Line(n)));
-  // The check only counts, as FormatProgramText does: a closing line with no block open,
-  // or blocks left open at the end.
+namespace {
+
+// The check only counts, as FormatProgramText does: a closing line with no block open,
+// or blocks left open at the end.
+bool BlocksBalance(const std::vector<std::string>& lines) {
   std::int64_t depth = 0;
   bool faulty = false;
   for (const std::string& line : lines) {
     if (MatchesKeyword(line, ClosingKeywords) && --depth < 0) faulty = true;
     if (MatchesKeyword(LineHead(line), OpeningKeywords)) ++depth;
   }
-  if (!faulty && depth == 0) return -1;
-  // Where it breaks, found with the kinds ("Andernfalls" going on with its "Wenn"): a
-  // closing line that closes no open block of its kind, the first block it would leave
-  // open inside one, or else the first block never closed.
-  const auto block = [](int keyword) {
-    return keyword == static_cast<int>(BlockKind::Andernfalls) ? static_cast<int>(BlockKind::Wenn)
-                                                               : keyword;
-  };
+  return !faulty && depth == 0;
+}
+
+// A block's kind, "Andernfalls" going on with its "Wenn".
+int BlockOf(int keyword) {
+  return keyword == static_cast<int>(BlockKind::Andernfalls) ? static_cast<int>(BlockKind::Wenn)
+                                                             : keyword;
+}
+
+// Where unbalanced blocks break: a closing line that closes no open block of its kind,
+// the first block it would leave open inside one, or else the first block never closed.
+int FirstBrokenBlock(const std::vector<std::string>& lines) {
   std::vector<std::pair<int, int>> open;  // block kind, line
+  const auto count = static_cast<int>(lines.size());
   for (int n = 0; n < count; ++n) {
     const std::string& line = lines[static_cast<std::size_t>(n)];
     if (const int closing = KeywordIndex(line, ClosingKeywords); closing >= 0) {
       std::size_t match = open.size();
-      while (match > 0 && open[match - 1].first != block(closing)) --match;
+      while (match > 0 && open[match - 1].first != BlockOf(closing)) --match;
       if (match == 0) return n;
       if (match < open.size()) return open[match].second;
       open.pop_back();
     }
     if (const int opening = KeywordIndex(LineHead(line), OpeningKeywords); opening >= 0) {
-      open.emplace_back(block(opening), n);
+      open.emplace_back(BlockOf(opening), n);
     }
   }
   return open.empty() ? 0 : open.front().second;
+}
+
+}  // namespace
+
+int StructureFaultLine(const EditorLines& editor) {
+  const int count = editor.Count();
+  std::vector<std::string> lines;
+  lines.reserve(static_cast<std::size_t>(std::max(count, 0)));
+  for (int n = 0; n < count; ++n) lines.push_back(RemoveSpaces(editor.Line(n)));
+  return BlocksBalance(lines) ? -1 : FirstBrokenBlock(lines);
 }
 
 void StoreEditorIntoProgram(EditorLines& editor, ProgramText& program) {

@@ -10,6 +10,14 @@
 
 namespace ombrix::raster {
 
+// The steps t in [0, n) whose coordinate start + sign * t lies in [0, size): first and
+// last, empty where first > last.
+inline std::pair<std::int64_t, std::int64_t> StepsInside(std::int64_t start, std::int64_t sign,
+                                                         std::int64_t n, std::int64_t size) {
+  if (sign > 0) return {std::max<std::int64_t>(0, -start), std::min(n - 1, size - 1 - start)};
+  return {std::max<std::int64_t>(0, start - (size - 1)), std::min(n - 1, start)};
+}
+
 // Calls plot(x, y) for each pixel inside the width x height picture of the line from
 // (x0, y0) to (x1, y1), the end pixel left out. Each pixel is computed from its step along
 // the longer axis (the other coordinate rounded, halves away from the start).
@@ -24,16 +32,7 @@ void Line(std::int64_t x0, std::int64_t y0, std::int64_t x1, std::int64_t y1, in
   const std::int64_t major_sign = (along_x ? dx : dy) < 0 ? -1 : 1;
   const std::int64_t minor_sign = (along_x ? dy : dx) < 0 ? -1 : 1;
   const std::int64_t n = along_x ? adx : ady, m = along_x ? ady : adx;
-  const std::int64_t major_size = along_x ? width : height;
-  // Steps t in [0, n) whose major coordinate major0 + major_sign * t lies in [0, major_size).
-  std::int64_t t_first = 0, t_last = n - 1;
-  if (major_sign > 0) {
-    t_first = std::max(t_first, -major0);
-    t_last = std::min(t_last, major_size - 1 - major0);
-  } else {
-    t_first = std::max(t_first, major0 - (major_size - 1));
-    t_last = std::min(t_last, major0);
-  }
+  const auto [t_first, t_last] = StepsInside(major0, major_sign, n, along_x ? width : height);
   const auto un = static_cast<std::uint64_t>(n);
   for (std::int64_t t = t_first; t <= t_last; ++t) {
     // floor(t m / n + 1/2); t m stays below 2^64 as both lie below 2^32.
