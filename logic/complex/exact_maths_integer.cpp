@@ -104,22 +104,8 @@ std::optional<double> ExpAt(double x, bool final) {
   return Rounded(ExpOf(r), bound, static_cast<int>(n), final);
 }
 
-// ln(1 + j/64) for j = -19 .. 27, made once from the series in full.
-template <int N>
-const std::array<Fixed<N>, 47>& LogSixtyFourths() {
-  static const std::array<Fixed<N>, 47> table = [] {
-    std::array<Fixed<N>, 47> t{};
-    for (std::size_t j = 0; j < t.size(); ++j) {
-      const Fixed<N> c = Whole<N>(1) + Over(Whole<N>(static_cast<std::int64_t>(j) - 19), 64);
-      t[j] = Times(OddSeries(Divide(c - Whole<N>(1), c + Whole<N>(1)), AtanhTerms(N), false), 2);
-    }
-    return t;
-  }();
-  return table;
-}
-
-// ln x for a finite x > 0, x = m 2^e with sqrt(1/2) <= m < sqrt(2): e ln 2 + ln m, ln m =
-// 2 atanh((m - 1) / (m + 1)); times 1/ln 10 for the decimal logarithm.
+// ln x for a finite x > 0, x = m 2^e with sqrt(1/2) <= m < sqrt(2): e ln 2 + ln m; times
+// 1/ln 10 for the decimal logarithm.
 template <int N>
 std::optional<double> LogAt(double x, bool decimal, bool final) {
   int e = 0;
@@ -128,14 +114,8 @@ std::optional<double> LogAt(double x, bool decimal, bool final) {
     m *= 2;
     --e;
   }
-  const Fixed<N> a = FromDouble<N>(m);
-  int j = 0;
-  OffSixtyFourth(a - Whole<N>(1), j);
-  const Fixed<N> c = Whole<N>(1) + Over(Whole<N>(j), 64);
-  const Fixed<N> atanh = OddSeries(Divide(a - c, a + c), SmallAtanhTerms(N), false);
   const Fixed<N> whole_ln2 = Times(Make<N>(kLn2), static_cast<std::uint64_t>(e < 0 ? -e : e));
-  const auto k = static_cast<std::size_t>(j) + 19;  // j >= -19
-  Fixed<N> v = LogSixtyFourths<N>()[k] + Times(atanh, 2) + (e < 0 ? -whole_ln2 : whole_ln2);
+  Fixed<N> v = LogNearOne(FromDouble<N>(m)) + (e < 0 ? -whole_ln2 : whole_ln2);
   double bound = BaseBound<N>() * (2 + static_cast<double>(e < 0 ? -e : e) / 256);
   if (decimal) {
     v = v * Make<N>(kInverseLn10);

@@ -231,4 +231,29 @@ Fixed<N> Reduce(double x, int& quadrant) {
   return f * Make<N>(kHalfPi);
 }
 
+// ln(1 + j/64) for j = -19 .. 27, made once from the series in full.
+template <int N>
+const std::array<Fixed<N>, 47>& LogSixtyFourths() {
+  static const std::array<Fixed<N>, 47> table = [] {
+    std::array<Fixed<N>, 47> t{};
+    for (std::size_t j = 0; j < t.size(); ++j) {
+      const Fixed<N> c = Whole<N>(1) + Over(Whole<N>(static_cast<std::int64_t>(j) - 19), 64);
+      t[j] = Times(OddSeries(Divide(c - Whole<N>(1), c + Whole<N>(1)), AtanhTerms(N), false), 2);
+    }
+    return t;
+  }();
+  return table;
+}
+
+// ln a for 0.695 <= a < 1.43: that of the nearest sixty-fourth c, and 2 atanh((a - c) / (a + c)).
+template <int N>
+Fixed<N> LogNearOne(const Fixed<N>& a) {
+  int j = 0;
+  OffSixtyFourth(a - Whole<N>(1), j);
+  const Fixed<N> c = Whole<N>(1) + Over(Whole<N>(j), 64);
+  const Fixed<N> atanh = OddSeries(Divide(a - c, a + c), SmallAtanhTerms(N), false);
+  const auto k = static_cast<std::size_t>(j) + 19;  // j >= -19
+  return LogSixtyFourths<N>()[k] + Times(atanh, 2);
+}
+
 }  // namespace ombrix::exact::integer
