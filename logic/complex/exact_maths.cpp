@@ -24,11 +24,17 @@ double Either(bool fast_domain, Estimator estimate, Exact exact, double x) {
 
 }  // namespace
 
-double Sin(double x) { return integer::Sin(x); }
+double Sin(double x) {
+  return Either(std::isfinite(x) && std::fabs(x) >= 0x1p-27, fast::SinEstimate, integer::Sin, x);
+}
 
-double Cos(double x) { return integer::Cos(x); }
+double Cos(double x) {
+  return Either(std::isfinite(x) && std::fabs(x) >= 0x1p-27, fast::CosEstimate, integer::Cos, x);
+}
 
-double Tan(double x) { return integer::Tan(x); }
+double Tan(double x) {
+  return Either(std::isfinite(x) && std::fabs(x) >= 0x1p-27, fast::TanEstimate, integer::Tan, x);
+}
 
 double ASin(double x) { return integer::ASin(x); }
 
