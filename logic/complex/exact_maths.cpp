@@ -36,11 +36,18 @@ double Tan(double x) {
   return Either(std::isfinite(x) && std::fabs(x) >= 0x1p-27, fast::TanEstimate, integer::Tan, x);
 }
 
-double ASin(double x) { return integer::ASin(x); }
+double ASin(double x) {
+  return Either(std::fabs(x) >= 0x1p-27 && std::fabs(x) < 1, fast::ASinEstimate, integer::ASin, x);
+}
 
-double ACos(double x) { return integer::ACos(x); }
+double ACos(double x) {
+  return Either(std::fabs(x) >= 0x1p-55 && std::fabs(x) < 1, fast::ACosEstimate, integer::ACos, x);
+}
 
-double ATan(double x) { return integer::ATan(x); }
+double ATan(double x) {
+  return Either(std::fabs(x) >= 0x1p-27 && std::fabs(x) < 0x1p62, fast::ATanEstimate, integer::ATan,
+                x);
+}
 
 double Exp(double x) {
   return Either(x >= -745.2 && x <= 709.79 && std::fabs(x) >= 0x1p-54, fast::ExpEstimate,
