@@ -6,7 +6,6 @@
 
 #include <cfloat>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -41,12 +40,6 @@ std::vector<Pair> Pairs() {
       {"log", exact::Log, exact::integer::Log, LogArguments()},
       {"log10", exact::Log10, exact::integer::Log10, LogArguments()},
   };
-}
-
-std::string Bits(double x) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%a", x);
-  return std::isnan(x) ? "nan" : text;
 }
 
 struct HardCase {

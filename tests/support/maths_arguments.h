@@ -1,12 +1,15 @@
 // Seeded arguments for the maths functions, by range: what drawings pass, and where the code
 // of the fast path and the results turn (multiples of pi/2, the tables' sixty-fourths, the
-// ends of the ranges, values near 1). Shared by the tests and the hand-run cross-check.
+// ends of the ranges, values near 1). Shared by the tests and the hand-run
+// cross-check, with the text the failures show.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <initializer_list>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "logic/complex/bits.h"
@@ -94,6 +97,13 @@ inline double NearOneLog(Random& random) {
   const double i = static_cast<double>(random() % 129);
   return Around(Pick(random, {1.0, 1 + i / 128, 0.5 + i / 256, 1.4142135623730951, 1000.0, 0.1}),
                 random);
+}
+
+// A double's exact value as text, for the failure messages; every NaN alike.
+inline std::string Bits(double x) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%a", x);
+  return std::isnan(x) ? "nan" : text;
 }
 
 // The arguments of each function's sweep.
