@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "logic/complex/exact_maths.h"
+#include "logic/complex/exact_maths_integer.h"
 
 namespace {
 
@@ -55,6 +56,10 @@ BENCHMARK_CAPTURE(BM_Maths, log, Log, 1e-6, 1e6, true);
 BENCHMARK_CAPTURE(BM_Maths, log10, Log10, 1e-6, 1e6, true);
 // Far from 0 the trig functions reduce their argument with more bits of 2/pi.
 BENCHMARK_CAPTURE(BM_Maths, sin_large, Sin, 1e6, 1e15, true);
+// The integer path alone, which every rounding the fast path leaves open takes.
+BENCHMARK_CAPTURE(BM_Maths, sin_integer, ombrix::exact::integer::Sin, -10.0, 10.0, false);
+BENCHMARK_CAPTURE(BM_Maths, exp_integer, ombrix::exact::integer::Exp, -20.0, 20.0, false);
+BENCHMARK_CAPTURE(BM_Maths, log_integer, ombrix::exact::integer::Log, 1e-6, 1e6, true);
 // The platform's library for comparison: fast, but not the same bits everywhere.
 double LibrarySin(double x) { return std::sin(x); }
 double LibraryExp(double x) { return std::exp(x); }
