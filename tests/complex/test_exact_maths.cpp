@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "tests/support/maths_arguments.h"
 #include "tests/support/random_doubles.h"
 
 #ifdef OMBRIX_HAVE_MPFR
@@ -18,13 +19,8 @@
 namespace ombrix {
 namespace {
 
+using testing::maths::Bits;
 using Function = double (*)(double);
-
-std::string Bits(double x) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%a", x);
-  return std::isnan(x) ? "nan" : text;
-}
 
 struct ValueRow {
   const char* name;
