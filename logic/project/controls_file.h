@@ -66,7 +66,8 @@ int ControlVariable(const VariableTable& variables, const Control& control);
 // the side file cannot hold, one that has a control already, all controls taken), or
 // nothing. The side file's reader refuses the same names.
 [[nodiscard]] std::optional<std::string> CheckControlVariable(const VariableTable& variables,
-                                                const ControlSet& set, const std::string& name);
+                                                              const ControlSet& set,
+                                                              const std::string& name);
 
 // The side file's text, and reading it back: all of it, or nothing with the reason. Every
 // text the reader takes is written back as it reads again. Linear in the text's length.
@@ -82,13 +83,15 @@ struct LoadedControls {
   std::optional<std::string> message;
 };
 LoadedControls LoadControls(const std::filesystem::path& project_file, const FileStore& files);
+// The same for the side file's bytes already read (`file` names it in the message).
+LoadedControls ControlsFromBytes(std::string_view bytes, const std::filesystem::path& file);
 
 // Saves the project and its side file together (FileStore::ReplaceTogether): a save that
 // fails changes neither; the side file is removed when there are no controls, so that a
 // project never meets the controls of another.
 [[nodiscard]] std::optional<ProjectError> SaveProjectAndControls(const ProjectContent& project,
-                                                   const ControlSet& set,
-                                                   const std::filesystem::path& file,
-                                                   const FileStore& files);
+                                                                 const ControlSet& set,
+                                                                 const std::filesystem::path& file,
+                                                                 const FileStore& files);
 
 }  // namespace ombrix
