@@ -1,0 +1,27 @@
+import { launchChromium, servePage } from "./browser.mjs";
+const server = await servePage("/work/wt/h31p/build/web/");
+const browser = await launchChromium();
+const context = await browser.newContext({ viewport: { width: 1280, height: 800 } });
+const page = await context.newPage();
+page.on("console", (m) => console.log("console:", m.type(), m.text()));
+page.on("pageerror", (e) => console.log("pageerror:", e.message));
+await page.goto(server.url + "?projekt=julia-regler.omp");
+await page.waitForFunction(() => document.body.dataset.ready === "true");
+await page.waitForTimeout(300);
+await page.screenshot({ path: "/tmp/h31p/e1.png" });
+await page.click("#tab-funktionen");
+await page.screenshot({ path: "/tmp/h31p/e2.png" });
+await page.click("#tab-variablen");
+await page.screenshot({ path: "/tmp/h31p/e3.png" });
+await page.keyboard.press("F8");
+await page.waitForTimeout(300);
+for (let k = 0; k < 5; ++k) { await page.keyboard.press("F8"); await page.waitForTimeout(100); }
+await page.waitForTimeout(300);
+await page.screenshot({ path: "/tmp/h31p/e4.png" });
+await page.click("#tab-hilfe");
+await page.waitForTimeout(500);
+await page.fill("#suche", "SetzeFarbe");
+await page.waitForTimeout(200);
+await page.screenshot({ path: "/tmp/h31p/e5.png" });
+await browser.close();
+server.close();
