@@ -103,15 +103,19 @@ function step() {
   report(state !== 1);
 }
 
+// A call of the session, or of the worker itself: "separator" sets the decimal separator,
+// "report" says the page's boxes are closed, "sync" only answers (after everything before).
 function handle({ id, name, args }) {
-  if (name === "report") boxWaiting = false;
-  if (name === "separator") {
+  let answer = "";
+  if (name === "report") {
+    boxWaiting = false;
+  } else if (name === "separator") {
     engine._ombrix_set_decimal_separator(String(args[0]).charCodeAt(0));
-  } else if (name !== "report") {
-    const answer = call(session, name, args);
-    postMessage({ id, answer: kByteAnswers.has(name) ? answer : decoder.decode(answer) });
+  } else if (name !== "sync") {
+    const bytes = call(session, name, args);
+    answer = kByteAnswers.has(name) ? bytes : decoder.decode(bytes);
   }
-  if (id !== undefined && (name === "separator" || name === "report")) postMessage({ id, answer: "" });
+  if (id !== undefined) postMessage({ id, answer });
   report(true);
 }
 

@@ -36,12 +36,13 @@ on("freeze", (on) => {
   if (!on && latest) paint(latest);
 });
 
-// The pointer in picture pixels.
+// The pointer in picture pixels: measured inside the canvas's border, which the bounding
+// box includes (with it the right and lower pixels came out one too far left and up).
 function pixelOf(event) {
   const box = canvas.getBoundingClientRect();
   return {
-    x: Math.floor(((event.clientX - box.left) * canvas.width) / box.width),
-    y: Math.floor(((event.clientY - box.top) * canvas.height) / box.height),
+    x: Math.floor(((event.clientX - box.left - canvas.clientLeft) * canvas.width) / canvas.clientWidth),
+    y: Math.floor(((event.clientY - box.top - canvas.clientTop) * canvas.height) / canvas.clientHeight),
   };
 }
 
