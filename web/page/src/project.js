@@ -199,7 +199,8 @@ export async function openLink() {
     await showBox("Fehler", kBadLink);
     return false;
   }
-  return openBytes(found.project, "Link", found.side && { bytes: found.side, name: "Link.regler" }, { copy: true });
+  // As an unnamed copy of "projekt.omp", the name "Speichern unter" suggests.
+  return openBytes(found.project, "projekt.omp", found.side && { bytes: found.side, name: "projekt.omp.regler" }, { copy: true });
 }
 
 window.addEventListener("hashchange", () => {
