@@ -1,5 +1,5 @@
 // The page as a user meets it (build/web in headless Chromium): a project opened and saved
-// again byte for byte, a shared link that brings the project back, single steps and a step
+// again byte for byte, one with the other decimal separator dropped onto the page, a shared link that brings the project back, single steps and a step
 // back, a dragged slider that redraws, a reload without a network, a path with the keyboard
 // alone, and an accessibility scan (axe-core) in light and dark mode. With --bilder DIR
 // the scan also leaves a screenshot of each view there.
@@ -94,6 +94,26 @@ const kRows = [
         same("Projekt beim zweiten Mal", first[file], second[file]),
         same("Regler beim zweiten Mal", first[`${file}.regler`], second[`${file}.regler`]),
       ];
+    },
+  },
+  {
+    name: "Projekt mit Dezimalpunkt auf die Seite gezogen: umgewandelt, geändert, wie ombrix-cli resave",
+    async run(page, url) {
+      await openPage(page, url);
+      const file = "funktionsplot.omp";
+      const pointed = join(scratch, file);
+      execFileSync(nativeCli, ["resave", "--decimal-separator", ",", "--output-decimal-separator", ".",
+        join(kRoot, "examples", file), pointed], { stdio: "ignore" });
+      // A drop as the browser delivers it: the file in a DataTransfer.
+      await page.evaluate(([name, bytes]) => {
+        const files = new DataTransfer();
+        files.items.add(new File([new Uint8Array(bytes)], name));
+        document.body.dispatchEvent(new DragEvent("drop", { dataTransfer: files, bubbles: true, cancelable: true }));
+      }, [file, [...readFileSync(pointed)]]);
+      await page.waitForFunction((name) => document.getElementById("status-datei").textContent === name, file);
+      const changed = await page.locator("#status-geaendert").textContent();
+      const saved = await saveAs(page, 1);
+      return [changed ? "" : "nicht als geändert gezeigt", same("Projekt", resaved(file), saved[file])];
     },
   },
   {
