@@ -13,6 +13,7 @@
 #include <string>
 
 #include "logic/program/drawing_record.h"
+#include "logic/program/picture_shapes.h"
 #include "platform/qimage_canvas.h"
 
 class QPainter;
@@ -36,10 +37,6 @@ enum class PictureForm {
   Shapes,  // the ground picture, then every command as shapes
   Pixels,  // the picture's pixels as one image
 };
-
-// More drawing calls than this (a Julia set has 160,000 points) and the export holds the
-// pixels instead, so files stay small.
-inline constexpr std::size_t kMaxExportShapes = 60000;
 
 // Paints the picture onto the rectangle (0, 0) .. (width, height) of the painter's
 // coordinates, one unit per picture pixel, clipped to it; answers the form it took.

@@ -64,9 +64,11 @@ fi
 # The browser edition: the engine compiled to WebAssembly, its logic tests under node, the
 # differential of ombrix-cli for node against the native tool (10,000 random terms and 300
 # random projects, under "," and "."), and every example that ends by itself run on the
-# page in headless Chromium, its picture against the native tool's, pixel for pixel.
+# page in headless Chromium, its picture against the native tool's, pixel for pixel; then the
+# page as a user meets it: files, links, steps, sliders, offline, keyboard, accessibility.
 OMBRIX_WERROR=ON bash scripts/web.sh --build-only
 (cd build/web-engine && ctest "${ctest_args[@]}")
 node web/tests/differential.mjs build/release/cli/ombrix-cli build/web-engine/web/ombrix-cli.js \
   build/release/tests/web/ombrix-web-cases
 node web/tests/pictures.mjs build/release/cli/ombrix-cli
+node web/tests/page.mjs build/release/cli/ombrix-cli

@@ -23,7 +23,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   $SUDO apt-get update
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y --no-install-recommends "${missing[@]}"
 fi
-# The npm packages for the browser tests, as the lock file has them.
+# The npm packages of the page and its tests, as the lock file has them.
 if ! cmp -s web/package-lock.json web/node_modules/.ombrix-lock.json 2>/dev/null; then
   (cd web && npm ci --no-audit --no-fund && cp package-lock.json node_modules/.ombrix-lock.json)
 fi
@@ -35,17 +35,7 @@ emcmake cmake -S . -B build/web-engine -G Ninja -DCMAKE_BUILD_TYPE=Release \
 cmake --build build/web-engine -j "$(nproc)"
 
 # The page: static files only, servable by any web server.
-rm -rf build/web
-mkdir -p build/web/examples
-cp web/page/* build/web-engine/web/ombrix-engine.js build/web-engine/web/ombrix-engine.wasm \
-  build/web/
-cp examples/*.omp build/web/examples/
-node -e '
-  const fs = require("fs");
-  const list = fs.readFileSync("examples/titel.txt", "utf8").split("\n")
-    .filter((line) => line.trim() && !line.startsWith("#"))
-    .map((line) => { const [file, ...title] = line.split("="); return { file: file.trim(), title: title.join("=").trim() }; });
-  fs.writeFileSync("build/web/examples/index.json", JSON.stringify(list));'
+node web/build.mjs
 
 if [ "$build_only" = 1 ]; then exit 0; fi
 echo "Ombrix im Browser: http://127.0.0.1:8080/ (Strg+C beendet)"

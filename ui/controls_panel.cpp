@@ -19,6 +19,7 @@
 #include "logic/complex/interrupt.h"
 #include "logic/complex/num_text.h"
 #include "logic/program/run_debug.h"
+#include "logic/project/control_points.h"
 #include "platform/qt_text.h"
 
 namespace ombrix {
@@ -35,8 +36,6 @@ const char* const kMissingVariable = "(keine solche Variable)";
 
 // A press this close to a handle's centre takes the handle.
 constexpr int kGrabRadius = kHandleRadius + 3;
-// Handles far outside the picture are not painted (and cannot be grabbed).
-constexpr int kHandleReach = 4000;
 
 }  // namespace
 
@@ -286,18 +285,10 @@ void ControlsPanel::AskForControl(ControlKind kind) {
 }
 
 std::optional<QPoint> ControlsPanel::HandlePoint(const Control& control) const {
-  if (control.kind != ControlKind::Point) return std::nullopt;
-  const VariableTable& variables = session_.project.variables;
-  const int j = ControlVariable(variables, control);
-  if (j < 0) return std::nullopt;
-  const TComplex value = variables.StartValue(j);
-  const std::int32_t x = session_.drawing.PlaneToPixelX(value.Re);
-  const std::int32_t y = session_.drawing.PlaneToPixelY(value.Im);
-  if (std::abs(static_cast<std::int64_t>(x)) > kHandleReach ||
-      std::abs(static_cast<std::int64_t>(y)) > kHandleReach) {
-    return std::nullopt;
-  }
-  return QPoint(x, y);
+  const std::optional<HandlePixel> at =
+      PointHandle(control, session_.project.variables, session_.drawing);
+  if (!at) return std::nullopt;
+  return QPoint(at->x, at->y);
 }
 
 std::vector<PictureHandle> ControlsPanel::Handles() const {
@@ -327,23 +318,6 @@ bool ControlsPanel::PressAt(int x, int y) {
   return false;
 }
 
-namespace {
-
-// `from` moved by `pixels` of the picture: by what the pointer moved, under the scale the
-// picture shows now (a live run may just have set another). Moving out of the picture
-// stops at its edge, so that the handle can always be grabbed again; a value already
-// beyond it is not pulled back.
-double Moved(double from, int pixels, double at_zero, double at_one, double edge_low,
-             double edge_high) {
-  if (pixels == 0) return from;
-  const double to = from + (at_one - at_zero) * pixels;
-  const double low = std::min(edge_low, edge_high);
-  const double high = std::max(edge_low, edge_high);
-  return to > from ? std::max(from, std::min(to, high)) : std::min(from, std::max(to, low));
-}
-
-}  // namespace
-
 void ControlsPanel::DragTo(int x, int y) {
   if (drag_index_ < 0) return;
   const QPoint moved = QPoint(x, y) - drag_last_;
@@ -352,14 +326,7 @@ void ControlsPanel::DragTo(int x, int y) {
   const int j = ControlVariable(session_.project.variables, control);
   if (j < 0) return;
   const TComplex old = session_.project.variables.StartValue(j);
-  const DrawingState& d = session_.drawing;
-  const int right = std::max(0, d.Width() - 1);
-  const int bottom = std::max(0, d.Height() - 1);
-  const TComplex value =
-      MakeComplex(Moved(old.Re, moved.x(), d.PixelToPlaneRe(0), d.PixelToPlaneRe(1),
-                        d.PixelToPlaneRe(0), d.PixelToPlaneRe(right)),
-                  Moved(old.Im, moved.y(), d.PixelToPlaneIm(0), d.PixelToPlaneIm(1),
-                        d.PixelToPlaneIm(0), d.PixelToPlaneIm(bottom)));
+  const TComplex value = DraggedValue(old, moved.x(), moved.y(), session_.drawing);
   if (old.Re == value.Re && old.Im == value.Im) return;
   SetStartValue(drag_index_, value);
   if (OnValueChanged) OnValueChanged(true);

@@ -1,6 +1,7 @@
 #include "logic/program/pixel_canvas.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "logic/program/raster.h"
 
@@ -10,6 +11,14 @@ PixelCanvas::PixelCanvas(int width, int height)
     : width_(std::max(width, 0)),
       height_(std::max(height, 0)),
       pixels_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), kWhite) {}
+
+void PixelCanvas::Replace(int width, int height, std::vector<Colour> pixels) {
+  width_ = std::max(width, 0);
+  height_ = std::max(height, 0);
+  pixels_ = std::move(pixels);
+  pixels_.resize(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), kWhite);
+  ++changes_;
+}
 
 Colour PixelCanvas::Pixel(int x, int y) const {
   if (x < 0 || y < 0 || x >= width_ || y >= height_) return kWhite;

@@ -27,6 +27,9 @@ class PixelCanvas final : public Canvas {
 
   // Row by row from the top, 0xRRGGBB each.
   const std::vector<Colour>& Pixels() const { return pixels_; }
+  // Takes over a loaded picture of that size (`pixels` row by row, as Pixels gives them;
+  // missing ones white).
+  void Replace(int width, int height, std::vector<Colour> pixels);
   // Raised by every call that may change a pixel: a front end repaints when it moved.
   std::uint64_t Changes() const { return changes_; }
 

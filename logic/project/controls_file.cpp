@@ -270,7 +270,14 @@ LoadedControls LoadControls(const fs::path& project_file, const FileStore& files
         file, failed->too_large ? std::string("Sie ist zu gro\xDF.") : failed->reason + ".");
     return loaded;
   }
-  if (std::optional<std::string> reason = ControlsFromText(text, loaded.set)) {
+  return ControlsFromBytes(text, file);
+}
+
+LoadedControls ControlsFromBytes(std::string_view bytes, const fs::path& file) {
+  LoadedControls loaded;
+  if (bytes.size() > kMaxControlsFileSize) {
+    loaded.message = BrokenFile(file, "Sie ist zu gro\xDF.");
+  } else if (std::optional<std::string> reason = ControlsFromText(bytes, loaded.set)) {
     loaded.message = BrokenFile(file, *reason);
   }
   return loaded;

@@ -83,6 +83,8 @@ struct LoadedControls {
   std::optional<std::string> message;
 };
 LoadedControls LoadControls(const std::filesystem::path& project_file, const FileStore& files);
+// The same for the side file's bytes already read (`file` names it in the message).
+LoadedControls ControlsFromBytes(std::string_view bytes, const std::filesystem::path& file);
 
 // Saves the project and its side file together (FileStore::ReplaceTogether): a save that
 // fails changes neither; the side file is removed when there are no controls, so that a

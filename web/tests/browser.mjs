@@ -1,10 +1,12 @@
 // What the browser tests and measurements share: the built page (build/web) served on a
 // free port, Debian's Chromium driven headless by Playwright, a project run to its end
-// on the page, and the pixels of the page's picture and of a PNG file.
+// on the page, the pixels of the page's picture and of a PNG file, and downloads.
 import { createServer } from "node:http";
 import { readFile } from "node:fs/promises";
 import { extname, join, normalize } from "node:path";
 import { chromium } from "playwright-core";
+
+export const kRoot = new URL("../../build/web/", import.meta.url).pathname;
 
 const kTypes = {
   ".html": "text/html; charset=utf-8",
@@ -12,9 +14,12 @@ const kTypes = {
   ".css": "text/css",
   ".json": "application/json",
   ".wasm": "application/wasm",
+  ".svg": "image/svg+xml",
+  ".png": "image/png",
+  ".webmanifest": "application/manifest+json",
 };
 
-export async function servePage(root) {
+export async function servePage(root = kRoot) {
   const server = createServer(async (request, response) => {
     let path = normalize(decodeURIComponent(new URL(request.url, "http://x").pathname));
     if (path.endsWith("/")) path += "index.html";
@@ -39,19 +44,46 @@ export function launchChromium() {
   });
 }
 
+// A page in German (the decimal separator ","), files saved as downloads.
+export async function germanPage(browser, options = {}) {
+  const context = await browser.newContext({ locale: "de-DE", acceptDownloads: true, ...options });
+  await context.addInitScript(() => {
+    delete window.showSaveFilePicker;
+    delete window.showOpenFilePicker;
+  });
+  const page = await context.newPage();
+  page.on("pageerror", (error) => console.log(`Fehler der Seite: ${error.message}`));
+  return page;
+}
+
+export async function openPage(page, url) {
+  await page.goto(url);
+  await page.waitForFunction(() => document.body.dataset.ready === "true", null, { timeout: 60000 });
+}
+
+export const runEnded = (page) =>
+  page.waitForFunction(() => window.ombrixRun && window.ombrixRun.done, null, { timeout: 600000 });
+
 // Opens the page with `file` from examples/ and runs it to its end: the time from
-// "Starten" to the end, the end's state and the boxes shown.
+// "Starten" to the end, the failure if any and the boxes shown.
 export async function runOnPage(page, url, file) {
   await page.goto(`${url}?projekt=${encodeURIComponent(file)}&start`);
-  await page.waitForFunction(() => window.ombrixRun && window.ombrixRun.done, null, { timeout: 600000 });
+  await runEnded(page);
   return page.evaluate(() => window.ombrixRun);
 }
 
-// Runs the open project again as F1 does, when the last run has ended and its box is closed.
+// Closes the open boxes with their "OK".
+export async function closeBoxes(page) {
+  while (await page.locator("dialog[open] button", { hasText: "OK" }).count()) {
+    await page.locator("dialog[open] button", { hasText: "OK" }).first().click();
+  }
+}
+
+// Runs the open project again as F1 does, once the last run has ended and its box is closed.
 export async function runAgain(page) {
-  await page.evaluate(() => document.getElementById("meldung").close());
+  await closeBoxes(page);
   await page.keyboard.press("F1");
-  await page.waitForFunction(() => window.ombrixRun && window.ombrixRun.done, null, { timeout: 600000 });
+  await runEnded(page);
   return page.evaluate(() => window.ombrixRun);
 }
 
@@ -73,4 +105,48 @@ export async function pngPixels(page, png) {
     context.drawImage(bitmap, 0, 0);
     return Array.from(context.getImageData(0, 0, bitmap.width, bitmap.height).data);
   }, Array.from(png)));
+}
+
+// The middle of picture pixel (x, y) on the page, inside the canvas's border, however scaled.
+export function pictureAt(page, x, y) {
+  return page.locator("#bild").evaluate((canvas, [x, y]) => {
+    const box = canvas.getBoundingClientRect();
+    return {
+      x: box.left + canvas.clientLeft + ((x + 0.5) * canvas.clientWidth) / canvas.width,
+      y: box.top + canvas.clientTop + ((y + 0.5) * canvas.clientHeight) / canvas.height,
+    };
+  }, [x, y]);
+}
+
+// How many pixels differ between two pictures of four bytes a pixel.
+export function differingPixels(expected, actual) {
+  if (expected.length !== actual.length) return Math.max(expected.length, actual.length) / 4;
+  let differing = 0;
+  for (let i = 0; i < expected.length; i += 4) {
+    if (expected.compare(actual, i, i + 4, i, i + 4) !== 0) ++differing;
+  }
+  return differing;
+}
+
+// Runs a menu item ("Datei" → "Projekt speichern unter") as the mouse does.
+export async function menu(page, name, item) {
+  await page.getByRole("button", { name, exact: true }).click();
+  await page.getByRole("menuitem", { name: item, exact: false }).first().click();
+}
+
+// The files a menu item downloads, by name.
+export async function downloads(page, count, action) {
+  const files = {};
+  const done = new Promise((resolve) => {
+    page.on("download", async function took(download) {
+      files[download.suggestedFilename()] = await readFile(await download.path());
+      if (Object.keys(files).length === count) {
+        page.off("download", took);
+        resolve();
+      }
+    });
+  });
+  await action();
+  await done;
+  return files;
 }
