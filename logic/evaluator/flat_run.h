@@ -128,8 +128,8 @@ namespace ombrix {
 // powers are charged from 0, as each evaluation's are.
 // The one dispatch loop is the one function longer than the checks allow: every
 // operation's code is a label in it, and a jump cannot leave the function.
-// NOLINTNEXTLINE(readability-function-size)
 template <class Host>
+// NOLINTNEXTLINE(readability-function-size)
 bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatWork& work,
                 Host& host) {
   using flat::Put;
