@@ -5,6 +5,7 @@
 
 #include "logic/program/interpreter.h"
 #include "tests/program/interpreter_world.h"
+#include "tests/support/example_programs.h"
 
 namespace ombrix {
 namespace {
@@ -19,13 +20,14 @@ using Lines = std::vector<std::string>;
 std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edit_line = -1,
                         const std::string& edit = {}) {
   World world;
-  for (const char* name : {"x", "z", "n", "k", "c"}) world.AddVariable(name);
+  for (const char* name : {"x", "y", "p", "z", "n", "c"}) world.AddVariable(name);
   world.interpreter.UseCompiledLines(compiled);
   world.Run(program, chunk);
   long steps = world.steps;
   if (edit_line >= 0) world.project.programs[MainProgram][edit_line] = edit;
   for (int call = 0;
-       call < 400 && world.flags.MainRunning && world.state.CurrentLine[MainProgram] >= 0; ++call) {
+       call < 5000 && world.flags.MainRunning && world.state.CurrentLine[MainProgram] >= 0;
+       ++call) {
     const std::int64_t before = world.run.LinesRun();
     if (world.run.StepMain({chunk, std::nullopt}) == RunOutcome::Failed) break;
     steps += static_cast<long>(world.run.LinesRun() - before);
@@ -46,24 +48,18 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       std::string text;
     } edit;
   };
-  const Lines julia = {"c:=-4/5+156/1000*i",
-                       "F\xFCr(k;0;3;1)",
-                       "z:=k/4",
-                       "n:=0",
-                       "Solange((Betrag(z)<2)*(n<30))",
-                       "z:=z^2+c",
-                       "n:=n+1",
-                       "EndeSolange",
-                       "Wenn((n=30)+(n%2)*(n>3))",
-                       "ZeichnePunkt(z)",
-                       "Andernfalls",
-                       "ZeichneKreis(z;n/100)",
-                       "EndeWenn",
-                       "EndeF\xFCr"};
+  // The Julia example on 2 x 3 points.
+  Lines julia = testing::JuliaProgram();
+  julia[3] = "F\xFCr(y;0;1;1)";
+  julia[4] = "F\xFCr(x;0;2;1)";
   const std::vector<Row> rows = {
       {"a drawing loop", julia, {}},
-      {"a loop edited between calls", julia, {6, "n:=n+2"}},
-      {"a loop's condition edited between calls", julia, {4, "Solange(n<3)"}},
+      {"both parts of a Wenn",
+       {"x:=0", "Wiederhole(4)", "x:=x+1", "Wenn(x%2)", "ZeichneKreis(x;1)", "Andernfalls",
+        "ZeichnePunkt(x)", "EndeWenn", "EndeWiederhole"},
+       {}},
+      {"a loop edited between calls", julia, {10, "n:=n+2"}},
+      {"a loop's condition edited between calls", julia, {8, "Solange(n<3)"}},
       {"an overflow inside a loop", {"z:=10", "Wiederhole(20)", "z:=z^2", "EndeWiederhole"}, {}},
       {"a division by zero in a command",
        {"x:=2", "Solange(x>-1)", "ZeichnePunkt(1/x)", "x:=x-1", "EndeSolange"},
