@@ -18,17 +18,28 @@ fi
 python=${PYTHON:-/usr/bin/python3}
 [ -x "$python" ] || python=python3
 
-# User plus system CPU seconds of both commands of a job (separated by "--"), the median
+# The loops with `z * z` in place of `z ** 2`, made from the same scripts.
+products=$(mktemp -d)
+trap 'rm -rf "$products"' EXIT
+for script in bench/python/*.py; do
+  sed 's/z \*\* 2/z * z/' "$script" >"$products/$(basename "$script")"
+done
+
+# User plus system CPU seconds of the commands of a job (separated by "--"), the median
 # of seven runs each, read to the microsecond from the system's accounting of the finished
 # child (a shell's `time` and /usr/bin/time round to hundredths, as large as the
-# differences measured here). The two run in turn, so that a machine whose speed drifts
-# meets both alike.
-cpu_pair() {
+# differences measured here). They run in turn, so that a machine whose speed drifts
+# meets all alike.
+cpu_times() {
   "$python" - "$@" <<'PY'
 import resource, subprocess, sys
-split = sys.argv.index("--")
-commands = [sys.argv[1:split], sys.argv[split + 1:]]
-times = [[], []]
+commands = [[]]
+for word in sys.argv[1:]:
+    if word == "--":
+        commands.append([])
+    else:
+        commands[-1].append(word)
+times = [[] for _ in commands]
 for _ in range(7):
     for which, command in enumerate(commands):
         before = resource.getrusage(resource.RUSAGE_CHILDREN)
@@ -39,15 +50,16 @@ print(" ".join(f"{sorted(t)[3]:.3f}" for t in times))
 PY
 }
 
-printf '%-14s %10s %10s %8s\n' job ombrix python ratio
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+printf '%-14s %10s %10s %10s %8s %8s\n' job ombrix 'py z**2' 'py z*z' 'to z**2' 'to z*z'
 # name, project, and the CPython script with its arguments (the frame, the pixel step and
 # the iterations for the Mandelbrot pictures).
 while read -r name project script; do
   # shellcheck disable=SC2086  # the script's arguments are split on purpose
-  read -r ours theirs < <(cpu_pair "$cli" run --decimal-separator . "$project" -- \
-    "$python" bench/python/$script)
-  printf '%-14s %10s %10s %8s\n' "$name" "$ours" "$theirs" \
-    "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')"
+  read -r ours power product < <(cpu_times "$cli" run --decimal-separator . "$project" -- \
+    "$python" bench/python/$script -- "$python" "$products"/$script)
+  printf '%-14s %10s %10s %10s %8s %8s\n' "$name" "$ours" "$power" "$product" \
+    "$(ratio "$ours" "$power")" "$(ratio "$ours" "$product")"
 done <<'JOBS'
 julia examples/julia.omp julia.py
 mandelbrot bench/mandelbrot.omp mandelbrot.py

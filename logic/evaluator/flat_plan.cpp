@@ -6,13 +6,9 @@
 #include <map>
 #include <optional>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
 #include "logic/complex/num_text.h"
-#include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/flat_run.h"
 #include "logic/evaluator/plan_tree.h"
 #include "logic/evaluator/term_scan.h"
 
@@ -27,84 +23,8 @@ std::size_t MemoSlot(std::uint64_t bits) {
 using Plan = PlanCache::Plan;
 using Code = FlatOp::Code;
 
-// ParseNumberText of the text of `x`: whole numbers below kWholeTextBound, 0 among them,
-// are their own text; the others go through `read`. False where only the texts can say.
-template <typename ReadOther>
-[[gnu::always_inline]] inline bool ReadPart(double x, double& out, ReadOther read) {
-  if (x == 0.0) {
-    out = 0.0;
-    return true;
-  }
-  if (std::fabs(x) < kWholeTextBound && x == static_cast<double>(static_cast<std::int64_t>(x))) {
-    out = x;
-    return true;
-  }
-  return read(x, out);
-}
-
-// ParseNumberText of the pair text of `v`.
-[[gnu::always_inline]] inline bool Read(TComplex v, TComplex& out, RoundTripMemo& memo) {
-  const auto other = [&memo](double x, double& part) { return memo.Read(x, part); };
-  return ReadPart(v.Re, out.Re, other) && ReadPart(v.Im, out.Im, other);
-}
-
-// A register is written whole, with one 16-byte store: an operation that copies it whole
-// then takes the stored bytes at once instead of waiting for two halves to arrive.
-[[gnu::always_inline]] inline void Put(TComplex& reg, TComplex v) {
-#if defined(__SSE2__)
-  _mm_storeu_pd(&reg.Re, _mm_set_pd(v.Im, v.Re));
-#else
-  reg = v;
-#endif
-}
-
-// 1 * v is v exactly and cannot overflow: only the cut is left.
-[[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
-  return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
-}
-
-// The sum pass's first entry from a variable operand. "+" cuts a value that 1 times it
-// has cut already, which leaves it as it is.
-[[gnu::always_inline]] inline bool SumStartVariable(const FlatOp& op, const EvalContext& context,
-                                                    TComplex& sum) {
-  const TComplex v = context.variables.CurrentValue(op.a);
-  if (op.op == '+' && op.sign == 1.0) {
-    sum = MakeComplex(v.Re, v.Im);
-    return !Overflows(sum);
-  }
-  return SumStart(op.op, Signed(op.sign, v), sum);
-}
-
-// Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
-// cuts the value, and a value that reads back as itself does so cut too (a part becomes 0
-// or stays). The variable is `a` in SumFirstVarRead; in the other reads `b` is its index
-// plus 1, or 0 where the value read is no such sum.
-[[gnu::always_inline]] inline bool ReadsAsItself(const FlatOp& op, const EvalContext& context) {
-  if (op.code == FlatOp::Code::SumFirstVarRead) {
-    return op.op == '+' && op.sign == 1.0 && context.variables.ReadsBackAsItself(op.a);
-  }
-  return op.b > 0 && context.variables.ReadsBackAsItself(op.b - 1);
-}
-
-// Where a value lies a decade inside the zero cut and the overflow test of a lone
-// operand: reading its text cannot move it onto or across either.
-constexpr double kUnreadLow = 10 * ZeroCutThreshold;
-constexpr double kUnreadHigh = PowerOverflowLimit / 10;
-static_assert(kUnreadLow * (1 - kReadMovesLessThan) > ZeroCutThreshold);
-static_assert(kUnreadHigh * (1 + kReadMovesLessThan) < PowerOverflowLimit);
-
-// "<" and ">" of a real left side against a real number that reads back as itself are
-// decided by the side's value before its read where that lies far enough from the
-// number: the read moves a value by less than kReadMovesLessThan of it, never onto or
-// across the number, and between kUnreadLow and kUnreadHigh neither value meets the cut
-// or the overflow test of a lone operand.
-inline bool DecidedUnread(TComplex unread, TComplex number) {
-  const double magnitude = std::fabs(unread.Re);
-  return unread.Im == 0.0 && number.Im == 0.0 && magnitude >= kUnreadLow &&
-         magnitude <= kUnreadHigh &&
-         std::fabs(unread.Re - number.Re) >
-             kReadMovesLessThan * std::max(magnitude, std::fabs(number.Re));
-}
+using flat::Read;
+using flat::ReadPart;
 
 // An operand as the lowering meets it.
 struct LoweredOperand {
@@ -140,10 +60,14 @@ struct Side {
 // would take them; a side computed in place is emitted where its value is taken.
 class Lowering {
  public:
-  explicit Lowering(const Plan& plan) : plan_(plan) {}
+  // Lowers into `out`, after the operations and registers it holds.
+  Lowering(const Plan& plan, FlatPlan& out)
+      : plan_(plan), out_(out), registers_(static_cast<int>(out.registers.size())) {}
 
-  FlatPlan Run() {
-    if (!plan_.usable) return std::move(out_);
+  // The operations of the plan ending with `last` (End or Value); returns the register of
+  // the term's value, or -1 for an unusable plan (nothing is appended then).
+  int Run(Code last) {
+    if (!plan_.usable) return -1;
     zero_ = ConstantRegister({});
     value_regs_.resize(plan_.values.size());
     for (std::size_t v = 0; v < plan_.values.size(); ++v) {
@@ -157,19 +81,22 @@ class Lowering {
     }
     const int result = TermSteps(plan_.root);
     FlatOp end;
-    end.code = Code::End;
+    end.code = last;
     end.a = result;
     // A lone variable as the whole term: its value reads back as itself where the
     // variable's does.
     end.b = CutVariable(result);
+    if (ReadsBack(plan_.root)) end.flags = FlatOp::kReadsBack;
+    if (last == Code::Value) end.dst = NewRegister();
     out_.ops.push_back(end);
-    out_.comparison = Node(plan_.root).comparison;
-    out_.read_back = ReadsBack(plan_.root);
     out_.registers.resize(static_cast<std::size_t>(registers_));
     for (const auto& [reg, value] : constants_)
       out_.registers[static_cast<std::size_t>(reg)] = value;
+    if (last == Code::Value) return end.dst;
+    out_.comparison = Node(plan_.root).comparison;
+    out_.read_back = ReadsBack(plan_.root);
     out_.usable = true;
-    return std::move(out_);
+    return result;
   }
 
  private:
@@ -412,17 +339,13 @@ class Lowering {
   }
 
   const Plan& plan_;
-  FlatPlan out_;
+  FlatPlan& out_;
   int registers_ = 0;
   int zero_ = 0;
   std::map<int, TComplex> constants_;  // the constant registers and their values
   std::vector<int> value_regs_;
   std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
 };
-
-PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
-  return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
-}
 
 }  // namespace
 
@@ -443,128 +366,50 @@ bool RoundTripMemo::Read(double x, double& out) {
   return true;
 }
 
-FlatPlan LowerPlan(const PlanCache::Plan& plan) { return Lowering(plan).Run(); }
+FlatPlan LowerPlan(const PlanCache::Plan& plan) {
+  FlatPlan out;
+  Lowering(plan, out).Run(Code::End);
+  return out;
+}
 
-// The plan runner's one dispatch loop is the one function longer than the checks allow:
-// every operation's code is a label in it, and a jump cannot leave the function.
-// NOLINTNEXTLINE(readability-function-size)
+int AppendLoweredPlan(const PlanCache::Plan& plan, FlatPlan& into) {
+  return Lowering(plan, into).Run(Code::Value);
+}
+
+namespace {
+
+// What a lone plan's run gives its caller: the term's value and its read at End.
+class LonePlan {
+ public:
+  LonePlan(const EvalContext& context, FlatWork& work, TComplex& raw, TComplex& value)
+      : context_(context), work_(work), raw_(raw), value_(value) {}
+
+  bool End(const FlatOp& op, const TComplex* r) {
+    // The caller takes both whole.
+    const TComplex result = r[op.a];
+    flat::Put(raw_, result);
+    TComplex read;
+    if (!flat::ResultRead(op, result, context_, work_, read)) return false;
+    flat::Put(value_, read);
+    return true;
+  }
+  // A lone plan has no operations of a host.
+  static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
+  static bool Stopped() { return false; }
+
+ private:
+  const EvalContext& context_;
+  FlatWork& work_;
+  TComplex& raw_;
+  TComplex& value_;
+};
+
+}  // namespace
+
 bool RunFlatPlan(FlatPlan& plan, const EvalContext& context, FlatWork& work, TComplex& raw,
                  TComplex& value) {
-  // Each operation jumps straight to the next one's code: one indirect jump per operation,
-  // each with a history of its own for the branch predictor. In the order of FlatOp::Code.
-  static constexpr void* kCode[] = {
-      &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
-      &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
-      &&product,      &&builtin, &&compare,   &&decide_unread, &&end};
-  static_assert(std::size(kCode) == static_cast<std::size_t>(Code::End) + 1);
-  TComplex* const r = plan.registers.data();
-  double products = 0;  // charged in this evaluation, as the text path charges them
-  const FlatOp* op = plan.ops.data();
-// A jump cannot stand in brackets.
-#define OMBRIX_NEXT_OPERATION() \
-  goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
-  goto* kCode[static_cast<std::size_t>(op->code)];
-var:
-  Put(r[op->dst], Signed(op->sign, context.variables.CurrentValue(op->a)));
-  OMBRIX_NEXT_OPERATION();
-reg:
-  Put(r[op->dst], Signed(op->sign, r[op->a]));
-  OMBRIX_NEXT_OPERATION();
-reg_read : {
-  TComplex read = r[op->a];
-  if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) return false;
-  Put(r[op->dst], Signed(op->sign, read));
-  OMBRIX_NEXT_OPERATION();
-}
-sum_first_var : {
-  TComplex sum;
-  if (!SumStartVariable(*op, context, sum)) return false;
-  Put(r[op->dst], sum);
-  OMBRIX_NEXT_OPERATION();
-}
-sum_first_var_read : {
-  TComplex sum;
-  if (!SumStartVariable(*op, context, sum)) return false;
-  TComplex read = sum;
-  if (!ReadsAsItself(*op, context) && !Read(sum, read, work.round_trips)) return false;
-  Put(r[op->dst], read);
-  OMBRIX_NEXT_OPERATION();
-}
-sum_next_var : {
-  TComplex sum = r[op->dst];
-  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
-    return false;
-  }
-  Put(r[op->dst], sum);
-  OMBRIX_NEXT_OPERATION();
-}
-read : {
-  TComplex read = r[op->a];
-  if (!ReadsAsItself(*op, context) && !Read(r[op->a], read, work.round_trips)) return false;
-  Put(r[op->dst], read);
-  OMBRIX_NEXT_OPERATION();
-}
-sum_first : {
-  TComplex sum;
-  if (!SumStart(op->op, r[op->a], sum)) return false;
-  Put(r[op->dst], sum);
-  OMBRIX_NEXT_OPERATION();
-}
-sum_next : {
-  TComplex sum = r[op->dst];
-  if (!SumStep(op->op, r[op->a], sum)) return false;
-  Put(r[op->dst], sum);
-  OMBRIX_NEXT_OPERATION();
-}
-power : {
-  TComplex power;
-  if (PowerOf(r[op->a], r[op->b], Powers(products, context, work), power) != PassFailure::None) {
-    return false;
-  }
-  Put(r[op->dst], power);
-  OMBRIX_NEXT_OPERATION();
-}
-product : {
-  TComplex product;
-  if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, product) != PassFailure::None) {
-    return false;
-  }
-  Put(r[op->dst], product);
-  OMBRIX_NEXT_OPERATION();
-}
-builtin : {
-  bool valid = false;
-  const TComplex v =
-      BuiltinValue(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing, valid);
-  if (!valid) return false;
-  Put(r[op->dst], v);
-  OMBRIX_NEXT_OPERATION();
-}
-compare : {
-  const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
-  if (outcome == '?') return false;
-  Put(r[op->dst], ComplexFromReal(outcome == '1' ? 1.0 : 0.0));
-  OMBRIX_NEXT_OPERATION();
-}
-decide_unread:
-  if (DecidedUnread(r[op->a], r[op->b])) {
-    Put(r[op->dst], r[op->a]);
-    op += op->skip;
-  }
-  OMBRIX_NEXT_OPERATION();
-end : {
-  // The caller takes both whole.
-  const TComplex result = r[op->a];
-  Put(raw, result);
-  TComplex read = result;
-  if (!plan.comparison && !plan.read_back && !ReadsAsItself(*op, context) &&
-      !Read(result, read, work.round_trips)) {
-    return false;
-  }
-  Put(value, read);
-  return true;
-}
-#undef OMBRIX_NEXT_OPERATION
+  LonePlan lone(context, work, raw, value);
+  return RunFlatOps(plan.ops.data(), plan.registers.data(), context, work, lone);
 }
 
 }  // namespace ombrix

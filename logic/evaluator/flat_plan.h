@@ -65,11 +65,22 @@ struct FlatOp {
     // "<" or ">" against the number in `b`, decided by `a`, the left side's value before its
     // read: then `dst` takes that value and the `skip` operations that read it are passed over.
     DecideUnread,
-    End,  // the term's value is in `a`
-
+    // The term's value in `a` read back from its pair text into `dst` (see End), where a
+    // longer run goes on after the term: the next term's products are charged from 0.
+    Value,
+    // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
+    Host,
+    // The term's value is in `a`, read back from its pair text unless `flags` holds
+    // kReadsBack; `b` as in Read.
+    End,
   };
+  // The value a term ends with reads back as itself: a comparison's 1 or 0, or a value
+  // known to read back so.
+  static constexpr std::uint8_t kReadsBack = 1;
+
   Code code = Code::End;
   char op = '+';
+  std::uint8_t flags = 0;
   std::uint16_t skip = 0;
   double sign = 1.0;
   std::int32_t dst = 0, a = 0, b = 0;

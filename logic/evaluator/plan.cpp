@@ -233,26 +233,36 @@ void PlanCache::Restamp(const Stamp& stamp, const EvalContext& context) {
   }
 }
 
+void PlanCache::Build(std::string_view term, const EvalContext& context, Plan& plan) const {
+  if (!names_usable_ || HoldsMarks(term)) return;
+  PlanBuilder builder(context, plan);
+  plan.root = builder.Term(term, 0);
+  plan.usable = plan.root >= 0;
+}
+
 // Precondition: the stamp is this context's.
 FlatPlan& PlanCache::PlanFor(std::string_view term, const EvalContext& context) {
   if (const auto found = plans_.find(term); found != plans_.end()) return *found->second;
   if (plans_.size() >= kMaxPlans) Clear();
   auto flat = std::make_unique<FlatPlan>();
-  if (names_usable_ && !HoldsMarks(term)) {
-    Plan plan;
-    PlanBuilder builder(context, plan);
-    plan.root = builder.Term(term, 0);
-    plan.usable = plan.root >= 0;
-    *flat = LowerPlan(plan);
-  }
+  Plan plan;
+  Build(term, context, plan);
+  if (plan.usable) *flat = LowerPlan(plan);
   ++built_;
   return *plans_.emplace(std::string(term), std::move(flat)).first->second;
 }
 
+int PlanCache::AppendTerm(std::string_view term, const EvalContext& context, FlatPlan& into) {
+  const Stamp stamp = StampOf(context);
+  if (!(stamp == stamp_)) Restamp(stamp, context);
+  Plan plan;
+  Build(term, context, plan);
+  return AppendLoweredPlan(plan, into);
+}
+
 FlatPlan& PlanCache::FindPlan(std::string_view term, const EvalContext& context,
                               PlanHandle* handle) {
-  const Stamp stamp{&context.functions, context.functions.Version(), &context.variables,
-                    context.variables.NamesVersion(), DecimalSeparator()};
+  const Stamp stamp = StampOf(context);
   if (!(stamp == stamp_)) Restamp(stamp, context);
   if (handle != nullptr && handle->generation == generation_) {
     return *static_cast<FlatPlan*>(handle->plan);

@@ -54,6 +54,26 @@ class PlanCache {
     return Run(plan, context, raw, value);
   }
 
+  // The operations of `term` appended to `into`, a longer run of operations of the
+  // caller's (AppendLoweredPlan): the register of the term's value read back, or -1 where
+  // only the text path can say. They hold while this context's stamp is the one given.
+  int AppendTerm(std::string_view term, const EvalContext& context, FlatPlan& into);
+  // What the meaning of a term depends on besides its text: the tables and the separator.
+  struct Stamp {
+    const FunctionTable* functions = nullptr;
+    std::uint64_t function_version = 0;
+    const void* variables = nullptr;
+    std::uint64_t names_version = 0;
+    char separator = 0;
+    bool operator==(const Stamp&) const = default;
+  };
+  static Stamp StampOf(const EvalContext& context) {
+    return {&context.functions, context.functions.Version(), &context.variables,
+            context.variables.NamesVersion(), DecimalSeparator()};
+  }
+  // The memos a run of operations takes: a caller's run shares the plans' own.
+  FlatWork& Work() { return work_; }
+
   // How the terms were answered, for tests and benchmarks: with a value from a plan, or
   // not (by the text path, or ended by a fault).
   struct Counts {
@@ -73,14 +93,6 @@ class PlanCache {
   struct Plan;
 
  private:
-  struct Stamp {
-    const FunctionTable* functions = nullptr;
-    std::uint64_t function_version = 0;
-    const void* variables = nullptr;
-    std::uint64_t names_version = 0;
-    char separator = 0;
-    bool operator==(const Stamp&) const = default;
-  };
   struct Hash {
     using is_transparent = void;
     std::size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
@@ -88,6 +100,9 @@ class PlanCache {
   // Drops every plan: the meaning of a term may have changed.
   void Restamp(const Stamp& stamp, const EvalContext& context);
   FlatPlan& PlanFor(std::string_view term, const EvalContext& context);
+  // The plan tree of `term` (unusable where only the text path can say); the stamp is
+  // this context's.
+  void Build(std::string_view term, const EvalContext& context, Plan& plan) const;
   // Whether the plans kept were built for this context's tables and separator.
   bool StampHolds(const EvalContext& context) const {
     return stamp_.functions == &context.functions &&

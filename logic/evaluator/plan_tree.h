@@ -47,5 +47,9 @@ struct PlanCache::Plan {
 
 // The steps of a built plan (an unusable one stays unusable).
 FlatPlan LowerPlan(const PlanCache::Plan& plan);
+// The steps of a built plan appended to `into` (operations and registers), ending with a
+// Value operation; the register of the term's value read back, or -1 (nothing appended)
+// for an unusable plan.
+int AppendLoweredPlan(const PlanCache::Plan& plan, FlatPlan& into);
 
 }  // namespace ombrix

@@ -59,13 +59,23 @@ StepsEnd Interpreter::ExecuteSteps(int k, std::int64_t limit, SliceClock* slices
   const std::size_t lines = program.size();
   LineSlot* const slots = lines_.Fitted(k);
   const std::int32_t& current = state_.CurrentLine[k];
+  // The compiled routine runs lines of the main program that nothing watches.
+  const bool compiled = compiled_lines_ && k == MainProgram && slots != nullptr &&
+                        observer_ == nullptr && changes_ == nullptr;
   // One handler for all the steps: entering it costs as much as a cheap line.
   try {
     // The next line as the last step left it, at hand without reading the counter back.
     std::int32_t next = current;
     while (running) {
-      const std::int32_t n = next;
+      std::int32_t n = next;
       if (n < 0 || static_cast<std::size_t>(n) >= lines) return StepsEnd::AtEnd;
+      if (compiled) {
+        cursor = 0;  // where every line the routine begins has its cursor
+        const RoutineEnd end = RunCompiledLines(k, limit, slices, counted, done);
+        next = n = current;
+        if (end == RoutineEnd::Bound) break;
+        if (end == RoutineEnd::Outside) continue;
+      }
       if (observer_ != nullptr) observer_->BeforeStep(k);
       cursor = state_.ArgumentCursor[k];
       if (!StepLine(k, n, program, slots, next)) return StepsEnd::Failed;
@@ -238,13 +248,19 @@ bool Interpreter::StepCommand(int k, int command) {
     ReportRunError(k, ErrorCode::BadFunctionArgument);
     return false;
   }
-  if (const std::optional<ErrorCode> error =
-          PerformCommand(command, arguments.data(), drawing_, canvas_)) {
+  if (const std::optional<ErrorCode> error = Draw(command, arguments.data())) {
     ReportRunError(k, *error);
     return false;
   }
-  if (record_ != nullptr) record_->Add(command, arguments.data(), drawing_);
   return true;
+}
+
+std::optional<ErrorCode> Interpreter::Draw(int command, const TComplex* arguments) {
+  if (std::optional<ErrorCode> error = PerformCommand(command, arguments, drawing_, canvas_)) {
+    return error;
+  }
+  if (record_ != nullptr) record_->Add(command, arguments, drawing_);
+  return std::nullopt;
 }
 
 bool Interpreter::StepWenn(int k) {
@@ -352,16 +368,19 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
   }
 }
 
+bool Interpreter::RecordFits(int k, const BlockRecord& record) const {
+  return state_.BlockStack[k].size() < kMaxBlockRecords &&
+         state_.block_bytes[k] + RecordBytes(record) <= kMaxBlockBytes;
+}
+
 bool Interpreter::PushRecord(int k, BlockRecord&& record) {
-  auto& stack = state_.BlockStack[k];
-  const std::size_t bytes = RecordBytes(record);
-  if (stack.size() >= kMaxBlockRecords || state_.block_bytes[k] + bytes > kMaxBlockBytes) {
+  if (!RecordFits(k, record)) {
     ReportRunError(k, StructureError(record.kind));
     return false;
   }
   if (changes_ != nullptr) changes_->BeforePush(k);
-  state_.block_bytes[k] += bytes;
-  stack.push_back(std::move(record));
+  state_.block_bytes[k] += RecordBytes(record);
+  state_.BlockStack[k].push_back(std::move(record));
   return true;
 }
 
@@ -464,7 +483,8 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
   state_.ArgumentCursor[k] = 0;
   const auto code = static_cast<std::int8_t>(kind);
   LineSlot* slot = CurrentSlot(k);
-  if (slot != nullptr && slot->skip == code && lines_.Unchanged(k, saved, slot->skip_target)) {
+  if (slot != nullptr && slot->skip == code &&
+      lines_.Unchanged(k, saved, slot->skip_target, slot->skip_fills)) {
     state_.CurrentLine[k] = slot->skip_target;
     return true;
   }
@@ -478,6 +498,7 @@ bool Interpreter::SkipToClosing(int k, BlockKind kind) {
       if (slot != nullptr) {
         slot->skip = code;
         slot->skip_target = static_cast<std::int32_t>(n);
+        slot->skip_fills = lines_.Fills();
       }
       return true;
     }
@@ -493,7 +514,7 @@ int Interpreter::SkipToElseOrEnd(int k) {
   state_.ArgumentCursor[k] = 0;
   LineSlot* slot = CurrentSlot(k);
   if (slot != nullptr && slot->skip == LineSlot::kElseOrEnd &&
-      lines_.Unchanged(k, saved, slot->skip_target)) {
+      lines_.Unchanged(k, saved, slot->skip_target, slot->skip_fills)) {
     state_.CurrentLine[k] = slot->skip_target;
     return slot->skip_answer;
   }
@@ -513,6 +534,7 @@ int Interpreter::SkipToElseOrEnd(int k) {
         slot->skip = LineSlot::kElseOrEnd;
         slot->skip_answer = static_cast<std::int8_t>(closing);
         slot->skip_target = static_cast<std::int32_t>(n);
+        slot->skip_fills = lines_.Fills();
       }
       return closing;
     }

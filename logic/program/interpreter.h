@@ -16,6 +16,7 @@
 #include "logic/program/commands.h"
 #include "logic/program/drawing_state.h"
 #include "logic/program/line_cache.h"
+#include "logic/program/line_routine.h"
 #include "logic/program/line_syntax.h"
 #include "logic/program/project_content.h"
 
@@ -161,6 +162,10 @@ class Interpreter {
     context_.plans = on ? &plans_ : nullptr;
     lines_.Enable(on);
   }
+  // Lines of the main program through their compiled routine (line_routine.h) where
+  // nothing watches its steps (the default), or each line by its own step, as the tests
+  // compare them.
+  void UseCompiledLines(bool on) { compiled_lines_ = on; }
   // What the evaluations of the following steps ask inside long powers; none: every line
   // runs to its end. A step it stops throws Interrupted out of ExecuteStep and leaves the
   // variables, counters, loops and picture as they were before the line.
@@ -202,6 +207,8 @@ class Interpreter {
   // The value of the next argument, or false with its error text in error_.
   bool ArgumentValue(int k, TComplex& value);
   bool StepCommand(int k, int command);
+  // Carries out a command whose arguments are read, recorded where a record is kept.
+  std::optional<ErrorCode> Draw(int command, const TComplex* arguments);
   bool StepWenn(int k);
   bool StepSolange(int k);
   bool StepWiederhole(int k);
@@ -209,6 +216,8 @@ class Interpreter {
   bool StepClosing(int k, BlockKind kind);
   bool EnterLoop(int k, bool runs, BlockRecord&& record);
   bool PushRecord(int k, BlockRecord&& record);
+  // Whether stack k has room for one more record (else its push fails).
+  bool RecordFits(int k, const BlockRecord& record) const;
   bool CloseLoop(int k, BlockKind kind);
   // Whether a loop's closing keyword sends its program back to the loop's start; what
   // the test changes goes through the change observer.
@@ -218,6 +227,18 @@ class Interpreter {
   void ClearRunFlag(int k);
   const std::string& Line(int k) const;
   static bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
+
+  // The compiled routine (interpreter_routine.cpp). How a run of it ended: at a bound of
+  // the call, outside the program or with its flag clear, or before a line that the steps
+  // must run (CurrentLine names it).
+  enum class RoutineEnd { Bound, Outside, Line };
+  class CompiledRun;
+  class LineCompiler;
+  RoutineEnd RunCompiledLines(int k, std::int64_t limit, SliceClock* slices, std::int64_t& counted,
+                              std::int64_t& done);
+  // The first operation of line n of the main program, compiled now where it is not; none
+  // for a line left to the steps.
+  const FlatOp* CompiledLine(std::int32_t n, LineSlot& slot);
 
   ProjectContent& project_;
   DrawingState& drawing_;
@@ -235,6 +256,8 @@ class Interpreter {
   std::array<StepSlot, 2> step_slot_{};
   EvalContext context_;
   std::string error_;  // the error text of the last term that failed, kept for its buffer
+  LineRoutine routine_;
+  bool compiled_lines_ = true;
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;
   DrawingRecord* record_ = nullptr;

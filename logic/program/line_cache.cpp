@@ -29,6 +29,7 @@ void LineCache::Fill(LineSlot& slot, const std::string& line) {
   slot = LineSlot{};
   slot.text = line;
   slot.known = true;
+  slot.fill = ++fills_;
   slot.form = ReadLineForm(line);
   // Positions beyond 32 bits are left to the texts.
   if (line.size() >= std::numeric_limits<std::uint32_t>::max()) return;
@@ -60,7 +61,7 @@ LineForm LineCache::FormOf(int k, std::int32_t n) const {
   return ReadLineForm(line);
 }
 
-bool LineCache::Unchanged(int k, std::int32_t from, std::int32_t to) {
+bool LineCache::Unchanged(int k, std::int32_t from, std::int32_t to, std::uint64_t fills) {
   const ProgramText& program = programs_[k];
   std::vector<LineSlot>& slots = slots_[k];
   if (to < from || static_cast<std::size_t>(to) >= program.size() ||
@@ -69,9 +70,11 @@ bool LineCache::Unchanged(int k, std::int32_t from, std::int32_t to) {
   }
   for (auto n = static_cast<std::size_t>(from) + 1; n <= static_cast<std::size_t>(to); ++n) {
     LineSlot& slot = slots[n];
-    if (slot.checked == epoch_) continue;
-    if (!slot.known || !SameText(slot.text, program[n])) return false;
-    slot.checked = epoch_;
+    if (slot.checked != epoch_) {
+      if (!slot.known || !SameText(slot.text, program[n])) return false;
+      slot.checked = epoch_;
+    }
+    if (slot.fill > fills) return false;
   }
   return true;
 }

@@ -44,10 +44,16 @@ struct LineSlot {
   std::int8_t skip = kNoSkip;
   std::int8_t skip_answer = 0;
   std::int32_t skip_target = 0;
+  // The last fill of any slot when the skip was found: a slot between read afresh since
+  // (by another skip's walk, say) may hold a line the skip did not see.
+  std::uint64_t skip_fills = 0;
   // The variable an assignment stores to or a "Für" counts with, found for this
   // version of the variable names (-1: none of that name).
   std::int32_t variable = -1;
   std::uint64_t names_version = 0;
+  // Which reading of a line this is: every fill of a slot gets a number of its own, so
+  // what was compiled from a slot's reading can tell when the slot was read afresh.
+  std::uint64_t fill = 0;
 };
 
 // Equal texts, compared here rather than by a library call: every step compares its line
@@ -114,8 +120,11 @@ class LineCache {
   LineForm FormAt(int k, std::int32_t n);
   // The same without filling a slot; a default form for a line that does not exist.
   LineForm FormOf(int k, std::int32_t n) const;
-  // Whether lines from + 1 to `to` still hold the texts their slots were read from.
-  bool Unchanged(int k, std::int32_t from, std::int32_t to);
+  // Whether lines from + 1 to `to` still hold the texts their slots held when fill number
+  // `fills` was the last.
+  bool Unchanged(int k, std::int32_t from, std::int32_t to, std::uint64_t fills);
+  // The number of the last fill.
+  std::uint64_t Fills() const { return fills_; }
   // The plan of a "Solange" condition opened at `start_line`: that line's slot keeps the
   // plan of its condition's text, and a handle belongs to its text alone, so the line need
   // not be the same still. None where the slot holds another text.
@@ -124,11 +133,12 @@ class LineCache {
  private:
   [[gnu::noinline]] void Fit(int k);
   [[gnu::noinline]] void Refresh(LineSlot& slot, const std::string& line);
-  [[gnu::noinline]] static void Fill(LineSlot& slot, const std::string& line);
+  [[gnu::noinline]] void Fill(LineSlot& slot, const std::string& line);
 
   const std::array<ProgramText, 2>& programs_;
   std::array<std::vector<LineSlot>, 2> slots_;
   std::uint64_t epoch_ = 0;  // raised at every call that runs steps; 0 is never current
+  std::uint64_t fills_ = 0;  // the number of the last fill; 0 is no slot's
   bool on_ = true;
 };
 

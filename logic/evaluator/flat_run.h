@@ -1,0 +1,261 @@
+// The one loop that runs flat operations (flat_plan.h): for a lone plan (RunFlatPlan), and
+// for a caller's longer run of them, such as the interpreter's compiled lines, whose own
+// operations (FlatOp::Code::Host) the caller carries out between the terms' operations.
+// Every operation applies the text path's rule functions, so a run of them meets the
+// values and faults the texts meet.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <iterator>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "logic/complex/num_text.h"
+#include "logic/evaluator/builtins.h"
+#include "logic/evaluator/evaluate.h"
+#include "logic/evaluator/flat_plan.h"
+#include "logic/evaluator/term_scan.h"
+
+namespace ombrix::flat {
+
+// ParseNumberText of the text of `x`: whole numbers below kWholeTextBound, 0 among them,
+// are their own text; the others go through `read`. False where only the texts can say.
+template <typename ReadOther>
+[[gnu::always_inline]] inline bool ReadPart(double x, double& out, ReadOther read) {
+  if (x == 0.0) {
+    out = 0.0;
+    return true;
+  }
+  if (std::fabs(x) < kWholeTextBound && x == static_cast<double>(static_cast<std::int64_t>(x))) {
+    out = x;
+    return true;
+  }
+  return read(x, out);
+}
+
+// ParseNumberText of the pair text of `v`.
+[[gnu::always_inline]] inline bool Read(TComplex v, TComplex& out, RoundTripMemo& memo) {
+  const auto other = [&memo](double x, double& part) { return memo.Read(x, part); };
+  return ReadPart(v.Re, out.Re, other) && ReadPart(v.Im, out.Im, other);
+}
+
+// A register is written whole, with one 16-byte store: an operation that copies it whole
+// then takes the stored bytes at once instead of waiting for two halves to arrive.
+[[gnu::always_inline]] inline void Put(TComplex& reg, TComplex v) {
+#if defined(__SSE2__)
+  _mm_storeu_pd(&reg.Re, _mm_set_pd(v.Im, v.Re));
+#else
+  reg = v;
+#endif
+}
+
+// 1 * v is v exactly and cannot overflow: only the cut is left.
+[[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
+  return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
+}
+
+// The sum pass's first entry from a variable operand. "+" cuts a value that 1 times it
+// has cut already, which leaves it as it is.
+[[gnu::always_inline]] inline bool SumStartVariable(const FlatOp& op, const EvalContext& context,
+                                                    TComplex& sum) {
+  const TComplex v = context.variables.CurrentValue(op.a);
+  if (op.op == '+' && op.sign == 1.0) {
+    sum = MakeComplex(v.Re, v.Im);
+    return !Overflows(sum);
+  }
+  return SumStart(op.op, Signed(op.sign, v), sum);
+}
+
+// Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
+// cuts the value, and a value that reads back as itself does so cut too (a part becomes 0
+// or stays). The variable is `a` in SumFirstVarRead; in the other reads `b` is its index
+// plus 1, or 0 where the value read is no such sum.
+[[gnu::always_inline]] inline bool ReadsAsItself(const FlatOp& op, const EvalContext& context) {
+  if (op.code == FlatOp::Code::SumFirstVarRead) {
+    return op.op == '+' && op.sign == 1.0 && context.variables.ReadsBackAsItself(op.a);
+  }
+  return op.b > 0 && context.variables.ReadsBackAsItself(op.b - 1);
+}
+
+// Where a value lies a decade inside the zero cut and the overflow test of a lone
+// operand: reading its text cannot move it onto or across either.
+inline constexpr double kUnreadLow = 10 * ZeroCutThreshold;
+inline constexpr double kUnreadHigh = PowerOverflowLimit / 10;
+static_assert(kUnreadLow * (1 - kReadMovesLessThan) > ZeroCutThreshold);
+static_assert(kUnreadHigh * (1 + kReadMovesLessThan) < PowerOverflowLimit);
+
+// "<" and ">" of a real left side against a real number that reads back as itself are
+// decided by the side's value before its read where that lies far enough from the
+// number: the read moves a value by less than kReadMovesLessThan of it, never onto or
+// across the number, and between kUnreadLow and kUnreadHigh neither value meets the cut
+// or the overflow test of a lone operand.
+inline bool DecidedUnread(TComplex unread, TComplex number) {
+  const double magnitude = std::fabs(unread.Re);
+  return unread.Im == 0.0 && number.Im == 0.0 && magnitude >= kUnreadLow &&
+         magnitude <= kUnreadHigh &&
+         std::fabs(unread.Re - number.Re) >
+             kReadMovesLessThan * std::max(magnitude, std::fabs(number.Re));
+}
+
+// A term's value as its result text reads back (End and Value): a comparison's 1 or 0 and
+// a value known to read back as itself are taken as they are.
+[[gnu::always_inline]] inline bool ResultRead(const FlatOp& op, TComplex result,
+                                              const EvalContext& context, FlatWork& work,
+                                              TComplex& read) {
+  read = result;
+  return (op.flags & FlatOp::kReadsBack) != 0 || ReadsAsItself(op, context) ||
+         Read(result, read, work.round_trips);
+}
+
+inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
+  return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
+}
+
+}  // namespace ombrix::flat
+
+namespace ombrix {
+
+// Runs operations from `op` over registers `r` until one ends the run. False where a
+// term's value is left to the text path (nothing has been shown then); otherwise what the
+// host answers: at End (a lone plan's term) `host.End(op, r)`, and when `host.Operation(op,
+// r)`, which carries out a Host operation and answers the one to go on with, answers none,
+// `host.Stopped()`. A fault or an interrupt met on the way propagates, as it does from the
+// text path, with the message boxes the text path shows before it. A term's products of
+// powers are charged from 0, as each evaluation's are.
+// The one dispatch loop is the one function longer than the checks allow: every
+// operation's code is a label in it, and a jump cannot leave the function.
+template <class Host>
+// NOLINTNEXTLINE(readability-function-size)
+bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatWork& work,
+                Host& host) {
+  using flat::Put;
+  using flat::Signed;
+  // Each operation jumps straight to the next one's code: one indirect jump per operation,
+  // each with a history of its own for the branch predictor. In the order of FlatOp::Code.
+  static constexpr void* kCode[] = {
+      &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
+      &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
+      &&product,      &&builtin, &&compare,   &&decide_unread, &&value,
+      &&host,         &&end};
+  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
+  double products = 0;  // charged in this evaluation, as the text path charges them
+// A jump cannot stand in brackets.
+#define OMBRIX_NEXT_OPERATION() \
+  goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
+  goto* kCode[static_cast<std::size_t>(op->code)];
+var:
+  Put(r[op->dst], Signed(op->sign, context.variables.CurrentValue(op->a)));
+  OMBRIX_NEXT_OPERATION();
+reg:
+  Put(r[op->dst], Signed(op->sign, r[op->a]));
+  OMBRIX_NEXT_OPERATION();
+reg_read : {
+  TComplex read = r[op->a];
+  if (!flat::ReadsAsItself(*op, context) && !flat::Read(r[op->a], read, work.round_trips)) {
+    return false;
+  }
+  Put(r[op->dst], Signed(op->sign, read));
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var : {
+  TComplex sum;
+  if (!flat::SumStartVariable(*op, context, sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_read : {
+  TComplex sum;
+  if (!flat::SumStartVariable(*op, context, sum)) return false;
+  TComplex read = sum;
+  if (!flat::ReadsAsItself(*op, context) && !flat::Read(sum, read, work.round_trips)) {
+    return false;
+  }
+  Put(r[op->dst], read);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_next_var : {
+  TComplex sum = r[op->dst];
+  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
+    return false;
+  }
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+read : {
+  TComplex read = r[op->a];
+  if (!flat::ReadsAsItself(*op, context) && !flat::Read(r[op->a], read, work.round_trips)) {
+    return false;
+  }
+  Put(r[op->dst], read);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first : {
+  TComplex sum;
+  if (!SumStart(op->op, r[op->a], sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_next : {
+  TComplex sum = r[op->dst];
+  if (!SumStep(op->op, r[op->a], sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+power : {
+  TComplex power;
+  if (PowerOf(r[op->a], r[op->b], flat::Powers(products, context, work), power) !=
+      PassFailure::None) {
+    return false;
+  }
+  Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+product : {
+  TComplex product;
+  if (ProductOf(op->op, r[op->a], r[op->b], context.boxes, product) != PassFailure::None) {
+    return false;
+  }
+  Put(r[op->dst], product);
+  OMBRIX_NEXT_OPERATION();
+}
+builtin : {
+  bool valid = false;
+  const TComplex v =
+      BuiltinValue(op->b, r[op->a], context.functions.ArgumentRule(op->b), context.drawing, valid);
+  if (!valid) return false;
+  Put(r[op->dst], v);
+  OMBRIX_NEXT_OPERATION();
+}
+compare : {
+  const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
+  if (outcome == '?') return false;
+  Put(r[op->dst], ComplexFromReal(outcome == '1' ? 1.0 : 0.0));
+  OMBRIX_NEXT_OPERATION();
+}
+decide_unread:
+  if (flat::DecidedUnread(r[op->a], r[op->b])) {
+    Put(r[op->dst], r[op->a]);
+    op += op->skip;
+  }
+  OMBRIX_NEXT_OPERATION();
+value : {
+  TComplex read;
+  if (!flat::ResultRead(*op, r[op->a], context, work, read)) return false;
+  Put(r[op->dst], read);
+  products = 0;  // the next term is an evaluation of its own
+  OMBRIX_NEXT_OPERATION();
+}
+host:
+  op = host.Operation(op, r);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+end:
+  return host.End(*op, r);
+#undef OMBRIX_NEXT_OPERATION
+}
+
+}  // namespace ombrix

@@ -1,0 +1,466 @@
+// The interpreter's compiled routine (line_routine.h): compiling a line of the main program
+// into operations, and running them. Each line does what its step does, in the same
+// order, through the same rules; where a step would report an error or meet something the
+// routine does not compile, the routine stops before that line and the step runs it.
+#include <cmath>
+#include <limits>
+
+#include "logic/evaluator/flat_run.h"
+#include "logic/program/interpreter.h"
+#include "logic/program/slice_clock.h"
+
+namespace ombrix {
+
+namespace {
+
+using Kind = RoutineStep::Kind;
+
+// Where a keyword or command line leaves the argument cursor before its arguments.
+std::int32_t CursorAfterHead(const LineSlot& slot) {
+  const std::size_t at =
+      slot.form.bracket == std::string::npos ? slot.text.size() : slot.form.bracket;
+  return static_cast<std::int32_t>(std::min<std::size_t>(at + 2, INT32_MAX));
+}
+
+}  // namespace
+
+// Compiles one line: its terms through the plans, its steps after them.
+class Interpreter::LineCompiler {
+ public:
+  LineCompiler(Interpreter& in, std::int32_t n, LineSlot& slot)
+      : in_(in), routine_(in.routine_), n_(n), slot_(slot) {}
+
+  // The line's operations appended to the routine; false (nothing appended) for a line
+  // left to the steps.
+  bool Compile() {
+    const std::size_t ops = routine_.code.ops.size();
+    const std::size_t registers = routine_.code.registers.size();
+    const std::size_t steps = routine_.steps.size();
+    if (Line()) return true;
+    routine_.code.ops.resize(ops);
+    routine_.code.registers.resize(registers);
+    routine_.steps.resize(steps);
+    return false;
+  }
+
+ private:
+  bool Line() {
+    const LineForm& form = slot_.form;
+    if (slot_.text.empty()) return Step({Kind::Next});
+    if (form.assign != std::string::npos) return Assignment();
+    if (form.command >= 0) return Command();
+    switch (static_cast<BlockKind>(form.opening)) {
+      case BlockKind::Wenn:
+        return Opening(Kind::Wenn);
+      case BlockKind::Solange:
+        return Opening(Kind::Solange);
+      case BlockKind::Wiederhole:
+        return Opening(Kind::Wiederhole);
+      case BlockKind::Fuer:
+        return Fuer();
+      default:
+        break;  // "Andernfalls" opens nothing; no opening keyword at all
+    }
+    return Closing();
+  }
+
+  bool Assignment() {
+    const int variable =
+        in_.VariableOf(&slot_, std::string_view(slot_.text).substr(0, slot_.form.assign));
+    if (variable < 0) return false;
+    const int value = Term(std::string_view(slot_.text).substr(slot_.form.assign + 2));
+    RoutineStep step{Kind::Assign};
+    step.value = value;
+    step.variable = variable;
+    return value >= 0 && Step(step);
+  }
+
+  // The arguments a keyword or command line evaluates, each with the cursor its step sets
+  // before it; false where a step would read one from the text.
+  bool Arguments(RoutineStep& step) {
+    const EvaluatedArguments evaluated = ArgumentsEvaluated(slot_.form);
+    if (evaluated.first + evaluated.count > slot_.argument_count) return false;
+    if (slot_.argument_count > 0 && slot_.terms[0].start != slot_.form.bracket + 1) return false;
+    for (int i = evaluated.first; i < evaluated.first + evaluated.count; ++i) {
+      const LineSlot::Term& term = slot_.terms[static_cast<std::size_t>(i)];
+      RoutineStep argument{Kind::Argument};
+      argument.cursor = static_cast<std::int32_t>(term.end + 2);
+      if (!Step(argument)) return false;
+      const int value =
+          Term(std::string_view(slot_.text).substr(term.start, term.end - term.start));
+      if (value < 0) return false;
+      step.arguments[static_cast<std::size_t>(i - evaluated.first)] = value;
+      step.value = value;
+    }
+    return true;
+  }
+
+  bool Command() {
+    RoutineStep step{Kind::Command};
+    step.command = slot_.form.command;
+    return Arguments(step) && Step(step);
+  }
+
+  bool Opening(Kind kind) {
+    RoutineStep step{kind};
+    return Arguments(step) && Step(step);
+  }
+
+  bool Fuer() {
+    if (slot_.argument_count == 0 || slot_.terms[0].start != slot_.form.bracket + 1) return false;
+    const LineSlot::Term& name = slot_.terms[0];
+    RoutineStep step{Kind::Fuer};
+    step.variable = in_.VariableOf(
+        &slot_, std::string_view(slot_.text).substr(name.start, name.end - name.start));
+    return step.variable >= 0 && Arguments(step) && Step(step);
+  }
+
+  bool Closing() {
+    RoutineStep step;
+    step.cursor = CursorAfterHead(slot_);
+    switch (static_cast<BlockKind>(slot_.form.closing)) {
+      case BlockKind::Wenn:
+        step.kind = Kind::Next;
+        return Step(step);
+      case BlockKind::Andernfalls:
+        step.kind = Kind::Andernfalls;
+        return Step(step);
+      case BlockKind::Solange:
+        return SolangeEnd(step);
+      case BlockKind::Wiederhole:
+        step.kind = Kind::WiederholeEnd;
+        return Step(step);
+      case BlockKind::Fuer:
+        step.kind = Kind::FuerEnd;
+        return Step(step);
+    }
+    return false;  // no keyword at all: an unknown command, which the step reports
+  }
+
+  // The end of a "Solange" loop tests the condition of the "Solange" line that opened its
+  // top record: compiled here from the nearest "Solange" line above whose loop this end
+  // can close, and used while the top record is that line's.
+  bool SolangeEnd(RoutineStep& test) {
+    const std::int32_t partner = Partner();
+    if (partner < 0) return false;
+    LineSlot* opening = in_.lines_.At(MainProgram, partner);
+    if (opening == nullptr || opening->argument_count == 0) return false;
+    const LineSlot::Term& condition = opening->terms[0];
+    test.kind = Kind::SolangeTest;
+    test.partner = partner;
+    test.fill = opening->fill;
+    if (!Step(test)) return false;
+    RoutineStep end{Kind::SolangeEnd};
+    end.value = Term(
+        std::string_view(opening->text).substr(condition.start, condition.end - condition.start));
+    return end.value >= 0 && Step(end);
+  }
+
+  // The "Solange" line above this end whose skip, counting its kind only, would land here.
+  std::int32_t Partner() const {
+    std::int64_t depth = 0;
+    const auto solange = static_cast<int>(BlockKind::Solange);
+    for (std::int32_t m = n_ - 1; m >= 0; --m) {
+      const LineForm form = in_.lines_.FormAt(MainProgram, m);
+      if (form.closing == solange) ++depth;
+      if (form.opening == solange && depth-- == 0) return m;
+    }
+    return -1;
+  }
+
+  int Term(std::string_view text) {
+    return in_.plans_.AppendTerm(text, in_.context_, routine_.code);
+  }
+  bool Step(RoutineStep step) {
+    step.line = n_;
+    FlatOp op;
+    op.code = FlatOp::Code::Host;
+    op.a = static_cast<std::int32_t>(routine_.steps.size());
+    routine_.steps.push_back(step);
+    routine_.code.ops.push_back(op);
+    return true;
+  }
+
+  Interpreter& in_;
+  LineRoutine& routine_;
+  std::int32_t n_;
+  LineSlot& slot_;
+};
+
+const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
+  std::vector<LineRoutine::Line>& lines = routine_.lines;
+  const std::size_t count = project_.programs[MainProgram].size();
+  if (lines.size() != count) lines.resize(count);
+  LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
+  if (line.fill != slot.fill) {
+    if (routine_.code.ops.size() > LineRoutine::kMaxOperations) {
+      routine_.Clear(routine_.stamp);
+      lines.resize(count);
+    }
+    const auto entry = static_cast<std::int32_t>(routine_.code.ops.size());
+    const bool compiled = LineCompiler(*this, n, slot).Compile();
+    routine_.lines[static_cast<std::size_t>(n)] = {compiled ? entry : LineRoutine::kLeftToSteps,
+                                                   slot.fill};
+  }
+  const std::int32_t entry = routine_.lines[static_cast<std::size_t>(n)].entry;
+  return entry < 0 ? nullptr : routine_.code.ops.data() + entry;
+}
+
+// The routine's host: carries out the lines' own steps between their terms, and ends
+// each line as ExecuteSteps ends a step.
+class Interpreter::CompiledRun {
+ public:
+  CompiledRun(Interpreter& in, std::int64_t limit, SliceClock* slices, std::int64_t& counted,
+              std::int64_t& done)
+      : in_(in),
+        state_(in.state_),
+        variables_(in.project_.variables),
+        program_(in.project_.programs[MainProgram]),
+        slots_(in.lines_.Fitted(MainProgram)),
+        steps_(in.routine_.steps.data()),
+        ops_(in.routine_.code.ops.data()),
+        limit_(limit),
+        slices_(slices),
+        counted_(counted),
+        done_(done) {}
+
+  // Runs from line n, which has its operations.
+  RoutineEnd Run(const FlatOp* entry, std::int32_t n) {
+    line_ = n;
+    if (!RunFlatOps(entry, in_.routine_.code.registers.data(), in_.context_, in_.plans_.Work(),
+                    *this)) {
+      // A term that only the text path can say: its line is the steps' own, from its start.
+      state_.ArgumentCursor[MainProgram] = 0;
+      return RoutineEnd::Line;
+    }
+    return end_;
+  }
+  // Whether the run stopped before a line not compiled for its reading yet (its number in
+  // `line`).
+  bool ToCompile(std::int32_t& line) const {
+    line = line_;
+    return compile_;
+  }
+
+  const FlatOp* Operation(const FlatOp* op, TComplex* r) {
+    const RoutineStep& step = steps_[op->a];
+    switch (step.kind) {
+      case Kind::Argument:
+        state_.ArgumentCursor[MainProgram] = step.cursor;
+        return op + 1;
+      case Kind::Assign:
+        variables_.SetReadValue(step.variable, r[step.value]);
+        return Finish(line_ + 1);
+      case Kind::Next:
+        return Finish(line_ + 1);
+      case Kind::Wenn:
+        return Wenn(r[step.value]);
+      case Kind::Andernfalls:
+        return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wenn));
+      case Kind::Solange:
+        return Solange(r[step.value]);
+      case Kind::SolangeTest:
+        return SolangeTest(step) ? op + 1 : Leave();
+      case Kind::SolangeEnd:
+        return SolangeEnd(r[step.value]);
+      case Kind::Wiederhole:
+        return Wiederhole(r[step.value]);
+      case Kind::WiederholeEnd:
+        return LoopEnd(step, BlockKind::Wiederhole);
+      case Kind::Fuer:
+        return Fuer(step, r);
+      case Kind::FuerEnd:
+        return LoopEnd(step, BlockKind::Fuer);
+      case Kind::Command:
+        return Command(step, r);
+    }
+    return Leave();
+  }
+  // The dispatcher's answer when a step stopped the run.
+  static bool Stopped() { return true; }
+  // The routine has no lone terms.
+  static bool End(const FlatOp& /*op*/, const TComplex* /*r*/) { return true; }
+
+ private:
+  // The line is the steps' own: nothing of it has been done.
+  const FlatOp* Leave() {
+    state_.ArgumentCursor[MainProgram] = 0;
+    end_ = RoutineEnd::Line;
+    return nullptr;
+  }
+
+  // The step is done and the line counter names `next`: counted, then on to `next`
+  // unless a bound of the call or the end of the program is reached.
+  const FlatOp* Finish(std::int32_t next) {
+    state_.CurrentLine[MainProgram] = next;
+    state_.ArgumentCursor[MainProgram] = 0;
+    ++counted_;
+    if (++done_ == limit_ || (slices_ != nullptr && slices_->Spent())) {
+      end_ = RoutineEnd::Bound;
+      return nullptr;
+    }
+    if (!in_.flags_.MainRunning || next < 0 || static_cast<std::size_t>(next) >= program_.size()) {
+      end_ = RoutineEnd::Outside;
+      return nullptr;
+    }
+    LineSlot& slot = slots_[next];
+    in_.lines_.Check(slot, program_[static_cast<std::size_t>(next)]);
+    const LineRoutine::Line& line = in_.routine_.lines[static_cast<std::size_t>(next)];
+    line_ = next;
+    if (line.fill != slot.fill) [[unlikely]] {
+      compile_ = true;
+      end_ = RoutineEnd::Line;
+      return nullptr;
+    }
+    if (line.entry < 0) {
+      end_ = RoutineEnd::Line;
+      return nullptr;
+    }
+    return ops_ + line.entry;
+  }
+  // Past a jump or a skip that moved the line counter: the step ends on the line after.
+  const FlatOp* FinishAfterCurrent() {
+    std::int32_t current = state_.CurrentLine[MainProgram];
+    if (current < std::numeric_limits<std::int32_t>::max()) ++current;
+    return Finish(current);
+  }
+  const FlatOp* Skipped(bool found) { return found ? FinishAfterCurrent() : Leave(); }
+
+  const FlatOp* Wenn(TComplex condition) {
+    if (condition.Re != 0 || condition.Im != 0) return Finish(line_ + 1);
+    return Skipped(in_.SkipToElseOrEnd(MainProgram) >= 0);
+  }
+
+  const FlatOp* Solange(TComplex condition) {
+    if (condition.Re == 0 && condition.Im == 0) {
+      return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Solange));
+    }
+    LineSlot& slot = slots_[line_];
+    LineSlot::Term& term = slot.terms[0];
+    BlockRecord record;
+    record.kind = BlockKind::Solange;
+    record.start_line = line_;
+    record.condition.assign(slot.text, term.start, term.end - term.start);
+    // Where its end finds the condition's plan, as the end would find it.
+    record.condition_plan = &term.plan;
+    record.plan_call = in_.lines_.Epoch();
+    return Push(std::move(record));
+  }
+
+  const FlatOp* Push(BlockRecord&& record) {
+    if (!in_.RecordFits(MainProgram, record)) return Leave();
+    state_.block_bytes[MainProgram] += RecordBytes(record);
+    state_.BlockStack[MainProgram].push_back(std::move(record));
+    return Finish(line_ + 1);
+  }
+
+  // The top record is the one whose condition the end compiled: opened by the partner
+  // line, with that line's condition (as the end of the loop finds it).
+  bool SolangeTest(const RoutineStep& step) {
+    std::vector<BlockRecord>& stack = state_.BlockStack[MainProgram];
+    if (stack.empty()) return false;
+    BlockRecord& top = stack.back();
+    if (top.start_line != step.partner) return false;
+    const LineSlot& opening = slots_[step.partner];
+    if (opening.fill != step.fill) return false;
+    if (top.plan_call != in_.lines_.Epoch()) {
+      top.condition_plan = in_.lines_.ConditionPlan(MainProgram, top.start_line, top.condition);
+      top.plan_call = in_.lines_.Epoch();
+    }
+    if (top.condition_plan != &opening.terms[0].plan) return false;
+    state_.ArgumentCursor[MainProgram] = step.cursor;
+    return true;
+  }
+
+  const FlatOp* SolangeEnd(TComplex condition) {
+    if (condition.Re != 0 || condition.Im != 0) {
+      state_.CurrentLine[MainProgram] = state_.BlockStack[MainProgram].back().start_line;
+      return FinishAfterCurrent();
+    }
+    in_.PopRecord(MainProgram);
+    return Finish(line_ + 1);
+  }
+
+  const FlatOp* Wiederhole(TComplex count) {
+    if (!IsIntegerValue(count)) return Leave();
+    const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
+    if (n <= 0) return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wiederhole));
+    BlockRecord record;
+    record.kind = BlockKind::Wiederhole;
+    record.start_line = line_;
+    record.remaining_count = n;
+    return Push(std::move(record));
+  }
+
+  const FlatOp* Fuer(const RoutineStep& step, const TComplex* r) {
+    const TComplex start = r[step.arguments[0]];
+    const TComplex end = r[step.arguments[1]];
+    const TComplex by = r[step.arguments[2]];
+    if (!IsRealValue(start) || !IsRealValue(end) || !IsRealValue(by) || by.Re == 0) {
+      return Leave();
+    }
+    BlockRecord record;
+    record.kind = BlockKind::Fuer;
+    record.start_line = line_;
+    record.variable_index = step.variable;
+    record.end_value = end.Re;
+    record.step = by.Re;
+    if (!in_.RecordFits(MainProgram, record)) return Leave();
+    variables_.SetReadValue(step.variable, start);
+    return Push(std::move(record));
+  }
+
+  // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
+  const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
+    if (state_.BlockStack[MainProgram].empty()) return Leave();
+    state_.ArgumentCursor[MainProgram] = step.cursor;
+    static_cast<void>(in_.CloseLoop(MainProgram, kind));
+    return FinishAfterCurrent();
+  }
+
+  const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
+    std::array<TComplex, kMaxCommandArguments> arguments{};
+    const int count = CommandArgumentCount(step.command);
+    for (int i = 0; i < count; ++i) {
+      arguments[static_cast<std::size_t>(i)] = r[step.arguments[static_cast<std::size_t>(i)]];
+    }
+    if (in_.Draw(step.command, arguments.data())) return Leave();
+    return Finish(line_ + 1);
+  }
+
+  Interpreter& in_;
+  InterpreterState& state_;
+  VariableTable& variables_;
+  const ProgramText& program_;
+  LineSlot* slots_;
+  const RoutineStep* steps_;
+  const FlatOp* ops_;
+  std::int64_t limit_;
+  SliceClock* slices_;
+  std::int64_t& counted_;
+  std::int64_t& done_;
+  std::int32_t line_ = 0;
+  RoutineEnd end_ = RoutineEnd::Line;
+  bool compile_ = false;
+};
+
+Interpreter::RoutineEnd Interpreter::RunCompiledLines(int k, std::int64_t limit, SliceClock* slices,
+                                                      std::int64_t& counted, std::int64_t& done) {
+  if (k != MainProgram || state_.ArgumentCursor[k] != 0) return RoutineEnd::Line;
+  const PlanCache::Stamp stamp = PlanCache::StampOf(context_);
+  if (!(routine_.stamp == stamp)) routine_.Clear(stamp);
+  LineSlot* const slots = lines_.Fitted(MainProgram);
+  const ProgramText& program = project_.programs[MainProgram];
+  std::int32_t n = state_.CurrentLine[MainProgram];
+  for (;;) {
+    LineSlot& slot = slots[n];
+    lines_.Check(slot, program[static_cast<std::size_t>(n)]);
+    const FlatOp* entry = CompiledLine(n, slot);
+    if (entry == nullptr) return RoutineEnd::Line;
+    CompiledRun run(*this, limit, slices, counted, done);
+    const RoutineEnd end = run.Run(entry, n);
+    if (end != RoutineEnd::Line || !run.ToCompile(n)) return end;
+  }
+}
+
+}  // namespace ombrix

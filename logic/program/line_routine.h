@@ -1,0 +1,74 @@
+// The lines of the main program compiled into one routine over registers: each line's
+// terms become the operations of its plans (one run of flat operations for all of them),
+// and what the line does with their values becomes a step of the interpreter's own
+// between them (FlatOp::Code::Host). The interpreter runs it while nothing watches the
+// steps; a line it cannot run, or a term whose value only the text path can say, is left to
+// the interpreter's steps. Variables, loop records and the line counter stay where the
+// steps keep them, written as each line ends, so that whatever stops a run finds them as
+// the steps leave them.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "logic/evaluator/flat_plan.h"
+#include "logic/evaluator/plan.h"
+#include "logic/program/line_syntax.h"
+
+namespace ombrix {
+
+// What a line does with the values of its terms, named by the Host operation after them.
+struct RoutineStep {
+  enum class Kind : std::uint8_t {
+    Argument,       // the argument cursor as the step leaves it before argument `value`
+    Assign,         // `variable` takes `value`
+    Next,           // nothing but the step: an empty line, "EndeWenn"
+    Wenn,           // on into the block, or past it where `value` is 0
+    Andernfalls,    // reached by running through the "Wenn" part: on past the "EndeWenn"
+    Solange,        // opens the loop on `value`, or passes over it
+    SolangeTest,    // the top record's condition is the one `partner`'s line holds
+    SolangeEnd,     // back to the loop's start on `value`, else the loop ends
+    Wiederhole,     // opens the loop `value` times
+    WiederholeEnd,  // the top record's count
+    Fuer,           // `variable` from `arguments`, the loop opened
+    FuerEnd,        // the top record's variable one step on
+    Command,        // `command` with `arguments`
+  };
+  Kind kind = Kind::Next;
+  std::int32_t line = 0;
+  std::int32_t value = -1;     // the register of the term's value
+  std::int32_t cursor = 0;     // the argument cursor (Argument, and the loop ends)
+  std::int32_t variable = -1;  // Assign, Fuer
+  std::int32_t partner = -1;   // the "Solange" line whose condition a SolangeTest expects
+  std::uint64_t fill = 0;      // the reading of the partner's slot it was compiled from
+  std::int32_t command = -1;
+  std::array<std::int32_t, kMaxLineArguments> arguments{};  // registers
+};
+
+struct LineRoutine {
+  // What a line's entry holds besides an operation's index.
+  static constexpr std::int32_t kNotCompiled = -1;  // not for the slot's reading it has now
+  static constexpr std::int32_t kLeftToSteps = -2;  // a line only the steps can run
+  struct Line {
+    std::int32_t entry = kNotCompiled;  // the index of the line's first operation
+    std::uint64_t fill = 0;             // the slot's reading it was compiled from
+  };
+  // Past this many operations a routine starts afresh (edits leave the old ones behind).
+  static constexpr std::size_t kMaxOperations = std::size_t{1} << 20;
+
+  FlatPlan code;  // the operations and registers of every compiled line
+  std::vector<RoutineStep> steps;
+  std::vector<Line> lines;  // by line of the main program
+  PlanCache::Stamp stamp;   // what the terms were lowered for
+
+  void Clear(const PlanCache::Stamp& now) {
+    code = FlatPlan{};
+    steps.clear();
+    lines.clear();
+    stamp = now;
+  }
+};
+
+}  // namespace ombrix

@@ -1,0 +1,87 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "logic/program/interpreter.h"
+#include "tests/program/interpreter_world.h"
+#include "tests/support/example_programs.h"
+
+namespace ombrix {
+namespace {
+
+using testing::Observed;
+using testing::World;
+using Lines = std::vector<std::string>;
+
+// Runs `program` in calls of `chunk` lines each (the last ones may stop anywhere inside
+// a loop), with `edit` put in place of line `edit_line` after the first call, and returns
+// what a user could see afterwards.
+std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edit_line = -1,
+                        const std::string& edit = {}) {
+  World world;
+  for (const char* name : {"x", "y", "p", "z", "n", "c"}) world.AddVariable(name);
+  world.interpreter.UseCompiledLines(compiled);
+  world.Run(program, chunk);
+  long steps = world.steps;
+  if (edit_line >= 0) world.project.programs[MainProgram][edit_line] = edit;
+  for (int call = 0;
+       call < 5000 && world.flags.MainRunning && world.state.CurrentLine[MainProgram] >= 0;
+       ++call) {
+    const std::int64_t before = world.run.LinesRun();
+    if (world.run.StepMain({chunk, std::nullopt}) == RunOutcome::Failed) break;
+    steps += static_cast<long>(world.run.LinesRun() - before);
+  }
+  world.steps = steps;
+  return Observed(world);
+}
+
+// The compiled routine must leave exactly what the steps leave, whatever bound of a call
+// stops it and wherever a fault or an edit meets it.
+TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
+  struct Row {
+    const char* name;
+    Lines program;
+    // A line put in place of another after the first call (none: line -1).
+    struct {
+      int line = -1;
+      std::string text;
+    } edit;
+  };
+  // The Julia example on 2 x 3 points.
+  Lines julia = testing::JuliaProgram();
+  julia[3] = "F\xFCr(y;0;1;1)";
+  julia[4] = "F\xFCr(x;0;2;1)";
+  const std::vector<Row> rows = {
+      {"a drawing loop", julia, {}},
+      {"both parts of a Wenn",
+       {"x:=0", "Wiederhole(4)", "x:=x+1", "Wenn(x%2)", "ZeichneKreis(x;1)", "Andernfalls",
+        "ZeichnePunkt(x)", "EndeWenn", "EndeWiederhole"},
+       {}},
+      {"a loop edited between calls", julia, {10, "n:=n+2"}},
+      {"a loop's condition edited between calls", julia, {8, "Solange(n<3)"}},
+      {"an overflow inside a loop", {"z:=10", "Wiederhole(20)", "z:=z^2", "EndeWiederhole"}, {}},
+      {"a division by zero in a command",
+       {"x:=2", "Solange(x>-1)", "ZeichnePunkt(1/x)", "x:=x-1", "EndeSolange"},
+       {}},
+      {"nested loops with the same condition",
+       {"x:=0", "Solange(x<3)", "n:=0", "Solange(x<3)", "x:=x+1", "EndeSolange", "EndeSolange"},
+       {}},
+      {"a loop end with no loop", {"x:=1", "EndeWiederhole", "x:=2"}, {}},
+      {"an unknown line inside a loop", {"Wiederhole(3)", "x:=x+1", "Hallo", "EndeWiederhole"}, {}},
+      {"a count that is no integer", {"Wiederhole(5/2)", "x:=x+1", "EndeWiederhole"}, {}},
+      {"a complex condition",
+       {"x:=i", "Wenn(x)", "n:=1", "EndeWenn", "Solange(x)", "x:=0", "EndeSolange"},
+       {}},
+  };
+  for (const Row& row : rows) {
+    for (const long chunk : {1L, 2L, 3L, 7L, 100000L}) {
+      SCOPED_TRACE(std::string(row.name) + ", calls of " + std::to_string(chunk));
+      EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
+                RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ombrix
