@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -82,6 +83,21 @@ QToolButton* SearchButton(const char* tip, QWidget* parent) {
 }
 
 }  // namespace
+
+void HelpWindow::ShowBeside(const QWidget& main_window) {
+  if (!placed_) {
+    placed_ = true;
+    if (const QScreen* screen = main_window.screen()) {
+      const QRect place =
+          BesideWindow(main_window.frameGeometry(), screen->availableGeometry(), size());
+      resize(place.size());
+      move(place.topLeft());
+    }
+  }
+  show();
+  raise();
+  activateWindow();
+}
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));

@@ -32,6 +32,9 @@ class HelpWindow final : public QWidget {
   QWidget* search_bar;
   QLineEdit* search_line;
 
+  // Shows the guide in front: the first time beside `main_window`, so that it covers
+  // neither the picture nor the editor; then where the user left it.
+  void ShowBeside(const QWidget& main_window);
   // Scrolls the text to the heading of `row` in the table of contents.
   void ShowSection(int row);
   // Shows the search line with the focus in it.
@@ -48,6 +51,7 @@ class HelpWindow final : public QWidget {
   QList<int> heading_blocks_;     // block number of each table-of-contents row
   bool following_ = false;        // the contents follow the text: no scrolling back
   bool showing_section_ = false;  // the text goes to a chosen section
+  bool placed_ = false;           // put beside the main window once
 };
 
 }  // namespace ombrix

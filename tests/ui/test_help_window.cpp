@@ -38,11 +38,10 @@ QString SourceExamples() { return QStringLiteral(OMBRIX_SOURCE_EXAMPLES); }
 
 // A session with its own run engine: what the window runs, without the window.
 struct RunWorld {
+  RunWorld() { session.boxes.Attach(&boxes); }
   Session session;
   RecordingMessageBoxes boxes;
-  Interpreter interpreter{session.project, session.drawing, session.canvas,
-                          boxes,           session.flags,   session.interp};
-  RunControl run{interpreter, session.project, session.drawing, session.flags, session.interp};
+  RunControl& run = session.core.runtime.Run();
 
   // "Starten" and at most `lines` main-program lines (some examples never end), then
   // a few clicks and a drag over the picture.
