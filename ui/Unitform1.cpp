@@ -5,22 +5,13 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QFrame>
 #include <QLabel>
-#include <QLayout>
-#include <QMenuBar>
-#include <QScreen>
+#include <QMenu>
 #include <QStatusBar>
 #include <algorithm>
-#include <cstring>
-#include <new>
 #include <utility>
-#include <variant>
 
-#include "logic/complex/fault.h"
-#include "platform/picture_files.h"
 #include "platform/qt_text.h"
 #include "ui/Unitformablauf.h"
 #include "ui/Unitformfkten.h"
@@ -42,12 +33,6 @@ namespace ombrix {
 namespace {
 
 const char* const kChanged = "ge\xE4ndert";
-const char* const kOutOfMemory = "Zu wenig Arbeitsspeicher";
-const char* const kPausedStatus = "Angehalten vor Zeile %1 \x96 F5 setzt fort";
-const char* const kAboutText =
-    "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
-    "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
-    "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter\n(GPL-3.0-or-later).";
 
 // While a modal box is open the run waits until it is closed; the timer then only
 // looks now and then whether the box has gone.
@@ -132,33 +117,7 @@ void TForm1::ConnectComponents() {
 }
 
 void TForm1::ConnectActions() {
-  const std::pair<QAction*, void (TForm1::*)()> handlers[] = {
-      {ProjektNeu, &TForm1::ProjektNeuExecute},
-      {ProjektOeffnen, &TForm1::ProjektOeffnenExecute},
-      {ProjektSpeichern, &TForm1::ProjektSpeichernExecute},
-      {ProjektSpeichernUnter, &TForm1::ProjektSpeichernUnterExecute},
-      {ProjektBeenden, &TForm1::ProjektBeendenExecute},
-      {ProjektBildOeffnen, &TForm1::ProjektBildOeffnenExecute},
-      {ProjektBildSpeichernUnter, &TForm1::ProjektBildSpeichernUnterExecute},
-      {ProjektBildDrucken, &TForm1::ProjektBildDruckenExecute},
-      {ProjektBildKopieren, &TForm1::ProjektBildKopierenExecute},
-      {ProjektBildExportieren, &TForm1::ProjektBildExportierenExecute},
-      {BearbeitenHauptprogramm, &TForm1::BearbeitenHauptprogrammExecute},
-      {BearbeitenMausknopfGedrueckt, &TForm1::BearbeitenMausknopfGedruecktExecute},
-      {BearbeitenVariablen, &TForm1::BearbeitenVariablenExecute},
-      {BearbeitenFunktionen, &TForm1::BearbeitenFunktionenExecute},
-      {StartStarten, &TForm1::StartStartenExecute},
-      {StartAbbrechen, &TForm1::StartAbbrechenExecute},
-      {StartEinzelschritt, &TForm1::StartEinzelschrittExecute},
-      {StartSchrittZurueck, &TForm1::StartSchrittZurueckExecute},
-      {StartFortsetzen, &TForm1::StartFortsetzenExecute},
-      {StartHaltepunkt, &TForm1::StartHaltepunktExecute},
-      {StartAblaufAnzeigen, &TForm1::StartAblaufAnzeigenExecute},
-      {BearbeitenRegler, &TForm1::BearbeitenReglerExecute},
-      {HilfeSprachuebersicht, &TForm1::HilfeSprachuebersichtExecute},
-      {HilfeUeber, &TForm1::HilfeUeberExecute},
-  };
-  for (const auto& [action, handler] : handlers) {
+  for (const auto& [action, handler] : ActionHandlers()) {
     // "Start" and "Hilfe" act at once, the project's actions once a step has been left.
     const QString category = action->property("category").toString();
     const bool waits_for_line =
@@ -193,21 +152,6 @@ void TForm1::FormCreate() {
   StatusChangedPanel->clear();
 }
 
-template <class F>
-void TForm1::Guarded(F&& handler) {
-  try {
-    handler();
-  } catch (const Fault& fault) {
-    ShowFault(fault.what());
-  } catch (const std::bad_alloc&) {
-    ShowFault(kOutOfMemory);
-  }
-}
-
-void TForm1::ShowFault(const std::string& message) {
-  boxes_.Show(MessageKind::Fault, FaultDisplayText(message));
-}
-
 void TForm1::ShowFileName() {
   const QString name = session_.ProjectFileName;
   StatusFilePanel->setText(name);
@@ -218,8 +162,7 @@ void TForm1::ShowPicture() {
   // A repaint at once: the box's own event loop would come to a mere update only after
   // the box is already on screen.
   if (Image1 != nullptr) Image1->repaint();
-  // The box of a long mouse-click run takes its answer as any box does.
-  click_hold_.reset();
+  click_wait_.Release();
 }
 
 void TForm1::MarkChangedPanel() { StatusChangedPanel->setText(ToQt(kChanged)); }
@@ -240,7 +183,8 @@ void TForm1::ProjektNeuExecute() {
 
 void TForm1::ProjektOeffnenExecute() {
   if (!core_.ReadyToOpen()) return;
-  const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::OpenProject));
+  const std::optional<QString> chosen =
+      files_.Choose(ProjectDialogSetup(FileDialogKind::OpenProject, core_.document));
   if (!chosen) return;
   OpenProjectFile(*chosen);
 }
@@ -248,10 +192,6 @@ void TForm1::ProjektOeffnenExecute() {
 void TForm1::OpenExample(const QString& path) {
   if (!core_.ReadyToOpen()) return;
   ShowOpenedProject(core_.document.Open(FilePath(path), OpenAs::Copy));
-}
-
-void TForm1::OpenProjectFile(const QString& path, OpenedFrom) {
-  ShowOpenedProject(core_.document.Open(FilePath(path)));
 }
 
 void TForm1::ShowOpenedProject(const OpenResult& opened) {
@@ -285,7 +225,8 @@ void TForm1::ProjektSpeichernExecute() {
 
 void TForm1::ProjektSpeichernUnterExecute() {
   UncheckBoth();
-  const std::optional<QString> chosen = files_.Choose(ProjectDialog(FileDialogKind::SaveProject));
+  const std::optional<QString> chosen =
+      files_.Choose(ProjectDialogSetup(FileDialogKind::SaveProject, core_.document));
   if (!chosen || !core_.document.SaveAs(FilePath(*chosen))) return;
   ShowFileName();
   StatusChangedPanel->clear();
@@ -295,8 +236,6 @@ void TForm1::ProjektBeendenExecute() {
   UncheckBoth();
   if (core_.document.MayClose()) close();
 }
-
-bool TForm1::FormClose() { return core_.document.MayClose(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (core_.scheduler.StepInProgress()) {
@@ -339,42 +278,16 @@ void TForm1::BearbeitenHauptprogrammExecute() {
   EditProgram(MainProgram);
 }
 
-void TForm1::BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
-
 void TForm1::EditProgram(int slot, bool select_current_line) {
-  ProgramText& program = session_.project.programs[static_cast<std::size_t>(slot)];
-  // One batch for the whole load, so that a long program is not re-shown line by line.
-  FormPrgEditor->BeginUpdate();
-  try {
-    LoadProgramIntoEditor(program, slot, *FormPrgEditor, boxes_);
-  } catch (...) {
-    FormPrgEditor->EndUpdate();
-    throw;
-  }
-  FormPrgEditor->EndUpdate();
-  FormPrgEditor->SetCurrentLine(
-      program,
-      select_current_line ? session_.interp.CurrentLine[static_cast<std::size_t>(slot)] : -1);
+  const auto at = static_cast<std::size_t>(slot);
+  ProgramText& program = session_.project.programs[at];
+  FormPrgEditor->LoadProgram(program, slot,
+                             select_current_line ? session_.interp.CurrentLine[at] : -1);
   ShowPicture();
   FormPrgEditor->exec();  // "OK" and the close box both keep the text
   StoreEditorIntoProgram(*FormPrgEditor, program);
   if (FormAblauf != nullptr) FormAblauf->RunChanged();  // it shows the edited text
   if (session_.ProjectChanged) MarkChangedPanel();
-}
-
-FileDialogSetup TForm1::ProjectDialog(FileDialogKind kind) const {
-  FileDialogSetup setup = DialogSetup(kind);
-  setup.start = QDir::homePath();
-  // A copy of an example is offered under the example's name, in the home folder.
-  if (kind == FileDialogKind::SaveProject && !core_.document.CopyOf().empty()) {
-    setup.start = QDir(setup.start).filePath(FileName(core_.document.CopyOf()));
-  }
-  if (core_.document.Named()) {
-    const QFileInfo project(FileName(core_.document.File()));
-    setup.start =
-        kind == FileDialogKind::SaveProject ? project.absoluteFilePath() : project.absolutePath();
-  }
-  return setup;
 }
 
 std::optional<QString> TForm1::ChoosePicture(FileDialogKind kind) {
@@ -430,11 +343,6 @@ void TForm1::HilfeSprachuebersichtExecute() {
   FormHilfe->ShowBeside(*this);
 }
 
-void TForm1::HilfeUeberExecute() {
-  boxes_.Show(MessageKind::Plain, std::string(kApplicationTitle) + "\n\n" + kAboutText,
-              kAboutTitle);
-}
-
 // ---------------------------------------------------------------- run control
 
 void TForm1::SetChecked(QCheckBox* box, bool checked) {
@@ -450,23 +358,12 @@ void TForm1::SetLockedEnabled(bool enabled) {
 }
 
 void TForm1::CheckBox1Click() {
-  if (run_control_changes_box_) return;
-  if (CheckBox1->isChecked()) {
-    StartRun();
-  } else {
-    StopRun();
-  }
+  if (!run_control_changes_box_) CheckBox1->isChecked() ? StartRun() : StopRun();
 }
 
 void TForm1::CheckBox2Click() {
   if (!run_control_changes_box_) core_.scheduler.SetMouseProgramEnabled(CheckBox2->isChecked());
 }
-
-void TForm1::StartRun() { core_.scheduler.Start(); }
-
-void TForm1::StopRun() { core_.scheduler.Stop(); }
-
-void TForm1::UncheckBoth() { core_.scheduler.SwitchOffBoth(); }
 
 void TForm1::SwitchesChanged() {
   SetChecked(CheckBox1, core_.scheduler.MainSwitch());
@@ -514,11 +411,7 @@ void TForm1::RunWaits() {
 void TForm1::PictureChanged() { Image1->update(); }
 
 void TForm1::Busy(bool busy) {
-  if (busy) {
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-  } else {
-    QApplication::restoreOverrideCursor();
-  }
+  busy ? QApplication::setOverrideCursor(Qt::BusyCursor) : QApplication::restoreOverrideCursor();
 }
 
 void TForm1::Turn() {
@@ -527,22 +420,17 @@ void TForm1::Turn() {
 }
 
 bool TForm1::ClickTurn() {
-  if (!click_hold_) click_hold_ = std::make_unique<WindowHold>(*this);
   Image1->update();  // what the run has drawn so far
-  click_hold_->Turn();
-  return click_hold_ != nullptr && click_hold_->Abandoned();  // a box may have released it
+  return click_wait_.Turn();
 }
 
 void TForm1::ClickRunEnded(bool failed) {
-  const bool held = click_hold_ != nullptr;
-  const bool abbrechen = held && click_hold_->AbbrechenAsked();
-  const bool close_asked = held && click_hold_->CloseAsked();
-  click_hold_.reset();
+  const ClickRunWait::Asked asked = click_wait_.End();
   Image1->update();
   // The release of the button may have been held back with the other input.
-  if (held && QGuiApplication::mouseButtons() == Qt::NoButton) Run().ReleaseMouse();
-  if (abbrechen && Run().MainRunning()) StopRun();
-  if (close_asked) QTimer::singleShot(0, this, &QWidget::close);
+  if (asked.held && QGuiApplication::mouseButtons() == Qt::NoButton) Run().ReleaseMouse();
+  if (asked.abbrechen && Run().MainRunning()) StopRun();
+  if (asked.close) QTimer::singleShot(0, this, &QWidget::close);
   if (!failed && FormAblauf != nullptr) FormAblauf->RunChanged();
 }
 
@@ -555,11 +443,7 @@ void TForm1::StepFailed(int program) {
 }
 
 void TForm1::EditFailedLine(int program) {
-  if (program == MainProgram) {
-    BearbeitenHauptprogrammExecute();
-  } else {
-    BearbeitenMausknopfGedruecktExecute();
-  }
+  program == MainProgram ? BearbeitenHauptprogrammExecute() : BearbeitenMausknopfGedruecktExecute();
 }
 
 void TForm1::ActOnProject(const std::function<void()>& handler) {
@@ -582,8 +466,6 @@ void TForm1::AfterLine(std::function<void()> then) {
   });
 }
 
-void TForm1::RunMouseHandler() { core_.scheduler.RunMouseProgram(); }
-
 // ---------------------------------------------------------------- watching a run
 
 bool TForm1::DialogOpen() { return QApplication::activeModalWidget() != nullptr; }
@@ -596,49 +478,32 @@ void TForm1::StartAblaufAnzeigenExecute() {
     // and a run must not start under them.
     FormAblauf->AddActions({StartAbbrechen, nullptr, StartEinzelschritt, StartSchrittZurueck,
                             StartFortsetzen, StartHaltepunkt});
-    FormAblauf->OnTempoChanged = [this] {
-      if (Run().MainRunning()) StartIdle();
-    };
-    FormAblauf->OnClosed = [this] {
-      Debugger().SetHistoryEnabled(false);
-      // Closed, the window's breakpoints, watches and tempo wait until it opens again.
-      parked_debug_ = ParkDebugSettings(Debugger());
+    // Another tempo, or none with the window closed: the next line is due at another time.
+    FormAblauf->OnTempoChanged = FormAblauf->OnClosed = [this] {
       if (Run().MainRunning()) StartIdle();
     };
   }
-  if (!FormAblauf->isVisible()) RestoreDebugSettings(Debugger(), std::exchange(parked_debug_, {}));
-  // The history costs time and memory; it is kept while the run window is open.
-  Debugger().SetHistoryEnabled(true);
-  FormAblauf->ShowBeside(*this);
+  FormAblauf->Open(*this);
 }
 
 void TForm1::ForgetDebugSettings() {
-  ParkDebugSettings(Debugger());
-  parked_debug_ = {};
-  if (FormAblauf != nullptr) FormAblauf->RunChanged();
+  if (FormAblauf != nullptr) {
+    FormAblauf->ForgetSettings();
+  } else {
+    ParkDebugSettings(Debugger());
+  }
 }
 
 void TForm1::ShowPauseState() {
-  QString text;
-  if (Debugger().State() == DebugState::Paused) {
-    text = ToQt(kPausedStatus).arg(Debugger().NextLine().line + 1);
-  }
-  if (statusBar()->currentMessage() == text) return;
-  if (text.isEmpty()) {
-    statusBar()->clearMessage();
-  } else {
-    statusBar()->showMessage(text);
-  }
+  // An empty message is none: the panels show again.
+  const QString text = ToQt(core_.scheduler.PauseStatus());
+  if (statusBar()->currentMessage() != text) statusBar()->showMessage(text);
 }
 
 void TForm1::StartEinzelschrittExecute() {
   StartAblaufAnzeigenExecute();
   core_.scheduler.SingleStep();
 }
-
-void TForm1::StartSchrittZurueckExecute() { core_.scheduler.StepBack(); }
-
-void TForm1::StartFortsetzenExecute() { core_.scheduler.Continue(); }
 
 void TForm1::StartHaltepunktExecute() {
   StartAblaufAnzeigenExecute();
@@ -674,24 +539,13 @@ void TForm1::Image1MouseUp(Qt::MouseButton, int, int) {
 
 // ---------------------------------------------------------------- controls
 
-void TForm1::BearbeitenReglerExecute() {
-  // The first time beside the window, so that it does not cover the picture.
-  if (!FormRegler->isVisible() && !regler_placed_) {
-    FormRegler->move(frameGeometry().topRight() + QPoint(8, 0));
-    regler_placed_ = true;
-  }
-  FormRegler->show();
-  FormRegler->raise();
-  FormRegler->activateWindow();
-}
+void TForm1::BearbeitenReglerExecute() { FormRegler->ShowBeside(*this); }
 
 void TForm1::ControlChanged(bool dragging) {
   MarkChangedPanel();
   Image1->update();
   core_.live.ControlChanged(dragging);
 }
-
-void TForm1::RestartLive() { core_.live.Restart(); }
 
 void TForm1::HoldPicture() {
   if (!Image1->ShowsCopy()) Image1->ShowCopy(session_.canvas.Image());

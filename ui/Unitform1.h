@@ -17,7 +17,9 @@
 #include "logic/program/debug_settings.h"
 #include "ui/file_dialogs.h"
 #include "ui/form1_design.h"
+#include "ui/help_window.h"
 #include "ui/qt_message_boxes.h"
+#include "ui/reader_wait.h"
 #include "ui/session.h"
 #include "ui/term_wait.h"
 
@@ -46,8 +48,8 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   // Watching a run: the run window is made when it is first asked for.
   TFormAblauf* FormAblauf = nullptr;
   void StartEinzelschrittExecute();
-  void StartSchrittZurueckExecute();
-  void StartFortsetzenExecute();
+  void StartSchrittZurueckExecute() { core_.scheduler.StepBack(); }
+  void StartFortsetzenExecute() { core_.scheduler.Continue(); }
   void StartHaltepunktExecute();
   void StartAblaufAnzeigenExecute();
   RunDebugger& Debugger() { return core_.runtime.Debugger(); }
@@ -55,7 +57,7 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   // The "Hilfe" menu: the language guide, the shipped examples, the about box.
   HelpWindow* FormHilfe = nullptr;  // made when it is first asked for
   void HilfeSprachuebersichtExecute();
-  void HilfeUeberExecute();
+  void HilfeUeberExecute() { ShowAbout(boxes_); }
   // Lists the examples of `folder` in the "Beispiele" menu, replacing what it held.
   void FillExamplesMenu(const QString& folder);
   // Opens an example as an unnamed copy of the file at `path`: the first save asks for
@@ -64,7 +66,9 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   // Reads the project at `path` and shows its programs in the editor; on a load error
   // shows it (under "Fehler", naming the file) and keeps the open project.
   enum class OpenedFrom { Dialog, CommandLine };
-  void OpenProjectFile(const QString& path, OpenedFrom from = OpenedFrom::Dialog);
+  void OpenProjectFile(const QString& path, OpenedFrom = OpenedFrom::Dialog) {
+    ShowOpenedProject(core_.document.Open(FilePath(path)));
+  }
 
   // Controls: the "Regler" panel (not modal), and the main program started anew when a
   // control changes a start value with "live" on.
@@ -74,7 +78,7 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   void ControlChanged(bool dragging);
   // As "Starten", abandoning a run that is still going as "Abbrechen" does, without the
   // box for a successful end; the last finished picture shows until the new one is done.
-  void RestartLive();
+  void RestartLive() { core_.live.Restart(); }
   bool LiveRunActive() const { return core_.live.Active(); }
   std::int64_t LivePicturesFinished() const { return core_.live.PicturesFinished(); }
 
@@ -97,18 +101,18 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   void BearbeitenFunktionenExecute();
   void BearbeitenVariablenExecute();
   void BearbeitenHauptprogrammExecute();
-  void BearbeitenMausknopfGedruecktExecute();
+  void BearbeitenMausknopfGedruecktExecute() { EditProgram(MouseHandlerProgram); }
   // The close query: true when the window may close.
-  bool FormClose();
+  bool FormClose() { return core_.document.MayClose(); }
 
   // Run control.
   void StartStartenExecute() { StartRun(); }
   void StartAbbrechenExecute() { StopRun(); }
-  void StartRun();
-  void StopRun();
-  void UncheckBoth();
+  void StartRun() { core_.scheduler.Start(); }
+  void StopRun() { core_.scheduler.Stop(); }
+  void UncheckBoth() { core_.scheduler.SwitchOffBoth(); }
   void IdleStep();
-  void RunMouseHandler();
+  void RunMouseHandler() { core_.scheduler.RunMouseProgram(); }
   void CheckBox1Click();
   void CheckBox2Click();
   void Image1MouseDown(Qt::MouseButton button, int x, int y);
@@ -139,8 +143,9 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   // Runs an event handler; a fault that reaches it is shown as the top-level handler
   // shows it, and the event loop goes on.
   template <class F>
-  void Guarded(F&& handler);
-  void ShowFault(const std::string& message);
+  void Guarded(F&& handler) {
+    ShowingFaults(boxes_, handler);
+  }
   // Shows the opened project under its name, with its controls and its programs.
   void ShowOpenedProject(const OpenResult& opened);
   // Shows the editor on the program of `slot`, with the line at its counter selected.
@@ -180,9 +185,7 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   void ShowDrawing() override;
   void LiveSwitchedOff() override;
 
-  // Where a file dialog opens: the current project's folder (with its file offered for
-  // "speichern unter"), the folder of the last picture; the home folder at first.
-  FileDialogSetup ProjectDialog(FileDialogKind kind) const;
+  // A picture's dialog opens in the folder of the last picture (home at first).
   std::optional<QString> ChoosePicture(FileDialogKind kind);
 
   // Paints what the programs drew, now: a box or the editor is about to open.
@@ -196,13 +199,11 @@ class TForm1 final : public QMainWindow, public TForm1Design, private RunView, p
   QTimer idle_timer_;
   std::chrono::microseconds idle_slice_{5000};
   std::int64_t idle_line_limit_ = 0;
-  bool run_control_changes_box_ = false;    // the check boxes follow the core's switches
-  QString picture_folder_;                  // of the picture last opened or saved
-  bool loading_picture_ = false;            // "Bild öffnen" waits for its reader
-  std::unique_ptr<WindowHold> click_hold_;  // a mouse-click run has taken long
-  bool regler_placed_ = false;              // the panel has been put beside the window
-  // The run window's settings while it is closed; a new or another project forgets them.
-  DebugSettings parked_debug_;
+  bool run_control_changes_box_ = false;  // the check boxes follow the core's switches
+  QString picture_folder_;                // of the picture last opened or saved
+  bool loading_picture_ = false;          // "Bild öffnen" waits for its reader
+  ClickRunWait click_wait_{*this};        // the window alive while a mouse-click run takes long
+  // A new or another project forgets the run window's breakpoints, watches and tempo.
   void ForgetDebugSettings();
   // The status bar says "Angehalten vor Zeile n ..." while the run is paused.
   void ShowPauseState();

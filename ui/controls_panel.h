@@ -30,6 +30,9 @@ class ControlsPanel final : public QDialog {
   QPushButton* AddSliderButton;
   QPushButton* AddPointButton;
 
+  // Shows the panel in front: the first time beside `main_window`, so that it does not
+  // cover the picture; then where the user left it.
+  void ShowBeside(const QWidget& main_window);
   // The rows anew from the session's controls and start values (a project was opened or
   // made new, the variable dialog was closed).
   void Rebuild();
@@ -86,6 +89,7 @@ class ControlsPanel final : public QDialog {
   int drag_index_ = -1;
   QPoint drag_last_;      // where the pointer was at the last press or move of a drag
   bool filling_ = false;  // sliders set from start values, not by the user
+  bool placed_ = false;   // put beside the main window once
 };
 
 }  // namespace ombrix

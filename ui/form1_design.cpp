@@ -13,6 +13,8 @@
 
 #include "logic/complex/messages.h"
 #include "platform/qt_text.h"
+#include "ui/Unitform1.h"
+#include "ui/help_window.h"
 #include "ui/picture_box.h"
 
 namespace ombrix {
@@ -127,7 +129,7 @@ void TForm1Design::FitScreenHeight(int available_height) {
 }
 
 QAction* TForm1Design::MakeAction(const char* name, const char* caption, const char* category,
-                                  const QKeySequence& shortcut, int image_index) {
+                                  const QKeySequence& shortcut, int image_index, Handler handler) {
   auto* action = new QAction(ToQt(caption), window_);
   action->setObjectName(QString::fromLatin1(name));
   action->setShortcut(shortcut);
@@ -138,58 +140,77 @@ QAction* TForm1Design::MakeAction(const char* name, const char* caption, const c
         QIcon(QStringLiteral(":/ombrix/icons/%1.png").arg(image_index, 2, 10, QLatin1Char('0'))));
   }
   window_->addAction(action);  // the shortcuts work wherever the focus is in the window
+  handlers_.emplace_back(action, handler);
   return action;
 }
 
 void TForm1Design::CreateActions() {
-  ProjektNeu = MakeAction("ProjektNeu", "Neues Projekt", "Datei",
-                          QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0);
-  ProjektOeffnen = MakeAction("ProjektOeffnen", "Projekt \366ffnen", "Datei",
-                              QKeySequence(Qt::CTRL | Qt::Key_O), 1);
-  ProjektSpeichern = MakeAction("ProjektSpeichern", "Projekt speichern", "Datei",
-                                QKeySequence(Qt::CTRL | Qt::Key_S), 2);
+  ProjektNeu =
+      MakeAction("ProjektNeu", "Neues Projekt", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0, &TForm1::ProjektNeuExecute);
+  ProjektOeffnen =
+      MakeAction("ProjektOeffnen", "Projekt \366ffnen", "Datei", QKeySequence(Qt::CTRL | Qt::Key_O),
+                 1, &TForm1::ProjektOeffnenExecute);
+  ProjektSpeichern =
+      MakeAction("ProjektSpeichern", "Projekt speichern", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_S), 2, &TForm1::ProjektSpeichernExecute);
   ProjektSpeichernUnter = MakeAction("ProjektSpeichernUnter", "Projekt speichern unter", "Datei",
-                                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), 3);
+                                     QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_S), 3,
+                                     &TForm1::ProjektSpeichernUnterExecute);
   ProjektBeenden =
-      MakeAction("ProjektBeenden", "Beenden", "Datei", QKeySequence(Qt::ALT | Qt::Key_F4), 4);
+      MakeAction("ProjektBeenden", "Beenden", "Datei", QKeySequence(Qt::ALT | Qt::Key_F4), 4,
+                 &TForm1::ProjektBeendenExecute);
   ProjektBildOeffnen = MakeAction("ProjektBildOeffnen", "Bild \366ffnen", "Datei",
-                                  QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5);
+                                  QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_O), 5,
+                                  &TForm1::ProjektBildOeffnenExecute);
   ProjektBildSpeichernUnter = MakeAction("ProjektBildSpeichernUnter", "Bild speichern unter",
-                                         "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6);
-  ProjektBildDrucken = MakeAction("ProjektBildDrucken", "Bild drucken \x85", "Datei",
-                                  QKeySequence(Qt::CTRL | Qt::Key_P), 13);
-  ProjektBildKopieren = MakeAction("ProjektBildKopieren", "Bild kopieren", "Datei",
-                                   QKeySequence(Qt::CTRL | Qt::Key_C), 14);
-  ProjektBildExportieren =
-      MakeAction("ProjektBildExportieren", "Bild exportieren \x85", "Datei", QKeySequence(), 15);
-  BearbeitenHauptprogramm = MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
-                                       QKeySequence(Qt::CTRL | Qt::Key_H), 7);
+                                         "Datei", QKeySequence(Qt::ALT | Qt::SHIFT | Qt::Key_S), 6,
+                                         &TForm1::ProjektBildSpeichernUnterExecute);
+  ProjektBildDrucken =
+      MakeAction("ProjektBildDrucken", "Bild drucken \x85", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_P), 13, &TForm1::ProjektBildDruckenExecute);
+  ProjektBildKopieren =
+      MakeAction("ProjektBildKopieren", "Bild kopieren", "Datei",
+                 QKeySequence(Qt::CTRL | Qt::Key_C), 14, &TForm1::ProjektBildKopierenExecute);
+  ProjektBildExportieren = MakeAction("ProjektBildExportieren", "Bild exportieren \x85", "Datei",
+                                      QKeySequence(), 15, &TForm1::ProjektBildExportierenExecute);
+  BearbeitenHauptprogramm =
+      MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_H), 7, &TForm1::BearbeitenHauptprogrammExecute);
   BearbeitenMausknopfGedrueckt = MakeAction("BearbeitenMausknopfGedrueckt",
                                             "Ereignisbehandlung f\xFCr 'Mausknopf gedr\374ckt'",
-                                            "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_M), 8);
-  BearbeitenVariablen = MakeAction("BearbeitenVariablen", "Variablen", "Bearbeiten",
-                                   QKeySequence(Qt::CTRL | Qt::Key_I), 9);
-  BearbeitenFunktionen = MakeAction("BearbeitenFunktionen", "Funktionen", "Bearbeiten",
-                                    QKeySequence(Qt::CTRL | Qt::Key_F), 10);
-  StartStarten = MakeAction("StartStarten", "Starten", "Start", QKeySequence(Qt::Key_F1), 11);
-  StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12);
-  StartEinzelschritt =
-      MakeAction("StartEinzelschritt", "Einzelschritt", "Start", QKeySequence(Qt::Key_F8), -1);
+                                            "Bearbeiten", QKeySequence(Qt::CTRL | Qt::Key_M), 8,
+                                            &TForm1::BearbeitenMausknopfGedruecktExecute);
+  BearbeitenVariablen =
+      MakeAction("BearbeitenVariablen", "Variablen", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_I), 9, &TForm1::BearbeitenVariablenExecute);
+  BearbeitenFunktionen =
+      MakeAction("BearbeitenFunktionen", "Funktionen", "Bearbeiten",
+                 QKeySequence(Qt::CTRL | Qt::Key_F), 10, &TForm1::BearbeitenFunktionenExecute);
+  StartStarten = MakeAction("StartStarten", "Starten", "Start", QKeySequence(Qt::Key_F1), 11,
+                            &TForm1::StartStartenExecute);
+  StartAbbrechen = MakeAction("StartAbbrechen", "Abbrechen", "Start", QKeySequence(Qt::Key_F2), 12,
+                              &TForm1::StartAbbrechenExecute);
+  StartEinzelschritt = MakeAction("StartEinzelschritt", "Einzelschritt", "Start",
+                                  QKeySequence(Qt::Key_F8), -1, &TForm1::StartEinzelschrittExecute);
   StartSchrittZurueck = MakeAction("StartSchrittZurueck",
                                    "Schritt zur\xFC"
                                    "ck",
-                                   "Start", QKeySequence(Qt::SHIFT | Qt::Key_F8), -1);
-  StartFortsetzen =
-      MakeAction("StartFortsetzen", "Fortsetzen", "Start", QKeySequence(Qt::Key_F5), -1);
-  StartHaltepunkt =
-      MakeAction("StartHaltepunkt", "Haltepunkt an/aus", "Start", QKeySequence(Qt::Key_F9), -1);
-  StartAblaufAnzeigen =
-      MakeAction("StartAblaufAnzeigen", "Ablauf anzeigen", "Start", QKeySequence(), -1);
-  BearbeitenRegler = MakeAction("BearbeitenRegler", "Regler", "Bearbeiten", QKeySequence(), -1);
+                                   "Start", QKeySequence(Qt::SHIFT | Qt::Key_F8), -1,
+                                   &TForm1::StartSchrittZurueckExecute);
+  StartFortsetzen = MakeAction("StartFortsetzen", "Fortsetzen", "Start", QKeySequence(Qt::Key_F5),
+                               -1, &TForm1::StartFortsetzenExecute);
+  StartHaltepunkt = MakeAction("StartHaltepunkt", "Haltepunkt an/aus", "Start",
+                               QKeySequence(Qt::Key_F9), -1, &TForm1::StartHaltepunktExecute);
+  StartAblaufAnzeigen = MakeAction("StartAblaufAnzeigen", "Ablauf anzeigen", "Start",
+                                   QKeySequence(), -1, &TForm1::StartAblaufAnzeigenExecute);
+  BearbeitenRegler = MakeAction("BearbeitenRegler", "Regler", "Bearbeiten", QKeySequence(), -1,
+                                &TForm1::BearbeitenReglerExecute);
   // F1 starts a program, so the guide has no shortcut of its own.
-  HilfeSprachuebersicht =
-      MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe", QKeySequence(), -1);
-  HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1);
+  HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
+                                     QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
+  HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1,
+                          &TForm1::HilfeUeberExecute);
 }
 
 void TForm1Design::CreateMenus() {

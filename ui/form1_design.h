@@ -1,11 +1,13 @@
 // The main window's design, as a form designer keeps it apart from the window's code:
 // the components in their places and fonts, the actions with their captions, shortcuts
 // and icons, and the menus, all made in one place. The window (Unitform1) derives from it
-// and gives the components and actions their handlers.
+// and gives the components their handlers and the actions the handlers named here.
 #pragma once
 
 #include <QKeySequence>
 #include <array>
+#include <utility>
+#include <vector>
 
 class QAction;
 class QCheckBox;
@@ -19,9 +21,9 @@ namespace ombrix {
 
 class PictureBox;
 class QImageCanvas;
+class TForm1;
 
 inline constexpr int kLockedActionCount = 10;
-inline constexpr const char* kAboutTitle = "\334ber Ombrix";
 
 class TForm1Design {
  public:
@@ -72,17 +74,21 @@ class TForm1Design {
   void FitScreenHeight(int available_height);
 
  protected:
+  using Handler = void (TForm1::*)();
   // Makes everything on `window`; the picture shows `canvas`.
   void SetupUi(QMainWindow& window, const QImageCanvas& canvas);
+  // Each action with the window's handler it runs.
+  const std::vector<std::pair<QAction*, Handler>>& ActionHandlers() const { return handlers_; }
 
  private:
   void CreateComponents(const QImageCanvas& canvas);
   void CreateActions();
   void CreateMenus();
   QAction* MakeAction(const char* name, const char* caption, const char* category,
-                      const QKeySequence& shortcut, int image_index);
+                      const QKeySequence& shortcut, int image_index, Handler handler);
 
   QMainWindow* window_ = nullptr;
+  std::vector<std::pair<QAction*, Handler>> handlers_;
 };
 
 }  // namespace ombrix

@@ -84,6 +84,14 @@ QToolButton* SearchButton(const char* tip, QWidget* parent) {
 
 }  // namespace
 
+void ShowAbout(MessageBoxes& boxes) {
+  static const char* const kAboutText =
+      "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
+      "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
+      "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter\n(GPL-3.0-or-later).";
+  boxes.Show(MessageKind::Plain, std::string(kApplicationTitle) + "\n\n" + kAboutText, kAboutTitle);
+}
+
 void HelpWindow::ShowBeside(const QWidget& main_window) {
   if (!placed_) {
     placed_ = true;

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "logic/complex/messages.h"
+
 class QLineEdit;
 class QListWidget;
 class QTextBrowser;
@@ -22,6 +24,10 @@ QString WithoutComments(QString markdown);
 // never off the screen and never larger than it.
 QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted,
                    int least_width = 0);
+
+// "Über Ombrix": the about box, under this title.
+inline constexpr const char* kAboutTitle = "\334ber Ombrix";
+void ShowAbout(MessageBoxes& boxes);
 
 class HelpWindow final : public QWidget {
  public:

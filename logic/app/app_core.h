@@ -5,13 +5,30 @@
 #pragma once
 
 #include <chrono>
+#include <new>
 
 #include "logic/app/live_restart.h"
 #include "logic/app/project_document.h"
 #include "logic/app/run_scheduler.h"
 #include "logic/app/runtime.h"
+#include "logic/complex/fault.h"
 
 namespace ombrix {
+
+inline constexpr const char* kOutOfMemory = "Zu wenig Arbeitsspeicher";
+
+// Runs one of a front end's event handlers: a fault that reaches it is shown as the
+// top-level handler shows it, and the front end's loop goes on.
+template <class Handler>
+void ShowingFaults(MessageBoxes& boxes, Handler&& handler) {
+  try {
+    handler();
+  } catch (const Fault& fault) {
+    boxes.Show(MessageKind::Fault, FaultDisplayText(fault.what()));
+  } catch (const std::bad_alloc&) {
+    boxes.Show(MessageKind::Fault, FaultDisplayText(kOutOfMemory));
+  }
+}
 
 // What a front end supplies: the picture, the boxes, its files, a clock (see RuntimeParts).
 struct AppParts {

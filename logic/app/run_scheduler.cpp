@@ -86,6 +86,13 @@ std::optional<std::chrono::nanoseconds> RunScheduler::NextSliceIn() const {
   return runtime_.Debugger().UntilNextLine();
 }
 
+std::string RunScheduler::PauseStatus() const {
+  const RunDebugger& debugger = runtime_.Debugger();
+  if (debugger.State() != DebugState::Paused) return {};
+  return "Angehalten vor Zeile " + std::to_string(debugger.NextLine().line + 1) +
+         " \x96 F5 setzt fort";
+}
+
 void RunScheduler::AfterMainSteps(RunOutcome outcome) {
   view_->PictureChanged();
   switch (outcome) {

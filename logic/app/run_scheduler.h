@@ -89,6 +89,9 @@ class RunScheduler {
   void Slice(StepBudget budget);
   // When Slice is due again: none while stopped or paused, else the tempo's wait.
   [[nodiscard]] std::optional<std::chrono::nanoseconds> NextSliceIn() const;
+  // What the status bar says while the run is paused ("Angehalten vor Zeile n – F5 setzt
+  // fort"); empty otherwise.
+  std::string PauseStatus() const;
 
   // The run window's steps; none inside a step or under a box (Blocked).
   void SingleStep();
