@@ -42,8 +42,9 @@ class ControlsPanel final : public QDialog {
   QString ValueText(int index) const;
 
   // Refused with the German reason; otherwise the control is added at the end.
-  std::optional<std::string> AddSlider(const std::string& variable, const SliderTerms& terms);
-  std::optional<std::string> AddPoint(const std::string& variable);
+  [[nodiscard]] std::optional<std::string> AddSlider(const std::string& variable,
+                                                     const SliderTerms& terms);
+  [[nodiscard]] std::optional<std::string> AddPoint(const std::string& variable);
   void RemoveControl(int index);
 
   // The points of the point controls under the current scale.

@@ -47,11 +47,11 @@ struct RunWorld {
   // a few clicks and a drag over the picture.
   QImage RunLoaded(std::int64_t lines = 20000) {
     run.Start();
-    run.StepMain({lines, std::nullopt});
+    (void)run.StepMain({lines, std::nullopt});
     for (const QPoint at : {QPoint(100, 100), QPoint(150, 120), QPoint(300, 320)}) {
       run.PressMouse();
       run.MoveMouse(at.x(), at.y());
-      if (run.MouseProgramDue()) run.RunMouseProgram();
+      if (run.MouseProgramDue()) (void)run.RunMouseProgram();
     }
     run.ReleaseMouse();
     return session.canvas.Image();
