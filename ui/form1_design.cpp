@@ -50,7 +50,14 @@ void TForm1Design::CreateComponents(const QImageCanvas& canvas) {
   client->setObjectName(QStringLiteral("ClientArea"));
   client->setFixedSize(kClientWidth, kClientHeight - kStatusHeight);
   window_->setCentralWidget(client);
+  CreateTopStrip(client);
+  Image1 = new PictureBox(canvas, client);
+  Image1->move(16, 64);
+  CreateStatusBar();
+  window_->layout()->setSizeConstraint(QLayout::SetFixedSize);
+}
 
+void TForm1Design::CreateTopStrip(QWidget* client) {
   Bevel1 = new QFrame(client);
   Bevel1->setObjectName(QStringLiteral("Bevel1"));
   Bevel1->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -89,9 +96,9 @@ void TForm1Design::CreateComponents(const QImageCanvas& canvas) {
   for (QWidget* w : {static_cast<QWidget*>(Label4), static_cast<QWidget*>(CheckBox1)}) {
     w->setFont(small);
   }
-  Image1 = new PictureBox(canvas, client);
-  Image1->move(16, 64);
+}
 
+void TForm1Design::CreateStatusBar() {
   QStatusBar* bar = window_->statusBar();
   bar->setObjectName(QStringLiteral("StatusBar1"));
   bar->setSizeGripEnabled(false);
@@ -110,7 +117,6 @@ void TForm1Design::CreateComponents(const QImageCanvas& canvas) {
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     bar->addWidget(panel);
   }
-  window_->layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TForm1Design::FitScreenHeight(int available_height) {
@@ -145,6 +151,16 @@ QAction* TForm1Design::MakeAction(const char* name, const char* caption, const c
 }
 
 void TForm1Design::CreateActions() {
+  CreateFileActions();
+  CreateEditAndRunActions();
+  // F1 starts a program, so the guide has no shortcut of its own.
+  HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
+                                     QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
+  HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1,
+                          &TForm1::HilfeUeberExecute);
+}
+
+void TForm1Design::CreateFileActions() {
   ProjektNeu =
       MakeAction("ProjektNeu", "Neues Projekt", "Datei",
                  QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_N), 0, &TForm1::ProjektNeuExecute);
@@ -174,6 +190,9 @@ void TForm1Design::CreateActions() {
                  QKeySequence(Qt::CTRL | Qt::Key_C), 14, &TForm1::ProjektBildKopierenExecute);
   ProjektBildExportieren = MakeAction("ProjektBildExportieren", "Bild exportieren \x85", "Datei",
                                       QKeySequence(), 15, &TForm1::ProjektBildExportierenExecute);
+}
+
+void TForm1Design::CreateEditAndRunActions() {
   BearbeitenHauptprogramm =
       MakeAction("BearbeitenHauptprogramm", "Hauptprogramm", "Bearbeiten",
                  QKeySequence(Qt::CTRL | Qt::Key_H), 7, &TForm1::BearbeitenHauptprogrammExecute);
@@ -206,11 +225,6 @@ void TForm1Design::CreateActions() {
                                    QKeySequence(), -1, &TForm1::StartAblaufAnzeigenExecute);
   BearbeitenRegler = MakeAction("BearbeitenRegler", "Regler", "Bearbeiten", QKeySequence(), -1,
                                 &TForm1::BearbeitenReglerExecute);
-  // F1 starts a program, so the guide has no shortcut of its own.
-  HilfeSprachuebersicht = MakeAction("HilfeSprachuebersicht", "Sprach\374bersicht", "Hilfe",
-                                     QKeySequence(), -1, &TForm1::HilfeSprachuebersichtExecute);
-  HilfeUeber = MakeAction("HilfeUeber", kAboutTitle, "Hilfe", QKeySequence(), -1,
-                          &TForm1::HilfeUeberExecute);
 }
 
 void TForm1Design::CreateMenus() {

@@ -16,6 +16,7 @@ class QImage;
 class QLabel;
 class QMainWindow;
 class QMenu;
+class QWidget;
 
 namespace ombrix {
 
@@ -82,7 +83,11 @@ class TForm1Design {
 
  private:
   void CreateComponents(const QImageCanvas& canvas);
+  void CreateTopStrip(QWidget* client);  // the bevels, the mouse position, the switches
+  void CreateStatusBar();
   void CreateActions();
+  void CreateFileActions();
+  void CreateEditAndRunActions();
   void CreateMenus();
   QAction* MakeAction(const char* name, const char* caption, const char* category,
                       const QKeySequence& shortcut, int image_index, Handler handler);

@@ -50,6 +50,8 @@ class HelpWindow final : public QWidget {
   bool FindNext(bool backwards = false);
 
  private:
+  // The search line under the text with its buttons, hidden until Ctrl+F.
+  void CreateSearchBar();
   void SpaceBlocks();
   void FillContents();
   // Marks in the table of contents the section at the top of the text.
