@@ -293,7 +293,7 @@ void TForm1::EditProgram(int slot, bool select_current_line) {
 std::optional<QString> TForm1::ChoosePicture(FileDialogKind kind) {
   FileDialogSetup setup = DialogSetup(kind);
   setup.start = picture_folder_.isEmpty() ? QDir::homePath() : picture_folder_;
-  const std::optional<QString> chosen = files_.Choose(setup);
+  std::optional<QString> chosen = files_.Choose(setup);  // moved out when returned
   if (chosen) picture_folder_ = QFileInfo(*chosen).absolutePath();
   return chosen;
 }
