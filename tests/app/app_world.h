@@ -18,6 +18,16 @@
 
 namespace ombrix::testing {
 
+// What the views were told, in order, and the parts such a list is made of.
+using Told = std::vector<std::string>;
+inline Told Join(const std::vector<Told>& parts) {
+  Told all;
+  for (const Told& part : parts) all.insert(all.end(), part.begin(), part.end());
+  return all;
+}
+// The main program stopped: its switch off, no slice due, the drawing on show.
+inline const Told kStopped{"switches: main off", "waits", "show drawing"};
+
 struct AppWorld final : RunView, LiveView {
   AppWorld() {
     SetDecimalSeparator(',');
@@ -37,7 +47,7 @@ struct AppWorld final : RunView, LiveView {
   std::chrono::milliseconds tick{0};  // what each reading of the clock moves it
   AppCore core{{picture, boxes, files, [this] { return now += tick; }}};
   StepBudget budget{1000, std::nullopt};  // of each slice
-  std::vector<std::string> told;          // what the views were told, in order
+  Told told;                              // what the views were told, in order
   bool blocked = false;                   // a box or a dialog is open
   std::function<void()> on_turn;          // the front end's events inside a long line
 

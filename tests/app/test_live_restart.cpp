@@ -14,7 +14,8 @@ namespace ombrix {
 namespace {
 
 using testing::AppWorld;
-using Told = std::vector<std::string>;
+using testing::Join;
+using testing::Told;
 
 struct LiveRow {
   const char* name;
@@ -32,12 +33,7 @@ void Change(AppWorld& world) { world.core.live.ControlChanged(false); }
 
 TEST(LiveRestart, StartsAnewOnEveryChangeAndNeverShowsItsFailureTwice) {
   const Told restart{"hold picture", "switches: main on", "first slice"};
-  const Told stopped{"switches: main off", "waits", "show drawing"};
-  const auto join = [](std::vector<Told> parts) {
-    Told all;
-    for (const Told& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-  };
+  const Told& stopped = testing::kStopped;
   const ProgramText endless{"Solange(1)", "EndeSolange"};
   const LiveRow rows[] = {
       {"live off: the change only marks the project", false, {"x:=1"}, Change, {}, 0, 0, 0, false},
@@ -45,7 +41,7 @@ TEST(LiveRestart, StartsAnewOnEveryChangeAndNeverShowsItsFailureTwice) {
        true,
        {"x:=1"},
        Change,
-       join({restart, stopped}),
+       Join({restart, stopped}),
        1,
        1,
        0,
@@ -69,7 +65,7 @@ TEST(LiveRestart, StartsAnewOnEveryChangeAndNeverShowsItsFailureTwice) {
          Change(world);
          Change(world);
        },
-       join({restart, {"live off", "failed 0"}, stopped, {"switches: main off", "edit 0"}}),
+       Join({restart, {"live off", "failed 0"}, stopped, {"switches: main off", "edit 0"}}),
        1,
        0,
        1,
@@ -86,7 +82,7 @@ TEST(LiveRestart, StartsAnewOnEveryChangeAndNeverShowsItsFailureTwice) {
          world.RunToEnd();
        },
        // Both changes while it was drawn make one more picture, started when it was done.
-       join({restart, {"goes on", "goes on"}, stopped, restart, {"goes on", "goes on"}, stopped}),
+       Join({restart, {"goes on", "goes on"}, stopped, restart, {"goes on", "goes on"}, stopped}),
        2,
        2,
        0,
@@ -97,7 +93,7 @@ TEST(LiveRestart, StartsAnewOnEveryChangeAndNeverShowsItsFailureTwice) {
          Change(world);
          world.core.scheduler.Slice(world.budget);
        },
-       join({restart, {"goes on", "show drawing", "goes on"}}), 1, 0, 0, true},
+       Join({restart, {"goes on", "show drawing", "goes on"}}), 1, 0, 0, true},
   };
   for (const LiveRow& row : rows) {
     SCOPED_TRACE(row.name);

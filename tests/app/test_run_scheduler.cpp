@@ -14,7 +14,8 @@ namespace ombrix {
 namespace {
 
 using testing::AppWorld;
-using Told = std::vector<std::string>;
+using testing::Join;
+using testing::Told;
 
 const char* const kLongLine = "x:=1,0000001^2147483647";  // seconds of products
 
@@ -31,30 +32,25 @@ void Start(AppWorld& world) { world.core.scheduler.Start(); }
 
 TEST(RunScheduler, TellsTheFrontEndWhatARunDoesInOrder) {
   const Told started{"switches: main on", "first slice"};
-  const Told stopped{"switches: main off", "waits", "show drawing"};
-  const auto join = [](std::vector<Told> parts) {
-    Told all;
-    for (const Told& part : parts) all.insert(all.end(), part.begin(), part.end());
-    return all;
-  };
+  const Told& stopped = testing::kStopped;
   const SchedulerRow rows[] = {
       {"an empty program ends at once, with the success message",
        {},
        {},
        Start,
-       join({started, stopped}),
+       Join({started, stopped}),
        {"Das Hauptprogramm"}},
       {"a slice that spends its budget goes on",
        {"Solange(1)", "EndeSolange"},
        {},
        Start,
-       join({started, {"goes on"}}),
+       Join({started, {"goes on"}}),
        {}},
       {"a failed line: both off, then the editor",
        {"x:=1", "Hallo"},
        {},
        Start,
-       join({started, {"failed 0"}, stopped, {"switches: main off", "edit 0"}}),
+       Join({started, {"failed 0"}, stopped, {"switches: main off", "edit 0"}}),
        {"Zeile 2"}},
       {"a failed mouse-click run while the main program runs",
        {"Solange(1)", "EndeSolange"},
@@ -64,7 +60,7 @@ TEST(RunScheduler, TellsTheFrontEndWhatARunDoesInOrder) {
          world.core.runtime.Run().PressMouse();
          world.core.scheduler.RunMouseProgram();
        },
-       join({started, {"goes on", "failed 1"}, stopped, {"switches: main off", "edit 1"}}),
+       Join({started, {"goes on", "failed 1"}, stopped, {"switches: main off", "edit 1"}}),
        {"Zeile 1"}},
       {"a single step from stopped starts the run, paused before line 1",
        {"x:=1"},
@@ -94,7 +90,7 @@ TEST(RunScheduler, TellsTheFrontEndWhatARunDoesInOrder) {
          };
          world.core.scheduler.Start();
        },
-       join({started, {"busy", "turn"}, stopped, {"not busy"}}),
+       Join({started, {"busy", "turn"}, stopped, {"not busy"}}),
        {}},
   };
   for (const SchedulerRow& row : rows) {

@@ -470,7 +470,7 @@ TEST(RunDebugger, AMouseClickRunIsOneStepOfTheHistory) {
   w.run.PressMouse();
   w.run.MoveMouse(3, 4);
   ASSERT_EQ(w.debugger.RunMouseProgram(), RunOutcome::Ended);
-  for (int i = 0; i < 3; ++i) w.debugger.SingleStep();
+  for (int i = 0; i < 3; ++i) (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.HistorySteps(), 9u);  // 5 steps, the mouse-click run, 3 steps
   for (int i = 0; i < 4; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
 
@@ -512,7 +512,7 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
   w.debugger.SetHistoryEnabled(true);
   w.debugger.SetHistoryLimit(8192);
   (void)w.debugger.SingleStep();
-  for (int i = 0; i < 1000; ++i) w.debugger.SingleStep();
+  for (int i = 0; i < 1000; ++i) (void)w.debugger.SingleStep();
   EXPECT_LE(w.debugger.HistoryBytes(), 8192u);
   const std::size_t kept = w.debugger.HistorySteps();
   EXPECT_GT(kept, 10u);
@@ -622,7 +622,7 @@ TEST(RunDebugger, StepBackAcrossTheRingsEndAndAfterLongSlices) {
       while (w.debugger.StepsRun() + row.slice_lines <= kSteps) {
         ASSERT_EQ(w.debugger.Slice({row.slice_lines, std::nullopt}), RunOutcome::Running);
       }
-      while (w.debugger.StepsRun() < kSteps) w.debugger.Slice({1, std::nullopt});
+      while (w.debugger.StepsRun() < kSteps) (void)w.debugger.Slice({1, std::nullopt});
       w.debugger.Pause();
     }
     const std::size_t kept = w.debugger.HistorySteps();
