@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 #include "cli/cli.h"
 #include "logic/complex/fault.h"
@@ -12,6 +13,32 @@ namespace {
 
 bool Contains(const std::vector<std::string>& names, const std::string& name) {
   return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+// The valued option at args[i], "--name value" or "--name=value": its name and value, with
+// i on the last word it took; nothing, and the message, when it is unknown or lacks its value.
+std::optional<std::pair<std::string, std::string>> ValuedOption(
+    const std::vector<std::string>& args, std::size_t& i, const OptionSyntax& syntax,
+    std::ostream* err) {
+  const std::string& arg = args[i];
+  std::string name = arg;
+  std::optional<std::string> value;
+  if (const std::size_t eq = arg.find('='); syntax.equals_form && eq != std::string::npos) {
+    name = arg.substr(0, eq);
+    value = arg.substr(eq + 1);
+  }
+  if (!Contains(syntax.valued, name)) {
+    if (err) *err << "Unbekannte Option: " << arg << '\n';
+    return std::nullopt;
+  }
+  if (!value) {
+    if (i + 1 >= args.size()) {
+      if (err) *err << "Der Option " << name << " fehlt der Wert\n";
+      return std::nullopt;
+    }
+    value = args[++i];
+  }
+  return std::pair{name, *value};
 }
 
 }  // namespace
@@ -35,24 +62,9 @@ bool ReadOptions(
       if (!option(arg, std::string())) return false;
       continue;
     }
-    std::string name = arg;
-    std::optional<std::string> value;
-    if (const std::size_t eq = arg.find('='); syntax.equals_form && eq != std::string::npos) {
-      name = arg.substr(0, eq);
-      value = arg.substr(eq + 1);
-    }
-    if (!Contains(syntax.valued, name)) {
-      if (err) *err << "Unbekannte Option: " << arg << '\n';
-      return false;
-    }
-    if (!value) {
-      if (i + 1 >= args.size()) {
-        if (err) *err << "Der Option " << name << " fehlt der Wert\n";
-        return false;
-      }
-      value = args[++i];
-    }
-    if (!option(name, *value)) return false;
+    const std::optional<std::pair<std::string, std::string>> valued =
+        ValuedOption(args, i, syntax, err);
+    if (!valued || !option(valued->first, valued->second)) return false;
   }
   return true;
 }

@@ -33,7 +33,8 @@ bool TakeVectorOption(const std::string& name, const std::string& value,
                       std::vector<VectorOutput>& outputs);
 
 // Writes every output; false after the first that cannot be written, shown as an error box.
-bool WriteVectorOutputs(const std::vector<VectorOutput>& outputs, const QImage& pixels,
-                        const PictureRecord& record, MessageBoxes& boxes);
+[[nodiscard]] bool WriteVectorOutputs(const std::vector<VectorOutput>& outputs,
+                                      const QImage& pixels, const PictureRecord& record,
+                                      MessageBoxes& boxes);
 
 }  // namespace ombrix::cli

@@ -23,10 +23,10 @@ inline constexpr const char* kLinesFlag = "--lines";
 inline constexpr const char* kBreakOption = "--break";
 
 // Reads "--lines" or "--break N"; false, with the reason on `err`, for a bad value.
-bool ReadLineOption(const std::string& name, const std::string& value, LineOptions& options,
-                    std::ostream& err);
+[[nodiscard]] bool ReadLineOption(const std::string& name, const std::string& value,
+                                  LineOptions& options, std::ostream& err);
 // "--break" without "--lines": false, with the reason on `err`.
-bool CheckLineOptions(const LineOptions& options, std::ostream& err);
+[[nodiscard]] bool CheckLineOptions(const LineOptions& options, std::ostream& err);
 
 // Runs the main program as RunControl::StepMain does; with "--lines", through the run
 // engine's line listener and breakpoints, printing on `out`.

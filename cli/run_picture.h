@@ -28,10 +28,10 @@ class RunPicture {
   // Where the drawing commands are kept for the vector outputs; null where none are.
   virtual DrawingRecord* commands() = 0;
   // "--picture FILE", as "Bild öffnen": false (after the message) when it is refused.
-  virtual bool Load(const std::string& path, MessageBoxes& boxes) = 0;
+  [[nodiscard]] virtual bool Load(const std::string& path, MessageBoxes& boxes) = 0;
   // The PNG first, then the vector pictures in order; false after the message when one
   // cannot be written.
-  virtual bool Write(const PictureOutputs& outputs, MessageBoxes& boxes) = 0;
+  [[nodiscard]] virtual bool Write(const PictureOutputs& outputs, MessageBoxes& boxes) = 0;
 };
 
 std::unique_ptr<RunPicture> MakeRunPicture();

@@ -12,6 +12,7 @@ namespace ombrix::metafile_detail {
 // 24- or 32-bit bitmap of `width` x `height` onto the window at (0, 0): true, with one
 // 0xAARRGGBB value per pixel, top row first, appended to `pixels`. libwmf resamples
 // bitmaps, so such a picture (the form this program writes) is read here pixel for pixel.
-bool ReadWholeBitmapRecord(std::string_view record, int width, int height, std::string& pixels);
+[[nodiscard]] bool ReadWholeBitmapRecord(std::string_view record, int width, int height,
+                                         std::string& pixels);
 
 }  // namespace ombrix::metafile_detail

@@ -14,7 +14,8 @@ namespace ombrix {
 
 // Makes `bytes` the content of the file at `path` as a project is saved: the old file
 // stays on failure, and only a plain file is replaced (not a named pipe or a device).
-std::optional<std::string> WritePictureBytes(const QString& path, const QByteArray& bytes);
+[[nodiscard]] std::optional<std::string> WritePictureBytes(const QString& path,
+                                                           const QByteArray& bytes);
 
 // "Unbekannte Bilddateierweiterung (.%s)", the extension as written in the name.
 std::string UnknownExtensionMessage(const QString& path);

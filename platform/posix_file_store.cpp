@@ -66,7 +66,9 @@ FileFailure OpenFailure(const fs::path& file, int err) {
   if (::stat(file.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
     return Failure(NotAFileReason(info.st_mode));
   }
-  return Failure(ErrnoReason(err));
+  FileFailure failure = Failure(ErrnoReason(err));
+  failure.missing = err == ENOENT;
+  return failure;
 }
 
 class FileDescriptor {

@@ -16,6 +16,7 @@
 #include <QToolBar>
 #include <algorithm>
 #include <set>
+#include <utility>
 
 #include "logic/complex/num_text.h"
 #include "logic/program/program_text.h"
@@ -282,10 +283,24 @@ void TFormAblauf::ShowBeside(const QWidget& main_window) {
   Refresh();
 }
 
+void TFormAblauf::Open(const QWidget& main_window) {
+  if (!isVisible()) RestoreDebugSettings(debugger_, std::exchange(parked_, {}));
+  debugger_.SetHistoryEnabled(true);
+  ShowBeside(main_window);
+}
+
+void TFormAblauf::ForgetSettings() {
+  ParkDebugSettings(debugger_);
+  parked_ = {};
+  RunChanged();
+}
+
 void TFormAblauf::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   if (event->spontaneous()) return;
   position_ = pos();
+  debugger_.SetHistoryEnabled(false);
+  parked_ = ParkDebugSettings(debugger_);
   if (OnClosed) OnClosed();
 }
 

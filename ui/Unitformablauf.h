@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "logic/program/debug_settings.h"
 #include "logic/program/run_debug.h"
 
 class QAction;
@@ -59,12 +60,18 @@ class TFormAblauf final : public QWidget {
   void ToggleSelectedBreakpoint();
   // Shows the window beside `main_window` (first time) or where the user left it.
   void ShowBeside(const QWidget& main_window);
+  // Opens the window as ShowBeside does, with the breakpoints, watches and tempo it had
+  // when it was closed, and the history kept while it is open (it costs time and memory).
+  void Open(const QWidget& main_window);
+  // A new or another project: the settings of the closed window are forgotten.
+  void ForgetSettings();
   // Its place and size beside the main window's frame on the screen area `room`.
   void PlaceBeside(const QRect& main_frame, const QRect& room);
 
   // The tempo was changed on the slider.
   std::function<void()> OnTempoChanged;
-  // The window was closed (not merely minimised).
+  // The window was closed (not merely minimised): its settings wait, parked, until it opens
+  // again, and the run goes at full speed meanwhile.
   std::function<void()> OnClosed;
 
  protected:
@@ -94,6 +101,7 @@ class TFormAblauf final : public QWidget {
   int refreshes_ = 0;
   std::optional<ProgramLine> failed_;
   std::optional<QPoint> position_;  // where the user left it, for this session
+  DebugSettings parked_;            // while the window is closed
 };
 
 }  // namespace ombrix

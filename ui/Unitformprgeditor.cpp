@@ -287,6 +287,18 @@ void TFormPrgEditor::Append(const std::string& text) {
   Changed();
 }
 
+void TFormPrgEditor::LoadProgram(const ProgramText& program, int slot, int current_line) {
+  BeginUpdate();
+  try {
+    LoadProgramIntoEditor(program, slot, *this, boxes_);
+  } catch (...) {
+    EndUpdate();
+    throw;
+  }
+  EndUpdate();
+  SetCurrentLine(program, current_line);
+}
+
 void TFormPrgEditor::BeginUpdate() { ++update_depth_; }
 
 void TFormPrgEditor::EndUpdate() {

@@ -34,6 +34,9 @@ class TFormPrgEditor final : public QDialog, public EditorLines {
 
   // What FormShow selects: the stored text of `program`'s line `current_line`.
   void SetCurrentLine(const ProgramText& program, int current_line);
+  // The program of `slot` into the editor in one batch, so that a long program is not
+  // re-shown line by line; then SetCurrentLine (-1: nothing selected).
+  void LoadProgram(const ProgramText& program, int slot, int current_line);
   // The line marked as where the structure breaks (after opening or "Neu formatieren",
   // until the text is edited); -1 for none.
   int StructureMark() const { return structure_mark_; }

@@ -64,7 +64,8 @@ void TFormVars::WriteBack(VariableTable& table) {
   const int last = std::clamp(last_, -1, kTableCapacity - 1);
   // All entries first, so that every one sees the table as it was when the dialog opened.
   std::vector<TComplex> values;
-  values.reserve(static_cast<std::size_t>(last + 1));
+  const int count = last + 1;
+  values.reserve(static_cast<std::size_t>(count));
   for (int j = 0; j <= last; ++j) {
     TComplex value{};
     try {

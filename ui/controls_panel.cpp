@@ -146,6 +146,16 @@ void ControlsPanel::Rebuild() {
   LiveBox->setChecked(session_.controls.live);
 }
 
+void ControlsPanel::ShowBeside(const QWidget& main_window) {
+  if (!isVisible() && !placed_) {
+    move(main_window.frameGeometry().topRight() + QPoint(8, 0));
+    placed_ = true;
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
 QSlider* ControlsPanel::Slider(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= rows_.size()) return nullptr;
   return rows_[static_cast<std::size_t>(index)].slider;

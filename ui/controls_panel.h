@@ -30,6 +30,9 @@ class ControlsPanel final : public QDialog {
   QPushButton* AddSliderButton;
   QPushButton* AddPointButton;
 
+  // Shows the panel in front: the first time beside `main_window`, so that it does not
+  // cover the picture; then where the user left it.
+  void ShowBeside(const QWidget& main_window);
   // The rows anew from the session's controls and start values (a project was opened or
   // made new, the variable dialog was closed).
   void Rebuild();
@@ -39,8 +42,9 @@ class ControlsPanel final : public QDialog {
   QString ValueText(int index) const;
 
   // Refused with the German reason; otherwise the control is added at the end.
-  std::optional<std::string> AddSlider(const std::string& variable, const SliderTerms& terms);
-  std::optional<std::string> AddPoint(const std::string& variable);
+  [[nodiscard]] std::optional<std::string> AddSlider(const std::string& variable,
+                                                     const SliderTerms& terms);
+  [[nodiscard]] std::optional<std::string> AddPoint(const std::string& variable);
   void RemoveControl(int index);
 
   // The points of the point controls under the current scale.
@@ -86,6 +90,7 @@ class ControlsPanel final : public QDialog {
   int drag_index_ = -1;
   QPoint drag_last_;      // where the pointer was at the last press or move of a drag
   bool filling_ = false;  // sliders set from start values, not by the user
+  bool placed_ = false;   // put beside the main window once
 };
 
 }  // namespace ombrix

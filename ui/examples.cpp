@@ -12,7 +12,7 @@ QString ExamplesFolder(const QString& program_folder) {
   const QString installed =
       QDir(program_folder).filePath(QStringLiteral(OMBRIX_INSTALLED_EXAMPLES));
   if (QFileInfo(installed).isDir()) return QDir::cleanPath(installed);
-  const QString source = QStringLiteral(OMBRIX_SOURCE_EXAMPLES);
+  QString source = QStringLiteral(OMBRIX_SOURCE_EXAMPLES);  // moved out when returned
   if (QFileInfo(source).isDir()) return source;
   return QString();
 }

@@ -1,10 +1,13 @@
 #include "ui/file_dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include "logic/app/project_document.h"
 #include "platform/qt_text.h"
+#include "ui/session.h"
 
 namespace ombrix {
 
@@ -65,6 +68,21 @@ FileDialogSetup DialogSetup(FileDialogKind kind) {
       setup.suffix_from_filter = true;
       setup.selected_filter = setup.filters.value(0);
       break;
+  }
+  return setup;
+}
+
+FileDialogSetup ProjectDialogSetup(FileDialogKind kind, const ProjectDocument& document) {
+  FileDialogSetup setup = DialogSetup(kind);
+  setup.start = QDir::homePath();
+  // A copy of an example is offered under the example's name, in the home folder.
+  if (kind == FileDialogKind::SaveProject && !document.CopyOf().empty()) {
+    setup.start = QDir(setup.start).filePath(FileName(document.CopyOf()));
+  }
+  if (document.Named()) {
+    const QFileInfo project(FileName(document.File()));
+    setup.start =
+        kind == FileDialogKind::SaveProject ? project.absoluteFilePath() : project.absolutePath();
   }
   return setup;
 }

@@ -12,6 +12,8 @@ class QWidget;
 
 namespace ombrix {
 
+class ProjectDocument;
+
 enum class FileDialogKind { OpenProject, SaveProject, OpenPicture, SavePicture, ExportPicture };
 
 struct FileDialogSetup {
@@ -27,6 +29,9 @@ struct FileDialogSetup {
 
 // The dialog as the main window shows it: title, filters, default extension.
 FileDialogSetup DialogSetup(FileDialogKind kind);
+// A project's dialog, where the user was: the project's folder (with its file offered for
+// "speichern unter"), an example's name in the home folder for its copy; home at first.
+FileDialogSetup ProjectDialogSetup(FileDialogKind kind, const ProjectDocument& document);
 
 // "Bitmaps (*.bmp)|*.bmp|JPEG (*.jpg)|*.jpg,*.jpeg" -> {"Bitmaps (*.bmp)", "JPEG (*.jpg *.jpeg)"}:
 // each description|pattern pair becomes "description (patterns)", patterns split at ";"

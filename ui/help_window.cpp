@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QShortcut>
 #include <QSplitter>
@@ -83,6 +84,29 @@ QToolButton* SearchButton(const char* tip, QWidget* parent) {
 
 }  // namespace
 
+void ShowAbout(MessageBoxes& boxes) {
+  static const char* const kAboutText =
+      "Eine Lernumgebung zum Rechnen und Zeichnen mit komplexen Zahlen: Terme, eigene "
+      "Funktionen und kleine deutsche Programme, die die komplexe Zahlenebene bemalen.\n\n"
+      "Lizenz: GNU General Public License, Version 3 oder sp\xE4ter\n(GPL-3.0-or-later).";
+  boxes.Show(MessageKind::Plain, std::string(kApplicationTitle) + "\n\n" + kAboutText, kAboutTitle);
+}
+
+void HelpWindow::ShowBeside(const QWidget& main_window) {
+  if (!placed_) {
+    placed_ = true;
+    if (const QScreen* screen = main_window.screen()) {
+      const QRect place =
+          BesideWindow(main_window.frameGeometry(), screen->availableGeometry(), size());
+      resize(place.size());
+      move(place.topLeft());
+    }
+  }
+  show();
+  raise();
+  activateWindow();
+}
+
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   setObjectName(QStringLiteral("HelpWindow"));
   setWindowTitle(ToQt("Ombrix \x96 Sprach\374bersicht"));
@@ -105,6 +129,26 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   splitter->setStretchFactor(1, 1);
   splitter->setSizes({250, 610});
 
+  CreateSearchBar();
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(splitter, 1);
+  layout->addWidget(search_bar);
+
+  FillContents();
+  connect(contents, &QListWidget::currentRowChanged, this, [this](int row) {
+    if (!following_) ShowSection(row);
+  });
+  connect(text->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { FollowText(); });
+  auto* find = new QShortcut(QKeySequence::Find, this);
+  connect(find, &QShortcut::activated, this, [this] { OpenSearch(); });
+  auto* find_next = new QShortcut(QKeySequence::FindNext, this);
+  connect(find_next, &QShortcut::activated, this, [this] { FindNext(); });
+  auto* find_previous = new QShortcut(QKeySequence::FindPrevious, this);
+  connect(find_previous, &QShortcut::activated, this, [this] { FindNext(true); });
+}
+
+void HelpWindow::CreateSearchBar() {
   search_bar = new QWidget(this);
   search_bar->setObjectName(QStringLiteral("SearchBar"));
   search_line = new SearchLineEdit(search_bar);
@@ -123,17 +167,6 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   search_layout->addWidget(previous);
   search_layout->addWidget(next);
   search_layout->addWidget(close);
-  search_bar->hide();
-
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(splitter, 1);
-  layout->addWidget(search_bar);
-
-  FillContents();
-  connect(contents, &QListWidget::currentRowChanged, this, [this](int row) {
-    if (!following_) ShowSection(row);
-  });
-  connect(text->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { FollowText(); });
   connect(search_line, &QLineEdit::returnPressed, this, [this] { FindNext(); });
   connect(search_line, &QLineEdit::textEdited, this, [this] {
     // Typing searches from the start of the current match, so the match grows in place.
@@ -145,12 +178,7 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   connect(next, &QToolButton::clicked, this, [this] { FindNext(); });
   connect(previous, &QToolButton::clicked, this, [this] { FindNext(true); });
   connect(close, &QToolButton::clicked, search_bar, &QWidget::hide);
-  auto* find = new QShortcut(QKeySequence::Find, this);
-  connect(find, &QShortcut::activated, this, [this] { OpenSearch(); });
-  auto* find_next = new QShortcut(QKeySequence::FindNext, this);
-  connect(find_next, &QShortcut::activated, this, [this] { FindNext(); });
-  auto* find_previous = new QShortcut(QKeySequence::FindPrevious, this);
-  connect(find_previous, &QShortcut::activated, this, [this] { FindNext(true); });
+  search_bar->hide();
 }
 
 void HelpWindow::SpaceBlocks() {

@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include "logic/complex/messages.h"
+
 class QLineEdit;
 class QListWidget;
 class QTextBrowser;
@@ -23,6 +25,10 @@ QString WithoutComments(QString markdown);
 QRect BesideWindow(const QRect& main, const QRect& available, const QSize& wanted,
                    int least_width = 0);
 
+// "Über Ombrix": the about box, under this title.
+inline constexpr const char* kAboutTitle = "\334ber Ombrix";
+void ShowAbout(MessageBoxes& boxes);
+
 class HelpWindow final : public QWidget {
  public:
   explicit HelpWindow(QWidget* parent = nullptr);
@@ -32,6 +38,9 @@ class HelpWindow final : public QWidget {
   QWidget* search_bar;
   QLineEdit* search_line;
 
+  // Shows the guide in front: the first time beside `main_window`, so that it covers
+  // neither the picture nor the editor; then where the user left it.
+  void ShowBeside(const QWidget& main_window);
   // Scrolls the text to the heading of `row` in the table of contents.
   void ShowSection(int row);
   // Shows the search line with the focus in it.
@@ -41,6 +50,8 @@ class HelpWindow final : public QWidget {
   bool FindNext(bool backwards = false);
 
  private:
+  // The search line under the text with its buttons, hidden until Ctrl+F.
+  void CreateSearchBar();
   void SpaceBlocks();
   void FillContents();
   // Marks in the table of contents the section at the top of the text.
@@ -48,6 +59,7 @@ class HelpWindow final : public QWidget {
   QList<int> heading_blocks_;     // block number of each table-of-contents row
   bool following_ = false;        // the contents follow the text: no scrolling back
   bool showing_section_ = false;  // the text goes to a chosen section
+  bool placed_ = false;           // put beside the main window once
 };
 
 }  // namespace ombrix

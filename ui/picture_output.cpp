@@ -7,16 +7,62 @@
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
+#include <QTimer>
+#include <optional>
+#include <string>
+#include <variant>
 
-#include "logic/project/project_file.h"
+#include "logic/complex/fault.h"
+#include "platform/picture_files.h"
 #include "platform/print_page.h"
+#include "ui/reader_wait.h"
 
 namespace ombrix {
+
+namespace {
+
+void ShowFailure(Session& session, const std::string& error) {
+  session.boxes.Show(MessageKind::Fault, FaultDisplayText(error));
+}
+
+}  // namespace
+
+void OpenPicture(QWidget& window, Session& session, const QString& path) {
+  std::variant<QImage, std::string> loaded;
+  bool abandoned = false;
+  bool close_asked = false;
+  {
+    WindowReaderWait wait(window);
+    loaded = LoadPictureFile(path, &wait);
+    abandoned = wait.Abandoned();
+    close_asked = wait.CloseAsked();
+  }
+  if (close_asked) QTimer::singleShot(0, &window, &QWidget::close);
+  if (abandoned) return;  // the user stopped it: nothing to say
+  if (const std::string* error = std::get_if<std::string>(&loaded)) {
+    ShowFailure(session, *error);
+    return;
+  }
+  session.record.Load(session.canvas, std::get<QImage>(loaded));
+}
+
+void SavePicture(Session& session, const QString& path) {
+  if (const std::optional<std::string> error = SavePictureFile(session.canvas.Image(), path)) {
+    ShowFailure(session, *error);
+  }
+}
+
+void ExportPicture(Session& session, const QString& path) {
+  if (const std::optional<std::string> error =
+          ExportPictureFile(session.canvas.Image(), session.record, path)) {
+    ShowFailure(session, *error);
+  }
+}
 
 void PrintPicture(QWidget* parent, const Session& session) {
   QPrinter printer(QPrinter::HighResolution);
   printer.setDocName(QStringLiteral("Ombrix"));
-  const bool unnamed = session.ProjectFileName == QLatin1String(kUnnamedProject);
+  const bool unnamed = !session.core.document.Named();
   const QString caption = PrintCaption(session.ProjectFileName, unnamed, QDate::currentDate());
   QPrintPreviewDialog preview(&printer, parent);
   QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, [&](QPrinter* target) {

@@ -25,25 +25,28 @@ class QtMessageBoxes final : public MessageBoxes {
   QPointer<QWidget> parent_;
 };
 
-// Passes every box on to `boxes`, first calling `before`: the window shows what the
-// programs drew before a box stops everything else.
+// Passes every box on to the boxes attached, first calling `before`: the window shows what
+// the programs drew before a box stops everything else. Until boxes are attached a box
+// shows nothing and a question is answered "Abbrechen".
 class HookedMessageBoxes final : public MessageBoxes {
  public:
-  HookedMessageBoxes(MessageBoxes& boxes, std::function<void()> before)
-      : boxes_(boxes), before_(std::move(before)) {}
+  void Attach(MessageBoxes* boxes, std::function<void()> before = {}) {
+    boxes_ = boxes;
+    before_ = std::move(before);
+  }
 
   void Show(MessageKind kind, const std::string& text,
             const std::string& title = kApplicationTitle) override {
     if (before_) before_();
-    boxes_.Show(kind, text, title);
+    if (boxes_ != nullptr) boxes_->Show(kind, text, title);
   }
   bool Confirm(const std::string& text) override {
     if (before_) before_();
-    return boxes_.Confirm(text);
+    return boxes_ != nullptr && boxes_->Confirm(text);
   }
 
  private:
-  MessageBoxes& boxes_;
+  MessageBoxes* boxes_ = nullptr;
   std::function<void()> before_;
 };
 

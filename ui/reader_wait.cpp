@@ -77,6 +77,21 @@ bool WindowHold::eventFilter(QObject* watched, QEvent* event) {
   return true;
 }
 
+bool ClickRunWait::Turn() {
+  if (!hold_) hold_ = std::make_unique<WindowHold>(window_);
+  hold_->Turn();
+  return hold_ != nullptr && hold_->Abandoned();  // a box may have released it
+}
+
+ClickRunWait::Asked ClickRunWait::End() {
+  Asked asked;
+  asked.held = hold_ != nullptr;
+  asked.abbrechen = asked.held && hold_->AbbrechenAsked();
+  asked.close = asked.held && hold_->CloseAsked();
+  hold_.reset();
+  return asked;
+}
+
 bool WindowReaderWait::Wait(int fd, int milliseconds) {
   if (!hold_.Abandoned()) {
     QEventLoop loop;

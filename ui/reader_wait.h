@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <memory>
 
 #include "platform/metafile.h"
 
@@ -39,6 +40,28 @@ class WindowHold final : public QObject {
   bool abandoned_ = false;
   bool abbrechen_asked_ = false;
   bool close_asked_ = false;
+};
+
+// A mouse-click run that takes long, inside its one mouse event: from its first turn on
+// the window is held as above.
+class ClickRunWait {
+ public:
+  explicit ClickRunWait(QWidget& window) : window_(window) {}
+  // The window's pending events; true when Escape, "Abbrechen" or closing ends the run.
+  bool Turn();
+  // A box opens: it takes its answer as any box does.
+  void Release() { hold_.reset(); }
+  // What the run was asked while it took long, as it ends (the hold ends with it).
+  struct Asked {
+    bool held = false;       // it took long: the button's release may have been held back
+    bool abbrechen = false;  // "Abbrechen" (F2): the main program stops too
+    bool close = false;      // the window is to close
+  };
+  Asked End();
+
+ private:
+  QWidget& window_;
+  std::unique_ptr<WindowHold> hold_;
 };
 
 class WindowReaderWait final : public ReaderWait {

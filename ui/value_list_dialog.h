@@ -124,13 +124,13 @@ class TValueListDialog : public QDialog {
 
   void ShowError(const std::string& text);
   // The box for the placeholder row; false for it, true for every other row.
-  bool RefusePlaceholder(int row);
+  [[nodiscard]] bool RefusePlaceholder(int row);
   // Turns the placeholder row into an entry named by Edit1 and appends a new
   // placeholder; false, with a box, when the table is full or the name unsuitable or
   // taken by one of the rows 1 .. L + 1.
   bool AddEntry();
   // False, with a box, when `row` holds no entry.
-  bool CheckEntryChosen(int row);
+  [[nodiscard]] bool CheckEntryChosen(int row);
   // Asks, then deletes the entry in `row` and shows the dialog's start state again.
   void DeleteEntry(int row);
 

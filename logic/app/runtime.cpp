@@ -14,6 +14,7 @@ Runtime::Runtime(const RuntimeParts& parts)
 }
 
 void Runtime::SetClock(const SliceClock::Clock& clock) {
+  clock_ = clock;
   run_.SetMouseClock(clock);
   debugger_.SetClock(clock);  // the slices' and the tempo's
 }

@@ -50,6 +50,7 @@ class Runtime {
 
   // One clock for the slices, the mouse-click run's bound and the tempo.
   void SetClock(const SliceClock::Clock& clock);
+  const SliceClock::Clock& Clock() const { return clock_; }
 
  private:
   Canvas& picture_;
@@ -62,6 +63,7 @@ class Runtime {
   Interpreter interpreter_;
   RunControl run_;
   RunDebugger debugger_;
+  SliceClock::Clock clock_;
 };
 
 }  // namespace ombrix

@@ -54,7 +54,7 @@ class HistoryRing {
 
   // A whole record of one piece, as Begin, Put and End would append it; in one copy when
   // it fits before the end of the room.
-  bool Add(const void* data, std::size_t payload) {
+  [[nodiscard]] bool Add(const void* data, std::size_t payload) {
     const std::size_t size = payload + kFrameBytes;
     if (capacity_ == limit_ && payload <= UINT32_MAX && used_ + size <= capacity_) {
       const std::size_t start = Physical(head_);

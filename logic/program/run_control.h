@@ -38,11 +38,15 @@ struct StepBudget {
   std::optional<std::chrono::nanoseconds> time;
 };
 
-enum class RunOutcome {
+// Whatever returns an outcome must be heard: a failure asks for a reaction. (The
+// formatter would lay out an enum with an attribute as a braced initializer.)
+// clang-format off
+enum class [[nodiscard]] RunOutcome {
   Running,  // the budget ran out, or the main program is not running
   Ended,    // the program reached its end; for the main program nothing is reported yet
   Failed,   // a step failed and was reported; the failed program's flag is clear
 };
+// clang-format on
 
 // Works on the interpreter's flags and counters; every box goes through the interpreter's
 // message boxes, so a front end that wraps them sees every box before it opens.

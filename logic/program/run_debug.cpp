@@ -63,15 +63,17 @@ void RunDebugger::NextStepKept() {
 // --- The run state ---
 
 RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-                         DrawingState& drawing, InterpreterState& state)
+                         DrawingState& drawing, const InterpreterState& state)
     : RunDebugger(control, interpreter, project, drawing, state, nullptr) {}
 
 RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-                         DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas)
+                         DrawingState& drawing, const InterpreterState& state,
+                         HistoryCanvas& canvas)
     : RunDebugger(control, interpreter, project, drawing, state, &canvas) {}
 
 RunDebugger::RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-                         DrawingState& drawing, InterpreterState& state, HistoryCanvas* canvas)
+                         DrawingState& drawing, const InterpreterState& state,
+                         HistoryCanvas* canvas)
     : control_(control),
       interpreter_(interpreter),
       project_(project),

@@ -66,10 +66,10 @@ enum class PauseReason {
 class RunDebugger {
  public:
   RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-              DrawingState& drawing, InterpreterState& state, HistoryCanvas& canvas);
+              DrawingState& drawing, const InterpreterState& state, HistoryCanvas& canvas);
   // Without the history's canvas: everything but step back.
   RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-              DrawingState& drawing, InterpreterState& state);
+              DrawingState& drawing, const InterpreterState& state);
   ~RunDebugger();
   RunDebugger(const RunDebugger&) = delete;
   RunDebugger& operator=(const RunDebugger&) = delete;
@@ -185,7 +185,7 @@ class RunDebugger {
   };
 
   RunDebugger(RunControl& control, Interpreter& interpreter, ProjectContent& project,
-              DrawingState& drawing, InterpreterState& state, HistoryCanvas* canvas);
+              DrawingState& drawing, const InterpreterState& state, HistoryCanvas* canvas);
   bool Idle() const;
   void Sync();
   void PauseFor(PauseReason reason);
@@ -210,8 +210,8 @@ class RunDebugger {
   Interpreter& interpreter_;
   ProjectContent& project_;
   DrawingState& drawing_;
-  InterpreterState& state_;
-  HistoryCanvas* canvas_;  // none: no history
+  const InterpreterState& state_;  // read only: a step back restores it through the interpreter
+  HistoryCanvas* canvas_;          // none: no history
   StepHistory history_;
   WatchList watches_;
   Lines lines_{*this};

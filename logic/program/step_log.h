@@ -59,10 +59,10 @@ class StepLog {
     const void* data;
     std::size_t size;
   };
-  bool Add(std::initializer_list<Piece> pieces);
+  [[nodiscard]] bool Add(std::initializer_list<Piece> pieces);
 
   // The newest record moves to `record`; false when there is none.
-  bool TakeNewest(std::vector<unsigned char>& record);
+  [[nodiscard]] bool TakeNewest(std::vector<unsigned char>& record);
 
  private:
   // The byte after a block that is one record of any size (a packed block ends with its

@@ -257,15 +257,10 @@ fs::path ControlsFilePath(const fs::path& project_file) {
 LoadedControls LoadControls(const fs::path& project_file, const FileStore& files) {
   LoadedControls loaded;
   const fs::path file = ControlsFilePath(project_file);
-  std::error_code ec;
-  const fs::file_status status = fs::status(file, ec);
-  if (status.type() == fs::file_type::not_found) return loaded;
-  if (ec || status.type() != fs::file_type::regular) {
-    loaded.message = BrokenFile(file, "Sie ist keine gew\xF6hnliche Datei.");
-    return loaded;
-  }
   std::string text;
+  // Through the front end's files alone, so that a store in memory has its side files too.
   if (std::optional<FileFailure> failed = files.Read(file, kMaxControlsFileSize, text)) {
+    if (failed->missing) return loaded;
     loaded.message = BrokenFile(
         file, failed->too_large ? std::string("Sie ist zu gro\xDF.") : failed->reason + ".");
     return loaded;

@@ -15,6 +15,7 @@ namespace ombrix {
 struct FileFailure {
   std::string reason;      // German, Windows-1252, a clause: "Zugriff verweigert"
   bool too_large = false;  // the file holds more bytes than the reader allows
+  bool missing = false;    // nothing is there by that name
 };
 
 // One file of a save that writes several together: its new bytes, or none to remove it

@@ -754,9 +754,9 @@ TEST_F(InterpreterTest, EditsBetweenStepsAgreeWithTheTexts) {
       w->AddVariable("k");
       w->project.programs[MainProgram] = row.program;
       w->run.Start();
-      w->run.StepMain({row.before, std::nullopt});
+      (void)w->run.StepMain({row.before, std::nullopt});
       w->project.programs[MainProgram][static_cast<std::size_t>(row.line)] = row.text;
-      w->run.StepMain({1000, std::nullopt});
+      (void)w->run.StepMain({1000, std::nullopt});
       w->steps = static_cast<long>(w->run.LinesRun());
     }
     EXPECT_EQ(testing::Observed(cached), testing::Observed(texts));

@@ -84,8 +84,8 @@ TEST(RunDebugger, AFailedSingleStepEndsTheRunAsAFailedLineDoes) {
   w.AddVariable("a");
   w.Program({"a:=1", "a:=q", "a:=3"});
   w.debugger.SetHistoryEnabled(true);
-  w.debugger.SingleStep();
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.SingleStep(), RunOutcome::Failed);
   w.run.AfterFailure();
   EXPECT_EQ(w.debugger.State(), DebugState::Stopped);
@@ -95,7 +95,7 @@ TEST(RunDebugger, AFailedSingleStepEndsTheRunAsAFailedLineDoes) {
   ASSERT_EQ(w.boxes.boxes.size(), 1u);
   EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));
   // The next start begins afresh, with an empty history.
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryEmpty));
 }
 
@@ -147,7 +147,7 @@ TEST(RunDebugger, StartedThroughRunControlForgetsThePause) {
   DebugWorld w;
   w.AddVariable("a");
   w.Program({"a:=a+1", "a:=a+1"});
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   w.run.Stop();
   w.run.Start();  // a front end that starts without the debugger
   EXPECT_EQ(w.debugger.State(), DebugState::Running);
@@ -233,7 +233,7 @@ TEST(RunDebugger, WatchesChangeNothing) {
   DebugWorld w;
   w.AddVariable("a", ComplexFromReal(1.5));
   w.Program({"a:=a", "ZeichnePunkt(0)"});
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   for (const Row& row : rows) w.debugger.AddWatch(row.term);
   const testing::RunSnapshot before = w.Snapshot();
   const long calls = w.picture.calls;
@@ -302,7 +302,7 @@ TEST(RunDebugger, WatchesFollowEveryWayAValueCanChange) {
         SCOPED_TRACE(step);
         if (step % 3 == 0 && !row.mouse_program.empty()) {
           w.run.MoveMouse(step * 7, 400 - step * 5);
-          w.debugger.RunMouseProgram();
+          (void)w.debugger.RunMouseProgram();
         } else if (stop) {
           w.debugger.Continue();
           if (w.debugger.Slice({1, std::nullopt}) != RunOutcome::Running) break;
@@ -330,14 +330,14 @@ TEST(RunDebugger, TempoBoundsTheLinesPerSecond) {
   w.debugger.SetClock([&] { return now; });
   w.debugger.SetTempo(4);  // one line every 250 ms
   w.debugger.Start();
-  w.debugger.Slice({});
+  (void)w.debugger.Slice({});
   EXPECT_EQ(w.debugger.StepsRun(), 1);
   now += std::chrono::milliseconds(100);
-  w.debugger.Slice({});
+  (void)w.debugger.Slice({});
   EXPECT_EQ(w.debugger.StepsRun(), 1);
   EXPECT_EQ(w.debugger.UntilNextLine(), std::chrono::milliseconds(150));
   now += std::chrono::milliseconds(150);
-  w.debugger.Slice({});
+  (void)w.debugger.Slice({});
   EXPECT_EQ(w.debugger.StepsRun(), 2);
   w.debugger.SetTempo(0);
   EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
@@ -372,9 +372,9 @@ TEST(RunDebugger, TheClosingLineOfALoopShowsItsCondition) {
   DebugWorld w;
   w.AddVariable("n");
   w.Program({"Solange(n<2)", "n:=n+1", "EndeSolange"});
-  w.debugger.SingleStep();
-  w.debugger.SingleStep();
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.TermsOfLine(w.debugger.NextLine()), std::vector<std::string>{"n<2"});
   EXPECT_EQ(w.debugger.Rewriting("n<2"), (std::vector<std::string>{"n<2", "[1|0]<[2|0]", "1"}));
 }
@@ -394,9 +394,9 @@ TEST(RunDebugger, TheLineListenerSeesEveryLineAndWhatTheOneBeforeChanged) {
     lines.push_back(text);
   });
   w.debugger.Start();
-  w.debugger.Slice({2, std::nullopt});
+  (void)w.debugger.Slice({2, std::nullopt});
   w.run.PressMouse();
-  w.debugger.RunMouseProgram();
+  (void)w.debugger.RunMouseProgram();
   EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Ended);
   const std::string sa = std::to_string(a), sb = std::to_string(b);
   EXPECT_EQ(lines, (std::vector<std::string>{"H 1:", "H 2: " + sa, "M 1: " + sb, "H 3: " + sa}));
@@ -422,7 +422,7 @@ void SetUpJuliaOrRandom(DebugWorld& w, bool julia, const std::vector<std::string
 
 // Started by a single step and then `steps` more; the steps that ran while paused.
 int StepFreshly(DebugWorld& w, int steps) {
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   int done = 0;
   while (done < steps && w.debugger.State() == DebugState::Paused && !w.run.MainAtEnd()) {
     if (w.debugger.SingleStep() != RunOutcome::Running) break;
@@ -470,7 +470,7 @@ TEST(RunDebugger, AMouseClickRunIsOneStepOfTheHistory) {
   w.run.PressMouse();
   w.run.MoveMouse(3, 4);
   ASSERT_EQ(w.debugger.RunMouseProgram(), RunOutcome::Ended);
-  for (int i = 0; i < 3; ++i) w.debugger.SingleStep();
+  for (int i = 0; i < 3; ++i) (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.HistorySteps(), 9u);  // 5 steps, the mouse-click run, 3 steps
   for (int i = 0; i < 4; ++i) ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
 
@@ -487,9 +487,9 @@ TEST(RunDebugger, StepBackSaysWhyItCannot) {
   w.Program({"a:=1", "a:=2", "a:=3"});
   EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));
   w.debugger.SetHistoryEnabled(true);
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryEmpty));
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   w.debugger.Continue();
   EXPECT_EQ(w.debugger.StepBack(), std::string(kStepBackNotPaused));  // running
   w.debugger.Pause();
@@ -511,8 +511,8 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
   w.Program({"Wiederhole(100000)", "a:=a+1", "ZeichnePunkt(a/100-2)", "EndeWiederhole"});
   w.debugger.SetHistoryEnabled(true);
   w.debugger.SetHistoryLimit(8192);
-  w.debugger.SingleStep();
-  for (int i = 0; i < 1000; ++i) w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
+  for (int i = 0; i < 1000; ++i) (void)w.debugger.SingleStep();
   EXPECT_LE(w.debugger.HistoryBytes(), 8192u);
   const std::size_t kept = w.debugger.HistorySteps();
   EXPECT_GT(kept, 10u);
@@ -528,8 +528,8 @@ TEST(RunDebugger, TheHistoryKeepsToItsBound) {
   w.debugger.SetHistoryLimit(256);
   w.debugger.Start();
   w.debugger.Pause();
-  w.debugger.SingleStep();
-  w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
+  (void)w.debugger.SingleStep();
   EXPECT_EQ(w.debugger.HistorySteps(), 0u);
   EXPECT_EQ(w.debugger.StepBack(), std::string(kHistoryExhausted));
 }
@@ -575,7 +575,7 @@ TEST(RunDebugger, AStepTakesBytesByWhatItChanged) {
     SetUpRandomWorld(w, std::vector<std::string>(40, row.line));
     ASSERT_EQ(StepFreshly(w, 30), 30);
     const std::size_t before = w.debugger.HistoryBytes();
-    w.debugger.SingleStep();
+    (void)w.debugger.SingleStep();
     EXPECT_LE(w.debugger.HistoryBytes() - before, row.most_bytes);
     ASSERT_EQ(w.debugger.StepBack(), std::nullopt);
     DebugWorld fresh;
@@ -622,7 +622,7 @@ TEST(RunDebugger, StepBackAcrossTheRingsEndAndAfterLongSlices) {
       while (w.debugger.StepsRun() + row.slice_lines <= kSteps) {
         ASSERT_EQ(w.debugger.Slice({row.slice_lines, std::nullopt}), RunOutcome::Running);
       }
-      while (w.debugger.StepsRun() < kSteps) w.debugger.Slice({1, std::nullopt});
+      while (w.debugger.StepsRun() < kSteps) (void)w.debugger.Slice({1, std::nullopt});
       w.debugger.Pause();
     }
     const std::size_t kept = w.debugger.HistorySteps();
@@ -657,7 +657,7 @@ int Follow(DebugWorld& w, const Script& script, bool sliced,
   if (sliced) {
     w.debugger.Start();
   } else {
-    w.debugger.SingleStep();
+    (void)w.debugger.SingleStep();
   }
   int steps = 0, events = 0;
   while (steps < script.steps && events < most_events && !w.run.MainAtEnd()) {

@@ -97,7 +97,7 @@ class MemoryFileStore final : public FileStore {
       return failure->second;
     }
     const auto found = files.find(file);
-    if (found == files.end()) return FileFailure{"fehlt", false};
+    if (found == files.end()) return FileFailure{"fehlt", false, true};
     if (found->second.size() > max_size) return FileFailure{{}, true};
     bytes = found->second;
     return std::nullopt;

@@ -38,21 +38,20 @@ QString SourceExamples() { return QStringLiteral(OMBRIX_SOURCE_EXAMPLES); }
 
 // A session with its own run engine: what the window runs, without the window.
 struct RunWorld {
+  RunWorld() { session.boxes.Attach(&boxes); }
   Session session;
   RecordingMessageBoxes boxes;
-  Interpreter interpreter{session.project, session.drawing, session.canvas,
-                          boxes,           session.flags,   session.interp};
-  RunControl run{interpreter, session.project, session.drawing, session.flags, session.interp};
+  RunControl& run = session.core.runtime.Run();
 
   // "Starten" and at most `lines` main-program lines (some examples never end), then
   // a few clicks and a drag over the picture.
   QImage RunLoaded(std::int64_t lines = 20000) {
     run.Start();
-    run.StepMain({lines, std::nullopt});
+    (void)run.StepMain({lines, std::nullopt});
     for (const QPoint at : {QPoint(100, 100), QPoint(150, 120), QPoint(300, 320)}) {
       run.PressMouse();
       run.MoveMouse(at.x(), at.y());
-      if (run.MouseProgramDue()) run.RunMouseProgram();
+      if (run.MouseProgramDue()) (void)run.RunMouseProgram();
     }
     run.ReleaseMouse();
     return session.canvas.Image();
