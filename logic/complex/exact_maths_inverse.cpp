@@ -63,7 +63,7 @@ Estimate AtanOfQuotient(Wide n, Wide d, double relative_error) {
   }
   const Wide u = MulHigh(tau, tau);
   const Wide atan_t = ShiftLeft(MulHigh(tau, AtanSeries(u)), 1);  // units 2^-128
-  const Wide value = AddOrSubtract(AtanTable()[j], atan_t, t_negative);
+  const Wide value = AddOrSubtract(AtanTable()[static_cast<std::size_t>(j)], atan_t, t_negative);
   error += DivideError(tau) + ShiftRight(atan_t, 88).low;
   const double input = ToDouble(value) * 1.3 * (relative_error + 0x1p-126) + 1;
   error += static_cast<std::uint64_t>(input < 0x1p62 ? input : 0x1p62);

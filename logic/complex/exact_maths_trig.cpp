@@ -172,8 +172,8 @@ std::optional<Estimate> AwayFromZero(const Reduced& r, Part part) {
   const Wide u = MulHigh(tau, tau);
   const Wide cos_t = CosSeries(u);
   const Wide sin_t = MulHigh(tau, SinSeries(u));
-  const Wide& s = Table().sin[j];
-  const Wide& c = Table().cos[j];
+  const Wide& s = Table().sin[static_cast<std::size_t>(j)];
+  const Wide& c = Table().cos[static_cast<std::size_t>(j)];
   const std::uint64_t error = (std::uint64_t{1} << 38) + t_error;
   const Wide sin_r = AddOrSubtract(MulHigh(s, cos_t), MulHigh(c, sin_t), t_negative);
   if (part == Part::kSin) return Estimate{sin_r, -127, error, false};
