@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@ inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitStepLimit = 4;
+// Not an exit code: the tool without Qt cannot do the command itself (pictures, or the
+// system's decimal separator) and hands the whole command to the tool with Qt. Nothing
+// has been written when a command answers it.
+inline constexpr int kExitHandOver = -1;
 
 // Each subcommand gets its arguments after the subcommand's name.
 int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
@@ -46,11 +51,16 @@ class MessageLineBoxes : public MessageBoxes {
   std::ostream& err_;
 };
 
-// Sets the process-wide separator as the system's regional settings give it.
-void ApplySystemSeparator();
+// Sets the process-wide separator as the system's regional settings give it; false
+// where this tool cannot tell them.
+[[nodiscard]] bool ApplySystemSeparator();
 
 // Parses "," or "." into the process-wide separator; false for anything else.
 bool ApplySeparatorArgument(const std::string& value);
+
+// The separator a command was given, else the system's; false where this tool cannot
+// tell the system's (the command is then handed over).
+[[nodiscard]] bool ApplySeparatorOption(const std::optional<std::string>& value);
 
 // The options a subcommand knows.
 struct OptionSyntax {

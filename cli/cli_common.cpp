@@ -71,8 +71,12 @@ bool ApplySeparatorArgument(const std::string& value) {
   return true;
 }
 
+bool ApplySeparatorOption(const std::optional<std::string>& value) {
+  if (value) return ApplySeparatorArgument(*value);
+  return ApplySystemSeparator();
+}
+
 int Main(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  ApplySystemSeparator();
   if (args.empty()) {
     err << kUsage << '\n';
     return kExitUsage;

@@ -120,7 +120,7 @@ int RunEval(const std::vector<std::string>& args, std::ostream& out, std::ostrea
   if (!ParseOptions(args, options)) {
     return UsageError(err, kEvalUsage);
   }
-  if (options.separator) ApplySeparatorArgument(*options.separator);
+  if (!ApplySeparatorOption(options.separator)) return kExitHandOver;
 
   MessageLineBoxes lines(err);
   MessageBoxes& boxes = lines;

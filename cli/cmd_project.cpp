@@ -38,6 +38,11 @@ bool ParseOptions(const std::vector<std::string>& args, bool allow_output, Optio
       });
 }
 
+std::optional<std::string> AsText(std::optional<char> separator) {
+  if (!separator) return std::nullopt;
+  return std::string(1, *separator);
+}
+
 }  // namespace
 
 int RunResave(const std::vector<std::string>& args, std::ostream&, std::ostream& err) {
@@ -45,7 +50,7 @@ int RunResave(const std::vector<std::string>& args, std::ostream&, std::ostream&
   if (!ParseOptions(args, true, options, err) || options.files.size() != 2) {
     return UsageError(err, kResaveUsage);
   }
-  if (options.separator) ApplySeparatorArgument(std::string(1, *options.separator));
+  if (!ApplySeparatorOption(AsText(options.separator))) return kExitHandOver;
   const char output_separator = options.output_separator.value_or(DecimalSeparator());
 
   MessageLineBoxes line_boxes(err);
@@ -68,7 +73,7 @@ int RunFormat(const std::vector<std::string>& args, std::ostream& out, std::ostr
   if (!ParseOptions(args, false, options, err) || options.files.size() != 1) {
     return UsageError(err, kFormatUsage);
   }
-  if (options.separator) ApplySeparatorArgument(std::string(1, *options.separator));
+  if (!ApplySeparatorOption(AsText(options.separator))) return kExitHandOver;
 
   MessageLineBoxes line_boxes(err);
   MessageBoxes& boxes = line_boxes;

@@ -232,11 +232,14 @@ int RunRun(const std::vector<std::string>& args, std::ostream& out, std::ostream
       !CheckLineOptions(options.line_options, err)) {
     return UsageError(err, kRunUsage);
   }
-  if (options.separator) ApplySeparatorArgument(*options.separator);
+  if (!ApplySeparatorOption(options.separator)) return kExitHandOver;
 
   MessageLineBoxes line_boxes(err);
   MessageBoxes& boxes = line_boxes;
-  const std::unique_ptr<RunPicture> picture = MakeRunPicture();
+  const std::unique_ptr<RunPicture> picture =
+      MakeRunPicture(options.picture.has_value() || options.outputs.png.has_value() ||
+                     !options.outputs.vectors.empty());
+  if (!picture) return kExitHandOver;
   TracingCanvas tracing(picture->canvas(), out);
   Runtime runtime({options.trace ? static_cast<Canvas&>(tracing) : picture->canvas(), boxes});
   ProjectContent& project = runtime.Project();

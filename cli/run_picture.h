@@ -1,7 +1,7 @@
 // The picture of "ombrix-cli run" and its files: the canvas the program draws on (400 x 400
 // pixels, or the picture "--picture" loads) and what "--png", "--svg" and "--pdf" write at
-// the end. The desktop tool draws with Qt (run_picture_qt.cpp); the tool built for node
-// (web/) has no picture files.
+// the end. The tool with Qt draws with it (run_picture_qt.cpp); the tool without Qt and
+// the one built for node (web/) keep no pixels.
 #pragma once
 
 #include <memory>
@@ -34,6 +34,12 @@ class RunPicture {
   [[nodiscard]] virtual bool Write(const PictureOutputs& outputs, MessageBoxes& boxes) = 0;
 };
 
-std::unique_ptr<RunPicture> MakeRunPicture();
+// The picture of a run; `files`: the run reads or writes picture files. Null where this
+// tool cannot give that picture (the command is then handed over).
+std::unique_ptr<RunPicture> MakeRunPicture(bool files);
+
+// A picture that keeps nothing and refuses files with a message, for a run whose pixels
+// nobody sees: every drawing call still reaches it (and the trace).
+std::unique_ptr<RunPicture> MakeBlankRunPicture();
 
 }  // namespace ombrix::cli

@@ -79,8 +79,11 @@ class QtRunPicture final : public RunPicture {
 
 }  // namespace
 
-std::unique_ptr<RunPicture> MakeRunPicture() { return std::make_unique<QtRunPicture>(); }
+std::unique_ptr<RunPicture> MakeRunPicture(bool) { return std::make_unique<QtRunPicture>(); }
 
-void ApplySystemSeparator() { ApplySystemDecimalSeparator(); }
+bool ApplySystemSeparator() {
+  ApplySystemDecimalSeparator();
+  return true;
+}
 
 }  // namespace ombrix::cli

@@ -1,7 +1,6 @@
 #include "platform/metafile.h"
 
 #include <fcntl.h>
-#include <limits.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
@@ -17,6 +16,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/helper_program.h"
 #include "platform/metafile_check.h"
 #include "platform/metafile_protocol.h"
 
@@ -33,23 +33,6 @@ std::string TooCostlyMessage() { return "Metadatei ist zu aufwendig zum Zeichnen
 std::string IncompleteMessage() { return "Metadatei konnte nicht vollst\xE4ndig gelesen werden"; }
 std::string NoReaderMessage() {
   return "Metadateien k\xF6nnen nicht gelesen werden: ombrix-metafile-reader fehlt";
-}
-
-// --------------------------------------------------------------------- finding the reader
-
-// The reader stands in the libexec folder beside the programs' bin folder; in the build
-// tree the programs stand one folder deeper (ui/, cli/) or two (tests/platform/).
-std::optional<std::string> ReaderProgram() {
-  char self[PATH_MAX];
-  const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-  if (length <= 0) return std::nullopt;
-  std::string folder(self, static_cast<std::size_t>(length));
-  folder.erase(folder.rfind('/') + 1);
-  for (const char* up : {"", "../"}) {
-    const std::string candidate = folder + up + OMBRIX_READER_FROM_BIN;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-  }
-  return std::nullopt;
 }
 
 // ------------------------------------------------------------------- running the reader
@@ -291,7 +274,7 @@ std::variant<QImage, std::string> Judge(ReaderOutcome outcome, int status) {
 // Draws the checked records in the reader and takes its picture or reason.
 std::variant<QImage, std::string> ReadInReader(char request, std::string_view records, int width,
                                                int height, ReaderWait* wait) {
-  const std::optional<std::string> program = ReaderProgram();
+  const std::optional<std::string> program = HelperProgram(OMBRIX_READER_FROM_BIN);
   if (!program) return NoReaderMessage();
   FileDescriptor input(RequestFile(request, records));
   int pipe_fds[2];

@@ -18,7 +18,7 @@ run(${CMAKE_COMMAND} -E env DESTDIR=${dest} ${CMAKE_COMMAND} --install ${BUILD_D
 file(GLOB examples RELATIVE ${SOURCE_DIR}/examples ${SOURCE_DIR}/examples/*.omp
      ${SOURCE_DIR}/examples/*.omp.regler)
 set(expected
-    bin/ombrix bin/ombrix-cli libexec/ombrix/ombrix-metafile-reader
+    bin/ombrix bin/ombrix-cli libexec/ombrix/ombrix-cli-qt libexec/ombrix/ombrix-metafile-reader
     share/applications/de.ombrix.Ombrix.desktop
     share/metainfo/de.ombrix.Ombrix.metainfo.xml
     share/mime/packages/ombrix.xml
