@@ -7,6 +7,7 @@ import { element, showBox } from "./boxes.js";
 import { kPictureRefused, kUnknownPictureExtension, kUnnamed } from "./texts.js";
 import { app, emit, on } from "./state.js";
 import { saveFile } from "./files.js";
+import { refreshDocument } from "./tables.js";
 
 const canvas = document.getElementById("bild");
 const context = canvas.getContext("2d");
@@ -110,6 +111,14 @@ function showHandles() {
 }
 on("document", showHandles);
 
+// A run may have set another scale: the handles move to where their values lie under it.
+let wasRunning = false;
+onEngine("status", ({ status }) => {
+  const ended = wasRunning && !status.running;
+  wasRunning = status.running;
+  if (ended && app.doc.controls.some((c) => c.point)) refreshDocument();
+});
+
 // ------------------------------------------------------------------ files
 
 export async function savePng() {
@@ -165,11 +174,17 @@ export function forgetGround() {
   ground = "";
 }
 
+// The date as the desktop prints it: "09.12.2026".
+const kPrintDate = { day: "2-digit", month: "2-digit", year: "numeric" };
+
 // "Bild drucken …": the picture alone on the page with a line naming the project and the date.
-export function printPicture() {
+// The picture must be decoded before printing starts, or the page prints without it.
+export async function printPicture() {
   document.getElementById("druckzeile").textContent =
-    `${app.fileName === kUnnamed ? "Neues Projekt" : app.fileName} – ${new Date().toLocaleDateString("de-DE")}`;
-  document.getElementById("druckbild").src = canvas.toDataURL("image/png");
+    `${app.fileName === kUnnamed ? "Neues Projekt" : app.fileName} – ${new Date().toLocaleDateString("de-DE", kPrintDate)}`;
+  const image = document.getElementById("druckbild");
+  image.src = canvas.toDataURL("image/png");
+  await image.decode().catch(() => {});
   window.print();
 }
 
