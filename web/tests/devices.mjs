@@ -203,18 +203,27 @@ const kRows = [
       ];
     },
   },
-  {
-    name: "Punkt ziehen: c wandert um die gezogenen Pixel im Maßstab, das Bild folgt live",
+  // A point control dragged by the mouse on its handle, and by a finger that lands beside it.
+  ...[
+    { by: "der Maus auf dem Griff", beside: 0 },
+    { by: "dem Finger 15 px neben dem Griff", beside: 15, context: { hasTouch: true } },
+  ].map(({ by, beside, context }) => ({
+    name: `Punkt ziehen mit ${by}: c wandert um die gezogenen Pixel im Maßstab, das Bild folgt live`,
+    context,
     async run(page, url) {
       await ranToEnd(page, url, "julia-regler.omp");
-      const handle = page.locator("#griffe .handle");
-      const box = await handle.boundingBox();
+      const box = await page.locator("#griffe .handle").boundingBox();
       const [dx, dy] = [40, -20]; // screen pixels, one a picture pixel here
-      const from = { x: box.x + box.width / 2, y: box.y + box.height / 2 };
-      await page.mouse.move(from.x, from.y);
-      await page.mouse.down();
-      for (let k = 1; k <= 4; ++k) await page.mouse.move(from.x + (dx * k) / 4, from.y + (dy * k) / 4);
-      await page.mouse.up();
+      const from = { x: box.x + box.width / 2 + beside, y: box.y + box.height / 2 };
+      const path = [1, 2, 3, 4].map((k) => ({ x: from.x + (dx * k) / 4, y: from.y + (dy * k) / 4 }));
+      if (context?.hasTouch) {
+        await touchDrag(page, [from, ...path]);
+      } else {
+        await page.mouse.move(from.x, from.y);
+        await page.mouse.down();
+        for (const { x, y } of path) await page.mouse.move(x, y);
+        await page.mouse.up();
+      }
       await workerSettled(page);
       await page.getByRole("tab", { name: "Regler" }).click();
       const value = await page.locator(".control-value").first().textContent();
@@ -229,7 +238,7 @@ const kRows = [
         live === 0 ? "" : `das Bild zu c = ${value}: ${live} Pixel verschieden`,
       ];
     },
-  },
+  })),
   {
     name: "In gewählte Dateien speichern: wie der Desktop, Speichern fragt nicht noch einmal",
     async run(page, url) {
@@ -375,6 +384,37 @@ const kRows = [
       ];
     },
   },
+  // Touch screens of a class: the whole picture in view without scrolling sideways, and no
+  // control a finger cannot hit (WCAG's 24 px; handles are taken from 22 px around them).
+  ...[
+    ["Tablet quer", { width: 1024, height: 768 }],
+    ["Tablet hoch", { width: 768, height: 1024 }],
+    ["Telefon", { width: 390, height: 844 }],
+  ].map(([device, viewport]) => ({
+    name: `${device}: das Bild ganz zu sehen, jedes Bedienelement groß genug für den Finger`,
+    context: { viewport, hasTouch: true, isMobile: viewport.width < 600 },
+    async run(page, url) {
+      await ranToEnd(page, url, "quadratgitter-regler.omp");
+      await page.getByRole("tab", { name: "Regler" }).click();
+      return page.evaluate(() => {
+        const faults = [];
+        const picture = document.getElementById("bild").getBoundingClientRect();
+        if (picture.left < 0 || picture.right > innerWidth || document.documentElement.scrollWidth > innerWidth) {
+          faults.push("das Bild oder die Seite ragt seitlich hinaus");
+        }
+        const targets = "button:not(.handle), input, [role=tab], [role=menuitem], summary, a, select";
+        for (const target of document.querySelectorAll(targets)) {
+          const box = (target.closest("label") || target).getBoundingClientRect();
+          if (box.width === 0 || getComputedStyle(target).visibility === "hidden") continue;
+          if (box.width < 24 || box.height < 24) {
+            faults.push(`${target.id || target.getAttribute("aria-label") || target.textContent.trim()}: ` +
+              `${Math.round(box.width)}×${Math.round(box.height)}`);
+          }
+        }
+        return faults;
+      });
+    },
+  })),
   {
     name: "Mausblume: zwanzig Einzelschritte, Abbrechen, ein Klick: wie ombrix-cli --max-steps",
     async run(page, url) {

@@ -47,7 +47,26 @@ function pixelOf(event) {
   };
 }
 
+// A finger covers far more than the mouse's pointer: it takes the nearest handle within
+// this many screen pixels (a target of 44), which then keeps its distance to the finger.
+const kFingerReach = 22;
+
+function handleNearFinger(event, { x, y }) {
+  if (event.pointerType !== "touch") return null;
+  const screenPerPixel = canvas.clientWidth / canvas.width;
+  let nearest = null;
+  for (const control of app.doc.controls) {
+    if (!control.point || control.x === undefined) continue;
+    const distance = Math.hypot(control.x - x, control.y - y) * screenPerPixel;
+    if (distance <= kFingerReach && (!nearest || distance < nearest.distance)) {
+      nearest = { distance, x: control.x, y: control.y };
+    }
+  }
+  return nearest;
+}
+
 let dragging = false; // a handle is held
+let heldAt = { x: 0, y: 0 }; // the pointer's distance to the held handle, in pixels
 canvas.addEventListener("pointerdown", async (event) => {
   if (event.button !== 0 && event.pointerType === "mouse") return;
   canvas.setPointerCapture(event.pointerId);
@@ -55,7 +74,9 @@ canvas.addEventListener("pointerdown", async (event) => {
   app.pointerSeen = true;
   if (app.doc.controls.some((c) => c.point && c.x !== undefined)) {
     dragging = true; // until the engine says no handle lies there
-    if (Number(await call("grabHandle", x, y)) >= 0) return;
+    const grab = handleNearFinger(event, { x, y }) || { x, y };
+    heldAt = { x: x - grab.x, y: y - grab.y };
+    if (Number(await call("grabHandle", grab.x, grab.y)) >= 0) return;
     dragging = false;
   }
   send("press", x, y);
@@ -67,7 +88,7 @@ canvas.addEventListener("pointermove", async (event) => {
     send("move", x, y);
     return;
   }
-  if (Number(await call("dragHandleTo", x, y))) emit("handleMoved", true);
+  if (Number(await call("dragHandleTo", x - heldAt.x, y - heldAt.y))) emit("handleMoved", true);
 });
 function release() {
   if (dragging) {
