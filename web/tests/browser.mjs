@@ -2,7 +2,9 @@
 // free port, Debian's Chromium driven headless by Playwright, a project run to its end
 // on the page, the pixels of the page's picture and of a PNG file, and downloads.
 import { createServer } from "node:http";
-import { readFile } from "node:fs/promises";
+import { spawnSync } from "node:child_process";
+import { readFile, rm } from "node:fs/promises";
+import { tmpdir } from "node:os";
 import { extname, join, normalize } from "node:path";
 import { chromium } from "playwright-core";
 
@@ -36,12 +38,14 @@ export async function servePage(root = kRoot) {
   return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
 }
 
+const kChromium = {
+  executablePath: "/usr/bin/chromium",
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+};
+
 export function launchChromium() {
-  return chromium.launch({
-    executablePath: "/usr/bin/chromium",
-    args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-      "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-  });
+  return chromium.launch(kChromium);
 }
 
 // A page in German (the decimal separator ","), files saved as downloads.
@@ -149,4 +153,68 @@ export async function downloads(page, count, action) {
   await action();
   await done;
   return files;
+}
+
+// Answers once the worker has done everything sent before, and the picture it sent after
+// that has been painted.
+export async function workerSettled(page) {
+  await page.evaluate(() => window.ombrixSync());
+  await page.evaluate(() => window.ombrixSync());
+  await page.evaluate(() => new Promise(requestAnimationFrame));
+}
+
+// The picture `ombrix-cli run` draws of `project` with `options` (as "--click", "--set"),
+// the position it reports last, and its pixels as the page decodes them.
+let nativeRuns = 0;
+export async function nativeRun(page, nativeCli, project, options = []) {
+  const png = join(tmpdir(), `ombrix-native-${process.pid}-${++nativeRuns}.png`);
+  const run = spawnSync(nativeCli, ["run", "--decimal-separator", ",", "--png", png, ...options, project],
+    { encoding: "utf8" });
+  const positions = [...run.stderr.matchAll(/^Mausposition: (.*)$/gm)].map((m) => m[1]);
+  const pixels = await pngPixels(page, await readFile(png));
+  await rm(png, { force: true });
+  return { pixels, position: positions.at(-1) ?? "", status: run.status };
+}
+
+// Waits until the page's picture is `expected`; answers how many pixels still differ.
+export async function pictureBecomes(page, expected, ms = 60000) {
+  let differing = 0;
+  for (const end = Date.now() + ms; Date.now() < end; await page.waitForTimeout(200)) {
+    differing = differingPixels(expected, await pagePixels(page));
+    if (differing === 0) break;
+  }
+  return differing;
+}
+
+// A browser with a profile in `dir`, as a user's is (not a private window): what only such a
+// browser does, as installing a page as an app.
+export function launchProfile(dir) {
+  return chromium.launchPersistentContext(dir, { ...kChromium, locale: "de-DE" });
+}
+
+// Runs the rows whose names contain one of `only` (all without), each on a fresh German
+// page of `options` and the row's own `context`, and prints each row's faults; answers
+// how many rows failed.
+export async function runRows(rows, only, options = {}) {
+  const server = await servePage();
+  const browser = await launchChromium();
+  let failures = 0;
+  try {
+    for (const row of rows.filter((r) => only.length === 0 || only.some((o) => r.name.includes(o)))) {
+      const page = await germanPage(browser, { ...options, ...row.context });
+      let faults;
+      try {
+        faults = (await row.run(page, server.url)).filter(Boolean);
+      } catch (error) {
+        faults = [error.message.split("\n")[0]];
+      }
+      await page.context().close();
+      if (faults.length > 0) ++failures;
+      console.log(`${row.name}: ${faults.length === 0 ? "gut" : faults.join("; ")}`);
+    }
+  } finally {
+    await browser.close();
+    server.close();
+  }
+  return failures;
 }

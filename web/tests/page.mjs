@@ -11,8 +11,8 @@ import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
 import {
-  closeBoxes, differingPixels, downloads, germanPage, kRoot, launchChromium, menu, openPage, pagePixels, pngPixels,
-  runEnded, servePage,
+  closeBoxes, differingPixels, downloads, germanPage, kRoot, menu, openPage, pagePixels, pictureBecomes, pngPixels,
+  runEnded, runRows, servePage, workerSettled,
 } from "./browser.mjs";
 
 const [nativeCli, ...rest] = process.argv.slice(2);
@@ -22,12 +22,7 @@ const only = rest;
 const example = (file) => readFileSync(join(kRoot, "examples", file));
 const scratch = mkdtempSync(join(tmpdir(), "ombrix-web-page-"));
 
-// Both the worker's answers and the picture it sent after them have arrived.
-async function settle(page) {
-  await page.evaluate(() => window.ombrixSync());
-  await page.evaluate(() => window.ombrixSync());
-  await page.evaluate(() => new Promise(requestAnimationFrame));
-}
+const settle = workerSettled;
 
 // The picture `ombrix-cli run` draws of an example, with start values set.
 async function nativePixels(page, file, sets = []) {
@@ -37,15 +32,6 @@ async function nativePixels(page, file, sets = []) {
   return pngPixels(page, readFileSync(png));
 }
 
-// Waits until the page's picture is `expected`; answers the pixels that still differ.
-async function pictureBecomes(page, expected, ms = 60000) {
-  let differing = 0;
-  for (const end = Date.now() + ms; Date.now() < end; await page.waitForTimeout(200)) {
-    differing = differingPixels(expected, await pagePixels(page));
-    if (differing === 0) break;
-  }
-  return differing;
-}
 
 const saveAs = (page, count) => downloads(page, count, () => menu(page, "Datei", "Projekt speichern unter"));
 // An example as the desktop saves it under ",".
@@ -256,25 +242,8 @@ const kRows = [
   },
 ];
 
-const server = await servePage();
-const browser = await launchChromium();
-let failures = 0;
 try {
-  for (const row of kRows.filter((r) => only.length === 0 || only.some((o) => r.name.includes(o)))) {
-    const page = await germanPage(browser, { viewport: { width: 1280, height: 800 } });
-    let faults;
-    try {
-      faults = (await row.run(page, server.url)).filter(Boolean);
-    } catch (error) {
-      faults = [error.message.split("\n")[0]];
-    }
-    await page.context().close();
-    if (faults.length > 0) ++failures;
-    console.log(`${row.name}: ${faults.length === 0 ? "gut" : faults.join("; ")}`);
-  }
+  process.exitCode = (await runRows(kRows, only, { viewport: { width: 1280, height: 800 } })) === 0 ? 0 : 1;
 } finally {
-  await browser.close();
-  server.close();
   rmSync(scratch, { recursive: true, force: true });
 }
-process.exitCode = failures === 0 ? 0 : 1;

@@ -7,6 +7,7 @@ import { element, showBox } from "./boxes.js";
 import { kPictureRefused, kUnknownPictureExtension, kUnnamed } from "./texts.js";
 import { app, emit, on } from "./state.js";
 import { saveFile } from "./files.js";
+import { refreshDocument } from "./tables.js";
 
 const canvas = document.getElementById("bild");
 const context = canvas.getContext("2d");
@@ -46,7 +47,26 @@ function pixelOf(event) {
   };
 }
 
+// A finger covers far more than the mouse's pointer: it takes the nearest handle within
+// this many screen pixels (a target of 44), which then keeps its distance to the finger.
+const kFingerReach = 22;
+
+function handleNearFinger(event, { x, y }) {
+  if (event.pointerType !== "touch") return null;
+  const screenPerPixel = canvas.clientWidth / canvas.width;
+  let nearest = null;
+  for (const control of app.doc.controls) {
+    if (!control.point || control.x === undefined) continue;
+    const distance = Math.hypot(control.x - x, control.y - y) * screenPerPixel;
+    if (distance <= kFingerReach && (!nearest || distance < nearest.distance)) {
+      nearest = { distance, x: control.x, y: control.y };
+    }
+  }
+  return nearest;
+}
+
 let dragging = false; // a handle is held
+let heldAt = { x: 0, y: 0 }; // the pointer's distance to the held handle, in pixels
 canvas.addEventListener("pointerdown", async (event) => {
   if (event.button !== 0 && event.pointerType === "mouse") return;
   canvas.setPointerCapture(event.pointerId);
@@ -54,7 +74,9 @@ canvas.addEventListener("pointerdown", async (event) => {
   app.pointerSeen = true;
   if (app.doc.controls.some((c) => c.point && c.x !== undefined)) {
     dragging = true; // until the engine says no handle lies there
-    if (Number(await call("grabHandle", x, y)) >= 0) return;
+    const grab = handleNearFinger(event, { x, y }) || { x, y };
+    heldAt = { x: x - grab.x, y: y - grab.y };
+    if (Number(await call("grabHandle", grab.x, grab.y)) >= 0) return;
     dragging = false;
   }
   send("press", x, y);
@@ -66,7 +88,7 @@ canvas.addEventListener("pointermove", async (event) => {
     send("move", x, y);
     return;
   }
-  if (Number(await call("dragHandleTo", x, y))) emit("handleMoved", true);
+  if (Number(await call("dragHandleTo", x - heldAt.x, y - heldAt.y))) emit("handleMoved", true);
 });
 function release() {
   if (dragging) {
@@ -109,6 +131,14 @@ function showHandles() {
   if (focused !== null) handles.querySelector(`[data-index="${focused}"]`)?.focus();
 }
 on("document", showHandles);
+
+// A run may have set another scale: the handles move to where their values lie under it.
+let wasRunning = false;
+onEngine("status", ({ status }) => {
+  const ended = wasRunning && !status.running;
+  wasRunning = status.running;
+  if (ended && app.doc.controls.some((c) => c.point)) refreshDocument();
+});
 
 // ------------------------------------------------------------------ files
 
@@ -165,11 +195,17 @@ export function forgetGround() {
   ground = "";
 }
 
+// The date as the desktop prints it: "09.12.2026".
+const kPrintDate = { day: "2-digit", month: "2-digit", year: "numeric" };
+
 // "Bild drucken …": the picture alone on the page with a line naming the project and the date.
-export function printPicture() {
+// The picture must be decoded before printing starts, or the page prints without it.
+export async function printPicture() {
   document.getElementById("druckzeile").textContent =
-    `${app.fileName === kUnnamed ? "Neues Projekt" : app.fileName} – ${new Date().toLocaleDateString("de-DE")}`;
-  document.getElementById("druckbild").src = canvas.toDataURL("image/png");
+    `${app.fileName === kUnnamed ? "Neues Projekt" : app.fileName} – ${new Date().toLocaleDateString("de-DE", kPrintDate)}`;
+  const image = document.getElementById("druckbild");
+  image.src = canvas.toDataURL("image/png");
+  await image.decode().catch(() => {});
   window.print();
 }
 
