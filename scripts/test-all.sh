@@ -72,3 +72,4 @@ node web/tests/differential.mjs build/release/cli/ombrix-cli build/web-engine/we
   build/release/tests/web/ombrix-web-cases
 node web/tests/pictures.mjs build/release/cli/ombrix-cli
 node web/tests/page.mjs build/release/cli/ombrix-cli
+node web/tests/instruments.mjs build/release/cli/ombrix-cli

@@ -1,7 +1,10 @@
 // What the browser tests and measurements share: the built page (build/web) served on a
 // free port, Debian's Chromium driven headless by Playwright, a project run to its end
 // on the page, the pixels of the page's picture and of a PNG file, and downloads.
+import { execFileSync } from "node:child_process";
+import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { createServer } from "node:http";
+import { tmpdir } from "node:os";
 import { readFile } from "node:fs/promises";
 import { extname, join, normalize } from "node:path";
 import { chromium } from "playwright-core";
@@ -149,4 +152,24 @@ export async function downloads(page, count, action) {
   await action();
   await done;
   return files;
+}
+
+// Both the worker's answers and the picture it sent after them have arrived.
+export async function settle(page) {
+  await page.evaluate(() => window.ombrixSync());
+  await page.evaluate(() => window.ombrixSync());
+  await page.evaluate(() => new Promise(requestAnimationFrame));
+}
+
+// The picture `ombrix-cli run` (the native tool `cli`) draws of an example, with start values set.
+export async function nativePixels(page, cli, file, sets = []) {
+  const dir = mkdtempSync(join(tmpdir(), "ombrix-web-native-"));
+  try {
+    const png = join(dir, "bild.png");
+    execFileSync(cli, ["run", "--png", png, ...sets.flatMap((s) => ["--set", s]), join(kRoot, "examples", file)],
+      { stdio: "ignore" });
+    return await pngPixels(page, readFileSync(png));
+  } finally {
+    rmSync(dir, { recursive: true, force: true });
+  }
 }
