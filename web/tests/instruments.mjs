@@ -226,6 +226,12 @@ const kRows = [
       });
       await search.press("Enter");
       const second = await page.locator("#treffer").textContent();
+      await search.press("Shift+F3");
+      await search.press("Shift+F3");
+      const wrapped = await page.locator("#treffer").textContent();
+      await page.locator(".guide-contents a").first().click();
+      await page.keyboard.press("Control+F");
+      const focused = await search.evaluate((s) => s === document.activeElement);
       await search.fill("Quxbaz");
       const none = await page.locator("#treffer").textContent();
       return [
@@ -233,6 +239,8 @@ const kRows = [
         first === `Treffer 1 von ${count}` ? "" : `zuerst: ${first}`,
         shown && inView ? "" : "der Treffer ist nicht zu sehen",
         second === `Treffer 2 von ${count}` ? "" : `nach Enter: ${second}`,
+        wrapped === `Treffer ${count} von ${count}` ? "" : `zweimal Umschalt+F3: ${wrapped}`,
+        focused ? "" : "Strg+F führt nicht zur Suche",
         none === "Nicht gefunden" ? "" : `ohne Treffer: ${none}`,
       ];
     },
@@ -367,6 +375,7 @@ const kRows = [
         found.push(...(await look(page, `${scheme}-Haltepunkt`)));
         await page.keyboard.press("F2");
         await typeProgram(page, "z:=0\nSolange(Betrag(z)<2)\nz:=z+1\nZeichne");
+        await page.locator("#panel-hauptprogramm .cm-structure-line").waitFor();
         await page.locator(".cm-tooltip-autocomplete").waitFor();
         found.push(...(await look(page, `${scheme}-Editor`)));
       }
