@@ -4,6 +4,7 @@
 import { execFileSync } from "node:child_process";
 import { mkdtempSync, readFileSync, rmSync } from "node:fs";
 import { createServer } from "node:http";
+import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { readFile } from "node:fs/promises";
 import { extname, join, normalize } from "node:path";
@@ -172,4 +173,42 @@ export async function nativePixels(page, cli, file, sets = []) {
   } finally {
     rmSync(dir, { recursive: true, force: true });
   }
+}
+
+// Axe's serious and critical findings on the page as it stands (axe-core loaded into the page first).
+export async function seriousViolations(page) {
+  if (!(await page.evaluate(() => "axe" in window))) {
+    await page.addScriptTag({ path: createRequire(import.meta.url).resolve("axe-core/axe.min.js") });
+  }
+  return page.evaluate(async () =>
+    (await window.axe.run(document, { runOnly: ["wcag2a", "wcag2aa", "wcag21aa", "best-practice"] })).violations
+      .filter((v) => v.impact === "serious" || v.impact === "critical")
+      .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(" ")).slice(0, 3).join(", ")}`));
+}
+
+// Runs the rows whose names hold one of `only` (all without), each on a fresh German page
+// (or row.page(browser)) against the served build; prints "name: gut" or the faults, and
+// sets the exit code.
+export async function runRows(rows, only) {
+  const server = await servePage();
+  const browser = await launchChromium();
+  let failures = 0;
+  try {
+    for (const row of rows.filter((r) => only.length === 0 || only.some((o) => r.name.includes(o)))) {
+      const page = await (row.page ?? ((b) => germanPage(b, { viewport: { width: 1280, height: 800 } })))(browser);
+      let faults;
+      try {
+        faults = (await row.run(page, server.url)).filter(Boolean);
+      } catch (error) {
+        faults = [error.message.split("\n")[0]];
+      }
+      await page.context().close();
+      if (faults.length > 0) ++failures;
+      console.log(`${row.name}: ${faults.length === 0 ? "gut" : faults.join("; ")}`);
+    }
+  } finally {
+    await browser.close();
+    server.close();
+  }
+  process.exitCode = failures === 0 ? 0 : 1;
 }

@@ -10,11 +10,10 @@
 //   node web/tests/instruments.mjs NATIVE_CLI [--bilder DIR] [ROW NAME]...
 import { execFileSync } from "node:child_process";
 import { mkdirSync } from "node:fs";
-import { createRequire } from "node:module";
 import { join } from "node:path";
 import {
-  closeBoxes, differingPixels, germanPage, kRoot, launchChromium, menu, openPage, pagePixels, runEnded, servePage,
-  settle, nativePixels,
+  closeBoxes, differingPixels, germanPage, kRoot, menu, nativePixels, openPage, pagePixels, runEnded, runRows,
+  seriousViolations, settle,
 } from "./browser.mjs";
 
 const [nativeCli, ...rest] = process.argv.slice(2);
@@ -100,6 +99,7 @@ const kCompletions = [
   { typed: "Solan", offered: "Solange", text: "Solange" },
   { typed: "ZeichneKr", offered: "ZeichneKreis", text: "ZeichneKreis(" },
   { typed: "Wurz", offered: "Wurzel", text: "Wurzel(" },
+  { typed: "Lösche", offered: "LöscheBild", text: "LöscheBild" },
 ];
 
 // The browser's language as the page reads it, changeable while the page is open.
@@ -118,18 +118,13 @@ const switchLanguage = (page, language) => page.evaluate((l) => {
 }, language);
 const tableValue = (page, name) => page.getByRole("textbox", { name: `Variablenwert bei Programmstart: ${name}`, exact: true });
 
-// Axe's serious and critical findings on the page as it stands, and a screenshot with --bilder.
+// Axe's serious and critical findings in a view, and its screenshot with --bilder.
 async function look(page, view) {
   if (shots) {
     mkdirSync(shots, { recursive: true });
     await page.screenshot({ path: join(shots, `${view}.png`) });
   }
-  await page.addScriptTag({ path: createRequire(import.meta.url).resolve("axe-core/axe.min.js") });
-  const violations = await page.evaluate(async () =>
-    (await window.axe.run(document, { runOnly: ["wcag2a", "wcag2aa", "wcag21aa", "best-practice"] })).violations
-      .filter((v) => v.impact === "serious" || v.impact === "critical")
-      .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(" ")).slice(0, 3).join(", ")}`));
-  return violations.map((v) => `${view}: ${v}`);
+  return (await seriousViolations(page)).map((v) => `${view}: ${v}`);
 }
 
 const kRows = [
@@ -317,7 +312,16 @@ const kRows = [
       await switchLanguage(page, "de-DE");
       await settle(page);
       const back = await tableValue(page, "q").inputValue();
+      // The separator of each language's numbers, as a system set to it gives.
+      const others = [];
+      for (const [language, e] of [["de-AT", "2,71828182845905"], ["de-CH", "2.71828182845905"], ["fr-FR", "2,71828182845905"]]) {
+        await switchLanguage(page, language);
+        await settle(page);
+        const shown = await tableValue(page, "e").inputValue();
+        if (shown !== e) others.push(`${language}: e ist ${shown}`);
+      }
       return [
+        ...others,
         german === "2,71828182845905" ? "" : `deutsch: e ist ${german}`,
         english === "2.71828182845905" ? "" : `englisch: e ist ${english}`,
         runWindow === "0.99+0.0825*i" ? "" : `englisch, Ablauf: q ist ${runWindow}`,
@@ -384,24 +388,4 @@ const kRows = [
   },
 ];
 
-const server = await servePage();
-const browser = await launchChromium();
-let failures = 0;
-try {
-  for (const row of kRows.filter((r) => only.length === 0 || only.some((o) => r.name.includes(o)))) {
-    const page = await (row.page ?? ((b) => germanPage(b, { viewport: { width: 1280, height: 800 } })))(browser);
-    let faults;
-    try {
-      faults = (await row.run(page, server.url)).filter(Boolean);
-    } catch (error) {
-      faults = [error.message.split("\n")[0]];
-    }
-    await page.context().close();
-    if (faults.length > 0) ++failures;
-    console.log(`${row.name}: ${faults.length === 0 ? "gut" : faults.join("; ")}`);
-  }
-} finally {
-  await browser.close();
-  server.close();
-}
-process.exitCode = failures === 0 ? 0 : 1;
+await runRows(kRows, only);
