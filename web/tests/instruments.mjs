@@ -12,7 +12,7 @@ import { execFileSync } from "node:child_process";
 import { mkdirSync } from "node:fs";
 import { join } from "node:path";
 import {
-  closeBoxes, differingPixels, germanPage, kRoot, menu, nativePixels, openPage, pagePixels, runEnded, runRows,
+  closeBoxes, differingPixels, germanPage, kRoot, menu, nativePixels, openPage, pagePixels, pictureAt, runEnded, runRows,
   seriousViolations, settle,
 } from "./browser.mjs";
 
@@ -81,17 +81,17 @@ function sameValues(shown, values, names, what) {
   return names.map((n, k) => (shown[n] === expected[k] ? "" : `${what}: ${n} ist ${shown[n]} statt ${expected[k]}`));
 }
 
-// The program editor of the main program with `text` typed into it.
-async function typeProgram(page, text) {
-  await page.getByRole("tab", { name: "Hauptprogramm", exact: true }).click();
-  const editor = page.locator("#panel-hauptprogramm .cm-content");
+// A program's editor ("hauptprogramm", "mausprogramm") with `text` typed into it.
+async function typeProgram(page, text, panel = "hauptprogramm") {
+  await page.locator(`#tab-${panel}`).click();
+  const editor = page.locator(`#panel-${panel} .cm-content`);
   await editor.click();
   await page.keyboard.press("Control+A");
   await page.keyboard.insertText(text);
   return editor;
 }
 
-const markedLine = (page, cls) => page.locator(`#panel-hauptprogramm .${cls}`).evaluateAll((lines) =>
+const markedLine = (page, panel, cls) => page.locator(`#panel-${panel} .${cls}`).evaluateAll((lines) =>
   lines.map((l) => [...l.parentElement.children].indexOf(l) + 1));
 
 // Completion: typed start, the word accepted, the text after accepting.
@@ -141,8 +141,11 @@ const kRows = [
       await waitForState(page, "Das Hauptprogramm läuft.");
       const again = await waitForState(page, `Angehalten vor Zeile ${second.line} (Haltepunkt)`);
       const atSecond = await shownValues(page);
-      // Without the breakpoint F5 runs to the end, and the picture is the desktop's.
-      await page.getByRole("button", { name: "Haltepunkt in Zeile 8", exact: true }).click();
+      // Without the breakpoint (F9 on its line) F5 runs to the end, and the picture is the desktop's.
+      await page.getByRole("button", { name: "Haltepunkt in Zeile 8", exact: true }).focus();
+      await page.keyboard.press("F9");
+      await settle(page);
+      const removed = await page.getByRole("button", { name: "Haltepunkt in Zeile 8", exact: true }).getAttribute("aria-pressed");
       await page.keyboard.press("F5");
       await runEnded(page);
       const boxes = await page.evaluate(() => window.ombrixRun.boxes);
@@ -152,6 +155,7 @@ const kRows = [
         rewriting.join(" | ") === explained.join(" | ") ? "" : `Umformung ${rewriting.join(" | ")} statt ${explained.join(" | ")}`,
         again === `Angehalten vor Zeile ${second.line} (Haltepunkt)` ? "" : `nach F5: ${again}`,
         ...sameValues(atSecond, second.values, ["q", "z"], "zweiter Halt"),
+        removed === "false" ? "" : "F9 nahm den Haltepunkt nicht weg",
         boxes.some((b) => b.includes("erfolgreich beendet")) ? "" : `am Ende: ${boxes.join("; ")}`,
         differingPixels(await nativePixels(page, nativeCli, "spirale.omp"), await pagePixels(page)) === 0
           ? "" : "das Bild am Ende ist ein anderes",
@@ -274,20 +278,36 @@ const kRows = [
         await typeProgram(page, program);
         await page.waitForTimeout(400); // the editor checks a moment after typing stops
         await settle(page);
-        const marked = await markedLine(page, "cm-structure-line");
+        const marked = await markedLine(page, "hauptprogramm", "cm-structure-line");
         if (marked.join() !== (line < 0 ? "" : String(line))) faults.push(`${program.replaceAll("\n", "⏎")}: markiert ${marked.join() || "keine"}`);
       }
-      // A run error: its line marked, the box the desktop's.
+      // A run error: its line marked, the box the desktop's; in the mouse-click program too,
+      // whose editor then shows.
       await typeProgram(page, "z:=1\nq:=z/0\nz:=2");
       await page.keyboard.press("F1");
       const run = await runEnded(page).then(() => page.evaluate(() => window.ombrixRun));
       await closeBoxes(page);
-      const failed = await markedLine(page, "cm-failed-line");
-      const expected = "Fehler: Unzulässiges Argument bei Rechenoperator:\n\nZeile 2: 'q:=z/0'\n\nin: 'Hauptprogramm'";
+      const failed = await markedLine(page, "hauptprogramm", "cm-failed-line");
+      await typeProgram(page, "z:=1\nq:=z/0", "mausprogramm");
+      await typeProgram(page, "z:=1");
+      await page.keyboard.press("F1");
+      await runEnded(page);
+      await closeBoxes(page);
+      const at = await pictureAt(page, 200, 200);
+      await page.mouse.click(at.x, at.y);
+      await page.locator("dialog[open]").waitFor();
+      const mouseBox = await page.evaluate(() => window.ombrixRun.boxes.at(-1));
+      await closeBoxes(page);
+      const mouseFailed = await markedLine(page, "mausprogramm", "cm-failed-line");
+      const expected = (program) =>
+        `Fehler: Unzulässiges Argument bei Rechenoperator:\n\nZeile 2: 'q:=z/0'\n\nin: '${program}'`;
       return [
         ...faults,
         failed.join() === "2" ? "" : `Fehlerzeile markiert: ${failed.join() || "keine"}`,
-        run.boxes.join() === expected ? "" : `Meldung: ${run.boxes.join("; ")}`,
+        run.boxes.join() === expected("Hauptprogramm") ? "" : `Meldung: ${run.boxes.join("; ")}`,
+        mouseFailed.join() === "2" && (await page.locator("#panel-mausprogramm").isVisible())
+          ? "" : `Mausklick-Programm: Fehlerzeile ${mouseFailed.join() || "keine"}`,
+        mouseBox === expected("Ereignisbehandlung für 'Mausknopf gedrückt'") ? "" : `Mausklick-Meldung: ${mouseBox}`,
       ];
     },
   },
