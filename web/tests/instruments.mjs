@@ -45,12 +45,13 @@ function nativePauses(file, line) {
   return pauses;
 }
 
-// The first line before which the run stands with `name` changed (as --lines shows it).
-function nativeFirstChange(file, name) {
-  const out = cli("run", "--lines", example(file));
-  const record = out.split("\n").find((r) => r.split("\t").slice(1).some((c) => c.startsWith(`${name}=`)));
-  const value = record.split("\t").slice(1).find((c) => c.startsWith(`${name}=`)).slice(name.length + 1);
-  return { line: Number(record.split("\t")[0].slice(2)), value };
+// The changes of `name` as `run --lines` shows them: the line the run then stands before, the value.
+function nativeChanges(file, name) {
+  return cli("run", "--lines", example(file)).split("\n").flatMap((record) => {
+    const [at, ...changes] = record.split("\t");
+    const change = changes.find((c) => c.startsWith(`${name}=`));
+    return change ? [{ line: Number(at.slice(2)), value: change.slice(name.length + 1) }] : [];
+  });
 }
 
 const runState = (page) => page.locator("#ablauf-zustand").textContent();
@@ -173,17 +174,17 @@ const kRows = [
       await page.getByRole("checkbox", { name: "Anhalten bei Änderung von Betrag(z)" }).check();
       await settle(page);
       await page.keyboard.press("F1");
-      const { line, value } = nativeFirstChange("spirale.omp", "z");
-      const state = await waitForState(page, `Angehalten vor Zeile ${line} (ein beobachteter Term hat sich geändert)`);
-      const shown = await page.locator("#ablauf-terme tbody tr").first().locator("td").nth(1).textContent();
-      const [expected] = displayed(["Betrag(z)"], { z: value });
-      await page.keyboard.press("F5");
-      const next = await waitForState(page, `Angehalten vor Zeile ${line + 1} (ein beobachteter Term hat sich geändert)`);
-      return [
-        state.includes(`vor Zeile ${line} (ein beobachteter`) ? "" : `Halt: ${state}`,
-        shown === expected ? "" : `Wert ${shown} statt ${expected}`,
-        next.includes("(ein beobachteter") ? "" : `nach F5: ${next}`,
-      ];
+      const faults = [];
+      for (const { line, value } of nativeChanges("spirale.omp", "z").slice(0, 2)) {
+        const wanted = `Angehalten vor Zeile ${line} (ein beobachteter Term hat sich geändert)`;
+        const state = await waitForState(page, wanted);
+        const shown = await page.locator("#ablauf-terme tbody tr").first().locator("td").nth(1).textContent();
+        const [expected] = displayed(["Betrag(z)"], { z: value });
+        if (state !== wanted) faults.push(`Halt: ${state} statt vor Zeile ${line}`);
+        if (shown !== expected) faults.push(`Wert ${shown} statt ${expected}`);
+        await page.keyboard.press("F5");
+      }
+      return faults;
     },
   },
   {
