@@ -229,7 +229,7 @@ const kRows = [
       await search.press("Shift+F3");
       await search.press("Shift+F3");
       const wrapped = await page.locator("#treffer").textContent();
-      await page.locator(".guide-contents a").first().click();
+      await page.locator(".guide-text").click();
       await page.keyboard.press("Control+F");
       const focused = await search.evaluate((s) => s === document.activeElement);
       await search.fill("Quxbaz");

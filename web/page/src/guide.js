@@ -80,9 +80,9 @@ search.addEventListener("keydown", (event) => {
     go(current + (event.shiftKey ? -1 : 1));
   }
 });
-// Ctrl+F in the guide opens its own search, as the desktop's does.
-panel.addEventListener("keydown", (event) => {
-  if (event.ctrlKey && !event.altKey && event.code === "KeyF") {
+// Ctrl+F while the guide shows opens its own search, as the desktop's does.
+document.addEventListener("keydown", (event) => {
+  if (!panel.hidden && event.ctrlKey && !event.altKey && event.code === "KeyF" && !document.querySelector("dialog[open]")) {
     event.preventDefault();
     search.focus();
     search.select();
