@@ -117,7 +117,16 @@ const switchLanguage = (page, language) => page.evaluate((l) => {
   window.ombrixLanguage = l;
   window.dispatchEvent(new Event("languagechange"));
 }, language);
-const tableValue = (page, name) => page.getByRole("textbox", { name: `Variablenwert bei Programmstart: ${name}`, exact: true });
+const tableValue = (page, name) => page.locator(`input[aria-label="Variablenwert bei Programmstart: ${name}"]`);
+
+// A watched term in the open run window, marked to stop the run when it changes.
+async function watch(page, term) {
+  const field = page.getByRole("textbox", { name: "Hier einen Term eingeben, um ihn zu beobachten." });
+  await field.fill(term);
+  await field.press("Enter");
+  await page.getByRole("checkbox", { name: `Anhalten bei Änderung von ${term}` }).check();
+  await settle(page);
+}
 
 // Axe's serious and critical findings in a view, and its screenshot with --bilder.
 async function look(page, view) {
@@ -168,11 +177,7 @@ const kRows = [
     async run(page, url) {
       await openPage(page, `${url}?projekt=spirale.omp`);
       await menu(page, "Start", "Ablauf anzeigen");
-      const field = page.getByRole("textbox", { name: "Hier einen Term eingeben, um ihn zu beobachten." });
-      await field.fill("Betrag(z)");
-      await field.press("Enter");
-      await page.getByRole("checkbox", { name: "Anhalten bei Änderung von Betrag(z)" }).check();
-      await settle(page);
+      await watch(page, "Betrag(z)");
       await page.keyboard.press("F1");
       const faults = [];
       for (const { line, value } of nativeChanges("spirale.omp", "z").slice(0, 2)) {
@@ -317,14 +322,20 @@ const kRows = [
     page: languagePage,
     async run(page, url) {
       await pauseAtBreakpoint(page, url, "spirale.omp", 8);
-      await page.keyboard.press("F2");
-      await page.getByRole("tab", { name: "Variablen", exact: true }).click();
-      await settle(page);
       const german = await tableValue(page, "e").inputValue();
+      // q no longer changes: its watch must not stop the run for the new separator alone.
+      await watch(page, "q");
       await switchLanguage(page, "en-US");
       await settle(page);
       const english = await tableValue(page, "e").inputValue();
       const runWindow = (await shownValues(page)).q;
+      await page.keyboard.press("F5");
+      await waitForState(page, "Das Hauptprogramm läuft.");
+      const paused = await waitForState(page, "Angehalten vor Zeile 8 (Haltepunkt)");
+      const watched = await page.locator("#ablauf-terme tbody tr").first().locator("td").nth(1).textContent();
+      await page.keyboard.press("F2");
+      await page.getByRole("tab", { name: "Variablen", exact: true }).click();
+      await settle(page);
       await tableValue(page, "q").fill("1.25");
       await tableValue(page, "q").press("Enter");
       await settle(page);
@@ -346,6 +357,8 @@ const kRows = [
         german === "2,71828182845905" ? "" : `deutsch: e ist ${german}`,
         english === "2.71828182845905" ? "" : `englisch: e ist ${english}`,
         runWindow === "0.99+0.0825*i" ? "" : `englisch, Ablauf: q ist ${runWindow}`,
+        paused === "Angehalten vor Zeile 8 (Haltepunkt)" ? "" : `englisch, nach F5: ${paused}`,
+        watched === "0.99+0.0825*i" ? "" : `englisch, beobachtet: q ist ${watched}`,
         typed === "1.25" && boxes === 0 ? "" : `1.25 eingegeben: ${typed}, ${boxes} Meldungen`,
         back === "1,25" ? "" : `wieder deutsch: q ist ${back}`,
       ];
