@@ -370,6 +370,10 @@ const kRows = [
       await pauseAtBreakpoint(page, url, "spirale.omp", 8);
       const editable = await page.locator("#panel-variablen :is(input, button), #panel-funktionen :is(input, button)")
         .evaluateAll((all) => all.filter((e) => !e.disabled).map((e) => e.getAttribute("aria-label") || e.textContent));
+      // Locked fields look locked: not as the fields that take typing.
+      const styleOf = (field) => field.evaluate((e) => `${getComputedStyle(e).backgroundColor} ${getComputedStyle(e).borderStyle}`);
+      const lockedLook = await styleOf(tableValue(page, "q"));
+      const openLook = await styleOf(page.getByRole("textbox", { name: "Hier einen Term eingeben, um ihn zu beobachten." }));
       const before = await page.locator("#panel-hauptprogramm .cm-content").textContent();
       await page.getByRole("tab", { name: "Hauptprogramm", exact: true }).click();
       await page.locator("#panel-hauptprogramm .cm-content").click();
@@ -378,6 +382,7 @@ const kRows = [
       return [
         editable.length === 0 ? "" : `bearbeitbar: ${editable.join(", ")}`,
         after === before ? "" : "das Hauptprogramm nahm Text an",
+        lockedLook !== openLook ? "" : "gesperrte Felder sehen aus wie offene",
       ];
     },
   },
