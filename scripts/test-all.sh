@@ -73,3 +73,4 @@ node web/tests/differential.mjs build/release/cli/ombrix-cli build/web-engine/we
 node web/tests/pictures.mjs build/release/cli/ombrix-cli
 node web/tests/page.mjs build/release/cli/ombrix-cli
 node web/tests/devices.mjs build/release/cli/ombrix-cli
+node web/tests/instruments.mjs build/release/cli/ombrix-cli

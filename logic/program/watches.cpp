@@ -27,6 +27,16 @@ class CapturedBoxes final : public MessageBoxes {
   std::string first;
 };
 
+// A value's display form as it shows under `separator` (0: the current one). Digits,
+// signs, exponents and "*i" do not change with it; only the separator does.
+std::string ShownUnder(std::string text, char separator) {
+  if (separator == 0 || separator == DecimalSeparator()) return text;
+  for (char& c : text) {
+    if (c == ',' || c == '.') c = c == ',' ? '.' : ',';
+  }
+  return text;
+}
+
 }  // namespace
 
 void VariableValues::Take(const VariableTable& variables) {
@@ -121,6 +131,7 @@ bool WatchList::Changed(std::size_t index) {
     plain = false;
   }
   std::string text;
+  bool value_text = false;
   if (!plain || boxes.shown) {
     last.known = false;
     text = Text(watch.term);
@@ -129,13 +140,17 @@ bool WatchList::Changed(std::size_t index) {
     return false;
   } else {
     // A pair text shows as its value's display form; "1" and "0" read back as 1 and 0.
-    text = value.error.empty() ? ComplexToText(value.value) : DisplayOfResult(value.error);
+    value_text = value.error.empty();
+    text = value_text ? ComplexToText(value.value) : DisplayOfResult(value.error);
     last.known = true;
     last.error = std::move(value.error);
     last.value = value.value;
     last.separator = DecimalSeparator();
   }
-  const bool changed = text != watch.text;
+  // Compared as it would have shown when the last text was made: a new decimal separator
+  // (the system's settings changed) alone does not stop a run.
+  const bool changed = (value_text ? ShownUnder(text, last.shown_separator) : text) != watch.text;
+  last.shown_separator = DecimalSeparator();
   watch.text = std::move(text);
   return changed;
 }
@@ -153,6 +168,7 @@ void WatchList::Evaluate() {
 void WatchList::TextSet(std::size_t index) {
   last_.resize(watches_.size());
   last_[index].known = false;
+  last_[index].shown_separator = DecimalSeparator();
   inputs_.known = false;
 }
 

@@ -93,6 +93,7 @@ class WatchList {
     std::string error;
     TComplex value{};
     char separator = 0;
+    char shown_separator = 0;  // the one the watch's text was made under
   };
   std::vector<LastValue> last_;
   // Everything a term's value can depend on, as it was when the watches were last

@@ -217,6 +217,21 @@ TEST(RunDebugger, AWatchMarkedStopOnChangePausesAfterTheStepThatChangedIt) {
   EXPECT_EQ(w.debugger.Watches()[0].text, "15");
 }
 
+// The system's settings change the separator during a run: only a new value stops it.
+TEST(RunDebugger, AWatchDoesNotStopForANewDecimalSeparatorAlone) {
+  SetDecimalSeparator(',');
+  DebugWorld w;
+  w.AddVariable("a", ComplexFromReal(1.5));
+  w.Program({"a:=a", "a:=a", "a:=a*2"});
+  w.debugger.AddWatch("a", true);
+  (void)w.debugger.SingleStep();
+  SetDecimalSeparator('.');
+  w.debugger.Continue();
+  EXPECT_EQ(w.debugger.Slice({}), RunOutcome::Running);
+  EXPECT_EQ(w.Value("a").Re, 3);  // paused after the doubling, not before
+  SetDecimalSeparator(',');
+}
+
 TEST(RunDebugger, WatchesChangeNothing) {
   SetDecimalSeparator(',');
   struct Row {

@@ -2,6 +2,7 @@
 // free port, Debian's Chromium driven headless by Playwright, a project run to its end
 // on the page, the pixels of the page's picture and of a PNG file, and downloads.
 import { createServer } from "node:http";
+import { createRequire } from "node:module";
 import { spawnSync } from "node:child_process";
 import { readFile, rm } from "node:fs/promises";
 import { tmpdir } from "node:os";
@@ -157,7 +158,7 @@ export async function downloads(page, count, action) {
 
 // Answers once the worker has done everything sent before, and the picture it sent after
 // that has been painted.
-export async function workerSettled(page) {
+export async function settle(page) {
   await page.evaluate(() => window.ombrixSync());
   await page.evaluate(() => window.ombrixSync());
   await page.evaluate(() => new Promise(requestAnimationFrame));
@@ -174,6 +175,23 @@ export async function nativeRun(page, nativeCli, project, options = []) {
   const pixels = await pngPixels(page, await readFile(png));
   await rm(png, { force: true });
   return { pixels, position: positions.at(-1) ?? "", status: run.status };
+}
+
+// The picture `ombrix-cli run` draws of an example, with start values set.
+export async function nativePixels(page, nativeCli, file, sets = []) {
+  const sets_ = sets.flatMap((s) => ["--set", s]);
+  return (await nativeRun(page, nativeCli, join(kRoot, "examples", file), sets_)).pixels;
+}
+
+// Axe's serious and critical findings on the page as it stands (axe-core loaded into the page first).
+export async function seriousViolations(page) {
+  if (!(await page.evaluate(() => "axe" in window))) {
+    await page.addScriptTag({ path: createRequire(import.meta.url).resolve("axe-core/axe.min.js") });
+  }
+  return page.evaluate(async () =>
+    (await window.axe.run(document, { runOnly: ["wcag2a", "wcag2aa", "wcag21aa", "best-practice"] })).violations
+      .filter((v) => v.impact === "serious" || v.impact === "critical")
+      .map((v) => `${v.id}: ${v.nodes.map((n) => n.target.join(" ")).slice(0, 3).join(", ")}`));
 }
 
 // Waits until the page's picture is `expected`; answers how many pixels still differ.
@@ -193,15 +211,17 @@ export function launchProfile(dir) {
 }
 
 // Runs the rows whose names contain one of `only` (all without), each on a fresh German
-// page of `options` and the row's own `context`, and prints each row's faults; answers
-// how many rows failed.
+// page of `options` and the row's own `context` (or the row's own page(browser)), and prints
+// each row's faults; answers how many rows failed, and sets the exit code.
 export async function runRows(rows, only, options = {}) {
   const server = await servePage();
   const browser = await launchChromium();
   let failures = 0;
   try {
     for (const row of rows.filter((r) => only.length === 0 || only.some((o) => r.name.includes(o)))) {
-      const page = await germanPage(browser, { ...options, ...row.context });
+      const page = row.page
+        ? await row.page(browser)
+        : await germanPage(browser, { viewport: { width: 1280, height: 800 }, ...options, ...row.context });
       let faults;
       try {
         faults = (await row.run(page, server.url)).filter(Boolean);
@@ -216,5 +236,6 @@ export async function runRows(rows, only, options = {}) {
     await browser.close();
     server.close();
   }
+  if (failures > 0) process.exitCode = 1;
   return failures;
 }

@@ -11,7 +11,7 @@ import { join } from "node:path";
 import { deflateSync } from "node:zlib";
 import {
   closeBoxes, differingPixels, kRoot, launchProfile, menu, nativeRun, openPage, pagePixels, pictureAt, pictureBecomes,
-  runEnded, runRows, workerSettled,
+  runEnded, runRows, settle,
 } from "./browser.mjs";
 
 const [nativeCli, ...only] = process.argv.slice(2);
@@ -28,7 +28,7 @@ async function ranToEnd(page, url, file) {
   await openPage(page, `${url}?projekt=${file}&start`);
   await runEnded(page);
   await closeBoxes(page);
-  await workerSettled(page);
+  await settle(page);
 }
 
 // A file chosen through the page's file input ("Projekt öffnen", "Bild öffnen").
@@ -189,11 +189,11 @@ const kRows = [
       for (const [x, y] of taps) {
         const at = await pictureAt(page, x, y);
         await page.touchscreen.tap(at.x, at.y);
-        await workerSettled(page);
+        await settle(page);
       }
       const drag = [[300, 250], [320, 262], [341, 281], [360, 330]];
       await touchDrag(page, await Promise.all(drag.map(([x, y]) => pictureAt(page, x, y))));
-      await workerSettled(page);
+      await settle(page);
       const native = await nativeRun(page, nativeCli, examplePath("mausmalen.omp"),
         [...taps, ...drag].flatMap(([x, y]) => ["--click", `${x},${y}`]));
       const shown = await page.locator("#mausposition").textContent();
@@ -224,7 +224,7 @@ const kRows = [
         for (const { x, y } of path) await page.mouse.move(x, y);
         await page.mouse.up();
       }
-      await workerSettled(page);
+      await settle(page);
       await page.getByRole("tab", { name: "Regler" }).click();
       const value = await page.locator(".control-value").first().textContent();
       // The scale is -1.6 to 1.6 on 400 pixels: 0.008 a pixel.
@@ -292,7 +292,7 @@ const kRows = [
         await page.keyboard.press("F1");
         await runEnded(page);
         await closeBoxes(page);
-        await workerSettled(page);
+        await settle(page);
         const native = await nativeRun(page, nativeCli, project, ["--picture", path]);
         faults.push(differs(name, native.pixels, await pagePixels(page)));
       }
@@ -430,7 +430,7 @@ const kRows = [
       await page.waitForFunction(() => !document.getElementById("hauptprogramm-aktiv").checked);
       const at = await pictureAt(page, 250, 150);
       await page.mouse.click(at.x, at.y);
-      await workerSettled(page);
+      await settle(page);
       const native = await nativeRun(page, nativeCli, examplePath("mausblume.omp"),
         ["--max-steps", String(steps), "--click", "250,150"]);
       return [

@@ -200,6 +200,8 @@ tempo.addEventListener("input", async () => {
 });
 
 on("run", () => refresh());
+// Start values and the separator of every shown number come from the tables.
+on("document", () => refresh(true));
 on("projectOpened", () => {
   shownTexts[0] = shownTexts[1] = null;
   refresh(true);

@@ -73,9 +73,18 @@ function go(index) {
 }
 
 search.addEventListener("input", () => find(search.value));
+// Enter and F3 go to the next place, with Shift to the one before, as in the desktop's guide.
 search.addEventListener("keydown", (event) => {
-  if (event.key === "Enter") {
+  if (event.key === "Enter" || event.key === "F3") {
     event.preventDefault();
     go(current + (event.shiftKey ? -1 : 1));
+  }
+});
+// Ctrl+F while the guide shows opens its own search, as the desktop's does.
+document.addEventListener("keydown", (event) => {
+  if (!panel.hidden && event.ctrlKey && !event.altKey && event.code === "KeyF" && !document.querySelector("dialog[open]")) {
+    event.preventDefault();
+    search.focus();
+    search.select();
   }
 });

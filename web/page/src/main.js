@@ -125,7 +125,11 @@ document.addEventListener("drop", (event) => {
 function separator() {
   return new Intl.NumberFormat(navigator.language).format(1.5).charAt(1) === "," ? "," : ".";
 }
-window.addEventListener("languagechange", () => call("separator", separator()));
+// Shown numbers follow at once: the tables beside the picture are always open.
+window.addEventListener("languagechange", async () => {
+  await call("separator", separator());
+  await refreshDocument();
+});
 
 async function startPicture() {
   const blob = await (await fetch("start.png")).blob();

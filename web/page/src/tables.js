@@ -74,7 +74,12 @@ function row(name, field, remove) {
 function valueField(label, value, commit) {
   const input = element("input", { type: "text", value, spellcheck: false, className: "term" });
   input.setAttribute("aria-label", label);
-  input.addEventListener("change", () => commit(input));
+  // Typed and not yet committed: the field keeps what the user typed.
+  input.addEventListener("input", () => (input.dataset.edited = "true"));
+  input.addEventListener("change", () => {
+    delete input.dataset.edited;
+    commit(input);
+  });
   input.addEventListener("keydown", (event) => {
     if (event.key === "Enter") input.dispatchEvent(new Event("change"));
   });
@@ -93,7 +98,7 @@ function render(kind) {
     shown.forEach((r, i) => {
       const input = r.querySelector("input");
       const value = kind === "variables" ? entries[i].start : entries[i].term;
-      if (document.activeElement !== input && !input.hasAttribute("aria-invalid")) input.value = value;
+      if (!input.dataset.edited && !input.hasAttribute("aria-invalid")) input.value = value;
       input.disabled = app.running;
       r.querySelector("button").disabled = app.running;
     });
