@@ -242,7 +242,9 @@ class Interpreter::CompiledRun {
     return compile_;
   }
 
-  const FlatOp* Operation(const FlatOp* op, TComplex* r) {
+  // Inline in the dispatch loop: the steps of a drawing loop's lines (assignments, the
+  // loop's test and end) cost no call; the rarer ones are calls of their own.
+  [[gnu::always_inline]] const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
     switch (step.kind) {
       case Kind::Argument:
@@ -283,7 +285,7 @@ class Interpreter::CompiledRun {
 
  private:
   // The line is the steps' own: nothing of it has been done.
-  const FlatOp* Leave() {
+  [[gnu::noinline]] const FlatOp* Leave() {
     state_.ArgumentCursor[MainProgram] = 0;
     end_ = RoutineEnd::Line;
     return nullptr;
@@ -324,14 +326,16 @@ class Interpreter::CompiledRun {
     if (current < std::numeric_limits<std::int32_t>::max()) ++current;
     return Finish(current);
   }
-  const FlatOp* Skipped(bool found) { return found ? FinishAfterCurrent() : Leave(); }
+  [[gnu::noinline]] const FlatOp* Skipped(bool found) {
+    return found ? FinishAfterCurrent() : Leave();
+  }
 
   const FlatOp* Wenn(TComplex condition) {
     if (condition.Re != 0 || condition.Im != 0) return Finish(line_ + 1);
     return Skipped(in_.SkipToElseOrEnd(MainProgram) >= 0);
   }
 
-  const FlatOp* Solange(TComplex condition) {
+  [[gnu::noinline]] const FlatOp* Solange(TComplex condition) {
     if (condition.Re == 0 && condition.Im == 0) {
       return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Solange));
     }
@@ -347,7 +351,7 @@ class Interpreter::CompiledRun {
     return Push(std::move(record));
   }
 
-  const FlatOp* Push(BlockRecord&& record) {
+  [[gnu::noinline]] const FlatOp* Push(BlockRecord&& record) {
     if (!in_.RecordFits(MainProgram, record)) return Leave();
     state_.block_bytes[MainProgram] += RecordBytes(record);
     state_.BlockStack[MainProgram].push_back(std::move(record));
@@ -381,7 +385,7 @@ class Interpreter::CompiledRun {
     return Finish(line_ + 1);
   }
 
-  const FlatOp* Wiederhole(TComplex count) {
+  [[gnu::noinline]] const FlatOp* Wiederhole(TComplex count) {
     if (!IsIntegerValue(count)) return Leave();
     const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
     if (n <= 0) return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wiederhole));
@@ -392,7 +396,7 @@ class Interpreter::CompiledRun {
     return Push(std::move(record));
   }
 
-  const FlatOp* Fuer(const RoutineStep& step, const TComplex* r) {
+  [[gnu::noinline]] const FlatOp* Fuer(const RoutineStep& step, const TComplex* r) {
     const TComplex start = r[step.arguments[0]];
     const TComplex end = r[step.arguments[1]];
     const TComplex by = r[step.arguments[2]];
@@ -411,14 +415,14 @@ class Interpreter::CompiledRun {
   }
 
   // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
-  const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
+  [[gnu::noinline]] const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
     if (state_.BlockStack[MainProgram].empty()) return Leave();
     state_.ArgumentCursor[MainProgram] = step.cursor;
     static_cast<void>(in_.CloseLoop(MainProgram, kind));
     return FinishAfterCurrent();
   }
 
-  const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
+  [[gnu::noinline]] const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
     std::array<TComplex, kMaxCommandArguments> arguments{};
     const int count = CommandArgumentCount(step.command);
     for (int i = 0; i < count; ++i) {
