@@ -193,14 +193,13 @@ const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
   if (lines.size() != count) lines.resize(count);
   LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
-    if (routine_.code.ops.size() > LineRoutine::kMaxOperations) {
-      routine_.Clear(routine_.stamp);
-      lines.resize(count);
-    }
-    const auto entry = static_cast<std::int32_t>(routine_.code.ops.size());
+    static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
+    const std::size_t before = routine_.code.ops.size();
     const bool compiled = LineCompiler(*this, n, slot).Compile();
-    routine_.lines[static_cast<std::size_t>(n)] = {compiled ? entry : LineRoutine::kLeftToSteps,
-                                                   slot.fill};
+    const std::size_t added = routine_.code.ops.size() - before;
+    routine_.used += added;
+    routine_.lines[static_cast<std::size_t>(n)] = {
+        compiled ? static_cast<std::int32_t>(before) : LineRoutine::kLeftToSteps, slot.fill, added};
   }
   const std::int32_t entry = routine_.lines[static_cast<std::size_t>(n)].entry;
   return entry < 0 ? nullptr : routine_.code.ops.data() + entry;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,42 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
                 RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
     }
+  }
+}
+
+// A line compiled again leaves its old operations unused: however often lines are edited,
+// the routine keeps about what the program needs, and runs on exactly as the steps do.
+TEST(CompiledLinesTest, EditsLeaveTheRoutineBounded) {
+  struct Row {
+    const char* name;
+    int lines;  // of the loop's body, each edited at every call
+    int calls;
+  };
+  const Row rows[] = {{"one line edited again and again", 1, 3000},
+                      {"a long body edited again and again", 100, 40}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Lines program = {"Wiederhole(1000000)"};
+    program.insert(program.end(), static_cast<std::size_t>(row.lines), "x:=x+1");
+    program.push_back("EndeWiederhole");
+    std::string observed[2];
+    std::size_t most = 0;
+    for (const bool compiled : {true, false}) {
+      World world;
+      world.AddVariable("x");
+      world.interpreter.UseCompiledLines(compiled);
+      world.Run(program, 1);
+      for (int call = 1; call <= row.calls; ++call) {
+        auto& lines = world.project.programs[MainProgram];
+        for (int n = 1; n <= row.lines; ++n) lines[n] = "x:=x+" + std::to_string(call % 7);
+        if (world.run.StepMain({2 * row.lines + 3, std::nullopt}) == RunOutcome::Failed) break;
+        most = std::max(most, world.interpreter.CompiledOperations());
+      }
+      observed[compiled ? 0 : 1] = Observed(world);
+    }
+    EXPECT_EQ(observed[0], observed[1]);
+    // Unused operations past the least the routine keeps, and more than the lines use.
+    EXPECT_LE(most, 2 * LineRoutine::kMinUnused + 40 * static_cast<std::size_t>(row.lines));
   }
 }
 
