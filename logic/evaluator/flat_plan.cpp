@@ -271,7 +271,9 @@ class Lowering {
           ++e;
           continue;
         }
-        regs[e - 1] = Emit(operation, regs[e - 1], regs[e], operands[e].op);
+        regs[e - 1] = operation == Code::Power && FusedPower(regs[e - 1], regs[e])
+                          ? regs[e - 1]
+                          : Emit(operation, regs[e - 1], regs[e], operands[e].op);
         operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(e));
         regs.erase(regs.begin() + static_cast<std::ptrdiff_t>(e));
       }
@@ -279,6 +281,17 @@ class Lowering {
     pass([](char op) { return op == '^'; }, Code::Power);
     pass(IsProductOperator, Code::Product);
     return Sum(operands.data(), regs.data(), static_cast<int>(operands.size()));
+  }
+
+  // A power of a variable fetched by the last operation: the power fetches it itself, into
+  // the same register. Nothing came between that could fail or change the variable.
+  bool FusedPower(int base, int exponent) {
+    if (out_.ops.empty()) return false;
+    FlatOp& fetch = out_.ops.back();
+    if (fetch.code != Code::Var || fetch.dst != base) return false;
+    fetch.code = Code::PowerVar;
+    fetch.b = exponent;
+    return true;
   }
 
   int Comparison(char compare, const Side& left, const Side& right) {

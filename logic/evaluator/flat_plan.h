@@ -59,6 +59,7 @@ struct FlatOp {
     SumFirst,         // the sum pass's first entry: 0 `op` register `a`
     SumNext,          // the running sum in `dst` `op` register `a`
     Power,            // `a` ^ `b`
+    PowerVar,         // `sign` times variable `a`, fetched as Var fetches it, ^ `b`
     Product,          // `a` `op` `b`, `op` one of the product pass
     Builtin,          // built-in `b` of `a`
     Compare,          // 1 or 0: `a` `op` `b`

@@ -43,6 +43,13 @@ template <typename ReadOther>
   return ReadPart(v.Re, out.Re, other) && ReadPart(v.Im, out.Im, other);
 }
 
+// The same for a value a line has just computed, such as a loop's next value, which the
+// memo seldom holds: asking it first would cost more than it saves.
+[[gnu::always_inline]] inline bool ReadFresh(TComplex v, TComplex& out) {
+  const auto plain = [](double x, double& part) { return RoundTripReal(x, part); };
+  return ReadPart(v.Re, out.Re, plain) && ReadPart(v.Im, out.Im, plain);
+}
+
 // A register is written whole, with one 16-byte store: an operation that copies it whole
 // then takes the stored bytes at once instead of waiting for two halves to arrive.
 [[gnu::always_inline]] inline void Put(TComplex& reg, TComplex v) {
@@ -102,13 +109,15 @@ inline bool DecidedUnread(TComplex unread, TComplex number) {
 }
 
 // A term's value as its result text reads back (End and Value): a comparison's 1 or 0 and
-// a value known to read back as itself are taken as they are.
+// a value known to read back as itself are taken as they are. A line's value (Value) is
+// read without the memo.
 [[gnu::always_inline]] inline bool ResultRead(const FlatOp& op, TComplex result,
                                               const EvalContext& context, FlatWork& work,
                                               TComplex& read) {
   read = result;
-  return (op.flags & FlatOp::kReadsBack) != 0 || ReadsAsItself(op, context) ||
-         Read(result, read, work.round_trips);
+  if ((op.flags & FlatOp::kReadsBack) != 0 || ReadsAsItself(op, context)) return true;
+  return op.code == FlatOp::Code::Value ? ReadFresh(result, read)
+                                        : Read(result, read, work.round_trips);
 }
 
 inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
@@ -139,8 +148,8 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
   static constexpr void* kCode[] = {
       &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
       &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
-      &&product,      &&builtin, &&compare,   &&decide_unread, &&value,
-      &&host,         &&end};
+      &&power_var,    &&product, &&builtin,   &&compare,       &&decide_unread,
+      &&value,        &&host,    &&end};
   static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
   double products = 0;  // charged in this evaluation, as the text path charges them
 // A jump cannot stand in brackets.
@@ -209,6 +218,15 @@ power : {
   TComplex power;
   if (PowerOf(r[op->a], r[op->b], flat::Powers(products, context, work), power) !=
       PassFailure::None) {
+    return false;
+  }
+  Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+power_var : {
+  TComplex power;
+  if (PowerOf(Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->b],
+              flat::Powers(products, context, work), power) != PassFailure::None) {
     return false;
   }
   Put(r[op->dst], power);

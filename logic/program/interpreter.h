@@ -166,6 +166,8 @@ class Interpreter {
   // nothing watches its steps (the default), or each line by its own step, as the tests
   // compare them.
   void UseCompiledLines(bool on) { compiled_lines_ = on; }
+  // The operations the compiled routine holds, for tests: its size stays bounded.
+  std::size_t CompiledOperations() const { return routine_.code.ops.size(); }
   // What the evaluations of the following steps ask inside long powers; none: every line
   // runs to its end. A step it stops throws Interrupted out of ExecuteStep and leaves the
   // variables, counters, loops and picture as they were before the line.

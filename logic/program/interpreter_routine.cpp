@@ -193,14 +193,13 @@ const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
   if (lines.size() != count) lines.resize(count);
   LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
-    if (routine_.code.ops.size() > LineRoutine::kMaxOperations) {
-      routine_.Clear(routine_.stamp);
-      lines.resize(count);
-    }
-    const auto entry = static_cast<std::int32_t>(routine_.code.ops.size());
+    static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
+    const std::size_t before = routine_.code.ops.size();
     const bool compiled = LineCompiler(*this, n, slot).Compile();
-    routine_.lines[static_cast<std::size_t>(n)] = {compiled ? entry : LineRoutine::kLeftToSteps,
-                                                   slot.fill};
+    const std::size_t added = routine_.code.ops.size() - before;
+    routine_.used += added;
+    routine_.lines[static_cast<std::size_t>(n)] = {
+        compiled ? static_cast<std::int32_t>(before) : LineRoutine::kLeftToSteps, slot.fill, added};
   }
   const std::int32_t entry = routine_.lines[static_cast<std::size_t>(n)].entry;
   return entry < 0 ? nullptr : routine_.code.ops.data() + entry;
@@ -242,7 +241,9 @@ class Interpreter::CompiledRun {
     return compile_;
   }
 
-  const FlatOp* Operation(const FlatOp* op, TComplex* r) {
+  // Inline in the dispatch loop: the steps of a drawing loop's lines (assignments, the
+  // loop's test and end) cost no call; the rarer ones are calls of their own.
+  [[gnu::always_inline]] const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
     switch (step.kind) {
       case Kind::Argument:
@@ -283,7 +284,7 @@ class Interpreter::CompiledRun {
 
  private:
   // The line is the steps' own: nothing of it has been done.
-  const FlatOp* Leave() {
+  [[gnu::noinline]] const FlatOp* Leave() {
     state_.ArgumentCursor[MainProgram] = 0;
     end_ = RoutineEnd::Line;
     return nullptr;
@@ -324,14 +325,16 @@ class Interpreter::CompiledRun {
     if (current < std::numeric_limits<std::int32_t>::max()) ++current;
     return Finish(current);
   }
-  const FlatOp* Skipped(bool found) { return found ? FinishAfterCurrent() : Leave(); }
+  [[gnu::noinline]] const FlatOp* Skipped(bool found) {
+    return found ? FinishAfterCurrent() : Leave();
+  }
 
   const FlatOp* Wenn(TComplex condition) {
     if (condition.Re != 0 || condition.Im != 0) return Finish(line_ + 1);
     return Skipped(in_.SkipToElseOrEnd(MainProgram) >= 0);
   }
 
-  const FlatOp* Solange(TComplex condition) {
+  [[gnu::noinline]] const FlatOp* Solange(TComplex condition) {
     if (condition.Re == 0 && condition.Im == 0) {
       return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Solange));
     }
@@ -347,7 +350,7 @@ class Interpreter::CompiledRun {
     return Push(std::move(record));
   }
 
-  const FlatOp* Push(BlockRecord&& record) {
+  [[gnu::noinline]] const FlatOp* Push(BlockRecord&& record) {
     if (!in_.RecordFits(MainProgram, record)) return Leave();
     state_.block_bytes[MainProgram] += RecordBytes(record);
     state_.BlockStack[MainProgram].push_back(std::move(record));
@@ -381,7 +384,7 @@ class Interpreter::CompiledRun {
     return Finish(line_ + 1);
   }
 
-  const FlatOp* Wiederhole(TComplex count) {
+  [[gnu::noinline]] const FlatOp* Wiederhole(TComplex count) {
     if (!IsIntegerValue(count)) return Leave();
     const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
     if (n <= 0) return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wiederhole));
@@ -392,7 +395,7 @@ class Interpreter::CompiledRun {
     return Push(std::move(record));
   }
 
-  const FlatOp* Fuer(const RoutineStep& step, const TComplex* r) {
+  [[gnu::noinline]] const FlatOp* Fuer(const RoutineStep& step, const TComplex* r) {
     const TComplex start = r[step.arguments[0]];
     const TComplex end = r[step.arguments[1]];
     const TComplex by = r[step.arguments[2]];
@@ -411,14 +414,14 @@ class Interpreter::CompiledRun {
   }
 
   // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
-  const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
+  [[gnu::noinline]] const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
     if (state_.BlockStack[MainProgram].empty()) return Leave();
     state_.ArgumentCursor[MainProgram] = step.cursor;
     static_cast<void>(in_.CloseLoop(MainProgram, kind));
     return FinishAfterCurrent();
   }
 
-  const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
+  [[gnu::noinline]] const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
     std::array<TComplex, kMaxCommandArguments> arguments{};
     const int count = CommandArgumentCount(step.command);
     for (int i = 0; i < count; ++i) {

@@ -54,20 +54,37 @@ struct LineRoutine {
   struct Line {
     std::int32_t entry = kNotCompiled;  // the index of the line's first operation
     std::uint64_t fill = 0;             // the slot's reading it was compiled from
+    std::size_t count = 0;              // its operations
   };
-  // Past this many operations a routine starts afresh (edits leave the old ones behind).
-  static constexpr std::size_t kMaxOperations = std::size_t{1} << 20;
+  // A line compiled again leaves its old operations behind, unused. Once they are more than
+  // these and more than the ones in use, the routine starts afresh: it holds at most about
+  // twice what the program's lines need, however often they are edited, and a program of
+  // any size compiles each line once.
+  static constexpr std::size_t kMinUnused = std::size_t{1} << 12;
 
   FlatPlan code;  // the operations and registers of every compiled line
   std::vector<RoutineStep> steps;
   std::vector<Line> lines;  // by line of the main program
+  std::size_t used = 0;     // the operations of the lines' current compilations
   PlanCache::Stamp stamp;   // what the terms were lowered for
 
   void Clear(const PlanCache::Stamp& now) {
     code = FlatPlan{};
     steps.clear();
     lines.clear();
+    used = 0;
     stamp = now;
+  }
+  // Line `n` is compiled again: its old operations are unused from now on. True where the
+  // routine has started afresh.
+  bool Recompiling(std::size_t n) {
+    if (lines[n].entry >= 0) used -= lines[n].count;
+    const std::size_t unused = code.ops.size() - used;
+    if (unused <= kMinUnused || unused <= used) return false;
+    const std::size_t count = lines.size();
+    Clear(stamp);
+    lines.resize(count);
+    return true;
   }
 };
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -80,6 +81,27 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
                 RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
     }
+  }
+}
+
+// However often lines are edited, the routine keeps about what the program needs.
+TEST(CompiledLinesTest, EditsLeaveTheRoutineBounded) {
+  for (const int body : {1, 100}) {  // lines of the loop, each edited at every call
+    SCOPED_TRACE(std::to_string(body) + " lines edited at every call");
+    Lines program(static_cast<std::size_t>(body) + 2, "x:=x+1");
+    program.front() = "Wiederhole(1000000)";
+    program.back() = "EndeWiederhole";
+    World world;
+    world.AddVariable("x");
+    world.Run(program, 1);
+    std::size_t most = 0;
+    for (int call = 1; call <= 12000 / body; ++call) {
+      for (int n = 1; n <= body; ++n)
+        world.project.programs[MainProgram][n] = "x:=x+" + std::to_string(call % 7);
+      ASSERT_NE(world.run.StepMain({2 * body + 3, std::nullopt}), RunOutcome::Failed);
+      most = std::max(most, world.interpreter.CompiledOperations());
+    }
+    EXPECT_LE(most, 2 * LineRoutine::kMinUnused + 40 * static_cast<std::size_t>(body));
   }
 }
 
