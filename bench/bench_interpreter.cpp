@@ -11,6 +11,7 @@
 
 #include "logic/app/runtime.h"
 #include "logic/complex/num_text.h"
+#include "logic/program/canvas.h"
 #include "logic/program/drawing_record.h"
 #include "logic/project/project_file.h"
 #include "platform/posix_file_store.h"
@@ -19,19 +20,11 @@ namespace ombrix {
 namespace {
 
 // Draws into a plain pixel array so the run pays for the calls but not for a picture.
-class BufferCanvas final : public Canvas {
+class BufferCanvas final : public BlankCanvas {
  public:
-  int Width() const override { return 400; }
-  int Height() const override { return 400; }
   void SetPixel(int x, int y, Colour c) override {
     if (x >= 0 && y >= 0 && x < 400 && y < 400) pixels_[y * 400 + x] = c;
   }
-  void SetPenColour(Colour) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void SetBrushSolid(bool) override {}
-  void FillRect(int, int, int, int) override {}
-  void Ellipse(int, int, int, int) override {}
   bool CanReadBack() const override { return true; }
   Colour Pixel(int x, int y) const override { return pixels_[y * 400 + x]; }
 

@@ -3,24 +3,11 @@
 #include <string>
 
 #include "cli/run_picture.h"
+#include "logic/program/canvas.h"
 
 namespace ombrix::cli {
 
 namespace {
-
-// Counts nothing and keeps nothing: the calls go to the trace, if any.
-class BlankCanvas final : public Canvas {
- public:
-  int Width() const override { return 400; }
-  int Height() const override { return 400; }
-  void SetPixel(int, int, Colour) override {}
-  void SetPenColour(Colour) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void SetBrushSolid(bool) override {}
-  void FillRect(int, int, int, int) override {}
-  void Ellipse(int, int, int, int) override {}
-};
 
 const char* const kNoPictureFiles =
     "Bilddateien liest und schreibt ombrix-cli in dieser Ausgabe nicht (--picture, --png, "

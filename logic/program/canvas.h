@@ -31,4 +31,23 @@ class Canvas {
   virtual Colour Pixel(int /*x*/, int /*y*/) const { return kWhite; }
 };
 
+// Keeps nothing: the picture of a run whose pixels nobody sees.
+class BlankCanvas : public Canvas {
+ public:
+  explicit BlankCanvas(int width = 400, int height = 400) : width_(width), height_(height) {}
+  int Width() const override { return width_; }
+  int Height() const override { return height_; }
+  void SetPixel(int, int, Colour) override {}
+  void SetPenColour(Colour) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void SetBrushSolid(bool) override {}
+  void FillRect(int, int, int, int) override {}
+  void Ellipse(int, int, int, int) override {}
+
+ private:
+  int width_;
+  int height_;
+};
+
 }  // namespace ombrix

@@ -4,27 +4,11 @@
 #include <limits>
 
 #include "logic/complex/fault.h"
+#include "logic/program/canvas.h"
 #include "logic/program/drawing_state.h"
 
 namespace ombrix {
 namespace {
-
-class SizedCanvas : public Canvas {
- public:
-  SizedCanvas(int w, int h) : w_(w), h_(h) {}
-  int Width() const override { return w_; }
-  int Height() const override { return h_; }
-  void SetPixel(int, int, Colour) override {}
-  void SetPenColour(Colour) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void SetBrushSolid(bool) override {}
-  void FillRect(int, int, int, int) override {}
-  void Ellipse(int, int, int, int) override {}
-
- private:
-  int w_, h_;
-};
 
 TEST(DrawingState, InitialValues) {
   DrawingState state;
@@ -115,7 +99,7 @@ TEST(DrawingState, ScaleChangesTheMapping) {
 
 TEST(DrawingState, SizeComesFromTheAttachedPicture) {
   DrawingState state;
-  SizedCanvas picture(800, 200);
+  BlankCanvas picture(800, 200);
   state.AttachPicture(&picture);
   EXPECT_EQ(state.Width(), 800);
   EXPECT_EQ(state.Height(), 200);
@@ -128,7 +112,7 @@ TEST(DrawingState, SizeComesFromTheAttachedPicture) {
 
 TEST(DrawingState, EmptyPictureFaultsInsteadOfDividingByZero) {
   DrawingState state;
-  SizedCanvas picture(0, 0);
+  BlankCanvas picture(0, 0);
   state.AttachPicture(&picture);
   EXPECT_THROW(state.PixelToPlaneRe(10), Fault);
   EXPECT_EQ(state.PlaneToPixelX(3), 0);  // multiplying by 0 is harmless
