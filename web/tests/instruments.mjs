@@ -16,6 +16,13 @@ import {
   seriousViolations, settle,
 } from "./browser.mjs";
 
+// The run's end and its box: the box may arrive after the end has been reported.
+async function endedWithBox(page) {
+  await runEnded(page);
+  await page.waitForFunction(() => window.ombrixRun.boxes.length > 0);
+  return page.evaluate(() => window.ombrixRun);
+}
+
 const [nativeCli, ...rest] = process.argv.slice(2);
 const shotsAt = rest.indexOf("--bilder");
 const shots = shotsAt >= 0 ? rest.splice(shotsAt, 2)[1] : "";
@@ -291,13 +298,13 @@ const kRows = [
       // whose editor then shows.
       await typeProgram(page, "z:=1\nq:=z/0\nz:=2");
       await page.keyboard.press("F1");
-      const run = await runEnded(page).then(() => page.evaluate(() => window.ombrixRun));
+      const run = await endedWithBox(page);
       await closeBoxes(page);
       const failed = await markedLine(page, "hauptprogramm", "cm-failed-line");
       await typeProgram(page, "z:=1\nq:=z/0", "mausprogramm");
       await typeProgram(page, "z:=1");
       await page.keyboard.press("F1");
-      await runEnded(page);
+      await endedWithBox(page);
       await closeBoxes(page);
       const at = await pictureAt(page, 200, 200);
       await page.mouse.click(at.x, at.y);
