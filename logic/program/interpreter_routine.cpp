@@ -2,6 +2,7 @@
 // into operations, and running them. Each line does what its step does, in the same
 // order, through the same rules; where a step would report an error or meet something the
 // routine does not compile, the routine stops before that line and the step runs it.
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -151,6 +152,7 @@ class Interpreter::LineCompiler {
     test.fill = opening->fill;
     if (!Step(test)) return false;
     RoutineStep end{Kind::SolangeEnd};
+    end.partner = partner;
     end.value = Term(
         std::string_view(opening->text).substr(condition.start, condition.end - condition.start));
     return end.value >= 0 && Step(end);
@@ -215,19 +217,35 @@ class Interpreter::CompiledRun {
         state_(in.state_),
         variables_(in.project_.variables),
         program_(in.project_.programs[MainProgram]),
+        running_(in.flags_.MainRunning),
+        line_count_(program_.size()),
         slots_(in.lines_.Fitted(MainProgram)),
         steps_(in.routine_.steps.data()),
         ops_(in.routine_.code.ops.data()),
+        lines_(in.routine_.lines.data()),
+        epoch_(in.lines_.Epoch()),
         limit_(limit),
         slices_(slices),
         counted_(counted),
-        done_(done) {}
+        counted_before_(counted),
+        done_(done) {
+    Lend(done);
+  }
+  CompiledRun(const CompiledRun&) = delete;
+  CompiledRun& operator=(const CompiledRun&) = delete;
+  // However the run ends, a fault or an interrupt passing through included, the slice
+  // clock has taken the lines that ended as Spent would have.
+  ~CompiledRun() {
+    if (slices_ != nullptr) static_cast<void>(slices_->Settle(0));
+  }
 
   // Runs from line n, which has its operations.
   RoutineEnd Run(const FlatOp* entry, std::int32_t n) {
     line_ = n;
-    if (!RunFlatOps(entry, in_.routine_.code.registers.data(), in_.context_, in_.plans_.Work(),
-                    *this)) {
+    const bool ran = RunFlatOps(entry, in_.routine_.code.registers.data(), in_.context_,
+                                in_.plans_.Work(), *this);
+    done_ += counted_ - counted_before_;
+    if (!ran) {
       // A term that only the text path can say: its line is the steps' own, from its start.
       state_.ArgumentCursor[MainProgram] = 0;
       return RoutineEnd::Line;
@@ -261,9 +279,11 @@ class Interpreter::CompiledRun {
       case Kind::Solange:
         return Solange(r[step.value]);
       case Kind::SolangeTest:
-        return SolangeTest(step) ? op + 1 : Leave();
+        if (&step != tested_ && !SolangeTest(step)) return Leave();
+        state_.ArgumentCursor[MainProgram] = step.cursor;
+        return op + 1;
       case Kind::SolangeEnd:
-        return SolangeEnd(r[step.value]);
+        return SolangeEnd(step, r[step.value]);
       case Kind::Wiederhole:
         return Wiederhole(r[step.value]);
       case Kind::WiederholeEnd:
@@ -296,19 +316,28 @@ class Interpreter::CompiledRun {
     state_.CurrentLine[MainProgram] = next;
     state_.ArgumentCursor[MainProgram] = 0;
     ++counted_;
-    if (++done_ == limit_ || (slices_ != nullptr && slices_->Spent())) {
+    if (--left_ == 0 && BoundReached()) [[unlikely]] {
       end_ = RoutineEnd::Bound;
       return nullptr;
     }
-    if (!in_.flags_.MainRunning || next < 0 || static_cast<std::size_t>(next) >= program_.size()) {
+    // A negative line reads as one far beyond the last.
+    if (!running_ || static_cast<std::uint32_t>(next) >= line_count_) {
       end_ = RoutineEnd::Outside;
       return nullptr;
     }
+    line_ = next;
+    const LineRoutine::Line& line = lines_[next];
+    if (line.current_in == epoch_) [[likely]]
+      return ops_ + line.entry;
+    return Enter(next);
+  }
+  // Line `next` not yet found current in this call: its slot compared with its text, and
+  // its operations where they were compiled from that reading.
+  [[gnu::noinline]] const FlatOp* Enter(std::int32_t next) {
     LineSlot& slot = slots_[next];
     in_.lines_.Check(slot, program_[static_cast<std::size_t>(next)]);
-    const LineRoutine::Line& line = in_.routine_.lines[static_cast<std::size_t>(next)];
-    line_ = next;
-    if (line.fill != slot.fill) [[unlikely]] {
+    LineRoutine::Line& line = lines_[next];
+    if (line.fill != slot.fill) {
       compile_ = true;
       end_ = RoutineEnd::Line;
       return nullptr;
@@ -317,7 +346,29 @@ class Interpreter::CompiledRun {
       end_ = RoutineEnd::Line;
       return nullptr;
     }
+    line.current_in = epoch_;
     return ops_ + line.entry;
+  }
+
+  // The lines this run may end before it must look at the call's step limit or the slice
+  // clock, whichever comes first, `done` lines of the call being done.
+  void Lend(std::int64_t done) {
+    left_ = limit_ > 0 ? limit_ - done : SliceClock::kNoBound;
+    if (slices_ != nullptr) {
+      left_ = std::max<std::int64_t>(std::min(left_, slices_->Lendable()), 1);
+      slices_->Lend(left_);
+    }
+  }
+  // The lent lines are ended: whether the call's step limit or the slice's time is reached,
+  // as the steps would have found it after the last of them; else a new loan.
+  [[gnu::noinline]] bool BoundReached() {
+    const std::int64_t done = done_ + (counted_ - counted_before_);
+    // At its limit the steps stop without asking the clock about the last line.
+    const bool at_limit = done == limit_;
+    const bool spent = slices_ != nullptr && slices_->Settle(at_limit ? 1 : 0);
+    if (at_limit || spent) return true;
+    Lend(done);
+    return false;
   }
   // Past a jump or a skip that moved the line counter: the step ends on the line after.
   const FlatOp* FinishAfterCurrent() {
@@ -326,6 +377,7 @@ class Interpreter::CompiledRun {
     return Finish(current);
   }
   [[gnu::noinline]] const FlatOp* Skipped(bool found) {
+    tested_ = nullptr;  // a skip may read afresh a slot whose text has changed
     return found ? FinishAfterCurrent() : Leave();
   }
 
@@ -352,14 +404,17 @@ class Interpreter::CompiledRun {
 
   [[gnu::noinline]] const FlatOp* Push(BlockRecord&& record) {
     if (!in_.RecordFits(MainProgram, record)) return Leave();
+    tested_ = nullptr;
     state_.block_bytes[MainProgram] += RecordBytes(record);
     state_.BlockStack[MainProgram].push_back(std::move(record));
     return Finish(line_ + 1);
   }
 
   // The top record is the one whose condition the end compiled: opened by the partner
-  // line, with that line's condition (as the end of the loop finds it).
-  bool SolangeTest(const RoutineStep& step) {
+  // line, with that line's condition (as the end of the loop finds it). Once found, it
+  // holds until a record is pushed or popped: nothing else in a call changes the record,
+  // the partner's slot or where the record finds its plan.
+  [[gnu::noinline]] bool SolangeTest(const RoutineStep& step) {
     std::vector<BlockRecord>& stack = state_.BlockStack[MainProgram];
     if (stack.empty()) return false;
     BlockRecord& top = stack.back();
@@ -371,15 +426,15 @@ class Interpreter::CompiledRun {
       top.plan_call = in_.lines_.Epoch();
     }
     if (top.condition_plan != &opening.terms[0].plan) return false;
-    state_.ArgumentCursor[MainProgram] = step.cursor;
+    tested_ = &step;
     return true;
   }
 
-  const FlatOp* SolangeEnd(TComplex condition) {
-    if (condition.Re != 0 || condition.Im != 0) {
-      state_.CurrentLine[MainProgram] = state_.BlockStack[MainProgram].back().start_line;
-      return FinishAfterCurrent();
-    }
+  // After the loop's test: the top record was opened by the partner line, so back to the
+  // line after it.
+  const FlatOp* SolangeEnd(const RoutineStep& step, TComplex condition) {
+    if (condition.Re != 0 || condition.Im != 0) return Finish(step.partner + 1);
+    tested_ = nullptr;
     in_.PopRecord(MainProgram);
     return Finish(line_ + 1);
   }
@@ -416,6 +471,7 @@ class Interpreter::CompiledRun {
   // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
   [[gnu::noinline]] const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
     if (state_.BlockStack[MainProgram].empty()) return Leave();
+    tested_ = nullptr;
     state_.ArgumentCursor[MainProgram] = step.cursor;
     static_cast<void>(in_.CloseLoop(MainProgram, kind));
     return FinishAfterCurrent();
@@ -435,13 +491,21 @@ class Interpreter::CompiledRun {
   InterpreterState& state_;
   VariableTable& variables_;
   const ProgramText& program_;
+  const bool& running_;
+  std::size_t line_count_;  // the texts do not change within a call
   LineSlot* slots_;
   const RoutineStep* steps_;
   const FlatOp* ops_;
+  LineRoutine::Line* lines_;
+  std::uint64_t epoch_;
   std::int64_t limit_;
   SliceClock* slices_;
   std::int64_t& counted_;
+  std::int64_t counted_before_;
   std::int64_t& done_;
+  std::int64_t left_ = 1;  // lines lent (Lend)
+  // The SolangeTest found to hold since the last push or pop.
+  const RoutineStep* tested_ = nullptr;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
   bool compile_ = false;

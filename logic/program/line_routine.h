@@ -41,7 +41,7 @@ struct RoutineStep {
   std::int32_t value = -1;     // the register of the term's value
   std::int32_t cursor = 0;     // the argument cursor (Argument, and the loop ends)
   std::int32_t variable = -1;  // Assign, Fuer
-  std::int32_t partner = -1;   // the "Solange" line whose condition a SolangeTest expects
+  std::int32_t partner = -1;   // the "Solange" line whose condition SolangeTest and End expect
   std::uint64_t fill = 0;      // the reading of the partner's slot it was compiled from
   std::int32_t command = -1;
   std::array<std::int32_t, kMaxLineArguments> arguments{};  // registers
@@ -55,6 +55,10 @@ struct LineRoutine {
     std::int32_t entry = kNotCompiled;  // the index of the line's first operation
     std::uint64_t fill = 0;             // the slot's reading it was compiled from
     std::size_t count = 0;              // its operations
+    // The call that runs steps (LineCache::Epoch) in which the line was found compiled for
+    // the reading its slot holds: the texts do not change within a call, so it holds for
+    // the rest of that call.
+    std::uint64_t current_in = 0;
   };
   // A line compiled again leaves its old operations behind, unused. Once they are more than
   // these and more than the ones in use, the routine starts afresh: it holds at most about

@@ -6,12 +6,24 @@ namespace ombrix {
 
 void SliceClock::Begin(std::optional<std::chrono::nanoseconds> budget) {
   timed_ = budget.has_value();
+  loan_ = nullptr;
   period_ = 1;
   countdown_ = 1;
   if (!timed_) return;
   budget_ = *budget;
   start_ = last_ = clock_();
   ++readings_;
+}
+
+bool SliceClock::Settle(std::int64_t unasked) {
+  if (loan_ == nullptr) return false;
+  const std::int64_t counted = lent_ - *loan_;
+  loan_ = nullptr;
+  const std::int64_t asked = std::max<std::int64_t>(counted - unasked, 0);
+  if (!timed_ || asked == 0) return false;
+  // Lent no more than the countdown: only the last line asked can reach the reading.
+  countdown_ -= asked;
+  return countdown_ <= 0 && Read();
 }
 
 bool SliceClock::Read() {

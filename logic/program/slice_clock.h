@@ -28,9 +28,29 @@ class SliceClock {
   }
   // The line now running takes long: the clock is read right after it.
   void LineIsLong() {
+    if (loan_ != nullptr) {
+      // The lines counted on the loan so far are the clock's again; the loan ends with
+      // the line now running.
+      countdown_ -= lent_ - *loan_;
+      lent_ = *loan_ = 1;
+    }
     period_ -= countdown_ - 1;
     countdown_ = 1;
   }
+
+  // A caller that ends many lines in a row may count them itself instead of asking Spent
+  // after each: it is lent at most `Lendable()` of the countdown in `left`, which it counts
+  // down by one per line ended (LineIsLong cuts the loan to the line running), and it
+  // settles the loan before it asks the clock anything else. Settle takes the lines counted
+  // as Spent would have, but for `unasked` of the last ones, and answers what Spent would
+  // have answered after the last line asked.
+  std::int64_t Lendable() const { return timed_ ? countdown_ : kNoBound; }
+  void Lend(std::int64_t& left) {
+    loan_ = &left;
+    lent_ = left;
+  }
+  bool Settle(std::int64_t unasked);
+  static constexpr std::int64_t kNoBound = INT64_MAX;
 
   std::int64_t Readings() const { return readings_; }  // all slices, Begin's included
   std::int64_t Stride() const { return period_; }      // lines until the next reading
@@ -50,6 +70,8 @@ class SliceClock {
   std::int64_t period_ = 1;     // lines from the last reading to the next
   std::int64_t countdown_ = 1;  // lines left until the next reading
   std::int64_t readings_ = 0;
+  std::int64_t* loan_ = nullptr;  // the borrower's count of lines left, while lent
+  std::int64_t lent_ = 0;         // what `loan_` counted from
 };
 
 }  // namespace ombrix

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "logic/program/interpreter.h"
+#include "tests/program/costed_lines.h"
 #include "tests/program/interpreter_world.h"
 #include "tests/support/example_programs.h"
 
@@ -80,6 +81,46 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       SCOPED_TRACE(std::string(row.name) + ", calls of " + std::to_string(chunk));
       EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
                 RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
+    }
+  }
+}
+
+// Slices of a time budget, some with a step limit too, on a clock that moves by a tick at
+// every reading and by a poll whenever a long line asks its interrupt: the routine must
+// end every slice after the same line as the steps, reading the clock as often.
+std::string SlicedRun(const Lines& program, bool compiled, std::chrono::nanoseconds budget,
+                      long chunk) {
+  using namespace std::chrono_literals;
+  SetDecimalSeparator('.');
+  World world;
+  world.AddVariable("x");
+  world.AddVariable("y");
+  world.interpreter.UseCompiledLines(compiled);
+  std::chrono::nanoseconds now{};
+  world.run.SetLineWait([&now] { now += 3us; });
+  world.run.Slices().SetClock([&now] { return std::chrono::steady_clock::time_point(now += 1us); });
+  world.project.programs[MainProgram] = program;
+  world.run.Start();
+  std::string slices;
+  RunOutcome outcome = RunOutcome::Running;
+  for (int slice = 0; slice < 5000 && outcome == RunOutcome::Running; ++slice) {
+    outcome = world.run.StepMain({chunk, budget});
+    slices += std::to_string(world.run.LinesRun()) + "/" +
+              std::to_string(world.run.Slices().Readings()) + " ";
+  }
+  return slices + "\n" + Observed(world);
+}
+
+TEST(CompiledLinesTest, SlicesEndWhereTheStepsEndThem) {
+  using namespace std::chrono_literals;
+  for (const testing::CostedProgram& row : testing::CostedPrograms()) {
+    for (const std::chrono::nanoseconds budget : {0ns, 20000ns, 300000ns}) {
+      for (const long chunk : {0L, 1L, 37L, 1000L}) {
+        SCOPED_TRACE(std::string(row.name) + ", a budget of " + std::to_string(budget.count()) +
+                     " ns, calls of " + std::to_string(chunk) + " lines");
+        EXPECT_EQ(SlicedRun(row.lines, true, budget, chunk),
+                  SlicedRun(row.lines, false, budget, chunk));
+      }
     }
   }
 }
