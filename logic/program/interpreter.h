@@ -224,8 +224,9 @@ class Interpreter {
   // Whether a loop's closing keyword sends its program back to the loop's start; what
   // the test changes goes through the change observer.
   bool LoopAgain(int k, BlockKind kind, BlockRecord& top);
-  // The top record of stack k goes, with the bytes it holds.
-  void PopRecord(int k);
+  // The top record of stack k goes, with the bytes it holds; its condition's text into
+  // `keep` where given, whose buffer a later record can use again.
+  void PopRecord(int k, std::string* keep = nullptr);
   void ClearRunFlag(int k);
   const std::string& Line(int k) const;
   static bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }
@@ -259,6 +260,9 @@ class Interpreter {
   EvalContext context_;
   std::string error_;  // the error text of the last term that failed, kept for its buffer
   LineRoutine routine_;
+  // The text of the last "Solange" condition the routine popped, kept for its buffer: a
+  // drawing loop entered once per pixel then allocates nothing for its record.
+  std::string spare_condition_;
   bool compiled_lines_ = true;
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;

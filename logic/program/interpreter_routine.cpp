@@ -192,7 +192,10 @@ class Interpreter::LineCompiler {
 const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
   std::vector<LineRoutine::Line>& lines = routine_.lines;
   const std::size_t count = project_.programs[MainProgram].size();
-  if (lines.size() != count) lines.resize(count);
+  if (lines.size() != count) {
+    lines.resize(count);
+    routine_.skips.resize(count);
+  }
   LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
     static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
@@ -275,7 +278,7 @@ class Interpreter::CompiledRun {
       case Kind::Wenn:
         return Wenn(r[step.value]);
       case Kind::Andernfalls:
-        return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wenn));
+        return Skip(static_cast<std::int8_t>(BlockKind::Wenn));
       case Kind::Solange:
         return Solange(r[step.value]);
       case Kind::SolangeTest:
@@ -376,25 +379,36 @@ class Interpreter::CompiledRun {
     if (current < std::numeric_limits<std::int32_t>::max()) ++current;
     return Finish(current);
   }
-  [[gnu::noinline]] const FlatOp* Skipped(bool found) {
-    tested_ = nullptr;  // a skip may read afresh a slot whose text has changed
-    return found ? FinishAfterCurrent() : Leave();
+  // The skip of the current line, `how` as LineSlot::skip names it, found once per call.
+  [[gnu::noinline]] const FlatOp* Skip(std::int8_t how) {
+    LineRoutine::Skip& skip = in_.routine_.skips[static_cast<std::size_t>(line_)];
+    if (skip.in != epoch_) {
+      const bool found = how == LineSlot::kElseOrEnd
+                             ? in_.SkipToElseOrEnd(MainProgram) >= 0
+                             : in_.SkipToClosing(MainProgram, static_cast<BlockKind>(how));
+      if (!found) return Leave();
+      skip = {epoch_, state_.CurrentLine[MainProgram]};
+    }
+    tested_ = nullptr;  // a skip may have read afresh a slot whose text has changed
+    state_.CurrentLine[MainProgram] = skip.to;
+    return FinishAfterCurrent();
   }
 
   const FlatOp* Wenn(TComplex condition) {
     if (condition.Re != 0 || condition.Im != 0) return Finish(line_ + 1);
-    return Skipped(in_.SkipToElseOrEnd(MainProgram) >= 0);
+    return Skip(LineSlot::kElseOrEnd);
   }
 
   [[gnu::noinline]] const FlatOp* Solange(TComplex condition) {
     if (condition.Re == 0 && condition.Im == 0) {
-      return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Solange));
+      return Skip(static_cast<std::int8_t>(BlockKind::Solange));
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
     BlockRecord record;
     record.kind = BlockKind::Solange;
     record.start_line = line_;
+    record.condition = std::move(in_.spare_condition_);
     record.condition.assign(slot.text, term.start, term.end - term.start);
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
@@ -435,14 +449,14 @@ class Interpreter::CompiledRun {
   const FlatOp* SolangeEnd(const RoutineStep& step, TComplex condition) {
     if (condition.Re != 0 || condition.Im != 0) return Finish(step.partner + 1);
     tested_ = nullptr;
-    in_.PopRecord(MainProgram);
+    in_.PopRecord(MainProgram, &in_.spare_condition_);
     return Finish(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Wiederhole(TComplex count) {
     if (!IsIntegerValue(count)) return Leave();
     const auto n = static_cast<std::int32_t>(std::trunc(count.Re));
-    if (n <= 0) return Skipped(in_.SkipToClosing(MainProgram, BlockKind::Wiederhole));
+    if (n <= 0) return Skip(static_cast<std::int8_t>(BlockKind::Wiederhole));
     BlockRecord record;
     record.kind = BlockKind::Wiederhole;
     record.start_line = line_;

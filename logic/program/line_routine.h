@@ -66,9 +66,17 @@ struct LineRoutine {
   // any size compiles each line once.
   static constexpr std::size_t kMinUnused = std::size_t{1} << 12;
 
+  // Where a line's skip (past its block, or to its "Andernfalls") ended, found in the call
+  // `in`: the walk reads texts only, which do not change within a call.
+  struct Skip {
+    std::uint64_t in = 0;
+    std::int32_t to = 0;
+  };
+
   FlatPlan code;  // the operations and registers of every compiled line
   std::vector<RoutineStep> steps;
   std::vector<Line> lines;  // by line of the main program
+  std::vector<Skip> skips;  // by line, as `lines`
   std::size_t used = 0;     // the operations of the lines' current compilations
   PlanCache::Stamp stamp;   // what the terms were lowered for
 
@@ -76,6 +84,7 @@ struct LineRoutine {
     code = FlatPlan{};
     steps.clear();
     lines.clear();
+    skips.clear();
     used = 0;
     stamp = now;
   }
@@ -88,6 +97,7 @@ struct LineRoutine {
     const std::size_t count = lines.size();
     Clear(stamp);
     lines.resize(count);
+    skips.resize(count);
     return true;
   }
 };
