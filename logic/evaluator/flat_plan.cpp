@@ -219,8 +219,8 @@ class Lowering {
     int sum = 0;
     if (var(0)) {
       sum = Emit(Code::SumFirstVar, operands[0].index, 0, operands[0].op, operands[0].sign);
-    } else if (operands[0].op == '+' && cut_powers_.contains(regs[0])) {
-      sum = regs[0];  // the power's own register: no step reads it but this sum
+    } else if (operands[0].op == '+' && sum_ready_.contains(regs[0])) {
+      sum = regs[0];  // the step's own register: no other step reads it
     } else {
       sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
     }
@@ -277,11 +277,15 @@ class Lowering {
           ++e;
           continue;
         }
-        const int exponent = regs[e];
-        regs[e - 1] = operation == Code::Power && FusedPower(regs[e - 1], exponent)
-                          ? regs[e - 1]
-                          : Emit(operation, regs[e - 1], exponent, operands[e].op);
-        if (operation == Code::Power && CutPowerExponent(exponent)) cut_powers_.insert(regs[e - 1]);
+        const int left = regs[e - 1];
+        const int right = regs[e];
+        regs[e - 1] = operation == Code::Power && FusedPower(left, right)
+                          ? left
+                          : Emit(operation, left, right, operands[e].op);
+        if (operation == Code::Power ? CutPowerExponent(right)
+                                     : ProductOfComparisons(operands[e].op, left, right)) {
+          sum_ready_.insert(regs[e - 1]);
+        }
         operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(e));
         regs.erase(regs.begin() + static_cast<std::ptrdiff_t>(e));
       }
@@ -302,9 +306,11 @@ class Lowering {
     return true;
   }
 
-  // Whether a power by the number in register `exponent` is a cut value, so that "+" as
-  // the sum pass's first entry (0 + v, cut, then the overflow test) gives it unchanged:
-  // the power step has passed the same overflow test, and a cut value cut again is itself.
+  // The steps below give a value that "+" as the sum pass's first entry (0 + v, cut, then
+  // the overflow test) leaves unchanged: a cut value that passes the overflow test, as a
+  // cut value cut again is itself.
+  // A power by the number in register `exponent`: the power step has passed the same
+  // overflow test.
   // A whole exponent other than 1 gives (1, 0), or at least one product (cut), or 1
   // divided by such a power (a quotient, cut), or a power of a cut base repeating after a
   // product (the base itself, cut as the repeat requires), or the overflow mark, which
@@ -314,6 +320,12 @@ class Lowering {
     const auto constant = constants_.find(exponent);
     return constant != constants_.end() && IsIntegerValue(constant->second) &&
            constant->second.Re != 1.0;
+  }
+
+  // A product of two comparisons' values, each (1, 0) or (0, 0): the products and sums of
+  // its parts are exact, so it is (1, 0) or (0, 0) too, +0 parts included.
+  bool ProductOfComparisons(char op, int a, int b) const {
+    return op == '*' && comparisons_.contains(a) && comparisons_.contains(b);
   }
 
   int Comparison(char compare, const Side& left, const Side& right) {
@@ -344,7 +356,9 @@ class Lowering {
       out_.ops[decide].skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
     }
     const int r = SideValue(right);
-    return Emit(Code::Compare, l, r, compare);
+    const int result = Emit(Code::Compare, l, r, compare);
+    comparisons_.insert(result);
+    return result;
   }
 
   LoweredOperand Lowered(const Plan::Operand& operand) const {
@@ -380,7 +394,8 @@ class Lowering {
   std::map<int, TComplex> constants_;  // the constant registers and their values
   std::vector<int> value_regs_;
   std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
-  std::set<int> cut_powers_;          // registers of powers that are cut values
+  std::set<int> sum_ready_;           // registers that a sum's first "+" leaves as they are
+  std::set<int> comparisons_;         // registers of comparisons' values
 };
 
 }  // namespace

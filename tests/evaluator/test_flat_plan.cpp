@@ -32,6 +32,7 @@ void AddEdgeTables(EvalWorld& world) {
   world.AddVariable("inf", {kInf, 0.0});
   world.AddVariable("nan", {kNaN, 0.0});
   world.AddVariable("u", {1E-20, -3.0});  // a value no rule has cut
+  world.AddVariable("q", {7E99, 7E99});   // its parts' sum fails the overflow test
   world.AddFunction("huge", "#*#*#*#");
   world.AddFunction("div", "1/#");
 }
@@ -130,6 +131,9 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a comparison with NaN (cut to 0)", "nan=nan", "1"},
       {"nearly equal", "v~2,000000000000001", "1"},
       {"a comparison's value in a product", "(v<3)*(w#w)", "[0|0]"},
+      {"a product of two comparisons, then a sum", "(v<3)*(v>1)-2", "[-1|0]"},
+      {"a product of a comparison and a negated one", "(v<3)*-(v>1)", "[-1|0]"},
+      {"a value past the limit times a comparison", "q*(v<3)", "?8'1 !"},
       {"a built-in of a lone variable", "betrag(w)", "[3,04138126514911|0]"},
       {"a built-in's argument rule", "sin(w)", "?7'[-3|0,5]' ?"},
       {"a built-in's maths error", "ln(0)", "?7'[0|0]' ?"},
