@@ -12,6 +12,7 @@
 #include <system_error>
 
 #include "logic/complex/fault.h"
+#include "logic/complex/quick_round_trip.h"
 #include "logic/complex/real_chars.h"
 #include "logic/complex/wide_multiply.h"
 
@@ -35,6 +36,8 @@ void SetDecimalSeparator(char separator) {
 static_assert(kResultDigits == 15, "the texts of results keep 15 digits");
 
 namespace {
+
+using round_trip::kExactPowers;
 
 // The digits RealToText shows for a finite, non-zero magnitude: at most 15, no trailing
 // zeros, value 0.d1d2... * 10^exponent.
@@ -80,22 +83,11 @@ ShownDigits CutDigits(double magnitude) {
 // significand of an extended long double; each is there where what it needs is. Where
 // both are missing, or where the build asks for it, the digits alone decide: the number
 // texts round correctly everywhere.
-#if defined(__SIZEOF_INT128__) && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
-#define OMBRIX_WIDE_ROUND_TRIP 1
-#endif
 #if LDBL_MANT_DIG == 64 && !defined(OMBRIX_PORTABLE_ROUND_TRIP)
 #define OMBRIX_EXTENDED_ROUND_TRIP 1
 #endif
 
 #if defined(OMBRIX_WIDE_ROUND_TRIP) || defined(OMBRIX_EXTENDED_ROUND_TRIP)
-// 10^0 .. 10^22, exact as doubles.
-constexpr std::array<double, 23> kExactPowers = [] {
-  std::array<double, 23> p{};
-  p[0] = 1.0;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 10.0;
-  return p;
-}();
-
 // The 15-digit value digits * 10^power as the text reads back: one exact IEEE operation,
 // as both operands are exact. False where 10^power is not an exact double.
 bool ReadDigits(double digits, int power, double& out) {
@@ -166,14 +158,6 @@ bool QuickRoundTrip(double magnitude, double& out) {
 #endif  // OMBRIX_EXTENDED_ROUND_TRIP
 
 #ifdef OMBRIX_WIDE_ROUND_TRIP
-// 5^0 .. 5^27, all below 2^64.
-constexpr std::array<std::uint64_t, 28> kPowersOf5 = [] {
-  std::array<std::uint64_t, 28> p{};
-  p[0] = 1;
-  for (std::size_t i = 1; i < p.size(); ++i) p[i] = p[i - 1] * 5;
-  return p;
-}();
-
 // A positive normal double as m * 2^b exactly, 2^52 <= m < 2^53; false for a subnormal.
 bool SplitNormal(double magnitude, std::uint64_t& m, int& b) {
   std::uint64_t bits;
@@ -183,44 +167,6 @@ bool SplitNormal(double magnitude, std::uint64_t& m, int& b) {
   m = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
   b = biased - 1075;
   return true;
-}
-
-// The decimal exponent E (10^(E-1) <= x < 10^E) of a double x = m * 2^b as SplitNormal
-// gives it, or one less: floor(log10(2^(b + 52))) + 1, in integers.
-int DecimalExponentBelow(int b) { return (((b + 52) * 315653) >> 20) + 1; }
-
-// The round trip of a positive normal magnitude from 1E-8 to below 1E15, the common case.
-// With magnitude = m * 2^b and 10^(E-1) <= magnitude < 10^E, the value V = magnitude *
-// 10^k, k = 15 - E, lies in [10^14, 10^15), and the text keeps the 15 digits of
-// N = floor(V + 0.5005): 18 digits rounded half to even, then the 16th rounding the 15th,
-// where a tie of the 18 digits always goes up, as every step of the cut (a multiple of
-// 1000, less 500) is even. V = m * 5^k * 2^(b + k) is one 64 x 64 -> 128 bit product with its
-// binary point at most 64 bits from its end; the point splits it into floor(V) and the fraction,
-// whose 64 leading bits alone decide against 0.4995. False outside that range.
-bool ProductRoundTrip(double magnitude, double& out) {
-  std::uint64_t m = 0;
-  int b = 0;
-  if (!SplitNormal(magnitude, m, b)) return false;
-  int k = 15 - DecimalExponentBelow(b);  // right or one too large
-  using Wide = unsigned __int128;
-  constexpr std::uint64_t k14 = 100000000000000;  // 10^14
-  // The fraction's leading 64 bits at or above this are 0.4995 or more (never equal).
-  constexpr auto kHalfStep = static_cast<std::uint64_t>((Wide{999} << 60) / 125 + 1);
-  for (int attempt = 0; attempt < 2; ++attempt, --k) {
-    if (k < 0 || k >= static_cast<int>(kPowersOf5.size())) return false;
-    const int point = -(b + k);  // bits after the binary point
-    if (point < 1 || point > 64) return false;
-    // v = m 5^k and its low bits from the point: without shifts of 128 bits, which
-    // 32-bit machines do in a library routine.
-    const WideProduct v = MultiplyWide(m, kPowersOf5[static_cast<std::size_t>(k)]);
-    const std::uint64_t whole = point == 64 ? v.high : (v.high << (64 - point)) | (v.low >> point);
-    if (whole >= 10 * k14) continue;
-    if (whole < k14) return false;
-    const std::uint64_t fraction = v.low << (64 - point);
-    const std::uint64_t n = whole + (fraction >= kHalfStep ? 1 : 0);
-    return ReadDigits(static_cast<double>(n), -k, out);  // n <= 10^15: exact
-  }
-  return false;
 }
 
 // m * 2^b scaled to its 18 leading digits for the decimal exponent guessed: `whole` with
@@ -236,6 +182,7 @@ Scaled ScaleToEighteenDigits(std::uint64_t m, int b, int exponent, EighteenDigit
   using Wide = unsigned __int128;
   constexpr std::uint64_t k17 = 100000000000000000;  // 10^17
   const int s = 16 - exponent;
+  using round_trip::kPowersOf5;
   if (s < 0 || s >= static_cast<int>(kPowersOf5.size())) return Scaled::kOutside;
   const Wide scaled = static_cast<Wide>(m) * kPowersOf5[static_cast<std::size_t>(s)] * 100;
   const int shift = b + s;
@@ -262,7 +209,7 @@ bool ExactRoundTrip(double magnitude, double& out) {
   std::uint64_t m = 0;
   int b = 0;
   if (!SplitNormal(magnitude, m, b)) return false;
-  int exponent = DecimalExponentBelow(b);  // the loop below corrects it by one
+  int exponent = round_trip::DecimalExponentBelow(b);  // the loop below corrects it by one
   EighteenDigits d;
   for (int attempt = 0;; ++attempt) {
     if (attempt == 2) return false;
@@ -305,7 +252,7 @@ bool DigitsRoundTrip(double magnitude, double& out) {
 
 bool MagnitudeRoundTrip(double magnitude, double& out) {
 #ifdef OMBRIX_WIDE_ROUND_TRIP
-  if (ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out)) return true;
+  if (round_trip::ProductRoundTrip(magnitude, out) || ExactRoundTrip(magnitude, out)) return true;
 #endif
   return SlowRoundTrip(magnitude, out);
 }
@@ -435,15 +382,10 @@ namespace {
 
 bool RoundTripReal(double x, double& out, bool* fixed) {
   if (fixed != nullptr) *fixed = true;
-#ifdef OMBRIX_WIDE_ROUND_TRIP
   // Most values lie where the one product decides, whole numbers among them (their 15
   // digits are exact, so the product gives them back): it goes first. It refuses 0, the
   // values outside its range and those that are no number.
-  if (ProductRoundTrip(std::fabs(x), out)) {
-    if (x < 0) out = -out;
-    return true;
-  }
-#endif
+  if (QuickRoundTripReal(x, out)) return true;
   return RoundTripRest(x, out);
 }
 

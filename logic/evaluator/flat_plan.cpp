@@ -5,6 +5,7 @@
 #include <cstring>
 #include <map>
 #include <optional>
+#include <set>
 
 #include "logic/complex/num_text.h"
 #include "logic/evaluator/evaluate.h"
@@ -215,9 +216,14 @@ class Lowering {
   // step fetches itself.
   int Sum(const LoweredOperand* operands, const int* regs, int count) {
     const auto var = [&](int o) { return regs[o] == kFetchedBySum; };
-    const int sum =
-        var(0) ? Emit(Code::SumFirstVar, operands[0].index, 0, operands[0].op, operands[0].sign)
-               : Emit(Code::SumFirst, regs[0], 0, operands[0].op);
+    int sum = 0;
+    if (var(0)) {
+      sum = Emit(Code::SumFirstVar, operands[0].index, 0, operands[0].op, operands[0].sign);
+    } else if (operands[0].op == '+' && sum_ready_.contains(regs[0])) {
+      sum = regs[0];  // the step's own register: no other step reads it
+    } else {
+      sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
+    }
     for (int o = 1; o < count; ++o) {
       FlatOp next;
       next.code = var(o) ? Code::SumNextVar : Code::SumNext;
@@ -271,9 +277,15 @@ class Lowering {
           ++e;
           continue;
         }
-        regs[e - 1] = operation == Code::Power && FusedPower(regs[e - 1], regs[e])
-                          ? regs[e - 1]
-                          : Emit(operation, regs[e - 1], regs[e], operands[e].op);
+        const int left = regs[e - 1];
+        const int right = regs[e];
+        regs[e - 1] = operation == Code::Power && FusedPower(left, right)
+                          ? left
+                          : Emit(operation, left, right, operands[e].op);
+        if (operation == Code::Power ? CutPowerExponent(right)
+                                     : ProductOfComparisons(operands[e].op, left, right)) {
+          sum_ready_.insert(regs[e - 1]);
+        }
         operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(e));
         regs.erase(regs.begin() + static_cast<std::ptrdiff_t>(e));
       }
@@ -292,6 +304,28 @@ class Lowering {
     fetch.code = Code::PowerVar;
     fetch.b = exponent;
     return true;
+  }
+
+  // The steps below give a value that "+" as the sum pass's first entry (0 + v, cut, then
+  // the overflow test) leaves unchanged: a cut value that passes the overflow test, as a
+  // cut value cut again is itself.
+  // A power by the number in register `exponent`: the power step has passed the same
+  // overflow test.
+  // A whole exponent other than 1 gives (1, 0), or at least one product (cut), or 1
+  // divided by such a power (a quotient, cut), or a power of a cut base repeating after a
+  // product (the base itself, cut as the repeat requires), or the overflow mark, which
+  // fails. A power by 1 is its base as it is, whose cut is left to the sum; an exponent
+  // that is no whole number fails.
+  bool CutPowerExponent(int exponent) const {
+    const auto constant = constants_.find(exponent);
+    return constant != constants_.end() && IsIntegerValue(constant->second) &&
+           constant->second.Re != 1.0;
+  }
+
+  // A product of two comparisons' values, each (1, 0) or (0, 0): the products and sums of
+  // its parts are exact, so it is (1, 0) or (0, 0) too, +0 parts included.
+  bool ProductOfComparisons(char op, int a, int b) const {
+    return op == '*' && comparisons_.contains(a) && comparisons_.contains(b);
   }
 
   int Comparison(char compare, const Side& left, const Side& right) {
@@ -322,7 +356,9 @@ class Lowering {
       out_.ops[decide].skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
     }
     const int r = SideValue(right);
-    return Emit(Code::Compare, l, r, compare);
+    const int result = Emit(Code::Compare, l, r, compare);
+    comparisons_.insert(result);
+    return result;
   }
 
   LoweredOperand Lowered(const Plan::Operand& operand) const {
@@ -358,6 +394,8 @@ class Lowering {
   std::map<int, TComplex> constants_;  // the constant registers and their values
   std::vector<int> value_regs_;
   std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
+  std::set<int> sum_ready_;           // registers that a sum's first "+" leaves as they are
+  std::set<int> comparisons_;         // registers of comparisons' values
 };
 
 }  // namespace

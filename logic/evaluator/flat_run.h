@@ -15,6 +15,7 @@
 #endif
 
 #include "logic/complex/num_text.h"
+#include "logic/complex/quick_round_trip.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/flat_plan.h"
@@ -44,9 +45,12 @@ template <typename ReadOther>
 }
 
 // The same for a value a line has just computed, such as a loop's next value, which the
-// memo seldom holds: asking it first would cost more than it saves.
+// memo seldom holds: asking it first would cost more than it saves. The common case is
+// read in line.
 [[gnu::always_inline]] inline bool ReadFresh(TComplex v, TComplex& out) {
-  const auto plain = [](double x, double& part) { return RoundTripReal(x, part); };
+  const auto plain = [](double x, double& part) {
+    return QuickRoundTripReal(x, part) || RoundTripReal(x, part);
+  };
   return ReadPart(v.Re, out.Re, plain) && ReadPart(v.Im, out.Im, plain);
 }
 

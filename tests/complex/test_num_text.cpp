@@ -475,6 +475,42 @@ TEST(RoundTripReal, AgreesWithTheTextsOnRandomValues) {
   }
 }
 
+// The doubles of one binary exponent pass into the next decade at one significand, which
+// the quick round trip looks up: the powers of ten and of two and their neighbours, over
+// the exponents it covers and beyond both ends.
+TEST(RoundTripReal, AgreesAtEveryDecadeAndBinaryEnd) {
+  struct Row {
+    const char* name;
+    double (*at)(int);
+    int from, to;
+  };
+  const Row rows[] = {
+      {"powers of ten",
+       [](int e) {
+         return RowValue({"", ("1e" + std::to_string(e)).c_str(), 0});
+       },
+       -16, 18},
+      {"powers of two", [](int e) { return std::ldexp(1.0, e); }, -56, 56},
+  };
+  SeparatorScope sep(',');
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (int e = row.from; e <= row.to; ++e) {
+      double up = row.at(e);
+      double down = up;
+      // Sixteen digits and more on either side of the end.
+      for (const double x : {up * 1.0000000000000123, up * 0.99999999999998765}) {
+        ExpectRoundTripAgrees(x);
+      }
+      for (int ulp = 0; ulp < 4; ++ulp) {
+        for (const double x : {up, down, -up, -down}) ExpectRoundTripAgrees(x);
+        up = std::nextafter(up, HUGE_VAL);
+        down = std::nextafter(down, 0.0);
+      }
+    }
+  }
+}
+
 TEST(RemoveSpaces, OnlyCodeThirtyTwo) {
   EXPECT_EQ(RemoveSpaces("a b  c"), "abc");
   EXPECT_EQ(RemoveSpaces("   "), "");

@@ -31,6 +31,8 @@ void AddEdgeTables(EvalWorld& world) {
   world.AddVariable("big", {1E200, 0.0});
   world.AddVariable("inf", {kInf, 0.0});
   world.AddVariable("nan", {kNaN, 0.0});
+  world.AddVariable("u", {1E-20, -3.0});  // a value no rule has cut
+  world.AddVariable("q", {7E99, 7E99});   // its parts' sum fails the overflow test
   world.AddFunction("huge", "#*#*#*#");
   world.AddFunction("div", "1/#");
 }
@@ -129,6 +131,9 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a comparison with NaN (cut to 0)", "nan=nan", "1"},
       {"nearly equal", "v~2,000000000000001", "1"},
       {"a comparison's value in a product", "(v<3)*(w#w)", "[0|0]"},
+      {"a product of two comparisons, then a sum", "(v<3)*(v>1)-2", "[-1|0]"},
+      {"a product of a comparison and a negated one", "(v<3)*-(v>1)", "[-1|0]"},
+      {"a value past the limit times a comparison", "q*(v<3)", "?8'1 !"},
       {"a built-in of a lone variable", "betrag(w)", "[3,04138126514911|0]"},
       {"a built-in's argument rule", "sin(w)", "?7'[-3|0,5]' ?"},
       {"a built-in's maths error", "ln(0)", "?7'[0|0]' ?"},
@@ -151,6 +156,24 @@ TEST(FlatPlans, OneOperatorInsideItsSum) {
       {"a square past the limit by its imaginary part", "[7,1e49|7,1e49]^2-1", "?8'1 !"},
       {"the sum after a square fails", "1e50^2+1e100", "?8'1e100 !"},
       {"the box of a negative power inside a sum", "1+1E-7^-2", kInvalid.c_str()},
+      {"an uncut number's power by 1, alone", "[1e-20|2]^1", "[0|2]"},
+      {"an uncut number's power by 1, then a sum", "1e-20^1+1e-20", "[0|0]"},
+      {"a variable's power by 1 (the fetch cuts it)", "u^1", "[0|-3]"},
+      {"an uncut value's power by 0", "u^0", "[1|0]"},
+      {"an uncut value's square", "u^2", "[-9|0]"},
+      {"an uncut value's power by -1", "u^-1", "[0|0,333333333333333]"},
+      {"an uncut value's power by a variable", "u^v", "[-9|0]"},
+      {"a power of -0 by 1, then its difference", "nz^1-1", "[-1|0]"},
+      {"a power of -0 by 2", "nz^2", "[0|0]"},
+      {"a power cut to 0, alone", "0,0000001^2", "[0|0]"},
+      {"a square below the overflow limit, alone", "9,9e49^2", "[9,801E99|0]"},
+      {"a square just past the limit, alone", "1e50^2", "?8'2 !"},
+      {"a square of an infinity, alone", "inf^2", "?8'2 !"},
+      {"a square of NaN, alone", "nan^2", "[0|0]"},
+      {"a cube cycling back to its base", "(-1)^3", "[-1|0]"},
+      {"a product past the limit, alone", "1e60*1e60", "?8'1e60 !"},
+      {"a remainder below the cut, alone", "3e-14%2e-14", "[0|0]"},
+      {"a power of a variable then its change", "c^2+c^3-c", "[0,91015625|-0,103515625]"},
       {"a division inside a sum", "1-v/0+1", "?0Division '/'"},
   });
   ExpectOutcomes({{"a square plus a constant", "c^2+c", "[-0.203125|-0.0625]"},
