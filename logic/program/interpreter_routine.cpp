@@ -483,12 +483,21 @@ class Interpreter::CompiledRun {
   }
 
   // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
-  [[gnu::noinline]] const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
-    if (state_.BlockStack[MainProgram].empty()) return Leave();
+  const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
+    std::vector<BlockRecord>& stack = state_.BlockStack[MainProgram];
+    if (stack.empty()) return Leave();
     tested_ = nullptr;
     state_.ArgumentCursor[MainProgram] = step.cursor;
-    static_cast<void>(in_.CloseLoop(MainProgram, kind));
-    return FinishAfterCurrent();
+    BlockRecord& top = stack.back();
+    if (kind == BlockKind::Wiederhole ? in_.CountDown(MainProgram, top) : in_.CountOn(top)) {
+      state_.CurrentLine[MainProgram] = top.start_line;
+      return FinishAfterCurrent();
+    }
+    return Popped();
+  }
+  [[gnu::noinline]] const FlatOp* Popped() {
+    in_.PopRecord(MainProgram);
+    return Finish(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
