@@ -351,12 +351,15 @@ class Lowering {
       out_.ops.push_back(op);
     }
     const int l = SideValue(left);
-    if (unread >= 0) {
-      out_.ops[decide].dst = l;
-      out_.ops[decide].skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
-    }
-    const int r = SideValue(right);
+    const int r = SideValue(right);  // a number: no operations
     const int result = Emit(Code::Compare, l, r, compare);
+    if (unread >= 0) {
+      // Decided, the comparison's value is written at once and its operations passed over.
+      FlatOp& decided = out_.ops[decide];
+      decided.dst = result;
+      decided.op = compare;
+      decided.skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
+    }
     comparisons_.insert(result);
     return result;
   }

@@ -63,8 +63,9 @@ struct FlatOp {
     Product,          // `a` `op` `b`, `op` one of the product pass
     Builtin,          // built-in `b` of `a`
     Compare,          // 1 or 0: `a` `op` `b`
-    // "<" or ">" against the number in `b`, decided by `a`, the left side's value before its
-    // read: then `dst` takes that value and the `skip` operations that read it are passed over.
+    // "<" or ">" (`op`) against the number in `b`, decided by `a`, the left side's value
+    // before its read: then `dst` takes the comparison's 1 or 0 and the `skip` operations
+    // that read the side and compare it are passed over.
     DecideUnread,
     // The term's value in `a` read back from its pair text into `dst` (see End), where a
     // longer run goes on after the term: the next term's products are charged from 0.

@@ -260,7 +260,7 @@ compare : {
 }
 decide_unread:
   if (flat::DecidedUnread(r[op->a], r[op->b])) {
-    Put(r[op->dst], r[op->a]);
+    Put(r[op->dst], ComplexFromReal(CompareValues(op->op, r[op->a], r[op->b]) == '1' ? 1.0 : 0.0));
     op += op->skip;
   }
   OMBRIX_NEXT_OPERATION();

@@ -409,19 +409,9 @@ void Interpreter::PopRecord(int k, std::string* keep) {
       return EvaluateTermInto(condition, context_, nullptr, value, error_) && !IsZero(value);
     }
     case BlockKind::Wiederhole:
-      if (changes_ != nullptr) changes_->BeforeTopChange(k);
-      top.remaining_count = ToInt32(static_cast<std::int64_t>(top.remaining_count) - 1);
-      return top.remaining_count >= 1;
-    default: {
-      const int index = top.variable_index;
-      if (index < 0 || index >= kTableCapacity) return false;
-      const double s = top.step > 0 ? 1.0 : -1.0;
-      const TComplex current = project_.variables.CurrentValue(index);
-      if (!(s * top.end_value > s * current.Re)) return false;
-      if (changes_ != nullptr) changes_->BeforeWrite(index);
-      project_.variables.SetCurrentValue(index, ComplexFromReal(CheckedAdd(current.Re, top.step)));
-      return true;
-    }
+      return CountDown(k, top);
+    default:
+      return CountOn(top);
   }
 }
 

@@ -224,6 +224,24 @@ class Interpreter {
   // Whether a loop's closing keyword sends its program back to the loop's start; what
   // the test changes goes through the change observer.
   bool LoopAgain(int k, BlockKind kind, BlockRecord& top);
+  // The tests of "EndeWiederhole" and "EndeFür" on the top record of stack k (whatever its
+  // kind), as LoopAgain makes them; in line for the compiled routine's loops.
+  bool CountDown(int k, BlockRecord& top) {
+    if (changes_ != nullptr) changes_->BeforeTopChange(k);
+    // Down to the least count, no further.
+    if (top.remaining_count > INT32_MIN) --top.remaining_count;
+    return top.remaining_count >= 1;
+  }
+  bool CountOn(const BlockRecord& top) {
+    const int index = top.variable_index;
+    if (index < 0 || index >= kTableCapacity) return false;
+    const double s = top.step > 0 ? 1.0 : -1.0;
+    const TComplex current = project_.variables.CurrentValue(index);
+    if (!(s * top.end_value > s * current.Re)) return false;
+    if (changes_ != nullptr) changes_->BeforeWrite(index);
+    project_.variables.SetCurrentValue(index, ComplexFromReal(CheckedAdd(current.Re, top.step)));
+    return true;
+  }
   // The top record of stack k goes, with the bytes it holds; its condition's text into
   // `keep` where given, whose buffer a later record can use again.
   void PopRecord(int k, std::string* keep = nullptr);

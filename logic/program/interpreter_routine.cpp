@@ -266,13 +266,18 @@ class Interpreter::CompiledRun {
   // loop's test and end) cost no call; the rarer ones are calls of their own.
   [[gnu::always_inline]] const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
+    // Most lines that run are assignments: tested before the other kinds, which take a
+    // jump through a table.
+    if (step.kind == Kind::Assign) [[likely]] {
+      variables_.SetReadValue(step.variable, r[step.value]);
+      return Finish(line_ + 1);
+    }
     switch (step.kind) {
       case Kind::Argument:
         state_.ArgumentCursor[MainProgram] = step.cursor;
         return op + 1;
-      case Kind::Assign:
-        variables_.SetReadValue(step.variable, r[step.value]);
-        return Finish(line_ + 1);
+      case Kind::Assign:  // tested above
+        break;
       case Kind::Next:
         return Finish(line_ + 1);
       case Kind::Wenn:
@@ -483,12 +488,21 @@ class Interpreter::CompiledRun {
   }
 
   // "EndeWiederhole" and "EndeFür": the loop's end on its top record, as the step makes it.
-  [[gnu::noinline]] const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
-    if (state_.BlockStack[MainProgram].empty()) return Leave();
+  const FlatOp* LoopEnd(const RoutineStep& step, BlockKind kind) {
+    std::vector<BlockRecord>& stack = state_.BlockStack[MainProgram];
+    if (stack.empty()) return Leave();
     tested_ = nullptr;
     state_.ArgumentCursor[MainProgram] = step.cursor;
-    static_cast<void>(in_.CloseLoop(MainProgram, kind));
-    return FinishAfterCurrent();
+    BlockRecord& top = stack.back();
+    if (kind == BlockKind::Wiederhole ? in_.CountDown(MainProgram, top) : in_.CountOn(top)) {
+      state_.CurrentLine[MainProgram] = top.start_line;
+      return FinishAfterCurrent();
+    }
+    return Popped();
+  }
+  [[gnu::noinline]] const FlatOp* Popped() {
+    in_.PopRecord(MainProgram);
+    return Finish(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Command(const RoutineStep& step, const TComplex* r) {
