@@ -2,11 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
-#include <string>
 #include <vector>
 
 namespace ombrix {
@@ -31,34 +29,18 @@ struct SliceRun {
   std::int64_t readings = 0;
 };
 
-// With `on_loans`, the lines are counted on loans of the clock's countdown, as a caller
-// that runs many lines in a row counts them, at most `most_lent` lines a loan.
-SliceRun RunSlice(SliceClock& clock, nanoseconds& now, nanoseconds budget, const Lines& lines,
-                  bool on_loans = false, std::int64_t most_lent = 0) {
+SliceRun RunSlice(SliceClock& clock, nanoseconds& now, nanoseconds budget, const Lines& lines) {
   SliceRun run;
   const nanoseconds start = now;
   const std::int64_t readings = clock.Readings();
   clock.Begin(budget);
-  std::int64_t left = 0;
-  const auto lend = [&] {
-    left = std::clamp<std::int64_t>(clock.Lendable(), 1, most_lent);
-    clock.Lend(left);
-  };
-  if (on_loans) lend();
-  const auto spent = [&] {
-    if (!on_loans) return clock.Spent();
-    if (--left > 0) return false;
-    if (clock.Settle(0)) return true;
-    lend();
-    return false;
-  };
   for (;;) {
     const Line line = lines(run.lines);
     run.before_last = now - start;
     if (line.asks_interrupt) clock.LineIsLong();
     now += line.cost;
     ++run.lines;
-    if (spent() || run.lines > 100000000) break;
+    if (clock.Spent() || run.lines > 100000000) break;
   }
   run.elapsed = now - start;
   run.readings = clock.Readings() - readings;
@@ -101,16 +83,6 @@ TEST(SliceClockTest, ASliceEndsWithinItsBudgetAndOneLine) {
     EXPECT_GE(run.elapsed, row.budget);
     EXPECT_LT(run.before_last, std::max(row.budget, 1ns));
     EXPECT_LE(run.readings, row.most_readings);
-    // Counted on loans, large or small, the same lines end the slice after as many readings.
-    for (const std::int64_t most_lent : {1, 7, 1000}) {
-      SCOPED_TRACE("loans of at most " + std::to_string(most_lent) + " lines");
-      nanoseconds loan_now{};
-      SliceClock loans([&loan_now] { return std::chrono::steady_clock::time_point(loan_now); });
-      const SliceRun on_loans = RunSlice(loans, loan_now, row.budget, row.lines, true, most_lent);
-      EXPECT_EQ(on_loans.lines, run.lines);
-      EXPECT_EQ(on_loans.elapsed, run.elapsed);
-      EXPECT_EQ(on_loans.readings, run.readings);
-    }
   }
 }
 
