@@ -54,8 +54,9 @@ struct Run {
   void Start() { control.Start(); }
 };
 
-// Steps `program` line by line, as many lines as the benchmark asks for; x and y exist.
-void StepLines(benchmark::State& bench, ProgramText program) {
+// Steps `program` line by line, as many lines as the benchmark asks for, `per_call` lines
+// per call; x and y exist.
+void StepLines(benchmark::State& bench, ProgramText program, std::int64_t per_call = 1) {
   SetDecimalSeparator('.');
   Run run;
   run.project.variables.SetLastVariable(4);
@@ -65,11 +66,11 @@ void StepLines(benchmark::State& bench, ProgramText program) {
   run.Start();
   std::int64_t lines = 0;
   for (auto _ : bench) {
-    if (run.control.StepMain({1, std::nullopt}) != RunOutcome::Running) {
+    if (run.control.StepMain({per_call, std::nullopt}) != RunOutcome::Running) {
       bench.SkipWithError(run.boxes.last.c_str());
       break;
     }
-    ++lines;
+    lines += per_call;
   }
   bench.SetItemsProcessed(lines);
   bench.counters["lines/s"] =
@@ -82,6 +83,24 @@ void BM_SimpleAssignmentLines(benchmark::State& bench) {
                     "y:=x+y", "x:=y/2", "y:=1", "x:=x-y", "y:=x", "EndeWiederhole"});
 }
 BENCHMARK(BM_SimpleAssignmentLines);
+
+// The same lines, and counted loops, in calls of 10,000 lines, as a run that nothing
+// watches takes them.
+void BM_SimpleAssignmentLinesInCalls(benchmark::State& bench) {
+  StepLines(bench,
+            {"Wiederhole(2000000000)", "x:=x+1", "y:=x", "x:=2*y", "y:=y-1", "x:=3", "y:=x+y",
+             "x:=y/2", "y:=1", "x:=x-y", "y:=x", "EndeWiederhole"},
+            10000);
+}
+BENCHMARK(BM_SimpleAssignmentLinesInCalls);
+
+void BM_CountedLoopLinesInCalls(benchmark::State& bench) {
+  StepLines(bench,
+            {"Wiederhole(2000000000)", "F\xFCr(x;1;100;1)", "y:=x", "EndeF\xFCr", "Wiederhole(3)",
+             "EndeWiederhole", "EndeWiederhole"},
+            10000);
+}
+BENCHMARK(BM_CountedLoopLinesInCalls);
 
 // A loop whose "Wenn" skips a block of twenty lines at every pass: three lines run per
 // pass, and the skip passes over the block each time.

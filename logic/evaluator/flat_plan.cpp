@@ -277,15 +277,7 @@ class Lowering {
           ++e;
           continue;
         }
-        const int left = regs[e - 1];
-        const int right = regs[e];
-        regs[e - 1] = operation == Code::Power && FusedPower(left, right)
-                          ? left
-                          : Emit(operation, left, right, operands[e].op);
-        if (operation == Code::Power ? CutPowerExponent(right)
-                                     : ProductOfComparisons(operands[e].op, left, right)) {
-          sum_ready_.insert(regs[e - 1]);
-        }
+        regs[e - 1] = PassStep(operation, operands[e].op, regs[e - 1], regs[e]);
         operands.erase(operands.begin() + static_cast<std::ptrdiff_t>(e));
         regs.erase(regs.begin() + static_cast<std::ptrdiff_t>(e));
       }
@@ -293,6 +285,19 @@ class Lowering {
     pass([](char op) { return op == '^'; }, Code::Power);
     pass(IsProductOperator, Code::Product);
     return Sum(operands.data(), regs.data(), static_cast<int>(operands.size()));
+  }
+
+  // One step of the power or the product pass: `left` `op` `right`; returns the register
+  // of its value.
+  int PassStep(Code operation, char op, int left, int right) {
+    const int value = operation == Code::Power && FusedPower(left, right)
+                          ? left
+                          : Emit(operation, left, right, op);
+    if (operation == Code::Power ? CutPowerExponent(right)
+                                 : ProductOfComparisons(op, left, right)) {
+      sum_ready_.insert(value);
+    }
+    return value;
   }
 
   // A power of a variable fetched by the last operation: the power fetches it itself, into

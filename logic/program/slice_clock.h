@@ -46,6 +46,7 @@ class SliceClock {
   // have answered after the last line asked.
   std::int64_t Lendable() const { return timed_ ? countdown_ : kNoBound; }
   void Lend(std::int64_t& left) {
+    if (!timed_) return;  // nothing to count against
     loan_ = &left;
     lent_ = left;
   }
