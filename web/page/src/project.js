@@ -42,14 +42,18 @@ export async function newProject() {
   emit("projectOpened");
 }
 
-// Opens a project from its bytes (and its side file's). False when it cannot be read: the
-// open project stays then.
-async function openBytes(bytes, name, side, { copy = false } = {}) {
+// Opens a project from its bytes (and its side file's), to be saved into `opened` (the
+// files' handles, where the browser gave them). False when it cannot be read: the open
+// project stays then.
+async function openBytes(bytes, name, side, { copy = false, opened = { project: null, side: null } } = {}) {
   const answer = await call("open", bytes, name);
   if (answer.length > 1) {
     await showBox("Fehler", answer.slice(1));
     return false;
   }
+  // With the name, at once: a save while the rest loads writes into these files, never
+  // into the ones of the project before.
+  handles = copy ? { project: null, side: null } : opened;
   setName(copy ? kUnnamed : name, copy ? name : "");
   // Converted from the other decimal separator, it differs from its file until saved.
   if (answer === "1") {
@@ -76,9 +80,9 @@ async function openFiles(entries) {
   const project = entries.find((e) => !e.file.name.toLowerCase().endsWith(kSideSuffix));
   if (!project) return;
   const side = entries.find((e) => e.file.name === project.file.name + kSideSuffix);
-  const opened = await openBytes(await bytesOf(project.file), project.file.name,
-    side && { bytes: await bytesOf(side.file), name: side.file.name });
-  if (opened) handles = { project: project.handle, side: side?.handle || null };
+  await openBytes(await bytesOf(project.file), project.file.name,
+    side && { bytes: await bytesOf(side.file), name: side.file.name },
+    { opened: { project: project.handle, side: side?.handle || null } });
 }
 
 export async function openProject() {
@@ -113,7 +117,7 @@ export async function openExample({ file, regler }) {
   const side = regler
     ? { bytes: new Uint8Array(await (await fetch(`examples/${file}${kSideSuffix}`)).arrayBuffer()), name: file + kSideSuffix }
     : null;
-  if (await openBytes(bytes, file, side, { copy: true })) handles = { project: null, side: null };
+  await openBytes(bytes, file, side, { copy: true });
 }
 
 // The project file's bytes and the side file's (empty without controls), or null after
