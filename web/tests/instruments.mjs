@@ -20,6 +20,8 @@ import {
 async function endedWithBox(page) {
   await runEnded(page);
   await page.waitForFunction(() => window.ombrixRun.boxes.length > 0);
+  // The box is counted before its dialog opens: a click meanwhile would meet the dialog.
+  await page.locator("dialog[open]").waitFor();
   return page.evaluate(() => window.ombrixRun);
 }
 
