@@ -88,6 +88,8 @@ class Lowering {
     // variable's does.
     end.b = CutVariable(result);
     if (ReadsBack(plan_.root)) end.flags = FlatOp::kReadsBack;
+    if (last == Code::Value && end.flags != 0) end.code = Code::ValueKept;
+    if (last == Code::Value && end.flags == 0 && end.b == 0) end.code = Code::ValueFresh;
     if (last == Code::Value) end.dst = NewRegister();
     out_.ops.push_back(end);
     out_.registers.resize(static_cast<std::size_t>(registers_));
@@ -150,7 +152,7 @@ class Lowering {
     int reg = side.reg;
     if (side.kind == Side::Kind::Lone) {
       if (side.read && side.lone.kind == LoweredOperand::Kind::Variable) {
-        return Emit(Code::SumFirstVarRead, side.lone.index, 0, side.lone.op, side.lone.sign);
+        return SumFirstVar(side.lone, true);
       }
       reg = Lone(side.lone);
     }
@@ -193,13 +195,21 @@ class Lowering {
     return found == cut_variables_.end() ? 0 : found->second + 1;
   }
 
-  // The sum pass over one operand.
-  int Lone(const LoweredOperand& operand) {
-    if (operand.kind == LoweredOperand::Kind::Variable) {
-      const int sum = Emit(Code::SumFirstVar, operand.index, 0, operand.op, operand.sign);
-      if (operand.op == '+' && operand.sign == 1.0) cut_variables_[sum] = operand.index;
+  // The sum pass's first entry from variable operand `operand`, read back from its pair
+  // text when `read`; returns its register.
+  int SumFirstVar(const LoweredOperand& operand, bool read) {
+    if (operand.op == '+' && operand.sign == 1.0) {
+      const int sum = Emit(read ? Code::SumFirstVarPlusRead : Code::SumFirstVarPlus, operand.index);
+      if (!read) cut_variables_[sum] = operand.index;
       return sum;
     }
+    return Emit(read ? Code::SumFirstVarRead : Code::SumFirstVar, operand.index, 0, operand.op,
+                operand.sign);
+  }
+
+  // The sum pass over one operand.
+  int Lone(const LoweredOperand& operand) {
+    if (operand.kind == LoweredOperand::Kind::Variable) return SumFirstVar(operand, false);
     const int value = Fetch(operand);
     // The sum of a lone constant is a constant too, where no test of it can fail.
     if (const auto constant = constants_.find(value); constant != constants_.end()) {
@@ -218,7 +228,8 @@ class Lowering {
     const auto var = [&](int o) { return regs[o] == kFetchedBySum; };
     int sum = 0;
     if (var(0)) {
-      sum = Emit(Code::SumFirstVar, operands[0].index, 0, operands[0].op, operands[0].sign);
+      sum = SumFirstVar(operands[0], false);
+      cut_variables_.erase(sum);  // the sum goes on: its register holds more than the variable
     } else if (operands[0].op == '+' && sum_ready_.contains(regs[0])) {
       sum = regs[0];  // the step's own register: no other step reads it
     } else {
@@ -290,13 +301,17 @@ class Lowering {
   // One step of the power or the product pass: `left` `op` `right`; returns the register
   // of its value.
   int PassStep(Code operation, char op, int left, int right) {
+    if (operation == Code::Product && ProductOfComparisons(op, left, right)) {
+      // (1, 0) or (0, 0) as each side: a comparison's value for a product further on.
+      const int value = Emit(Code::ComparisonProduct, left, right, op);
+      sum_ready_.insert(value);
+      comparisons_.insert(value);
+      return value;
+    }
     const int value = operation == Code::Power && FusedPower(left, right)
                           ? left
                           : Emit(operation, left, right, op);
-    if (operation == Code::Power ? CutPowerExponent(right)
-                                 : ProductOfComparisons(op, left, right)) {
-      sum_ready_.insert(value);
-    }
+    if (operation == Code::Power && CutPowerExponent(right)) sum_ready_.insert(value);
     return value;
   }
 

@@ -70,6 +70,16 @@ struct FlatOp {
     // The term's value in `a` read back from its pair text into `dst` (see End), where a
     // longer run goes on after the term: the next term's products are charged from 0.
     Value,
+    // Shapes of the operations above that the lowering settles, so that a run asks nothing
+    // of them: SumFirstVar with "+" and sign 1 (the variable's value cut), and read back
+    // unless the variable's value reads back as itself; a product "*" of two values that
+    // are a comparison's 1 or 0; Value where the value reads back as itself, and where it
+    // is read back as any line's value.
+    SumFirstVarPlus,
+    SumFirstVarPlusRead,
+    ComparisonProduct,
+    ValueKept,
+    ValueFresh,
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
     // The term's value is in `a`, read back from its pair text unless `flags` holds

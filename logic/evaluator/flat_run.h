@@ -69,26 +69,23 @@ template <typename ReadOther>
   return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
 }
 
-// The sum pass's first entry from a variable operand. "+" cuts a value that 1 times it
-// has cut already, which leaves it as it is.
+// The sum pass's first entry from a variable operand.
 [[gnu::always_inline]] inline bool SumStartVariable(const FlatOp& op, const EvalContext& context,
                                                     TComplex& sum) {
-  const TComplex v = context.variables.CurrentValue(op.a);
-  if (op.op == '+' && op.sign == 1.0) {
-    sum = MakeComplex(v.Re, v.Im);
-    return !Overflows(sum);
-  }
-  return SumStart(op.op, Signed(op.sign, v), sum);
+  return SumStart(op.op, Signed(op.sign, context.variables.CurrentValue(op.a)), sum);
+}
+// The same for "+" with sign 1: "+" cuts a value that 1 times it has cut already, which
+// leaves it as it is.
+[[gnu::always_inline]] inline bool SumStartPlus(TComplex v, TComplex& sum) {
+  sum = MakeComplex(v.Re, v.Im);
+  return !Overflows(sum);
 }
 
 // Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
 // cuts the value, and a value that reads back as itself does so cut too (a part becomes 0
-// or stays). The variable is `a` in SumFirstVarRead; in the other reads `b` is its index
+// or stays). The variable is `a` in SumFirstVarPlusRead; in the reads `b` is its index
 // plus 1, or 0 where the value read is no such sum.
 [[gnu::always_inline]] inline bool ReadsAsItself(const FlatOp& op, const EvalContext& context) {
-  if (op.code == FlatOp::Code::SumFirstVarRead) {
-    return op.op == '+' && op.sign == 1.0 && context.variables.ReadsBackAsItself(op.a);
-  }
   return op.b > 0 && context.variables.ReadsBackAsItself(op.b - 1);
 }
 
@@ -149,11 +146,29 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
   using flat::Signed;
   // Each operation jumps straight to the next one's code: one indirect jump per operation,
   // each with a history of its own for the branch predictor. In the order of FlatOp::Code.
-  static constexpr void* kCode[] = {
-      &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
-      &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
-      &&power_var,    &&product, &&builtin,   &&compare,       &&decide_unread,
-      &&value,        &&host,    &&end};
+  static constexpr void* kCode[] = {&&var,
+                                    &&reg,
+                                    &&reg_read,
+                                    &&sum_first_var,
+                                    &&sum_first_var_read,
+                                    &&sum_next_var,
+                                    &&read,
+                                    &&sum_first,
+                                    &&sum_next,
+                                    &&power,
+                                    &&power_var,
+                                    &&product,
+                                    &&builtin,
+                                    &&compare,
+                                    &&decide_unread,
+                                    &&value,
+                                    &&sum_first_var_plus,
+                                    &&sum_first_var_plus_read,
+                                    &&comparison_product,
+                                    &&value_kept,
+                                    &&value_fresh,
+                                    &&host,
+                                    &&end};
   static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
   double products = 0;  // charged in this evaluation, as the text path charges them
 // A jump cannot stand in brackets.
@@ -183,8 +198,22 @@ sum_first_var : {
 sum_first_var_read : {
   TComplex sum;
   if (!flat::SumStartVariable(*op, context, sum)) return false;
+  TComplex read;
+  if (!flat::Read(sum, read, work.round_trips)) return false;
+  Put(r[op->dst], read);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus : {
+  TComplex sum;
+  if (!flat::SumStartPlus(context.variables.CurrentValue(op->a), sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_read : {
+  TComplex sum;
+  if (!flat::SumStartPlus(context.variables.CurrentValue(op->a), sum)) return false;
   TComplex read = sum;
-  if (!flat::ReadsAsItself(*op, context) && !flat::Read(sum, read, work.round_trips)) {
+  if (!context.variables.ReadsBackAsItself(op->a) && !flat::Read(sum, read, work.round_trips)) {
     return false;
   }
   Put(r[op->dst], read);
@@ -252,6 +281,11 @@ builtin : {
   Put(r[op->dst], v);
   OMBRIX_NEXT_OPERATION();
 }
+comparison_product:
+  // Each side is (1, 0) or (0, 0), so each product and sum of their parts is exact and
+  // finite: the product is (1, 0) or (0, 0) with +0 parts, which the cut leaves.
+  Put(r[op->dst], ComplexFromReal(r[op->a].Re * r[op->b].Re));
+  OMBRIX_NEXT_OPERATION();
 compare : {
   const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
   if (outcome == '?') return false;
@@ -269,6 +303,17 @@ value : {
   if (!flat::ResultRead(*op, r[op->a], context, work, read)) return false;
   Put(r[op->dst], read);
   products = 0;  // the next term is an evaluation of its own
+  OMBRIX_NEXT_OPERATION();
+}
+value_kept:
+  Put(r[op->dst], r[op->a]);
+  products = 0;
+  OMBRIX_NEXT_OPERATION();
+value_fresh : {
+  TComplex read;
+  if (!flat::ReadFresh(r[op->a], read)) return false;
+  Put(r[op->dst], read);
+  products = 0;
   OMBRIX_NEXT_OPERATION();
 }
 host:

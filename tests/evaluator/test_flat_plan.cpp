@@ -9,7 +9,9 @@
 
 #include "logic/complex/fault.h"
 #include "logic/complex/interrupt.h"
+#include "logic/evaluator/flat_run.h"
 #include "logic/evaluator/plan.h"
+#include "logic/evaluator/result_text.h"
 #include "tests/evaluator/eval_world.h"
 #include "tests/support/interrupts.h"
 
@@ -138,6 +140,16 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a built-in's argument rule", "sin(w)", "?7'[-3|0,5]' ?"},
       {"a built-in's maths error", "ln(0)", "?7'[0|0]' ?"},
       {"a built-in of a built-in", "betrag(wurzel(w))", "[1,7439556373799|0]"},
+      {"a lone uncut variable", "u", "[0|-3]"},
+      {"an uncut variable first in a sum", "u+0", "[0|-3]"},
+      {"an uncut variable negated first", "-u+1", "[1|3]"},
+      {"a built-in of an uncut variable", "re(u)", "[0|0]"},
+      {"a built-in of a value past the limit", "betrag(q)", "?1'?8'q !' ?"},
+      {"a built-in of an infinity", "re(-inf)", "?1'?1'[-INF|0]' ?' ?"},
+      {"three comparisons in a product", "(v<3)*(v>1)*(w=w)", "[1|0]"},
+      {"a false one last", "(v<3)*(v>1)*(r>0)+2", "[2|0]"},
+      {"a product of comparisons times a number", "(v<3)*(v>1)*-2", "[-2|0]"},
+      {"a negated product of comparisons", "-(v<3)*(nan=nan)", "[-1|0]"},
   });
 }
 
@@ -253,6 +265,99 @@ TEST(FlatPlans, VariablesReadBackFromResults) {
       EXPECT_GT(world.plans.Stats().fast, 0u);
     }
   }
+}
+
+// A caller's longer run of operations with the terms' values in it (a line's values): each
+// value is the text path's result read back, bit for bit.
+class RunOfTerms {
+ public:
+  explicit RunOfTerms(EvalWorld& world) : world_(world) {}
+  // Whether the plan gives the value; a fault propagates.
+  bool Value(const std::string& term, TComplex& value) {
+    FlatPlan run;
+    const int reg = world_.plans.AppendTerm(term, world_.plan_context, run);
+    if (reg < 0) return false;
+    FlatOp end;
+    end.a = reg;
+    end.flags = FlatOp::kReadsBack;
+    run.ops.push_back(end);
+    value_ = &value;
+    return RunFlatOps(run.ops.data(), run.registers.data(), world_.plan_context,
+                      world_.plans.Work(), *this);
+  }
+  bool End(const FlatOp& op, const TComplex* r) {
+    *value_ = r[op.a];
+    return true;
+  }
+  static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
+  static bool Stopped() { return false; }
+
+ private:
+  EvalWorld& world_;
+  TComplex* value_ = nullptr;
+};
+
+// Whether the run gave the value.
+bool ExpectSameValueInARun(EvalWorld& world, const std::string& term) {
+  std::string text;
+  std::string text_fault;
+  try {
+    text = EvaluateTermText(term, world.context);
+  } catch (const Fault& fault) {
+    text_fault = fault.what();
+  }
+  TComplex value;
+  try {
+    if (!RunOfTerms(world).Value(term, value)) return false;  // the text path's to say
+  } catch (const Fault& fault) {
+    EXPECT_EQ(fault.what(), text_fault);
+    return false;
+  }
+  EXPECT_TRUE(text_fault.empty() && !IsErrorText(text)) << text_fault << text;
+  if (!text_fault.empty() || IsErrorText(text)) return false;
+  const TComplex read = ParseNumberText(text);
+  EXPECT_TRUE(EvalWorld::SameBits(value.Re, read.Re) && EvalWorld::SameBits(value.Im, read.Im))
+      << text;
+  return true;
+}
+
+TEST(FlatPlans, ValuesInALongerRun) {
+  const TComplex values[] = {{1.00000000000000005e-14, 0.0},
+                             {-1e-14, 2.0},
+                             {0.1, -0.3},
+                             {-0.0, 1e-15},
+                             {7.0, 0.0},
+                             {1e300, -1e-300},
+                             {1.0 / 3.0, 2.0 / 3.0},
+                             {kNaN, 1.0},
+                             {kInf, 0.0},
+                             {5E99, 5E99},
+                             {2E99, 0.0}};
+  const char* const terms[] = {"z",           "-z",   "z^2+c",       "z+1",       "(z)",
+                               "betrag(z)<2", "z=z",  "(z<1)*(c<1)", "z*c",       "re(z)",
+                               "z^2",         "-z+c", "(1<2)*(2<3)", "betrag(z)", "c"};
+  int given = 0;
+  for (char separator : {',', '.'}) {
+    SetDecimalSeparator(separator);
+    for (const TComplex value : values) {
+      for (const bool read_back : {false, true}) {
+        EvalWorld world;
+        world.AddVariable("c", {-0.75, 0.125});
+        const int z = world.AddVariable("z", {});
+        if (read_back) {
+          world.variables.SetReadValue(z, ParseNumberText(PairText(value, separator)));
+        } else {
+          world.variables.SetCurrentValue(z, value);
+        }
+        for (const char* term : terms) {
+          SCOPED_TRACE(std::string(term) + " of " + PairText(value, separator) +
+                       (read_back ? " read back" : ""));
+          given += ExpectSameValueInARun(world, testing::WithSeparator(term)) ? 1 : 0;
+        }
+      }
+    }
+  }
+  EXPECT_GT(given, 500);
 }
 
 // A built-in's value compared with a number, near the number and far from it: only the
