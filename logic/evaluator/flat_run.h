@@ -68,16 +68,22 @@ template <typename ReadOther>
 [[gnu::always_inline]] inline TComplex Signed(double sign, TComplex v) {
   return sign == 1.0 ? MakeComplex(v.Re, v.Im) : sign * v;
 }
+// `sign` times variable `j`'s current value, as Signed forms it: for 1, the value cut, as
+// the table keeps it.
+[[gnu::always_inline]] inline TComplex SignedVariable(double sign, int j,
+                                                      const EvalContext& context) {
+  return sign == 1.0 ? context.variables.CutValue(j) : sign * context.variables.CurrentValue(j);
+}
 
 // The sum pass's first entry from a variable operand.
 [[gnu::always_inline]] inline bool SumStartVariable(const FlatOp& op, const EvalContext& context,
                                                     TComplex& sum) {
-  return SumStart(op.op, Signed(op.sign, context.variables.CurrentValue(op.a)), sum);
+  return SumStart(op.op, SignedVariable(op.sign, op.a, context), sum);
 }
 // The same for "+" with sign 1: "+" cuts a value that 1 times it has cut already, which
 // leaves it as it is.
-[[gnu::always_inline]] inline bool SumStartPlus(TComplex v, TComplex& sum) {
-  sum = MakeComplex(v.Re, v.Im);
+[[gnu::always_inline]] inline bool SumStartPlus(int j, const EvalContext& context, TComplex& sum) {
+  sum = context.variables.CutValue(j);
   return !Overflows(sum);
 }
 
@@ -176,7 +182,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
   goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
   goto* kCode[static_cast<std::size_t>(op->code)];
 var:
-  Put(r[op->dst], Signed(op->sign, context.variables.CurrentValue(op->a)));
+  Put(r[op->dst], flat::SignedVariable(op->sign, op->a, context));
   OMBRIX_NEXT_OPERATION();
 reg:
   Put(r[op->dst], Signed(op->sign, r[op->a]));
@@ -205,13 +211,13 @@ sum_first_var_read : {
 }
 sum_first_var_plus : {
   TComplex sum;
-  if (!flat::SumStartPlus(context.variables.CurrentValue(op->a), sum)) return false;
+  if (!flat::SumStartPlus(op->a, context, sum)) return false;
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
 sum_first_var_plus_read : {
   TComplex sum;
-  if (!flat::SumStartPlus(context.variables.CurrentValue(op->a), sum)) return false;
+  if (!flat::SumStartPlus(op->a, context, sum)) return false;
   TComplex read = sum;
   if (!context.variables.ReadsBackAsItself(op->a) && !flat::Read(sum, read, work.round_trips)) {
     return false;
@@ -221,7 +227,7 @@ sum_first_var_plus_read : {
 }
 sum_next_var : {
   TComplex sum = r[op->dst];
-  if (!SumStep(op->op, Signed(op->sign, context.variables.CurrentValue(op->a)), sum)) {
+  if (!SumStep(op->op, flat::SignedVariable(op->sign, op->a, context), sum)) {
     return false;
   }
   Put(r[op->dst], sum);
@@ -258,7 +264,7 @@ power : {
 }
 power_var : {
   TComplex power;
-  if (PowerOf(Signed(op->sign, context.variables.CurrentValue(op->a)), r[op->b],
+  if (PowerOf(flat::SignedVariable(op->sign, op->a, context), r[op->b],
               flat::Powers(products, context, work), power) != PassFailure::None) {
     return false;
   }

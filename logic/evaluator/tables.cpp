@@ -154,7 +154,7 @@ void FunctionTable::FindSelfReaching() const {
 
 VariableTable::VariableTable() {
   Reset();
-  for (int j = 0; j < 3; ++j) current_[j] = start_[j];
+  for (int j = 0; j < 3; ++j) SetCurrentValue(j, start_[j]);
 }
 
 void VariableTable::Reset() {

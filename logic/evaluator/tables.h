@@ -113,14 +113,19 @@ class VariableTable {
   TComplex StartValue(int j) const { return start_[j]; }
   void SetStartValue(int j, TComplex v) { start_[j] = v; }
   TComplex CurrentValue(int j) const { return current_[j]; }
+  // MakeComplex of the current value, made where the value is set: a variable is read
+  // more often than it is set, and most reads take it cut.
+  TComplex CutValue(int j) const { return cut_[j]; }
   void SetCurrentValue(int j, TComplex v) {
     current_[j] = v;
+    cut_[j] = MakeComplex(v.Re, v.Im);
     reads_back_[j] = false;
   }
   // A value read back from a result text (ParseNumberText of a result): its own text reads
   // back as itself, so a plan need not read it again.
   void SetReadValue(int j, TComplex v) {
     current_[j] = v;
+    cut_[j] = MakeComplex(v.Re, v.Im);
     reads_back_[j] = true;
   }
   bool ReadsBackAsItself(int j) const { return reads_back_[j]; }
@@ -137,6 +142,7 @@ class VariableTable {
   std::array<std::string, kTableCapacity> lowered_;
   std::array<TComplex, kTableCapacity> start_{};
   std::array<TComplex, kTableCapacity> current_{};
+  std::array<TComplex, kTableCapacity> cut_{};
   std::array<bool, kTableCapacity> reads_back_{};
   int last_ = 2;
   ChangeCount changes_;
