@@ -322,6 +322,10 @@ class Lowering {
     FlatOp& fetch = out_.ops.back();
     if (fetch.code != Code::Var || fetch.dst != base) return false;
     fetch.code = Code::PowerVar;
+    const auto constant = constants_.find(exponent);
+    if (constant != constants_.end() && constant->second.Re == 2.0 && constant->second.Im == 0.0) {
+      fetch.code = Code::PowerVarSquare;
+    }
     fetch.b = exponent;
     return true;
   }

@@ -80,6 +80,7 @@ struct FlatOp {
     ComparisonProduct,
     ValueKept,
     ValueFresh,
+    PowerVarSquare,  // PowerVar by the number 2 in `b`
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
     // The term's value is in `a`, read back from its pair text unless `flags` holds

@@ -173,6 +173,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&comparison_product,
                                     &&value_kept,
                                     &&value_fresh,
+                                    &&power_var_square,
                                     &&host,
                                     &&end};
   static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
@@ -265,6 +266,17 @@ power : {
 power_var : {
   TComplex power;
   if (PowerOf(flat::SignedVariable(op->sign, op->a, context), r[op->b],
+              flat::Powers(products, context, work), power) != PassFailure::None) {
+    return false;
+  }
+  Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+power_var_square : {
+  // The rule's own steps with the exponent known: the tests of the exponent fall away.
+  constexpr TComplex kTwo{2.0, 0.0};
+  TComplex power;
+  if (PowerOf(flat::SignedVariable(op->sign, op->a, context), kTwo,
               flat::Powers(products, context, work), power) != PassFailure::None) {
     return false;
   }

@@ -150,6 +150,12 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a false one last", "(v<3)*(v>1)*(r>0)+2", "[2|0]"},
       {"a product of comparisons times a number", "(v<3)*(v>1)*-2", "[-2|0]"},
       {"a negated product of comparisons", "-(v<3)*(nan=nan)", "[-1|0]"},
+      {"a square of a negated variable", "2*-w^2", "[17,5|-6]"},
+      {"a square of an uncut variable", "u^2+0", "[-9|0]"},
+      {"a square of -0", "nz^2", "[0|0]"},
+      {"a square of NaN", "nan^2", "[0|0]"},
+      {"a square beyond the doubles", "big^2", kOverflow.c_str()},
+      {"a square past the limit", "[1e60|0]^2", "?8'2 !"},
   });
 }
 
