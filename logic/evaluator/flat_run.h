@@ -87,6 +87,28 @@ template <typename ReadOther>
   return !Overflows(sum);
 }
 
+// `v` read back from its pair text into `read`, or taken as it is where it reads back as
+// itself (`itself`).
+[[gnu::always_inline]] inline bool ReadUnless(bool itself, TComplex v, TComplex& read,
+                                              RoundTripMemo& memo) {
+  read = v;
+  return itself || Read(v, read, memo);
+}
+// SumStartVariable read back from its pair text.
+[[gnu::always_inline]] inline bool SumStartVariableRead(const FlatOp& op,
+                                                        const EvalContext& context,
+                                                        RoundTripMemo& memo, TComplex& read) {
+  TComplex sum;
+  return SumStartVariable(op, context, sum) && Read(sum, read, memo);
+}
+// SumStartPlus read back, unless the variable's value reads back as itself (see below).
+[[gnu::always_inline]] inline bool SumStartPlusRead(int j, const EvalContext& context,
+                                                    RoundTripMemo& memo, TComplex& read) {
+  TComplex sum;
+  return SumStartPlus(j, context, sum) &&
+         ReadUnless(context.variables.ReadsBackAsItself(j), sum, read, memo);
+}
+
 // Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
 // cuts the value, and a value that reads back as itself does so cut too (a part becomes 0
 // or stays). The variable is `a` in SumFirstVarPlusRead; in the reads `b` is its index
@@ -189,8 +211,8 @@ reg:
   Put(r[op->dst], Signed(op->sign, r[op->a]));
   OMBRIX_NEXT_OPERATION();
 reg_read : {
-  TComplex read = r[op->a];
-  if (!flat::ReadsAsItself(*op, context) && !flat::Read(r[op->a], read, work.round_trips)) {
+  TComplex read;
+  if (!flat::ReadUnless(flat::ReadsAsItself(*op, context), r[op->a], read, work.round_trips)) {
     return false;
   }
   Put(r[op->dst], Signed(op->sign, read));
@@ -203,10 +225,8 @@ sum_first_var : {
   OMBRIX_NEXT_OPERATION();
 }
 sum_first_var_read : {
-  TComplex sum;
-  if (!flat::SumStartVariable(*op, context, sum)) return false;
   TComplex read;
-  if (!flat::Read(sum, read, work.round_trips)) return false;
+  if (!flat::SumStartVariableRead(*op, context, work.round_trips, read)) return false;
   Put(r[op->dst], read);
   OMBRIX_NEXT_OPERATION();
 }
@@ -217,12 +237,8 @@ sum_first_var_plus : {
   OMBRIX_NEXT_OPERATION();
 }
 sum_first_var_plus_read : {
-  TComplex sum;
-  if (!flat::SumStartPlus(op->a, context, sum)) return false;
-  TComplex read = sum;
-  if (!context.variables.ReadsBackAsItself(op->a) && !flat::Read(sum, read, work.round_trips)) {
-    return false;
-  }
+  TComplex read;
+  if (!flat::SumStartPlusRead(op->a, context, work.round_trips, read)) return false;
   Put(r[op->dst], read);
   OMBRIX_NEXT_OPERATION();
 }
@@ -235,8 +251,8 @@ sum_next_var : {
   OMBRIX_NEXT_OPERATION();
 }
 read : {
-  TComplex read = r[op->a];
-  if (!flat::ReadsAsItself(*op, context) && !flat::Read(r[op->a], read, work.round_trips)) {
+  TComplex read;
+  if (!flat::ReadUnless(flat::ReadsAsItself(*op, context), r[op->a], read, work.round_trips)) {
     return false;
   }
   Put(r[op->dst], read);
