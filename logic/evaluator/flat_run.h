@@ -128,6 +128,14 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
 
+// A line's value that a host operation takes (Assign, LoopEnd), read as Value reads it.
+[[gnu::always_inline]] inline bool HostValueRead(const FlatOp& op, TComplex result,
+                                                 const EvalContext& context, TComplex& read) {
+  read = result;
+  if ((op.flags & FlatOp::kReadsBack) != 0 || ReadsAsItself(op, context)) return true;
+  return ReadFresh(result, read);
+}
+
 }  // namespace ombrix::flat
 
 namespace ombrix {
@@ -153,8 +161,9 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
       &&var,          &&reg,     &&reg_read,  &&sum_first_var, &&sum_first_var_read,
       &&sum_next_var, &&read,    &&sum_first, &&sum_next,      &&power,
       &&power_var,    &&product, &&builtin,   &&compare,       &&decide_unread,
-      &&value,        &&host,    &&end};
-  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
+      &&value,        &&host,    &&end,       &&assign,        &&loop_test,
+      &&loop_end};
+  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::LoopEnd) + 1);
   double products = 0;  // charged in this evaluation, as the text path charges them
 // A jump cannot stand in brackets.
 #define OMBRIX_NEXT_OPERATION() \
@@ -277,6 +286,26 @@ host:
   goto* kCode[static_cast<std::size_t>(op->code)];
 end:
   return host.End(*op, r);
+assign : {
+  TComplex read;
+  if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
+  products = 0;
+  op = host.Assign(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
+loop_test:
+  op = host.LoopTest(op);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+loop_end : {
+  TComplex read;
+  if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
+  products = 0;
+  op = host.LoopEnd(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
 #undef OMBRIX_NEXT_OPERATION
 }
 
