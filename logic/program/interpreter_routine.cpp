@@ -470,15 +470,21 @@ class Interpreter::CompiledRun {
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
-    BlockRecord record;
+    const std::size_t length = term.end - term.start;
+    if (!in_.RecordFits(MainProgram, RecordBytes(length))) return Leave();
+    tested_ = nullptr;
+    state_.block_bytes[MainProgram] += RecordBytes(length);
+    // Made where it stays, its condition in the buffer of the last one popped: a drawing
+    // loop entered once per pixel moves no record and allocates nothing for it.
+    BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();
     record.kind = BlockKind::Solange;
+    record.condition.swap(in_.spare_condition_);
+    record.condition.assign(slot.text, term.start, length);
     record.start_line = line_;
-    record.condition = std::move(in_.spare_condition_);
-    record.condition.assign(slot.text, term.start, term.end - term.start);
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
     record.plan_call = in_.lines_.Epoch();
-    return Push(std::move(record));
+    return FinishInside(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Push(BlockRecord&& record) {
