@@ -212,9 +212,11 @@ const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
   }
   LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
+    const FlatOp* const was = routine_.code.ops.data();
     static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
     const std::size_t before = routine_.code.ops.size();
     const bool compiled = LineCompiler(*this, n, slot).Compile();
+    if (routine_.code.ops.data() != was) routine_.Moved();
     const std::size_t added = routine_.code.ops.size() - before;
     routine_.used += added;
     routine_.lines[static_cast<std::size_t>(n)] = {
@@ -370,7 +372,7 @@ class Interpreter::CompiledRun {
     line_ = next;
     const LineRoutine::Line& line = lines_[next];
     if (line.current_in == epoch_) [[likely]]
-      return ops_ + line.entry;
+      return line.at;
     return Enter(next);
   }
   [[gnu::noinline]] const FlatOp* Outside() {
@@ -415,7 +417,8 @@ class Interpreter::CompiledRun {
       return nullptr;
     }
     line.current_in = epoch_;
-    return ops_ + line.entry;
+    line.at = ops_ + line.entry;
+    return line.at;
   }
 
   // The lines this run may end before it must look at the call's step limit or the slice
@@ -479,7 +482,9 @@ class Interpreter::CompiledRun {
     BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();
     record.kind = BlockKind::Solange;
     record.condition.swap(in_.spare_condition_);
-    record.condition.assign(slot.text, term.start, length);
+    const std::string_view text(slot.text.data() + term.start, length);
+    // Mostly the one just popped: its text is there already.
+    if (record.condition != text) record.condition.assign(text);
     record.start_line = line_;
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;

@@ -59,6 +59,7 @@ struct LineRoutine {
     // the reading its slot holds: the texts do not change within a call, so it holds for
     // the rest of that call.
     std::uint64_t current_in = 0;
+    const FlatOp* at = nullptr;  // the first operation, while `current_in` holds
   };
   // A line compiled again leaves its old operations behind, unused. Once they are more than
   // these and more than the ones in use, the routine starts afresh: it holds at most about
@@ -87,6 +88,10 @@ struct LineRoutine {
     skips.clear();
     used = 0;
     stamp = now;
+  }
+  // The operations have moved: no line's `at` holds.
+  void Moved() {
+    for (Line& line : lines) line.current_in = 0;
   }
   // Line `n` is compiled again: its old operations are unused from now on. True where the
   // routine has started afresh.
