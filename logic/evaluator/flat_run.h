@@ -48,7 +48,8 @@ template <typename ReadOther>
 // memo seldom holds: asking it first would cost more than it saves. The common case is
 // read in line.
 [[gnu::always_inline]] inline bool ReadFresh(TComplex v, TComplex& out) {
-  const auto plain = [](double x, double& part) {
+  // In line wherever it is read: a call per part costs as much as the common case's read.
+  const auto plain = [](double x, double& part) __attribute__((always_inline)) {
     return QuickRoundTripReal(x, part) || RoundTripReal(x, part);
   };
   return ReadPart(v.Re, out.Re, plain) && ReadPart(v.Im, out.Im, plain);
