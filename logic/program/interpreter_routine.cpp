@@ -473,18 +473,17 @@ class Interpreter::CompiledRun {
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
-    const std::size_t length = term.end - term.start;
-    if (!in_.RecordFits(MainProgram, RecordBytes(length))) return Leave();
+    // The condition in the buffer of the last record popped, mostly its text already: a
+    // drawing loop entered once per pixel allocates nothing for its record.
+    std::string& condition_text = in_.spare_condition_;
+    const std::string_view text(slot.text.data() + term.start, term.end - term.start);
+    if (condition_text != text) condition_text.assign(text);
+    if (!in_.RecordFits(MainProgram, RecordBytes(text.size()))) return Leave();
+    BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();  // made where it stays
     tested_ = nullptr;
-    state_.block_bytes[MainProgram] += RecordBytes(length);
-    // Made where it stays, its condition in the buffer of the last one popped: a drawing
-    // loop entered once per pixel moves no record and allocates nothing for it.
-    BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();
+    state_.block_bytes[MainProgram] += RecordBytes(text.size());
     record.kind = BlockKind::Solange;
-    record.condition.swap(in_.spare_condition_);
-    const std::string_view text(slot.text.data() + term.start, length);
-    // Mostly the one just popped: its text is there already.
-    if (record.condition != text) record.condition.assign(text);
+    record.condition.swap(condition_text);
     record.start_line = line_;
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
