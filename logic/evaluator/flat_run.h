@@ -148,10 +148,10 @@ namespace ombrix {
 // `host.Stopped()`. A fault or an interrupt met on the way propagates, as it does from the
 // text path, with the message boxes the text path shows before it. A term's products of
 // powers are charged from 0, as each evaluation's are.
-// The one dispatch loop is the one function longer than the checks allow: every
-// operation's code is a label in it, and a jump cannot leave the function.
+// The one dispatch loop is the one function longer and more branched than the checks
+// allow: every operation's code is a label in it, and a jump cannot leave the function.
 template <class Host>
-// NOLINTNEXTLINE(readability-function-size)
+// NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
 bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatWork& work,
                 Host& host) {
   using flat::Put;
