@@ -473,6 +473,9 @@ class LonePlan {
   }
   // A lone plan has no operations of a host.
   static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
+  static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
+  static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
+  static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
   static bool Stopped() { return false; }
 
  private:

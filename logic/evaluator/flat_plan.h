@@ -86,6 +86,11 @@ struct FlatOp {
     // The term's value is in `a`, read back from its pair text unless `flags` holds
     // kReadsBack; `b` as in Read.
     End,
+    // Lines' own operations, carried out by the host's members of the same names. In
+    // Assign and LoopEnd the value in `a` is read back as Value reads it.
+    Assign,    // variable `dst` takes the value
+    LoopTest,  // host step `a`: the loop's test begins, the argument cursor at `b`
+    LoopEnd,   // the loop's end on the value: back to the line after line `dst`, or on
   };
   // The value a term ends with reads back as itself: a comparison's 1 or 0, or a value
   // known to read back so.

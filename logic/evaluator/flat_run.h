@@ -48,7 +48,8 @@ template <typename ReadOther>
 // memo seldom holds: asking it first would cost more than it saves. The common case is
 // read in line.
 [[gnu::always_inline]] inline bool ReadFresh(TComplex v, TComplex& out) {
-  const auto plain = [](double x, double& part) {
+  // In line wherever it is read: a call per part costs as much as the common case's read.
+  const auto plain = [](double x, double& part) __attribute__((always_inline)) {
     return QuickRoundTripReal(x, part) || RoundTripReal(x, part);
   };
   return ReadPart(v.Re, out.Re, plain) && ReadPart(v.Im, out.Im, plain);
@@ -153,6 +154,14 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
 
+// A line's value that a host operation takes (Assign, LoopEnd), read as Value reads it.
+[[gnu::always_inline]] inline bool HostValueRead(const FlatOp& op, TComplex result,
+                                                 const EvalContext& context, TComplex& read) {
+  read = result;
+  if ((op.flags & FlatOp::kReadsBack) != 0 || ReadsAsItself(op, context)) return true;
+  return ReadFresh(result, read);
+}
+
 }  // namespace ombrix::flat
 
 namespace ombrix {
@@ -164,10 +173,10 @@ namespace ombrix {
 // `host.Stopped()`. A fault or an interrupt met on the way propagates, as it does from the
 // text path, with the message boxes the text path shows before it. A term's products of
 // powers are charged from 0, as each evaluation's are.
-// The one dispatch loop is the one function longer than the checks allow: every
-// operation's code is a label in it, and a jump cannot leave the function.
+// The one dispatch loop is the one function longer and more branched than the checks
+// allow: every operation's code is a label in it, and a jump cannot leave the function.
 template <class Host>
-// NOLINTNEXTLINE(readability-function-size)
+// NOLINTNEXTLINE(readability-function-size,readability-function-cognitive-complexity)
 bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatWork& work,
                 Host& host) {
   using flat::Put;
@@ -197,8 +206,11 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&value_fresh,
                                     &&power_var_square,
                                     &&host,
-                                    &&end};
-  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::End) + 1);
+                                    &&end,
+                                    &&assign,
+                                    &&loop_test,
+                                    &&loop_end};
+  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::LoopEnd) + 1);
   double products = 0;  // charged in this evaluation, as the text path charges them
 // A jump cannot stand in brackets.
 #define OMBRIX_NEXT_OPERATION() \
@@ -356,6 +368,26 @@ host:
   goto* kCode[static_cast<std::size_t>(op->code)];
 end:
   return host.End(*op, r);
+assign : {
+  TComplex read;
+  if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
+  products = 0;
+  op = host.Assign(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
+loop_test:
+  op = host.LoopTest(op);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+loop_end : {
+  TComplex read;
+  if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
+  products = 0;
+  op = host.LoopEnd(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
 #undef OMBRIX_NEXT_OPERATION
 }
 

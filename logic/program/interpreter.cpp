@@ -368,9 +368,9 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
   }
 }
 
-bool Interpreter::RecordFits(int k, const BlockRecord& record) const {
+bool Interpreter::RecordFits(int k, std::size_t bytes) const {
   return state_.BlockStack[k].size() < kMaxBlockRecords &&
-         state_.block_bytes[k] + RecordBytes(record) <= kMaxBlockBytes;
+         state_.block_bytes[k] + bytes <= kMaxBlockBytes;
 }
 
 bool Interpreter::PushRecord(int k, BlockRecord&& record) {

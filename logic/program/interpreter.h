@@ -60,8 +60,11 @@ inline constexpr std::size_t kMaxBlockRecords = 100000;
 inline constexpr std::size_t kMaxBlockBytes = std::size_t{64} << 20;  // 64 MiB
 
 // What a record holds against kMaxBlockBytes.
+inline std::size_t RecordBytes(std::size_t condition_size) {
+  return sizeof(BlockRecord) + condition_size;
+}
 inline std::size_t RecordBytes(const BlockRecord& record) {
-  return sizeof(BlockRecord) + record.condition.size();
+  return RecordBytes(record.condition.size());
 }
 
 // Per program slot: next line (0-based), argument cursor (1-based, 0 after a line
@@ -219,7 +222,10 @@ class Interpreter {
   bool EnterLoop(int k, bool runs, BlockRecord&& record);
   bool PushRecord(int k, BlockRecord&& record);
   // Whether stack k has room for one more record (else its push fails).
-  bool RecordFits(int k, const BlockRecord& record) const;
+  bool RecordFits(int k, const BlockRecord& record) const {
+    return RecordFits(k, RecordBytes(record));
+  }
+  bool RecordFits(int k, std::size_t bytes) const;
   bool CloseLoop(int k, BlockKind kind);
   // Whether a loop's closing keyword sends its program back to the loop's start; what
   // the test changes goes through the change observer.

@@ -70,10 +70,7 @@ class Interpreter::LineCompiler {
         in_.VariableOf(&slot_, std::string_view(slot_.text).substr(0, slot_.form.assign));
     if (variable < 0) return false;
     const int value = Term(std::string_view(slot_.text).substr(slot_.form.assign + 2));
-    RoutineStep step{Kind::Assign};
-    step.value = value;
-    step.variable = variable;
-    return value >= 0 && Step(step);
+    return value >= 0 && TakeValue(FlatOp::Code::Assign, value, variable);
   }
 
   // The arguments a keyword or command line evaluates, each with the cursor its step sets
@@ -151,11 +148,12 @@ class Interpreter::LineCompiler {
     test.partner = partner;
     test.fill = opening->fill;
     if (!Step(test)) return false;
-    RoutineStep end{Kind::SolangeEnd};
-    end.partner = partner;
-    end.value = Term(
+    FlatOp& op = routine_.code.ops.back();
+    op.code = FlatOp::Code::LoopTest;
+    op.b = test.cursor;
+    const int value = Term(
         std::string_view(opening->text).substr(condition.start, condition.end - condition.start));
-    return end.value >= 0 && Step(end);
+    return value >= 0 && TakeValue(FlatOp::Code::LoopEnd, value, partner);
   }
 
   // The "Solange" line above this end whose skip, counting its kind only, would land here.
@@ -172,6 +170,26 @@ class Interpreter::LineCompiler {
 
   int Term(std::string_view text) {
     return in_.plans_.AppendTerm(text, in_.context_, routine_.code);
+  }
+  // The host operation `code` on the term's value in register `value`, with `dst` as it
+  // names it: it takes the place of the term's last operation where that reads the value
+  // (Value, ValueKept, ValueFresh: their `flags` and `b` say how, as they say it for the
+  // host's read), which then needs no register and no dispatch of its own.
+  bool TakeValue(FlatOp::Code code, int value, std::int32_t dst) {
+    std::vector<FlatOp>& ops = routine_.code.ops;
+    if (ops.empty() || !ReadsLineValue(ops.back().code) || ops.back().dst != value) {
+      FlatOp read;  // the value is read already
+      read.a = value;
+      read.flags = FlatOp::kReadsBack;
+      ops.push_back(read);
+    }
+    ops.back().code = code;
+    ops.back().dst = dst;
+    return true;
+  }
+  static bool ReadsLineValue(FlatOp::Code code) {
+    return code == FlatOp::Code::Value || code == FlatOp::Code::ValueKept ||
+           code == FlatOp::Code::ValueFresh;
   }
   bool Step(RoutineStep step) {
     step.line = n_;
@@ -191,16 +209,19 @@ class Interpreter::LineCompiler {
 
 const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
   std::vector<LineRoutine::Line>& lines = routine_.lines;
-  const std::size_t count = project_.programs[MainProgram].size();
+  // One past the last line as well: a line's end need not test that its next line exists.
+  const std::size_t count = project_.programs[MainProgram].size() + 1;
   if (lines.size() != count) {
     lines.resize(count);
     routine_.skips.resize(count);
   }
   LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
+    const FlatOp* const was = routine_.code.ops.data();
     static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
     const std::size_t before = routine_.code.ops.size();
     const bool compiled = LineCompiler(*this, n, slot).Compile();
+    if (routine_.code.ops.data() != was) routine_.Moved();
     const std::size_t added = routine_.code.ops.size() - before;
     routine_.used += added;
     routine_.lines[static_cast<std::size_t>(n)] = {
@@ -231,14 +252,18 @@ class Interpreter::CompiledRun {
         slices_(slices),
         counted_(counted),
         counted_before_(counted),
-        done_(done) {
+        done_(done),
+        watch_(*this, in.context_.interrupt) {
     Lend(done);
+    if (watch_.outer != nullptr) in_.context_.interrupt = &watch_;
   }
   CompiledRun(const CompiledRun&) = delete;
   CompiledRun& operator=(const CompiledRun&) = delete;
   // However the run ends, a fault or an interrupt passing through included, the slice
   // clock has taken the lines that ended as Spent would have.
   ~CompiledRun() {
+    in_.context_.interrupt = watch_.outer;
+    Unpark();
     if (slices_ != nullptr) static_cast<void>(slices_->Settle(0));
   }
 
@@ -263,20 +288,30 @@ class Interpreter::CompiledRun {
   }
 
   // Inline in the dispatch loop: the steps of a drawing loop's lines (assignments, the
-  // loop's test and end) cost no call; the rarer ones are calls of their own.
-  [[gnu::always_inline]] const FlatOp* Operation(const FlatOp* op, TComplex* r) {
+  // loop's test and end) have operations of their own and cost no call; the rarer ones
+  // are found through their step.
+  [[gnu::always_inline]] const FlatOp* Assign(const FlatOp* op, TComplex value) {
+    variables_.SetReadValue(op->dst, value);
+    return FinishInside(line_ + 1);
+  }
+  [[gnu::always_inline]] const FlatOp* LoopTest(const FlatOp* op) {
+    if (op != tested_ && !SolangeTest(op)) return Leave();
+    state_.ArgumentCursor[MainProgram] = op->b;
+    return op + 1;
+  }
+  // After the loop's test: the top record was opened by the partner line, so back to the
+  // line after it.
+  [[gnu::always_inline]] const FlatOp* LoopEnd(const FlatOp* op, TComplex condition) {
+    if (condition.Re != 0 || condition.Im != 0) return FinishInside(op->dst + 1);
+    return LoopEnded();
+  }
+  const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
-    // Most lines that run are assignments: tested before the other kinds, which take a
-    // jump through a table.
-    if (step.kind == Kind::Assign) [[likely]] {
-      variables_.SetReadValue(step.variable, r[step.value]);
-      return Finish(line_ + 1);
-    }
     switch (step.kind) {
       case Kind::Argument:
         state_.ArgumentCursor[MainProgram] = step.cursor;
         return op + 1;
-      case Kind::Assign:  // tested above
+      case Kind::SolangeTest:  // an operation of its own (LoopTest)
         break;
       case Kind::Next:
         return Finish(line_ + 1);
@@ -286,12 +321,6 @@ class Interpreter::CompiledRun {
         return Skip(static_cast<std::int8_t>(BlockKind::Wenn));
       case Kind::Solange:
         return Solange(r[step.value]);
-      case Kind::SolangeTest:
-        if (&step != tested_ && !SolangeTest(step)) return Leave();
-        state_.ArgumentCursor[MainProgram] = step.cursor;
-        return op + 1;
-      case Kind::SolangeEnd:
-        return SolangeEnd(step, r[step.value]);
       case Kind::Wiederhole:
         return Wiederhole(r[step.value]);
       case Kind::WiederholeEnd:
@@ -319,29 +348,67 @@ class Interpreter::CompiledRun {
   }
 
   // The step is done and the line counter names `next`: counted, then on to `next`
-  // unless a bound of the call or the end of the program is reached.
+  // unless a bound of the call, the end of the program or the run flag stops the run.
+  // The flag is tested only where something may have cleared it: at the end of a loan
+  // (whatever parked it), after a command and after the interrupt was asked (Watch).
+  // `next` is any line here, and at most one past the last line in FinishInside: the
+  // routine's lines have an entry for that one too, never current, which Enter ends.
   const FlatOp* Finish(std::int32_t next) {
+    Count(next);
+    if (left_ == 0) [[unlikely]]
+      return LoanEnded(next);
+    // A negative line reads as one far beyond the last.
+    if (static_cast<std::uint32_t>(next) >= line_count_) return Outside();
+    return Next(next);
+  }
+  [[gnu::always_inline]] const FlatOp* FinishInside(std::int32_t next) {
+    Count(next);
+    if (left_ == 0) [[unlikely]]
+      return LoanEnded(next);
+    return Next(next);
+  }
+  [[gnu::always_inline]] void Count(std::int32_t next) {
     state_.CurrentLine[MainProgram] = next;
     state_.ArgumentCursor[MainProgram] = 0;
     ++counted_;
-    if (--left_ == 0 && BoundReached()) [[unlikely]] {
-      end_ = RoutineEnd::Bound;
-      return nullptr;
-    }
-    // A negative line reads as one far beyond the last.
-    if (!running_ || static_cast<std::uint32_t>(next) >= line_count_) {
-      end_ = RoutineEnd::Outside;
-      return nullptr;
-    }
+    --left_;
+  }
+  [[gnu::always_inline]] const FlatOp* Next(std::int32_t next) {
     line_ = next;
     const LineRoutine::Line& line = lines_[next];
     if (line.current_in == epoch_) [[likely]]
-      return ops_ + line.entry;
+      return line.at;
     return Enter(next);
+  }
+  [[gnu::noinline]] const FlatOp* Outside() {
+    end_ = RoutineEnd::Outside;
+    return nullptr;
+  }
+  // The loan is ended, or was only parked (Park): a bound of the call or the flag.
+  [[gnu::noinline]] const FlatOp* LoanEnded(std::int32_t next) {
+    left_ += parked_;
+    parked_ = 0;
+    if (left_ == 0 && BoundReached()) {
+      end_ = RoutineEnd::Bound;
+      return nullptr;
+    }
+    if (!running_ || static_cast<std::uint32_t>(next) >= line_count_) return Outside();
+    return Next(next);
+  }
+  // The next Finish ends the loan, and so tests the flag; the lines parked are lent again
+  // there (and before anything else asks the slice clock about the loan).
+  void Park() {
+    parked_ += left_ - 1;
+    left_ = 1;
+  }
+  void Unpark() {
+    left_ += parked_;
+    parked_ = 0;
   }
   // Line `next` not yet found current in this call: its slot compared with its text, and
   // its operations where they were compiled from that reading.
   [[gnu::noinline]] const FlatOp* Enter(std::int32_t next) {
+    if (static_cast<std::uint32_t>(next) >= line_count_) return Outside();
     LineSlot& slot = slots_[next];
     in_.lines_.Check(slot, program_[static_cast<std::size_t>(next)]);
     LineRoutine::Line& line = lines_[next];
@@ -355,7 +422,8 @@ class Interpreter::CompiledRun {
       return nullptr;
     }
     line.current_in = epoch_;
-    return ops_ + line.entry;
+    line.at = ops_ + line.entry;
+    return line.at;
   }
 
   // The lines this run may end before it must look at the call's step limit or the slice
@@ -410,15 +478,22 @@ class Interpreter::CompiledRun {
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
-    BlockRecord record;
+    // The condition in the buffer of the last record popped, mostly its text already: a
+    // drawing loop entered once per pixel allocates nothing for its record.
+    std::string& condition_text = in_.spare_condition_;
+    const std::string_view text(slot.text.data() + term.start, term.end - term.start);
+    if (condition_text != text) condition_text.assign(text);
+    if (!in_.RecordFits(MainProgram, RecordBytes(text.size()))) return Leave();
+    BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();  // made where it stays
+    tested_ = nullptr;
+    state_.block_bytes[MainProgram] += RecordBytes(text.size());
     record.kind = BlockKind::Solange;
+    record.condition.swap(condition_text);
     record.start_line = line_;
-    record.condition = std::move(in_.spare_condition_);
-    record.condition.assign(slot.text, term.start, term.end - term.start);
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
     record.plan_call = in_.lines_.Epoch();
-    return Push(std::move(record));
+    return FinishInside(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Push(BlockRecord&& record) {
@@ -433,7 +508,8 @@ class Interpreter::CompiledRun {
   // line, with that line's condition (as the end of the loop finds it). Once found, it
   // holds until a record is pushed or popped: nothing else in a call changes the record,
   // the partner's slot or where the record finds its plan.
-  [[gnu::noinline]] bool SolangeTest(const RoutineStep& step) {
+  [[gnu::noinline]] bool SolangeTest(const FlatOp* op) {
+    const RoutineStep& step = steps_[op->a];
     std::vector<BlockRecord>& stack = state_.BlockStack[MainProgram];
     if (stack.empty()) return false;
     BlockRecord& top = stack.back();
@@ -445,17 +521,14 @@ class Interpreter::CompiledRun {
       top.plan_call = in_.lines_.Epoch();
     }
     if (top.condition_plan != &opening.terms[0].plan) return false;
-    tested_ = &step;
+    tested_ = op;
     return true;
   }
 
-  // After the loop's test: the top record was opened by the partner line, so back to the
-  // line after it.
-  const FlatOp* SolangeEnd(const RoutineStep& step, TComplex condition) {
-    if (condition.Re != 0 || condition.Im != 0) return Finish(step.partner + 1);
+  [[gnu::noinline]] const FlatOp* LoopEnded() {
     tested_ = nullptr;
     in_.PopRecord(MainProgram, &in_.spare_condition_);
-    return Finish(line_ + 1);
+    return FinishInside(line_ + 1);
   }
 
   [[gnu::noinline]] const FlatOp* Wiederhole(TComplex count) {
@@ -512,8 +585,25 @@ class Interpreter::CompiledRun {
       arguments[static_cast<std::size_t>(i)] = r[step.arguments[static_cast<std::size_t>(i)]];
     }
     if (in_.Draw(step.command, arguments.data())) return Leave();
-    return Finish(line_ + 1);
+    // Whatever the canvas does may have cleared the flag.
+    Park();
+    return FinishInside(line_ + 1);
   }
+
+  // The run's interrupt, asked inside long powers: what it does (the window's events, a
+  // stop) may clear the run flag, so the line that asked ends its loan. The loan is whole
+  // while it is asked: the slice clock may cut it (LineIsLong).
+  struct Watch final : Interrupt {
+    Watch(CompiledRun& owner, Interrupt* asked) : run(owner), outer(asked) {}
+    bool StopNow() override {
+      run.Unpark();
+      const bool stop = outer->StopNow();
+      run.Park();
+      return stop;
+    }
+    CompiledRun& run;
+    Interrupt* outer;
+  };
 
   Interpreter& in_;
   InterpreterState& state_;
@@ -531,9 +621,11 @@ class Interpreter::CompiledRun {
   std::int64_t& counted_;
   std::int64_t counted_before_;
   std::int64_t& done_;
-  std::int64_t left_ = 1;  // lines lent (Lend)
-  // The SolangeTest found to hold since the last push or pop.
-  const RoutineStep* tested_ = nullptr;
+  std::int64_t left_ = 1;    // lines lent (Lend)
+  std::int64_t parked_ = 0;  // lines of the loan held back by Park
+  Watch watch_;
+  // The LoopTest found to hold since the last push or pop.
+  const FlatOp* tested_ = nullptr;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
   bool compile_ = false;

@@ -22,14 +22,14 @@ namespace ombrix {
 // What a line does with the values of its terms, named by the Host operation after them.
 struct RoutineStep {
   enum class Kind : std::uint8_t {
-    Argument,       // the argument cursor as the step leaves it before argument `value`
-    Assign,         // `variable` takes `value`
-    Next,           // nothing but the step: an empty line, "EndeWenn"
-    Wenn,           // on into the block, or past it where `value` is 0
-    Andernfalls,    // reached by running through the "Wenn" part: on past the "EndeWenn"
-    Solange,        // opens the loop on `value`, or passes over it
-    SolangeTest,    // the top record's condition is the one `partner`'s line holds
-    SolangeEnd,     // back to the loop's start on `value`, else the loop ends
+    Argument,     // the argument cursor as the step leaves it before argument `value`
+    Next,         // nothing but the step: an empty line, "EndeWenn"
+    Wenn,         // on into the block, or past it where `value` is 0
+    Andernfalls,  // reached by running through the "Wenn" part: on past the "EndeWenn"
+    Solange,      // opens the loop on `value`, or passes over it
+    // The top record's condition is the one `partner`'s line holds (FlatOp::Code::LoopTest;
+    // the loop's end is FlatOp::Code::LoopEnd).
+    SolangeTest,
     Wiederhole,     // opens the loop `value` times
     WiederholeEnd,  // the top record's count
     Fuer,           // `variable` from `arguments`, the loop opened
@@ -40,8 +40,8 @@ struct RoutineStep {
   std::int32_t line = 0;
   std::int32_t value = -1;     // the register of the term's value
   std::int32_t cursor = 0;     // the argument cursor (Argument, and the loop ends)
-  std::int32_t variable = -1;  // Assign, Fuer
-  std::int32_t partner = -1;   // the "Solange" line whose condition SolangeTest and End expect
+  std::int32_t variable = -1;  // Fuer
+  std::int32_t partner = -1;   // the "Solange" line whose condition SolangeTest expects
   std::uint64_t fill = 0;      // the reading of the partner's slot it was compiled from
   std::int32_t command = -1;
   std::array<std::int32_t, kMaxLineArguments> arguments{};  // registers
@@ -59,6 +59,7 @@ struct LineRoutine {
     // the reading its slot holds: the texts do not change within a call, so it holds for
     // the rest of that call.
     std::uint64_t current_in = 0;
+    const FlatOp* at = nullptr;  // the first operation, while `current_in` holds
   };
   // A line compiled again leaves its old operations behind, unused. Once they are more than
   // these and more than the ones in use, the routine starts afresh: it holds at most about
@@ -75,7 +76,7 @@ struct LineRoutine {
 
   FlatPlan code;  // the operations and registers of every compiled line
   std::vector<RoutineStep> steps;
-  std::vector<Line> lines;  // by line of the main program
+  std::vector<Line> lines;  // by line of the main program, and one never compiled past them
   std::vector<Skip> skips;  // by line, as `lines`
   std::size_t used = 0;     // the operations of the lines' current compilations
   PlanCache::Stamp stamp;   // what the terms were lowered for
@@ -87,6 +88,10 @@ struct LineRoutine {
     skips.clear();
     used = 0;
     stamp = now;
+  }
+  // The operations have moved: no line's `at` holds.
+  void Moved() {
+    for (Line& line : lines) line.current_in = 0;
   }
   // Line `n` is compiled again: its old operations are unused from now on. True where the
   // routine has started afresh.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "logic/program/interpreter.h"
@@ -16,14 +17,27 @@ using testing::Observed;
 using testing::World;
 using Lines = std::vector<std::string>;
 
+// How a long line's interrupt stops the run when it is asked for the `at`th time: by the
+// run flag alone, as anything the window does meanwhile may clear it, or by "Abbrechen".
+struct StopInLine {
+  int at = 0;  // none
+  bool abandons = false;
+};
+
 // Runs `program` in calls of `chunk` lines each (the last ones may stop anywhere inside
 // a loop), with `edit` put in place of line `edit_line` after the first call, and returns
 // what a user could see afterwards.
 std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edit_line = -1,
-                        const std::string& edit = {}) {
+                        const std::string& edit = {}, StopInLine stop = {}) {
   World world;
   for (const char* name : {"x", "y", "p", "z", "n", "c"}) world.AddVariable(name);
   world.interpreter.UseCompiledLines(compiled);
+  int polls = 0;
+  world.run.SetLineWait([&] {
+    if (++polls != stop.at) return;
+    if (stop.abandons) world.run.Stop();
+    world.flags.MainRunning = false;
+  });
   world.Run(program, chunk);
   long steps = world.steps;
   if (edit_line >= 0) world.project.programs[MainProgram][edit_line] = edit;
@@ -84,12 +98,45 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       {"a complex condition",
        {"x:=i", "Wenn(x)", "n:=1", "EndeWenn", "Solange(x)", "x:=0", "EndeSolange"},
        {}},
+      {"a loop's end edited between calls", julia, {11, "EndeWiederhole"}},
+      {"an assignment edited into a command between calls", julia, {10, "ZeichnePunkt(n)"}},
+      {"a division by zero in an assignment",
+       {"x:=2", "Solange(x>-2)", "y:=1/x", "x:=x-1", "EndeSolange"},
+       {}},
+      {"an assignment to an unknown variable",
+       {"Wiederhole(3)", "x:=x+1", "q:=x", "EndeWiederhole"},
+       {}},
   };
   for (const Row& row : rows) {
     for (const long chunk : {1L, 2L, 3L, 7L, 100000L}) {
       SCOPED_TRACE(std::string(row.name) + ", calls of " + std::to_string(chunk));
       EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
                 RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
+    }
+  }
+}
+
+// A run flag cleared while a long line asks its interrupt must stop the run after that
+// line, as the steps find it, wherever the line stands in a loop.
+TEST(CompiledLinesTest, AFlagClearedInsideALineStopsAfterIt) {
+  // Asks its interrupt twice, and again in every later loop: the base changes.
+  const std::string dear = "y:=(1+x/1e9)^9000";
+  const std::vector<std::pair<const char*, Lines>> programs = {
+      {"before a loop's end", {"Wiederhole(3)", "x:=x+1", dear, "EndeWiederhole", "x:=0"}},
+      {"before an assignment", {"x:=0", "Solange(x<3)", dear, "x:=x+1", "EndeSolange"}},
+      {"in a block after a command",
+       {"Wiederhole(2)", "ZeichnePunkt(x)", "Wenn(1)", dear, "EndeWenn", "x:=x+1",
+        "EndeWiederhole"}},
+  };
+  for (const auto& [name, program] : programs) {
+    for (const StopInLine stop : {StopInLine{1}, StopInLine{4}, StopInLine{3, true}}) {
+      for (const long chunk : {1L, 4L, 100000L}) {
+        SCOPED_TRACE(std::string(name) + ", stopped at poll " + std::to_string(stop.at) +
+                     (stop.abandons ? " by Abbrechen" : "") + ", calls of " +
+                     std::to_string(chunk));
+        EXPECT_EQ(RunInChunks(program, true, chunk, -1, {}, stop),
+                  RunInChunks(program, false, chunk, -1, {}, stop));
+      }
     }
   }
 }
