@@ -242,6 +242,9 @@ void ExpectSameValueInARun(EvalWorld& world, const std::string& term) {
       return true;
     }
     static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
+    static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
+    static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
+    static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
     static bool Stopped() { return false; }
   } run;
   FlatPlan plan;
