@@ -457,7 +457,7 @@ int AppendLoweredPlan(const PlanCache::Plan& plan, FlatPlan& into) {
 namespace {
 
 // What a lone plan's run gives its caller: the term's value and its read at End.
-class LonePlan {
+class LonePlan : public flat::TermsOnly {
  public:
   LonePlan(const EvalContext& context, FlatWork& work, TComplex& raw, TComplex& value)
       : context_(context), work_(work), raw_(raw), value_(value) {}
@@ -471,12 +471,6 @@ class LonePlan {
     flat::Put(value_, read);
     return true;
   }
-  // A lone plan has no operations of a host.
-  static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
-  static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
-  static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
-  static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
-  static bool Stopped() { return false; }
 
  private:
   const EvalContext& context_;

@@ -162,6 +162,16 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return ReadFresh(result, read);
 }
 
+// The host operations of a run that holds terms only (a lone plan's, a test's): it has
+// none, and a run that met one would stop.
+struct TermsOnly {
+  static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
+  static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
+  static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
+  static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
+  static bool Stopped() { return false; }
+};
+
 }  // namespace ombrix::flat
 
 namespace ombrix {

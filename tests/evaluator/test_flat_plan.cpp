@@ -235,17 +235,12 @@ TEST(FlatPlans, ConstantsWorkedOutWhenBuilt) {
 // The value of `term` as a line's value in a caller's longer run of operations: the text
 // path's result read back, bit for bit, where the run gives one.
 void ExpectSameValueInARun(EvalWorld& world, const std::string& term) {
-  struct Run {
+  struct Run : flat::TermsOnly {
     TComplex value;
     bool End(const FlatOp& op, const TComplex* r) {
       value = r[op.a];
       return true;
     }
-    static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
-    static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
-    static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
-    static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
-    static bool Stopped() { return false; }
   } run;
   FlatPlan plan;
   FlatOp end;
