@@ -368,11 +368,6 @@ bool Interpreter::StepClosing(int k, BlockKind kind) {
   }
 }
 
-bool Interpreter::RecordFits(int k, std::size_t bytes) const {
-  return state_.BlockStack[k].size() < kMaxBlockRecords &&
-         state_.block_bytes[k] + bytes <= kMaxBlockBytes;
-}
-
 bool Interpreter::PushRecord(int k, BlockRecord&& record) {
   if (!RecordFits(k, record)) {
     ReportRunError(k, StructureError(record.kind));

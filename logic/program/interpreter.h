@@ -225,7 +225,10 @@ class Interpreter {
   bool RecordFits(int k, const BlockRecord& record) const {
     return RecordFits(k, RecordBytes(record));
   }
-  bool RecordFits(int k, std::size_t bytes) const;
+  bool RecordFits(int k, std::size_t bytes) const {
+    return state_.BlockStack[k].size() < kMaxBlockRecords &&
+           state_.block_bytes[k] + bytes <= kMaxBlockBytes;
+  }
   bool CloseLoop(int k, BlockKind kind);
   // Whether a loop's closing keyword sends its program back to the loop's start; what
   // the test changes goes through the change observer.
@@ -284,9 +287,6 @@ class Interpreter {
   EvalContext context_;
   std::string error_;  // the error text of the last term that failed, kept for its buffer
   LineRoutine routine_;
-  // The text of the last "Solange" condition the routine popped, kept for its buffer: a
-  // drawing loop entered once per pixel then allocates nothing for its record.
-  std::string spare_condition_;
   bool compiled_lines_ = true;
   StepObserver* observer_ = nullptr;
   ChangeObserver* changes_ = nullptr;

@@ -208,20 +208,21 @@ class Interpreter::LineCompiler {
 };
 
 const FlatOp* Interpreter::CompiledLine(std::int32_t n, LineSlot& slot) {
-  std::vector<LineRoutine::Line>& lines = routine_.lines;
   // One past the last line as well: a line's end need not test that its next line exists.
-  const std::size_t count = project_.programs[MainProgram].size() + 1;
-  if (lines.size() != count) {
-    lines.resize(count);
-    routine_.skips.resize(count);
+  routine_.Fit(project_.programs[MainProgram].size() + 1);
+  if (routine_.at_in != lines_.Epoch()) {
+    routine_.Forget();
+    routine_.at_in = lines_.Epoch();
   }
-  LineRoutine::Line& line = lines[static_cast<std::size_t>(n)];
+  LineRoutine::Line& line = routine_.lines[static_cast<std::size_t>(n)];
   if (line.fill != slot.fill) {
     const FlatOp* const was = routine_.code.ops.data();
     static_cast<void>(routine_.Recompiling(static_cast<std::size_t>(n)));
     const std::size_t before = routine_.code.ops.size();
     const bool compiled = LineCompiler(*this, n, slot).Compile();
-    if (routine_.code.ops.data() != was) routine_.Moved();
+    // The operations have moved: no line's `at` holds.
+    if (routine_.code.ops.data() != was) routine_.Forget();
+    routine_.at[static_cast<std::size_t>(n)] = &LineRoutine::kEnter;
     const std::size_t added = routine_.code.ops.size() - before;
     routine_.used += added;
     routine_.lines[static_cast<std::size_t>(n)] = {
@@ -247,10 +248,12 @@ class Interpreter::CompiledRun {
         steps_(in.routine_.steps.data()),
         ops_(in.routine_.code.ops.data()),
         lines_(in.routine_.lines.data()),
+        at_(in.routine_.at.data()),
         epoch_(in.lines_.Epoch()),
         limit_(limit),
         slices_(slices),
         counted_(counted),
+        counted_out_(counted),
         counted_before_(counted),
         done_(done),
         watch_(*this, in.context_.interrupt) {
@@ -263,6 +266,7 @@ class Interpreter::CompiledRun {
   // clock has taken the lines that ended as Spent would have.
   ~CompiledRun() {
     in_.context_.interrupt = watch_.outer;
+    counted_out_ = counted_;
     Unpark();
     if (slices_ != nullptr) static_cast<void>(slices_->Settle(0));
   }
@@ -292,7 +296,8 @@ class Interpreter::CompiledRun {
   // are found through their step.
   [[gnu::always_inline]] const FlatOp* Assign(const FlatOp* op, TComplex value) {
     variables_.SetReadValue(op->dst, value);
-    return FinishInside(line_ + 1);
+    // Its argument cursor is still the 0 every line begins with: nothing of a term moves it.
+    return FinishInside(line_ + 1, false);
   }
   [[gnu::always_inline]] const FlatOp* LoopTest(const FlatOp* op) {
     if (op != tested_ && !SolangeTest(op)) return Leave();
@@ -313,6 +318,8 @@ class Interpreter::CompiledRun {
         return op + 1;
       case Kind::SolangeTest:  // an operation of its own (LoopTest)
         break;
+      case Kind::Enter:
+        return Enter(line_);
       case Kind::Next:
         return Finish(line_ + 1);
       case Kind::Wenn:
@@ -361,24 +368,21 @@ class Interpreter::CompiledRun {
     if (static_cast<std::uint32_t>(next) >= line_count_) return Outside();
     return Next(next);
   }
-  [[gnu::always_inline]] const FlatOp* FinishInside(std::int32_t next) {
-    Count(next);
+  [[gnu::always_inline]] const FlatOp* FinishInside(std::int32_t next, bool cursor_moved = true) {
+    Count(next, cursor_moved);
     if (left_ == 0) [[unlikely]]
       return LoanEnded(next);
     return Next(next);
   }
-  [[gnu::always_inline]] void Count(std::int32_t next) {
+  [[gnu::always_inline]] void Count(std::int32_t next, bool cursor_moved = true) {
     state_.CurrentLine[MainProgram] = next;
-    state_.ArgumentCursor[MainProgram] = 0;
+    if (cursor_moved) state_.ArgumentCursor[MainProgram] = 0;
     ++counted_;
     --left_;
   }
   [[gnu::always_inline]] const FlatOp* Next(std::int32_t next) {
     line_ = next;
-    const LineRoutine::Line& line = lines_[next];
-    if (line.current_in == epoch_) [[likely]]
-      return line.at;
-    return Enter(next);
+    return at_[next];
   }
   [[gnu::noinline]] const FlatOp* Outside() {
     end_ = RoutineEnd::Outside;
@@ -421,9 +425,8 @@ class Interpreter::CompiledRun {
       end_ = RoutineEnd::Line;
       return nullptr;
     }
-    line.current_in = epoch_;
-    line.at = ops_ + line.entry;
-    return line.at;
+    in_.routine_.Entered(static_cast<std::size_t>(next), ops_ + line.entry);
+    return ops_ + line.entry;
   }
 
   // The lines this run may end before it must look at the call's step limit or the slice
@@ -480,15 +483,15 @@ class Interpreter::CompiledRun {
     LineSlot::Term& term = slot.terms[0];
     // The condition in the buffer of the last record popped, mostly its text already: a
     // drawing loop entered once per pixel allocates nothing for its record.
-    std::string& condition_text = in_.spare_condition_;
+    LineRoutine& routine = in_.routine_;
     const std::string_view text(slot.text.data() + term.start, term.end - term.start);
-    if (condition_text != text) condition_text.assign(text);
+    if (!SameText(routine.spare, text)) routine.spare.assign(text);
     if (!in_.RecordFits(MainProgram, RecordBytes(text.size()))) return Leave();
     BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();  // made where it stays
     tested_ = nullptr;
     state_.block_bytes[MainProgram] += RecordBytes(text.size());
     record.kind = BlockKind::Solange;
-    record.condition.swap(condition_text);
+    record.condition = std::move(routine.spare);
     record.start_line = line_;
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
@@ -527,7 +530,7 @@ class Interpreter::CompiledRun {
 
   [[gnu::noinline]] const FlatOp* LoopEnded() {
     tested_ = nullptr;
-    in_.PopRecord(MainProgram, &in_.spare_condition_);
+    in_.PopRecord(MainProgram, &in_.routine_.spare);
     return FinishInside(line_ + 1);
   }
 
@@ -596,6 +599,7 @@ class Interpreter::CompiledRun {
   struct Watch final : Interrupt {
     Watch(CompiledRun& owner, Interrupt* asked) : run(owner), outer(asked) {}
     bool StopNow() override {
+      run.counted_out_ = run.counted_;
       run.Unpark();
       const bool stop = outer->StopNow();
       run.Park();
@@ -615,10 +619,14 @@ class Interpreter::CompiledRun {
   const RoutineStep* steps_;
   const FlatOp* ops_;
   LineRoutine::Line* lines_;
+  const FlatOp** at_;
   std::uint64_t epoch_;
   std::int64_t limit_;
   SliceClock* slices_;
-  std::int64_t& counted_;
+  // The lines ended, kept here and written back to the caller's count where it can be
+  // looked at: when the run ends, however it ends, and while the interrupt is asked.
+  std::int64_t counted_;
+  std::int64_t& counted_out_;
   std::int64_t counted_before_;
   std::int64_t& done_;
   std::int64_t left_ = 1;    // lines lent (Lend)

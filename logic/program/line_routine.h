@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -35,6 +36,9 @@ struct RoutineStep {
     Fuer,           // `variable` from `arguments`, the loop opened
     FuerEnd,        // the top record's variable one step on
     Command,        // `command` with `arguments`
+    // The first operation of every line not yet found current in the call (LineRoutine's
+    // kEnter): the line's slot compared with its text, and on into its operations.
+    Enter,
   };
   Kind kind = Kind::Next;
   std::int32_t line = 0;
@@ -55,12 +59,9 @@ struct LineRoutine {
     std::int32_t entry = kNotCompiled;  // the index of the line's first operation
     std::uint64_t fill = 0;             // the slot's reading it was compiled from
     std::size_t count = 0;              // its operations
-    // The call that runs steps (LineCache::Epoch) in which the line was found compiled for
-    // the reading its slot holds: the texts do not change within a call, so it holds for
-    // the rest of that call.
-    std::uint64_t current_in = 0;
-    const FlatOp* at = nullptr;  // the first operation, while `current_in` holds
   };
+  // Where `at` sends a line not found current in the call: a step of its own (steps[0]).
+  static constexpr FlatOp kEnter{FlatOp::Code::Host};
   // A line compiled again leaves its old operations behind, unused. Once they are more than
   // these and more than the ones in use, the routine starts afresh: it holds at most about
   // twice what the program's lines need, however often they are edited, and a program of
@@ -75,23 +76,49 @@ struct LineRoutine {
   };
 
   FlatPlan code;  // the operations and registers of every compiled line
-  std::vector<RoutineStep> steps;
+  std::vector<RoutineStep> steps{RoutineStep{RoutineStep::Kind::Enter}};
   std::vector<Line> lines;  // by line of the main program, and one never compiled past them
   std::vector<Skip> skips;  // by line, as `lines`
-  std::size_t used = 0;     // the operations of the lines' current compilations
-  PlanCache::Stamp stamp;   // what the terms were lowered for
+  // By line, as `lines`: the first operation of a line found compiled for the reading its
+  // slot holds in the call `at_in` (LineCache::Epoch), else kEnter. The texts do not
+  // change within a call, so a line found current holds for the rest of that call, and
+  // the end of a line finds the next one's operations in one read.
+  std::vector<const FlatOp*> at;
+  std::vector<std::int32_t> entered;  // the lines whose `at` is not kEnter
+  std::uint64_t at_in = 0;
+  std::size_t used = 0;    // the operations of the lines' current compilations
+  PlanCache::Stamp stamp;  // what the terms were lowered for
+  // The condition of the last "Solange" record popped, kept for its buffer: a drawing loop
+  // entered once per pixel then allocates nothing for its record.
+  std::string spare;
 
   void Clear(const PlanCache::Stamp& now) {
     code = FlatPlan{};
-    steps.clear();
+    steps.assign(1, RoutineStep{RoutineStep::Kind::Enter});
     lines.clear();
     skips.clear();
+    at.clear();
+    entered.clear();
     used = 0;
     stamp = now;
   }
-  // The operations have moved: no line's `at` holds.
-  void Moved() {
-    for (Line& line : lines) line.current_in = 0;
+  // `count` lines (one past the main program's included), none found current yet.
+  void Fit(std::size_t count) {
+    if (lines.size() == count) return;
+    lines.resize(count);
+    skips.resize(count);
+    at.assign(count, &kEnter);
+    entered.clear();
+  }
+  // No line found current any more: a new call, or the operations have moved.
+  void Forget() {
+    for (const std::int32_t n : entered) at[static_cast<std::size_t>(n)] = &kEnter;
+    entered.clear();
+  }
+  // Line `n` found current in the call `at_in`, its operations from `first`.
+  void Entered(std::size_t n, const FlatOp* first) {
+    at[n] = first;
+    entered.push_back(static_cast<std::int32_t>(n));
   }
   // Line `n` is compiled again: its old operations are unused from now on. True where the
   // routine has started afresh.
@@ -101,8 +128,7 @@ struct LineRoutine {
     if (unused <= kMinUnused || unused <= used) return false;
     const std::size_t count = lines.size();
     Clear(stamp);
-    lines.resize(count);
-    skips.resize(count);
+    Fit(count);
     return true;
   }
 };

@@ -26,14 +26,16 @@ struct StopInLine {
 
 // Runs `program` in calls of `chunk` lines each (the last ones may stop anywhere inside
 // a loop), with `edit` put in place of line `edit_line` after the first call, and returns
-// what a user could see afterwards.
+// what a user could see afterwards, and the lines run as each poll of a long line saw them.
 std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edit_line = -1,
                         const std::string& edit = {}, StopInLine stop = {}) {
   World world;
   for (const char* name : {"x", "y", "p", "z", "n", "c"}) world.AddVariable(name);
   world.interpreter.UseCompiledLines(compiled);
   int polls = 0;
+  std::string seen;
   world.run.SetLineWait([&] {
+    seen += std::to_string(world.run.LinesRun()) + " ";
     if (++polls != stop.at) return;
     if (stop.abandons) world.run.Stop();
     world.flags.MainRunning = false;
@@ -49,7 +51,7 @@ std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edi
     steps += static_cast<long>(world.run.LinesRun() - before);
   }
   world.steps = steps;
-  return Observed(world);
+  return seen + Observed(world);
 }
 
 // The compiled routine must leave exactly what the steps leave, whatever bound of a call
