@@ -345,12 +345,28 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
 
 // One entry of the sum pass added to the running `sum`; false when the sum then fails
 // the overflow test.
+// A sum's parts whose own sum lies within the limit are decided by that one test: both are
+// finite (a part that is not makes the sum not finite), so the operator only cuts them, and
+// the cut pair passes the overflow test too (the cut zeroes a part of at most
+// ZeroCutThreshold, which cannot move a sum of magnitude near the limit). Other parts take
+// the operator's checked steps and the test itself.
 [[gnu::always_inline]] inline bool SumStep(char op, TComplex value, TComplex& sum) {
+  double re = 0;
+  double im = 0;
   if (op == '+') {
-    sum = sum + value;
+    re = sum.Re + value.Re;
+    im = sum.Im + value.Im;
   } else if (op == '-') {
-    sum = sum - value;
+    re = sum.Re - value.Re;
+    im = sum.Im - value.Im;
+  } else {
+    return !Overflows(sum);
   }
+  if (std::fabs(re + im) <= PowerOverflowLimit) [[likely]] {
+    sum = MakeComplex(re, im);
+    return true;
+  }
+  sum = op == '+' ? sum + value : sum - value;
   return !Overflows(sum);
 }
 
