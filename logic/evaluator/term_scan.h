@@ -266,6 +266,16 @@ struct PowerWork {
   work.products += EstimatedProducts(base, exponent.Re);
   if (work.products > work.budget) return PassFailure::BadOperand;
   const auto n = static_cast<std::int32_t>(exponent.Re);
+  if (n == 2) {
+    // A square whose parts' magnitudes sum to at most half the limit is its product cut:
+    // both parts are finite, and the cut pair lies far inside the power's limit and the
+    // overflow test. Other squares take the steps below.
+    const TComplex uncut = UncutProduct(base, base);
+    if (std::fabs(uncut.Re) + std::fabs(uncut.Im) <= PowerOverflowLimit / 2) [[likely]] {
+      power = MakeComplex(uncut.Re, uncut.Im);
+      return PassFailure::None;
+    }
+  }
   const bool kept = work.memo != nullptr && PowerMemo::WorthKeeping(n);
   if (!kept || !work.memo->Find(base, n, power)) {
     power = ComplexPowInt(base, n, work.boxes, work.interrupt);
