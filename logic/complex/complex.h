@@ -76,9 +76,12 @@ inline TComplex operator*(double k, TComplex a) {
   }
   return MakeComplex(re, im);
 }
+// The product's parts before the checks and the cut.
+inline TComplex UncutProduct(TComplex a, TComplex b) {
+  return {a.Re * b.Re - a.Im * b.Im, a.Im * b.Re + a.Re * b.Im};
+}
 inline TComplex operator*(TComplex a, TComplex b) {
-  const double re = a.Re * b.Re - a.Im * b.Im;
-  const double im = a.Im * b.Re + a.Re * b.Im;
+  const auto [re, im] = UncutProduct(a, b);
   if (!BothFinite(re, im)) [[unlikely]] {
     return MakeComplex(CheckedSub(CheckedMul(a.Re, b.Re), CheckedMul(a.Im, b.Im)),
                        CheckedAdd(CheckedMul(a.Im, b.Re), CheckedMul(a.Re, b.Im)));

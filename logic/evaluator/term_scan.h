@@ -266,6 +266,16 @@ struct PowerWork {
   work.products += EstimatedProducts(base, exponent.Re);
   if (work.products > work.budget) return PassFailure::BadOperand;
   const auto n = static_cast<std::int32_t>(exponent.Re);
+  if (n == 2) {
+    // A square whose parts' magnitudes sum to at most half the limit is its product cut:
+    // both parts are finite, and the cut pair lies far inside the power's limit and the
+    // overflow test. Other squares take the steps below.
+    const TComplex uncut = UncutProduct(base, base);
+    if (std::fabs(uncut.Re) + std::fabs(uncut.Im) <= PowerOverflowLimit / 2) [[likely]] {
+      power = MakeComplex(uncut.Re, uncut.Im);
+      return PassFailure::None;
+    }
+  }
   const bool kept = work.memo != nullptr && PowerMemo::WorthKeeping(n);
   if (!kept || !work.memo->Find(base, n, power)) {
     power = ComplexPowInt(base, n, work.boxes, work.interrupt);
@@ -345,12 +355,28 @@ inline PassFailure ProductPass(OperandList& list, MessageBoxes& boxes) {
 
 // One entry of the sum pass added to the running `sum`; false when the sum then fails
 // the overflow test.
+// A sum's parts whose own sum lies within the limit are decided by that one test: both are
+// finite (a part that is not makes the sum not finite), so the operator only cuts them, and
+// the cut pair passes the overflow test too (the cut zeroes a part of at most
+// ZeroCutThreshold, which cannot move a sum of magnitude near the limit). Other parts take
+// the operator's checked steps and the test itself.
 [[gnu::always_inline]] inline bool SumStep(char op, TComplex value, TComplex& sum) {
+  double re = 0;
+  double im = 0;
   if (op == '+') {
-    sum = sum + value;
+    re = sum.Re + value.Re;
+    im = sum.Im + value.Im;
   } else if (op == '-') {
-    sum = sum - value;
+    re = sum.Re - value.Re;
+    im = sum.Im - value.Im;
+  } else {
+    return !Overflows(sum);
   }
+  if (std::fabs(re + im) <= PowerOverflowLimit) [[likely]] {
+    sum = MakeComplex(re, im);
+    return true;
+  }
+  sum = op == '+' ? sum + value : sum - value;
   return !Overflows(sum);
 }
 

@@ -5,10 +5,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
+
+#include "tests/support/recording.h"
 
 namespace ombrix {
 namespace {
+
+// Sums (of a value and itself) and squares about the bounds of their quick tests meet the
+// operators' checked steps and the overflow test.
+TEST(SumAndSquare, MeetTheCheckedSteps) {
+  const std::tuple<const char*, TComplex, TComplex> rows[] = {
+      {"tiny parts cut", {1E-15, 2}, {1E-8, 2}},
+      {"beside the limit", {5E99, 1E-15}, {5E49, 5E49}},
+      {"past the limit", {6E99, 0}, {7.1E49, 7.1E49}}};
+  testing::RecordingMessageBoxes boxes;
+  for (const auto& [name, a, root] : rows) {
+    double products = 0;
+    TComplex sum = a, power, square = ComplexPowInt(root, 2, boxes);
+    EXPECT_TRUE(SumStep('+', a, sum) != Overflows(a + a) && sum == a + a) << name;
+    EXPECT_TRUE((PowerOf(root, {2, 0}, {products, 1E9, boxes, nullptr, nullptr}, power) ==
+                 PassFailure::None) != Overflows(square) &&
+                (Overflows(square) || power == square))
+        << name;
+  }
+}
 
 TEST(Normalise, LowerCaseWithoutBlanks) {
   struct Row {
