@@ -89,11 +89,13 @@ TComplex Compute(Builtin k, TComplex z, const DrawingView& drawing) {
     case Builtin::Konj:
       return ComplexConj(z);
     case Builtin::DeltaRe:
-      return ComplexFromReal(CheckedDiv(CheckedSub(drawing.ReMax(), drawing.ReMin()),
-                                        static_cast<double>(drawing.Width())));
+      return ComplexFromReal(
+          CheckedDiv(CheckedSub(drawing.ReMax(), drawing.ReMin()),
+                     static_cast<double>(ScaleDivisor(static_cast<int>(k), drawing))));
     case Builtin::DeltaIm:
-      return ComplexFromReal(CheckedDiv(CheckedSub(drawing.ImMax(), drawing.ImMin()),
-                                        static_cast<double>(drawing.Height())));
+      return ComplexFromReal(
+          CheckedDiv(CheckedSub(drawing.ImMax(), drawing.ImMin()),
+                     static_cast<double>(ScaleDivisor(static_cast<int>(k), drawing))));
     case Builtin::ReMin:
       return ComplexFromReal(drawing.ReMin());
     case Builtin::ReMax:

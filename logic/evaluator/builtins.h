@@ -4,11 +4,10 @@
 #include <optional>
 
 #include "logic/complex/complex.h"
+#include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/tables.h"
 
 namespace ombrix {
-
-class DrawingView;
 
 // The built-ins in the order of the function table (entries 0 .. 22); the name table in
 // builtins.cpp is checked against this order.
@@ -37,6 +36,21 @@ enum class Builtin {
   ImMin,
   ImMax,
 };
+
+// The built-ins whose value is read from the drawing's scale (the last six): ReMin, ReMax,
+// ImMin, ImMax, and DeltaRe and DeltaIm, which divide the scale's width or height by the
+// picture's (ScaleDivisor). They read nothing else and ignore their argument.
+inline constexpr int kFirstScaleBuiltin = static_cast<int>(Builtin::DeltaRe);
+inline constexpr int kScaleBuiltins = static_cast<int>(Builtin::ImMax) - kFirstScaleBuiltin + 1;
+inline bool ReadsTheScale(int k) {
+  return k >= kFirstScaleBuiltin && k < kFirstScaleBuiltin + kScaleBuiltins;
+}
+// The picture's size that built-in k divides by, 0 for one that divides by none.
+inline int ScaleDivisor(int k, const DrawingView& drawing) {
+  if (k == static_cast<int>(Builtin::DeltaRe)) return drawing.Width();
+  if (k == static_cast<int>(Builtin::DeltaIm)) return drawing.Height();
+  return 0;
+}
 
 // Betrag's value: the root of the sum of the squares, which is never negative.
 inline TComplex BetragOf(TComplex z) { return ComplexFromReal(ComplexAbs(z)); }

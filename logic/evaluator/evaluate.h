@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,6 +24,11 @@ class DrawingView {
   virtual TComplex MousePosition() const = 0;
   virtual int Width() const = 0;  // picture width in pixels, read at every use
   virtual int Height() const = 0;
+  // A count that stays the same while ReMin, ReMax, ImMin and ImMax do and never comes
+  // back to an earlier value, so that what was computed from them may be kept with it;
+  // kUncountedScale (the default) keeps nothing.
+  static constexpr std::uint64_t kUncountedScale = ~std::uint64_t{0};
+  virtual std::uint64_t ScaleCount() const { return kUncountedScale; }
 };
 
 // About ten seconds of products on a desktop machine of today.

@@ -78,7 +78,8 @@ class Lowering {
         continue;
       }
       const int argument = SideValue(InPlaceOrSteps(value.term, true));
-      value_regs_[v] = Emit(Code::Builtin, argument, value.k);
+      value_regs_[v] = ReadsTheScale(value.k) ? ScaleBuiltin(argument, value.k)
+                                              : Emit(Code::Builtin, argument, value.k);
     }
     const int result = TermSteps(plan_.root);
     FlatOp end;
@@ -122,6 +123,15 @@ class Lowering {
     out.b = b;
     out_.ops.push_back(out);
     return out.dst;
+  }
+
+  // A built-in that reads the scale writes its value, the value's read and that read cut
+  // (ScaleBuiltin): its operands take the read from there.
+  int ScaleBuiltin(int argument, int k) {
+    const int value = Emit(Code::ScaleBuiltin, argument, k);
+    registers_ += 2;  // the read and the read cut
+    scale_values_.insert(value);
+    return value;
   }
 
   // A short term is computed where its value is taken.
@@ -183,6 +193,10 @@ class Lowering {
         if (operand.sign == 1.0) return operand.index;
         return Emit(Code::Reg, operand.index, 0, '+', operand.sign);
       case LoweredOperand::Kind::SlotRead:
+        if (scale_values_.contains(operand.index)) {
+          if (operand.sign == 1.0) return operand.index + 2;
+          return Emit(Code::Reg, operand.index + 1, 0, '+', operand.sign);
+        }
         return Emit(Code::RegRead, operand.index, CutVariable(operand.index), '+', operand.sign);
     }
     return zero_;
@@ -423,6 +437,7 @@ class Lowering {
   std::map<int, int> cut_variables_;  // registers that hold a variable's value, cut
   std::set<int> sum_ready_;           // registers that a sum's first "+" leaves as they are
   std::set<int> comparisons_;         // registers of comparisons' values
+  std::set<int> scale_values_;        // registers of the values of ScaleBuiltin
 };
 
 }  // namespace

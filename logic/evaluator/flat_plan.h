@@ -6,10 +6,12 @@
 // a fault the operations meet is the fault the text path meets at the same point.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
 #include "logic/complex/complex.h"
+#include "logic/evaluator/builtins.h"
 #include "logic/evaluator/power_memo.h"
 
 namespace ombrix {
@@ -40,6 +42,18 @@ class RoundTripMemo {
   Kept kept_[256];
 };
 
+// The values of the built-ins that read the scale (ReadsTheScale) with their reads, each
+// kept with the drawing, its scale count and the picture's size it was computed for.
+struct ScaleMemo {
+  struct Kept {
+    const DrawingView* drawing = nullptr;  // none: nothing kept
+    std::uint64_t count = 0;
+    int divisor = 0;
+    TComplex value, read, cut;  // the value, its read, and that read cut
+  };
+  std::array<Kept, kScaleBuiltins> kept;  // by built-in, from kFirstScaleBuiltin
+};
+
 // One operation: writes register `dst` from registers `a` and `b`.
 struct FlatOp {
   // ORDER: RunFlatPlan's table of the operations' code (a static_assert there counts them).
@@ -62,7 +76,10 @@ struct FlatOp {
     PowerVar,         // `sign` times variable `a`, fetched as Var fetches it, ^ `b`
     Product,          // `a` `op` `b`, `op` one of the product pass
     Builtin,          // built-in `b` of `a`
-    Compare,          // 1 or 0: `a` `op` `b`
+    // Built-in `b` that reads the scale, of `a`; its value read back from its pair text
+    // goes to `dst` + 1, and that read cut (1 times it) to `dst` + 2.
+    ScaleBuiltin,
+    Compare,  // 1 or 0: `a` `op` `b`
     // "<" or ">" (`op`) against the number in `b`, decided by `a`, the left side's value
     // before its read: then `dst` takes the comparison's 1 or 0 and the `skip` operations
     // that read the side and compare it are passed over.
@@ -119,6 +136,7 @@ struct FlatPlan {
 struct FlatWork {
   RoundTripMemo& round_trips;
   PowerMemo& powers;
+  ScaleMemo& scales;
 };
 
 // True with the term's value in `raw` and `value` (see PlanResult; a comparison's raw and

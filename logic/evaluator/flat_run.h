@@ -150,6 +150,35 @@ inline bool DecidedUnread(TComplex unread, TComplex number) {
                                         : Read(result, read, work.round_trips);
 }
 
+// Built-in `op.b`, one that reads the scale, as FlatOp::Code::ScaleBuiltin writes it: kept
+// while the drawing's scale count and the picture's size it divides by stay, computed by
+// its rule otherwise. A value that fails, or whose read only the texts can make, is not
+// kept: the next run computes it again and fails where it does now. The read is made here,
+// before the operand that takes it: a read left to the texts leaves the whole term to them
+// either way, with nothing shown.
+[[gnu::always_inline]] inline bool ScaleBuiltinValue(const FlatOp& op, TComplex* r,
+                                                     const EvalContext& context, FlatWork& work) {
+  const DrawingView& drawing = context.drawing;
+  const int rule = context.functions.ArgumentRule(op.b);
+  const std::uint64_t count = drawing.ScaleCount();
+  const int divisor = ScaleDivisor(op.b, drawing);
+  ScaleMemo::Kept& kept = work.scales.kept[static_cast<std::size_t>(op.b - kFirstScaleBuiltin)];
+  // A rule on the argument is tested at every call.
+  if (kept.drawing != &drawing || kept.count != count || kept.divisor != divisor ||
+      count == DrawingView::kUncountedScale || rule != kRuleNone) [[unlikely]] {
+    kept.drawing = nullptr;
+    bool valid = false;
+    const TComplex value = BuiltinValue(op.b, r[op.a], rule, drawing, valid);
+    TComplex read;
+    if (!valid || !Read(value, read, work.round_trips)) return false;
+    kept = {&drawing, count, divisor, value, read, Signed(1.0, read)};
+  }
+  Put(r[op.dst], kept.value);
+  Put(r[op.dst + 1], kept.read);
+  Put(r[op.dst + 2], kept.cut);
+  return true;
+}
+
 inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
@@ -206,6 +235,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&power_var,
                                     &&product,
                                     &&builtin,
+                                    &&scale_builtin,
                                     &&compare,
                                     &&decide_unread,
                                     &&value,
@@ -337,6 +367,9 @@ builtin : {
   Put(r[op->dst], v);
   OMBRIX_NEXT_OPERATION();
 }
+scale_builtin:
+  if (!flat::ScaleBuiltinValue(*op, r, context, work)) return false;
+  OMBRIX_NEXT_OPERATION();
 comparison_product:
   // Each side is (1, 0) or (0, 0), so each product and sum of their parts is exact and
   // finite: the product is (1, 0) or (0, 0) with +0 parts, which the cut leaves.

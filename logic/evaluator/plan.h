@@ -139,7 +139,8 @@ class PlanCache {
   std::uint64_t built_ = 0;
   RoundTripMemo round_trips_;
   PowerMemo powers_;
-  FlatWork work_{round_trips_, powers_};
+  ScaleMemo scales_;
+  FlatWork work_{round_trips_, powers_, scales_};
 };
 
 // EvaluateTermValue without a result object per call, for lines run again and again:

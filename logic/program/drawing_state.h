@@ -24,6 +24,7 @@ class DrawingState : public DrawingView {
   // The picture's size, read at every use; 400 x 400 while no picture is attached.
   int Width() const override;
   int Height() const override;
+  std::uint64_t ScaleCount() const override { return scale_changes_; }
 
   static constexpr double TickSpacingRe = 1.0;
   static constexpr double TickSpacingIm = 1.0;

@@ -28,10 +28,12 @@ class FakeDrawing : public DrawingView {
   TComplex MousePosition() const override { return mouse; }
   int Width() const override { return width; }
   int Height() const override { return height; }
+  std::uint64_t ScaleCount() const override { return count; }
 
   double re_min = -5, re_max = 5, im_min = -5, im_max = 5;
   TComplex mouse{1.0, 2.0};
   int width = 400, height = 400;
+  std::uint64_t count = 0;  // raised by a test with each change of the scale
 };
 
 struct EvalWorld {

@@ -101,6 +101,34 @@ TEST(Builtins, DrawingStateIsReadAtEveryCall) {
   EXPECT_EQ(world.Eval("MausPos()"), "[0|-3]");
   world.drawing.width = 0;
   EXPECT_THROW(world.Eval("DeltaRe()"), Fault);
+  EXPECT_THROW(world.Eval("DeltaRe()"), Fault);  // nothing kept of a failure
+}
+
+TEST(Builtins, ScaleBuiltinsFollowWhatTheyReadUnderACountedScale) {
+  constexpr int kReMax = static_cast<int>(Builtin::ReMax);
+  struct ChangeRow {
+    const char* name;
+    const char* term;  // 0 before the change
+    void (*change)(EvalWorld&);
+    const char* after;
+  };
+  const std::vector<ChangeRow> rows = {
+      {"a new scale, counted", "ReMin()+ReMax()",
+       [](EvalWorld& w) { w.drawing.re_min = static_cast<double>(++w.drawing.count); }, "[6|0]"},
+      {"a narrower picture", "DeltaRe()-DeltaIm()", [](EvalWorld& w) { w.drawing.width = 200; },
+       "[0,025|0]"},
+      {"a rule set later", "ReMax(i)-ImMax()",
+       [](EvalWorld& w) { w.functions.SetArgumentRule(kReMax, kRuleReal); }, "?7'[0|1]' ?"},
+  };
+  for (const ChangeRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    EvalWorld world;
+    SetDecimalSeparator(',');
+    EXPECT_EQ(world.Eval(row.term), "[0|0]");
+    row.change(world);
+    EXPECT_EQ(world.Eval(row.term), row.after);
+    EXPECT_EQ(world.Eval(row.term), row.after);  // from what the call before kept
+  }
 }
 
 TEST(Builtins, UserFunctionCannotTakeOverABuiltinName) {
