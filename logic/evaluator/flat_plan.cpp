@@ -210,6 +210,10 @@ class Lowering {
   // The sum pass over one operand.
   int Lone(const LoweredOperand& operand) {
     if (operand.kind == LoweredOperand::Kind::Variable) return SumFirstVar(operand, false);
+    if (operand.kind == LoweredOperand::Kind::SlotRead && operand.op == '+' &&
+        operand.sign == 1.0) {
+      return Emit(Code::RegReadSumPlus, operand.index, CutVariable(operand.index));
+    }
     const int value = Fetch(operand);
     // The sum of a lone constant is a constant too, where no test of it can fail.
     if (const auto constant = constants_.find(value); constant != constants_.end()) {

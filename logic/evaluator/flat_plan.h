@@ -81,6 +81,9 @@ struct FlatOp {
     ValueKept,
     ValueFresh,
     PowerVarSquare,  // PowerVar by the number 2 in `b`
+    // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
+    // operand that is a bracket group's or a built-in's value.
+    RegReadSumPlus,
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
     // The term's value is in `a`, read back from its pair text unless `flags` holds

@@ -215,6 +215,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&value_kept,
                                     &&value_fresh,
                                     &&power_var_square,
+                                    &&reg_read_sum_plus,
                                     &&host,
                                     &&end,
                                     &&assign,
@@ -319,6 +320,20 @@ power_var_square : {
     return false;
   }
   Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+reg_read_sum_plus : {
+  // The value a variable's "+" leaves, where it reads back as itself, is cut and has
+  // passed the overflow test: the read, the cut of sign 1 and the sum's "+" leave it as it
+  // is. Any other value is read, then cut once: cutting a cut value again leaves it.
+  TComplex sum = r[op->a];
+  if (!flat::ReadsAsItself(*op, context)) {
+    TComplex read;
+    if (!flat::Read(sum, read, work.round_trips)) return false;
+    sum = MakeComplex(read.Re, read.Im);
+    if (Overflows(sum)) return false;
+  }
+  Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
 product : {

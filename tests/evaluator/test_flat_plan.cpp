@@ -144,6 +144,8 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"an uncut variable negated first", "-u+1", "[1|3]"},
       {"a built-in of an uncut variable", "re(u)", "[0|0]"},
       {"a built-in of a value past the limit", "betrag(q)", "?1'?8'q !' ?"},
+      {"a built-in's value past the limit", "exp(231)", "?8'[2,09906225675306e100|0] !"},
+      {"a group of an uncut variable", "(u)", "[0|-3]"},
       {"three comparisons in a product", "(v<3)*(v>1)*(w=w)", "[1|0]"},
       {"a product of comparisons times a number", "(v<3)*(v>1)*-2", "[-2|0]"},
       {"a negated product of comparisons", "-(v<3)*(nan=nan)", "[-1|0]"},
