@@ -240,6 +240,7 @@ class Lowering {
       sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
     }
     for (int o = 1; o < count; ++o) {
+      if (var(o) && operands[o].sign == 1.0 && SquareGoesOn(sum, operands[o])) continue;
       FlatOp next;
       next.code = var(o) ? Code::SumNextVar : Code::SumNext;
       next.op = operands[o].op;
@@ -251,6 +252,17 @@ class Lowering {
     return sum;
   }
   static constexpr int kFetchedBySum = -1;
+
+  // A square of a variable just computed into `sum` takes the sum's next variable itself:
+  // nothing comes between the two steps.
+  bool SquareGoesOn(int sum, const LoweredOperand& operand) {
+    FlatOp& square = out_.ops.back();
+    if (square.code != Code::PowerVarSquare || square.dst != sum) return false;
+    square.code = Code::PowerVarSquareSumVar;
+    square.op = operand.op;
+    square.b = operand.index;
+    return true;
+  }
 
   // The steps of term `t`; returns the register of its value.
   int TermSteps(int t) {

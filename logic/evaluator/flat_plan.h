@@ -81,6 +81,9 @@ struct FlatOp {
     ValueKept,
     ValueFresh,
     PowerVarSquare,  // PowerVar by the number 2 in `b`
+    // PowerVarSquare, then SumNextVar with sign 1 of variable `b` into the same register
+    // (a drawing loop's "z^2+c").
+    PowerVarSquareSumVar,
     // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
     // operand that is a bracket group's or a built-in's value.
     RegReadSumPlus,

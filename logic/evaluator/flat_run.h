@@ -215,6 +215,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&value_kept,
                                     &&value_fresh,
                                     &&power_var_square,
+                                    &&power_var_square_sum_var,
                                     &&reg_read_sum_plus,
                                     &&host,
                                     &&end,
@@ -320,6 +321,18 @@ power_var_square : {
     return false;
   }
   Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+power_var_square_sum_var : {
+  // The two operations' steps in their order, the square's tests before the sum's.
+  constexpr TComplex kTwo{2.0, 0.0};
+  TComplex sum;
+  if (PowerOf(flat::SignedVariable(op->sign, op->a, context), kTwo,
+              flat::Powers(products, context, work), sum) != PassFailure::None ||
+      !SumStep(op->op, flat::SignedVariable(1.0, op->b, context), sum)) {
+    return false;
+  }
+  Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
 reg_read_sum_plus : {

@@ -154,6 +154,10 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a square of -0", "nz^2", "[0|0]"},
       {"a square beyond the doubles", "big^2", kOverflow.c_str()},
       {"a square past the limit", "[1e60|0]^2", "?8'2 !"},
+      {"a square minus a variable", "w^2-c", "[9,5|-3,125]"},
+      {"a negated square plus an uncut variable", "-w^2+u", "[-8,75|0]"},
+      {"a square plus a variable past the limit", "w^2+q", "?8'q !"},
+      {"a square beyond the doubles plus a variable", "big^2+c", kOverflow.c_str()},
   });
 }
 
