@@ -241,6 +241,7 @@ class Lowering {
     }
     for (int o = 1; o < count; ++o) {
       if (var(o) && operands[o].sign == 1.0 && SquareGoesOn(sum, operands[o])) continue;
+      if (!var(o) && StartGoesOn(sum, operands[o].op, regs[o])) continue;
       FlatOp next;
       next.code = var(o) ? Code::SumNextVar : Code::SumNext;
       next.op = operands[o].op;
@@ -261,6 +262,15 @@ class Lowering {
     square.code = Code::PowerVarSquareSumVar;
     square.op = operand.op;
     square.b = operand.index;
+    return true;
+  }
+  // The same for a variable's "+" as the sum's first entry and a register as its next.
+  bool StartGoesOn(int sum, char op, int reg) {
+    FlatOp& start = out_.ops.back();
+    if (start.code != Code::SumFirstVarPlus || start.dst != sum) return false;
+    start.code = Code::SumFirstVarPlusNext;
+    start.op = op;
+    start.b = reg;
     return true;
   }
 

@@ -84,6 +84,9 @@ struct FlatOp {
     // PowerVarSquare, then SumNextVar with sign 1 of variable `b` into the same register
     // (a drawing loop's "z^2+c").
     PowerVarSquareSumVar,
+    // SumFirstVarPlus, then SumNext `op` register `b` into the same register (a count's
+    // "n+1").
+    SumFirstVarPlusNext,
     // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
     // operand that is a bracket group's or a built-in's value.
     RegReadSumPlus,

@@ -216,6 +216,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&value_fresh,
                                     &&power_var_square,
                                     &&power_var_square_sum_var,
+                                    &&sum_first_var_plus_next,
                                     &&reg_read_sum_plus,
                                     &&host,
                                     &&end,
@@ -332,6 +333,12 @@ power_var_square_sum_var : {
       !SumStep(op->op, flat::SignedVariable(1.0, op->b, context), sum)) {
     return false;
   }
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_next : {
+  TComplex sum;
+  if (!flat::SumStartPlus(op->a, context, sum) || !SumStep(op->op, r[op->b], sum)) return false;
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
