@@ -257,6 +257,7 @@ class Lowering {
   // A square of a variable just computed into `sum` takes the sum's next variable itself:
   // nothing comes between the two steps.
   bool SquareGoesOn(int sum, const LoweredOperand& operand) {
+    if (out_.ops.empty()) return false;
     FlatOp& square = out_.ops.back();
     if (square.code != Code::PowerVarSquare || square.dst != sum) return false;
     square.code = Code::PowerVarSquareSumVar;
@@ -266,6 +267,7 @@ class Lowering {
   }
   // The same for a variable's "+" as the sum's first entry and a register as its next.
   bool StartGoesOn(int sum, char op, int reg) {
+    if (out_.ops.empty()) return false;
     FlatOp& start = out_.ops.back();
     if (start.code != Code::SumFirstVarPlus || start.dst != sum) return false;
     start.code = Code::SumFirstVarPlusNext;
@@ -402,7 +404,14 @@ class Lowering {
     }
     const int l = SideValue(left);
     const int r = SideValue(right);  // a number: no operations
-    const int result = Emit(Code::Compare, l, r, compare);
+    const int result = ReadVariableGoesOn(l) ? l : Emit(Code::Compare, l, r, compare);
+    if (result == l) {
+      // The read's register takes the comparison's value: the read is no step of its own.
+      FlatOp& read = out_.ops.back();
+      read.code = Code::SumFirstVarPlusReadCompare;
+      read.op = compare;
+      read.b = r;
+    }
     if (unread >= 0) {
       // Decided, the comparison's value is written at once and its operations passed over.
       FlatOp& decided = out_.ops[decide];
@@ -412,6 +421,13 @@ class Lowering {
     }
     comparisons_.insert(result);
     return result;
+  }
+
+  // Whether the comparison's left side was read by the last operation, from a variable,
+  // with nothing of the right side between: the comparison then goes on from there.
+  bool ReadVariableGoesOn(int left) const {
+    return !out_.ops.empty() && out_.ops.back().code == Code::SumFirstVarPlusRead &&
+           out_.ops.back().dst == left;
   }
 
   LoweredOperand Lowered(const Plan::Operand& operand) const {

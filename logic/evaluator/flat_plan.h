@@ -87,6 +87,9 @@ struct FlatOp {
     // SumFirstVarPlus, then SumNext `op` register `b` into the same register (a count's
     // "n+1").
     SumFirstVarPlusNext,
+    // SumFirstVarPlusRead, then Compare `op` of its value with register `b` (a count's
+    // "n<30").
+    SumFirstVarPlusReadCompare,
     // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
     // operand that is a bracket group's or a built-in's value.
     RegReadSumPlus,

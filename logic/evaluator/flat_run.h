@@ -217,6 +217,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&power_var_square,
                                     &&power_var_square_sum_var,
                                     &&sum_first_var_plus_next,
+                                    &&sum_first_var_plus_read_compare,
                                     &&reg_read_sum_plus,
                                     &&host,
                                     &&end,
@@ -340,6 +341,14 @@ sum_first_var_plus_next : {
   TComplex sum;
   if (!flat::SumStartPlus(op->a, context, sum) || !SumStep(op->op, r[op->b], sum)) return false;
   Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_read_compare : {
+  TComplex read;
+  if (!flat::SumStartPlusRead(op->a, context, work.round_trips, read)) return false;
+  const char outcome = CompareValues(op->op, read, r[op->b]);
+  if (outcome == '?') return false;
+  Put(r[op->dst], ComplexFromReal(outcome == '1' ? 1.0 : 0.0));
   OMBRIX_NEXT_OPERATION();
 }
 reg_read_sum_plus : {
