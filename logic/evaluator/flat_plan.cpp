@@ -212,7 +212,19 @@ class Lowering {
     if (operand.kind == LoweredOperand::Kind::Variable) return SumFirstVar(operand, false);
     if (operand.kind == LoweredOperand::Kind::SlotRead && operand.op == '+' &&
         operand.sign == 1.0) {
-      return Emit(Code::RegReadSumPlus, operand.index, CutVariable(operand.index));
+      const int variable = CutVariable(operand.index);
+      const int sum = Emit(Code::RegReadSumPlus, operand.index, variable);
+      // Where the variable's "+" came just before, it goes on with the read itself.
+      if (variable > 0 && out_.ops.size() > 1) {
+        FlatOp& start = out_.ops[out_.ops.size() - 2];
+        if (start.code == Code::SumFirstVarPlus && start.dst == operand.index) {
+          start.code = Code::SumFirstVarPlusReadSum;
+          start.b = start.dst;
+          start.dst = sum;
+          out_.ops.pop_back();
+        }
+      }
+      return sum;
     }
     const int value = Fetch(operand);
     // The sum of a lone constant is a constant too, where no test of it can fail.

@@ -93,6 +93,9 @@ struct FlatOp {
     // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
     // operand that is a bracket group's or a built-in's value.
     RegReadSumPlus,
+    // SumFirstVarPlus into register `b`, then RegReadSumPlus of it into `dst` (a drawing
+    // loop's "Betrag(z)").
+    SumFirstVarPlusReadSum,
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
     // The term's value is in `a`, read back from its pair text unless `flags` holds

@@ -219,6 +219,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&sum_first_var_plus_next,
                                     &&sum_first_var_plus_read_compare,
                                     &&reg_read_sum_plus,
+                                    &&sum_first_var_plus_read_sum,
                                     &&host,
                                     &&end,
                                     &&assign,
@@ -357,6 +358,20 @@ reg_read_sum_plus : {
   // is. Any other value is read, then cut once: cutting a cut value again leaves it.
   TComplex sum = r[op->a];
   if (!flat::ReadsAsItself(*op, context)) {
+    TComplex read;
+    if (!flat::Read(sum, read, work.round_trips)) return false;
+    sum = MakeComplex(read.Re, read.Im);
+    if (Overflows(sum)) return false;
+  }
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_read_sum : {
+  // Both operations' steps, each register written as they write it.
+  TComplex sum;
+  if (!flat::SumStartPlus(op->a, context, sum)) return false;
+  Put(r[op->b], sum);
+  if (!context.variables.ReadsBackAsItself(op->a)) {
     TComplex read;
     if (!flat::Read(sum, read, work.round_trips)) return false;
     sum = MakeComplex(read.Re, read.Im);
