@@ -224,6 +224,23 @@ class Lowering {
   // The sum pass over one operand.
   int Lone(const LoweredOperand& operand) {
     if (operand.kind == LoweredOperand::Kind::Variable) return SumFirstVar(operand, false);
+    // A scale built-in's value is read already (ScaleBuiltin): Fetch takes its read.
+    if (operand.kind == LoweredOperand::Kind::SlotRead && operand.op == '+' &&
+        operand.sign == 1.0 && !scale_values_.contains(operand.index)) {
+      const int variable = CutVariable(operand.index);
+      const int sum = Emit(Code::RegReadSumPlus, operand.index, variable);
+      // Where the variable's "+" came just before, it goes on with the read itself.
+      if (variable > 0 && out_.ops.size() > 1) {
+        FlatOp& start = out_.ops[out_.ops.size() - 2];
+        if (start.code == Code::SumFirstVarPlus && start.dst == operand.index) {
+          start.code = Code::SumFirstVarPlusReadSum;
+          start.b = start.dst;
+          start.dst = sum;
+          out_.ops.pop_back();
+        }
+      }
+      return sum;
+    }
     const int value = Fetch(operand);
     // The sum of a lone constant is a constant too, where no test of it can fail.
     if (const auto constant = constants_.find(value); constant != constants_.end()) {
@@ -250,6 +267,8 @@ class Lowering {
       sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
     }
     for (int o = 1; o < count; ++o) {
+      if (var(o) && operands[o].sign == 1.0 && SquareGoesOn(sum, operands[o])) continue;
+      if (!var(o) && StartGoesOn(sum, operands[o].op, regs[o])) continue;
       FlatOp next;
       next.code = var(o) ? Code::SumNextVar : Code::SumNext;
       next.op = operands[o].op;
@@ -261,6 +280,28 @@ class Lowering {
     return sum;
   }
   static constexpr int kFetchedBySum = -1;
+
+  // A square of a variable just computed into `sum` takes the sum's next variable itself:
+  // nothing comes between the two steps.
+  bool SquareGoesOn(int sum, const LoweredOperand& operand) {
+    if (out_.ops.empty()) return false;
+    FlatOp& square = out_.ops.back();
+    if (square.code != Code::PowerVarSquare || square.dst != sum) return false;
+    square.code = Code::PowerVarSquareSumVar;
+    square.op = operand.op;
+    square.b = operand.index;
+    return true;
+  }
+  // The same for a variable's "+" as the sum's first entry and a register as its next.
+  bool StartGoesOn(int sum, char op, int reg) {
+    if (out_.ops.empty()) return false;
+    FlatOp& start = out_.ops.back();
+    if (start.code != Code::SumFirstVarPlus || start.dst != sum) return false;
+    start.code = Code::SumFirstVarPlusNext;
+    start.op = op;
+    start.b = reg;
+    return true;
+  }
 
   // The steps of term `t`; returns the register of its value.
   int TermSteps(int t) {
@@ -390,7 +431,14 @@ class Lowering {
     }
     const int l = SideValue(left);
     const int r = SideValue(right);  // a number: no operations
-    const int result = Emit(Code::Compare, l, r, compare);
+    const int result = ReadVariableGoesOn(l) ? l : Emit(Code::Compare, l, r, compare);
+    if (result == l) {
+      // The read's register takes the comparison's value: the read is no step of its own.
+      FlatOp& read = out_.ops.back();
+      read.code = Code::SumFirstVarPlusReadCompare;
+      read.op = compare;
+      read.b = r;
+    }
     if (unread >= 0) {
       // Decided, the comparison's value is written at once and its operations passed over.
       FlatOp& decided = out_.ops[decide];
@@ -400,6 +448,13 @@ class Lowering {
     }
     comparisons_.insert(result);
     return result;
+  }
+
+  // Whether the comparison's left side was read by the last operation, from a variable,
+  // with nothing of the right side between: the comparison then goes on from there.
+  bool ReadVariableGoesOn(int left) const {
+    return !out_.ops.empty() && out_.ops.back().code == Code::SumFirstVarPlusRead &&
+           out_.ops.back().dst == left;
   }
 
   LoweredOperand Lowered(const Plan::Operand& operand) const {

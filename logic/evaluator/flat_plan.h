@@ -98,6 +98,21 @@ struct FlatOp {
     ValueKept,
     ValueFresh,
     PowerVarSquare,  // PowerVar by the number 2 in `b`
+    // PowerVarSquare, then SumNextVar with sign 1 of variable `b` into the same register
+    // (a drawing loop's "z^2+c").
+    PowerVarSquareSumVar,
+    // SumFirstVarPlus, then SumNext `op` register `b` into the same register (a count's
+    // "n+1").
+    SumFirstVarPlusNext,
+    // SumFirstVarPlusRead, then Compare `op` of its value with register `b` (a count's
+    // "n<30").
+    SumFirstVarPlusReadCompare,
+    // RegRead with sign 1, then SumFirst "+" of what it read: the sum pass over a lone
+    // operand that is a bracket group's or a built-in's value.
+    RegReadSumPlus,
+    // SumFirstVarPlus into register `b`, then RegReadSumPlus of it into `dst` (a drawing
+    // loop's "Betrag(z)").
+    SumFirstVarPlusReadSum,
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
     // The term's value is in `a`, read back from its pair text unless `flags` holds

@@ -245,6 +245,11 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
                                     &&value_kept,
                                     &&value_fresh,
                                     &&power_var_square,
+                                    &&power_var_square_sum_var,
+                                    &&sum_first_var_plus_next,
+                                    &&sum_first_var_plus_read_compare,
+                                    &&reg_read_sum_plus,
+                                    &&sum_first_var_plus_read_sum,
                                     &&host,
                                     &&end,
                                     &&assign,
@@ -349,6 +354,60 @@ power_var_square : {
     return false;
   }
   Put(r[op->dst], power);
+  OMBRIX_NEXT_OPERATION();
+}
+power_var_square_sum_var : {
+  // The two operations' steps in their order, the square's tests before the sum's.
+  constexpr TComplex kTwo{2.0, 0.0};
+  TComplex sum;
+  if (PowerOf(flat::SignedVariable(op->sign, op->a, context), kTwo,
+              flat::Powers(products, context, work), sum) != PassFailure::None ||
+      !SumStep(op->op, flat::SignedVariable(1.0, op->b, context), sum)) {
+    return false;
+  }
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_next : {
+  TComplex sum;
+  if (!flat::SumStartPlus(op->a, context, sum) || !SumStep(op->op, r[op->b], sum)) return false;
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_read_compare : {
+  TComplex read;
+  if (!flat::SumStartPlusRead(op->a, context, work.round_trips, read)) return false;
+  const char outcome = CompareValues(op->op, read, r[op->b]);
+  if (outcome == '?') return false;
+  Put(r[op->dst], ComplexFromReal(outcome == '1' ? 1.0 : 0.0));
+  OMBRIX_NEXT_OPERATION();
+}
+reg_read_sum_plus : {
+  // The value a variable's "+" leaves, where it reads back as itself, is cut and has
+  // passed the overflow test: the read, the cut of sign 1 and the sum's "+" leave it as it
+  // is. Any other value is read, then cut once: cutting a cut value again leaves it.
+  TComplex sum = r[op->a];
+  if (!flat::ReadsAsItself(*op, context)) {
+    TComplex read;
+    if (!flat::Read(sum, read, work.round_trips)) return false;
+    sum = MakeComplex(read.Re, read.Im);
+    if (Overflows(sum)) return false;
+  }
+  Put(r[op->dst], sum);
+  OMBRIX_NEXT_OPERATION();
+}
+sum_first_var_plus_read_sum : {
+  // Both operations' steps, each register written as they write it.
+  TComplex sum;
+  if (!flat::SumStartPlus(op->a, context, sum)) return false;
+  Put(r[op->b], sum);
+  if (!context.variables.ReadsBackAsItself(op->a)) {
+    TComplex read;
+    if (!flat::Read(sum, read, work.round_trips)) return false;
+    sum = MakeComplex(read.Re, read.Im);
+    if (Overflows(sum)) return false;
+  }
+  Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
 product : {
