@@ -179,6 +179,19 @@ inline bool DecidedUnread(TComplex unread, TComplex number) {
   return true;
 }
 
+// The sum pass's "+" over a lone value read back from its pair text (RegRead with sign 1,
+// then SumFirst), in `sum`. A value a variable's "+" leaves that reads back as itself
+// (`itself`) is cut and has passed the overflow test: the read, the cut of sign 1 and the
+// "+" leave it as it is. Any other value is read, then cut once: cutting a cut value
+// again leaves it.
+[[gnu::always_inline]] inline bool ReadSumPlus(bool itself, TComplex& sum, RoundTripMemo& memo) {
+  if (itself) return true;
+  TComplex read;
+  if (!Read(sum, read, memo)) return false;
+  sum = MakeComplex(read.Re, read.Im);
+  return !Overflows(sum);
+}
+
 inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& work) {
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
@@ -383,16 +396,8 @@ sum_first_var_plus_read_compare : {
   OMBRIX_NEXT_OPERATION();
 }
 reg_read_sum_plus : {
-  // The value a variable's "+" leaves, where it reads back as itself, is cut and has
-  // passed the overflow test: the read, the cut of sign 1 and the sum's "+" leave it as it
-  // is. Any other value is read, then cut once: cutting a cut value again leaves it.
   TComplex sum = r[op->a];
-  if (!flat::ReadsAsItself(*op, context)) {
-    TComplex read;
-    if (!flat::Read(sum, read, work.round_trips)) return false;
-    sum = MakeComplex(read.Re, read.Im);
-    if (Overflows(sum)) return false;
-  }
+  if (!flat::ReadSumPlus(flat::ReadsAsItself(*op, context), sum, work.round_trips)) return false;
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
@@ -401,11 +406,8 @@ sum_first_var_plus_read_sum : {
   TComplex sum;
   if (!flat::SumStartPlus(op->a, context, sum)) return false;
   Put(r[op->b], sum);
-  if (!context.variables.ReadsBackAsItself(op->a)) {
-    TComplex read;
-    if (!flat::Read(sum, read, work.round_trips)) return false;
-    sum = MakeComplex(read.Re, read.Im);
-    if (Overflows(sum)) return false;
+  if (!flat::ReadSumPlus(context.variables.ReadsBackAsItself(op->a), sum, work.round_trips)) {
+    return false;
   }
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
