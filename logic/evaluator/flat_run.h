@@ -6,9 +6,9 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
-#include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -16,6 +16,7 @@
 
 #include "logic/complex/num_text.h"
 #include "logic/complex/quick_round_trip.h"
+#include "logic/complex/table_order.h"
 #include "logic/evaluator/builtins.h"
 #include "logic/evaluator/evaluate.h"
 #include "logic/evaluator/flat_plan.h"
@@ -234,41 +235,48 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
   using flat::Put;
   using flat::Signed;
   // Each operation jumps straight to the next one's code: one indirect jump per operation,
-  // each with a history of its own for the branch predictor. In the order of FlatOp::Code.
-  static constexpr void* kCode[] = {&&var,
-                                    &&reg,
-                                    &&reg_read,
-                                    &&sum_first_var,
-                                    &&sum_first_var_read,
-                                    &&sum_next_var,
-                                    &&read,
-                                    &&sum_first,
-                                    &&sum_next,
-                                    &&power,
-                                    &&power_var,
-                                    &&product,
-                                    &&builtin,
-                                    &&scale_builtin,
-                                    &&compare,
-                                    &&decide_unread,
-                                    &&value,
-                                    &&sum_first_var_plus,
-                                    &&sum_first_var_plus_read,
-                                    &&comparison_product,
-                                    &&value_kept,
-                                    &&value_fresh,
-                                    &&power_var_square,
-                                    &&power_var_square_sum_var,
-                                    &&sum_first_var_plus_next,
-                                    &&sum_first_var_plus_read_compare,
-                                    &&reg_read_sum_plus,
-                                    &&sum_first_var_plus_read_sum,
-                                    &&host,
-                                    &&end,
-                                    &&assign,
-                                    &&loop_test,
-                                    &&loop_end};
-  static_assert(std::size(kCode) == static_cast<std::size_t>(FlatOp::Code::LoopEnd) + 1);
+  // each with a history of its own for the branch predictor. A row per FlatOp::Code, in
+  // its order.
+  struct CodeRow {
+    FlatOp::Code id;
+    void* label;
+  };
+  static constexpr std::array<CodeRow, static_cast<std::size_t>(FlatOp::Code::LoopEnd) + 1> kRows =
+      {{{FlatOp::Code::Var, &&var},
+        {FlatOp::Code::Reg, &&reg},
+        {FlatOp::Code::RegRead, &&reg_read},
+        {FlatOp::Code::SumFirstVar, &&sum_first_var},
+        {FlatOp::Code::SumFirstVarRead, &&sum_first_var_read},
+        {FlatOp::Code::SumNextVar, &&sum_next_var},
+        {FlatOp::Code::Read, &&read},
+        {FlatOp::Code::SumFirst, &&sum_first},
+        {FlatOp::Code::SumNext, &&sum_next},
+        {FlatOp::Code::Power, &&power},
+        {FlatOp::Code::PowerVar, &&power_var},
+        {FlatOp::Code::Product, &&product},
+        {FlatOp::Code::Builtin, &&builtin},
+        {FlatOp::Code::ScaleBuiltin, &&scale_builtin},
+        {FlatOp::Code::Compare, &&compare},
+        {FlatOp::Code::DecideUnread, &&decide_unread},
+        {FlatOp::Code::Value, &&value},
+        {FlatOp::Code::SumFirstVarPlus, &&sum_first_var_plus},
+        {FlatOp::Code::SumFirstVarPlusRead, &&sum_first_var_plus_read},
+        {FlatOp::Code::ComparisonProduct, &&comparison_product},
+        {FlatOp::Code::ValueKept, &&value_kept},
+        {FlatOp::Code::ValueFresh, &&value_fresh},
+        {FlatOp::Code::PowerVarSquare, &&power_var_square},
+        {FlatOp::Code::PowerVarSquareSumVar, &&power_var_square_sum_var},
+        {FlatOp::Code::SumFirstVarPlusNext, &&sum_first_var_plus_next},
+        {FlatOp::Code::SumFirstVarPlusReadCompare, &&sum_first_var_plus_read_compare},
+        {FlatOp::Code::RegReadSumPlus, &&reg_read_sum_plus},
+        {FlatOp::Code::SumFirstVarPlusReadSum, &&sum_first_var_plus_read_sum},
+        {FlatOp::Code::Host, &&host},
+        {FlatOp::Code::End, &&end},
+        {FlatOp::Code::Assign, &&assign},
+        {FlatOp::Code::LoopTest, &&loop_test},
+        {FlatOp::Code::LoopEnd, &&loop_end}}};
+  static_assert(InEnumOrder(kRows));
+  static constexpr auto kCode = TableColumn(kRows, &CodeRow::label);
   double products = 0;  // charged in this evaluation, as the text path charges them
 // A jump cannot stand in brackets.
 #define OMBRIX_NEXT_OPERATION() \
