@@ -170,6 +170,15 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a lone scale built-in", "remin()", "[-5|0]"},
       {"a scale built-in negated", "-deltare()", "[-0,025|0]"},
       {"a scale built-in plus a variable", "remin()+v", "[-3|0]"},
+      {"a variable plus one", "v+1", "[3|0]"},
+      {"an uncut variable plus one", "u+1", "[1|-3]"},
+      {"a variable past the limit plus one", "q+1", "?8'1 !"},
+      {"a count against its bound", "v<2", "0"},
+      {"Betrag of a variable against a number", "betrag(w)<4", "1"},
+      {"Betrag of an uncut variable at the number", "betrag(u)<3", "0"},
+      {"Betrag of a variable past the limit against a number", "betrag(q)<2", "?1'?8'q !' ?"},
+      {"Betrag of an infinity against a number", "betrag(inf)<2", "?1'?8'inf !' ?"},
+      {"a drawing loop's condition", "(betrag(c)<2)*(v<30)", "[1|0]"},
   });
 }
 
