@@ -88,7 +88,8 @@ class Lowering {
     // A lone variable as the whole term: its value reads back as itself where the
     // variable's does.
     end.b = CutVariable(result);
-    if (ReadsBack(plan_.root)) end.flags = FlatOp::kReadsBack;
+    // So does a product of comparisons: its (1, 0) or (0, 0), +0 parts, is its text's value.
+    if (ReadsBack(plan_.root) || comparisons_.contains(result)) end.flags = FlatOp::kReadsBack;
     if (last == Code::Value && end.flags != 0) end.code = Code::ValueKept;
     if (last == Code::Value && end.flags == 0 && end.b == 0) end.code = Code::ValueFresh;
     if (last == Code::Value) end.dst = NewRegister();

@@ -179,6 +179,8 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"Betrag of a variable past the limit against a number", "betrag(q)<2", "?1'?8'q !' ?"},
       {"Betrag of an infinity against a number", "betrag(inf)<2", "?1'?8'inf !' ?"},
       {"a drawing loop's condition", "(betrag(c)<2)*(v<30)", "[1|0]"},
+      {"a drawing loop's condition, false", "(betrag(c)<2)*(v<1)", "[0|0]"},
+      {"a product of three comparisons", "(v<3)*(v>1)*(r<0)", "[1|0]"},
   });
 }
 
