@@ -452,7 +452,8 @@ compare : {
 }
 decide_unread:
   if (flat::DecidedUnread(r[op->a], r[op->b])) {
-    Put(r[op->dst], ComplexFromReal(CompareValues(op->op, r[op->a], r[op->b]) == '1' ? 1.0 : 0.0));
+    // Its "<" or ">" of real sides, as CompareValues decides them.
+    Put(r[op->dst], ComplexFromReal(CompareOrdered(op->op, r[op->a], r[op->b]) == '1' ? 1.0 : 0.0));
     op += op->skip;
   }
   OMBRIX_NEXT_OPERATION();

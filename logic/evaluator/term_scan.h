@@ -59,8 +59,17 @@ inline std::size_t MatchEnd(std::string_view s, std::size_t open) {
   return close == std::string_view::npos ? s.size() : close + 1;
 }
 
+// "<" and anything else taken as ">", of real sides; an error code for a non-real one.
+inline char CompareOrdered(char op, TComplex left, TComplex right) {
+  if (!IsRealValue(left) || !IsRealValue(right)) return '?';
+  if (op == '<') return left.Re < right.Re ? '1' : '0';
+  return left.Re > right.Re ? '1' : '0';
+}
+
 // Compares two number texts; "1"/"0", or an error code when < or > meet a non-real side.
+// "<" and ">", the comparisons of drawing loops, are told first.
 inline char CompareValues(char op, TComplex left, TComplex right) {
+  if (op == '<' || op == '>') return CompareOrdered(op, left, right);
   switch (op) {
     case '=':
       return left == right ? '1' : '0';
@@ -69,9 +78,7 @@ inline char CompareValues(char op, TComplex left, TComplex right) {
     case '~':
       return ComplexAbs(left - right) < ZeroCutThreshold ? '1' : '0';
     default:
-      if (!IsRealValue(left) || !IsRealValue(right)) return '?';
-      if (op == '<') return left.Re < right.Re ? '1' : '0';
-      return left.Re > right.Re ? '1' : '0';
+      return CompareOrdered(op, left, right);
   }
 }
 

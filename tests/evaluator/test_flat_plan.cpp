@@ -181,6 +181,11 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"a drawing loop's condition", "(betrag(c)<2)*(v<30)", "[1|0]"},
       {"a drawing loop's condition, false", "(betrag(c)<2)*(v<1)", "[0|0]"},
       {"a product of three comparisons", "(v<3)*(v>1)*(r<0)", "[1|0]"},
+      {"Betrag of a variable above a number", "betrag(w)>3", "1"},
+      {"'>' of a complex side", "w>2", "?0'w>2' ?"},
+      {"'=' of -0 and 0", "nz=0", "1"},
+      {"'#' of equal sides", "v#2", "0"},
+      {"'~' of equal sides", "v~2", "1"},
   });
 }
 
