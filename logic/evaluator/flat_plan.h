@@ -120,7 +120,9 @@ struct FlatOp {
     End,
     // Lines' own operations, carried out by the host's members of the same names. In
     // Assign and LoopEnd the value in `a` is read back as Value reads it.
-    Assign,    // variable `dst` takes the value
+    Assign,  // variable `dst` takes the value
+    // Assign of a value read as any line's value (ValueFresh): its read needs no test.
+    AssignFresh,
     LoopTest,  // host step `a`: the loop's test begins, the argument cursor at `b`
     LoopEnd,   // the loop's end on the value: back to the line after line `dst`, or on
   };

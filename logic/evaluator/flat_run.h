@@ -273,6 +273,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
         {FlatOp::Code::Host, &&host},
         {FlatOp::Code::End, &&end},
         {FlatOp::Code::Assign, &&assign},
+        {FlatOp::Code::AssignFresh, &&assign_fresh},
         {FlatOp::Code::LoopTest, &&loop_test},
         {FlatOp::Code::LoopEnd, &&loop_end}}};
   static_assert(InEnumOrder(kRows));
@@ -484,6 +485,14 @@ end:
 assign : {
   TComplex read;
   if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
+  products = 0;
+  op = host.Assign(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
+assign_fresh : {
+  TComplex read;
+  if (!flat::ReadFresh(r[op->a], read)) return false;
   products = 0;
   op = host.Assign(op, read);
   if (op == nullptr) return host.Stopped();

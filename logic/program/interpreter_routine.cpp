@@ -183,7 +183,8 @@ class Interpreter::LineCompiler {
       read.flags = FlatOp::kReadsBack;
       ops.push_back(read);
     }
-    ops.back().code = code;
+    const bool fresh = ops.back().code == FlatOp::Code::ValueFresh;
+    ops.back().code = code == FlatOp::Code::Assign && fresh ? FlatOp::Code::AssignFresh : code;
     ops.back().dst = dst;
     return true;
   }
