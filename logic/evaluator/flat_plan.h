@@ -124,7 +124,10 @@ struct FlatOp {
     // Assign of a value read as any line's value (ValueFresh): its read needs no test.
     AssignFresh,
     LoopTest,  // host step `a`: the loop's test begins, the argument cursor at `b`
-    LoopEnd,   // the loop's end on the value: back to the line after line `dst`, or on
+    // LoopEnd on the value ComparisonProduct forms of registers `a` and `b` (a drawing
+    // loop's "(Betrag(z)<2)*(n<30)"), which reads back as itself.
+    LoopEndProduct,
+    LoopEnd,  // the loop's end on the value: back to the line after line `dst`, or on
   };
   // The value a term ends with reads back as itself: a comparison's 1 or 0, or a value
   // known to read back so.

@@ -197,6 +197,13 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return {products, context.power_products, context.boxes, context.interrupt, &work.powers};
 }
 
+// The product of two comparisons' values, each (1, 0) or (0, 0): each product and sum of
+// their parts is exact and finite, so the product is (1, 0) or (0, 0) with +0 parts, which
+// the cut leaves.
+[[gnu::always_inline]] inline TComplex ComparisonProduct(TComplex a, TComplex b) {
+  return ComplexFromReal(a.Re * b.Re);
+}
+
 // A line's value that a host operation takes (Assign, LoopEnd), read as Value reads it.
 [[gnu::always_inline]] inline bool HostValueRead(const FlatOp& op, TComplex result,
                                                  const EvalContext& context, TComplex& read) {
@@ -275,6 +282,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
         {FlatOp::Code::Assign, &&assign},
         {FlatOp::Code::AssignFresh, &&assign_fresh},
         {FlatOp::Code::LoopTest, &&loop_test},
+        {FlatOp::Code::LoopEndProduct, &&loop_end_product},
         {FlatOp::Code::LoopEnd, &&loop_end}}};
   static_assert(InEnumOrder(kRows));
   static constexpr auto kCode = TableColumn(kRows, &CodeRow::label);
@@ -441,9 +449,7 @@ scale_builtin:
   if (!flat::ScaleBuiltinValue(*op, r, context, work)) return false;
   OMBRIX_NEXT_OPERATION();
 comparison_product:
-  // Each side is (1, 0) or (0, 0), so each product and sum of their parts is exact and
-  // finite: the product is (1, 0) or (0, 0) with +0 parts, which the cut leaves.
-  Put(r[op->dst], ComplexFromReal(r[op->a].Re * r[op->b].Re));
+  Put(r[op->dst], flat::ComparisonProduct(r[op->a], r[op->b]));
   OMBRIX_NEXT_OPERATION();
 compare : {
   const char outcome = CompareValues(op->op, r[op->a], r[op->b]);
@@ -500,6 +506,11 @@ assign_fresh : {
 }
 loop_test:
   op = host.LoopTest(op);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+loop_end_product:
+  products = 0;
+  op = host.LoopEnd(op, flat::ComparisonProduct(r[op->a], r[op->b]));
   if (op == nullptr) return host.Stopped();
   goto* kCode[static_cast<std::size_t>(op->code)];
 loop_end : {

@@ -153,7 +153,24 @@ class Interpreter::LineCompiler {
     op.b = test.cursor;
     const int value = Term(
         std::string_view(opening->text).substr(condition.start, condition.end - condition.start));
-    return value >= 0 && TakeValue(FlatOp::Code::LoopEnd, value, partner);
+    return value >= 0 && TakeValue(FlatOp::Code::LoopEnd, value, partner) && EndOnProduct();
+  }
+
+  // A loop's end on a product of two comparisons, the value it takes read already, forms
+  // the product itself: the product's register is read by nothing else.
+  bool EndOnProduct() {
+    std::vector<FlatOp>& ops = routine_.code.ops;
+    if (ops.size() < 2) return true;
+    FlatOp& product = ops[ops.size() - 2];
+    const FlatOp& end = ops.back();
+    if (product.code != FlatOp::Code::ComparisonProduct || end.a != product.dst ||
+        (end.flags & FlatOp::kReadsBack) == 0) {
+      return true;
+    }
+    product.code = FlatOp::Code::LoopEndProduct;
+    product.dst = end.dst;
+    ops.pop_back();
+    return true;
   }
 
   // The "Solange" line above this end whose skip, counting its kind only, would land here.
