@@ -123,6 +123,10 @@ struct FlatOp {
     Assign,  // variable `dst` takes the value
     // Assign of a value read as any line's value (ValueFresh): its read needs no test.
     AssignFresh,
+    // PowerVarSquareSumVar and SumFirstVarPlusNext, then AssignFresh of their value (a
+    // drawing loop's "z:=z^2+c" and "n:=n+1"): `dst` names the variable.
+    PowerVarSquareSumVarAssign,
+    SumFirstVarPlusNextAssign,
     LoopTest,  // host step `a`: the loop's test begins, the argument cursor at `b`
     // LoopEnd on the value ComparisonProduct forms of registers `a` and `b` (a drawing
     // loop's "(Betrag(z)<2)*(n<30)"), which reads back as itself.

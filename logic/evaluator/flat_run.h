@@ -204,6 +204,21 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return ComplexFromReal(a.Re * b.Re);
 }
 
+// PowerVarSquareSumVar's value: the two operations' steps in their order, the square's
+// tests before the sum's.
+[[gnu::always_inline]] inline bool SquareSumVar(const FlatOp& op, const EvalContext& context,
+                                                FlatWork& work, double& products, TComplex& sum) {
+  constexpr TComplex kTwo{2.0, 0.0};  // the rule's own steps with the exponent known
+  return PowerOf(SignedVariable(op.sign, op.a, context), kTwo, Powers(products, context, work),
+                 sum) == PassFailure::None &&
+         SumStep(op.op, SignedVariable(1.0, op.b, context), sum);
+}
+// SumFirstVarPlusNext's value.
+[[gnu::always_inline]] inline bool PlusNext(const FlatOp& op, const EvalContext& context,
+                                            const TComplex* r, TComplex& sum) {
+  return SumStartPlus(op.a, context, sum) && SumStep(op.op, r[op.b], sum);
+}
+
 // A line's value that a host operation takes (Assign, LoopEnd), read as Value reads it.
 [[gnu::always_inline]] inline bool HostValueRead(const FlatOp& op, TComplex result,
                                                  const EvalContext& context, TComplex& read) {
@@ -281,6 +296,8 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
         {FlatOp::Code::End, &&end},
         {FlatOp::Code::Assign, &&assign},
         {FlatOp::Code::AssignFresh, &&assign_fresh},
+        {FlatOp::Code::PowerVarSquareSumVarAssign, &&power_var_square_sum_var_assign},
+        {FlatOp::Code::SumFirstVarPlusNextAssign, &&sum_first_var_plus_next_assign},
         {FlatOp::Code::LoopTest, &&loop_test},
         {FlatOp::Code::LoopEndProduct, &&loop_end_product},
         {FlatOp::Code::LoopEnd, &&loop_end}}};
@@ -387,20 +404,14 @@ power_var_square : {
   OMBRIX_NEXT_OPERATION();
 }
 power_var_square_sum_var : {
-  // The two operations' steps in their order, the square's tests before the sum's.
-  constexpr TComplex kTwo{2.0, 0.0};
   TComplex sum;
-  if (PowerOf(flat::SignedVariable(op->sign, op->a, context), kTwo,
-              flat::Powers(products, context, work), sum) != PassFailure::None ||
-      !SumStep(op->op, flat::SignedVariable(1.0, op->b, context), sum)) {
-    return false;
-  }
+  if (!flat::SquareSumVar(*op, context, work, products, sum)) return false;
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
 sum_first_var_plus_next : {
   TComplex sum;
-  if (!flat::SumStartPlus(op->a, context, sum) || !SumStep(op->op, r[op->b], sum)) return false;
+  if (!flat::PlusNext(*op, context, r, sum)) return false;
   Put(r[op->dst], sum);
   OMBRIX_NEXT_OPERATION();
 }
@@ -499,6 +510,26 @@ assign : {
 assign_fresh : {
   TComplex read;
   if (!flat::ReadFresh(r[op->a], read)) return false;
+  products = 0;
+  op = host.Assign(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
+power_var_square_sum_var_assign : {
+  TComplex sum;
+  TComplex read;
+  if (!flat::SquareSumVar(*op, context, work, products, sum) || !flat::ReadFresh(sum, read)) {
+    return false;
+  }
+  products = 0;
+  op = host.Assign(op, read);
+  if (op == nullptr) return host.Stopped();
+  goto* kCode[static_cast<std::size_t>(op->code)];
+}
+sum_first_var_plus_next_assign : {
+  TComplex sum;
+  TComplex read;
+  if (!flat::PlusNext(*op, context, r, sum) || !flat::ReadFresh(sum, read)) return false;
   products = 0;
   op = host.Assign(op, read);
   if (op == nullptr) return host.Stopped();

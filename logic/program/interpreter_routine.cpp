@@ -70,7 +70,26 @@ class Interpreter::LineCompiler {
         in_.VariableOf(&slot_, std::string_view(slot_.text).substr(0, slot_.form.assign));
     if (variable < 0) return false;
     const int value = Term(std::string_view(slot_.text).substr(slot_.form.assign + 2));
-    return value >= 0 && TakeValue(FlatOp::Code::Assign, value, variable);
+    return value >= 0 && TakeValue(FlatOp::Code::Assign, value, variable) && AssignedByTerm();
+  }
+
+  // A fresh assignment of a value that one of the loop shapes below computed is made by
+  // that operation itself: nothing else reads the value's register.
+  bool AssignedByTerm() {
+    std::vector<FlatOp>& ops = routine_.code.ops;
+    if (ops.size() < 2 || ops.back().code != FlatOp::Code::AssignFresh) return true;
+    FlatOp& term = ops[ops.size() - 2];
+    if (term.dst != ops.back().a) return true;
+    if (term.code == FlatOp::Code::PowerVarSquareSumVar) {
+      term.code = FlatOp::Code::PowerVarSquareSumVarAssign;
+    } else if (term.code == FlatOp::Code::SumFirstVarPlusNext) {
+      term.code = FlatOp::Code::SumFirstVarPlusNextAssign;
+    } else {
+      return true;
+    }
+    term.dst = ops.back().dst;
+    ops.pop_back();
+    return true;
   }
 
   // The arguments a keyword or command line evaluates, each with the cursor its step sets
