@@ -56,6 +56,26 @@ template <typename ReadOther>
   return ReadPart(v.Re, out.Re, plain) && ReadPart(v.Im, out.Im, plain);
 }
 
+// ReadFresh with MakeComplex of what it reads in `cut`: a part read as 0, as a whole number
+// (1 or more) or by the quick round trip is its own cut. The quick round trip reads 10^14
+// or more, shifted by 10^22 at most.
+static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
+[[gnu::always_inline]] inline bool ReadFreshCut(TComplex v, TComplex& out, TComplex& cut) {
+  // Per part: its own cut unless the texts had to read it.
+  const auto part = [](double x, double& read, double& read_cut) __attribute__((always_inline)) {
+    bool slow = false;
+    const auto plain = [&slow](double y, double& z) __attribute__((always_inline)) {
+      if (QuickRoundTripReal(y, z)) return true;
+      slow = true;
+      return RoundTripReal(y, z);
+    };
+    if (!ReadPart(x, read, plain)) return false;
+    read_cut = slow ? CutPart(read) : read;
+    return true;
+  };
+  return part(v.Re, out.Re, cut.Re) && part(v.Im, out.Im, cut.Im);
+}
+
 // A register is written whole, with one 16-byte store: an operation that copies it whole
 // then takes the stored bytes at once instead of waiting for two halves to arrive.
 [[gnu::always_inline]] inline void Put(TComplex& reg, TComplex v) {
@@ -231,7 +251,9 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
 // none, and a run that met one would stop.
 struct TermsOnly {
   static const FlatOp* Operation(const FlatOp* /*op*/, TComplex* /*r*/) { return nullptr; }
-  static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
+  static const FlatOp* Assign(const FlatOp* /*op*/, TComplex /*v*/, TComplex /*cut*/) {
+    return nullptr;
+  }
   static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
   static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
   static bool Stopped() { return false; }
@@ -503,35 +525,39 @@ assign : {
   TComplex read;
   if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
   products = 0;
-  op = host.Assign(op, read);
+  op = host.Assign(op, read, MakeComplex(read.Re, read.Im));
   if (op == nullptr) return host.Stopped();
   goto* kCode[static_cast<std::size_t>(op->code)];
 }
 assign_fresh : {
   TComplex read;
-  if (!flat::ReadFresh(r[op->a], read)) return false;
+  TComplex cut;
+  if (!flat::ReadFreshCut(r[op->a], read, cut)) return false;
   products = 0;
-  op = host.Assign(op, read);
+  op = host.Assign(op, read, cut);
   if (op == nullptr) return host.Stopped();
   goto* kCode[static_cast<std::size_t>(op->code)];
 }
 power_var_square_sum_var_assign : {
   TComplex sum;
   TComplex read;
-  if (!flat::SquareSumVar(*op, context, work, products, sum) || !flat::ReadFresh(sum, read)) {
+  TComplex cut;
+  if (!flat::SquareSumVar(*op, context, work, products, sum) ||
+      !flat::ReadFreshCut(sum, read, cut)) {
     return false;
   }
   products = 0;
-  op = host.Assign(op, read);
+  op = host.Assign(op, read, cut);
   if (op == nullptr) return host.Stopped();
   goto* kCode[static_cast<std::size_t>(op->code)];
 }
 sum_first_var_plus_next_assign : {
   TComplex sum;
   TComplex read;
-  if (!flat::PlusNext(*op, context, r, sum) || !flat::ReadFresh(sum, read)) return false;
+  TComplex cut;
+  if (!flat::PlusNext(*op, context, r, sum) || !flat::ReadFreshCut(sum, read, cut)) return false;
   products = 0;
-  op = host.Assign(op, read);
+  op = host.Assign(op, read, cut);
   if (op == nullptr) return host.Stopped();
   goto* kCode[static_cast<std::size_t>(op->code)];
 }

@@ -123,9 +123,11 @@ class VariableTable {
   }
   // A value read back from a result text (ParseNumberText of a result): its own text reads
   // back as itself, so a plan need not read it again.
-  void SetReadValue(int j, TComplex v) {
+  void SetReadValue(int j, TComplex v) { SetReadValue(j, v, MakeComplex(v.Re, v.Im)); }
+  // The same, with MakeComplex of the value worked out by the caller.
+  void SetReadValue(int j, TComplex v, TComplex cut) {
     current_[j] = v;
-    cut_[j] = MakeComplex(v.Re, v.Im);
+    cut_[j] = cut;
     reads_back_[j] = true;
   }
   bool ReadsBackAsItself(int j) const { return reads_back_[j]; }

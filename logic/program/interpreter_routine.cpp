@@ -331,8 +331,8 @@ class Interpreter::CompiledRun {
   // Inline in the dispatch loop: the steps of a drawing loop's lines (assignments, the
   // loop's test and end) have operations of their own and cost no call; the rarer ones
   // are found through their step.
-  [[gnu::always_inline]] const FlatOp* Assign(const FlatOp* op, TComplex value) {
-    variables_.SetReadValue(op->dst, value);
+  [[gnu::always_inline]] const FlatOp* Assign(const FlatOp* op, TComplex value, TComplex cut) {
+    variables_.SetReadValue(op->dst, value, cut);
     // Its argument cursor is still the 0 every line begins with: nothing of a term moves it.
     return FinishInside(line_ + 1, false);
   }

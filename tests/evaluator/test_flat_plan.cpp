@@ -334,6 +334,40 @@ TEST(FlatPlans, VariablesReadBackFromResults) {
   }
 }
 
+// A line's value read with its cut: the read is ReadFresh's, the cut MakeComplex of it.
+TEST(FlatPlans, AFreshReadWithItsCut) {
+  struct CutRow {
+    const char* name;
+    double part;
+  };
+  const CutRow rows[] = {
+      {"0", 0.0},
+      {"-0", -0.0},
+      {"a whole number", -7.0},
+      {"2^53", 9007199254740992.0},
+      {"the largest whole text", 999999999999999.0},
+      {"the whole text bound", 1E15},
+      {"above the bound", 1234567890123456.7},
+      {"the quick read's smallest", 1E-8},
+      {"below the quick read", 9.87654321E-9},
+      {"just above the cut", 1.000000000000004E-14},
+      {"at the cut", ZeroCutThreshold},
+      {"below the cut", 3E-15},
+      {"a fraction", -0.123456789012345678},
+  };
+  for (const CutRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    for (const TComplex v : {TComplex{row.part, 0.5}, TComplex{-1.5, row.part}}) {
+      TComplex read, fresh, cut;
+      ASSERT_TRUE(flat::ReadFresh(v, fresh));
+      ASSERT_TRUE(flat::ReadFreshCut(v, read, cut));
+      const TComplex made = MakeComplex(read.Re, read.Im);
+      EXPECT_TRUE(EvalWorld::SameBits(read.Re, fresh.Re) && EvalWorld::SameBits(read.Im, fresh.Im));
+      EXPECT_TRUE(EvalWorld::SameBits(cut.Re, made.Re) && EvalWorld::SameBits(cut.Im, made.Im));
+    }
+  }
+}
+
 // A built-in's value compared with a number, near the number and far from it: only the
 // value read back from its text decides.
 TEST(FlatPlans, ABuiltinsValueAgainstANumber) {
