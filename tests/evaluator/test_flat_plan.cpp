@@ -343,9 +343,7 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
   const CutRow rows[] = {
       {"0", 0.0},
       {"-0", -0.0},
-      {"a whole number", -7.0},
       {"2^53", 9007199254740992.0},
-      {"the largest whole text", 999999999999999.0},
       {"the whole text bound", 1E15},
       {"above the bound", 1234567890123456.7},
       {"the quick read's smallest", 1E-8},
@@ -353,7 +351,6 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
       {"just above the cut", 1.000000000000004E-14},
       {"at the cut", ZeroCutThreshold},
       {"below the cut", 3E-15},
-      {"a fraction", -0.123456789012345678},
   };
   for (const CutRow& row : rows) {
     SCOPED_TRACE(row.name);
