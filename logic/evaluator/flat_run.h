@@ -180,7 +180,11 @@ inline const FlatOp* ScaleBuiltinValues(const FlatOp* op, TComplex* r, const Eva
       const TComplex value = BuiltinValue(op->b, r[op->a], rule, drawing, valid);
       TComplex read;
       if (!valid || !Read(value, read, work.round_trips)) return nullptr;
-      kept = {memo.drawing != nullptr && rule == kRuleNone, value, read, Signed(1.0, read)};
+      // A cut read past the overflow test is left to the texts too: a sum's first "+" of
+      // the cut read then leaves it as it is, with no test of its own.
+      const TComplex cut = Signed(1.0, read);
+      if (Overflows(cut)) return nullptr;
+      kept = {memo.drawing != nullptr && rule == kRuleNone, value, read, cut};
     }
     Put(r[op->dst], kept.value);
     Put(r[op->dst + 1], kept.read);

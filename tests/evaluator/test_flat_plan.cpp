@@ -179,6 +179,7 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"Betrag of a variable past the limit against a number", "betrag(q)<2", "?1'?8'q !' ?"},
       {"Betrag of an infinity against a number", "betrag(inf)<2", "?1'?8'inf !' ?"},
       {"a drawing loop's condition", "(betrag(c)<2)*(v<30)", "[1|0]"},
+      {"a comparison first in a sum past the limit", "(v<3)+q", "?8'q !"},
   });
 }
 
