@@ -195,7 +195,10 @@ class Lowering {
         return Emit(Code::Reg, operand.index, 0, '+', operand.sign);
       case LoweredOperand::Kind::SlotRead:
         if (scale_values_.contains(operand.index)) {
-          if (operand.sign == 1.0) return operand.index + 2;
+          if (operand.sign == 1.0) {
+            sum_ready_.insert(operand.index + 2);  // ScaleBuiltin has tested it
+            return operand.index + 2;
+          }
           return Emit(Code::Reg, operand.index + 1, 0, '+', operand.sign);
         }
         return Emit(Code::RegRead, operand.index, CutVariable(operand.index), '+', operand.sign);
@@ -243,6 +246,7 @@ class Lowering {
       return sum;
     }
     const int value = Fetch(operand);
+    if (operand.op == '+' && sum_ready_.contains(value)) return value;
     // The sum of a lone constant is a constant too, where no test of it can fail.
     if (const auto constant = constants_.find(value); constant != constants_.end()) {
       const TComplex v = constant->second;
@@ -447,7 +451,9 @@ class Lowering {
       decided.op = compare;
       decided.skip = static_cast<std::uint16_t>(out_.ops.size() - decide - 1);
     }
+    // 1 or 0 with +0 parts: the sum's first "+" leaves it as it is.
     comparisons_.insert(result);
+    sum_ready_.insert(result);
     return result;
   }
 

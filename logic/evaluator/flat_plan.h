@@ -42,15 +42,17 @@ class RoundTripMemo {
   Kept kept_[256];
 };
 
-// The values of the built-ins that read the scale (ReadsTheScale) with their reads, each
-// kept with the drawing, its scale count and the picture's size it was computed for.
+// The values of the built-ins that read the scale (ReadsTheScale) with their reads, all
+// kept for one drawing, scale count and picture size: one test of these holds for a line
+// that reads several of them.
 struct ScaleMemo {
   struct Kept {
-    const DrawingView* drawing = nullptr;  // none: nothing kept
-    std::uint64_t count = 0;
-    int divisor = 0;
+    bool filled = false;
     TComplex value, read, cut;  // the value, its read, and that read cut
   };
+  const DrawingView* drawing = nullptr;  // none: nothing kept
+  std::uint64_t count = 0;
+  int width = 0, height = 0;
   std::array<Kept, kScaleBuiltins> kept;  // by built-in, from kFirstScaleBuiltin
 };
 

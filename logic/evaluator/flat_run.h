@@ -171,33 +171,46 @@ inline bool DecidedUnread(TComplex unread, TComplex number) {
                                         : Read(result, read, work.round_trips);
 }
 
-// Built-in `op.b`, one that reads the scale, as FlatOp::Code::ScaleBuiltin writes it: kept
-// while the drawing's scale count and the picture's size it divides by stay, computed by
-// its rule otherwise. A value that fails, or whose read only the texts can make, is not
-// kept: the next run computes it again and fails where it does now. The read is made here,
-// before the operand that takes it: a read left to the texts leaves the whole term to them
-// either way, with nothing shown.
-[[gnu::always_inline]] inline bool ScaleBuiltinValue(const FlatOp& op, TComplex* r,
-                                                     const EvalContext& context, FlatWork& work) {
+// The built-ins that read the scale in the run of FlatOp::Code::ScaleBuiltin operations
+// from `op` on, each written as that operation writes it; answers the run's last
+// operation. A value is kept while the drawing, its scale count and the picture's size
+// stay, which are read once for the run (nothing in it can change them), and computed by
+// its rule otherwise. A rule on the argument is tested at every call. A value that fails,
+// or whose read only the texts can make, is not kept: the next run computes it again and
+// fails where it does now (none answered). The read is made here, before the operand that
+// takes it: a read left to the texts leaves the whole term to them either way, with
+// nothing shown.
+inline const FlatOp* ScaleBuiltinValues(const FlatOp* op, TComplex* r, const EvalContext& context,
+                                        FlatWork& work) {
   const DrawingView& drawing = context.drawing;
-  const int rule = context.functions.ArgumentRule(op.b);
+  ScaleMemo& memo = work.scales;
   const std::uint64_t count = drawing.ScaleCount();
-  const int divisor = ScaleDivisor(op.b, drawing);
-  ScaleMemo::Kept& kept = work.scales.kept[static_cast<std::size_t>(op.b - kFirstScaleBuiltin)];
-  // A rule on the argument is tested at every call.
-  if (kept.drawing != &drawing || kept.count != count || kept.divisor != divisor ||
-      count == DrawingView::kUncountedScale || rule != kRuleNone) [[unlikely]] {
-    kept.drawing = nullptr;
-    bool valid = false;
-    const TComplex value = BuiltinValue(op.b, r[op.a], rule, drawing, valid);
-    TComplex read;
-    if (!valid || !Read(value, read, work.round_trips)) return false;
-    kept = {&drawing, count, divisor, value, read, Signed(1.0, read)};
+  const int width = drawing.Width();
+  const int height = drawing.Height();
+  if (memo.drawing != &drawing || memo.count != count || memo.width != width ||
+      memo.height != height) [[unlikely]] {
+    memo = {};
+    if (count != DrawingView::kUncountedScale) memo = {&drawing, count, width, height, {}};
   }
-  Put(r[op.dst], kept.value);
-  Put(r[op.dst + 1], kept.read);
-  Put(r[op.dst + 2], kept.cut);
-  return true;
+  for (;; ++op) {
+    ScaleMemo::Kept& kept = memo.kept[static_cast<std::size_t>(op->b - kFirstScaleBuiltin)];
+    const int rule = context.functions.ArgumentRule(op->b);
+    if (!kept.filled || rule != kRuleNone) [[unlikely]] {
+      bool valid = false;
+      const TComplex value = BuiltinValue(op->b, r[op->a], rule, drawing, valid);
+      TComplex read;
+      if (!valid || !Read(value, read, work.round_trips)) return nullptr;
+      // A cut read past the overflow test is left to the texts too: a sum's first "+" of
+      // the cut read then leaves it as it is, with no test of its own.
+      const TComplex cut = Signed(1.0, read);
+      if (Overflows(cut)) return nullptr;
+      kept = {memo.drawing != nullptr && rule == kRuleNone, value, read, cut};
+    }
+    Put(r[op->dst], kept.value);
+    Put(r[op->dst + 1], kept.read);
+    Put(r[op->dst + 2], kept.cut);
+    if (op[1].code != FlatOp::Code::ScaleBuiltin) return op;
+  }
 }
 
 // The sum pass's "+" over a lone value read back from its pair text (RegRead with sign 1,
@@ -479,7 +492,8 @@ builtin : {
   OMBRIX_NEXT_OPERATION();
 }
 scale_builtin:
-  if (!flat::ScaleBuiltinValue(*op, r, context, work)) return false;
+  op = flat::ScaleBuiltinValues(op, r, context, work);
+  if (op == nullptr) return false;
   OMBRIX_NEXT_OPERATION();
 comparison_product:
   Put(r[op->dst], flat::ComparisonProduct(r[op->a], r[op->b]));

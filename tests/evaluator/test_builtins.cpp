@@ -117,6 +117,13 @@ TEST(Builtins, ScaleBuiltinsFollowWhatTheyReadUnderACountedScale) {
        [](EvalWorld& w) { w.drawing.re_min = static_cast<double>(++w.drawing.count); }, "[6|0]"},
       {"a narrower picture", "DeltaRe()-DeltaIm()", [](EvalWorld& w) { w.drawing.width = 200; },
        "[0,025|0]"},
+      {"a lower picture", "DeltaIm()-DeltaRe()", [](EvalWorld& w) { w.drawing.height = 200; },
+       "[0,025|0]"},
+      {"a narrower picture beside bounds", "ReMin()+ReMax()+DeltaRe()-DeltaIm()",
+       [](EvalWorld& w) { w.drawing.width = 200; }, "[0,025|0]"},
+      {"a scale past the limit", "(ReMax())*0",
+       [](EvalWorld& w) { w.drawing.re_max = static_cast<double>(++w.drawing.count) * 2e100; },
+       "?8'[2e100|0] !"},
       {"a rule set later", "ReMax(i)-ImMax()",
        [](EvalWorld& w) { w.functions.SetArgumentRule(kReMax, kRuleReal); }, "?7'[0|1]' ?"},
   };

@@ -186,6 +186,7 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"'=' of -0 and 0", "nz=0", "1"},
       {"'#' of equal sides", "v#2", "0"},
       {"'~' of equal sides", "v~2", "1"},
+      {"a comparison first in a sum past the limit", "(v<3)+q", "?8'q !"},
   });
 }
 

@@ -70,8 +70,12 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
   Lines julia = testing::JuliaProgram();
   julia[3] = "F\xFCr(y;0;1;1)";
   julia[4] = "F\xFCr(x;0;2;1)";
+  // The scale and the picture size its built-ins read change between two points.
+  Lines rescaled = julia;
+  rescaled.insert(rescaled.begin() + 5, "SetzeSkala(-8/5;8/5+x;-8/5;8/5)");
   const std::vector<Row> rows = {
       {"a drawing loop", julia, {}},
+      {"a drawing loop whose scale changes at every point", rescaled, {}},
       {"both parts of a Wenn",
        {"x:=0", "Wiederhole(4)", "x:=x+1", "Wenn(x%2)", "ZeichneKreis(x;1)", "Andernfalls",
         "ZeichnePunkt(x)", "EndeWenn", "EndeWiederhole"},
