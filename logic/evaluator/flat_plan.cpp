@@ -268,6 +268,8 @@ class Lowering {
       cut_variables_.erase(sum);  // the sum goes on: its register holds more than the variable
     } else if (operands[0].op == '+' && sum_ready_.contains(regs[0])) {
       sum = regs[0];  // the step's own register: no other step reads it
+      // Where the sum goes on, the register holds more than a comparison's 1 or 0.
+      if (count > 1) comparisons_.erase(sum);
     } else {
       sum = Emit(Code::SumFirst, regs[0], 0, operands[0].op);
     }

@@ -187,6 +187,7 @@ TEST(FlatPlans, ShortShapesAtTheirEdges) {
       {"'#' of equal sides", "v#2", "0"},
       {"'~' of equal sides", "v~2", "1"},
       {"a comparison first in a sum past the limit", "(v<3)+q", "?8'q !"},
+      {"a comparison first in a sum that goes on", "(v<3)+c/3", "[0,75|0,0416666666666667]"},
   });
 }
 
