@@ -342,6 +342,11 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
 // A jump cannot stand in brackets.
 #define OMBRIX_NEXT_OPERATION() \
   goto* kCode[static_cast<std::size_t>((++op)->code)]  // NOLINT(bugprone-macro-parentheses)
+// Where a host operation answered the one to go on with: none stops the run.
+#define OMBRIX_GO_ON_AT(next)               \
+  op = (next);                              \
+  if (op == nullptr) return host.Stopped(); \
+  goto* kCode[static_cast<std::size_t>(op->code)]  // NOLINT(bugprone-macro-parentheses)
   goto* kCode[static_cast<std::size_t>(op->code)];
 var:
   Put(r[op->dst], flat::SignedVariable(op->sign, op->a, context));
@@ -530,27 +535,21 @@ value_fresh : {
   OMBRIX_NEXT_OPERATION();
 }
 host:
-  op = host.Operation(op, r);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.Operation(op, r));
 end:
   return host.End(*op, r);
 assign : {
   TComplex read;
   if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
   products = 0;
-  op = host.Assign(op, read, MakeComplex(read.Re, read.Im));
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.Assign(op, read, MakeComplex(read.Re, read.Im)));
 }
 assign_fresh : {
   TComplex read;
   TComplex cut;
   if (!flat::ReadFreshCut(r[op->a], read, cut)) return false;
   products = 0;
-  op = host.Assign(op, read, cut);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }
 power_var_square_sum_var_assign : {
   TComplex sum;
@@ -561,9 +560,7 @@ power_var_square_sum_var_assign : {
     return false;
   }
   products = 0;
-  op = host.Assign(op, read, cut);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }
 sum_first_var_plus_next_assign : {
   TComplex sum;
@@ -571,28 +568,21 @@ sum_first_var_plus_next_assign : {
   TComplex cut;
   if (!flat::PlusNext(*op, context, r, sum) || !flat::ReadFreshCut(sum, read, cut)) return false;
   products = 0;
-  op = host.Assign(op, read, cut);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }
 loop_test:
-  op = host.LoopTest(op);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.LoopTest(op));
 loop_end_product:
   products = 0;
-  op = host.LoopEnd(op, flat::ComparisonProduct(r[op->a], r[op->b]));
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.LoopEnd(op, flat::ComparisonProduct(r[op->a], r[op->b])));
 loop_end : {
   TComplex read;
   if (!flat::HostValueRead(*op, r[op->a], context, read)) return false;
   products = 0;
-  op = host.LoopEnd(op, read);
-  if (op == nullptr) return host.Stopped();
-  goto* kCode[static_cast<std::size_t>(op->code)];
+  OMBRIX_GO_ON_AT(host.LoopEnd(op, read));
 }
 #undef OMBRIX_NEXT_OPERATION
+#undef OMBRIX_GO_ON_AT
 }
 
 }  // namespace ombrix
