@@ -252,6 +252,30 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return SumStartPlus(op.a, context, sum) && SumStep(op.op, r[op.b], sum);
 }
 
+// The value a line of one fused assignment (PowerVarSquareSumVarAssign,
+// SumFirstVarPlusNextAssign) assigns, read as any line's value, with its cut: the one
+// place both the dispatch loop and a host that runs such lines itself take it from.
+template <FlatOp::Code kCode>
+[[gnu::always_inline]] inline bool FusedAssignValue(const FlatOp& op, const EvalContext& context,
+                                                    FlatWork& work, const TComplex* r,
+                                                    double& products, TComplex& read,
+                                                    TComplex& cut) {
+  static_assert(kCode == FlatOp::Code::PowerVarSquareSumVarAssign ||
+                kCode == FlatOp::Code::SumFirstVarPlusNextAssign);
+  TComplex sum;
+  if constexpr (kCode == FlatOp::Code::PowerVarSquareSumVarAssign) {
+    if (!SquareSumVar(op, context, work, products, sum)) return false;
+  } else {
+    if (!PlusNext(op, context, r, sum)) return false;
+  }
+  return ReadFreshCut(sum, read, cut);
+}
+// Whether a line's first operation is such a fused assignment, and so the whole line.
+inline bool IsFusedAssign(FlatOp::Code code) {
+  return code == FlatOp::Code::PowerVarSquareSumVarAssign ||
+         code == FlatOp::Code::SumFirstVarPlusNextAssign;
+}
+
 // A line's value that a host operation takes (Assign, LoopEnd), read as Value reads it.
 [[gnu::always_inline]] inline bool HostValueRead(const FlatOp& op, TComplex result,
                                                  const EvalContext& context, TComplex& read) {
@@ -552,21 +576,22 @@ assign_fresh : {
   OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }
 power_var_square_sum_var_assign : {
-  TComplex sum;
   TComplex read;
   TComplex cut;
-  if (!flat::SquareSumVar(*op, context, work, products, sum) ||
-      !flat::ReadFreshCut(sum, read, cut)) {
+  if (!flat::FusedAssignValue<FlatOp::Code::PowerVarSquareSumVarAssign>(*op, context, work, r,
+                                                                        products, read, cut)) {
     return false;
   }
   products = 0;
   OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }
 sum_first_var_plus_next_assign : {
-  TComplex sum;
   TComplex read;
   TComplex cut;
-  if (!flat::PlusNext(*op, context, r, sum) || !flat::ReadFreshCut(sum, read, cut)) return false;
+  if (!flat::FusedAssignValue<FlatOp::Code::SumFirstVarPlusNextAssign>(*op, context, work, r,
+                                                                       products, read, cut)) {
+    return false;
+  }
   products = 0;
   OMBRIX_GO_ON_AT(host.Assign(op, read, cut));
 }

@@ -293,7 +293,8 @@ class Interpreter::CompiledRun {
         counted_out_(counted),
         counted_before_(counted),
         done_(done),
-        watch_(*this, in.context_.interrupt) {
+        watch_(*this, in.context_.interrupt),
+        registers_(in.routine_.code.registers.data()) {
     Lend(done);
     if (watch_.outer != nullptr) in_.context_.interrupt = &watch_;
   }
@@ -344,7 +345,12 @@ class Interpreter::CompiledRun {
   // After the loop's test: the top record was opened by the partner line, so back to the
   // line after it.
   [[gnu::always_inline]] const FlatOp* LoopEnd(const FlatOp* op, TComplex condition) {
-    if (condition.Re != 0 || condition.Im != 0) return FinishInside(op->dst + 1);
+    if (condition.Re != 0 || condition.Im != 0) {
+      // No bound can fall inside a whole pass of the loop's lines: they run in one piece.
+      if (op == fitted_ && left_ > fitted_lines_ + 1) return Iteration();
+      if (op != fitted_ && op != unfit_) Fit(op);
+      return FinishInside(op->dst + 1);
+    }
     return LoopEnded();
   }
   const FlatOp* Operation(const FlatOp* op, TComplex* r) {
@@ -565,6 +571,140 @@ class Interpreter::CompiledRun {
     return true;
   }
 
+  // A "Solange" loop whose lines between its opening and its end (line_) are each one
+  // fused assignment: their operations kept for Iteration. Lines not yet found current
+  // in the call are looked at again at the loop's next end; the operations of those found
+  // hold for the rest of the call.
+  [[gnu::noinline]] void Fit(const FlatOp* end) {
+    const std::int32_t first = end->dst + 1;
+    const std::int32_t count = line_ - first;
+    if (count < 1 || count > kMaxFittedLines) {
+      unfit_ = end;
+      return;
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+      const FlatOp* line = at_[first + i];
+      if (line == &LineRoutine::kEnter) return;
+      if (!flat::IsFusedAssign(line->code)) {
+        unfit_ = end;
+        return;
+      }
+      fitted_body_[static_cast<std::size_t>(i)] = line;
+    }
+    fitted_ = end;
+    fitted_lines_ = count;
+    fitted_test_ = FitsProductTest(at_[line_] + 1, end) ? at_[line_] + 1 : nullptr;
+  }
+  // Whether the end's test from `c` on is a drawing loop's "(Betrag(z)<2)*(n<30)", of any
+  // built-in, variables, comparisons and numbers: the operations ProductTest runs in their
+  // stead. Its numbers are registers no operation of the test writes.
+  static bool FitsProductTest(const FlatOp* c, const FlatOp* end) {
+    using Code = FlatOp::Code;
+    if (end != c + 6 || c[0].code != Code::SumFirstVarPlusReadSum || c[1].code != Code::Builtin ||
+        c[2].code != Code::DecideUnread || c[3].code != Code::RegReadSumPlus ||
+        c[4].code != Code::Compare || c[5].code != Code::SumFirstVarPlusReadCompare ||
+        end->code != Code::LoopEndProduct) {
+      return false;
+    }
+    const bool linked =
+        c[1].a == c[0].dst && c[2].a == c[1].dst && c[2].skip == 2 && c[3].a == c[1].dst &&
+        c[4].a == c[3].dst && c[4].dst == c[2].dst &&
+        ((end->a == c[2].dst && end->b == c[5].dst) || (end->a == c[5].dst && end->b == c[2].dst));
+    const std::array<std::int32_t, 6> written = {c[0].b,   c[0].dst, c[1].dst,
+                                                 c[2].dst, c[3].dst, c[5].dst};
+    const auto constant = [&written](std::int32_t reg) {
+      return std::find(written.begin(), written.end(), reg) == written.end();
+    };
+    return linked && constant(c[2].b) && constant(c[4].b) && constant(c[5].b);
+  }
+  // The value of the test FitsProductTest found, by the rules its operations apply in
+  // their order; false where one of them leaves it to the texts.
+  bool ProductTest(TComplex& condition) const {
+    const FlatOp* c = fitted_test_;
+    const EvalContext& context = in_.context_;
+    RoundTripMemo& memo = in_.plans_.Work().round_trips;
+    TComplex sum;
+    if (!flat::SumStartPlus(c[0].a, context, sum) ||
+        !flat::ReadSumPlus(context.variables.ReadsBackAsItself(c[0].a), sum, memo)) {
+      return false;
+    }
+    bool valid = false;
+    const TComplex value =
+        BuiltinValue(c[1].b, sum, context.functions.ArgumentRule(c[1].b), context.drawing, valid);
+    if (!valid) return false;
+    char first = '?';
+    if (flat::DecidedUnread(value, registers_[c[2].b])) {
+      first = CompareOrdered(c[2].op, value, registers_[c[2].b]);
+    } else {
+      TComplex left = value;
+      if (!flat::ReadSumPlus(flat::ReadsAsItself(c[3], context), left, memo)) return false;
+      first = CompareValues(c[4].op, left, registers_[c[4].b]);
+      if (first == '?') return false;
+    }
+    TComplex count;
+    if (!flat::SumStartPlusRead(c[5].a, context, memo, count)) return false;
+    const char second = CompareValues(c[5].op, count, registers_[c[5].b]);
+    if (second == '?') return false;
+    condition = flat::ComparisonProduct(ComplexFromReal(first == '1' ? 1.0 : 0.0),
+                                        ComplexFromReal(second == '1' ? 1.0 : 0.0));
+    return true;
+  }
+  // One pass of the fitted loop, from its end found going on to its test begun: each
+  // line's value by the rules its operation applies, the lines ended as their operations
+  // end them, then on into the test's operations with the state they would find. Nothing
+  // between can look at the line counts or the counter: the rules of these lines show no
+  // box and ask no interrupt. A line whose value only the texts can say is left where its
+  // operation would meet it, which then meets it again and leaves it to the steps.
+  // Where the test is one ProductTest makes, the passes go on here while the test holds
+  // and the loan has room for another.
+  [[gnu::noinline]] const FlatOp* Iteration() {
+    const std::int32_t first = fitted_->dst + 1;
+    const std::int32_t lines = fitted_lines_ + 1;  // the lines a pass ends
+    const EvalContext& context = in_.context_;
+    FlatWork& work = in_.plans_.Work();
+    for (;;) {
+      for (std::int32_t i = 0; i < fitted_lines_; ++i) {
+        const FlatOp& line = *fitted_body_[static_cast<std::size_t>(i)];
+        double products = 0;  // each line's term is an evaluation of its own
+        TComplex read;
+        TComplex cut;
+        const bool formed = line.code == FlatOp::Code::PowerVarSquareSumVarAssign
+                                ? flat::FusedAssignValue<FlatOp::Code::PowerVarSquareSumVarAssign>(
+                                      line, context, work, registers_, products, read, cut)
+                                : flat::FusedAssignValue<FlatOp::Code::SumFirstVarPlusNextAssign>(
+                                      line, context, work, registers_, products, read, cut);
+        if (!formed) [[unlikely]] {
+          EndLines(i + 1);
+          state_.CurrentLine[MainProgram] = line_ = first + i;
+          state_.ArgumentCursor[MainProgram] = 0;
+          return &line;
+        }
+        variables_.SetReadValue(line.dst, read, cut);
+      }
+      EndLines(lines);
+      TComplex condition;
+      if (fitted_test_ == nullptr || !ProductTest(condition)) break;
+      if (condition.Re == 0 && condition.Im == 0) {
+        AtTest();
+        return LoopEnded();
+      }
+      if (left_ <= lines) return FinishInside(first);
+    }
+    // The test's operations: they meet what the steps would have met.
+    AtTest();
+    return tested_ + 1;
+  }
+  // The state at the end line's test, begun by LoopTest.
+  void AtTest() {
+    state_.CurrentLine[MainProgram] = line_;
+    state_.ArgumentCursor[MainProgram] = tested_->b;
+  }
+  // `count` lines ended, as Count ends each.
+  void EndLines(std::int32_t count) {
+    counted_ += count;
+    left_ -= count;
+  }
+
   [[gnu::noinline]] const FlatOp* LoopEnded() {
     tested_ = nullptr;
     in_.PopRecord(MainProgram, &in_.routine_.spare);
@@ -671,6 +811,14 @@ class Interpreter::CompiledRun {
   Watch watch_;
   // The LoopTest found to hold since the last push or pop.
   const FlatOp* tested_ = nullptr;
+  // The loop end whose lines Iteration runs (Fit), and the last one found not to fit.
+  static constexpr std::int32_t kMaxFittedLines = 4;
+  const FlatOp* fitted_ = nullptr;
+  const FlatOp* unfit_ = nullptr;
+  std::array<const FlatOp*, kMaxFittedLines> fitted_body_{};
+  std::int32_t fitted_lines_ = 0;
+  const FlatOp* fitted_test_ = nullptr;  // its test's first operation, where ProductTest fits
+  TComplex* registers_;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
   bool compile_ = false;
