@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -49,6 +50,14 @@ std::string RunInChunks(const Lines& program, bool compiled, long chunk, int edi
     const std::int64_t before = world.run.LinesRun();
     if (world.run.StepMain({chunk, std::nullopt}) == RunOutcome::Failed) break;
     steps += static_cast<long>(world.run.LinesRun() - before);
+    // Where each call stopped and what it left in the variables.
+    seen += "\nat " + std::to_string(world.state.CurrentLine[MainProgram]);
+    for (int j = 0; j <= world.project.variables.LastVariable(); ++j) {
+      const TComplex v = world.project.variables.CurrentValue(j);
+      char bits[64];
+      std::snprintf(bits, sizeof bits, " %a,%a", v.Re, v.Im);
+      seen += bits;
+    }
   }
   world.steps = steps;
   return seen + Observed(world);
@@ -125,9 +134,44 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
       {"an assignment to an unknown variable",
        {"Wiederhole(3)", "x:=x+1", "q:=x", "EndeWiederhole"},
        {}},
+      // Drawing loops whose passes run in one piece, and loops near that shape.
+      {"a drawing loop ended by its count",
+       {"z:=0", "c:=1/10", "n:=0", "Solange((Betrag(z)<2)*(n<99))", "z:=z^2+c", "n:=n+1",
+        "EndeSolange", "x:=n"},
+       {}},
+      {"a drawing loop's test decided by the read of its side",
+       {"z:=0", "c:=1", "n:=0", "Solange((Betrag(z)<5)*(n<9))", "z:=z^2+c", "n:=n+1",
+        "EndeSolange"},
+       {}},
+      {"a drawing loop's square past the limit",
+       {"z:=0", "c:=1e30", "n:=0", "Solange((Betrag(z)<1e90)*(n<9))", "z:=z^2+c", "n:=n+1",
+        "EndeSolange"},
+       {}},
+      {"a drawing loop's count past the limit",
+       {"z:=0", "c:=0", "n:=1", "Solange((Betrag(z)<2)*(n>0))", "z:=z^2+c", "n:=n+3e99",
+        "EndeSolange"},
+       {}},
+      {"a drawing loop's count turned complex",
+       {"z:=0", "c:=0", "n:=0", "Solange((Betrag(z)<2)*(n<5))", "z:=z^2+c", "n:=n+i",
+        "EndeSolange"},
+       {}},
+      {"a drawing loop with a line of another shape",
+       {"z:=0", "c:=1/10", "n:=0", "x:=0", "Solange((Betrag(z)<2)*(n<6))", "z:=z^2+c", "x:=x+z*2",
+        "n:=n+1", "EndeSolange"},
+       {}},
+      {"a drawing loop of four lines",
+       {"x:=0", "y:=1/2", "n:=9", "p:=0", "Solange((Betrag(y)>1/1000)*(n>0))", "y:=-y^2+x",
+        "n:=n-1", "x:=x+1/8", "p:=p+2", "EndeSolange"},
+       {}},
+      {"a drawing loop of five lines",
+       {"x:=0", "y:=1/2", "n:=9", "p:=0", "Solange((Betrag(y)>1/1000)*(n>0))", "y:=-y^2+x",
+        "n:=n-1", "x:=x+1/8", "p:=p+2", "c:=c+1", "EndeSolange"},
+       {}},
+      {"a drawing loop's square edited into a cube between calls", julia, {9, "z:=z^3+c"}},
+      {"a drawing loop's square edited into another sum between calls", julia, {9, "z:=z^2-p"}},
   };
   for (const Row& row : rows) {
-    for (const long chunk : {1L, 2L, 3L, 7L, 100000L}) {
+    for (const long chunk : {1L, 2L, 3L, 7L, 10L, 31L, 100000L}) {
       SCOPED_TRACE(std::string(row.name) + ", calls of " + std::to_string(chunk));
       EXPECT_EQ(RunInChunks(row.program, true, chunk, row.edit.line, row.edit.text),
                 RunInChunks(row.program, false, chunk, row.edit.line, row.edit.text));
