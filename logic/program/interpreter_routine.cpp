@@ -617,33 +617,54 @@ class Interpreter::CompiledRun {
     };
     return linked && constant(c[2].b) && constant(c[4].b) && constant(c[5].b);
   }
-  // The value of the test FitsProductTest found, by the rules its operations apply in
-  // their order; false where one of them leaves it to the texts.
-  bool ProductTest(TComplex& condition) const {
-    const FlatOp* c = fitted_test_;
-    const EvalContext& context = in_.context_;
-    RoundTripMemo& memo = in_.plans_.Work().round_trips;
+  // What the test FitsProductTest found reads of its operations, the same in every pass:
+  // nothing in a pass changes the operations, their numbers or a built-in's rule.
+  struct ProductShape {
+    ProductShape() = default;
+    ProductShape(const FlatOp* c, const TComplex* r, const EvalContext& context)
+        : side(c[0].a),
+          builtin(c[1].b),
+          rule(context.functions.ArgumentRule(c[1].b)),
+          count(c[5].a),
+          decide_op(c[2].op),
+          compare_op(c[4].op),
+          count_op(c[5].op),
+          decide_number(r[c[2].b]),
+          compare_number(r[c[4].b]),
+          count_number(r[c[5].b]),
+          side_read(c + 3) {}
+    int side = 0, builtin = 0, rule = 0, count = 0;
+    char decide_op = '<', compare_op = '<', count_op = '<';
+    TComplex decide_number, compare_number, count_number;
+    const FlatOp* side_read = nullptr;
+  };
+  // The value of that test, by the rules its operations apply in their order; false where
+  // one of them leaves it to the texts.
+  [[gnu::always_inline]] static bool ProductTest(const ProductShape& test,
+                                                 const EvalContext& context, RoundTripMemo& memo,
+                                                 TComplex& condition) {
     TComplex sum;
-    if (!flat::SumStartPlus(c[0].a, context, sum) ||
-        !flat::ReadSumPlus(context.variables.ReadsBackAsItself(c[0].a), sum, memo)) {
+    if (!flat::SumStartPlus(test.side, context, sum) ||
+        !flat::ReadSumPlus(context.variables.ReadsBackAsItself(test.side), sum, memo)) {
       return false;
     }
     bool valid = false;
-    const TComplex value =
-        BuiltinValue(c[1].b, sum, context.functions.ArgumentRule(c[1].b), context.drawing, valid);
+    const TComplex value = BuiltinValue(test.builtin, sum, test.rule, context.drawing, valid);
     if (!valid) return false;
     char first = '?';
-    if (flat::DecidedUnread(value, registers_[c[2].b])) {
-      first = CompareOrdered(c[2].op, value, registers_[c[2].b]);
+    if (flat::DecidedUnread(value, test.decide_number)) [[likely]] {
+      first = CompareOrdered(test.decide_op, value, test.decide_number);
     } else {
       TComplex left = value;
-      if (!flat::ReadSumPlus(flat::ReadsAsItself(c[3], context), left, memo)) return false;
-      first = CompareValues(c[4].op, left, registers_[c[4].b]);
+      if (!flat::ReadSumPlus(flat::ReadsAsItself(*test.side_read, context), left, memo)) {
+        return false;
+      }
+      first = CompareValues(test.compare_op, left, test.compare_number);
       if (first == '?') return false;
     }
     TComplex count;
-    if (!flat::SumStartPlusRead(c[5].a, context, memo, count)) return false;
-    const char second = CompareValues(c[5].op, count, registers_[c[5].b]);
+    if (!flat::SumStartPlusRead(test.count, context, memo, count)) return false;
+    const char second = CompareValues(test.count_op, count, test.count_number);
     if (second == '?') return false;
     condition = flat::ComparisonProduct(ComplexFromReal(first == '1' ? 1.0 : 0.0),
                                         ComplexFromReal(second == '1' ? 1.0 : 0.0));
@@ -659,40 +680,50 @@ class Interpreter::CompiledRun {
   // and the loan has room for another.
   [[gnu::noinline]] const FlatOp* Iteration() {
     const std::int32_t first = fitted_->dst + 1;
-    const std::int32_t lines = fitted_lines_ + 1;  // the lines a pass ends
     const EvalContext& context = in_.context_;
     FlatWork& work = in_.plans_.Work();
+    ProductShape test;
+    if (fitted_test_ != nullptr) test = ProductShape(fitted_test_, registers_, context);
     for (;;) {
-      for (std::int32_t i = 0; i < fitted_lines_; ++i) {
-        const FlatOp& line = *fitted_body_[static_cast<std::size_t>(i)];
-        double products = 0;  // each line's term is an evaluation of its own
-        TComplex read;
-        TComplex cut;
-        const bool formed = line.code == FlatOp::Code::PowerVarSquareSumVarAssign
-                                ? flat::FusedAssignValue<FlatOp::Code::PowerVarSquareSumVarAssign>(
-                                      line, context, work, registers_, products, read, cut)
-                                : flat::FusedAssignValue<FlatOp::Code::SumFirstVarPlusNextAssign>(
-                                      line, context, work, registers_, products, read, cut);
-        if (!formed) [[unlikely]] {
-          EndLines(i + 1);
-          state_.CurrentLine[MainProgram] = line_ = first + i;
-          state_.ArgumentCursor[MainProgram] = 0;
-          return &line;
-        }
-        variables_.SetReadValue(line.dst, read, cut);
-      }
-      EndLines(lines);
+      if (const FlatOp* left = Pass(first, context, work)) return left;
       TComplex condition;
-      if (fitted_test_ == nullptr || !ProductTest(condition)) break;
+      if (fitted_test_ == nullptr || !ProductTest(test, context, work.round_trips, condition)) {
+        break;
+      }
       if (condition.Re == 0 && condition.Im == 0) {
         AtTest();
         return LoopEnded();
       }
-      if (left_ <= lines) return FinishInside(first);
+      if (left_ <= fitted_lines_ + 1) return FinishInside(first);
     }
     // The test's operations: they meet what the steps would have met.
     AtTest();
     return tested_ + 1;
+  }
+  // The loop's lines of one pass, from line `first`, ended: none where all of them ran,
+  // else the operation of the line a rule left to the texts, the state as it finds it.
+  [[gnu::always_inline]] const FlatOp* Pass(std::int32_t first, const EvalContext& context,
+                                            FlatWork& work) {
+    for (std::int32_t i = 0; i < fitted_lines_; ++i) {
+      const FlatOp& line = *fitted_body_[static_cast<std::size_t>(i)];
+      double products = 0;  // each line's term is an evaluation of its own
+      TComplex read;
+      TComplex cut;
+      const bool formed = line.code == FlatOp::Code::PowerVarSquareSumVarAssign
+                              ? flat::FusedAssignValue<FlatOp::Code::PowerVarSquareSumVarAssign>(
+                                    line, context, work, registers_, products, read, cut)
+                              : flat::FusedAssignValue<FlatOp::Code::SumFirstVarPlusNextAssign>(
+                                    line, context, work, registers_, products, read, cut);
+      if (!formed) [[unlikely]] {
+        EndLines(i + 1);
+        state_.CurrentLine[MainProgram] = line_ = first + i;
+        state_.ArgumentCursor[MainProgram] = 0;
+        return &line;
+      }
+      variables_.SetReadValue(line.dst, read, cut);
+    }
+    EndLines(fitted_lines_ + 1);
+    return nullptr;
   }
   // The state at the end line's test, begun by LoopTest.
   void AtTest() {
