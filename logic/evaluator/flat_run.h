@@ -92,6 +92,9 @@ static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
 }
 // `sign` times variable `j`'s current value, as Signed forms it: for 1, the value cut, as
 // the table keeps it.
+[[gnu::always_inline]] inline TComplex SignedValueOf(double sign, TComplex current, TComplex cut) {
+  return sign == 1.0 ? cut : sign * current;
+}
 [[gnu::always_inline]] inline TComplex SignedVariable(double sign, int j,
                                                       const EvalContext& context) {
   return sign == 1.0 ? context.variables.CutValue(j) : sign * context.variables.CurrentValue(j);
@@ -104,9 +107,12 @@ static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
 }
 // The same for "+" with sign 1: "+" cuts a value that 1 times it has cut already, which
 // leaves it as it is.
-[[gnu::always_inline]] inline bool SumStartPlus(int j, const EvalContext& context, TComplex& sum) {
-  sum = context.variables.CutValue(j);
+[[gnu::always_inline]] inline bool SumStartPlusOf(TComplex cut, TComplex& sum) {
+  sum = cut;
   return !Overflows(sum);
+}
+[[gnu::always_inline]] inline bool SumStartPlus(int j, const EvalContext& context, TComplex& sum) {
+  return SumStartPlusOf(context.variables.CutValue(j), sum);
 }
 
 // `v` read back from its pair text into `read`, or taken as it is where it reads back as
@@ -124,11 +130,17 @@ static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
   return SumStartVariable(op, context, sum) && Read(sum, read, memo);
 }
 // SumStartPlus read back, unless the variable's value reads back as itself (see below).
+// Both take the variable's cut value and whether its value reads back as itself, from the
+// table or from whoever holds them.
+[[gnu::always_inline]] inline bool SumStartPlusReadOf(TComplex cut, bool itself,
+                                                      RoundTripMemo& memo, TComplex& read) {
+  TComplex sum;
+  return SumStartPlusOf(cut, sum) && ReadUnless(itself, sum, read, memo);
+}
 [[gnu::always_inline]] inline bool SumStartPlusRead(int j, const EvalContext& context,
                                                     RoundTripMemo& memo, TComplex& read) {
-  TComplex sum;
-  return SumStartPlus(j, context, sum) &&
-         ReadUnless(context.variables.ReadsBackAsItself(j), sum, read, memo);
+  return SumStartPlusReadOf(context.variables.CutValue(j), context.variables.ReadsBackAsItself(j),
+                            memo, read);
 }
 
 // Whether the sum of a lone variable operand reads back as itself: "+" with sign 1 only
@@ -239,17 +251,28 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
 
 // PowerVarSquareSumVar's value: the two operations' steps in their order, the square's
 // tests before the sum's.
+// The values of the two variables as SignedVariable gives them, from the table or from
+// whoever holds them.
+[[gnu::always_inline]] inline bool SquareSumOf(const FlatOp& op, TComplex base, TComplex addend,
+                                               const EvalContext& context, FlatWork& work,
+                                               double& products, TComplex& sum) {
+  constexpr TComplex kTwo{2.0, 0.0};  // the rule's own steps with the exponent known
+  return PowerOf(base, kTwo, Powers(products, context, work), sum) == PassFailure::None &&
+         SumStep(op.op, addend, sum);
+}
 [[gnu::always_inline]] inline bool SquareSumVar(const FlatOp& op, const EvalContext& context,
                                                 FlatWork& work, double& products, TComplex& sum) {
-  constexpr TComplex kTwo{2.0, 0.0};  // the rule's own steps with the exponent known
-  return PowerOf(SignedVariable(op.sign, op.a, context), kTwo, Powers(products, context, work),
-                 sum) == PassFailure::None &&
-         SumStep(op.op, SignedVariable(1.0, op.b, context), sum);
+  return SquareSumOf(op, SignedVariable(op.sign, op.a, context), SignedVariable(1.0, op.b, context),
+                     context, work, products, sum);
 }
-// SumFirstVarPlusNext's value.
+// SumFirstVarPlusNext's value, of variable `a`'s cut value.
+[[gnu::always_inline]] inline bool PlusNextOf(const FlatOp& op, TComplex cut, const TComplex* r,
+                                              TComplex& sum) {
+  return SumStartPlusOf(cut, sum) && SumStep(op.op, r[op.b], sum);
+}
 [[gnu::always_inline]] inline bool PlusNext(const FlatOp& op, const EvalContext& context,
                                             const TComplex* r, TComplex& sum) {
-  return SumStartPlus(op.a, context, sum) && SumStep(op.op, r[op.b], sum);
+  return PlusNextOf(op, context.variables.CutValue(op.a), r, sum);
 }
 
 // The value a line of one fused assignment (PowerVarSquareSumVarAssign,

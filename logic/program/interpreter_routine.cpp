@@ -594,6 +594,17 @@ class Interpreter::CompiledRun {
     fitted_ = end;
     fitted_lines_ = count;
     fitted_test_ = FitsProductTest(at_[line_] + 1, end) ? at_[line_] + 1 : nullptr;
+    drawing_ = fitted_test_ != nullptr && count == 2 && DrawingLoop(fitted_test_);
+  }
+  // Whether the loop is "z:=z^2+c", "n:=n+1" on such a test of z and n: three variables
+  // apart, whose values the passes hold (DrawingPasses).
+  bool DrawingLoop(const FlatOp* c) const {
+    const FlatOp& square = *fitted_body_[0];
+    const FlatOp& step = *fitted_body_[1];
+    return square.code == FlatOp::Code::PowerVarSquareSumVarAssign &&
+           step.code == FlatOp::Code::SumFirstVarPlusNextAssign && square.a == square.dst &&
+           step.a == step.dst && square.dst != step.dst && square.b != square.dst &&
+           square.b != step.dst && c[0].a == square.dst && c[5].a == step.dst;
   }
   // Whether the end's test from `c` on is a drawing loop's "(Betrag(z)<2)*(n<30)", of any
   // built-in, variables, comparisons and numbers: the operations ProductTest runs in their
@@ -639,13 +650,17 @@ class Interpreter::CompiledRun {
     const FlatOp* side_read = nullptr;
   };
   // The value of that test, by the rules its operations apply in their order; false where
-  // one of them leaves it to the texts.
-  [[gnu::always_inline]] static bool ProductTest(const ProductShape& test,
-                                                 const EvalContext& context, RoundTripMemo& memo,
-                                                 TComplex& condition) {
+  // one of them leaves it to the texts. The two variables' cut values and whether they
+  // read back as themselves come from the table or from whoever holds them; `itself`
+  // answers the same of any variable.
+  template <class Itself>
+  [[gnu::always_inline]] static bool ProductTestOf(const ProductShape& test, TComplex side_cut,
+                                                   bool side_itself, TComplex count_cut,
+                                                   bool count_itself, Itself itself,
+                                                   const EvalContext& context, RoundTripMemo& memo,
+                                                   TComplex& condition) {
     TComplex sum;
-    if (!flat::SumStartPlus(test.side, context, sum) ||
-        !flat::ReadSumPlus(context.variables.ReadsBackAsItself(test.side), sum, memo)) {
+    if (!flat::SumStartPlusOf(side_cut, sum) || !flat::ReadSumPlus(side_itself, sum, memo)) {
       return false;
     }
     bool valid = false;
@@ -655,20 +670,29 @@ class Interpreter::CompiledRun {
     if (flat::DecidedUnread(value, test.decide_number)) [[likely]] {
       first = CompareOrdered(test.decide_op, value, test.decide_number);
     } else {
+      // The read's variable, as ReadsAsItself names it.
+      const bool read_itself = test.side_read->b > 0 && itself(test.side_read->b - 1);
       TComplex left = value;
-      if (!flat::ReadSumPlus(flat::ReadsAsItself(*test.side_read, context), left, memo)) {
-        return false;
-      }
+      if (!flat::ReadSumPlus(read_itself, left, memo)) return false;
       first = CompareValues(test.compare_op, left, test.compare_number);
       if (first == '?') return false;
     }
     TComplex count;
-    if (!flat::SumStartPlusRead(test.count, context, memo, count)) return false;
+    if (!flat::SumStartPlusReadOf(count_cut, count_itself, memo, count)) return false;
     const char second = CompareValues(test.count_op, count, test.count_number);
     if (second == '?') return false;
     condition = flat::ComparisonProduct(ComplexFromReal(first == '1' ? 1.0 : 0.0),
                                         ComplexFromReal(second == '1' ? 1.0 : 0.0));
     return true;
+  }
+  [[gnu::always_inline]] static bool ProductTest(const ProductShape& test,
+                                                 const EvalContext& context, RoundTripMemo& memo,
+                                                 TComplex& condition) {
+    const VariableTable& table = context.variables;
+    return ProductTestOf(
+        test, table.CutValue(test.side), table.ReadsBackAsItself(test.side),
+        table.CutValue(test.count), table.ReadsBackAsItself(test.count),
+        [&table](int j) { return table.ReadsBackAsItself(j); }, context, memo, condition);
   }
   // One pass of the fitted loop, from its end found going on to its test begun: each
   // line's value by the rules its operation applies, the lines ended as their operations
@@ -679,6 +703,7 @@ class Interpreter::CompiledRun {
   // Where the test is one ProductTest makes, the passes go on here while the test holds
   // and the loan has room for another.
   [[gnu::noinline]] const FlatOp* Iteration() {
+    if (drawing_) return DrawingPasses();
     const std::int32_t first = fitted_->dst + 1;
     const EvalContext& context = in_.context_;
     FlatWork& work = in_.plans_.Work();
@@ -724,6 +749,77 @@ class Interpreter::CompiledRun {
     }
     EndLines(fitted_lines_ + 1);
     return nullptr;
+  }
+  // Iteration of a DrawingLoop, its three variables' values held here: written to the table
+  // as the lines would have left them whenever the passes leave (`passed`: the count's line
+  // has run in this call).
+  [[gnu::noinline]] const FlatOp* DrawingPasses() {
+    const std::int32_t first = fitted_->dst + 1;
+    const EvalContext& context = in_.context_;
+    FlatWork& work = in_.plans_.Work();
+    const ProductShape test(fitted_test_, registers_, context);
+    const FlatOp& square = *fitted_body_[0];
+    const FlatOp& step = *fitted_body_[1];
+    const int z = square.dst;
+    const int n = step.dst;
+    TComplex z_value = variables_.CurrentValue(z);
+    TComplex z_cut = variables_.CutValue(z);
+    TComplex n_value = variables_.CurrentValue(n);
+    TComplex n_cut = variables_.CutValue(n);
+    const TComplex c_cut = variables_.CutValue(square.b);
+    bool passed = false;
+    const auto store = [&](bool square_ran) {
+      if (square_ran) variables_.SetReadValue(z, z_value, z_cut);
+      if (passed) variables_.SetReadValue(n, n_value, n_cut);
+    };
+    const auto itself = [&](int j) { return j == z || j == n || variables_.ReadsBackAsItself(j); };
+    for (;;) {
+      double products = 0;  // the square's term is an evaluation of its own
+      TComplex sum;
+      TComplex read;
+      TComplex cut;
+      if (!flat::SquareSumOf(square, flat::SignedValueOf(square.sign, z_value, z_cut), c_cut,
+                             context, work, products, sum) ||
+          !flat::ReadFreshCut(sum, read, cut)) [[unlikely]] {
+        store(passed);
+        return LeftAt(first, 0);
+      }
+      z_value = read;
+      z_cut = cut;
+      if (!flat::PlusNextOf(step, n_cut, registers_, sum) || !flat::ReadFreshCut(sum, read, cut))
+          [[unlikely]] {
+        store(true);
+        return LeftAt(first, 1);
+      }
+      n_value = read;
+      n_cut = cut;
+      passed = true;
+      EndLines(3);
+      TComplex condition;
+      if (!ProductTestOf(test, z_cut, true, n_cut, true, itself, context, work.round_trips,
+                         condition)) {
+        store(true);
+        AtTest();
+        return tested_ + 1;
+      }
+      if (condition.Re == 0 && condition.Im == 0) {
+        store(true);
+        AtTest();
+        return LoopEnded();
+      }
+      if (left_ <= 3) {
+        store(true);
+        return FinishInside(first);
+      }
+    }
+  }
+  // The state where line `first` + `i` of the passes leaves its value to the texts: its
+  // operation meets that again.
+  const FlatOp* LeftAt(std::int32_t first, std::int32_t i) {
+    EndLines(i + 1);
+    state_.CurrentLine[MainProgram] = line_ = first + i;
+    state_.ArgumentCursor[MainProgram] = 0;
+    return fitted_body_[static_cast<std::size_t>(i)];
   }
   // The state at the end line's test, begun by LoopTest.
   void AtTest() {
@@ -849,6 +945,7 @@ class Interpreter::CompiledRun {
   std::array<const FlatOp*, kMaxFittedLines> fitted_body_{};
   std::int32_t fitted_lines_ = 0;
   const FlatOp* fitted_test_ = nullptr;  // its test's first operation, where ProductTest fits
+  bool drawing_ = false;                 // the loop is a DrawingLoop
   TComplex* registers_;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
