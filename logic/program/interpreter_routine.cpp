@@ -1,7 +1,8 @@
 // The interpreter's compiled routine (line_routine.h): compiling a line of the main program
 // into operations, and running them. Each line does what its step does, in the same
 // order, through the same rules; where a step would report an error or meet something the
-// routine does not compile, the routine stops before that line and the step runs it.
+// routine does not compile, the routine stops before that line and the step runs it. A
+// drawing loop's passes run in one piece where no bound can fall inside them (Iteration).
 #include <algorithm>
 #include <cmath>
 #include <limits>
