@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -28,6 +30,25 @@ TEST(SumAndSquare, MeetTheCheckedSteps) {
     EXPECT_TRUE((PowerOf(root, {2, 0}, {products, 1E9, boxes, nullptr, nullptr}, power) ==
                  PassFailure::None) != Overflows(square) &&
                 (Overflows(square) || power == square))
+        << name;
+  }
+}
+
+// The remainder's integer path gives fmod's bits, a zero's sign included, up to 2^53.
+TEST(Remainder, HasTheBitsOfFmod) {
+  const std::tuple<const char*, double, double> rows[] = {{"signs of each side", -7, 2},
+                                                          {"a negative divisor", 7, -2},
+                                                          {"a zero of a negative", -6, 3},
+                                                          {"minus zero", -0.0, 5},
+                                                          {"below 2^53", 0x1p53 - 1, 10},
+                                                          {"at 2^53", 0x1p53, 3},
+                                                          {"a fraction", 7, 2.5},
+                                                          {"not a number", std::nan(""), 2},
+                                                          {"an infinite dividend", HUGE_VAL, 2},
+                                                          {"an infinite divisor", 5, HUGE_VAL}};
+  for (const auto& [name, a, b] : rows) {
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(Remainder(a, b)),
+              std::bit_cast<std::uint64_t>(std::fmod(a, b)))
         << name;
   }
 }
