@@ -533,6 +533,12 @@ class Interpreter::CompiledRun {
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
     record.plan_call = in_.lines_.Epoch();
+    // The end that closed this line's loop last tests it again: SolangeTest's answer for
+    // it holds already where the slot reads as that end was compiled from.
+    if (reopened_ != nullptr) {
+      const RoutineStep& step = steps_[reopened_->a];
+      if (step.partner == line_ && step.fill == slot.fill) tested_ = reopened_;
+    }
     return FinishInside(line_ + 1);
   }
 
@@ -566,6 +572,7 @@ class Interpreter::CompiledRun {
   }
 
   [[gnu::noinline]] const FlatOp* LoopEnded() {
+    reopened_ = tested_;
     tested_ = nullptr;
     in_.PopRecord(MainProgram, &in_.routine_.spare);
     return FinishInside(line_ + 1);
@@ -671,6 +678,8 @@ class Interpreter::CompiledRun {
   Watch watch_;
   // The LoopTest found to hold since the last push or pop.
   const FlatOp* tested_ = nullptr;
+  // The LoopTest of the last loop ended: Solange may find it holding for the next record.
+  const FlatOp* reopened_ = nullptr;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
   bool compile_ = false;
