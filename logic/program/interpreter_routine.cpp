@@ -100,9 +100,10 @@ class Interpreter::LineCompiler {
     if (slot_.argument_count > 0 && slot_.terms[0].start != slot_.form.bracket + 1) return false;
     for (int i = evaluated.first; i < evaluated.first + evaluated.count; ++i) {
       const LineSlot::Term& term = slot_.terms[static_cast<std::size_t>(i)];
-      RoutineStep argument{Kind::Argument};
-      argument.cursor = static_cast<std::int32_t>(term.end + 2);
-      if (!Step(argument)) return false;
+      FlatOp argument;  // the cursor as the step leaves it before the argument
+      argument.code = FlatOp::Code::Argument;
+      argument.b = static_cast<std::int32_t>(term.end + 2);
+      routine_.code.ops.push_back(argument);
       const int value =
           Term(std::string_view(slot_.text).substr(term.start, term.end - term.start));
       if (value < 0) return false;
@@ -336,6 +337,10 @@ class Interpreter::CompiledRun {
     // Its argument cursor is still the 0 every line begins with: nothing of a term moves it.
     return FinishInside(line_ + 1, false);
   }
+  [[gnu::always_inline]] const FlatOp* Argument(const FlatOp* op) {
+    state_.ArgumentCursor[MainProgram] = op->b;
+    return op + 1;
+  }
   [[gnu::always_inline]] const FlatOp* LoopTest(const FlatOp* op) {
     if (op != tested_ && !SolangeTest(op)) return Leave();
     state_.ArgumentCursor[MainProgram] = op->b;
@@ -350,9 +355,6 @@ class Interpreter::CompiledRun {
   const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
     switch (step.kind) {
-      case Kind::Argument:
-        state_.ArgumentCursor[MainProgram] = step.cursor;
-        return op + 1;
       case Kind::SolangeTest:  // an operation of its own (LoopTest)
         break;
       case Kind::Enter:
