@@ -520,14 +520,21 @@ class Interpreter::CompiledRun {
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
+    // The end that closed this line's loop last tests it again: SolangeTest's answer for
+    // it holds already where the slot reads as that end was compiled from, and the record
+    // that end popped, whose condition is in the buffer, had the slot's condition.
+    const RoutineStep* const reopened = reopened_ != nullptr ? &steps_[reopened_->a] : nullptr;
+    const bool reopening =
+        reopened != nullptr && reopened->partner == line_ && reopened->fill == slot.fill;
     // The condition in the buffer of the last record popped, mostly its text already: a
     // drawing loop entered once per pixel allocates nothing for its record.
     LineRoutine& routine = in_.routine_;
     const std::string_view text(slot.text.data() + term.start, term.end - term.start);
-    if (!SameText(routine.spare, text)) routine.spare.assign(text);
+    if (!reopening && !SameText(routine.spare, text)) routine.spare.assign(text);
     if (!in_.RecordFits(MainProgram, RecordBytes(text.size()))) return Leave();
     BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();  // made where it stays
-    tested_ = nullptr;
+    tested_ = reopening ? reopened_ : nullptr;
+    reopened_ = nullptr;  // the buffer goes to the record
     state_.block_bytes[MainProgram] += RecordBytes(text.size());
     record.kind = BlockKind::Solange;
     record.condition = std::move(routine.spare);
@@ -535,12 +542,6 @@ class Interpreter::CompiledRun {
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
     record.plan_call = in_.lines_.Epoch();
-    // The end that closed this line's loop last tests it again: SolangeTest's answer for
-    // it holds already where the slot reads as that end was compiled from.
-    if (reopened_ != nullptr) {
-      const RoutineStep& step = steps_[reopened_->a];
-      if (step.partner == line_ && step.fill == slot.fill) tested_ = reopened_;
-    }
     return FinishInside(line_ + 1);
   }
 
