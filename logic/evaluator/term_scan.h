@@ -318,11 +318,13 @@ inline bool IsProductOperator(char op) {
 // remainder is that same exact value, with the dividend's sign (a zero one included).
 inline double Remainder(double a, double b) {
   constexpr double kExactWhole = 9007199254740992.0;  // 2^53
-  if (std::fabs(a) < kExactWhole && std::fabs(b) < kExactWhole) {
+  // Both magnitudes lie below the bound where their sum does (rounding keeps the order).
+  if (std::fabs(a) + std::fabs(b) < kExactWhole) {
     const auto x = static_cast<std::int64_t>(a);
     const auto y = static_cast<std::int64_t>(b);
     if (static_cast<double>(x) == a && static_cast<double>(y) == b && y != 0) {
-      return std::copysign(static_cast<double>(x % y), a);
+      const std::int64_t r = x % y;
+      return r != 0 ? static_cast<double>(r) : std::copysign(0.0, a);
     }
   }
   return std::fmod(a, b);
