@@ -117,6 +117,9 @@ struct FlatOp {
     SumFirstVarPlusReadSum,
     // An operation of the caller that runs the operations (RunFlatOps' host): `a` names it.
     Host,
+    // The host's argument cursor set to `b`, where a keyword's or command's argument
+    // begins: a step of its own that needs no lookup.
+    Argument,
     // The term's value is in `a`, read back from its pair text unless `flags` holds
     // kReadsBack; `b` as in Read.
     End,

@@ -315,6 +315,7 @@ struct TermsOnly {
     return nullptr;
   }
   static const FlatOp* LoopTest(const FlatOp* /*op*/) { return nullptr; }
+  static const FlatOp* Argument(const FlatOp* /*op*/) { return nullptr; }
   static const FlatOp* LoopEnd(const FlatOp* /*op*/, TComplex /*v*/) { return nullptr; }
   static bool Stopped() { return false; }
 };
@@ -375,6 +376,7 @@ bool RunFlatOps(const FlatOp* op, TComplex* r, const EvalContext& context, FlatW
         {FlatOp::Code::RegReadSumPlus, &&reg_read_sum_plus},
         {FlatOp::Code::SumFirstVarPlusReadSum, &&sum_first_var_plus_read_sum},
         {FlatOp::Code::Host, &&host},
+        {FlatOp::Code::Argument, &&argument},
         {FlatOp::Code::End, &&end},
         {FlatOp::Code::Assign, &&assign},
         {FlatOp::Code::AssignFresh, &&assign_fresh},
@@ -583,6 +585,8 @@ value_fresh : {
 }
 host:
   OMBRIX_GO_ON_AT(host.Operation(op, r));
+argument:
+  OMBRIX_GO_ON_AT(host.Argument(op));
 end:
   return host.End(*op, r);
 assign : {

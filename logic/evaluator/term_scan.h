@@ -314,6 +314,22 @@ inline bool IsProductOperator(char op) {
   return op == '*' || op == '/' || op == '%' || op == '&' || op == '\\';
 }
 
+// std::fmod(a, b): for whole numbers below 2^53, which int64 holds exactly, the integer
+// remainder is that same exact value, with the dividend's sign (a zero one included).
+inline double Remainder(double a, double b) {
+  constexpr double kExactWhole = 9007199254740992.0;  // 2^53
+  // Both magnitudes lie below the bound where their sum does (rounding keeps the order).
+  if (std::fabs(a) + std::fabs(b) < kExactWhole) {
+    const auto x = static_cast<std::int64_t>(a);
+    const auto y = static_cast<std::int64_t>(b);
+    if (static_cast<double>(x) == a && static_cast<double>(y) == b && y != 0) {
+      const std::int64_t r = x % y;
+      return r != 0 ? static_cast<double>(r) : std::copysign(0.0, a);
+    }
+  }
+  return std::fmod(a, b);
+}
+
 // One of "*", "/", "%", "&" and "\": `a` op `b` as the product pass combines them, or
 // what it met instead.
 inline PassFailure ProductOf(char op, TComplex a, TComplex b, MessageBoxes& boxes,
@@ -330,7 +346,7 @@ inline PassFailure ProductOf(char op, TComplex a, TComplex b, MessageBoxes& boxe
     case '%':
       if (b_zero()) return PassFailure::RemainderByZero;
       if (!IsRealValue(a) || !IsRealValue(b)) return PassFailure::BadOperand;
-      product = ComplexFromReal(std::fmod(a.Re, b.Re));
+      product = ComplexFromReal(Remainder(a.Re, b.Re));
       break;
     default: {  // '&' and '\'
       if (!IsIntegerValue(a) || !IsIntegerValue(b)) return PassFailure::BadOperand;

@@ -379,13 +379,6 @@ bool Interpreter::PushRecord(int k, BlockRecord&& record) {
   return true;
 }
 
-void Interpreter::PopRecord(int k, std::string* keep) {
-  auto& stack = state_.BlockStack[k];
-  state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
-  if (keep != nullptr) *keep = std::move(stack.back().condition);
-  stack.pop_back();
-}
-
 [[gnu::always_inline]] inline bool Interpreter::LoopAgain(int k, BlockKind kind, BlockRecord& top) {
   switch (kind) {
     case BlockKind::Solange: {

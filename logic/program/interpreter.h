@@ -1,6 +1,7 @@
 // The statement interpreter: one program line per step.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -253,7 +254,13 @@ class Interpreter {
   }
   // The top record of stack k goes, with the bytes it holds; its condition's text into
   // `keep` where given, whose buffer a later record can use again.
-  void PopRecord(int k, std::string* keep = nullptr);
+  // Inline: a drawing loop's record goes once per pixel.
+  void PopRecord(int k, std::string* keep = nullptr) {
+    auto& stack = state_.BlockStack[k];
+    state_.block_bytes[k] -= std::min(state_.block_bytes[k], RecordBytes(stack.back()));
+    if (keep != nullptr) *keep = std::move(stack.back().condition);
+    stack.pop_back();
+  }
   void ClearRunFlag(int k);
   const std::string& Line(int k) const;
   static bool ValidSlot(int k) { return k == MainProgram || k == MouseHandlerProgram; }

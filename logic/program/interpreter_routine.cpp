@@ -101,9 +101,10 @@ class Interpreter::LineCompiler {
     if (slot_.argument_count > 0 && slot_.terms[0].start != slot_.form.bracket + 1) return false;
     for (int i = evaluated.first; i < evaluated.first + evaluated.count; ++i) {
       const LineSlot::Term& term = slot_.terms[static_cast<std::size_t>(i)];
-      RoutineStep argument{Kind::Argument};
-      argument.cursor = static_cast<std::int32_t>(term.end + 2);
-      if (!Step(argument)) return false;
+      FlatOp argument;  // the cursor as the step leaves it before the argument
+      argument.code = FlatOp::Code::Argument;
+      argument.b = static_cast<std::int32_t>(term.end + 2);
+      routine_.code.ops.push_back(argument);
       const int value =
           Term(std::string_view(slot_.text).substr(term.start, term.end - term.start));
       if (value < 0) return false;
@@ -338,6 +339,10 @@ class Interpreter::CompiledRun {
     // Its argument cursor is still the 0 every line begins with: nothing of a term moves it.
     return FinishInside(line_ + 1, false);
   }
+  [[gnu::always_inline]] const FlatOp* Argument(const FlatOp* op) {
+    state_.ArgumentCursor[MainProgram] = op->b;
+    return op + 1;
+  }
   [[gnu::always_inline]] const FlatOp* LoopTest(const FlatOp* op) {
     if (op != tested_ && !SolangeTest(op)) return Leave();
     state_.ArgumentCursor[MainProgram] = op->b;
@@ -357,9 +362,6 @@ class Interpreter::CompiledRun {
   const FlatOp* Operation(const FlatOp* op, TComplex* r) {
     const RoutineStep& step = steps_[op->a];
     switch (step.kind) {
-      case Kind::Argument:
-        state_.ArgumentCursor[MainProgram] = step.cursor;
-        return op + 1;
       case Kind::SolangeTest:  // an operation of its own (LoopTest)
         break;
       case Kind::Enter:
@@ -525,14 +527,21 @@ class Interpreter::CompiledRun {
     }
     LineSlot& slot = slots_[line_];
     LineSlot::Term& term = slot.terms[0];
+    // The end that closed this line's loop last tests it again: SolangeTest's answer for
+    // it holds already where the slot reads as that end was compiled from, and the record
+    // that end popped, whose condition is in the buffer, had the slot's condition.
+    const RoutineStep* const reopened = reopened_ != nullptr ? &steps_[reopened_->a] : nullptr;
+    const bool reopening =
+        reopened != nullptr && reopened->partner == line_ && reopened->fill == slot.fill;
     // The condition in the buffer of the last record popped, mostly its text already: a
     // drawing loop entered once per pixel allocates nothing for its record.
     LineRoutine& routine = in_.routine_;
     const std::string_view text(slot.text.data() + term.start, term.end - term.start);
-    if (!SameText(routine.spare, text)) routine.spare.assign(text);
+    if (!reopening && !SameText(routine.spare, text)) routine.spare.assign(text);
     if (!in_.RecordFits(MainProgram, RecordBytes(text.size()))) return Leave();
     BlockRecord& record = state_.BlockStack[MainProgram].emplace_back();  // made where it stays
-    tested_ = nullptr;
+    tested_ = reopening ? reopened_ : nullptr;
+    reopened_ = nullptr;  // the buffer goes to the record
     state_.block_bytes[MainProgram] += RecordBytes(text.size());
     record.kind = BlockKind::Solange;
     record.condition = std::move(routine.spare);
@@ -834,6 +843,7 @@ class Interpreter::CompiledRun {
   }
 
   [[gnu::noinline]] const FlatOp* LoopEnded() {
+    reopened_ = tested_;
     tested_ = nullptr;
     in_.PopRecord(MainProgram, &in_.routine_.spare);
     return FinishInside(line_ + 1);
@@ -948,6 +958,8 @@ class Interpreter::CompiledRun {
   const FlatOp* fitted_test_ = nullptr;  // its test's first operation, where ProductTest fits
   bool drawing_ = false;                 // the loop is a DrawingLoop
   TComplex* registers_;
+  // The LoopTest of the last loop ended: Solange may find it holding for the next record.
+  const FlatOp* reopened_ = nullptr;
   std::int32_t line_ = 0;
   RoutineEnd end_ = RoutineEnd::Line;
   bool compile_ = false;

@@ -23,7 +23,6 @@ namespace ombrix {
 // What a line does with the values of its terms, named by the Host operation after them.
 struct RoutineStep {
   enum class Kind : std::uint8_t {
-    Argument,     // the argument cursor as the step leaves it before argument `value`
     Next,         // nothing but the step: an empty line, "EndeWenn"
     Wenn,         // on into the block, or past it where `value` is 0
     Andernfalls,  // reached by running through the "Wenn" part: on past the "EndeWenn"
@@ -43,7 +42,7 @@ struct RoutineStep {
   Kind kind = Kind::Next;
   std::int32_t line = 0;
   std::int32_t value = -1;     // the register of the term's value
-  std::int32_t cursor = 0;     // the argument cursor (Argument, and the loop ends)
+  std::int32_t cursor = 0;     // the argument cursor (the loop ends)
   std::int32_t variable = -1;  // Fuer
   std::int32_t partner = -1;   // the "Solange" line whose condition SolangeTest expects
   std::uint64_t fill = 0;      // the reading of the partner's slot it was compiled from

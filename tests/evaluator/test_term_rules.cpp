@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -29,6 +31,20 @@ TEST(SumAndSquare, MeetTheCheckedSteps) {
                  PassFailure::None) != Overflows(square) &&
                 (Overflows(square) || power == square))
         << name;
+  }
+}
+
+// The remainder's integer path gives fmod's bits, a zero's sign included, up to 2^53.
+TEST(Remainder, HasTheBitsOfFmod) {
+  const std::tuple<const char*, double, double> rows[] = {
+      {"a zero of a negative", -6, 3},
+      {"a negative divisor", 7, -2},
+      {"a sum just below 2^53", 0x1p53 - 11, 10},
+      {"a fraction", 7, 2.5},
+      {"not a number", std::nan(""), 2}};
+  const auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
+  for (const auto& [name, a, b] : rows) {
+    EXPECT_EQ(bits(Remainder(a, b)), bits(std::fmod(a, b))) << name;
   }
 }
 
