@@ -549,6 +549,12 @@ class Interpreter::CompiledRun {
     // Where its end finds the condition's plan, as the end would find it.
     record.condition_plan = &term.plan;
     record.plan_call = in_.lines_.Epoch();
+    // A reopened loop whose passes run in one piece begins with them: this line is then
+    // ended with the pass's lines, as the end's line is when the loop goes on.
+    if (reopening && tested_ == fitted_loop_test_ && left_ > fitted_lines_ + 1) {
+      line_ = fitted_end_line_;
+      return Iteration();
+    }
     return FinishInside(line_ + 1);
   }
 
@@ -603,6 +609,8 @@ class Interpreter::CompiledRun {
     }
     fitted_ = end;
     fitted_lines_ = count;
+    fitted_end_line_ = line_;
+    fitted_loop_test_ = tested_;
     fitted_test_ = FitsProductTest(at_[line_] + 1, end) ? at_[line_] + 1 : nullptr;
     drawing_ = fitted_test_ != nullptr && count == 2 && DrawingLoop(fitted_test_);
   }
@@ -955,8 +963,10 @@ class Interpreter::CompiledRun {
   const FlatOp* unfit_ = nullptr;
   std::array<const FlatOp*, kMaxFittedLines> fitted_body_{};
   std::int32_t fitted_lines_ = 0;
-  const FlatOp* fitted_test_ = nullptr;  // its test's first operation, where ProductTest fits
-  bool drawing_ = false;                 // the loop is a DrawingLoop
+  const FlatOp* fitted_test_ = nullptr;       // its test's first operation, where ProductTest fits
+  const FlatOp* fitted_loop_test_ = nullptr;  // its end line's LoopTest
+  std::int32_t fitted_end_line_ = 0;
+  bool drawing_ = false;  // the loop is a DrawingLoop
   TComplex* registers_;
   // The LoopTest of the last loop ended: Solange may find it holding for the next record.
   const FlatOp* reopened_ = nullptr;

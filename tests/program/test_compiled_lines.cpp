@@ -178,6 +178,10 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
        {"z:=0", "c:=1/4", "n:=0", "Solange((Betrag(z)<2)*(n<40))", "z:=-z^2+c", "n:=n+1",
         "EndeSolange"},
        {}},
+      {"a short drawing loop opened again and again",
+       {"c:=1/10", "Wiederhole(9)", "z:=0", "n:=0", "Solange((Betrag(z)<2)*(n<3))", "z:=z^2+c",
+        "n:=n+1", "EndeSolange", "EndeWiederhole"},
+       {}},
       {"a drawing loop's square edited into a cube between calls", julia, {9, "z:=z^3+c"}},
       {"a drawing loop's square edited into another sum between calls", julia, {9, "z:=z^2-p"}},
   };
