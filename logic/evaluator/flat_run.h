@@ -275,6 +275,31 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return PlusNextOf(op, context.variables.CutValue(op.a), r, sum);
 }
 
+// Whole real numbers below this add and subtract exactly, and the sum stays below the
+// bound of their own texts and far inside the overflow test; a whole number other than 0
+// lies above the zero cut.
+inline constexpr double kWholeStepBound = 0x1p48;
+static_assert(2 * kWholeStepBound <= 0x1p53 && 2 * kWholeStepBound < kWholeTextBound);
+static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0);
+[[gnu::always_inline]] inline bool IsSmallWhole(TComplex v) {
+  return v.Im == 0.0 && std::fabs(v.Re) < kWholeStepBound &&
+         v.Re == static_cast<double>(static_cast<std::int64_t>(v.Re));
+}
+// PlusNextOf read back with its cut, as ReadFreshCut gives them. A count's "+" or "-" of
+// small whole numbers is their exact sum: it passes both overflow tests, the cut leaves it
+// and its text reads back as itself; a 0 becomes +0 as the cut makes it.
+[[gnu::always_inline]] inline bool PlusNextReadOf(const FlatOp& op, TComplex cut, const TComplex* r,
+                                                  TComplex& read, TComplex& read_cut) {
+  const TComplex step = r[op.b];
+  if ((op.op == '+' || op.op == '-') && IsSmallWhole(cut) && IsSmallWhole(step)) [[likely]] {
+    const double sum = op.op == '+' ? cut.Re + step.Re : cut.Re - step.Re;
+    read = read_cut = ComplexFromReal(sum + 0.0);  // + 0.0 turns a -0 into +0
+    return true;
+  }
+  TComplex sum;
+  return PlusNextOf(op, cut, r, sum) && ReadFreshCut(sum, read, read_cut);
+}
+
 // The value a line of one fused assignment (PowerVarSquareSumVarAssign,
 // SumFirstVarPlusNextAssign) assigns, read as any line's value, with its cut: the one
 // place both the dispatch loop and a host that runs such lines itself take it from.
@@ -285,13 +310,12 @@ template <FlatOp::Code kCode>
                                                     TComplex& cut) {
   static_assert(kCode == FlatOp::Code::PowerVarSquareSumVarAssign ||
                 kCode == FlatOp::Code::SumFirstVarPlusNextAssign);
-  TComplex sum;
   if constexpr (kCode == FlatOp::Code::PowerVarSquareSumVarAssign) {
-    if (!SquareSumVar(op, context, work, products, sum)) return false;
+    TComplex sum;
+    return SquareSumVar(op, context, work, products, sum) && ReadFreshCut(sum, read, cut);
   } else {
-    if (!PlusNext(op, context, r, sum)) return false;
+    return PlusNextReadOf(op, context.variables.CutValue(op.a), r, read, cut);
   }
-  return ReadFreshCut(sum, read, cut);
 }
 // Whether a line's first operation is such a fused assignment, and so the whole line.
 inline bool IsFusedAssign(FlatOp::Code code) {

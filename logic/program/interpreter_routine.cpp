@@ -787,8 +787,7 @@ class Interpreter::CompiledRun {
       }
       z_value = read;
       z_cut = cut;
-      if (!flat::PlusNextOf(step, n_cut, registers_, sum) || !flat::ReadFreshCut(sum, read, cut))
-          [[unlikely]] {
+      if (!flat::PlusNextReadOf(step, n_cut, registers_, read, cut)) [[unlikely]] {
         store(true);
         return LeftAt(first, 1);
       }

@@ -367,6 +367,46 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
   }
 }
 
+// A count's step of whole numbers: what the sum and its fresh read give, bit for bit, near
+// the bound where the sum stops being exact and for steps that are not such numbers.
+TEST(FlatPlans, ACountsStepAsItsSumReadsBack) {
+  struct StepRow {
+    const char* name;
+    TComplex count, step;
+    char op;
+  };
+  const double bound = flat::kWholeStepBound;
+  const StepRow rows[] = {
+      {"0 + 0", {0.0, 0.0}, {0.0, 0.0}, '+'},
+      {"-0 + -0", {-0.0, -0.0}, {-0.0, -0.0}, '+'},
+      {"1 - 1", {1.0, 0.0}, {1.0, 0.0}, '-'},
+      {"-0 - 0", {-0.0, 0.0}, {0.0, 0.0}, '-'},
+      {"counting down", {3.0, 0.0}, {-1.0, 0.0}, '+'},
+      {"below the bound", {bound - 1, 0.0}, {bound - 1, 0.0}, '+'},
+      {"at the bound", {bound, 0.0}, {1.0, 0.0}, '+'},
+      {"2^53 + 1", {0x1p53, 0.0}, {1.0, 0.0}, '+'},
+      {"the whole text bound less 1", {kWholeTextBound - 1, 0.0}, {1.0, 0.0}, '+'},
+      {"a half step", {1.0, 0.0}, {0.5, 0.0}, '+'},
+      {"an imaginary step", {1.0, 0.0}, {0.0, 1.0}, '+'},
+      {"a product's operator", {1.0, 0.0}, {2.0, 0.0}, '*'},
+      {"past the overflow test", {1.0, 0.0}, {1E100, 1E100}, '+'},
+  };
+  for (const StepRow& row : rows) {
+    SCOPED_TRACE(row.name);
+    FlatOp op{};
+    op.op = row.op;
+    const TComplex r[1] = {row.step};
+    TComplex sum, read, cut, quick_read, quick_cut;
+    const bool summed =
+        flat::PlusNextOf(op, row.count, r, sum) && flat::ReadFreshCut(sum, read, cut);
+    ASSERT_EQ(flat::PlusNextReadOf(op, row.count, r, quick_read, quick_cut), summed);
+    if (!summed) continue;
+    for (const auto& [a, b] : {std::pair{read, quick_read}, std::pair{cut, quick_cut}}) {
+      EXPECT_TRUE(EvalWorld::SameBits(a.Re, b.Re) && EvalWorld::SameBits(a.Im, b.Im));
+    }
+  }
+}
+
 // A built-in's value compared with a number, near the number and far from it: only the
 // value read back from its text decides.
 TEST(FlatPlans, ABuiltinsValueAgainstANumber) {
