@@ -63,9 +63,15 @@ static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
 [[gnu::always_inline]] inline bool ReadFreshCut(TComplex v, TComplex& out, TComplex& cut) {
   // Per part: its own cut unless the texts had to read it.
   const auto part = [](double x, double& read, double& read_cut) __attribute__((always_inline)) {
+    // The quick round trip before ReadPart's whole-number test: a line's value is seldom
+    // whole, and a whole number it reads is the same number ReadPart would take. A 0 is
+    // left to ReadPart, which reads a -0 as 0.
+    if (x != 0.0 && QuickRoundTripReal(x, read)) {
+      read_cut = read;
+      return true;
+    }
     bool slow = false;
     const auto plain = [&slow](double y, double& z) __attribute__((always_inline)) {
-      if (QuickRoundTripReal(y, z)) return true;
       slow = true;
       return RoundTripReal(y, z);
     };

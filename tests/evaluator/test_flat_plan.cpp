@@ -353,6 +353,9 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
       {"just above the cut", 1.000000000000004E-14},
       {"at the cut", ZeroCutThreshold},
       {"below the cut", 3E-15},
+      {"a whole number", 123456.0},
+      {"the whole text bound less 1", kWholeTextBound - 1},
+      {"a whole number the quick read takes", 2E14},
   };
   for (const CutRow& row : rows) {
     SCOPED_TRACE(row.name);
