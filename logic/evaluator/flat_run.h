@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -291,15 +292,22 @@ static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0
   return v.Im == 0.0 && std::fabs(v.Re) < kWholeStepBound &&
          v.Re == static_cast<double>(static_cast<std::int64_t>(v.Re));
 }
-// PlusNextOf read back with its cut, as ReadFreshCut gives them. A count's "+" or "-" of
-// small whole numbers is their exact sum: it passes both overflow tests, the cut leaves it
-// and its text reads back as itself; a 0 becomes +0 as the cut makes it.
-[[gnu::always_inline]] inline bool PlusNextReadOf(const FlatOp& op, TComplex cut, const TComplex* r,
-                                                  TComplex& read, TComplex& read_cut) {
+// What a count's "+" or "-" of a small whole number adds ("-" its negative, exactly), the
+// same in every pass; NaN where the step is no such number or the operator another.
+[[gnu::always_inline]] inline double WholeStepOf(const FlatOp& op, const TComplex* r) {
   const TComplex step = r[op.b];
-  if ((op.op == '+' || op.op == '-') && IsSmallWhole(cut) && IsSmallWhole(step)) [[likely]] {
-    const double sum = op.op == '+' ? cut.Re + step.Re : cut.Re - step.Re;
-    read = read_cut = ComplexFromReal(sum + 0.0);  // + 0.0 turns a -0 into +0
+  if ((op.op != '+' && op.op != '-') || !IsSmallWhole(step)) return std::numeric_limits<double>::quiet_NaN();
+  return op.op == '+' ? step.Re : -step.Re;
+}
+// PlusNextOf read back with its cut, as ReadFreshCut gives them; `whole_step` is
+// WholeStepOf the operation. A count's "+" or "-" of small whole numbers is their exact
+// sum: it passes both overflow tests, the cut leaves it and its text reads back as
+// itself; a 0 becomes +0 as the cut makes it.
+[[gnu::always_inline]] inline bool PlusNextReadOf(const FlatOp& op, TComplex cut, const TComplex* r,
+                                                  double whole_step, TComplex& read,
+                                                  TComplex& read_cut) {
+  if (!std::isnan(whole_step) && IsSmallWhole(cut)) [[likely]] {
+    read = read_cut = ComplexFromReal(cut.Re + whole_step + 0.0);  // + 0.0 turns a -0 into +0
     return true;
   }
   TComplex sum;
@@ -320,7 +328,7 @@ template <FlatOp::Code kCode>
     TComplex sum;
     return SquareSumVar(op, context, work, products, sum) && ReadFreshCut(sum, read, cut);
   } else {
-    return PlusNextReadOf(op, context.variables.CutValue(op.a), r, read, cut);
+    return PlusNextReadOf(op, context.variables.CutValue(op.a), r, WholeStepOf(op, r), read, cut);
   }
 }
 // Whether a line's first operation is such a fused assignment, and so the whole line.

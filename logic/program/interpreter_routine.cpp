@@ -768,6 +768,7 @@ class Interpreter::CompiledRun {
     TComplex n_value = variables_.CurrentValue(n);
     TComplex n_cut = variables_.CutValue(n);
     const TComplex c_cut = variables_.CutValue(square.b);
+    const double whole_step = flat::WholeStepOf(step, registers_);  // no pass writes a register
     bool passed = false;
     const auto store = [&](bool square_ran) {
       if (square_ran) variables_.SetReadValue(z, z_value, z_cut);
@@ -787,7 +788,7 @@ class Interpreter::CompiledRun {
       }
       z_value = read;
       z_cut = cut;
-      if (!flat::PlusNextReadOf(step, n_cut, registers_, read, cut)) [[unlikely]] {
+      if (!flat::PlusNextReadOf(step, n_cut, registers_, whole_step, read, cut)) [[unlikely]] {
         store(true);
         return LeftAt(first, 1);
       }
