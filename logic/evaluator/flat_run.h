@@ -296,8 +296,13 @@ static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0
 // same in every pass; NaN where the step is no such number or the operator another.
 [[gnu::always_inline]] inline double WholeStepOf(const FlatOp& op, const TComplex* r) {
   const TComplex step = r[op.b];
-  if ((op.op != '+' && op.op != '-') || !IsSmallWhole(step)) return std::numeric_limits<double>::quiet_NaN();
+  if ((op.op != '+' && op.op != '-') || !IsSmallWhole(step))
+    return std::numeric_limits<double>::quiet_NaN();
   return op.op == '+' ? step.Re : -step.Re;
+}
+// That sum of a small whole count and such a step: + 0.0 turns a -0 into +0.
+[[gnu::always_inline]] inline TComplex WholeStepSum(double count, double whole_step) {
+  return ComplexFromReal(count + whole_step + 0.0);
 }
 // PlusNextOf read back with its cut, as ReadFreshCut gives them; `whole_step` is
 // WholeStepOf the operation. A count's "+" or "-" of small whole numbers is their exact
@@ -307,7 +312,7 @@ static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0
                                                   double whole_step, TComplex& read,
                                                   TComplex& read_cut) {
   if (!std::isnan(whole_step) && IsSmallWhole(cut)) [[likely]] {
-    read = read_cut = ComplexFromReal(cut.Re + whole_step + 0.0);  // + 0.0 turns a -0 into +0
+    read = read_cut = WholeStepSum(cut.Re, whole_step);
     return true;
   }
   TComplex sum;
