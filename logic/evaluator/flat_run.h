@@ -319,6 +319,31 @@ static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0
   return PlusNextOf(op, cut, r, sum) && ReadFreshCut(sum, read, read_cut);
 }
 
+// A loop's count that its passes hold, stepped as PlusNextReadOf steps it. While the count
+// and its step are small whole numbers, each sum is a whole real number too: the test of
+// the next is then its bound alone.
+struct HeldCount {
+  HeldCount(const FlatOp& op, const TComplex* r, TComplex cut)
+      : whole_step(WholeStepOf(op, r)), whole(!std::isnan(whole_step) && IsSmallWhole(cut)) {}
+  // The next value and its cut, or false with both left as they are.
+  [[gnu::always_inline]] bool Next(const FlatOp& op, const TComplex* r, TComplex& value,
+                                   TComplex& cut) {
+    if (whole && std::fabs(cut.Re) < kWholeStepBound) [[likely]] {
+      value = cut = WholeStepSum(cut.Re, whole_step);
+      return true;
+    }
+    TComplex read;
+    TComplex read_cut;
+    if (!PlusNextReadOf(op, cut, r, whole_step, read, read_cut)) return false;
+    value = read;
+    cut = read_cut;
+    whole = !std::isnan(whole_step) && IsSmallWhole(cut);
+    return true;
+  }
+  double whole_step;
+  bool whole;
+};
+
 // The value a line of one fused assignment (PowerVarSquareSumVarAssign,
 // SumFirstVarPlusNextAssign) assigns, read as any line's value, with its cut: the one
 // place both the dispatch loop and a host that runs such lines itself take it from.

@@ -768,10 +768,7 @@ class Interpreter::CompiledRun {
     TComplex n_value = variables_.CurrentValue(n);
     TComplex n_cut = variables_.CutValue(n);
     const TComplex c_cut = variables_.CutValue(square.b);
-    const double whole_step = flat::WholeStepOf(step, registers_);  // no pass writes a register
-    // While the count and its step are small whole numbers, each sum is a whole real number
-    // too: PlusNextReadOf's own test of it is then its bound alone.
-    bool count_whole = !std::isnan(whole_step) && flat::IsSmallWhole(n_cut);
+    flat::HeldCount count(step, registers_, n_cut);  // no pass writes a register
     bool passed = false;
     const auto store = [&](bool square_ran) {
       if (square_ran) variables_.SetReadValue(z, z_value, z_cut);
@@ -791,16 +788,9 @@ class Interpreter::CompiledRun {
       }
       z_value = read;
       z_cut = cut;
-      if (count_whole && std::fabs(n_cut.Re) < flat::kWholeStepBound) [[likely]] {
-        n_value = n_cut = flat::WholeStepSum(n_cut.Re, whole_step);
-      } else {
-        if (!flat::PlusNextReadOf(step, n_cut, registers_, whole_step, read, cut)) [[unlikely]] {
-          store(true);
-          return LeftAt(first, 1);
-        }
-        n_value = read;
-        n_cut = cut;
-        count_whole = !std::isnan(whole_step) && flat::IsSmallWhole(n_cut);
+      if (!count.Next(step, registers_, n_value, n_cut)) [[unlikely]] {
+        store(true);
+        return LeftAt(first, 1);
       }
       passed = true;
       EndLines(3);
