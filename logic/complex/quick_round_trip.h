@@ -121,7 +121,8 @@ inline constexpr auto kHalfStep =
   // v = m 5^k and its low bits from the point: without shifts of 128 bits, which
   // 32-bit machines do in a library routine.
   const WideProduct v = MultiplyWide(m, kPowersOf5[static_cast<std::size_t>(k)]);
-  const std::uint64_t whole = point == 64 ? v.high : (v.high << (64 - point)) | (v.low >> point);
+  // point is 1 to 64: the low part's shift is split so that neither shift reaches 64.
+  const std::uint64_t whole = (v.high << (64 - point)) | ((v.low >> 1) >> (point - 1));
   const std::uint64_t fraction = v.low << (64 - point);
   const auto n = static_cast<std::int64_t>(whole + (fraction >= kHalfStep ? 1 : 0));
   out = static_cast<double>(n) / kExactPowers[static_cast<std::size_t>(k)];

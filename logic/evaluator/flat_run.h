@@ -9,6 +9,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -63,9 +64,15 @@ static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
 [[gnu::always_inline]] inline bool ReadFreshCut(TComplex v, TComplex& out, TComplex& cut) {
   // Per part: its own cut unless the texts had to read it.
   const auto part = [](double x, double& read, double& read_cut) __attribute__((always_inline)) {
+    // The quick round trip before ReadPart's whole-number test: a line's value is seldom
+    // whole, and a whole number it reads is the same number ReadPart would take. A 0 is
+    // left to ReadPart, which reads a -0 as 0.
+    if (x != 0.0 && QuickRoundTripReal(x, read)) {
+      read_cut = read;
+      return true;
+    }
     bool slow = false;
     const auto plain = [&slow](double y, double& z) __attribute__((always_inline)) {
-      if (QuickRoundTripReal(y, z)) return true;
       slow = true;
       return RoundTripReal(y, z);
     };
@@ -275,6 +282,68 @@ inline PowerWork Powers(double& products, const EvalContext& context, FlatWork& 
   return PlusNextOf(op, context.variables.CutValue(op.a), r, sum);
 }
 
+// Whole real numbers below this add and subtract exactly, and the sum stays below the
+// bound of their own texts and far inside the overflow test; a whole number other than 0
+// lies above the zero cut.
+inline constexpr double kWholeStepBound = 0x1p48;
+static_assert(2 * kWholeStepBound <= 0x1p53 && 2 * kWholeStepBound < kWholeTextBound);
+static_assert(2 * kWholeStepBound < PowerOverflowLimit && ZeroCutThreshold < 1.0);
+[[gnu::always_inline]] inline bool IsSmallWhole(TComplex v) {
+  return v.Im == 0.0 && std::fabs(v.Re) < kWholeStepBound &&
+         v.Re == static_cast<double>(static_cast<std::int64_t>(v.Re));
+}
+// What a count's "+" or "-" of a small whole number adds ("-" its negative, exactly), the
+// same in every pass; NaN where the step is no such number or the operator another.
+[[gnu::always_inline]] inline double WholeStepOf(const FlatOp& op, const TComplex* r) {
+  const TComplex step = r[op.b];
+  if ((op.op != '+' && op.op != '-') || !IsSmallWhole(step))
+    return std::numeric_limits<double>::quiet_NaN();
+  return op.op == '+' ? step.Re : -step.Re;
+}
+// That sum of a small whole count and such a step: + 0.0 turns a -0 into +0.
+[[gnu::always_inline]] inline TComplex WholeStepSum(double count, double whole_step) {
+  return ComplexFromReal(count + whole_step + 0.0);
+}
+// PlusNextOf read back with its cut, as ReadFreshCut gives them; `whole_step` is
+// WholeStepOf the operation. A count's "+" or "-" of small whole numbers is their exact
+// sum: it passes both overflow tests, the cut leaves it and its text reads back as
+// itself; a 0 becomes +0 as the cut makes it.
+[[gnu::always_inline]] inline bool PlusNextReadOf(const FlatOp& op, TComplex cut, const TComplex* r,
+                                                  double whole_step, TComplex& read,
+                                                  TComplex& read_cut) {
+  if (!std::isnan(whole_step) && IsSmallWhole(cut)) [[likely]] {
+    read = read_cut = WholeStepSum(cut.Re, whole_step);
+    return true;
+  }
+  TComplex sum;
+  return PlusNextOf(op, cut, r, sum) && ReadFreshCut(sum, read, read_cut);
+}
+
+// A loop's count that its passes hold, stepped as PlusNextReadOf steps it. While the count
+// and its step are small whole numbers, each sum is a whole real number too: the test of
+// the next is then its bound alone.
+struct HeldCount {
+  HeldCount(const FlatOp& op, const TComplex* r, TComplex cut)
+      : whole_step(WholeStepOf(op, r)), whole(!std::isnan(whole_step) && IsSmallWhole(cut)) {}
+  // The next value and its cut, or false with both left as they are.
+  [[gnu::always_inline]] bool Next(const FlatOp& op, const TComplex* r, TComplex& value,
+                                   TComplex& cut) {
+    if (whole && std::fabs(cut.Re) < kWholeStepBound) [[likely]] {
+      value = cut = WholeStepSum(cut.Re, whole_step);
+      return true;
+    }
+    TComplex read;
+    TComplex read_cut;
+    if (!PlusNextReadOf(op, cut, r, whole_step, read, read_cut)) return false;
+    value = read;
+    cut = read_cut;
+    whole = !std::isnan(whole_step) && IsSmallWhole(cut);
+    return true;
+  }
+  double whole_step;
+  bool whole;
+};
+
 // The value a line of one fused assignment (PowerVarSquareSumVarAssign,
 // SumFirstVarPlusNextAssign) assigns, read as any line's value, with its cut: the one
 // place both the dispatch loop and a host that runs such lines itself take it from.
@@ -285,13 +354,12 @@ template <FlatOp::Code kCode>
                                                     TComplex& cut) {
   static_assert(kCode == FlatOp::Code::PowerVarSquareSumVarAssign ||
                 kCode == FlatOp::Code::SumFirstVarPlusNextAssign);
-  TComplex sum;
   if constexpr (kCode == FlatOp::Code::PowerVarSquareSumVarAssign) {
-    if (!SquareSumVar(op, context, work, products, sum)) return false;
+    TComplex sum;
+    return SquareSumVar(op, context, work, products, sum) && ReadFreshCut(sum, read, cut);
   } else {
-    if (!PlusNext(op, context, r, sum)) return false;
+    return PlusNextReadOf(op, context.variables.CutValue(op.a), r, WholeStepOf(op, r), read, cut);
   }
-  return ReadFreshCut(sum, read, cut);
 }
 // Whether a line's first operation is such a fused assignment, and so the whole line.
 inline bool IsFusedAssign(FlatOp::Code code) {

@@ -785,6 +785,7 @@ class Interpreter::CompiledRun {
     TComplex n_value = variables_.CurrentValue(n);
     TComplex n_cut = variables_.CutValue(n);
     const TComplex c_cut = variables_.CutValue(square.b);
+    flat::HeldCount count(step, registers_, n_cut);  // no pass writes a register
     bool passed = false;
     const auto store = [&](bool square_ran) {
       if (square_ran) variables_.SetReadValue(z, z_value, z_cut);
@@ -804,13 +805,10 @@ class Interpreter::CompiledRun {
       }
       z_value = read;
       z_cut = cut;
-      if (!flat::PlusNextOf(step, n_cut, registers_, sum) || !flat::ReadFreshCut(sum, read, cut))
-          [[unlikely]] {
+      if (!count.Next(step, registers_, n_value, n_cut)) [[unlikely]] {
         store(true);
         return LeftAt(first, 1);
       }
-      n_value = read;
-      n_cut = cut;
       passed = true;
       EndLines(3);
       TComplex condition;

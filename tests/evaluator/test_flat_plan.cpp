@@ -353,6 +353,8 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
       {"just above the cut", 1.000000000000004E-14},
       {"at the cut", ZeroCutThreshold},
       {"below the cut", 3E-15},
+      {"a whole number", 123456.0},
+      {"the whole text bound less 1", kWholeTextBound - 1},
   };
   for (const CutRow& row : rows) {
     SCOPED_TRACE(row.name);
@@ -365,6 +367,17 @@ TEST(FlatPlans, AFreshReadWithItsCut) {
       EXPECT_TRUE(EvalWorld::SameBits(cut.Re, made.Re) && EvalWorld::SameBits(cut.Im, made.Im));
     }
   }
+}
+
+// A count's whole step where zeros meet: the sum's read and its cut are +0, as the cut of
+// the plain sum makes them.
+TEST(FlatPlans, ACountsWholeStepFromMinusZero) {
+  FlatOp op{};
+  op.op = '+';
+  const TComplex r[1] = {{-0.0, -0.0}};
+  TComplex read, cut;
+  ASSERT_TRUE(flat::PlusNextReadOf(op, {-0.0, -0.0}, r, flat::WholeStepOf(op, r), read, cut));
+  EXPECT_FALSE(std::signbit(read.Re) || std::signbit(read.Im) || std::signbit(cut.Re));
 }
 
 // A built-in's value compared with a number, near the number and far from it: only the
