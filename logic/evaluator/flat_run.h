@@ -59,20 +59,26 @@ template <typename ReadOther>
 
 // ReadFresh with MakeComplex of what it reads in `cut`: a part read as 0, as a whole number
 // (1 or more) or by the quick round trip is its own cut. The quick round trip reads 10^14
-// or more, shifted by 10^22 at most.
+// or more, shifted by 10^22 at most. Where the value is seldom whole (`kSeldomWhole`: a
+// square's sum), the quick round trip comes before ReadPart's whole-number test: a whole
+// number it reads is the same number ReadPart would take, and a 0 is left to ReadPart,
+// which reads a -0 as 0. Elsewhere, whole values such as counts are common.
 static_assert(1E14 / round_trip::kExactPowers.back() > ZeroCutThreshold);
+template <bool kSeldomWhole = false>
 [[gnu::always_inline]] inline bool ReadFreshCut(TComplex v, TComplex& out, TComplex& cut) {
   // Per part: its own cut unless the texts had to read it.
   const auto part = [](double x, double& read, double& read_cut) __attribute__((always_inline)) {
-    // The quick round trip before ReadPart's whole-number test: a line's value is seldom
-    // whole, and a whole number it reads is the same number ReadPart would take. A 0 is
-    // left to ReadPart, which reads a -0 as 0.
-    if (x != 0.0 && QuickRoundTripReal(x, read)) {
-      read_cut = read;
-      return true;
+    if constexpr (kSeldomWhole) {
+      if (x != 0.0 && QuickRoundTripReal(x, read)) {
+        read_cut = read;
+        return true;
+      }
     }
     bool slow = false;
     const auto plain = [&slow](double y, double& z) __attribute__((always_inline)) {
+      if constexpr (!kSeldomWhole) {
+        if (QuickRoundTripReal(y, z)) return true;
+      }
       slow = true;
       return RoundTripReal(y, z);
     };
@@ -356,7 +362,7 @@ template <FlatOp::Code kCode>
                 kCode == FlatOp::Code::SumFirstVarPlusNextAssign);
   if constexpr (kCode == FlatOp::Code::PowerVarSquareSumVarAssign) {
     TComplex sum;
-    return SquareSumVar(op, context, work, products, sum) && ReadFreshCut(sum, read, cut);
+    return SquareSumVar(op, context, work, products, sum) && ReadFreshCut<true>(sum, read, cut);
   } else {
     return PlusNextReadOf(op, context.variables.CutValue(op.a), r, WholeStepOf(op, r), read, cut);
   }

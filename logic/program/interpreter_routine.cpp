@@ -799,7 +799,7 @@ class Interpreter::CompiledRun {
       TComplex cut;
       if (!flat::SquareSumOf(square, flat::SignedValueOf(square.sign, z_value, z_cut), c_cut,
                              context, work, products, sum) ||
-          !flat::ReadFreshCut(sum, read, cut)) [[unlikely]] {
+          !flat::ReadFreshCut<true>(sum, read, cut)) [[unlikely]] {
         store(passed);
         return LeftAt(first, 0);
       }
