@@ -82,6 +82,20 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
   // The scale and the picture size its built-ins read change between two points.
   Lines rescaled = julia;
   rescaled.insert(rescaled.begin() + 5, "SetzeSkala(-8/5;8/5+x;-8/5;8/5)");
+  // The drawing loop "z:=z^2+c" from z = 0, its count from `start` stepped by `step` while
+  // `test` holds, and a line after it where one is given.
+  const auto drawing = [](const char* c, const char* start, const char* test, const char* step,
+                          const char* after = nullptr) {
+    Lines lines = {"z:=0",
+                   std::string("c:=") + c,
+                   std::string("n:=") + start,
+                   std::string("Solange(") + test + ")",
+                   "z:=z^2+c",
+                   step,
+                   "EndeSolange"};
+    if (after != nullptr) lines.emplace_back(after);
+    return lines;
+  };
   const std::vector<Row> rows = {
       {"a drawing loop", julia, {}},
       {"a drawing loop whose scale changes at every point", rescaled, {}},
@@ -136,32 +150,25 @@ TEST(CompiledLinesTest, LeaveWhatTheStepsLeave) {
        {}},
       // Drawing loops whose passes run in one piece, and loops near that shape.
       {"a drawing loop ended by its count",
-       {"z:=0", "c:=1/10", "n:=0", "Solange((Betrag(z)<2)*(n<99))", "z:=z^2+c", "n:=n+1",
-        "EndeSolange", "x:=n"},
+       drawing("1/10", "0", "(Betrag(z)<2)*(n<99)", "n:=n+1", "x:=n"),
        {}},
       {"a drawing loop's whole count stepping past the digits a text keeps",
-       {"z:=0", "c:=1/10", "n:=1", "Solange((Betrag(z)<2)*(n<1002754604531711))", "z:=z^2+c",
-        "n:=n+17592186044416", "EndeSolange", "x:=n"},
+       drawing("1/10", "1", "(Betrag(z)<2)*(n<1002754604531711)", "n:=n+17592186044416", "x:=n"),
        {}},
       {"a drawing loop counting down through 0 by whole steps",
-       {"z:=0", "c:=1/10", "n:=3", "Solange((Betrag(z)<2)*(n>-4))", "z:=z^2+c", "n:=n-1",
-        "EndeSolange", "x:=n"},
+       drawing("1/10", "3", "(Betrag(z)<2)*(n>-4)", "n:=n-1", "x:=n"),
        {}},
       {"a drawing loop's test decided by the read of its side",
-       {"z:=0", "c:=1", "n:=0", "Solange((Betrag(z)<5)*(n<9))", "z:=z^2+c", "n:=n+1",
-        "EndeSolange"},
+       drawing("1", "0", "(Betrag(z)<5)*(n<9)", "n:=n+1"),
        {}},
       {"a drawing loop's square past the limit",
-       {"z:=0", "c:=1e30", "n:=0", "Solange((Betrag(z)<1e90)*(n<9))", "z:=z^2+c", "n:=n+1",
-        "EndeSolange"},
+       drawing("1e30", "0", "(Betrag(z)<1e90)*(n<9)", "n:=n+1"),
        {}},
       {"a drawing loop's count past the limit",
-       {"z:=0", "c:=1/10", "n:=1", "Solange((Betrag(z)<2)*(n>0))", "z:=z^2+c", "n:=n+3e99",
-        "EndeSolange"},
+       drawing("1/10", "1", "(Betrag(z)<2)*(n>0)", "n:=n+3e99"),
        {}},
       {"a drawing loop's count turned complex",
-       {"z:=0", "c:=0", "n:=0", "Solange((Betrag(z)<2)*(n<5))", "z:=z^2+c", "n:=n+i",
-        "EndeSolange"},
+       drawing("0", "0", "(Betrag(z)<2)*(n<5)", "n:=n+i"),
        {}},
       {"a drawing loop with a line of another shape",
        {"z:=0", "c:=1/10", "n:=0", "x:=0", "Solange((Betrag(z)<2)*(n<6))", "z:=z^2+c", "x:=x+z*2",
