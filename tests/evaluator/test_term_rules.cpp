@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "logic/complex/bits.h"
 #include "tests/support/recording.h"
 
 namespace ombrix {
@@ -42,7 +43,7 @@ TEST(Remainder, HasTheBitsOfFmod) {
       {"a sum just below 2^53", 0x1p53 - 11, 10},
       {"a fraction", 7, 2.5},
       {"not a number", std::nan(""), 2}};
-  const auto bits = [](double x) { return std::bit_cast<std::uint64_t>(x); };
+  const auto bits = [](double x) { return BitCast<std::uint64_t>(x); };
   for (const auto& [name, a, b] : rows) {
     EXPECT_EQ(bits(Remainder(a, b)), bits(std::fmod(a, b))) << name;
   }
